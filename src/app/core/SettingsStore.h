@@ -1,0 +1,77 @@
+#pragma once
+// The program's settings: the ten "Settings" values with their defaults, the history
+// lists of the network tools, and the small key reader the launcher uses.
+
+#include "platform/Settings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace velmar {
+
+using platform::ReadSetting;
+using platform::WriteSetting;
+
+struct SettingDef {
+    const char* name;
+    int fallback;
+};
+
+inline const QString kSettingsSection = QStringLiteral("Settings");
+
+// In the order the Preferences dialog reads and writes them.
+inline constexpr std::array<SettingDef, 10> kSettingsStore{{
+    {"Horizontal Panes", 1},
+    {"QestionOnRewrite", 0},
+    {"LikeNC", 1},
+    {"InternalFTP", 0},
+    {"ShowHidden", 1},
+    {"ShowInRom", 1},
+    {"ConnectTimeout", 15},
+    {"SendTimeout", 5},
+    {"RecieveTimeout", 5},
+    {"UseLinger", 0},
+}};
+
+// A "Settings" value by name, with the default of the table above (0 for an unknown name).
+int ReadStoreSetting(const char* name);
+void WriteStoreSetting(const char* name, int number);
+
+// History lists: most recent first, at most kHistoryKeep kept on save.
+constexpr int kHistoryKeep = 20;
+constexpr int kArchiveLimit = 32768;
+
+// The archive bytes of a string array; nullopt when they would exceed kArchiveLimit.
+std::optional<QByteArray> ArchiveStrings(const QStringList& list);
+// The string array back from archive bytes; nullopt when they do not parse.
+std::optional<QStringList> UnarchiveStrings(const QByteArray& bytes);
+
+// Missing, over-long or corrupt values read as an empty list.
+QStringList LoadHistory(const QString& section, const QString& value);
+// Keeps the first kHistoryKeep entries; writes nothing when the archive cannot be built.
+void SaveHistory(const QString& section, const QString& value, QStringList list);
+// A started action: move (or put) the text to the front; an empty text changes nothing.
+void AddToHistory(QStringList& list, const QString& text);
+
+// A reader of one key. The launcher asks the classes root whether an extension has an
+// association; here that is the shared MIME database knowing a type for it.
+class RegistryKey {
+public:
+    enum Root { ClassesRoot, CurrentUser };
+
+    bool Open(Root root, const QString& subkey);
+    void Close();
+    bool isOpen() const { return open_; }
+
+    QString className;       // for the classes root: the MIME type's name
+    int subkeyCount = 0;
+    int valueCount = 0;      // for the classes root: how many types know the extension
+
+private:
+    bool open_ = false;
+};
+
+} // namespace velmar

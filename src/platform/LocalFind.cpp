@@ -1,0 +1,196 @@
+#include "platform/LocalFind.h"
+
+#include "platform/NameCodec.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velmar::platform {
+
+namespace {
+
+bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* mEnd) {
+    // Iterative wildcard match with one backtrack point (the last star).
+    const QChar* starM = nullptr;
+    const QChar* starN = nullptr;
+    while (n < nEnd) {
+        if (m < mEnd && *m == QLatin1Char('*')) {
+            starM = ++m;
+            starN = n;
+            continue;
+        }
+        if (m < mEnd && (*m == QLatin1Char('?') || m->toCaseFolded() == n->toCaseFolded())) {
+            ++m;
+            ++n;
+            continue;
+        }
+        if (!starM) return false;
+        m = starM;
+        n = ++starN;
+    }
+    while (m < mEnd && *m == QLatin1Char('*')) ++m;
+    return m == mEnd;
+}
+
+struct Identity {
+    uid_t uid = geteuid();
+    std::vector<gid_t> groups;
+    Identity() {
+        groups.push_back(getegid());
+        const int n = getgroups(0, nullptr);
+        if (n > 0) {
+            std::vector<gid_t> more(static_cast<size_t>(n));
+            if (getgroups(n, more.data()) == n) groups.insert(groups.end(), more.begin(), more.end());
+        }
+    }
+    bool MayWrite(uid_t owner, gid_t group, mode_t mode) const {
+        if (uid == 0) return true;
+        if (owner == uid) return (mode & S_IWUSR) != 0;
+        for (gid_t g : groups)
+            if (g == group) return (mode & S_IWGRP) != 0;
+        return (mode & S_IWOTH) != 0;
+    }
+};
+
+const Identity& Me() {
+    static const Identity me;
+    return me;
+}
+
+uint64_t FileTime(const struct statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
+
+// Fill everything but the name from statx results; `target` is the followed link when the
+// entry is a symbolic link that resolves.
+void FillFromStat(FindRecord& out, const struct statx& self, const struct statx* target, bool readOnlyFs) {
+    const struct statx& st = target ? *target : self;
+    uint32_t a = 0;
+    if (S_ISDIR(st.stx_mode)) a |= attr::Directory;
+    else if (S_ISREG(st.stx_mode)) a |= attr::Archive;
+    if (S_ISLNK(self.stx_mode)) a |= attr::ReparsePoint;
+    if (readOnlyFs || !Me().MayWrite(st.stx_uid, st.stx_gid, st.stx_mode)) a |= attr::ReadOnly;
+    if (readOnlyFs) a |= attr::InRom;
+    if (!out.name.isEmpty() && out.name.at(0) == QLatin1Char('.')) a |= attr::Hidden;
+    if (a == 0) a = attr::Normal;
+    out.attributes = a;
+    out.creationTime = (st.stx_mask & STATX_BTIME) ? FileTime(st.stx_btime) : FileTime(st.stx_ctime);
+    out.lastAccessTime = FileTime(st.stx_atime);
+    out.lastWriteTime = FileTime(st.stx_mtime);
+    out.size = S_ISDIR(st.stx_mode) ? 0 : st.stx_size;
+    out.objectId = 0;
+}
+
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_ATIME |
+                                STATX_MTIME | STATX_CTIME | STATX_SIZE | STATX_BTIME;
+
+bool StatAt(int dirfd, const char* name, FindRecord& out, bool readOnlyFs) {
+    struct statx self {};
+    if (statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &self) != 0)
+        return false;
+    if (S_ISLNK(self.stx_mode)) {
+        struct statx target {};
+        if (statx(dirfd, name, AT_NO_AUTOMOUNT, kStatxMask, &target) == 0) {
+            FillFromStat(out, self, &target, readOnlyFs);
+            return true;
+        }
+    }
+    FillFromStat(out, self, nullptr, readOnlyFs);
+    return true;
+}
+
+bool IsReadOnlyFs(int fd) {
+    struct statvfs vfs {};
+    return fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY) != 0;
+}
+
+} // namespace
+
+bool MatchMask(const QString& name, const QString& mask) {
+    if (mask == QLatin1String("*.*") || mask == QLatin1String("*")) return true;
+    const QChar* n = name.constData();
+    const QChar* m = mask.constData();
+    if (MatchFrom(n, n + name.size(), m, m + mask.size())) return true;
+    // "name.*" also matches a name without any dot, as the classic find did.
+    if (mask.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))
+        return MatchFrom(n, n + name.size(), m, m + mask.size() - 2);
+    return false;
+}
+
+bool StatPath(const QString& path, FindRecord& out) {
+    const QByteArray native = EncodeName(path);
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    out.name = slash >= 0 ? path.mid(slash + 1) : path;
+    bool readOnlyFs = false;
+    const int fd = ::open(native.constData(), O_PATH | O_CLOEXEC);
+    if (fd >= 0) {
+        readOnlyFs = IsReadOnlyFs(fd);
+        ::close(fd);
+    }
+    return StatAt(AT_FDCWD, native.constData(), out, readOnlyFs);
+}
+
+struct LocalFind::State {
+    DIR* dir = nullptr;
+    QString mask;
+    bool everything = true;
+    bool readOnlyFs = false;
+};
+
+LocalFind::LocalFind() = default;
+LocalFind::~LocalFind() { Close(); }
+
+bool LocalFind::IsOpen() const { return state_ && state_->dir; }
+
+void LocalFind::Close() {
+    if (state_ && state_->dir) closedir(state_->dir);
+    state_.reset();
+}
+
+bool LocalFind::Open(const QString& pattern) {
+    Close();
+    const int slash = pattern.lastIndexOf(QLatin1Char('/'));
+    QString folder = slash >= 0 ? pattern.left(slash + 1) : QStringLiteral("./");
+    const QString mask = slash >= 0 ? pattern.mid(slash + 1) : pattern;
+    const QByteArray native = EncodeName(folder);
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    state_ = std::make_unique<State>();
+    state_->dir = dir;
+    state_->mask = mask.isEmpty() ? QStringLiteral("*.*") : mask;
+    state_->everything = state_->mask == QLatin1String("*.*") || state_->mask == QLatin1String("*");
+    state_->readOnlyFs = IsReadOnlyFs(fd);
+    return true;
+}
+
+bool LocalFind::Next(FindRecord& out, Want want) {
+    if (!IsOpen()) return false;
+    State& s = *state_;
+    const int fd = dirfd(s.dir);
+    while (const dirent* e = readdir(s.dir)) {
+        const char* raw = e->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+        if (want == Want::FoldersOnly && (e->d_type == DT_REG || e->d_type == DT_FIFO ||
+                                          e->d_type == DT_SOCK || e->d_type == DT_CHR ||
+                                          e->d_type == DT_BLK))
+            continue;
+        if (want == Want::FilesOnly && e->d_type == DT_DIR) continue;
+        out.name = DecodeName(std::string_view(raw));
+        if (!s.everything && !MatchMask(out.name, s.mask)) continue;
+        // An entry that vanished between readdir and statx is simply passed over.
+        if (!StatAt(fd, raw, out, s.readOnlyFs)) continue;
+        if (want == Want::FoldersOnly && !out.isFolder()) continue;
+        if (want == Want::FilesOnly && out.isFolder()) continue;
+        return true;
+    }
+    return false;
+}
+
+} // namespace velmar::platform

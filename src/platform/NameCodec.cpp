@@ -1,0 +1,105 @@
+#include "platform/NameCodec.h"
+
+namespace velmar::platform {
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at p (1..4), or 0 when the bytes there are not one.
+// Overlong forms, surrogates and code points above U+10FFFF are invalid.
+int ValidSequence(const unsigned char* p, const unsigned char* end, char32_t& cp) {
+    const unsigned char b0 = p[0];
+    auto cont = [&](int i) { return p + i < end && (p[i] & 0xC0) == 0x80; };
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        if (!cont(1)) return 0;
+        cp = char32_t(((b0 & 0x1F) << 6) | (p[1] & 0x3F));
+        return 2;
+    }
+    if (b0 >= 0xE0 && b0 <= 0xEF) {
+        if (!cont(1) || !cont(2)) return 0;
+        cp = char32_t(((b0 & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+        if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+        return 3;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        if (!cont(1) || !cont(2) || !cont(3)) return 0;
+        cp = char32_t(((b0 & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) |
+                      (p[3] & 0x3F));
+        if (cp < 0x10000 || cp > 0x10FFFF) return 0;
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString DecodeName(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    // Most names are plain ASCII: take the fast path when no byte has the high bit.
+    const auto* scan = p;
+    while (scan < end && *scan < 0x80) ++scan;
+    if (scan == end) return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    out.append(QLatin1StringView(bytes.data(), scan - p));
+    p = scan;
+    while (p < end) {
+        if (*p < 0x80) {
+            out.append(QChar(*p++));
+            continue;
+        }
+        char32_t cp = 0;
+        const int n = ValidSequence(p, end, cp);
+        if (n == 0) {
+            out.append(QChar(char16_t(0xDC00 + *p)));
+            ++p;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            out.append(QChar(char16_t(cp)));
+        }
+        p += n;
+    }
+    return out;
+}
+
+QByteArray EncodeName(const QString& text) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* end = p + text.size();
+    QByteArray out;
+    out.reserve(text.size());
+    while (p < end) {
+        const char16_t u = *p++;
+        if (u < 0x80) {
+            out.append(char(u));
+        } else if (u < 0x800) {
+            out.append(char(0xC0 | (u >> 6)));
+            out.append(char(0x80 | (u & 0x3F)));
+        } else if (u >= 0xD800 && u <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+            const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(*p++) - 0xDC00);
+            out.append(char(0xF0 | (cp >> 18)));
+            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.append(char(0x80 | (cp & 0x3F)));
+        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+            // An escaped raw byte from DecodeName.
+            out.append(char(u - 0xDC00));
+        } else {
+            // Other lone surrogates cannot be written as UTF-8; encode as U+FFFD.
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                out.append("\xEF\xBF\xBD");
+                continue;
+            }
+            out.append(char(0xE0 | (u >> 12)));
+            out.append(char(0x80 | ((u >> 6) & 0x3F)));
+            out.append(char(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
+} // namespace velmar::platform

@@ -1,0 +1,104 @@
+#include "platform/Settings.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QDir>
+#include <QFileInfo>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmar::platform {
+
+namespace {
+
+const QString kOrganisation = QStringLiteral("Korvath CE Velmar");
+const QString kApplication = QStringLiteral("CE Velmar");
+
+QMutex g_folderLock;
+QString g_testFolder;
+
+QString ConfigFolder() {
+    QMutexLocker lock(&g_folderLock);
+    if (!g_testFolder.isEmpty()) return g_testFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString FilePath() {
+    return ConfigFolder() + QLatin1Char('/') + kOrganisation + QLatin1Char('/') + kApplication +
+           QStringLiteral(".conf");
+}
+
+QString Key(const QString& section, const QString& value) {
+    return section + QLatin1Char('/') + value;
+}
+
+// The file holds FTP passwords. Create it private before QSettings first writes it
+// (its save file keeps the permissions of the file it replaces), and tighten it after.
+void PrepareWrite(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (::access(native.constData(), F_OK) == 0) return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) ::close(fd);
+}
+
+void MakePrivate(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    ::chmod(native.constData(), S_IRUSR | S_IWUSR);
+}
+
+} // namespace
+
+QString SettingsFilePath() { return FilePath(); }
+
+void SetSettingsFolderForTesting(const QString& folder) {
+    QMutexLocker lock(&g_folderLock);
+    g_testFolder = folder;
+}
+
+int ReadSetting(const QString& section, const QString& value, int fallback) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    const QVariant v = store.value(Key(section, value));
+    if (!v.isValid()) return fallback;
+    if (v.typeId() == QMetaType::QByteArray) return fallback;
+    bool ok = false;
+    const qlonglong n = v.toString().trimmed().toLongLong(&ok);
+    if (!ok || n < INT_MIN || n > UINT_MAX) return fallback;
+    // Stored as 32-bit numbers: values above INT_MAX wrap as the registry's DWORD would.
+    return int(qint32(quint32(n)));
+}
+
+void WriteSetting(const QString& section, const QString& value, int number) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(Key(section, value), number);
+        store.sync();
+    }
+    MakePrivate(path);
+}
+
+std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    const QVariant v = store.value(Key(section, value));
+    if (!v.isValid() || v.typeId() != QMetaType::QByteArray) return std::nullopt;
+    return v.toByteArray();
+}
+
+void WriteBinarySetting(const QString& section, const QString& value, const QByteArray& bytes) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(Key(section, value), bytes);
+        store.sync();
+    }
+    MakePrivate(path);
+}
+
+} // namespace velmar::platform

@@ -1,0 +1,71 @@
+#pragma once
+// Directory sources: a pane never reads a folder itself, it steps a source through one
+// folder. Every source delivers all folders of a listing before any file.
+
+#include "platform/FindRecord.h"
+#include "platform/LocalFind.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QObject;
+
+namespace velmar {
+
+enum EntryKind : int { kEntryEnd = 0, kEntryFile = 1, kEntryFolder = 2, kEntryFtp = 3 };
+enum DirSourceKind : int { kSourceLocal = 0, kSourceFtp = 1 };
+
+class DirSource {
+public:
+    virtual ~DirSource() = default;
+    // Close any open search, take `path` (a folder followed by a mask) and start with folders.
+    virtual bool Open(const QString& path) = 0;
+    // Fill `out` with the next entry; kEntryEnd when nothing is left, and again after that.
+    virtual EntryKind Next(FindRecord& out) = 0;
+
+    int phase = 1;            // 1 while folders are listed, 0 while files are
+    QObject* owner = nullptr; // the pane the source reports to
+    int lastKind = kEntryEnd; // what the consumer got from the last Next
+    QString mask;             // the path with mask given to Open
+};
+
+class LocalDirSource : public DirSource {
+public:
+    bool Open(const QString& path) override;
+    EntryKind Next(FindRecord& out) override;
+
+    const QString& currentPattern() const { return pattern_; }
+
+private:
+    // One find step: start a new search when restarting, else continue the open one.
+    // False when the phase is over.
+    bool Step(FindRecord& out, platform::LocalFind::Want want);
+
+    platform::LocalFind find_;
+    QString pattern_;
+    bool restart_ = true;
+    bool ended_ = false;
+};
+
+// The folder pattern: cut `path` after its last "/" and append "*.*".
+QString FolderPattern(const QString& path);
+
+// Makes the source of a kind; none for an unknown kind. The FTP kind is registered by the
+// FTP layer (it owns the connection handling).
+std::unique_ptr<DirSource> CreateDirSource(int kind);
+using DirSourceFactory = std::unique_ptr<DirSource> (*)();
+void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
+
+// One listed entry on its way from a listing thread to the pane.
+struct FileEntry {
+    QString folder;      // the path with mask of the listing
+    QStringList columns; // [0] name, [1] size text, "<DIR>" or "FTP"
+    int ordinal = -1;    // 1-based position in delivery order
+    FindRecord find;
+};
+
+// Removes one trailing blank from a listed name (the listing rule for every source).
+void TrimOneTrailingBlank(QString& name);
+
+} // namespace velmar

@@ -1,0 +1,64 @@
+#include "sources/ListingThread.h"
+
+#include "sources/SizeText.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <thread>
+
+namespace velmar {
+
+int RunListing(ListingJob& job) {
+    if (job.busy) job.busy(true);
+    int posted = 0;
+    std::unique_ptr<DirSource> source = CreateDirSource(job.sourceKind);
+    bool ok = source != nullptr;
+    if (ok && job.sourceKind == kSourceFtp && job.connect && !job.connect()) ok = false;
+    if (!ok) {
+        source.reset();
+        if (job.pane) QCoreApplication::postEvent(job.pane, new ConnectionClosedEvent);
+    } else {
+        source->owner = job.pane;
+        if (job.attach) job.attach(*source);
+        source->Open(job.path);
+        for (;;) {
+            FindRecord record;
+            const EntryKind kind = source->Next(record);
+            source->lastKind = kind;
+            TrimOneTrailingBlank(record.name);
+            if (kind == kEntryEnd || job.stop.load()) break;
+            if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
+            auto entry = std::make_unique<FileEntry>();
+            entry->folder = job.path;
+            QString sizeText = kind == kEntryFolder ? QStringLiteral("<DIR>")
+                               : kind == kEntryFtp  ? QStringLiteral("FTP")
+                                                    : FormatSize(record.size);
+            entry->columns = QStringList{record.name, std::move(sizeText)};
+            entry->ordinal = ++posted;
+            entry->find = std::move(record);
+            if (job.pane)
+                QCoreApplication::postEvent(job.pane, new EntryPostedEvent(std::move(entry)));
+        }
+        source.reset();
+    }
+    job.stop = false;
+    if (job.busy) job.busy(false);
+    job.done = true;
+    return posted;
+}
+
+void StopListing(ListingJob& job) {
+    if (job.done.load()) return;
+    job.stop = true;
+    while (!job.done.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void StartListing(ListingJob& job, const QString& path) {
+    StopListing(job);
+    job.path = path;
+    job.stop = false;
+    job.done = false;
+    std::thread([&job] { RunListing(job); }).detach();
+}
+
+} // namespace velmar

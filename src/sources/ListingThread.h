@@ -1,0 +1,58 @@
+#pragma once
+// The listing thread: steps a directory source and posts every entry to its pane as an
+// EntryPostedEvent, so that the pane's list is only touched on its own thread.
+
+#include "res/Ids.h"
+#include "sources/DirSource.h"
+
+#include <QEvent>
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace velmar {
+
+constexpr QEvent::Type kEntryEventType = QEvent::Type(QEvent::User + ids::kMsgEntry);
+constexpr QEvent::Type kConnectionClosedEventType =
+    QEvent::Type(QEvent::User + ids::kMsgConnectionClosed);
+
+class EntryPostedEvent : public QEvent {
+public:
+    explicit EntryPostedEvent(std::unique_ptr<FileEntry> e)
+        : QEvent(kEntryEventType), entry(std::move(e)) {}
+    const int wordParam = ids::kEntryWordParam;
+    std::unique_ptr<FileEntry> entry; // the pane takes it over
+};
+
+class ConnectionClosedEvent : public QEvent {
+public:
+    ConnectionClosedEvent() : QEvent(kConnectionClosedEventType) {}
+};
+
+// The parameter block of one listing thread. It belongs to the pane and must outlive the
+// thread: a pane stops and awaits its thread (StopListing) before it goes.
+struct ListingJob {
+    QObject* pane = nullptr;
+    std::atomic<bool> done{true};
+    std::atomic<bool> stop{false};
+    QString path; // folder followed by the mask; written only while no thread runs
+    int sourceKind = kSourceLocal;
+
+    // Optional hooks, called on the listing thread.
+    std::function<void(bool)> busy;            // wait cursor on (true) and off (false)
+    std::function<bool()> connect;             // FTP: connect when not connected; false = failed
+    std::function<void(DirSource&)> attach;    // FTP: hand the pane's connection to the source
+};
+
+// The thread procedure; runs on the calling thread. Returns the number of entries posted.
+int RunListing(ListingJob& job);
+
+// The pane's side: stop and await a thread still running, then start a new one on
+// `path`. Returns at once; entries arrive as posted events.
+void StartListing(ListingJob& job, const QString& path);
+
+// Ask a running thread to end and wait until it has.
+void StopListing(ListingJob& job);
+
+} // namespace velmar

@@ -1,0 +1,154 @@
+#include "sources/DirSource.h"
+#include "sources/ListingThread.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+
+namespace {
+
+struct Delivered {
+    QStringList names;
+    QList<int> kinds;
+};
+
+Delivered Drain(DirSource& src, const QString& path) {
+    Delivered d;
+    src.Open(path);
+    FindRecord r;
+    for (int k; (k = src.Next(r)) != kEntryEnd;) {
+        d.names.append(r.name);
+        d.kinds.append(k);
+    }
+    return d;
+}
+
+// Collects what a listing thread posts.
+class Sink : public QObject {
+public:
+    std::vector<std::unique_ptr<FileEntry>> entries;
+    int closed = 0;
+    bool event(QEvent* e) override {
+        if (e->type() == kEntryEventType) {
+            entries.push_back(std::move(static_cast<EntryPostedEvent*>(e)->entry));
+            return true;
+        }
+        if (e->type() == kConnectionClosedEventType) {
+            ++closed;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+void WaitDone(ListingJob& job) {
+    QElapsedTimer t;
+    t.start();
+    while (!job.done.load() && t.elapsed() < 10000) QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(LocalDirSource, FoldersFirstThenFilesWithTheMask) {
+    test::TempDir dir;
+    dir.mkdir("B");
+    dir.mkdir("A");
+    dir.write("d", "");
+    dir.write("c", "");
+    dir.mkdir("x");
+    dir.write("y.doc", "");
+    dir.write("z.txt", "");
+
+    LocalDirSource all;
+    Delivered d = Drain(all, dir.path() + "/*.*");
+    ASSERT_EQ(d.names.size(), 7);
+    // All folders (kind 2) before any file (kind 1).
+    EXPECT_EQ(d.kinds, (QList<int>{2, 2, 2, 1, 1, 1, 1}));
+    EXPECT_EQ(QSet<QString>(d.names.begin(), d.names.begin() + 3), (QSet<QString>{"A", "B", "x"}));
+
+    LocalDirSource masked;
+    d = Drain(masked, dir.path() + "/*.txt");
+    EXPECT_EQ(d.kinds, (QList<int>{2, 2, 2, 1}));
+    EXPECT_EQ(d.names.last(), "z.txt");
+    EXPECT_TRUE(d.names.contains("x")) << "folders ignore the mask";
+    EXPECT_EQ(masked.mask, dir.path() + "/*.txt");
+
+    FindRecord r;
+    EXPECT_EQ(masked.Next(r), kEntryEnd);
+    EXPECT_EQ(masked.Next(r), kEntryEnd);
+}
+
+TEST(LocalDirSource, MissingFolderAndReopenAfterEnd) {
+    test::TempDir dir;
+    LocalDirSource src;
+    EXPECT_TRUE(Drain(src, dir.path() + "/nope/*.*").names.isEmpty());
+    dir.write("f", "");
+    EXPECT_EQ(Drain(src, dir.path() + "/*.*").names, QStringList{"f"});
+    EXPECT_EQ(FolderPattern("/Docs/*.txt"), "/Docs/*.*");
+    EXPECT_EQ(CreateDirSource(7), nullptr);
+    EXPECT_NE(dynamic_cast<LocalDirSource*>(CreateDirSource(kSourceLocal).get()), nullptr);
+}
+
+TEST(ListingThread, PostsEntriesInOrderWithOrdinalsAndSizeTexts) {
+    test::TempDir dir;
+    dir.mkdir("A");
+    dir.mkdir("B");
+    dir.write("c", QByteArray(1536, 'c'));
+    dir.write("one blank ", "");
+    dir.write("two blanks  ", "");
+
+    Sink sink;
+    ListingJob job;
+    job.pane = &sink;
+    int busyOn = 0, busyOff = 0;
+    job.busy = [&](bool on) { on ? ++busyOn : ++busyOff; };
+    StartListing(job, dir.path() + "/*.*");
+    WaitDone(job);
+    ASSERT_EQ(sink.entries.size(), 5u);
+    EXPECT_EQ(busyOn, 1);
+    EXPECT_EQ(busyOff, 1);
+    QStringList names;
+    for (size_t i = 0; i < sink.entries.size(); ++i) {
+        const FileEntry& e = *sink.entries[i];
+        EXPECT_EQ(e.ordinal, int(i) + 1);
+        EXPECT_EQ(e.folder, dir.path() + "/*.*");
+        names.append(e.columns[0]);
+        if (i < 2) EXPECT_EQ(e.columns[1], "<DIR>");
+        if (e.columns[0] == "c") {
+            EXPECT_EQ(e.columns[1], "1.5 k");
+            EXPECT_EQ(e.find.size, 1536u);
+        }
+    }
+    EXPECT_TRUE(names.contains("one blank"));
+    EXPECT_TRUE(names.contains("two blanks "));
+    EXPECT_TRUE(job.path.isEmpty() || job.path == dir.path() + "/*.*");
+    EXPECT_FALSE(job.stop.load());
+}
+
+TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
+    test::TempDir dir;
+    for (int i = 0; i < 2000; ++i) dir.write(QString("f%1").arg(i), "");
+    Sink sink;
+    ListingJob job;
+    job.pane = &sink;
+    StartListing(job, dir.path() + "/*.*");
+    StopListing(job);
+    EXPECT_TRUE(job.done.load());
+    QCoreApplication::processEvents();
+    EXPECT_LE(sink.entries.size(), 2000u);
+
+    // A source that cannot connect posts the connection-closed message and nothing else.
+    Sink ftpSink;
+    ListingJob ftp;
+    ftp.pane = &ftpSink;
+    ftp.sourceKind = kSourceFtp;
+    ftp.connect = [] { return false; };
+    StartListing(ftp, "/pub/*.*");
+    WaitDone(ftp);
+    EXPECT_EQ(ftpSink.closed, 1);
+    EXPECT_TRUE(ftpSink.entries.empty());
+}

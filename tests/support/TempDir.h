@@ -1,0 +1,29 @@
+#pragma once
+// A private temporary folder removed with everything in it when the object goes.
+
+#include <QByteArray>
+#include <QString>
+
+namespace velmar::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const QString& path() const { return path_; }
+    // path() + "/" + name
+    QString file(const QString& name) const;
+    // Writes a file (relative name, folders made as needed) and returns its path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+    QString mkdir(const QString& name) const;
+
+private:
+    QString path_;
+};
+
+QByteArray ReadAll(const QString& path);
+
+} // namespace velmar::test
