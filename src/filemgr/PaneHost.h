@@ -1,0 +1,24 @@
+#pragma once
+// What a pane needs of the frame that holds it. The main frame implements it; tests put a
+// small recorder in its place.
+
+#include <QString>
+
+namespace velmar {
+
+class CPaneList;
+
+class PaneHost {
+public:
+    virtual ~PaneHost() = default;
+    // Replace the menu bar and tool bar by resource id (128, 151 or 152).
+    virtual void SetMenuBar(int resourceId) = 0;
+    // Show the focused row's full path in the path field.
+    virtual void SetPathText(const QString& text) = 0;
+    // The pane took the keyboard focus: commands now go to it.
+    virtual void SetActivePane(CPaneList* pane) = 0;
+    // The target of copy and move: the second pane for the first, else the first.
+    virtual CPaneList* OtherPane(CPaneList* pane) = 0;
+};
+
+} // namespace velmar
