@@ -1,0 +1,313 @@
+#include "ftpclient/TimedSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace velmar::ftp {
+
+namespace {
+
+thread_local int t_lastError = 0;
+
+void Fail(int err) {
+    t_lastError = TranslateErrno(err);
+}
+
+// poll rather than select: a descriptor above FD_SETSIZE must not overrun an fd_set.
+// 1 ready, 0 time-out, -1 error (last error set).
+int WaitFor(int handle, short events, int timeoutMs) {
+    pollfd p{handle, events, 0};
+    for (;;) {
+        const int r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            Fail(errno);
+            return -1;
+        }
+        return r == 0 ? 0 : 1;
+    }
+}
+
+} // namespace
+
+int TranslateErrno(int err) {
+    switch (err) {
+    case 0:
+        return 0;
+    case ETIMEDOUT:
+        return sockerr::TimedOut;
+    case ECONNREFUSED:
+        return sockerr::ConnectionRefused;
+    case ECONNRESET:
+    case EPIPE:
+        return sockerr::ConnectionReset;
+    case ENETDOWN:
+        return sockerr::NetworkDown;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        return sockerr::HostUnreachable;
+    case EHOSTDOWN:
+        return sockerr::HostDown;
+    case ENOTCONN:
+        return sockerr::NotConnected;
+    case EINTR:
+        return sockerr::Interrupted;
+    case EACCES:
+        return sockerr::AccessDenied;
+    case ENOTSOCK:
+    case EBADF:
+        return sockerr::NotSocket;
+    case EALREADY:
+    case EINPROGRESS:
+        return sockerr::InProgress;
+    case EINVAL:
+        return sockerr::InvalidArgument;
+    default:
+        return err;
+    }
+}
+
+int LastSocketError() {
+    return t_lastError;
+}
+void SetLastSocketError(int code) {
+    t_lastError = code;
+}
+
+QString SocketErrorText(int code) {
+    switch (code) {
+    case 0:
+        return QStringLiteral("No error!");
+    case 10004:
+        return QStringLiteral("Socket call interupted.");
+    case 10013:
+        return QStringLiteral("Access denied.");
+    case 10037:
+        return QStringLiteral("Socket call in already in progress.");
+    case 10038:
+        return QStringLiteral("Not a socket.");
+    case 10049:
+        return QStringLiteral("Unable to contact name server.");
+    case 10050:
+        return QStringLiteral("Network is down.");
+    case 10054:
+        return QStringLiteral("Connection reset by peer.");
+    case 10057:
+        return QStringLiteral("Not connected.");
+    case 10060:
+        return QStringLiteral("Operation timed out.");
+    case 10061:
+        return QStringLiteral("Connection refused.");
+    case 10064:
+        return QStringLiteral("Host is down.");
+    case 10065:
+        return QStringLiteral("Host is unreachable.");
+    case 10093:
+        return QStringLiteral("Socket Library not initialied.");
+    case 11001:
+        return QStringLiteral("The host name was not found.");
+    default:
+        return QString::asprintf("Unknown Error: %d\n", code);
+    }
+}
+
+bool ResolveHost(const QString& host, uint32_t& address) {
+    const QByteArray name = host.toLatin1();
+    if (name.isEmpty()) return false;
+    in_addr dotted{};
+    // The classic dotted forms first, so an address needs no name service.
+    if (::inet_aton(name.constData(), &dotted) != 0) {
+        address = dotted.s_addr;
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
+    sockaddr_in first{};
+    std::memcpy(&first, found->ai_addr, sizeof first);
+    ::freeaddrinfo(found);
+    address = first.sin_addr.s_addr;
+    return true;
+}
+
+TimedSocket::~TimedSocket() {
+    Close();
+}
+
+bool TimedSocket::Create(int type) {
+    Close();
+    const int kind = type == Stream ? SOCK_STREAM : type;
+    handle_ = ::socket(AF_INET, kind | SOCK_CLOEXEC, 0);
+    if (handle_ < 0) {
+        Fail(errno);
+        handle_ = kInvalid;
+        return false;
+    }
+    return true;
+}
+
+bool TimedSocket::Close() {
+    if (handle_ != kInvalid) {
+        ::close(handle_);
+        handle_ = kInvalid;
+    }
+    return true;
+}
+
+bool TimedSocket::SetOption(int name, const void* value, unsigned length, int level) {
+    if (::setsockopt(handle_, level, name, value, socklen_t(length)) == -1) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool TimedSocket::Bind(const sockaddr_in& address) {
+    if (::bind(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool TimedSocket::GetSockName(sockaddr_in& address) {
+    socklen_t len = sizeof address;
+    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &len) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool TimedSocket::Listen(int backlog) {
+    if (::listen(handle_, backlog) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool TimedSocket::Connect(const sockaddr_in& address, int timeoutMs) {
+    if (handle_ == kInvalid) {
+        t_lastError = sockerr::NotSocket;
+        return false;
+    }
+    const auto* sa = reinterpret_cast<const sockaddr*>(&address);
+    if (timeoutMs <= 0) {
+        int r;
+        do {
+            r = ::connect(handle_, sa, sizeof address);
+        } while (r != 0 && errno == EINTR);
+        if (r != 0) Fail(errno);
+        return r == 0;
+    }
+    // Non-blocking for the connect only, so a silent host costs the connect time-out.
+    const int flags = ::fcntl(handle_, F_GETFL);
+    ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK);
+    bool ok = ::connect(handle_, sa, sizeof address) == 0;
+    if (!ok && (errno == EINPROGRESS || errno == EINTR)) {
+        const int w = WaitFor(handle_, POLLOUT, timeoutMs);
+        if (w == 0) {
+            t_lastError = sockerr::TimedOut;
+        } else if (w > 0) {
+            int err = 0;
+            socklen_t len = sizeof err;
+            ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &err, &len);
+            ok = err == 0;
+            if (!ok) Fail(err);
+        }
+    } else if (!ok) {
+        Fail(errno);
+    }
+    ::fcntl(handle_, F_SETFL, flags);
+    return ok;
+}
+
+bool TimedSocket::Connect(const QString& host, int port, int timeoutMs) {
+    uint32_t ip = 0;
+    if (!ResolveHost(host, ip)) {
+        t_lastError = sockerr::InvalidArgument;
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(port));
+    address.sin_addr.s_addr = ip;
+    return Connect(address, timeoutMs);
+}
+
+bool TimedSocket::Accept(TimedSocket& target, sockaddr_in* address) {
+    target.Close();
+    socklen_t len = sizeof(sockaddr_in);
+    const int h = ::accept4(handle_, reinterpret_cast<sockaddr*>(address), address ? &len : nullptr,
+                            SOCK_CLOEXEC);
+    if (h < 0) {
+        Fail(errno);
+        return false;
+    }
+    target.handle_ = h;
+    return true;
+}
+
+bool TimedSocket::ShutdownSend() {
+    if (::shutdown(handle_, SHUT_WR) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+int64_t TimedSocket::Receive(void* buffer, size_t capacity, int timeoutMs) {
+    const int w = WaitFor(handle_, POLLIN, timeoutMs);
+    if (w < 0) return -1;
+    if (w == 0) {
+        t_lastError = sockerr::TimedOut;
+        return 0;
+    }
+    for (;;) {
+        const ssize_t n = ::recv(handle_, buffer, capacity, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            Fail(errno);
+            return -1;
+        }
+        return n;
+    }
+}
+
+int64_t TimedSocket::Send(const void* buffer, size_t length, int timeoutMs) {
+    const int w = WaitFor(handle_, POLLOUT, timeoutMs);
+    if (w <= 0) {
+        if (w == 0) t_lastError = sockerr::TimedOut;
+        return -1;
+    }
+    for (;;) {
+        // A peer that went away must give an error here, never SIGPIPE.
+        const ssize_t n = ::send(handle_, buffer, length, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(errno);
+        return n;
+    }
+}
+
+int64_t TimedSocket::SendAll(const void* buffer, size_t length, int timeoutMs) {
+    const auto* p = static_cast<const char*>(buffer);
+    size_t total = 0;
+    do {
+        const int64_t n = Send(p + total, length - total, timeoutMs);
+        if (n < 0) break;
+        total += size_t(n);
+    } while (total < length);
+    return int64_t(total);
+}
+
+} // namespace velmar::ftp
