@@ -1,0 +1,121 @@
+#include "filemgr/Launch.h"
+
+#include "app/core/SettingsStore.h"
+#include "platform/NameCodec.h"
+#include "platform/Shell.h"
+#include "sources/SizeText.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <mutex>
+#include <thread>
+
+namespace velmar {
+
+namespace {
+
+std::mutex g_launcherMutex;
+Launcher g_launcher;
+
+bool IsUrl(const QString& text) {
+    const int colon = text.indexOf(QLatin1String("://"));
+    if (colon <= 0) return false;
+    for (int i = 0; i < colon; ++i)
+        if (!text.at(i).isLetterOrNumber() && text.at(i) != QLatin1Char('+') &&
+            text.at(i) != QLatin1Char('-') && text.at(i) != QLatin1Char('.'))
+            return false;
+    return true;
+}
+
+bool KnownProgramExtension(const QString& ext) {
+    static const char* const kKnown[] = {".com", ".exe", ".lnk", ".bat"};
+    for (const char* k : kKnown)
+        if (ext.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+void LaunchOnDesktop(const LaunchPlan& plan) {
+    switch (plan.action) {
+    case LaunchAction::None:
+        return;
+    case LaunchAction::StartProgram:
+        platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory);
+        return;
+    case LaunchAction::OpenDocument: {
+        const QString target = plan.document;
+        auto open = [target] {
+            if (IsUrl(target))
+                platform::OpenUrl(target);
+            else
+                platform::OpenDocument(target);
+        };
+        // The desktop services belong to the interface thread.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, open, Qt::QueuedConnection);
+        return;
+    }
+    }
+}
+
+} // namespace
+
+LaunchPlan PlanLaunch(const LaunchJob& job) {
+    LaunchPlan plan;
+    const QString file = job.file;
+    if (file.isEmpty()) return plan;
+    // The extension of the name only: a dot in a folder name says nothing about the file.
+    const QString ext = ExtensionOf(FileNamePart(file, QLatin1Char('/')));
+    RegistryKey key;
+    const bool launch =
+        ext.isEmpty() || KnownProgramExtension(ext) || key.Open(RegistryKey::ClassesRoot, ext);
+    if (!launch) return plan;
+
+    if (IsUrl(file)) {
+        plan.action = LaunchAction::OpenDocument;
+        plan.document = file;
+        return plan;
+    }
+    QString target = platform::ResolveProgram(file);
+    // A shortcut is a symbolic link named NAME.lnk: launch what it points to.
+    if (ext.compare(QLatin1String(".lnk"), Qt::CaseInsensitive) == 0) {
+        const QFileInfo link(target);
+        if (link.isSymLink()) target = link.symLinkTarget();
+    }
+    const QFileInfo info(target);
+    if (!info.exists()) return plan;
+    if (!info.isDir() && platform::IsExecutableFile(target)) {
+        plan.action = LaunchAction::StartProgram;
+        plan.program = target;
+        plan.arguments = QProcess::splitCommand(job.parameters.trimmed());
+        plan.workingDirectory = job.directory.isEmpty() ? info.absolutePath() : job.directory;
+        return plan;
+    }
+    plan.action = LaunchAction::OpenDocument;
+    plan.document = target;
+    return plan;
+}
+
+void SetLauncherForTesting(Launcher launcher) {
+    std::lock_guard<std::mutex> lock(g_launcherMutex);
+    g_launcher = std::move(launcher);
+}
+
+void RunLaunch(const LaunchJob& job) {
+    const LaunchPlan plan = PlanLaunch(job);
+    Launcher launcher;
+    {
+        std::lock_guard<std::mutex> lock(g_launcherMutex);
+        launcher = g_launcher;
+    }
+    if (launcher)
+        launcher(plan);
+    else
+        LaunchOnDesktop(plan);
+}
+
+void StartLaunch(LaunchJob job) {
+    std::thread([job = std::move(job)] { RunLaunch(job); }).detach();
+}
+
+} // namespace velmar

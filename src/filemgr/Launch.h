@@ -1,0 +1,47 @@
+#pragma once
+// Launching a file: what a pane does with a file row and what the path field does with
+// its text. Each launch runs on a short thread of its own that owns its job.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace velmar {
+
+struct LaunchJob {
+    QString verb = QStringLiteral("open");
+    QString file;       // the file (or program) to open
+    QString parameters; // as typed, blanks included; may be empty
+    QString directory;  // the folder to start in; empty: the file's own folder
+    int show = 5;       // show normally
+};
+
+enum class LaunchAction { None, StartProgram, OpenDocument };
+
+// What a launch comes to, decided on the real file system.
+struct LaunchPlan {
+    LaunchAction action = LaunchAction::None;
+    QString program;          // StartProgram: the executable or script
+    QStringList arguments;    // StartProgram: the parameters split as a shell would
+    QString workingDirectory; // StartProgram
+    QString document;         // OpenDocument: a local path or an URL
+};
+
+// The launch rule: a file without extension, one of .com .exe .lnk .bat, or one whose
+// extension the MIME database knows is launched; anything else is left alone. A launched
+// executable (execute bit, or a "#!" script) starts as a program; other files open with
+// the desktop's default application.
+LaunchPlan PlanLaunch(const LaunchJob& job);
+
+// The launch thread's procedure: plan, then hand the plan to the launcher.
+void RunLaunch(const LaunchJob& job);
+
+// Starts a launch thread on `job` and returns at once. Failures report nothing.
+void StartLaunch(LaunchJob job);
+
+// Tests record plans instead of starting anything; an empty function restores the
+// desktop launcher. Called on the launch thread.
+using Launcher = std::function<void(const LaunchPlan&)>;
+void SetLauncherForTesting(Launcher launcher);
+
+} // namespace velmar

@@ -1,0 +1,86 @@
+#include "platform/Shell.h"
+
+#include "platform/NameCodec.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmar::platform {
+
+QStringList ReadInterpreterLine(const QString& path) {
+    const QByteArray native = EncodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return {};
+    struct stat st {};
+    char buffer[256];
+    ssize_t got = -1;
+    // Only regular files: reading a fifo or a device could block or have side effects.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (got < 2 || buffer[0] != '#' || buffer[1] != '!') return {};
+    QByteArray line(buffer + 2, int(got - 2));
+    const int end = line.indexOf('\n');
+    if (end >= 0) line.truncate(end);
+    // As the kernel does: the interpreter, then at most one argument with the rest of the line.
+    line = line.trimmed();
+    if (line.isEmpty()) return {};
+    int blank = -1;
+    for (int i = 0; i < line.size() && blank < 0; ++i)
+        if (line[i] == ' ' || line[i] == '\t') blank = i;
+    if (blank < 0) return {DecodeName(line)};
+    const QByteArray rest = line.mid(blank + 1).trimmed();
+    QStringList result{DecodeName(line.left(blank))};
+    if (!rest.isEmpty()) result.append(DecodeName(rest));
+    return result;
+}
+
+bool IsExecutableFile(const QString& path) {
+    const QByteArray native = EncodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::access(native.constData(), X_OK) == 0) return true;
+    return !ReadInterpreterLine(path).isEmpty();
+}
+
+QString ResolveProgram(const QString& file) {
+    if (file.contains(QLatin1Char('/'))) return file;
+    const QString found = QStandardPaths::findExecutable(file);
+    return found.isEmpty() ? file : found;
+}
+
+bool StartDetachedProgram(const QString& program, const QStringList& arguments,
+                          const QString& workingDirectory) {
+    QString run = program;
+    QStringList args = arguments;
+    // A script without the execute bit still runs, through the interpreter it names.
+    const QByteArray native = EncodeName(program);
+    if (::access(native.constData(), X_OK) != 0) {
+        QStringList interpreter = ReadInterpreterLine(program);
+        if (interpreter.isEmpty()) return false;
+        run = interpreter.takeFirst();
+        args = interpreter + QStringList{program} + arguments;
+    }
+    QProcess process;
+    process.setProgram(run);
+    process.setArguments(args);
+    if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
+    return process.startDetached();
+}
+
+bool OpenDocument(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool OpenUrl(const QString& url) {
+    return QDesktopServices::openUrl(QUrl(url));
+}
+
+} // namespace velmar::platform

@@ -1,0 +1,30 @@
+#pragma once
+// The desktop side of launching: whether a file runs as a program, starting a program
+// detached from us, and handing a document to the desktop's default application.
+
+#include <QString>
+#include <QStringList>
+
+namespace velmar::platform {
+
+// A regular file we may execute, or a script beginning "#!".
+bool IsExecutableFile(const QString& path);
+
+// The interpreter line of a script ("#!/bin/sh -e" gives {"/bin/sh", "-e"}); empty when the
+// file does not begin with "#!".
+QStringList ReadInterpreterLine(const QString& path);
+
+// A bare program name ("xterm") looked up in PATH; other texts come back unchanged.
+QString ResolveProgram(const QString& file);
+
+// Starts `program` with `arguments` in `workingDirectory`, detached: it outlives us.
+bool StartDetachedProgram(const QString& program, const QStringList& arguments,
+                          const QString& workingDirectory);
+
+// Opens a local file with the desktop's default application (xdg-open underneath).
+// Must run on the interface thread.
+bool OpenDocument(const QString& path);
+// Opens an address ("http://...") with the desktop's handler. Interface thread only.
+bool OpenUrl(const QString& url);
+
+} // namespace velmar::platform
