@@ -1,1 +1,231 @@
 #include "sources/PatternSearch.h"
+
+#include "platform/NameCodec.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmar {
+
+namespace {
+
+// Case is ignored the way the C locale's toupper sees a signed char: only a-z change,
+// bytes from 0x80 on stay as they are whatever the user's locale says.
+constexpr std::array<uint8_t, 256> MakeUpperTable() {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = uint8_t(i >= 'a' && i <= 'z' ? i - 32 : i);
+    return t;
+}
+constexpr std::array<uint8_t, 256> kUpper = MakeUpperTable();
+
+int HexNibble(QChar ch) {
+    const char16_t u = ch.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+}
+
+// Reads until `n` bytes or the end; -1 on an error.
+qint64 ReadFull(QIODevice& file, char* to, qint64 n) {
+    qint64 done = 0;
+    while (done < n) {
+        const qint64 got = file.read(to + done, n - done);
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+} // namespace
+
+PatternSearch::PatternSearch() = default;
+PatternSearch::~PatternSearch() = default;
+
+void PatternSearch::Init() {
+    Clear();
+}
+
+void PatternSearch::Clear() {
+    patterns_.clear();
+    longest_ = 0;
+}
+
+qsizetype PatternSearch::ChunkSize() const {
+    return std::max(kChunk, longest_ + 1);
+}
+
+bool PatternSearch::AddPattern(const QString& text, bool caseSensitive, bool hex) {
+    caseSensitive_ = caseSensitive;
+    if (!hex) {
+        // An empty text would be an empty pattern, which "matches" anywhere.
+        if (text.isEmpty()) return false;
+        const qsizetype n = text.size();
+        QByteArray narrow(n, Qt::Uninitialized);
+        QByteArray wide(2 * n, Qt::Uninitialized);
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t u = text[i].unicode();
+            narrow[i] = char(u & 0xff);
+            wide[2 * i] = char(u & 0xff);
+            wide[2 * i + 1] = char(u >> 8);
+        }
+        Add(std::move(narrow));
+        Add(std::move(wide));
+        return true;
+    }
+    QByteArray bytes;
+    int high = -1;
+    for (QChar ch : text) {
+        const int v = HexNibble(ch);
+        if (v < 0) continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            bytes.append(char(high << 4 | v));
+            high = -1;
+        }
+    }
+    if (bytes.isEmpty()) return false;
+    Clear(); // a hex string is searched on its own
+    Add(std::move(bytes));
+    return true;
+}
+
+void PatternSearch::Add(QByteArray bytes) {
+    SearchPattern p;
+    const qsizetype m = bytes.size();
+    p.upper = bytes;
+    for (qsizetype i = 0; i < m; ++i) {
+        const auto b = uint8_t(bytes[i]);
+        p.upper[i] = char(kUpper[b]);
+        if ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') p.hasLetters = true;
+    }
+    p.shift.fill(m);
+    for (qsizetype i = 0; i + 1 < m; ++i)
+        p.shift[uint8_t(p.upper[i])] = m - 1 - i;
+    p.bytes = std::move(bytes);
+    longest_ = std::max(longest_, m);
+    patterns_.push_back(std::move(p));
+}
+
+qsizetype PatternSearch::Find(const SearchPattern& p, const char* data, qsizetype n) const {
+    const qsizetype m = p.length();
+    if (n < m) return -1;
+    // Folding changes letters only, so a pattern without any is matched exactly.
+    if (caseSensitive_ || !p.hasLetters) {
+        const void* at = memmem(data, size_t(n), p.bytes.constData(), size_t(m));
+        return at ? static_cast<const char*>(at) - data : -1;
+    }
+    const auto* t = reinterpret_cast<const uint8_t*>(data);
+    const auto* u = reinterpret_cast<const uint8_t*>(p.upper.constData());
+    const uint8_t last = u[m - 1];
+    for (qsizetype pos = 0; pos <= n - m;) {
+        const uint8_t c = kUpper[t[pos + m - 1]];
+        if (c == last) {
+            qsizetype i = 0;
+            while (i < m - 1 && kUpper[t[pos + i]] == u[i])
+                ++i;
+            if (i == m - 1) return pos;
+        }
+        pos += p.shift[c];
+    }
+    return -1;
+}
+
+qsizetype PatternSearch::MatchInChunk(const char* chunk, qsizetype n) const {
+    for (const SearchPattern& p : patterns_) {
+        const qsizetype at = Find(p, chunk, n);
+        if (at >= 0) return at;
+    }
+    return -1;
+}
+
+// The chunks start at k * (C - L) from `start`. The first chunk holding a whole match is the
+// first one that reaches the earliest match end E of any pattern (an overlap of L keeps every
+// shorter match whole in some chunk), so blocks of any size only have to find E; that one
+// chunk is then settled by the chunk rule.
+qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
+    if (patterns_.empty() || start < 0 || !file.isReadable() || !file.seek(start)) return -1;
+    const qsizetype carry = longest_ - 1;
+    const qsizetype need = std::max(carry + kBlock, ChunkSize());
+    if (bufferSize_ < need) {
+        buffer_.reset(new char[size_t(need)]);
+        bufferSize_ = need;
+    }
+    char* buf = buffer_.get();
+    qint64 bufStart = 0; // offset of buf[0] from start
+    qsizetype held = 0;
+    for (;;) {
+        if (stillRunning_ && !stillRunning_()) return -1;
+        const qint64 got = ReadFull(file, buf + held, kBlock);
+        if (got <= 0) return -1;
+        const qsizetype avail = held + qsizetype(got);
+        // A match lying wholly in the carried bytes was seen in the last block already, so
+        // whatever turns up here is new. Each later pattern need only end before the best.
+        qsizetype bestEnd = -1;
+        qsizetype bestAt = -1;
+        for (const SearchPattern& p : patterns_) {
+            const qsizetype at = Find(p, buf, bestEnd < 0 ? avail : bestEnd - 1);
+            if (at >= 0) {
+                bestEnd = at + p.length();
+                bestAt = at;
+            }
+        }
+        if (bestEnd >= 0) {
+            const qint64 end = bufStart + bestEnd;
+            const qint64 size = ChunkSize();
+            const qint64 step = size - longest_;
+            const qint64 k = end <= size ? 0 : (end - size + step - 1) / step;
+            const qint64 chunkStart = k * step;
+            const bool atEof = got < kBlock;
+            const qint64 inBuf = chunkStart - bufStart;
+            qsizetype at = -1;
+            if (inBuf >= 0 && (inBuf + size <= avail || atEof)) {
+                at = MatchInChunk(buf + inBuf, qsizetype(std::min<qint64>(size, avail - inBuf)));
+            } else {
+                // The chunk began before this block's carried bytes: read it again.
+                if (!file.seek(start + chunkStart)) return -1;
+                const qint64 n = ReadFull(file, buf, size);
+                if (n < 0) return -1;
+                at = MatchInChunk(buf, qsizetype(n));
+            }
+            // Only a file changed under us lacks the match there; report the one seen.
+            return start + (at >= 0 ? chunkStart + at : bufStart + bestAt);
+        }
+        if (got < kBlock) return -1; // the end of the file
+        const qsizetype keep = std::min(carry, avail);
+        memmove(buf, buf + avail - keep, size_t(keep));
+        bufStart += avail - keep;
+        held = keep;
+    }
+}
+
+bool PatternSearch::SearchFile(const QString& path) {
+    if (patterns_.empty()) return false;
+    const QByteArray native = platform::EncodeName(path);
+    // Not blocking: opening a FIFO for reading would wait for a writer.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return SearchStream(file, 0) >= 0;
+}
+
+} // namespace velmar
