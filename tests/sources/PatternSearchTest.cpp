@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <array>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <locale>
@@ -98,17 +99,26 @@ private:
     // toupper of the byte as a signed char, in the C locale.
     bool Same(char a, char b) const {
         if (exact_) return a == b;
-        return ctype_.toupper(a) == ctype_.toupper(b);
+        return Upper(a) == Upper(b);
     }
 
     static QByteArray Upper(QByteArray bytes) {
         for (char& c : bytes)
-            c = std::use_facet<std::ctype<char>>(std::locale::classic()).toupper(c);
+            c = Upper(c);
         return bytes;
     }
 
-    static inline const std::ctype<char>& ctype_ =
-        std::use_facet<std::ctype<char>>(std::locale::classic());
+    static char Upper(char c) {
+        static const std::array<char, 256> table = [] {
+            const auto& ct = std::use_facet<std::ctype<char>>(std::locale::classic());
+            std::array<char, 256> t{};
+            for (int i = 0; i < 256; ++i)
+                t[size_t(i)] = ct.toupper(char(i));
+            return t;
+        }();
+        return table[uint8_t(c)];
+    }
+
     std::vector<QByteArray> patterns_;
     qsizetype longest_ = 0;
     bool exact_ = true;
