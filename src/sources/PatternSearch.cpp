@@ -25,6 +25,10 @@ constexpr std::array<uint8_t, 256> MakeUpperTable() {
 }
 constexpr std::array<uint8_t, 256> kUpper = MakeUpperTable();
 
+constexpr size_t PairHash(uint8_t a, uint8_t b) {
+    return (size_t(a) << 4 ^ b) & 0xfff;
+}
+
 int HexNibble(QChar ch) {
     const char16_t u = ch.unicode();
     if (u >= '0' && u <= '9') return u - '0';
@@ -108,9 +112,15 @@ void PatternSearch::Add(QByteArray bytes) {
         p.upper[i] = char(kUpper[b]);
         if ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') p.hasLetters = true;
     }
-    p.shift.fill(m);
-    for (qsizetype i = 0; i + 1 < m; ++i)
-        p.shift[uint8_t(p.upper[i])] = m - 1 - i;
+    if (m >= 2) {
+        // Moves are capped at 255: a smaller move is only slower, never wrong.
+        p.pairShift.fill(uint8_t(std::min<qsizetype>(m - 1, 255)));
+        for (qsizetype i = 1; i < m; ++i) {
+            const size_t h = PairHash(uint8_t(p.upper[i - 1]), uint8_t(p.upper[i]));
+            if (i == m - 1) p.afterCompare = std::max<qsizetype>(p.pairShift[h], 1);
+            p.pairShift[h] = uint8_t(std::min<qsizetype>(m - 1 - i, 255));
+        }
+    }
     p.bytes = std::move(bytes);
     longest_ = std::max(longest_, m);
     patterns_.push_back(std::move(p));
@@ -126,16 +136,24 @@ qsizetype PatternSearch::Find(const SearchPattern& p, const char* data, qsizetyp
     }
     const auto* t = reinterpret_cast<const uint8_t*>(data);
     const auto* u = reinterpret_cast<const uint8_t*>(p.upper.constData());
-    const uint8_t last = u[m - 1];
+    if (m == 1) {
+        for (qsizetype pos = 0; pos < n; ++pos)
+            if (kUpper[t[pos]] == u[0]) return pos;
+        return -1;
+    }
+    // Horspool on the last two bytes under the window, like glibc's memmem, folded.
     for (qsizetype pos = 0; pos <= n - m;) {
-        const uint8_t c = kUpper[t[pos + m - 1]];
-        if (c == last) {
-            qsizetype i = 0;
-            while (i < m - 1 && kUpper[t[pos + i]] == u[i])
-                ++i;
-            if (i == m - 1) return pos;
+        const uint8_t* end = t + pos + m - 1;
+        const uint8_t s = p.pairShift[PairHash(kUpper[end[-1]], kUpper[end[0]])];
+        if (s != 0) {
+            pos += s;
+            continue;
         }
-        pos += p.shift[c];
+        qsizetype i = 0;
+        while (i < m && kUpper[t[pos + i]] == u[i])
+            ++i;
+        if (i == m) return pos;
+        pos += p.afterCompare;
     }
     return -1;
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,8 +26,11 @@ struct SearchPattern {
     QByteArray bytes; // as given; compared upper-cased when case is ignored
     QByteArray upper; // a-z raised to A-Z (the only bytes that change case)
     bool hasLetters = false;
-    // Horspool shifts by the (upper-cased) byte under the window's last position.
-    std::array<qsizetype, 256> shift{};
+    // For the case-ignoring scan: how far the window may move, by a hash of the upper-cased
+    // last two bytes under it; 0 for the pattern's own last pair, which means compare and
+    // then move by afterCompare.
+    std::array<uint8_t, 4096> pairShift{};
+    qsizetype afterCompare = 1;
 
     qsizetype length() const { return bytes.size(); }
 };

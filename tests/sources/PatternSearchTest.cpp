@@ -240,6 +240,12 @@ TEST(PatternSearchFile, MatchesAcrossChunkAndBlockBordersAndAtTheLastByte) {
         EXPECT_EQ(EngineAt(s, p, 0), before) << before;
         EXPECT_TRUE(s.SearchFile(p)) << before;
     }
+    // The longest form with every split over a block border: 1 to L - 1 bytes before it.
+    for (qsizetype split = 1; split < 6; ++split) {
+        const qsizetype before = 2 * PatternSearch::kBlock - split;
+        const QString p = dir.write("w", Filler(before) + Utf16("abc") + Filler(1));
+        EXPECT_EQ(EngineAt(s, p, 0), before) << split;
+    }
     // One byte short at the end is no match.
     const QString cut = dir.write("cut", Filler(PatternSearch::kBlock - 1) + "ab");
     EXPECT_EQ(EngineAt(s, cut, 0), -1);
