@@ -209,7 +209,7 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
             if (inBuf >= 0 && (inBuf + size <= avail || atEof)) {
                 at = MatchInChunk(buf + inBuf, qsizetype(std::min<qint64>(size, avail - inBuf)));
             } else {
-                // The chunk began before this block's carried bytes: read it again.
+                // The chunk is not wholly in the buffer: read it again.
                 if (!file.seek(start + chunkStart)) return -1;
                 const qint64 n = ReadFull(file, buf, size);
                 if (n < 0) return -1;
