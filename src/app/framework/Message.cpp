@@ -11,8 +11,12 @@ QPointer<QWidget> g_owner;
 const QString kCaption = QStringLiteral("CE Velmar");
 } // namespace
 
-void SetMessageAnswererForTesting(MessageAnswerer answerer) { g_answerer = std::move(answerer); }
-void SetDefaultMessageOwner(QWidget* owner) { g_owner = owner; }
+void SetMessageAnswererForTesting(MessageAnswerer answerer) {
+    g_answerer = std::move(answerer);
+}
+void SetDefaultMessageOwner(QWidget* owner) {
+    g_owner = owner;
+}
 
 QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind, QWidget* owner) {
     if (g_answerer) return g_answerer(text, kind);

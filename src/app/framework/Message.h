@@ -20,7 +20,8 @@ QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind = 
 bool AskYesNo(const QString& text, QWidget* owner = nullptr);
 
 // Tests: every message goes to `answerer` instead of a box; it returns the button pressed.
-using MessageAnswerer = std::function<QMessageBox::StandardButton(const QString& text, MessageKind kind)>;
+using MessageAnswerer =
+    std::function<QMessageBox::StandardButton(const QString& text, MessageKind kind)>;
 void SetMessageAnswererForTesting(MessageAnswerer answerer);
 
 // The owner used when none is given (the active frame).

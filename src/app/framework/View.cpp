@@ -9,7 +9,8 @@ CView::~CView() {
 }
 
 CDocument::~CDocument() {
-    for (CView* v : views_) v->document_ = nullptr;
+    for (CView* v : views_)
+        v->document_ = nullptr;
 }
 
 void CDocument::AddView(CView* view) {

@@ -16,6 +16,8 @@ class CView : public CommandTarget {
 public:
     ~CView() override;
     virtual QWidget* widget() = 0;
+    // Called once by the frame after it has made all its views; by default the first update.
+    virtual void OnInitialUpdate() { OnUpdate(nullptr); }
     // Called by the document's UpdateAllViews for every view but the sender.
     virtual void OnUpdate(CView* sender) = 0;
     CDocument* document() const { return document_; }

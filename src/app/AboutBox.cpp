@@ -1,0 +1,42 @@
+#include "app/AboutBox.h"
+
+#include "app/HotStatic.h"
+#include "app/framework/Dialogs.h"
+#include "app/framework/Icons.h"
+#include "res/Ids.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace velmar {
+
+const char kProductWebPage[] = "https://ce-velmar.example.org/";
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    SetControlId(this, ids::kDlgAbout);
+    setWindowTitle(QStringLiteral("About CE Velmar"));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ProgramIcon().pixmap(32, 32));
+    SetControlId(icon, ids::kIconProgram);
+    auto* name = new QLabel(QStringLiteral("CE Velmar 1.1"), this);
+    auto* link = new CHotStatic(this);
+    SetControlId(link, ids::kIdcAboutLink);
+    link->setText(QString::fromLatin1(kProductWebPage));
+    link->SetTarget(QString::fromLatin1(kProductWebPage));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(name, 0, 1);
+    grid->addWidget(link, 1, 1);
+    grid->addWidget(buttons, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+}
+
+} // namespace velmar

@@ -1,0 +1,47 @@
+#pragma once
+// The frames of the telnet and game modes: each has its own menu and tool bar (145 and
+// 150) and one view; no panes, no path field, no gauge.
+
+#include "app/framework/Frame.h"
+#include "app/framework/View.h"
+
+#include <QWidget>
+
+namespace velmar {
+
+// Stands in for a mode's view until that mode's own view is built.
+class CPlaceholderView : public QWidget, public CView {
+    Q_OBJECT
+public:
+    CPlaceholderView(const QString& caption, QWidget* parent = nullptr);
+    QWidget* widget() override { return this; }
+    void OnUpdate(CView*) override {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString caption_;
+};
+
+class CMainFrameTelnet : public CFrame {
+    Q_OBJECT
+public:
+    explicit CMainFrameTelnet(CDocument* doc, QWidget* parent = nullptr);
+    CView* view() const { return view_; }
+
+private:
+    CView* view_ = nullptr;
+};
+
+class CMainFrameGame : public CFrame {
+    Q_OBJECT
+public:
+    explicit CMainFrameGame(CDocument* doc, QWidget* parent = nullptr);
+    CView* view() const { return view_; }
+
+private:
+    CView* view_ = nullptr;
+};
+
+} // namespace velmar

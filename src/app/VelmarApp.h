@@ -1,0 +1,84 @@
+#pragma once
+// The application object: start-up, the three modes (file manager, telnet, game) each
+// kept in its frame for the life of the program, the commands any frame's menu sends to
+// the application, and exit.
+
+#include "app/framework/Command.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace velmar {
+
+class CDocTemplate;
+class CFrame;
+class CMainFrame;
+
+class CVelmarApp : public QObject, public CommandTarget {
+    Q_OBJECT
+public:
+    // What start-up checks of the system; tests put failures in.
+    struct System {
+        std::function<bool()> socketsAvailable;  // the socket layer can make a socket
+        std::function<bool()> processesReadable; // /proc answers (the task manager's source)
+        std::function<void()> quit;              // ends the event loop
+    };
+    static System DefaultSystem();
+
+    explicit CVelmarApp(System system = DefaultSystem());
+    ~CVelmarApp() override;
+    static CVelmarApp* instance();
+
+    // Start-up; false when the program must end.
+    bool InitInstance();
+    // The exit handler: exit hooks, the telnet and game modes go, then the loop ends.
+    void ExitInstance();
+
+    CMainFrame* mainFrame() const;
+    CFrame* activeFrame() const { return activeFrame_; }
+    CDocTemplate* fileManagerTemplate() const { return fileManager_.get(); }
+    CDocTemplate* telnetTemplate() const { return telnet_.get(); }
+    CDocTemplate* gameTemplate() const { return game_.get(); }
+
+    // Brings the mode of `resourceId` (128, 145, 150) to the front, making its frame on
+    // first use. False when the frame cannot be made.
+    bool SwitchMode(int resourceId);
+
+    // The modal tools ("Ping", "Whois", "Finger", "System Info") register themselves;
+    // a tool without a runner shows disabled.
+    using ToolRunner = std::function<void(QWidget* owner)>;
+    void RegisterTool(int id, ToolRunner run);
+    // Run at exit before the modes go (the FTP side closes its internet handle here).
+    void AddExitHook(std::function<void()> hook);
+
+    // The "Search files" dialog's values for this run of the program.
+    struct SearchMemory {
+        QString mask = QStringLiteral("*.*");
+        QString text;
+        int hex = 0;
+        int caseSensitive = 1;
+    };
+    SearchMemory search;
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+private:
+    void MakeTemplates();
+    void Activate(CFrame* frame, CFrame* previous);
+
+    System system_;
+    std::unique_ptr<CDocTemplate> fileManager_;
+    std::unique_ptr<CDocTemplate> telnet_;
+    std::unique_ptr<CDocTemplate> game_;
+    CFrame* activeFrame_ = nullptr;
+    std::map<int, ToolRunner> tools_;
+    std::vector<std::function<void()>> exitHooks_;
+    bool exited_ = false;
+};
+
+} // namespace velmar

@@ -1,0 +1,38 @@
+#include "app/framework/Dialogs.h"
+
+#include <QPointer>
+#include <QTimer>
+
+namespace velmar {
+
+namespace {
+DialogHook g_hook;
+}
+
+void SetControlId(QWidget* widget, int id) {
+    widget->setProperty(kControlIdProperty, id);
+    widget->setObjectName(QStringLiteral("idc%1").arg(id));
+}
+
+int ControlIdOf(const QWidget* widget) {
+    return widget ? widget->property(kControlIdProperty).toInt() : 0;
+}
+
+void SetDialogHookForTesting(DialogHook hook) {
+    g_hook = std::move(hook);
+}
+
+int RunModal(QDialog& dialog) {
+    if (g_hook) {
+        QPointer<QDialog> guard(&dialog);
+        QTimer::singleShot(0, &dialog, [guard] {
+            // Copy: the hook may replace itself while it runs.
+            const DialogHook hook = g_hook;
+            if (guard && hook) hook(guard);
+            if (guard && guard->isVisible()) guard->reject();
+        });
+    }
+    return dialog.exec();
+}
+
+} // namespace velmar

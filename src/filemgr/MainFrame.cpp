@@ -1,0 +1,209 @@
+#include "filemgr/MainFrame.h"
+
+#include "app/core/SettingsStore.h"
+#include "app/framework/Dialogs.h"
+#include "app/framework/PostedEvents.h"
+#include "filemgr/BatteryGauge.h"
+#include "filemgr/PaneList.h"
+#include "filemgr/PathBar.h"
+#include "filemgr/Preferences.h"
+#include "filemgr/VelmarDoc.h"
+#include "res/Ids.h"
+
+#include <QCoreApplication>
+#include <QResizeEvent>
+#include <QSplitter>
+#include <QTimer>
+
+namespace velmar {
+
+using namespace ids;
+
+namespace {
+
+// The battery changes slowly; a gauge a minute behind is still right enough.
+constexpr int kGaugeRepaintMs = 30000;
+
+struct PaneCommand {
+    int id;
+    bool second;
+    int sent;
+};
+constexpr PaneCommand kPaneCommands[] = {
+    {kCmdFirstInvertSelection, false, kCmdInvertSelection},
+    {kCmdFirstDirSizes, false, kCmdDirSizes},
+    {kCmdFirstShortcuts, false, kCmdShortcuts},
+    {kCmdFirstSearchFiles, false, kCmdSearchFiles},
+    {kCmdFirstFtp, false, kCmdFtp},
+    {kCmdSecondInvertSelection, true, kCmdInvertSelection},
+    {kCmdSecondDirSizes, true, kCmdDirSizes},
+    {kCmdSecondShortcuts, true, kCmdShortcuts},
+    {kCmdSecondSearchFiles, true, kCmdSearchFiles},
+    {kCmdSecondFtp, true, kCmdFtp},
+};
+
+// Lays out its three children by the frame's arithmetic whenever it is resized.
+class FrameClient : public QWidget {
+public:
+    explicit FrameClient(QWidget* parent) : QWidget(parent) {}
+    std::function<void()> relayout;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        if (relayout) relayout();
+    }
+};
+
+} // namespace
+
+FrameLayout ComputeFrameLayout(int cx, int cy) {
+    cx = qMax(cx, 0);
+    cy = qMax(cy, 0);
+    const int strip = qMin(kPathStripHeight, cy);
+    const int gauge = qMin(kGaugeWidth, cx);
+    FrameLayout l;
+    l.splitter = QRect(0, 0, cx, cy - strip);
+    l.pathBar = QRect(0, cy - strip, cx - gauge, strip);
+    l.gauge = QRect(cx - gauge, cy - strip, gauge, strip);
+    return l;
+}
+
+CMainFrame::CMainFrame(CVelmarDoc* doc, QWidget* parent) : CFrame(parent), doc_(doc) {
+    setObjectName(QStringLiteral("mainFrame"));
+    stacked_ = ReadStoreSetting("Horizontal Panes") == 0;
+    SetCommandBar(kMenuFileManager);
+
+    auto* client = new FrameClient(this);
+    client_ = client;
+    setCentralWidget(client_);
+    // The path field and the gauge come first: a pane reports its path while it is made.
+    pathBar_ = new PathBar(client_);
+    gauge_ = new BatteryGauge(client_);
+    splitter_ = new QSplitter(stacked_ ? Qt::Vertical : Qt::Horizontal, client_);
+    splitter_->setObjectName(QStringLiteral("paneSplitter"));
+    splitter_->setChildrenCollapsible(false);
+    splitter_->setHandleWidth(3);
+    first_ = new CPaneList(doc, this, splitter_);
+    first_->setObjectName(QStringLiteral("firstPane"));
+    second_ = new CPaneList(doc, this, splitter_);
+    second_->setObjectName(QStringLiteral("secondPane"));
+    client->relayout = [this] { Relayout(); };
+    connect(pathBar_, &PathBar::escapePressed, this, [this] {
+        if (CView* v = activeView()) v->widget()->setFocus(Qt::OtherFocusReason);
+    });
+    SetActiveView(first_);
+
+    gaugeTimer_ = new QTimer(this);
+    gaugeTimer_->setInterval(kGaugeRepaintMs);
+    connect(gaugeTimer_, &QTimer::timeout, this,
+            [this] { QCoreApplication::postEvent(this, new QEvent(kGaugeRepaintEventType)); });
+    gaugeTimer_->start();
+    resize(640, 480);
+}
+
+CMainFrame::~CMainFrame() {
+    // The panes go before the frame they call back into.
+    SetActiveView(nullptr);
+    delete first_;
+    first_ = nullptr;
+    delete second_;
+    second_ = nullptr;
+}
+
+void CMainFrame::Relayout() {
+    const FrameLayout l = ComputeFrameLayout(client_->width(), client_->height());
+    splitter_->setGeometry(l.splitter);
+    pathBar_->setGeometry(l.pathBar);
+    gauge_->setGeometry(l.gauge);
+}
+
+void CMainFrame::HalveSplitter() {
+    const int total = stacked_ ? splitter_->height() : splitter_->width();
+    const int half = qMax(1, total / 2);
+    splitter_->setSizes({half, half});
+}
+
+void CMainFrame::SetStacked(bool stacked) {
+    if (stacked == stacked_) return;
+    stacked_ = stacked;
+    splitter_->setOrientation(stacked ? Qt::Vertical : Qt::Horizontal);
+    HalveSplitter();
+}
+
+void CMainFrame::SetMenuBar(int resourceId) {
+    if (!SetCommandBar(resourceId)) return;
+    // The bar tells the style in force: the LikeNC bars are 151 and 152.
+    const bool likeNc = resourceId != kMenuFileManager;
+    pathBar_->SetLikeNc(likeNc);
+    gauge_->SetLikeNc(likeNc);
+    Relayout();
+}
+
+void CMainFrame::SetPathText(const QString& text) {
+    if (pathBar_) pathBar_->setText(text);
+}
+
+void CMainFrame::SetActivePane(CPaneList* pane) {
+    SetActiveView(pane);
+}
+
+CPaneList* CMainFrame::OtherPane(CPaneList* pane) {
+    return pane == first_ ? second_ : first_;
+}
+
+CPaneList* CMainFrame::PaneForCommand(int id, int* mapped) const {
+    for (const PaneCommand& c : kPaneCommands) {
+        if (c.id != id) continue;
+        *mapped = c.sent;
+        return c.second ? second_ : first_;
+    }
+    return nullptr;
+}
+
+void CMainFrame::RunPreferences() {
+    PreferencesDialog dialog(this);
+    if (RunModal(dialog) != QDialog::Accepted) return;
+    dialog.Store();
+    const bool stacked = ReadStoreSetting("Horizontal Panes") == 0;
+    if (stacked != stacked_) SetStacked(stacked);
+    if (doc_) doc_->UpdateAllViews();
+}
+
+bool CMainFrame::OnCommand(int id) {
+    int mapped = 0;
+    if (CPaneList* pane = PaneForCommand(id, &mapped)) {
+        // The fixed pane, whichever has the focus.
+        pane->OnCommand(mapped);
+        return true;
+    }
+    if (id == kCmdPreferences) {
+        RunPreferences();
+        return true;
+    }
+    return CFrame::OnCommand(id);
+}
+
+bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
+    int mapped = 0;
+    if (CPaneList* pane = PaneForCommand(id, &mapped)) {
+        state.enabled = true;
+        if (mapped == kCmdFtp) {
+            state.checkable = true;
+            state.checked = pane->sourceKind() == 1;
+        }
+        return true;
+    }
+    if (id == kCmdPreferences) return true;
+    return CFrame::OnUpdateCommand(id, state);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == kGaugeRepaintEventType) {
+        gauge_->repaint();
+        return true;
+    }
+    return CFrame::event(event);
+}
+
+} // namespace velmar

@@ -1,0 +1,46 @@
+#pragma once
+// The one-line path field under the panes (control 1007). It shows the focused row's full
+// path; Enter launches what it holds, parameters from the first blank on.
+
+#include <QLineEdit>
+#include <functional>
+#include <optional>
+
+namespace velmar {
+
+struct PathBarCommand {
+    QString file;
+    QString parameters; // from the first blank on, that blank included; may be empty
+};
+
+// What Enter does with `text`: leading blanks dropped; nothing for an empty text or one
+// that begins with "ftp://" (a pane's FTP location, not something to launch).
+std::optional<PathBarCommand> ParsePathBarText(QString text);
+
+class PathBar : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit PathBar(QWidget* parent = nullptr);
+
+    // White on black in the panes' own style, the usual colours otherwise.
+    void SetLikeNc(bool on);
+    bool likeNc() const { return likeNc_; }
+
+    // Tests record the launches instead of starting anything; nullptr restores the launch
+    // thread.
+    using LaunchFunction = std::function<void(const QString& file, const QString& parameters)>;
+    static void SetLaunchForTesting(LaunchFunction launch);
+
+signals:
+    // Esc: the frame gives the keyboard back to the active pane.
+    void escapePressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Launch();
+    bool likeNc_ = false;
+};
+
+} // namespace velmar

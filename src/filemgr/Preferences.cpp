@@ -1,0 +1,111 @@
+#include "filemgr/Preferences.h"
+
+#include "app/core/SettingsStore.h"
+#include "app/framework/Dialogs.h"
+#include "res/Ids.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace velmar {
+
+using namespace ids;
+
+const std::array<int, 10> PreferencesDialog::kControlIds{
+    kIdcPrefVerticalSplit,  kIdcPrefQuestionOnRewrite, kIdcPrefLikeNc,         kIdcPrefInternalFtp,
+    kIdcPrefShowHidden,     kIdcPrefShowInRom,         kIdcPrefConnectTimeout, kIdcPrefSendTimeout,
+    kIdcPrefReceiveTimeout, kIdcPrefUseLinger};
+
+namespace {
+// Index 6 to 8 are the time-outs (whole seconds); the rest are check boxes.
+bool IsNumber(size_t index) {
+    return index >= 6 && index <= 8;
+}
+
+QCheckBox* Box(QWidget* parent, int id, const char* text) {
+    auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+    SetControlId(box, id);
+    return box;
+}
+
+QSpinBox* Number(QWidget* parent, int id) {
+    auto* spin = new QSpinBox(parent);
+    spin->setRange(0, 99999);
+    SetControlId(spin, id);
+    return spin;
+}
+} // namespace
+
+PreferencesDialog::PreferencesDialog(QWidget* parent) : QDialog(parent) {
+    SetControlId(this, kDlgPreferences);
+    setWindowTitle(QStringLiteral("Preferences"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Box(this, kIdcPrefVerticalSplit, "Vertical split"));
+    layout->addWidget(Box(this, kIdcPrefQuestionOnRewrite, "Question on rewrite"));
+    layout->addWidget(Box(this, kIdcPrefLikeNc, "style \"like NC\""));
+    layout->addWidget(Box(this, kIdcPrefInternalFtp, "Use alternate ftp client"));
+    layout->addWidget(Box(this, kIdcPrefShowHidden, "Hide \"hidden\" files"));
+    layout->addWidget(Box(this, kIdcPrefShowInRom, "Hide files in ROM"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Connect timeout:"), Number(this, kIdcPrefConnectTimeout));
+    form->addRow(QStringLiteral("Send timeout:"), Number(this, kIdcPrefSendTimeout));
+    form->addRow(QStringLiteral("Recieve timeout"), Number(this, kIdcPrefReceiveTimeout));
+    layout->addLayout(form);
+    layout->addWidget(Box(this, kIdcPrefUseLinger, "use LINGER option"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    SetControlId(buttons->button(QDialogButtonBox::Ok), kIdOk);
+    SetControlId(buttons->button(QDialogButtonBox::Cancel), kIdCancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+
+    Load();
+}
+
+std::array<int, 10> PreferencesDialog::values() const {
+    std::array<int, 10> v{};
+    for (size_t i = 0; i < kControlIds.size(); ++i) {
+        if (IsNumber(i))
+            v[i] = FindControl<QSpinBox>(this, kControlIds[i])->value();
+        else
+            v[i] = FindControl<QCheckBox>(this, kControlIds[i])->isChecked() ? 1 : 0;
+    }
+    return v;
+}
+
+void PreferencesDialog::setValues(const std::array<int, 10>& v) {
+    for (size_t i = 0; i < kControlIds.size(); ++i) {
+        if (IsNumber(i))
+            FindControl<QSpinBox>(this, kControlIds[i])->setValue(v[i]);
+        else
+            // Any stored non-zero value shows ticked, as the box's data exchange would.
+            FindControl<QCheckBox>(this, kControlIds[i])->setChecked(v[i] != 0);
+    }
+}
+
+void PreferencesDialog::Load() {
+    std::array<int, 10> v{};
+    for (size_t i = 0; i < kSettingsStore.size(); ++i)
+        v[i] = ReadStoreSetting(kSettingsStore[i].name);
+    setValues(v);
+}
+
+void PreferencesDialog::Store(const Writer& write) const {
+    const std::array<int, 10> v = values();
+    for (size_t i = 0; i < kSettingsStore.size(); ++i)
+        write(kSettingsStore[i].name, v[i]);
+}
+
+void PreferencesDialog::Store() const {
+    Store([](const char* name, int value) { WriteStoreSetting(name, value); });
+}
+
+} // namespace velmar
