@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <mutex>
 #include <thread>
 
@@ -87,7 +86,7 @@ LaunchPlan PlanLaunch(const LaunchJob& job) {
     if (!info.isDir() && platform::IsExecutableFile(target)) {
         plan.action = LaunchAction::StartProgram;
         plan.program = target;
-        plan.arguments = QProcess::splitCommand(job.parameters.trimmed());
+        plan.arguments = platform::SplitParameters(job.parameters);
         plan.workingDirectory = job.directory.isEmpty() ? info.absolutePath() : job.directory;
         return plan;
     }

@@ -1,15 +1,21 @@
 #pragma once
-// One pane: a two-column list of one folder, local or on an FTP server.
-// (Being written: model, refill, sorting, styles, navigation.)
+// One pane: a two-column list of one folder, local or on an FTP server. A local folder is
+// listed at once on the interface thread; an FTP folder arrives entry by entry from the
+// listing thread. Both panes are views of one document and refill when it updates them.
 
 #include "app/framework/View.h"
 #include "filemgr/PaneHost.h"
+#include "sources/ListingThread.h"
 
 #include <QTableView>
+#include <vector>
 
 namespace velmar {
 
 class CVelmarDoc;
+class CPaneModel;
+class CLikeNcDelegate;
+struct FindRecord;
 
 class CPaneList : public QTableView, public CView {
     Q_OBJECT
@@ -18,17 +24,106 @@ public:
     ~CPaneList() override;
 
     QWidget* widget() override { return this; }
+    // Re-reads the style, orientation and filter settings and refills.
     void OnUpdate(CView* sender) override;
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+    // Enter a folder, go up for the parent row, or launch a file.
+    virtual void OpenRow(int row);
+    // Lists the current folder again (at once for a local pane, by the listing thread
+    // for an FTP pane), keeping the sort column and the header.
+    virtual void RefillPane();
+
+    // A header click: updates the shared SortMode, sorts and relabels the header.
+    void SortByColumn(int column);
+    // likeNC 1 draws the commander style; `horizontal` picks the per-pane menu bar.
+    void ApplyPaneStyle(int likeNC, int horizontal);
+    // The rows a file command acts on: the selected rows without the parent row, or the
+    // focused row when none is selected. `files` counts the rows that are not folders.
+    int CollectSelection(std::vector<int>* indices, int* files) const;
+    // Flips the selection of every row, the parent row included.
+    void InvertSelection();
+    // The properties sheet of the focused row.
+    void ShowProperties();
+
+    // Rename in place: begins unless refused (FTP pane, parent row); the end asks first.
+    bool BeginLabelEdit(int row) const;
+    bool StartRename();
+    // The label editor closed with `text`. True when the file was renamed.
+    bool EndLabelEdit(int row, const QString& text);
+
+    bool IsParentRow(int row) const;
+    bool IsFolderRow(int row) const;
+    // Column 0 of a row; empty when there is no such row.
+    QString RowName(int row) const;
+    const FindRecord* RowRecord(int row) const;
+    int FocusedRow() const;
+    int RowCount() const;
+    // The row whose name is exactly `name`, or -1.
+    int FindRow(const QString& name) const;
+    // Makes `row` the only selected row and the focused one, scrolled into view.
+    void SelectAndFocus(int row);
 
     // The folder shown, always ending with the separator; "/" is the local root.
     const QString& currentPath() const { return currentPath_; }
+    void setCurrentPath(const QString& path) { currentPath_ = path; }
     int sourceKind() const { return sourceKind_; }
+    void setSourceKind(int kind) { sourceKind_ = kind; }
+    const QString& ftpHost() const { return ftpHost_; }
+    void setFtpHost(const QString& host) { ftpHost_ = host; }
+    const QString& mask() const { return mask_; }
+    void setMask(const QString& mask) { mask_ = mask; }
+    int listMode() const { return listMode_; }
+    void setListMode(int mode) { listMode_ = mode; }
+    int style() const { return style_; }
+    int sortColumn() const { return sortColumn_; }
+    bool showHidden() const { return showHidden_ != 0; }
+    bool showInRom() const { return showInRom_ != 0; }
     QString PathSeparator() const { return QStringLiteral("/"); }
 
+    CPaneModel* paneModel() const { return model_; }
+    ListingJob& listingJob() { return listingJob_; }
+    PaneHost* host() const { return host_; }
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
 private:
+    void TakeEntry(class EntryPostedEvent& e);
+    void ReturnToLocalRoot();
+    void FitColumns(bool applyStyle);
+    void SortRowsNow();
+    void RelabelHeader();
+    bool OnLabel(const QPoint& viewportPos, int& row) const;
+
     PaneHost* host_ = nullptr;
+    CPaneModel* model_ = nullptr;
+    CLikeNcDelegate* delegate_ = nullptr;
+
     QString currentPath_ = QStringLiteral("/");
     int sourceKind_ = 0;
+    QString ftpHost_;
+    int showHidden_ = 1;
+    int showInRom_ = 1;
+    int listMode_ = 0;
+    QString mask_ = QStringLiteral("*.*");
+    int style_ = 99; // neither on nor off: the first ApplyPaneStyle always acts
+    ListingJob listingJob_;
+    int sortColumn_ = 256;
+
+    QString lastListedPath_; // to keep the focused row across a refill of the same folder
+    int editingRow_ = -1;
+    bool renamePending_ = false;
+    QString renameText_;
 };
 
 } // namespace velmar

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +58,52 @@ QString ResolveProgram(const QString& file) {
     return found.isEmpty() ? file : found;
 }
 
+QStringList SplitParameters(const QString& text) {
+    QStringList out;
+    QString word;
+    bool inWord = false;
+    enum { Plain, Single, Double } quote = Plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quote == Single) {
+            if (c == QLatin1Char('\''))
+                quote = Plain;
+            else
+                word += c;
+            continue;
+        }
+        if (quote == Double) {
+            if (c == QLatin1Char('"')) {
+                quote = Plain;
+            } else if (c == QLatin1Char('\\') && i + 1 < text.size() &&
+                       (text.at(i + 1) == QLatin1Char('"') ||
+                        text.at(i + 1) == QLatin1Char('\\'))) {
+                word += text.at(++i);
+            } else {
+                word += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
+            if (inWord) out.append(word);
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == QLatin1Char('\''))
+            quote = Single;
+        else if (c == QLatin1Char('"'))
+            quote = Double;
+        else if (c == QLatin1Char('\\') && i + 1 < text.size())
+            word += text.at(++i);
+        else
+            word += c;
+    }
+    if (inWord) out.append(word);
+    return out;
+}
+
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory) {
     QString run = program;
@@ -77,6 +125,19 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
 
 bool OpenDocument(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool RenameEntry(const QString& from, const QString& to) {
+    const QByteArray source = EncodeName(from);
+    const QByteArray target = EncodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without RENAME_NOREPLACE: look first, then rename.
+    struct stat st {};
+    if (::lstat(target.constData(), &st) == 0 || errno != ENOENT) return false;
+    return ::rename(source.constData(), target.constData()) == 0;
 }
 
 bool OpenUrl(const QString& url) {

@@ -17,6 +17,10 @@ QStringList ReadInterpreterLine(const QString& path);
 // A bare program name ("xterm") looked up in PATH; other texts come back unchanged.
 QString ResolveProgram(const QString& file);
 
+// Parameters typed after a program, split as a shell would: blanks separate, '...' is
+// literal, "..." keeps blanks and takes \" and \\, a backslash outside quotes escapes.
+QStringList SplitParameters(const QString& text);
+
 // Starts `program` with `arguments` in `workingDirectory`, detached: it outlives us.
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory);
@@ -26,5 +30,9 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
 bool OpenDocument(const QString& path);
 // Opens an address ("http://...") with the desktop's handler. Interface thread only.
 bool OpenUrl(const QString& url);
+
+// Renames (moves) an entry like the old move-file call: it never replaces an entry that
+// already has the new name. False on any failure.
+bool RenameEntry(const QString& from, const QString& to);
 
 } // namespace velmar::platform

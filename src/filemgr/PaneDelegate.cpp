@@ -1,0 +1,88 @@
+#include "filemgr/PaneDelegate.h"
+
+#include "filemgr/PaneModel.h"
+
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QPainter>
+
+namespace velmar {
+
+QString CutWithDots(const QString& text, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(text) <= width) return text;
+    const QString dots = QStringLiteral("...");
+    const int room = width - metrics.horizontalAdvance(dots);
+    if (room <= 0) return dots;
+    // Binary search for the longest prefix that fits in front of the dots.
+    int lo = 0, hi = int(text.size());
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (metrics.horizontalAdvance(QStringView(text).left(mid).toString()) <= room)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    // Never split a surrogate pair.
+    if (lo > 0 && text.at(lo - 1).isHighSurrogate()) --lo;
+    return text.left(lo) + dots;
+}
+
+void CLikeNcDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    if (!likeNc_) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    const QFontMetrics& fm = option.fontMetrics;
+    const int offset = fm.horizontalAdvance(QLatin1Char(' '));
+    const QRect cell = option.rect;
+    const bool highlighted = (option.state & QStyle::State_Selected) != 0;
+    const bool folder = index.data(CPaneModel::kFolderRole).toBool();
+
+    painter->save();
+    painter->fillRect(cell, likenc::kBackground);
+    painter->setFont(option.font);
+    painter->setPen(highlighted ? likenc::kHighlightText
+                    : folder    ? likenc::kFolderText
+                                : option.palette.color(QPalette::Text));
+    QRect textRect = cell;
+    if (index.column() == 0)
+        textRect.adjust(offset / 2, 0, offset / 2 - offset, 0);
+    else
+        textRect.adjust(offset, 0, -offset, 0);
+    const Qt::Alignment align =
+        (index.column() == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
+    const QString text = CutWithDots(index.data().toString(), fm, textRect.width());
+    painter->drawText(textRect, int(align) | Qt::TextSingleLine, text);
+
+    // The focused row gets a frame around the whole row while the pane has the focus.
+    if (view && view->hasFocus() && view->currentIndex().row() == index.row()) {
+        QPen pen(likenc::kFolderText);
+        pen.setStyle(Qt::DotLine);
+        painter->setPen(pen);
+        const QRect r = cell.adjusted(0, 0, -1, -1);
+        painter->drawLine(r.topLeft(), r.topRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        const int last = index.model()->columnCount(index.parent()) - 1;
+        if (index.column() == 0) painter->drawLine(r.topLeft(), r.bottomLeft());
+        if (index.column() == last) painter->drawLine(r.topRight(), r.bottomRight());
+    }
+    painter->restore();
+}
+
+QWidget* CLikeNcDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (likeNc_ && editor) {
+        QPalette p = editor->palette();
+        p.setColor(QPalette::Base, likenc::kBackground);
+        p.setColor(QPalette::Window, likenc::kBackground);
+        p.setColor(QPalette::Text, likenc::kText);
+        editor->setPalette(p);
+        editor->setAutoFillBackground(true);
+    }
+    return editor;
+}
+
+} // namespace velmar

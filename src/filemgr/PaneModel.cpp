@@ -1,0 +1,178 @@
+#include "filemgr/PaneModel.h"
+
+#include "sources/DirSource.h"
+#include "sources/SizeText.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace velmar {
+
+PaneRow PaneRow::Parent() {
+    PaneRow r;
+    r.kind = RowKind::Parent;
+    r.label = QStringLiteral("..");
+    return r;
+}
+
+PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
+    PaneRow r;
+    r.kind = kind == kEntryFtp      ? RowKind::Ftp
+             : kind == kEntryFolder ? RowKind::Folder
+             : record.isFolder()    ? RowKind::Folder
+                                    : RowKind::File;
+    r.hasRecord = true;
+    r.find = std::move(record);
+    return r;
+}
+
+PaneRow PaneRow::FolderLabel(QString text) {
+    PaneRow r;
+    r.kind = RowKind::Folder;
+    r.label = std::move(text);
+    return r;
+}
+
+QString CPaneModel::SizeText(const PaneRow& row) {
+    switch (row.kind) {
+    case RowKind::Parent:
+    case RowKind::Folder:
+        return QStringLiteral("<DIR>");
+    case RowKind::Ftp:
+        return QStringLiteral("FTP");
+    case RowKind::File:
+        break;
+    }
+    return FormatSize(row.find.size);
+}
+
+int CPaneModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int CPaneModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+bool CPaneModel::IsRowIndex(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this && !index.parent().isValid() &&
+           index.row() >= 0 && index.row() < int(rows_.size()) && index.column() >= 0 &&
+           index.column() < 2;
+}
+
+QVariant CPaneModel::data(const QModelIndex& index, int role) const {
+    if (!IsRowIndex(index)) return {};
+    const PaneRow& r = rows_[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return index.column() == 0 ? r.name() : SizeText(r);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(
+            (index.column() == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter));
+    case kFolderRole:
+        return r.kind == RowKind::Parent || r.kind == RowKind::Folder || !r.hasRecord;
+    default:
+        return {};
+    }
+}
+
+QVariant CPaneModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section > 1) return {};
+    if (role == Qt::DisplayRole) return section == 0 ? nameHeader_ : sizeHeader_;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(
+            Qt::Alignment((section == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter));
+    return {};
+}
+
+Qt::ItemFlags CPaneModel::flags(const QModelIndex& index) const {
+    if (!IsRowIndex(index)) return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    // Only a name with a record behind it can be renamed.
+    if (index.column() == 0 && rows_[size_t(index.row())].hasRecord) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
+    beginResetModel();
+    rows_.swap(rows);
+    endResetModel();
+    // The old rows go after the views have let go of them.
+}
+
+void CPaneModel::InsertRow(int index, PaneRow row) {
+    index = std::clamp(index, 0, int(rows_.size()));
+    beginInsertRows({}, index, index);
+    rows_.insert(rows_.begin() + index, std::move(row));
+    endInsertRows();
+}
+
+void CPaneModel::RenameRow(int i, const QString& name) {
+    if (i < 0 || i >= int(rows_.size())) return;
+    PaneRow& r = rows_[size_t(i)];
+    if (r.hasRecord)
+        r.find.name = name;
+    else
+        r.label = name;
+    const QModelIndex at = index(i, 0);
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+}
+
+namespace {
+
+// The order of the rows, as old positions, stable.
+std::vector<int> SortedOrder(const std::vector<PaneRow>& rows, const CPaneModel::Compare& compare) {
+    std::vector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return compare(rows[size_t(a)].record(), rows[size_t(b)].record()) < 0;
+    });
+    return order;
+}
+
+std::vector<PaneRow> Permuted(std::vector<PaneRow>& rows, const std::vector<int>& order) {
+    std::vector<PaneRow> sorted;
+    sorted.reserve(rows.size());
+    for (int from : order)
+        sorted.push_back(std::move(rows[size_t(from)]));
+    return sorted;
+}
+
+} // namespace
+
+bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom) {
+    if (!showHidden && (record.attributes & attr::Hidden)) return false;
+    if (!showInRom && (record.attributes & attr::InRom)) return false;
+    return true;
+}
+
+void SortPaneRows(std::vector<PaneRow>& rows, const CPaneModel::Compare& compare) {
+    const std::vector<int> order = SortedOrder(rows, compare);
+    rows = Permuted(rows, order);
+}
+
+void CPaneModel::SortRows(const Compare& compare) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const std::vector<int> order = SortedOrder(rows_, compare);
+    std::vector<int> newPosition(order.size());
+    for (size_t to = 0; to < order.size(); ++to)
+        newPosition[size_t(order[to])] = int(to);
+    rows_ = Permuted(rows_, order);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from)
+        to.append(index(newPosition[size_t(i.row())], i.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void CPaneModel::SetHeaderTexts(const QString& name, const QString& size) {
+    if (name == nameHeader_ && size == sizeHeader_) return;
+    nameHeader_ = name;
+    sizeHeader_ = size;
+    emit headerDataChanged(Qt::Horizontal, 0, 1);
+}
+
+} // namespace velmar

@@ -1,0 +1,82 @@
+#pragma once
+// The rows of one pane: owner data held in a vector, shown by the pane's list. Column 0 is
+// the name, column 1 the size text ("<DIR>" for folders and the parent row, "FTP" for FTP
+// entries). A row without a record is the parent row (or a fast-folder entry).
+
+#include "platform/FindRecord.h"
+
+#include <QAbstractTableModel>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace velmar {
+
+enum class RowKind : uint8_t { Parent, Folder, File, Ftp };
+
+struct PaneRow {
+    RowKind kind = RowKind::File;
+    bool hasRecord = false;
+    FindRecord find; // the row's own copy; valid when hasRecord
+    QString label;   // column 0 of a row without a record
+
+    const QString& name() const { return hasRecord ? find.name : label; }
+    const FindRecord* record() const { return hasRecord ? &find : nullptr; }
+
+    static PaneRow Parent();
+    // A listed entry; `kind` is the EntryKind its source returned.
+    static PaneRow FromRecord(FindRecord record, int kind);
+    // A row with a text and no record ("<DIR>" in the size column).
+    static PaneRow FolderLabel(QString text);
+};
+
+class CPaneModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Tells the delegate which rows are drawn as folders (the parent row included).
+    static constexpr int kFolderRole = Qt::UserRole + 1;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    int size() const { return int(rows_.size()); }
+    const PaneRow& row(int i) const { return rows_[size_t(i)]; }
+
+    // Replaces every row (a refill).
+    void ResetRows(std::vector<PaneRow> rows);
+    void Clear() { ResetRows({}); }
+    // Inserts at `index`, clamped to the rows there are.
+    void InsertRow(int index, PaneRow row);
+    // A renamed row keeps its place and shows the new name.
+    void RenameRow(int i, const QString& name);
+
+    // Stable sort by `compare` (negative: first argument first), keeping selection and
+    // focus on the same rows.
+    using Compare = std::function<int(const FindRecord*, const FindRecord*)>;
+    void SortRows(const Compare& compare);
+
+    void SetHeaderTexts(const QString& name, const QString& size);
+
+    static QString SizeText(const PaneRow& row);
+
+private:
+    bool IsRowIndex(const QModelIndex& index) const;
+
+    std::vector<PaneRow> rows_;
+    QString nameHeader_ = QStringLiteral("Name/Ext");
+    QString sizeHeader_ = QStringLiteral("Size");
+};
+
+// The local listing's filters: ShowHidden 0 drops hidden entries, ShowInRom 0 entries in ROM.
+bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom);
+
+// Sorts rows outside any model (a refill sorts before it shows).
+void SortPaneRows(std::vector<PaneRow>& rows, const CPaneModel::Compare& compare);
+
+} // namespace velmar

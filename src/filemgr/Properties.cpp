@@ -1,0 +1,121 @@
+#include "filemgr/Properties.h"
+
+#include "app/framework/Dialogs.h"
+#include "res/Ids.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace velmar {
+
+const std::array<CFileAttrPage::Flag, 14> CFileAttrPage::kFlags{{
+    {ids::kIdcAttrArchive, "archive file ", 0x20, true},
+    {ids::kIdcAttrCompressed, "compressed", 0x800, false},
+    {ids::kIdcAttrDirectory, "directory", 0x10, false},
+    {ids::kIdcAttrEncrypted, "encrypted", 0x40, false},
+    {ids::kIdcAttrHidden, "hidden", 0x2, true},
+    {ids::kIdcAttrInRom, "in ROM", 0x40, false},
+    {ids::kIdcAttrNormal, "normal", 0x80, true},
+    {ids::kIdcAttrReadOnly, "read only", 0x1, true},
+    {ids::kIdcAttrReparsePoint, "reparse point", 0x400, false},
+    {ids::kIdcAttrRomModule, "ROM module", 0x2000, false},
+    {ids::kIdcAttrRomStaticRef, "ROM static reference", 0x1000, false},
+    {ids::kIdcAttrSparse, "sparse file", 0x200, false},
+    {ids::kIdcAttrSystem, "system file", 0x4, true},
+    {ids::kIdcAttrTemporary, "temporary file", 0x100, true},
+}};
+
+namespace {
+
+// The locale's long time format without the zone name: the time is already local.
+QString TimeFormat(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+} // namespace
+
+QDateTime LocalTimeOf(uint64_t fileTime) {
+    constexpr int64_t kEpochDeltaMs = 11644473600000LL; // 1601-01-01 to 1970-01-01
+    const int64_t ms = int64_t(fileTime / 10000) - kEpochDeltaMs;
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+}
+
+CFileAttrPage::CFileAttrPage(uint32_t attributes, QWidget* parent)
+    : QWidget(parent), attributes_(attributes) {
+    SetControlId(this, ids::kDlgFlags);
+    auto* grid = new QGridLayout(this);
+    int i = 0;
+    for (const Flag& f : kFlags) {
+        auto* box = new QCheckBox(QString::fromLatin1(f.text), this);
+        SetControlId(box, f.control);
+        box->setChecked((attributes & f.bit) != 0);
+        box->setEnabled(f.changeable);
+        grid->addWidget(box, i % 7, i / 7);
+        ++i;
+    }
+}
+
+CFileTimesPage::CFileTimesPage(uint64_t created, uint64_t accessed, uint64_t written,
+                               QWidget* parent)
+    : QWidget(parent) {
+    SetControlId(this, ids::kDlgTimeDate);
+    auto* grid = new QGridLayout(this);
+    struct Row {
+        const char* label;
+        uint64_t time;
+        int dateControl;
+        int timeControl;
+    };
+    const Row rows[] = {
+        {"Created:", created, ids::kIdcCreatedDate, ids::kIdcCreatedTime},
+        {"Last access time:", accessed, ids::kIdcAccessedDate, ids::kIdcAccessedTime},
+        {"Last write time", written, ids::kIdcWrittenDate, ids::kIdcWrittenTime},
+    };
+    const QLocale locale;
+    int r = 0;
+    for (const Row& row : rows) {
+        const QDateTime when = LocalTimeOf(row.time);
+        grid->addWidget(new QLabel(QString::fromLatin1(row.label), this), r, 0, 1, 2);
+        auto* date = new QDateTimeEdit(when, this);
+        date->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
+        date->setEnabled(false);
+        SetControlId(date, row.dateControl);
+        auto* time = new QDateTimeEdit(when, this);
+        time->setDisplayFormat(TimeFormat(locale));
+        time->setEnabled(false);
+        SetControlId(time, row.timeControl);
+        grid->addWidget(date, r + 1, 0);
+        grid->addWidget(time, r + 1, 1);
+        r += 2;
+    }
+    grid->setRowStretch(r, 1);
+}
+
+CPropertiesSheet::CPropertiesSheet(const FindRecord& record, const QString& title, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(title);
+    auto* layout = new QVBoxLayout(this);
+    tabs_ = new QTabWidget(this);
+    tabs_->addTab(new CFileAttrPage(record.attributes, tabs_), QStringLiteral("Flags"));
+    tabs_->addTab(
+        new CFileTimesPage(record.creationTime, record.lastAccessTime, record.lastWriteTime, tabs_),
+        QStringLiteral("Time/Date"));
+    layout->addWidget(tabs_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    if (QPushButton* close = buttons->button(QDialogButtonBox::Close))
+        SetControlId(close, ids::kIdOk);
+    // Nothing is applied on close: the sheet only shows.
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+} // namespace velmar

@@ -1,0 +1,488 @@
+// The pane on real folders: listing rules, sorting through the header, selection,
+// navigation, keyboard, the entry posting of the listing thread and the model's contract.
+#include "PaneTestSupport.h"
+#include "filemgr/Launch.h"
+#include "res/Ids.h"
+#include "sources/ListingThread.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+
+#include <QAbstractItemModelTester>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <mutex>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+class PaneListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetPaneSettings();
+        // Folders A, B; files of known sizes; a hidden file.
+        dir.mkdir("A/inner");
+        dir.mkdir("B");
+        dir.write("b", QByteArray(300, 'x'));
+        dir.write("a.txt", QByteArray(2048, 'x'));
+        dir.write("c.doc", QByteArray(10, 'x'));
+        dir.write(".hidden", "h");
+    }
+    TempDir dir;
+};
+
+QString HeaderText(CPaneList& pane, int column) {
+    return pane.model()->headerData(column, Qt::Horizontal).toString();
+}
+
+void ClickHeader(CPaneList& pane, int column) {
+    QHeaderView* header = pane.horizontalHeader();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+// Processes events until `done` holds or a generous deadline passes.
+template <class F> bool WaitFor(F done) {
+    QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    // Unsorted: delivery order, parent row first, folders before files.
+    const QStringList names = Names(*w.left);
+    ASSERT_EQ(names.size(), 7);
+    EXPECT_EQ(names[0], "..");
+    EXPECT_TRUE(w.left->IsParentRow(0));
+    EXPECT_TRUE(w.left->IsFolderRow(0));
+    EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
+    EXPECT_EQ(QSet<QString>(names.begin() + 3, names.end()),
+              (QSet<QString>{"a.txt", "b", "c.doc", ".hidden"}));
+    CPaneModel* m = w.left->paneModel();
+    const int a = w.left->FindRow("a.txt");
+    EXPECT_EQ(m->data(m->index(0, 1)).toString(), "<DIR>");
+    EXPECT_EQ(m->data(m->index(w.left->FindRow("A"), 1)).toString(), "<DIR>");
+    EXPECT_EQ(m->data(m->index(a, 1)).toString(), "2 k");
+    EXPECT_EQ(m->data(m->index(w.left->FindRow("b"), 1)).toString(), "300 b");
+    EXPECT_FALSE(w.left->IsFolderRow(a));
+    EXPECT_EQ(HeaderText(*w.left, 0), "Name/Ext");
+    EXPECT_EQ(HeaderText(*w.left, 1), "Size");
+
+    // At the local root there is no parent row.
+    ShowFolder(*w.left, "/");
+    EXPECT_GT(w.left->RowCount(), 0);
+    EXPECT_FALSE(w.left->IsParentRow(0));
+    EXPECT_NE(w.left->RowName(0), "..");
+
+    // A folder that cannot be listed shows only the parent row, without a message.
+    MessageScript script;
+    ShowFolder(*w.left, dir.file("missing"));
+    EXPECT_EQ(Names(*w.left), QStringList{".."});
+    EXPECT_TRUE(script.shown.isEmpty());
+}
+
+TEST_F(PaneListTest, HiddenFilesFollowShowHidden) {
+    PaneWindow w;
+    WriteStoreSetting("ShowHidden", 0);
+    w.left->setCurrentPath(PanePath(dir.path()));
+    w.left->OnUpdate(nullptr); // re-reads the settings
+    EXPECT_EQ(w.left->FindRow(".hidden"), -1);
+    EXPECT_NE(w.left->FindRow("a.txt"), -1);
+    WriteStoreSetting("ShowHidden", 1);
+    w.left->OnUpdate(nullptr);
+    EXPECT_NE(w.left->FindRow(".hidden"), -1);
+}
+
+TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanes) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    ShowFolder(*w.right, dir.path());
+    WriteStoreSetting("ShowHidden", 0);
+    w.left->OnUpdate(nullptr);
+    w.right->OnUpdate(nullptr);
+
+    ClickHeader(*w.left, 0);
+    EXPECT_EQ(SortMode, 0);
+    EXPECT_EQ(HeaderText(*w.left, 0), "^ Name/Ext");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "c.doc", "b", "a.txt"}));
+    ClickHeader(*w.left, 0);
+    EXPECT_EQ(HeaderText(*w.left, 0), "v Name/Ext");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+    ClickHeader(*w.left, 0);
+    EXPECT_EQ(HeaderText(*w.left, 0), "Name/^ Ext");
+    ClickHeader(*w.left, 0);
+    EXPECT_EQ(HeaderText(*w.left, 0), "Name/v Ext");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "c.doc", "a.txt", "b"}));
+
+    // Size after name mode 3 keeps mode 3: largest first.
+    ClickHeader(*w.left, 1);
+    EXPECT_EQ(SortMode, 3);
+    EXPECT_EQ(HeaderText(*w.left, 0), "Name/Ext");
+    EXPECT_EQ(HeaderText(*w.left, 1), "^ Size");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+    ClickHeader(*w.left, 1);
+    EXPECT_EQ(HeaderText(*w.left, 1), "v Size");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "c.doc", "b", "a.txt"}));
+    ClickHeader(*w.left, 1);
+    EXPECT_EQ(SortMode, 1);
+
+    // A refill keeps the column, the order and the header.
+    w.left->RefillPane();
+    EXPECT_EQ(HeaderText(*w.left, 1), "^ Size");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+
+    // The other pane uses the same mode once it sorts: its first name click keeps mode 1.
+    w.right->SortByColumn(0);
+    EXPECT_EQ(SortMode, 1);
+    EXPECT_EQ(HeaderText(*w.right, 0), "v Name/Ext");
+    EXPECT_EQ(Names(*w.right), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+}
+
+TEST_F(PaneListTest, SortingKeepsSelectionOnTheSameRows) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    const int b = w.left->FindRow("b");
+    w.left->SelectAndFocus(b);
+    w.left->selectionModel()->select(w.left->model()->index(w.left->FindRow("A"), 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w.left->SortByColumn(0);
+    std::vector<int> rows;
+    ASSERT_EQ(w.left->CollectSelection(&rows, nullptr), 2);
+    QStringList selected;
+    for (int r : rows)
+        selected.append(w.left->RowName(r));
+    EXPECT_EQ(QSet<QString>(selected.begin(), selected.end()), (QSet<QString>{"A", "b"}));
+    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "b");
+}
+
+TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    std::vector<int> rows;
+    int files = -1;
+    // Nothing selected, nothing focused.
+    w.left->selectionModel()->clear();
+    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
+    EXPECT_EQ(files, 0);
+    // Only the parent row focused.
+    w.left->selectionModel()->setCurrentIndex(w.left->model()->index(0, 0),
+                                              QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
+    // A focused file, nothing selected.
+    const int c = w.left->FindRow("c.doc");
+    w.left->selectionModel()->setCurrentIndex(w.left->model()->index(c, 0),
+                                              QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 1);
+    EXPECT_EQ(rows, std::vector<int>{c});
+    EXPECT_EQ(files, 1);
+    // Invert with nothing selected selects every row, the parent row included; the
+    // collection leaves the parent row out and counts only files.
+    w.left->OnCommand(ids::kCmdInvertSelection);
+    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), w.left->RowCount());
+    rows.clear();
+    EXPECT_EQ(w.left->CollectSelection(&rows, &files), w.left->RowCount() - 1);
+    EXPECT_EQ(files, 4);
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+    EXPECT_EQ(rows.front(), 1);
+    // Inverting again selects nothing; then a partial selection flips exactly.
+    w.left->InvertSelection();
+    EXPECT_TRUE(w.left->selectionModel()->selectedRows().isEmpty());
+    w.left->selectionModel()->select(w.left->model()->index(2, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w.left->InvertSelection();
+    EXPECT_FALSE(w.left->selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), w.left->RowCount() - 1);
+}
+
+TEST_F(PaneListTest, NavigationEntersAndReturnsSelectingTheFolderLeft) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    const QString top = PanePath(dir.path());
+    w.left->OpenRow(w.left->FindRow("A"));
+    EXPECT_EQ(w.left->currentPath(), top + "A/");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "inner"}));
+    EXPECT_EQ(w.left->FocusedRow(), 0);
+    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(0, {}));
+
+    w.left->OpenRow(1);
+    EXPECT_EQ(w.left->currentPath(), top + "A/inner/");
+    w.left->OpenRow(0);
+    EXPECT_EQ(w.left->currentPath(), top + "A/");
+    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "inner");
+    w.left->OpenRow(0);
+    EXPECT_EQ(w.left->currentPath(), top);
+    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "A");
+    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), 1);
+
+    // From a folder just below the root, ".." lands on the root without a parent row.
+    w.left->setCurrentPath("/tmp/");
+    w.left->RefillPane();
+    w.left->OpenRow(0);
+    EXPECT_EQ(w.left->currentPath(), "/");
+    EXPECT_NE(w.left->RowName(0), "..");
+    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "tmp");
+}
+
+TEST_F(PaneListTest, OpeningAFileLaunchesItInItsFolder) {
+    const QString script = dir.write("run.sh", "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
+    PaneWindow w;
+    std::mutex m;
+    std::vector<LaunchPlan> plans;
+    SetLauncherForTesting([&](const LaunchPlan& p) {
+        std::lock_guard<std::mutex> lock(m);
+        plans.push_back(p);
+    });
+    ShowFolder(*w.left, dir.path());
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> lock(m);
+        return !plans.empty();
+    }));
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(plans[0].action, LaunchAction::StartProgram);
+        EXPECT_EQ(plans[0].program, script);
+        EXPECT_EQ(plans[0].workingDirectory, dir.path());
+        EXPECT_TRUE(plans[0].arguments.isEmpty());
+    }
+    // An FTP pane launches nothing and keeps its folder.
+    w.left->setSourceKind(kSourceFtp);
+    const int before = int(plans.size());
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(int(plans.size()), before);
+    }
+    SetLauncherForTesting([](const LaunchPlan&) {});
+}
+
+TEST_F(PaneListTest, KeyboardOpensTogglesAndSwitchesPanes) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    ShowFolder(*w.right, dir.path());
+    w.Focus(w.left);
+    ASSERT_TRUE(w.left->hasFocus());
+    EXPECT_EQ(w.host.active, w.left);
+
+    // Enter on a folder enters it; Backspace comes back with the folder selected.
+    w.left->SelectAndFocus(w.left->FindRow("B"));
+    QTest::keyClick(w.left, Qt::Key_Return);
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()) + "B/");
+    QTest::keyClick(w.left, Qt::Key_Backspace);
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "B");
+
+    // Insert toggles the focused row and moves down, leaving other rows alone.
+    w.left->selectionModel()->clear();
+    w.left->selectionModel()->setCurrentIndex(w.left->model()->index(1, 0),
+                                              QItemSelectionModel::NoUpdate);
+    QTest::keyClick(w.left, Qt::Key_Insert);
+    QTest::keyClick(w.left, Qt::Key_Insert);
+    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(1, {}));
+    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(w.left->FocusedRow(), 3);
+    w.left->selectionModel()->setCurrentIndex(w.left->model()->index(1, 0),
+                                              QItemSelectionModel::NoUpdate);
+    QTest::keyClick(w.left, Qt::Key_Insert);
+    EXPECT_FALSE(w.left->selectionModel()->isRowSelected(1, {}));
+    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
+
+    // Tab goes to the other pane, which becomes the active one; Tab again comes back.
+    QTest::keyClick(w.left, Qt::Key_Tab);
+    EXPECT_TRUE(w.right->hasFocus());
+    EXPECT_EQ(w.host.active, w.right);
+    QTest::keyClick(w.right, Qt::Key_Tab);
+    EXPECT_TRUE(w.left->hasFocus());
+
+    // The focused row's full path reaches the frame.
+    w.left->SelectAndFocus(w.left->FindRow("a.txt"));
+    ASSERT_FALSE(w.host.pathTexts.isEmpty());
+    EXPECT_EQ(w.host.pathTexts.last(), PanePath(dir.path()) + "a.txt");
+}
+
+TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
+    WriteStoreSetting("LikeNC", 0);
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    w.Focus(w.left);
+    const int a = w.left->FindRow("A");
+    const QRect cell = w.left->visualRect(w.left->model()->index(a, 0));
+    // Beside the text, in the plain style: nothing.
+    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
+                       QPoint(cell.right() - 2, cell.center().y()));
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    // Below the last row: nothing.
+    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
+                       QPoint(5, w.left->viewport()->height() - 2));
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    // On the name: enters.
+    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
+                       QPoint(cell.left() + 4, cell.center().y()));
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()) + "A/");
+}
+
+TEST_F(PaneListTest, StyleSetsMenuBarsColumnsAndColours) {
+    PaneWindow w;
+    // Defaults: LikeNC on, side by side.
+    ASSERT_FALSE(w.host.menuBars.empty());
+    EXPECT_EQ(w.host.menuBars.back(), ids::kMenuLikeNcSideBySide);
+    EXPECT_EQ(w.left->style(), 1);
+    EXPECT_EQ(w.left->palette().color(QPalette::Base), QColor(0, 0, 143));
+    w.left->ApplyPaneStyle(1, 0);
+    EXPECT_EQ(w.host.menuBars.back(), ids::kMenuLikeNcStacked);
+    w.left->ApplyPaneStyle(0, 1);
+    EXPECT_EQ(w.host.menuBars.back(), ids::kMenuFileManager);
+    EXPECT_NE(w.left->palette().color(QPalette::Base), QColor(0, 0, 143));
+    // Plain stays plain without asking the frame again.
+    const size_t calls = w.host.menuBars.size();
+    w.left->ApplyPaneStyle(0, 0);
+    EXPECT_EQ(w.host.menuBars.size(), calls);
+
+    // Column widths: the size column fits " 999.9 M ", the name column takes the rest.
+    w.window.show();
+    w.left->resize(240, 200);
+    QApplication::processEvents();
+    w.left->ApplyPaneStyle(1, 1);
+    const int sizeWidth = w.left->fontMetrics().horizontalAdvance(" 999.9 M ");
+    EXPECT_EQ(w.left->columnWidth(1), sizeWidth);
+    EXPECT_EQ(w.left->columnWidth(0), w.left->viewport()->width() - sizeWidth);
+    // A very narrow pane keeps a name column of 40.
+    w.left->setMinimumWidth(0);
+    w.left->resize(30, 200);
+    QApplication::processEvents();
+    w.left->ApplyPaneStyle(1, 1);
+    EXPECT_EQ(w.left->columnWidth(0), 40);
+}
+
+TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    auto state = [&](int id) {
+        CommandState s;
+        EXPECT_TRUE(w.left->OnUpdateCommand(id, s));
+        return s.enabled;
+    };
+    w.left->SelectAndFocus(0); // parent row
+    EXPECT_FALSE(state(ids::kCmdViewHex));
+    EXPECT_FALSE(state(ids::kCmdRename));
+    EXPECT_FALSE(state(ids::kCmdProperties));
+    EXPECT_TRUE(state(ids::kCmdInvertSelection));
+    w.left->SelectAndFocus(w.left->FindRow("A"));
+    EXPECT_FALSE(state(ids::kCmdEditHex));
+    EXPECT_TRUE(state(ids::kCmdRename));
+    EXPECT_TRUE(state(ids::kCmdProperties));
+    w.left->SelectAndFocus(w.left->FindRow("b"));
+    EXPECT_TRUE(state(ids::kCmdViewHex));
+    EXPECT_TRUE(state(ids::kCmdEditHex));
+    CommandState s;
+    EXPECT_FALSE(w.left->OnUpdateCommand(ids::kCmdCopy, s));
+}
+
+TEST_F(PaneListTest, ListingThreadEntriesLandAtTheirOrdinals) {
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    QAbstractItemModelTester tester(pane.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    pane.paneModel()->ResetRows({});
+    pane.paneModel()->InsertRow(0, PaneRow::Parent());
+    ListingJob& job = pane.listingJob();
+    job.sourceKind = kSourceLocal;
+    StartListing(job, PanePath(dir.path()) + "*.*");
+    ASSERT_TRUE(WaitFor([&] { return job.done.load() && pane.RowCount() == 7; }));
+    const QStringList names = Names(pane);
+    EXPECT_EQ(names[0], "..");
+    EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
+    EXPECT_TRUE(pane.IsFolderRow(1));
+    EXPECT_FALSE(pane.IsFolderRow(3));
+    const int a = pane.FindRow("a.txt");
+    ASSERT_NE(pane.RowRecord(a), nullptr);
+    EXPECT_EQ(pane.RowRecord(a)->size, 2048u);
+    EXPECT_EQ(pane.model()->data(pane.model()->index(a, 1)).toString(), "2 k");
+
+    // A refill drops entries of a listing still waiting in the queue.
+    StartListing(job, PanePath(dir.path()) + "*.*");
+    while (!job.done.load())
+        QThread::msleep(1);
+    ShowFolder(pane, dir.file("A"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Names(pane), (QStringList{"..", "inner"}));
+}
+
+TEST_F(PaneListTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    pane.setSourceKind(kSourceFtp);
+    pane.setFtpHost("example.invalid");
+    pane.setCurrentPath("/");
+    pane.RefillPane();
+    EXPECT_EQ(pane.RowName(0), "..");
+    EXPECT_TRUE(pane.IsParentRow(0));
+    // No FTP side is connected in this program: the listing reports the connection
+    // closed and the pane returns to the local root.
+    ASSERT_TRUE(WaitFor([&] { return pane.sourceKind() == kSourceLocal; }));
+    EXPECT_EQ(pane.currentPath(), "/");
+    EXPECT_NE(pane.RowName(0), "..");
+}
+
+TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    QAbstractItemModelTester tester(pane.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ShowFolder(pane, dir.path());
+    pane.SortByColumn(0);
+    pane.SortByColumn(1);
+    pane.SortByColumn(1);
+    pane.paneModel()->InsertRow(99, PaneRow::FolderLabel("zz"));
+    EXPECT_EQ(pane.RowName(pane.RowCount() - 1), "zz");
+    pane.paneModel()->RenameRow(1, "renamed");
+    pane.OpenRow(pane.FindRow("A"));
+    pane.paneModel()->Clear();
+    EXPECT_EQ(pane.RowCount(), 0);
+    EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST_F(PaneListTest, PaintsBothStyles) {
+    // Long names to see the "..." cut; VELMAR_SHOT_DIR keeps the pictures for a look.
+    dir.write("a very long file name that cannot fit into the name column.txt", "x");
+    dir.write("big.bin", QByteArray(1536 * 1024, 'x'));
+    const QString shots = qEnvironmentVariable("VELMAR_SHOT_DIR");
+    for (int likeNc : {1, 0}) {
+        WriteStoreSetting("LikeNC", likeNc);
+        PaneWindow w;
+        ShowFolder(*w.left, dir.path());
+        ShowFolder(*w.right, dir.path() + "/A");
+        w.left->SortByColumn(0);
+        w.left->SortByColumn(0);
+        w.Focus(w.left);
+        w.left->SelectAndFocus(w.left->FindRow("b"));
+        w.left->selectionModel()->select(w.left->model()->index(w.left->FindRow("B"), 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QApplication::processEvents();
+        const QImage image = w.window.grab().toImage();
+        if (!shots.isEmpty())
+            image.save(shots + QStringLiteral("/pane-%1.png").arg(likeNc ? "likenc" : "plain"));
+        // Below the last row the list shows its background.
+        const QPoint empty =
+            w.left->viewport()->mapTo(&w.window, QPoint(10, w.left->viewport()->height() - 5));
+        const QColor background = image.pixelColor(empty * image.devicePixelRatio());
+        if (likeNc)
+            EXPECT_EQ(background, QColor(0, 0, 143));
+        else
+            EXPECT_NE(background, QColor(0, 0, 143));
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+// Two real panes over one document in a window, with a frame stand-in that records what
+// the panes ask of it.
+
+#include "app/core/SettingsStore.h"
+#include "filemgr/Launch.h"
+#include "filemgr/PaneHost.h"
+#include "filemgr/PaneList.h"
+#include "filemgr/PaneModel.h"
+#include "filemgr/PaneSort.h"
+#include "filemgr/VelmarDoc.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+namespace velmar::test {
+
+class RecordingHost : public PaneHost {
+public:
+    void SetMenuBar(int resourceId) override { menuBars.push_back(resourceId); }
+    void SetPathText(const QString& text) override { pathTexts.append(text); }
+    void SetActivePane(CPaneList* pane) override { active = pane; }
+    CPaneList* OtherPane(CPaneList* pane) override { return pane == first ? second : first; }
+
+    std::vector<int> menuBars;
+    QStringList pathTexts;
+    CPaneList* active = nullptr;
+    CPaneList* first = nullptr;
+    CPaneList* second = nullptr;
+};
+
+inline void ResetPaneSettings() {
+    for (const SettingDef& d : kSettingsStore)
+        WriteStoreSetting(d.name, d.fallback);
+    SortMode = 0;
+}
+
+struct PaneWindow {
+    CVelmarDoc doc;
+    RecordingHost host;
+    QWidget window;
+    CPaneList* left = nullptr;
+    CPaneList* right = nullptr;
+
+    PaneWindow() {
+        // Opening a file row must never start a real program or viewer from a test.
+        SetLauncherForTesting([](const LaunchPlan&) {});
+        auto* layout = new QHBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        left = new CPaneList(&doc, &host, &window);
+        right = new CPaneList(&doc, &host, &window);
+        layout->addWidget(left);
+        layout->addWidget(right);
+        host.first = left;
+        host.second = right;
+        window.resize(480, 320);
+        left->OnUpdate(nullptr);
+        right->OnUpdate(nullptr);
+    }
+
+    // Shows the window and gives `pane` the keyboard focus.
+    void Focus(CPaneList* pane) {
+        window.show();
+        window.activateWindow();
+        QApplication::setActiveWindow(&window);
+        pane->setFocus(Qt::OtherFocusReason);
+        QApplication::processEvents();
+    }
+};
+
+inline QStringList Names(const CPaneList& pane) {
+    QStringList names;
+    for (int i = 0; i < pane.RowCount(); ++i)
+        names.append(pane.RowName(i));
+    return names;
+}
+
+// `folder` as a pane path: ends with "/".
+inline QString PanePath(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+inline void ShowFolder(CPaneList& pane, const QString& folder) {
+    pane.setCurrentPath(PanePath(folder));
+    pane.RefillPane();
+}
+
+} // namespace velmar::test

@@ -1,0 +1,144 @@
+// The properties sheet: which boxes are checked, the times in local time, and that
+// nothing reaches the disk.
+#include "filemgr/Properties.h"
+#include "PaneTestSupport.h"
+#include "app/framework/Dialogs.h"
+#include "platform/LocalFind.h"
+#include "res/Ids.h"
+#include "support/TempDir.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QFile>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+#include <time.h>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+bool Checked(const QWidget& sheet, int control) {
+    auto* box = FindControl<QCheckBox>(&sheet, control);
+    EXPECT_NE(box, nullptr) << control;
+    return box && box->isChecked();
+}
+
+QStringList CheckedTexts(const QWidget& sheet) {
+    QStringList texts;
+    for (const auto& f : CFileAttrPage::kFlags)
+        if (Checked(sheet, f.control)) texts.append(QString::fromLatin1(f.text));
+    return texts;
+}
+
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone)
+        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (had_)
+            qputenv("TZ", old_);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray old_;
+    bool had_;
+};
+
+} // namespace
+
+TEST(PropertiesSheet, AttributeBoxesFollowTheBits) {
+    FindRecord r;
+    r.name = "secret.txt";
+    r.attributes = attr::ReadOnly | attr::Hidden;
+    CPropertiesSheet sheet(r, "secret.txt");
+    EXPECT_EQ(sheet.windowTitle(), "secret.txt");
+    ASSERT_EQ(sheet.tabs()->count(), 2);
+    EXPECT_EQ(sheet.tabs()->tabText(0), "Flags");
+    EXPECT_EQ(sheet.tabs()->tabText(1), "Time/Date");
+    EXPECT_EQ(CheckedTexts(sheet), (QStringList{"hidden", "read only"}));
+    EXPECT_FALSE(Checked(sheet, ids::kIdcAttrArchive));
+    // Only the bits a user could set on the device can be toggled.
+    EXPECT_TRUE(FindControl<QCheckBox>(&sheet, ids::kIdcAttrReadOnly)->isEnabled());
+    EXPECT_FALSE(FindControl<QCheckBox>(&sheet, ids::kIdcAttrDirectory)->isEnabled());
+    EXPECT_EQ(FindControl<QCheckBox>(&sheet, ids::kIdcAttrArchive)->text(), "archive file ");
+
+    // One bit stands for both "encrypted" and "in ROM".
+    r.attributes = attr::InRom;
+    CPropertiesSheet rom(r, "r");
+    EXPECT_EQ(CheckedTexts(rom), (QStringList{"encrypted", "in ROM"}));
+}
+
+TEST(PropertiesSheet, TimesShowInTheLocalTimeZone) {
+    ScopedTimeZone tokyo("Asia/Tokyo"); // UTC+9 all year
+    FindRecord r;
+    r.name = "f";
+    // 2021-03-04 05:06:07 UTC, 2000-01-01 00:00:00 UTC, 2021-12-31 20:00:00 UTC.
+    r.creationTime = FileTimeFromUnix(1614834367, 0);
+    r.lastAccessTime = FileTimeFromUnix(946684800, 0);
+    r.lastWriteTime = FileTimeFromUnix(1640980800, 0);
+    CPropertiesSheet sheet(r, "f");
+    auto when = [&](int control) {
+        auto* edit = FindControl<QDateTimeEdit>(&sheet, control);
+        EXPECT_NE(edit, nullptr) << control;
+        EXPECT_FALSE(edit && edit->isEnabled());
+        return edit ? edit->dateTime() : QDateTime();
+    };
+    EXPECT_EQ(when(ids::kIdcCreatedDate).date(), QDate(2021, 3, 4));
+    EXPECT_EQ(when(ids::kIdcCreatedTime).time(), QTime(14, 6, 7));
+    EXPECT_EQ(when(ids::kIdcAccessedDate).date(), QDate(2000, 1, 1));
+    EXPECT_EQ(when(ids::kIdcAccessedTime).time(), QTime(9, 0, 0));
+    // Past midnight locally: the local date is the next day.
+    EXPECT_EQ(when(ids::kIdcWrittenDate).date(), QDate(2022, 1, 1));
+    EXPECT_EQ(when(ids::kIdcWrittenTime).time(), QTime(5, 0, 0));
+}
+
+TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {
+    ResetPaneSettings();
+    TempDir dir;
+    const QString file = dir.write("keep.txt", "k");
+    dir.mkdir("folder");
+    const QFile::Permissions before = QFile::permissions(file);
+    FindRecord statBefore;
+    ASSERT_TRUE(platform::StatPath(file, statBefore));
+
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    QStringList titles;
+    QStringList checked;
+    SetDialogHookForTesting([&](QDialog* d) {
+        titles.append(d->windowTitle());
+        checked = CheckedTexts(*d);
+        // Toggle everything that can be toggled, then close.
+        for (QCheckBox* box : d->findChildren<QCheckBox*>())
+            if (box->isEnabled()) box->click();
+        d->reject();
+    });
+    w.left->SelectAndFocus(w.left->FindRow("keep.txt"));
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdProperties));
+    EXPECT_EQ(titles, QStringList{"keep.txt"});
+    EXPECT_TRUE(checked.contains("archive file "));
+    EXPECT_FALSE(checked.contains("directory"));
+    EXPECT_EQ(QFile::permissions(file), before);
+    FindRecord statAfter;
+    ASSERT_TRUE(platform::StatPath(file, statAfter));
+    EXPECT_EQ(statAfter.attributes, statBefore.attributes);
+
+    w.left->SelectAndFocus(w.left->FindRow("folder"));
+    w.left->OnCommand(ids::kCmdProperties);
+    EXPECT_EQ(titles.last(), "folder");
+    EXPECT_TRUE(checked.contains("directory"));
+
+    // The parent row has no record: no sheet.
+    w.left->SelectAndFocus(0);
+    w.left->ShowProperties();
+    EXPECT_EQ(titles.size(), 2);
+    SetDialogHookForTesting(nullptr);
+}

@@ -1,0 +1,142 @@
+// Rename in place: the question, its answers, failures and the refusals.
+#include "PaneTestSupport.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+class RenameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetPaneSettings();
+        dir.write("old.txt", "content");
+        dir.write("taken.txt", "other");
+        w = std::make_unique<PaneWindow>();
+        ShowFolder(*w->left, dir.path());
+        ShowFolder(*w->right, dir.path());
+    }
+    CPaneList& pane() { return *w->left; }
+    int Row(const QString& name) { return pane().FindRow(name); }
+
+    TempDir dir;
+    std::unique_ptr<PaneWindow> w;
+};
+
+const QString kQuestion =
+    QStringLiteral("Do you want to rename file\nold.txt\nto the file\nnew.txt ?");
+
+// The open label editor; closed editors may still wait for their deferred deletion.
+QLineEdit* Editor(CPaneList& pane) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return pane.viewport()->findChild<QLineEdit*>();
+}
+
+} // namespace
+
+TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
+    MessageScript script;
+    script.answer(QMessageBox::Yes);
+    EXPECT_TRUE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
+    EXPECT_EQ(script.shown, QStringList{kQuestion});
+    EXPECT_FALSE(QFile::exists(dir.file("old.txt")));
+    EXPECT_EQ(ReadAll(dir.file("new.txt")), "content");
+    // Both panes refilled through the document.
+    EXPECT_NE(w->right->FindRow("new.txt"), -1);
+    EXPECT_EQ(w->right->FindRow("old.txt"), -1);
+    EXPECT_EQ(pane().RowName(pane().FocusedRow()), "new.txt");
+}
+
+TEST_F(RenameTest, NoEmptyAndUnchangedKeepTheOldName) {
+    MessageScript script;
+    script.answer(QMessageBox::No);
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
+    EXPECT_EQ(script.shown, QStringList{kQuestion});
+    EXPECT_TRUE(QFile::exists(dir.file("old.txt")));
+    EXPECT_NE(Row("old.txt"), -1);
+    // An empty or unchanged name asks nothing.
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), ""));
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "old.txt"));
+    // The parent row has no record: nothing to rename.
+    EXPECT_FALSE(pane().EndLabelEdit(0, "x"));
+    EXPECT_EQ(script.shown.size(), 1);
+}
+
+TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
+    MessageScript script;
+    script.answer(QMessageBox::Yes);
+    // The new name is taken: the other file must survive.
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "taken.txt"));
+    EXPECT_EQ(script.shown.last(), "Can't rename file.");
+    EXPECT_EQ(ReadAll(dir.file("taken.txt")), "other");
+    EXPECT_EQ(ReadAll(dir.file("old.txt")), "content");
+    EXPECT_NE(Row("old.txt"), -1);
+    // The file went away behind the pane's back.
+    QFile::remove(dir.file("old.txt"));
+    script.answer(QMessageBox::Yes);
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
+    EXPECT_EQ(script.shown.last(), "Can't rename file.");
+    // A slash would move the file into another folder: refused before asking.
+    dir.write("old.txt", "content");
+    dir.mkdir("sub");
+    pane().RefillPane();
+    script.shown.clear();
+    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "sub/moved.txt"));
+    EXPECT_EQ(script.shown, QStringList{"Can't rename file."});
+    EXPECT_TRUE(QFile::exists(dir.file("old.txt")));
+    EXPECT_FALSE(QFile::exists(dir.file("sub/moved.txt")));
+}
+
+TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
+    w->Focus(&pane());
+    pane().SelectAndFocus(Row("old.txt"));
+    MessageScript script;
+    script.answer(QMessageBox::Yes);
+    int launched = 0;
+    SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
+    QTest::keyClick(&pane(), Qt::Key_F2);
+    auto* editor = Editor(pane());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "old.txt");
+    editor->selectAll();
+    QTest::keyClicks(editor, "new.txt");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(script.shown, QStringList{kQuestion});
+    EXPECT_TRUE(QFile::exists(dir.file("new.txt")));
+    EXPECT_NE(Row("new.txt"), -1);
+    // The Enter that ended the edit did not also open the file (launches run inline here).
+    EXPECT_EQ(launched, 0);
+
+    // Esc cancels: no question, no change.
+    pane().SelectAndFocus(Row("new.txt"));
+    ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
+    editor = Editor(pane());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "zzz");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(script.shown.size(), 1);
+    EXPECT_TRUE(QFile::exists(dir.file("new.txt")));
+}
+
+TEST_F(RenameTest, RefusedInFtpPaneAndOnParentRow) {
+    pane().SelectAndFocus(0);
+    EXPECT_FALSE(pane().BeginLabelEdit(0));
+    EXPECT_FALSE(pane().StartRename());
+    pane().SelectAndFocus(Row("old.txt"));
+    EXPECT_TRUE(pane().BeginLabelEdit(Row("old.txt")));
+    pane().setSourceKind(kSourceFtp);
+    EXPECT_FALSE(pane().BeginLabelEdit(Row("old.txt")));
+    EXPECT_FALSE(pane().StartRename());
+    EXPECT_EQ(Editor(pane()), nullptr);
+    pane().setSourceKind(kSourceLocal);
+}
