@@ -23,6 +23,10 @@ void Fail(int err) {
 // poll rather than select: a descriptor above FD_SETSIZE must not overrun an fd_set.
 // 1 ready, 0 time-out, -1 error (last error set).
 int WaitFor(int handle, short events, int timeoutMs) {
+    if (handle < 0) {
+        t_lastError = sockerr::NotSocket;
+        return -1;
+    }
     pollfd p{handle, events, 0};
     for (;;) {
         const int r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
@@ -274,8 +278,13 @@ int64_t TimedSocket::Receive(void* buffer, size_t capacity, int timeoutMs) {
         return 0;
     }
     for (;;) {
-        const ssize_t n = ::recv(handle_, buffer, capacity, 0);
+        const ssize_t n = ::recv(handle_, buffer, capacity, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Readiness that went away again: wait once more within the same bound.
+            if (WaitFor(handle_, POLLIN, timeoutMs) <= 0) return 0;
+            continue;
+        }
         if (n < 0) {
             Fail(errno);
             return -1;
@@ -291,9 +300,11 @@ int64_t TimedSocket::Send(const void* buffer, size_t length, int timeoutMs) {
         return -1;
     }
     for (;;) {
-        // A peer that went away must give an error here, never SIGPIPE.
-        const ssize_t n = ::send(handle_, buffer, length, MSG_NOSIGNAL);
+        // Only what fits now, so a large buffer cannot block past the time-out; and a
+        // peer that went away gives an error here, never SIGPIPE.
+        const ssize_t n = ::send(handle_, buffer, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
         if (n < 0) Fail(errno);
         return n;
     }
@@ -307,6 +318,7 @@ int64_t TimedSocket::SendAll(const void* buffer, size_t length, int timeoutMs) {
         if (n < 0) break;
         total += size_t(n);
     } while (total < length);
+
     return int64_t(total);
 }
 

@@ -1,0 +1,163 @@
+// Listings: LIST and NLST over a passive data connection, cut into lines in place.
+#include "ftpclient/FtpListing.h"
+
+#include "platform/NameCodec.h"
+
+#include <cstring>
+
+namespace velmar::ftp {
+
+namespace {
+
+constexpr size_t kListingStart = 64 * 1024;
+constexpr size_t kLongestLine = 1024 * 1024;
+
+const char* FindCrLf(const char* from, const char* end) {
+    for (const char* p = from; p + 1 < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        if (!p || p + 1 >= end) return nullptr;
+        if (p[1] == '\n') return p;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// A line ends at the first CR LF; where no CR LF is left, at the first LF. A last line
+// without any line end when the data ends is not parsed.
+void FtpClient::ReadListing(std::vector<FindRecord>& records) {
+    std::vector<char> buffer(kListingStart);
+    size_t filled = 0;
+    FindRecord record;
+    for (;;) {
+        if (filled == buffer.size()) {
+            // No listing line is a megabyte long: drop such text rather than hold it.
+            if (buffer.size() >= kLongestLine)
+                filled = 0;
+            else
+                buffer.resize(buffer.size() * 2);
+        }
+        const int64_t n = data_.Receive(buffer.data() + filled, buffer.size() - filled,
+                                        timeouts_[DataReceiveTimeout]);
+        if (n < 0) SetSocketError(LastSocketError());
+        if (n <= 0) return;
+        filled += size_t(n);
+
+        const char* const end = buffer.data() + filled;
+        const char* start = buffer.data();
+        const char* crlf = FindCrLf(start, end);
+        for (;;) {
+            const char* lineEnd = crlf;
+            size_t endLength = 2;
+            if (!lineEnd) {
+                lineEnd = static_cast<const char*>(std::memchr(start, '\n', size_t(end - start)));
+                endLength = 1;
+            }
+            if (!lineEnd) break;
+            if (ParseListLine(std::string_view(start, size_t(lineEnd - start)), record))
+                records.push_back(std::move(record));
+            start = lineEnd + endLength;
+            if (crlf) crlf = FindCrLf(start, end);
+        }
+        const size_t rest = size_t(end - start);
+        std::memmove(buffer.data(), start, rest);
+        filled = rest;
+    }
+}
+
+bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
+    if (!RequireLogin()) return false;
+    records.clear();
+    ClearStatus();
+    clock_ = CurrentListClock();
+    if (!SetType(type::Ascii)) return false;
+    if (!path.isEmpty()) {
+        QString p = path;
+        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+        // The mask after the last slash is the caller's business: LIST lists it all.
+        if (slash >= 0 && !ChangeDir(slash == 0 ? QStringLiteral("/") : p.left(slash)))
+            return false;
+    }
+    if (!OpenPassive()) return false;
+    if (SendCommand(FtpCommand::LIST) > 0 && WaitDataReply()) {
+        ReadListing(records);
+        CloseData();
+        return ReadReply({226, 250});
+    }
+    CloseData();
+    // Unix servers answer LIST in an empty folder with 550.
+    return systemType_ != "pSOSytem" && ReadReply({550}, true);
+}
+
+bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {
+    if (!RequireLogin()) return false;
+    record = FindRecord{};
+    ClearStatus();
+    clock_ = CurrentListClock();
+    if (!SetType(type::Ascii) || !OpenPassive()) return false;
+    if (!SendWithArgument(FtpCommand::LIST, name) || !WaitDataReply()) {
+        CloseData();
+        return false;
+    }
+    ReadDataToMemory(0, false);
+    const bool confirmed = ReadReply({226, 250});
+    CloseData();
+    if (!confirmed) return false;
+    qsizetype end = 0;
+    while (end < dataBuffer_.size() && dataBuffer_[end] != '\r' && dataBuffer_[end] != '\n')
+        ++end;
+    return ParseListLine(std::string_view(dataBuffer_.constData(), size_t(end)), record);
+}
+
+bool FtpClient::ListNames(QStringList& names) {
+    if (!RequireLogin()) return false;
+    names.clear();
+    ClearStatus();
+    if (!SetType(type::Ascii) || !OpenPassive()) return false;
+    if (SendCommand(FtpCommand::NLST) <= 0 || !WaitDataReply()) {
+        CloseData();
+        return systemType_ == "pSOSytem" && ReadReply({550}, true);
+    }
+    ReadDataToMemory(0, false);
+    CloseData();
+    const char* p = dataBuffer_.constData();
+    const char* const end = p + dataBuffer_.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n')
+            ++q;
+        if (q > p) names.append(platform::DecodeName(std::string_view(p, size_t(q - p))));
+        while (q < end && (*q == '\r' || *q == '\n'))
+            ++q;
+        p = q;
+    }
+    return ReadReply({226, 250});
+}
+
+bool FindFirst(FtpListing& listing, FtpClient& client, const QString& path, FindRecord& record) {
+    listing.position = 0;
+    if (!client.ListDir(listing.records, path)) return false;
+    if (listing.records.empty()) {
+        record = FindRecord{};
+        record.attributes = attr::Directory;
+        record.name = QStringLiteral(".");
+        return true;
+    }
+    record = listing.records.front();
+    listing.position = 1;
+    return true;
+}
+
+bool FindNext(FtpListing& listing, FindRecord& record) {
+    if (listing.position >= int(listing.records.size())) return false;
+    record = listing.records[size_t(listing.position++)];
+    return true;
+}
+
+void FindClose(FtpListing& listing) {
+    listing.records.clear();
+    listing.position = 0;
+}
+
+} // namespace velmar::ftp

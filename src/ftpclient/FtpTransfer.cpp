@@ -1,0 +1,327 @@
+// Passive data connections and the transfers over them.
+#include "ftpclient/FtpClient.h"
+
+#include "app/core/SettingsStore.h"
+#include "ftpclient/PasvReply.h"
+#include "platform/NameCodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmar::ftp {
+
+namespace {
+
+bool GoingOn(const std::atomic<int>* continueFlag) {
+    return !continueFlag || continueFlag->load(std::memory_order_relaxed) != 0;
+}
+
+void Store(std::atomic<uint64_t>* counter, uint64_t value) {
+    if (counter) counter->store(value, std::memory_order_relaxed);
+}
+
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+int64_t ReadFull(int fd, char* p, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::read(fd, p + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        got += size_t(r);
+    }
+    return int64_t(got);
+}
+
+const QString kCreateFileError = QStringLiteral("CreateFile error");
+const QString kOpenFileError = QStringLiteral("OpenFile error");
+const QString kWriteFileError = QStringLiteral("WriteFile error");
+const QString kReadFileError = QStringLiteral("ReadFile error");
+
+} // namespace
+
+void FtpClient::CloseData() {
+    data_.Close();
+}
+
+bool FtpClient::OpenPassive() {
+    dataCount_ = 0;
+    if (SendCommand(FtpCommand::PASV) <= 0 || !ReadReply({227})) return false;
+    const std::optional<PassiveAddress> address = ParsePassiveReply(
+        std::string_view(consumed_.line.constData(), size_t(consumed_.line.size())));
+    if (!address) {
+        SetStatus(status::InvalidResponse, QStringLiteral("Invalid Server Response"));
+        return false;
+    }
+    std::copy(std::begin(address->ip), std::end(address->ip), dataIp_);
+    dataPort_ = address->port;
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(dataPort_);
+    std::memcpy(&to.sin_addr.s_addr, dataIp_, 4);
+    data_.Close();
+    if (!data_.Create() || !data_.Connect(to, timeouts_[ConnectTimeout])) {
+        SetSocketError(LastSocketError());
+        data_.Close();
+        return false;
+    }
+    if (ReadStoreSetting("UseLinger") != 0) {
+        const linger on{1, 10};
+        data_.SetOption(SO_LINGER, &on, sizeof on, SOL_SOCKET);
+    }
+    return true;
+}
+
+// ---- downloads ----
+
+bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
+                        const QString& remote, const QString& local, uint64_t totalSize,
+                        bool /*replaceExisting: the file is always made anew*/, uint32_t attributes,
+                        int transferType) {
+    if (!GoingOn(continueFlag)) return false;
+    if (!RequireName(remote) || !RequireName(local) || !RequireLogin()) return false;
+
+    // Open without truncating: an existing file keeps its content until the server has
+    // agreed to send, and a file made here goes again when the download never starts.
+    CloseLocalFile();
+    const QByteArray path = platform::EncodeName(local);
+    const mode_t mode = (attributes & attr::ReadOnly) ? 0444 : 0666;
+    bool madeHere = true;
+    localFile_ = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (localFile_ < 0 && errno == EEXIST) {
+        madeHere = false;
+        localFile_ = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
+    }
+    if (localFile_ < 0) {
+        SetStatus(status::LocalFileError, kCreateFileError);
+        return false;
+    }
+
+    data_.Close();
+    bool result = false;
+    if (SetType(transferType) && OpenPassive() && SendWithArgument(FtpCommand::RETR, remote) &&
+        WaitDataReply()) {
+        if (::ftruncate(localFile_, 0) != 0) {
+            data_.Close();
+            ReadReply({226, 426});
+            SetStatus(status::LocalFileError, kCreateFileError);
+        } else {
+            block_.resize(kBlockSize);
+            uint64_t count = 0;
+            bool failed = false;
+            bool ended = false;
+            FtpStatus failure;
+            while (GoingOn(continueFlag)) {
+                const int64_t n =
+                    data_.Receive(block_.data(), block_.size(), timeouts_[DataReceiveTimeout]);
+                if (n < 0 || (n == 0 && LastSocketError() == sockerr::TimedOut)) {
+                    SetSocketError(n < 0 ? LastSocketError() : sockerr::TimedOut);
+                    failure = status_;
+                    failed = true;
+                    break;
+                }
+                if (n > 0 && !WriteAll(localFile_, block_.data(), size_t(n))) {
+                    failure = {status::LocalFileError, kWriteFileError};
+                    failed = true;
+                    break;
+                }
+                count += uint64_t(n);
+                Store(bytesDone, count);
+                if (n == 0) {
+                    ended = true;
+                    break;
+                }
+                OnProgress(count, totalSize);
+            }
+            data_.Close();
+            const bool confirmed = ReadReply({226});
+            // A cancelled, broken or short download is no success, whatever the server says.
+            result = confirmed && ended && !failed;
+            if (failed) status_ = failure;
+        }
+    } else if (madeHere) {
+        ::unlink(path.constData());
+    }
+    data_.Close();
+    CloseLocalFile();
+    return result;
+}
+
+void FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
+    dataBuffer_.clear();
+    dataCount_ = 0;
+    for (;;) {
+        if (wanted > 0 && dataCount_ >= wanted) break;
+        size_t room = kBlockSize;
+        if (wanted > 0) room = size_t(std::min<uint64_t>(room, wanted - dataCount_));
+        // Grow geometrically: a byte at a time over many receives must stay linear.
+        if (size_t(dataBuffer_.size()) < dataCount_ + room)
+            dataBuffer_.resize(
+                qsizetype(std::max<uint64_t>(dataCount_ + room, uint64_t(dataBuffer_.size()) * 2)));
+        const int64_t n =
+            data_.Receive(dataBuffer_.data() + dataCount_, room, timeouts_[DataReceiveTimeout]);
+        if (n == 0) break;
+        if (n < 0) {
+            SetSocketError(LastSocketError());
+            break;
+        }
+        dataCount_ += uint64_t(n);
+        if (progress) OnProgress(dataCount_, wanted);
+    }
+    dataBuffer_.resize(qsizetype(dataCount_));
+}
+
+bool FtpClient::GetFileToMemory(const QString& remote, QByteArray& out, uint64_t wantedSize,
+                                int transferType) {
+    ClearStatus();
+    if (!RequireName(remote) || !RequireLogin()) return false;
+    if (!SetType(transferType) || !OpenPassive()) return false;
+    if (!SendWithArgument(FtpCommand::RETR, remote) || !WaitDataReply()) {
+        data_.Close();
+        return false;
+    }
+    ReadDataToMemory(wantedSize, true);
+    data_.Close();
+    // Closing early at the wanted size makes the server report an aborted transfer.
+    if (!ReadReply({226, 426})) return false;
+    out = dataBuffer_;
+    dataBuffer_.clear();
+    return true;
+}
+
+// ---- uploads ----
+
+bool FtpClient::UploadFromFile(int fd, std::atomic<int>* continueFlag,
+                               std::atomic<uint64_t>* bytesDone, uint64_t totalSize,
+                               FtpStatus& failure) {
+    block_.resize(kBlockSize);
+    uint64_t count = 0;
+    for (;;) {
+        if (!GoingOn(continueFlag)) return false; // cancelled: the server's reply is the status
+        const int64_t n = ReadFull(fd, block_.data(), block_.size());
+        if (n < 0) {
+            failure = {status::LocalFileError, kReadFileError};
+            return false;
+        }
+        if (n == 0) return true;
+        const int64_t sent = data_.SendAll(block_.data(), size_t(n), timeouts_[DataSendTimeout]);
+        if (sent < n) {
+            failure = {status::SocketError, SocketErrorText(LastSocketError())};
+            return false;
+        }
+        count += uint64_t(n);
+        Store(bytesDone, count);
+        OnProgress(count, totalSize);
+    }
+}
+
+// Ends the data phase of an upload. A complete one is shut down for writing, so the
+// server reads every byte and its end, and then confirms; an incomplete one is reset, so
+// the server cannot take a cut file for a whole one.
+bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
+                             std::initializer_list<int> confirm) {
+    FtpStatus reason = failure;
+    if (complete) {
+        if (!data_.ShutdownSend()) {
+            complete = false;
+            reason = {status::SocketError, SocketErrorText(LastSocketError())};
+        }
+    } else {
+        const linger reset{1, 0};
+        data_.SetOption(SO_LINGER, &reset, sizeof reset, SOL_SOCKET);
+        data_.Close();
+    }
+    const bool confirmed = ReadReply(confirm);
+    data_.Close();
+    if (reason.code != 0) status_ = reason;
+    return confirmed && complete;
+}
+
+bool FtpClient::PutFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
+                        const QString& local, const QString& remote, uint64_t totalSize) {
+    ClearStatus();
+    if (!RequireName(local) || !RequireLogin()) return false;
+    CloseLocalFile();
+    localFile_ = ::open(platform::EncodeName(local).constData(), O_RDONLY | O_CLOEXEC);
+    if (localFile_ < 0) {
+        SetStatus(status::LocalFileError, kOpenFileError);
+        return false;
+    }
+    bool result = false;
+    if (OpenPassive()) {
+        const bool started = SetType(type::Image) &&
+                             (remote.isEmpty() ? SendCommand(FtpCommand::STOU) > 0
+                                               : SendWithArgument(FtpCommand::STOR, remote)) &&
+                             WaitDataReply();
+        if (started) {
+            FtpStatus failure;
+            const bool complete =
+                UploadFromFile(localFile_, continueFlag, bytesDone, totalSize, failure);
+            CloseLocalFile();
+            result = FinishUpload(complete, failure, {226});
+        }
+        data_.Close();
+    }
+    CloseLocalFile();
+    return result;
+}
+
+bool FtpClient::AppendFile(const QString& local, const QString& remote, uint64_t totalSize,
+                           int transferType) {
+    ClearStatus();
+    if (!RequireName(local) || !RequireName(remote) || !RequireLogin()) return false;
+    CloseLocalFile();
+    localFile_ = ::open(platform::EncodeName(local).constData(), O_RDONLY | O_CLOEXEC);
+    if (localFile_ < 0) {
+        SetStatus(status::LocalFileError, kCreateFileError);
+        return false;
+    }
+    bool result = false;
+    if (SetType(transferType) && OpenPassive()) {
+        if (SendWithArgument(FtpCommand::APPE, remote) && WaitDataReply()) {
+            FtpStatus failure;
+            const bool complete = UploadFromFile(localFile_, nullptr, nullptr, totalSize, failure);
+            CloseLocalFile();
+            result = FinishUpload(complete, failure, {226, 250});
+        }
+        data_.Close();
+    }
+    CloseLocalFile();
+    return result;
+}
+
+bool FtpClient::PutFileFromMemory(const QString& remote, const QByteArray& bytes,
+                                  int transferType) {
+    ClearStatus();
+    if (!RequireName(remote) || !RequireLogin()) return false;
+    if (!SetType(transferType) || !OpenPassive()) return false;
+    if (!SendWithArgument(FtpCommand::STOR, remote) || !WaitDataReply()) {
+        data_.Close();
+        return false;
+    }
+    const int64_t sent =
+        data_.SendAll(bytes.constData(), size_t(bytes.size()), timeouts_[DataSendTimeout]);
+    const bool complete = sent == bytes.size();
+    FtpStatus failure;
+    if (!complete) failure = {status::SocketError, SocketErrorText(LastSocketError())};
+    return FinishUpload(complete, failure, {226});
+}
+
+} // namespace velmar::ftp

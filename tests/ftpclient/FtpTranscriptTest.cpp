@@ -1,0 +1,330 @@
+// The client against scripted servers: replies no real server gives, and the exact
+// command lines the client sends.
+#include "Printers.h"
+#include "ftpclient/FtpClient.h"
+#include "ftpclient/FtpListing.h"
+#include "platform/NameCodec.h"
+#include "support/FtpServer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmar::ftp;
+using velmar::FindRecord;
+using velmar::test::ScriptedServer;
+using velmar::test::TempDir;
+using Lines = QList<QByteArray>;
+
+namespace {
+
+const Lines kAnonymousLogin{"USER anonymous", "PASS guest@ce-velmar.invalid", "HELP", "SYST",
+                            "PWD"};
+
+Lines operator+(Lines a, const Lines& b) {
+    a.append(b);
+    return a;
+}
+
+class Transcript : public ::testing::Test {
+protected:
+    bool Connect(const QString& user = {}, const QString& password = {}) {
+        server.Start();
+        client = std::make_unique<FtpClient>();
+        return client->Connect(QStringLiteral("127.0.0.1"), user, password, server.port());
+    }
+    // Ends the session with QUIT and gives what the server heard.
+    Lines Finish() {
+        client->Disconnect();
+        client.reset();
+        return server.Commands();
+    }
+
+    ScriptedServer server;
+    std::unique_ptr<FtpClient> client;
+};
+
+} // namespace
+
+TEST_F(Transcript, GreetingSplitOverPackets) {
+    server.Send("220-Welcome to\r\n")
+        .Pause(30)
+        .Send("220-the scripted server\r\n220")
+        .Pause(30)
+        .Send(" ready\r\n")
+        .Answer("331 Please specify the password.")
+        .Answer("230 Login successful.")
+        .Answer("214-The following commands are recognized.\r\n ABOR ACCT\r\n214 Help OK.")
+        .Answer("215 UNIX Type: L8")
+        .Answer("257 \"/home/ftp\" is the current directory")
+        .Answer("221 Goodbye.");
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(client->IsConnected());
+    EXPECT_EQ(client->GetSystemType(), QStringLiteral("UNIX"));
+    EXPECT_EQ(client->StartFolder(), QStringLiteral("/home/ftp"));
+    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/home/ftp"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"QUIT"}));
+    EXPECT_TRUE(server.Completed());
+}
+
+TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
+    server.Send("220 ready\r\n")
+        .Answer("230 User logged in, proceed.")
+        .Answer("502 HELP not implemented")
+        .Answer("215 UNIX Type: L8")
+        .Answer("257 \"/\"")
+        .Answer("221 Bye");
+    // A backslash in the user name goes out as a slash.
+    ASSERT_TRUE(Connect(QStringLiteral("DOMAIN\\guest"), QStringLiteral("pw")));
+    EXPECT_EQ(Finish(), (Lines{"USER DOMAIN/guest", "HELP", "SYST", "PWD", "QUIT"}));
+}
+
+TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
+    server.Send("220 ready\r\n")
+        .Answer("331 Password please")
+        .Answer("530 Login incorrect.")
+        .WaitForClose();
+    EXPECT_FALSE(Connect(QStringLiteral("u"), QStringLiteral("bad")));
+    EXPECT_EQ(client->StatusCode(), 530);
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("530 Login incorrect."));
+    EXPECT_FALSE(client->IsConnected());
+    client.reset();
+    EXPECT_EQ(server.Commands(), (Lines{"USER u", "PASS bad"}));
+}
+
+TEST_F(Transcript, TwoRepliesInOnePacket) {
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Expect()
+        .Send("150 Opening BINARY mode data connection\r\n226 Transfer complete\r\n")
+        .DataSend("hello")
+        .Answer("200 NOOP ok")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    ASSERT_TRUE(client->GetFileToMemory(QStringLiteral("f.txt"), got, 0, type::Image));
+    EXPECT_EQ(got, QByteArray("hello"));
+    // The 226 came from the buffer; the next reply read is the NOOP's own.
+    EXPECT_TRUE(client->Noop());
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("200 NOOP ok"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "QUIT"}));
+}
+
+TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
+    const QByteArray longLine(3000, 'x');
+    server.Login()
+        .Expect()
+        .Send("2000 four digits\r\nfree text\r\n" + longLine + "\r\n200 fine\r\n")
+        .Expect()
+        .Send("600 Beyond the codes\r\n")
+        .WaitForClose();
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(client->Noop());
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("200 fine"));
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusCode(), status::InvalidResponse);
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Invalid Server Response"));
+    EXPECT_FALSE(client->IsConnected());
+    // Anything after the reset needs a new log-in.
+    EXPECT_FALSE(client->MakeDir(QStringLiteral("x")));
+    EXPECT_EQ(client->StatusCode(), status::NotConnected);
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Command requires an active connection."));
+    client.reset();
+    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "NOOP"}));
+}
+
+TEST_F(Transcript, CurrentFolderForms) {
+    server.Login("215 UNIX Type: L8", "257 /home is the current folder")
+        .Answer("250 Directory changed")
+        .Answer("257 \"/with \"\"quotes\"\" and space\" is current")
+        .Answer("550 No such folder")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->StartFolder(), QString()); // no quotes, no folder
+    ASSERT_TRUE(client->ChangeDir(QStringLiteral("sub\\dir")));
+    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/with \"quotes\" and space"));
+    EXPECT_FALSE(client->ChangeDir(QStringLiteral("nowhere")));
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("550 No such folder"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD sub/dir", "PWD", "CWD nowhere", "QUIT"}));
+}
+
+TEST_F(Transcript, PsosCurrentFolderFrom550) {
+    server.Login("215 pSOSytem", "550 /flash0 is current").Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->GetSystemType(), QStringLiteral("pSOSytem"));
+    EXPECT_EQ(client->StartFolder(), QStringLiteral("/flash0"));
+    Finish();
+}
+
+TEST_F(Transcript, ArgumentRules) {
+    server.Login()
+        .Answer("200 Type set to I")
+        .Answer("250 Deleted")
+        .Answer("200 SITE ok")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    // Nothing of these reaches the server.
+    EXPECT_EQ(client->SendCommand(FtpCommand::CWD, QString(128, QLatin1Char('a'))), 0);
+    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+    EXPECT_EQ(client->SendCommand(FtpCommand::DELE, QStringLiteral("x\r\nRMD /")), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::PWD, QStringLiteral("arg")), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::CWD), -1);
+    EXPECT_FALSE(client->Rename(QStringLiteral("a"), QString()));
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Invalid filename argument"));
+    EXPECT_FALSE(client->DeleteFile(QString()));
+    EXPECT_EQ(client->StatusCode(), 0);
+    EXPECT_TRUE(client->SetType(type::Ascii)); // already ASCII
+    EXPECT_FALSE(client->SetType(7));
+    EXPECT_TRUE(client->SetType(type::Image));
+    EXPECT_TRUE(client->SetType(type::Image));
+    // 127 characters are fine, and a name read from a listing goes back byte for byte.
+    const QString name =
+        QString(121, QLatin1Char('n')) + velmar::platform::DecodeName(QByteArray("caf\xe9.t"));
+    ASSERT_EQ(name.size(), 127);
+    EXPECT_TRUE(client->DeleteFile(name));
+    EXPECT_EQ(client->SendRaw(QStringLiteral("SITE CHMOD 644 a\\b")), 1);
+    EXPECT_EQ(Finish(),
+              (kAnonymousLogin + Lines{"TYPE I", "DELE " + QByteArray(121, 'n') + "caf\xe9.t",
+                                       "SITE CHMOD 644 a\\b", "QUIT"}));
+}
+
+TEST_F(Transcript, ServerThatStopsAnswering) {
+    server.Login().Expect().WaitForClose();
+    ASSERT_TRUE(Connect());
+    client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Server timeout (on control)."));
+    client.reset();
+    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "QUIT"}));
+}
+
+TEST_F(Transcript, GreetingThatNeverEnds) {
+    server.Send("220-first line of a greeting\r\n").WaitForClose();
+    server.Start();
+    client = std::make_unique<FtpClient>();
+    client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
+    EXPECT_FALSE(client->Connect(QStringLiteral("127.0.0.1"), {}, {}, server.port()));
+    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    client.reset();
+    EXPECT_TRUE(server.Commands().isEmpty());
+}
+
+TEST_F(Transcript, ShortPassiveAnswerFails) {
+    server.Login().Expect().Send("227 Entering Passive Mode (127,0,0,1,4)\r\n").Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Ascii));
+    EXPECT_EQ(client->StatusCode(), status::InvalidResponse);
+    EXPECT_TRUE(client->IsConnected());
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "QUIT"}));
+}
+
+TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
+    server.Login("215 Windows_NT")
+        .Answer("250 CWD command successful.")
+        .Answer("257 \"/pub\" is current directory.")
+        .Pasv()
+        .Expect()
+        .Send("125 Data connection already open; Transfer starting.\r\n")
+        .DataSend("01-31-03  10:30PM       <DIR>          pub\r\n"
+                  "12-01-99  12:05AM                 1024 x.bin\r\n"
+                  "-rwxrwxrwx   1 owner    group          42 Apr  7  2015 unix form.txt\r\n"
+                  "garbage\r\n"
+                  "01-01-20  01:00AM                    7 no line end.txt")
+        .Send("226 Transfer complete.\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    velmar::ftp::FtpListing listing;
+    FindRecord r;
+    ASSERT_TRUE(FindFirst(listing, *client, QStringLiteral("\\pub\\*.*"), r));
+    EXPECT_EQ(r.name, QStringLiteral("pub"));
+    EXPECT_TRUE(r.isFolder());
+    ASSERT_TRUE(FindNext(listing, r));
+    EXPECT_EQ(r.name, QStringLiteral("x.bin"));
+    EXPECT_EQ(r.size, 1024u);
+    ASSERT_TRUE(FindNext(listing, r));
+    EXPECT_EQ(r.name, QStringLiteral("unix form.txt"));
+    EXPECT_FALSE(FindNext(listing, r));
+    FindClose(listing);
+    EXPECT_TRUE(listing.records.empty());
+    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/pub"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /pub", "PWD", "PASV", "LIST", "QUIT"}));
+}
+
+TEST_F(Transcript, PsosListingAndItsEmptyFolder) {
+    server.Login("215 pSOSytem", "257 \"/\"")
+        .Pasv()
+        .Answer("150 Opening")
+        .DataSend("drwxrwxrwx  1  0  512  SYSTEM\n-rwxrwxrwx  1  0  46528  boot image.bin\n")
+        .Send("226 Done\r\n")
+        .Pasv()
+        .Answer("550 No files")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    std::vector<FindRecord> records;
+    ASSERT_TRUE(client->ListDir(records, QString()));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].isFolder());
+    EXPECT_EQ(records[1].name, QStringLiteral("boot image.bin"));
+    EXPECT_EQ(records[1].size, 46528u);
+    // On pSOSytem a 550 is a refusal, not an empty folder.
+    EXPECT_FALSE(client->ListDir(records, QString()));
+    EXPECT_EQ(client->StatusCode(), 550);
+    Finish();
+}
+
+TEST_F(Transcript, EmptyUnixFolderAnswers550) {
+    server.Login()
+        .Answer("250 Directory changed")
+        .Answer("257 \"/\"")
+        .Pasv()
+        .Answer("550 No files found")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    velmar::ftp::FtpListing listing;
+    FindRecord r;
+    ASSERT_TRUE(FindFirst(listing, *client, QStringLiteral("/"), r));
+    EXPECT_EQ(r.name, QStringLiteral("."));
+    EXPECT_EQ(r.attributes, velmar::attr::Directory);
+    EXPECT_FALSE(FindNext(listing, r));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /", "PWD", "PASV", "LIST", "QUIT"}));
+}
+
+TEST_F(Transcript, NoSystemTypeListsNothing) {
+    server.Login("500 SYST not understood")
+        .Pasv()
+        .Answer("150 Here it comes")
+        .DataSend("-rw-r--r--   1 u g 100 Mar 3 1999 a.txt\r\n")
+        .Send("226 Done\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->GetSystemType(), QString());
+    velmar::ftp::FtpListing listing;
+    FindRecord r;
+    ASSERT_TRUE(FindFirst(listing, *client, QString(), r));
+    EXPECT_EQ(r.name, QStringLiteral("."));
+    EXPECT_FALSE(FindNext(listing, r));
+    Finish();
+}
+
+TEST_F(Transcript, UploadWithoutNameSendsStou) {
+    TempDir dir;
+    const QByteArray content = "bytes for a name of the server's choice";
+    const QString local = dir.write(QStringLiteral("up.txt"), content);
+    server.Login()
+        .Pasv()
+        .Answer("200 Type set to I")
+        .Expect()
+        .Send("150 FILE: up.1\r\n")
+        .DataReceive()
+        .Send("226 Transfer complete\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
+    ASSERT_TRUE(client->PutFile(&go, &done, local, QString(), 0));
+    EXPECT_EQ(done.load(), uint64_t(content.size()));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "TYPE I", "STOU", "QUIT"}));
+    EXPECT_EQ(server.Received(), content);
+}

@@ -1,0 +1,289 @@
+#include "support/FtpServer.h"
+
+#include <QCoreApplication>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace velmar::test {
+
+namespace {
+
+// The server quits by itself when the test program that started it is gone.
+const char kPyServer[] = R"(
+import os, sys, threading, time, logging
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
+parent = os.getppid()
+def watch():
+    while os.getppid() == parent:
+        time.sleep(0.5)
+    os._exit(0)
+threading.Thread(target=watch, daemon=True).start()
+logging.basicConfig(level=logging.ERROR)
+auth = DummyAuthorizer()
+auth.add_user(user, password, home, perm='elradfmwMT')
+class Handler(FTPHandler):
+    pass
+Handler.authorizer = auth
+Handler.banner = 'velmar test server ready'
+server = FTPServer(('127.0.0.1', 0), Handler)
+print(server.address[1], flush=True)
+server.serve_forever()
+)";
+
+int Listen127() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+int PortOf(int s) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+bool WaitReadable(int s, int ms) {
+    pollfd p{s, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, ms);
+    } while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+void WriteAll(int s, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::send(s, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n <= 0) return;
+        done += n;
+    }
+}
+
+void CloseFd(int& s) {
+    if (s >= 0) ::close(s);
+    s = -1;
+}
+
+} // namespace
+
+// ---- pyftpdlib ----
+
+PyFtpServer::PyFtpServer() {
+    // Debian's interpreter: the one on PATH may lack pyftpdlib.
+    process_.setProgram(QStringLiteral("/usr/bin/python3"));
+    process_.setArguments({QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
+                           QString::fromLatin1(kUser), QString::fromLatin1(kPassword)});
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start();
+    if (!process_.waitForStarted(10000)) {
+        error_ = QStringLiteral("python3 did not start");
+        return;
+    }
+    QByteArray out;
+    while (!out.contains('\n')) {
+        if (!process_.waitForReadyRead(15000)) {
+            error_ = QStringLiteral("pyftpdlib did not report its port: ") +
+                     QString::fromLocal8Bit(process_.readAllStandardError());
+            return;
+        }
+        out += process_.readAllStandardOutput();
+    }
+    port_ = out.trimmed().toInt();
+    if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);
+}
+
+PyFtpServer::~PyFtpServer() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+// ---- scripted ----
+
+ScriptedServer::ScriptedServer() {
+    listener_ = Listen127();
+    if (listener_ >= 0) port_ = PortOf(listener_);
+}
+
+ScriptedServer::~ScriptedServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    CloseFd(control_);
+    CloseFd(dataListener_);
+    CloseFd(listener_);
+}
+
+ScriptedServer& ScriptedServer::Send(const QByteArray& bytes) {
+    steps_.push_back({Step::Send, bytes});
+    return *this;
+}
+ScriptedServer& ScriptedServer::Expect() {
+    steps_.push_back({Step::Expect, {}});
+    return *this;
+}
+ScriptedServer& ScriptedServer::Answer(const QByteArray& line) {
+    Expect();
+    return Send(line + "\r\n");
+}
+ScriptedServer& ScriptedServer::Pause(int milliseconds) {
+    steps_.push_back({Step::Pause, {}, milliseconds});
+    return *this;
+}
+ScriptedServer& ScriptedServer::Pasv() {
+    steps_.push_back({Step::Pasv, {}});
+    return *this;
+}
+ScriptedServer& ScriptedServer::DataSend(const QByteArray& bytes) {
+    steps_.push_back({Step::DataSend, bytes});
+    return *this;
+}
+ScriptedServer& ScriptedServer::DataReceive() {
+    steps_.push_back({Step::DataReceive, {}});
+    return *this;
+}
+ScriptedServer& ScriptedServer::WaitForClose() {
+    steps_.push_back({Step::WaitForClose, {}});
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::Login(const QByteArray& systemAnswer, const QByteArray& pwdAnswer) {
+    Send("220 scripted server ready\r\n");
+    Answer("331 Password required");
+    Answer("230 Logged in");
+    Answer("214 No help here");
+    Answer(systemAnswer);
+    return Answer(pwdAnswer);
+}
+
+void ScriptedServer::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
+
+QList<QByteArray> ScriptedServer::Commands() {
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+QByteArray ScriptedServer::Received() {
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+bool ScriptedServer::Completed() {
+    if (thread_.joinable()) thread_.join();
+    return completed_;
+}
+
+bool ScriptedServer::ReadLine(QByteArray& line) {
+    for (;;) {
+        const qsizetype eol = pending_.indexOf("\r\n");
+        if (eol >= 0) {
+            line = pending_.left(eol);
+            pending_.remove(0, eol + 2);
+            return true;
+        }
+        if (stop_ || !WaitReadable(control_, kStepTimeoutMs)) return false;
+        char buf[4096];
+        const ssize_t n = ::recv(control_, buf, sizeof buf, 0);
+        if (n <= 0) return false;
+        pending_.append(buf, n);
+    }
+}
+
+int ScriptedServer::AcceptData() {
+    if (dataListener_ < 0 || !WaitReadable(dataListener_, kStepTimeoutMs)) return -1;
+    const int s = ::accept4(dataListener_, nullptr, nullptr, SOCK_CLOEXEC);
+    CloseFd(dataListener_);
+    return s;
+}
+
+void ScriptedServer::Run() {
+    if (listener_ < 0 || !WaitReadable(listener_, kStepTimeoutMs)) return;
+    control_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (control_ < 0) return;
+    const int one = 1;
+    ::setsockopt(control_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    for (const Step& step : steps_) {
+        if (stop_) return;
+        switch (step.kind) {
+        case Step::Send:
+            WriteAll(control_, step.bytes);
+            break;
+        case Step::Pause:
+            std::this_thread::sleep_for(std::chrono::milliseconds(step.number));
+            break;
+        case Step::Expect:
+        case Step::Pasv: {
+            QByteArray line;
+            if (!ReadLine(line)) return;
+            {
+                std::lock_guard lock(mutex_);
+                commands_.append(line);
+            }
+            if (step.kind == Step::Pasv) {
+                CloseFd(dataListener_);
+                dataListener_ = Listen127();
+                const int p = PortOf(dataListener_);
+                WriteAll(control_, QByteArray("227 Entering Passive Mode (127,0,0,1,") +
+                                       QByteArray::number(p >> 8) + ',' +
+                                       QByteArray::number(p & 255) + ").\r\n");
+            }
+            break;
+        }
+        case Step::DataSend: {
+            int s = AcceptData();
+            if (s < 0) return;
+            WriteAll(s, step.bytes);
+            CloseFd(s);
+            break;
+        }
+        case Step::DataReceive: {
+            int s = AcceptData();
+            if (s < 0) return;
+            char buf[65536];
+            while (WaitReadable(s, kStepTimeoutMs)) {
+                const ssize_t n = ::recv(s, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                std::lock_guard lock(mutex_);
+                received_.append(buf, n);
+            }
+            CloseFd(s);
+            break;
+        }
+        case Step::WaitForClose: {
+            // Silent from here on, but every line that still comes is kept.
+            QByteArray line;
+            while (ReadLine(line)) {
+                std::lock_guard lock(mutex_);
+                commands_.append(line);
+            }
+            break;
+        }
+        }
+    }
+    completed_ = true;
+}
+
+} // namespace velmar::test

@@ -1,0 +1,100 @@
+#pragma once
+// FTP peers for the tests, all on 127.0.0.1:
+// - PyFtpServer: Debian's pyftpdlib in a child process, a temporary home and one user.
+// - ScriptedServer: plays a transcript of replies for what no real server does, and keeps
+//   the exact command lines it received.
+// Every wait is bounded, so a test that goes wrong fails instead of hanging.
+
+#include "support/TempDir.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velmar::test {
+
+class PyFtpServer {
+public:
+    static constexpr const char* kUser = "velmar";
+    static constexpr const char* kPassword = "s3cret";
+
+    PyFtpServer();
+    ~PyFtpServer();
+    PyFtpServer(const PyFtpServer&) = delete;
+    PyFtpServer& operator=(const PyFtpServer&) = delete;
+
+    bool ok() const { return port_ != 0; }
+    const QString& error() const { return error_; }
+    int port() const { return port_; }
+    // The server's root folder; files made here are what the client sees.
+    const TempDir& home() const { return home_; }
+
+private:
+    TempDir home_;
+    QProcess process_;
+    int port_ = 0;
+    QString error_;
+};
+
+class ScriptedServer {
+public:
+    // Bound for every single wait of the script (accept, read).
+    static constexpr int kStepTimeoutMs = 10000;
+
+    ScriptedServer();
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    // Building the transcript (before Start):
+    ScriptedServer& Send(const QByteArray& bytes);     // raw bytes on the control connection
+    ScriptedServer& Expect();                          // read one command line and keep it
+    ScriptedServer& Answer(const QByteArray& line);    // Expect, then send line + CR LF
+    ScriptedServer& Pause(int milliseconds);           // lets bytes sent so far go out alone
+    ScriptedServer& Pasv();                            // Expect PASV, listen, answer 227
+    ScriptedServer& DataSend(const QByteArray& bytes); // accept, send, close
+    ScriptedServer& DataReceive();                     // accept, read to the end, close
+    ScriptedServer& WaitForClose();                    // until the client closes the control
+    // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
+    ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
+                          const QByteArray& pwdAnswer = "257 \"/\" is the current directory");
+
+    void Start();
+    int port() const { return port_; }
+    // Ends the script (waits for it, bounded) and gives the command lines received.
+    QList<QByteArray> Commands();
+    QByteArray Received(); // bytes taken by DataReceive
+    bool Completed();      // the whole script ran
+
+private:
+    struct Step {
+        enum Kind { Send, Expect, Pause, Pasv, DataSend, DataReceive, WaitForClose } kind;
+        QByteArray bytes;
+        int number = 0;
+    };
+    void Run();
+    bool ReadLine(QByteArray& line);
+    int AcceptData();
+
+    std::vector<Step> steps_;
+    int listener_ = -1;
+    int control_ = -1;
+    int dataListener_ = -1;
+    int port_ = 0;
+    QByteArray pending_;
+    std::thread thread_;
+    std::mutex mutex_;
+    QList<QByteArray> commands_;
+    QByteArray received_;
+    std::atomic<bool> completed_{false};
+    std::atomic<bool> stop_{false};
+};
+
+} // namespace velmar::test
