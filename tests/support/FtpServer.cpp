@@ -33,6 +33,9 @@ auth.add_user(user, password, home, perm='elradfmwMT')
 class Handler(FTPHandler):
     pass
 Handler.authorizer = auth
+# Names are bytes, as on vsftpd or ProFTPD: no replacement characters.
+Handler.unicode_errors = 'surrogateescape'
+Handler.auth_failed_timeout = 0.1
 Handler.banner = 'velmar test server ready'
 server = FTPServer(('127.0.0.1', 0), Handler)
 print(server.address[1], flush=True)

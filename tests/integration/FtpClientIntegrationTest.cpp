@@ -1,0 +1,340 @@
+// FtpClient against a real server: pyftpdlib on 127.0.0.1 with a temporary home.
+#include "ftpclient/FtpClient.h"
+#include "ftpclient/FtpListing.h"
+#include "platform/NameCodec.h"
+#include "support/FtpServer.h"
+#include "support/TempDir.h"
+
+#include "../ftpclient/Printers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+#include <thread>
+#include <utime.h>
+
+using namespace velmar::ftp;
+using velmar::FindRecord;
+using velmar::test::PyFtpServer;
+using velmar::test::ReadAll;
+using velmar::test::TempDir;
+
+namespace {
+
+QByteArray RandomBytes(qsizetype n, quint32 seed) {
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator g(seed);
+    for (qsizetype i = 0; i < n; ++i)
+        b[i] = char(g.generate() & 0xff);
+    return b;
+}
+
+class RealServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server_ = new PyFtpServer; }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
+        // Each test works in a folder of its own under the server's root.
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = QString::fromLatin1(info->name());
+        remoteDir_ = home().mkdir(folder_);
+        client_ = ConnectClient(QStringLiteral("127.0.0.1"), server_->port(),
+                                QString::fromLatin1(PyFtpServer::kUser),
+                                QString::fromLatin1(PyFtpServer::kPassword));
+        ASSERT_TRUE(client_);
+        ASSERT_TRUE(client_->ChangeDir(QLatin1Char('/') + folder_));
+    }
+    void TearDown() override {
+        if (client_) client_->Disconnect();
+    }
+
+    const TempDir& home() const { return server_->home(); }
+    QString OnServer(const QString& name) const { return remoteDir_ + QLatin1Char('/') + name; }
+
+    static PyFtpServer* server_;
+    QString folder_;
+    QString remoteDir_;
+    std::unique_ptr<FtpClient> client_;
+    TempDir local_;
+};
+
+PyFtpServer* RealServer::server_ = nullptr;
+
+} // namespace
+
+TEST_F(RealServer, LogInWithGoodAndBadPassword) {
+    EXPECT_TRUE(client_->IsConnected());
+    EXPECT_EQ(client_->GetSystemType(), QStringLiteral("UNIX"));
+    EXPECT_EQ(client_->StartFolder(), QStringLiteral("/"));
+    EXPECT_EQ(client_->CurrentFolder(), QLatin1Char('/') + folder_);
+
+    FtpClient bad;
+    EXPECT_FALSE(bad.Connect(QStringLiteral("127.0.0.1"), QString::fromLatin1(PyFtpServer::kUser),
+                             QStringLiteral("wrong"), server_->port()));
+    EXPECT_EQ(bad.StatusCode(), 530);
+    EXPECT_TRUE(bad.StatusMessage().startsWith(QStringLiteral("530 ")));
+    EXPECT_FALSE(bad.IsConnected());
+    EXPECT_FALSE(ConnectClient(QStringLiteral("127.0.0.1"), server_->port(), QStringLiteral("x"),
+                               QStringLiteral("y")));
+}
+
+TEST_F(RealServer, FolderAndFileCommands) {
+    EXPECT_EQ(client_->GetCurrentDir(), QLatin1Char('/') + folder_);
+    ASSERT_TRUE(client_->MakeDir(QStringLiteral("new folder")));
+    EXPECT_TRUE(QFileInfo(OnServer(QStringLiteral("new folder"))).isDir());
+    EXPECT_FALSE(client_->MakeDir(QStringLiteral("new folder")));
+    EXPECT_EQ(client_->StatusCode(), 550);
+
+    ASSERT_TRUE(client_->ChangeDir(QStringLiteral("new folder")));
+    EXPECT_EQ(client_->CurrentFolder(), QLatin1Char('/') + folder_ + QStringLiteral("/new folder"));
+    ASSERT_TRUE(client_->ChangeDir(QStringLiteral("..")));
+    ASSERT_TRUE(client_->RemoveDir(QStringLiteral("new folder")));
+    EXPECT_FALSE(QFileInfo::exists(OnServer(QStringLiteral("new folder"))));
+
+    home().write(folder_ + QStringLiteral("/old.txt"), "content");
+    ASSERT_TRUE(client_->Rename(QStringLiteral("old.txt"), QStringLiteral("new name.txt")));
+    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("new name.txt"))), QByteArray("content"));
+    EXPECT_FALSE(client_->Rename(QStringLiteral("missing"), QStringLiteral("x")));
+    EXPECT_EQ(client_->StatusCode(), 550);
+
+    ASSERT_TRUE(client_->DeleteFile(QStringLiteral("new name.txt")));
+    EXPECT_FALSE(QFileInfo::exists(OnServer(QStringLiteral("new name.txt"))));
+    EXPECT_FALSE(client_->DeleteFile(QStringLiteral("new name.txt")));
+    EXPECT_TRUE(client_->Noop());
+}
+
+TEST_F(RealServer, ListingMatchesTheFilesOnDisk) {
+    home().write(folder_ + QStringLiteral("/empty"), {});
+    home().write(folder_ + QStringLiteral("/one byte"), "1");
+    home().write(folder_ + QStringLiteral("/data.bin"), RandomBytes(123457, 1));
+    home().mkdir(folder_ + QStringLiteral("/sub folder"));
+    // A name that is not UTF-8 must come back to the server byte for byte.
+    const QByteArray oddName = "caf\xe9 \xff.bin";
+    {
+        const QByteArray path = remoteDir_.toUtf8() + '/' + oddName;
+        FILE* out = std::fopen(path.constData(), "wb");
+        ASSERT_TRUE(out);
+        std::fputs("odd", out);
+        std::fclose(out);
+    }
+    // An old file lists with its year, a recent one with its time.
+    const qint64 oldTime =
+        QDateTime(QDate(2001, 2, 3), QTime(4, 5), QTimeZone::utc()).toSecsSinceEpoch();
+    const utimbuf old{oldTime, oldTime};
+    ASSERT_EQ(::utime(OnServer(QStringLiteral("data.bin")).toUtf8().constData(), &old), 0);
+    const qint64 recent = QDateTime::currentSecsSinceEpoch() / 60 * 60 - 3600;
+    const utimbuf rec{recent, recent};
+    ASSERT_EQ(::utime(OnServer(QStringLiteral("one byte")).toUtf8().constData(), &rec), 0);
+
+    FtpListing listing;
+    FindRecord r;
+    std::map<QString, FindRecord> seen;
+    ASSERT_TRUE(
+        FindFirst(listing, *client_, QLatin1Char('/') + folder_ + QStringLiteral("/*.*"), r));
+    do {
+        seen[r.name] = r;
+    } while (FindNext(listing, r));
+    FindClose(listing);
+
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[QStringLiteral("empty")].size, 0u);
+    EXPECT_EQ(seen[QStringLiteral("one byte")].size, 1u);
+    EXPECT_EQ(seen[QStringLiteral("data.bin")].size, 123457u);
+    EXPECT_TRUE(seen[QStringLiteral("sub folder")].isFolder());
+    EXPECT_FALSE(seen[QStringLiteral("data.bin")].isFolder());
+    EXPECT_EQ(
+        seen[QStringLiteral("data.bin")].lastWriteTime,
+        velmar::FileTimeFromUnix(
+            QDateTime(QDate(2001, 2, 3), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch(), 0));
+    EXPECT_EQ(seen[QStringLiteral("one byte")].lastWriteTime, velmar::FileTimeFromUnix(recent, 0));
+
+    const QString odd = velmar::platform::DecodeName(oddName);
+    ASSERT_EQ(seen.count(odd), 1u);
+    QByteArray got;
+    ASSERT_TRUE(client_->GetFileToMemory(odd, got, 0, type::Image));
+    EXPECT_EQ(got, QByteArray("odd"));
+
+    FindRecord info;
+    ASSERT_TRUE(client_->GetFileInfo(QStringLiteral("data.bin"), info));
+    EXPECT_EQ(info.name, QStringLiteral("data.bin"));
+    EXPECT_EQ(info.size, 123457u);
+
+    QStringList names;
+    ASSERT_TRUE(client_->ListNames(names));
+    names.sort();
+    EXPECT_EQ(names.size(), 5);
+    EXPECT_TRUE(names.contains(QStringLiteral("sub folder")));
+}
+
+TEST_F(RealServer, EmptyFolderListsAsDot) {
+    FtpListing listing;
+    FindRecord r;
+    ASSERT_TRUE(FindFirst(listing, *client_, QString(), r));
+    EXPECT_EQ(r.name, QStringLiteral("."));
+    EXPECT_FALSE(FindNext(listing, r));
+    // A folder that is not there is a failure with the server's line.
+    EXPECT_FALSE(FindFirst(listing, *client_, QStringLiteral("/no/such/*.*"), r));
+    EXPECT_EQ(client_->StatusCode(), 550);
+}
+
+TEST_F(RealServer, DownloadsAndUploadsAreByteExact) {
+    const std::vector<qsizetype> sizes{0, qsizetype(FtpClient::kBlockSize),
+                                       5 * 1024 * 1024 + 12345};
+    for (qsizetype size : sizes) {
+        SCOPED_TRACE(size);
+        const QByteArray content = RandomBytes(size, quint32(size));
+        const QString name = QStringLiteral("f%1.bin").arg(size);
+        home().write(folder_ + QLatin1Char('/') + name, content);
+
+        std::atomic<int> go{1};
+        std::atomic<uint64_t> done{0};
+        uint64_t lastProgress = 0;
+        int calls = 0;
+        client_->SetProgressCallback([&](uint64_t so, uint64_t total) {
+            EXPECT_GT(so, lastProgress);
+            EXPECT_EQ(total, uint64_t(size));
+            lastProgress = so;
+            ++calls;
+        });
+        const QString down = local_.file(name);
+        ASSERT_TRUE(client_->GetFile(&go, &done, name, down, uint64_t(size), true, 128, 1))
+            << client_->StatusMessage().toStdString();
+        EXPECT_EQ(ReadAll(down), content);
+        EXPECT_EQ(done.load(), uint64_t(size));
+        EXPECT_EQ(lastProgress, uint64_t(size));
+        EXPECT_EQ(calls > 0, size > 0);
+
+        done = 0;
+        lastProgress = 0;
+        const QString upName = QStringLiteral("up-") + name;
+        ASSERT_TRUE(client_->PutFile(&go, &done, down, upName, uint64_t(size)))
+            << client_->StatusMessage().toStdString();
+        EXPECT_EQ(done.load(), uint64_t(size));
+        EXPECT_EQ(ReadAll(OnServer(upName)), content);
+        client_->SetProgressCallback({});
+    }
+}
+
+TEST_F(RealServer, DownloadReplacesAndFailureKeepsTheLocalFile) {
+    home().write(folder_ + QStringLiteral("/short.txt"), "new");
+    const QString target = local_.write(QStringLiteral("target.txt"), "older and longer");
+    ASSERT_TRUE(
+        client_->GetFile(nullptr, nullptr, QStringLiteral("short.txt"), target, 0, true, 128, 1));
+    EXPECT_EQ(ReadAll(target), QByteArray("new"));
+
+    const QString keep = local_.write(QStringLiteral("keep.txt"), "precious");
+    EXPECT_FALSE(
+        client_->GetFile(nullptr, nullptr, QStringLiteral("missing.txt"), keep, 0, true, 128, 1));
+    EXPECT_EQ(client_->StatusCode(), 550);
+    EXPECT_EQ(ReadAll(keep), QByteArray("precious"));
+    EXPECT_FALSE(client_->GetFile(nullptr, nullptr, QStringLiteral("missing.txt"),
+                                  local_.file(QStringLiteral("made.txt")), 0, true, 128, 1));
+    EXPECT_FALSE(QFileInfo::exists(local_.file(QStringLiteral("made.txt"))));
+
+    // Local files that cannot be made or read.
+    EXPECT_FALSE(client_->GetFile(nullptr, nullptr, QStringLiteral("short.txt"),
+                                  local_.file(QStringLiteral("no/such/dir/x")), 0, true, 128, 1));
+    EXPECT_EQ(client_->StatusCode(), status::LocalFileError);
+    EXPECT_EQ(client_->StatusMessage(), QStringLiteral("CreateFile error"));
+    EXPECT_FALSE(client_->PutFile(nullptr, nullptr, local_.file(QStringLiteral("absent")),
+                                  QStringLiteral("x"), 0));
+    EXPECT_EQ(client_->StatusMessage(), QStringLiteral("OpenFile error"));
+
+    // A cleared continue flag does nothing and says nothing.
+    std::atomic<int> stop{0};
+    EXPECT_FALSE(client_->GetFile(&stop, nullptr, QStringLiteral("short.txt"),
+                                  local_.file(QStringLiteral("never")), 0, true, 128, 1));
+    EXPECT_FALSE(QFileInfo::exists(local_.file(QStringLiteral("never"))));
+    EXPECT_EQ(client_->StatusCode(), status::LocalFileError); // as the last call left it
+    EXPECT_TRUE(client_->Noop());
+}
+
+TEST_F(RealServer, StouAppeAndMemoryTransfers) {
+    const QString local = local_.write(QStringLiteral("part.txt"), "first part;");
+    ASSERT_TRUE(client_->PutFile(nullptr, nullptr, local, QString(), 0));
+    QStringList files = QDir(remoteDir_).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(ReadAll(OnServer(files[0])), QByteArray("first part;"));
+
+    ASSERT_TRUE(client_->PutFileFromMemory(QStringLiteral("mem.txt"), "from memory;", type::Image));
+    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("mem.txt"))), QByteArray("from memory;"));
+    ASSERT_TRUE(client_->AppendFile(local, QStringLiteral("mem.txt"), 0, type::Image));
+    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("mem.txt"))), QByteArray("from memory;first part;"));
+
+    const QByteArray big = RandomBytes(8 * 1024 * 1024, 7);
+    home().write(folder_ + QStringLiteral("/big.bin"), big);
+    QByteArray got;
+    ASSERT_TRUE(client_->GetFileToMemory(QStringLiteral("big.bin"), got, 100, type::Image))
+        << client_->StatusMessage().toStdString();
+    EXPECT_EQ(got, big.left(100));
+    // The aborted transfer's reply is consumed: the next command gets its own.
+    ASSERT_TRUE(client_->GetFileToMemory(QStringLiteral("mem.txt"), got, 0, type::Image));
+    EXPECT_EQ(got, QByteArray("from memory;first part;"));
+    EXPECT_FALSE(client_->GetFileToMemory(QStringLiteral("none"), got, 0, type::Image));
+    EXPECT_EQ(client_->StatusCode(), 550);
+    EXPECT_TRUE(client_->Noop());
+}
+
+TEST_F(RealServer, CancelMidTransfer) {
+    const QByteArray big = RandomBytes(16 * 1024 * 1024, 3);
+    home().write(folder_ + QStringLiteral("/big.bin"), big);
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
+    uint64_t atCancel = 0;
+    client_->SetProgressCallback([&](uint64_t so, uint64_t) {
+        if (so >= 2 * FtpClient::kBlockSize && go.load()) {
+            atCancel = so;
+            go = 0;
+        }
+    });
+    EXPECT_FALSE(client_->GetFile(&go, &done, QStringLiteral("big.bin"), local_.file("down"),
+                                  uint64_t(big.size()), true, 128, 1));
+    EXPECT_EQ(done.load(), atCancel); // nothing more after the flag was cleared
+    EXPECT_LT(done.load(), uint64_t(big.size()));
+    EXPECT_TRUE(client_->Noop()) << client_->StatusMessage().toStdString();
+
+    // An upload cancelled from another thread must not leave a "complete" file behind.
+    const QString local = local_.write(QStringLiteral("up.bin"), big);
+    go = 1;
+    done = 0;
+    client_->SetProgressCallback([&](uint64_t so, uint64_t) {
+        if (so >= 2 * FtpClient::kBlockSize && go.load()) {
+            std::thread([&] { go = 0; }).join();
+            atCancel = so;
+        }
+    });
+    EXPECT_FALSE(client_->PutFile(&go, &done, local, QStringLiteral("up.bin"), 0));
+    EXPECT_EQ(done.load(), atCancel);
+    EXPECT_TRUE(client_->Noop()) << client_->StatusMessage().toStdString();
+    EXPECT_LT(QFileInfo(OnServer(QStringLiteral("up.bin"))).size(), big.size());
+}
+
+TEST_F(RealServer, ManySmallUploadsOverOneLogIn) {
+    for (int i = 0; i < 50; ++i) {
+        const QByteArray content = RandomBytes(4096, quint32(i));
+        const QString local = local_.write(QStringLiteral("s%1").arg(i), content);
+        ASSERT_TRUE(client_->PutFile(nullptr, nullptr, local, QStringLiteral("s%1").arg(i), 0));
+        ASSERT_EQ(ReadAll(OnServer(QStringLiteral("s%1").arg(i))), content);
+    }
+}
+
+TEST_F(RealServer, ConnectionRefusedAndUnknownHost) {
+    // Port 1 on the loopback: nobody listens there.
+    FtpClient c;
+    EXPECT_FALSE(c.Connect(QStringLiteral("127.0.0.1"), {}, {}, 1));
+    EXPECT_EQ(c.StatusCode(), status::SocketError);
+    EXPECT_EQ(c.StatusMessage(), QStringLiteral("Connection refused."));
+    EXPECT_FALSE(c.Connect(QStringLiteral("no-such-host.invalid"), {}, {}, 21));
+    EXPECT_EQ(c.StatusMessage(), QStringLiteral("Unknown Error: 10022\n"));
+}
