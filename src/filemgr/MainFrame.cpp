@@ -174,7 +174,7 @@ bool CMainFrame::OnCommand(int id) {
     int mapped = 0;
     if (CPaneList* pane = PaneForCommand(id, &mapped)) {
         // The fixed pane, whichever has the focus.
-        pane->OnCommand(mapped);
+        SendToPane(pane, mapped);
         return true;
     }
     if (id == kCmdPreferences) {
@@ -196,6 +196,10 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     }
     if (id == kCmdPreferences) return true;
     return CFrame::OnUpdateCommand(id, state);
+}
+
+void CMainFrame::SendToPane(CPaneList* pane, int id) {
+    pane->OnCommand(id);
 }
 
 bool CMainFrame::event(QEvent* event) {

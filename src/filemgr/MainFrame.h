@@ -60,6 +60,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // Hands a per-pane command to its pane (tests record it here).
+    virtual void SendToPane(CPaneList* pane, int id);
 
 private:
     void Relayout();

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# startup: `velmar --quit-after-show` (start-up, main window with both panes on the local root,
+# first paint, quit) against a minimal Qt Widgets program that shows one window and quits.
+# Both offscreen, with a private settings folder, warm cache, best of 10 runs each, alternating.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/common.sh"
+build=${VELMAR_BUILD:-$here/../build}
+cmake --build "$build" --target velmar minimal_qt >/dev/null
+export QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_RUNTIME_DIR=$XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+velmar="$build/src/app/velmar"
+anchor_bin="$build/bench/minimal_qt"
+"$velmar" --quit-after-show; "$anchor_bin"   # warm up
+ours=999; anchor=999
+for _ in $(seq 10); do
+  t=$(time_best 1 "$velmar" --quit-after-show); ours=$(echo "if ($t < $ours) $t else $ours" | bc -l)
+  t=$(time_best 1 "$anchor_bin"); anchor=$(echo "if ($t < $anchor) $t else $anchor" | bc -l)
+done
+printf 'velmar --quit-after-show: %.4f s   minimal Qt window: %.4f s\n' "$ours" "$anchor"
+ratio "$ours" "$anchor"

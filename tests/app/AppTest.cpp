@@ -1,0 +1,282 @@
+// The application: start-up steps and their messages, modes kept in their frames, the
+// application's commands, exit, the About box and its link, the program's options.
+#include "app/AboutBox.h"
+#include "app/HotStatic.h"
+#include "app/ModeFrames.h"
+#include "app/Options.h"
+#include "app/VelmarApp.h"
+#include "app/framework/Browser.h"
+#include "app/framework/Dialogs.h"
+#include "app/framework/DocTemplate.h"
+#include "app/framework/Routing.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/PaneList.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+
+namespace {
+
+struct Fixture : ::testing::Test {
+    test::MessageScript messages;
+    int quits = 0;
+    CVelmarApp::System system(bool sockets = true, bool processes = true) {
+        CVelmarApp::System s;
+        s.socketsAvailable = [sockets] { return sockets; };
+        s.processesReadable = [processes] { return processes; };
+        s.quit = [this] { ++quits; };
+        return s;
+    }
+};
+
+struct UrlRecorder {
+    std::vector<QUrl> opened;
+    bool answer = true;
+    UrlRecorder() {
+        SetUrlOpenerForTesting([this](const QUrl& u) {
+            opened.push_back(u);
+            return answer;
+        });
+    }
+    ~UrlRecorder() { SetUrlOpenerForTesting(nullptr); }
+};
+
+} // namespace
+
+using StartUp = Fixture;
+
+TEST_F(StartUp, WithoutSocketsItSaysSoAndEnds) {
+    CVelmarApp app(system(false, true));
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(messages.shown, QStringList{"Windows sockets initialization failed."});
+    EXPECT_EQ(app.mainFrame(), nullptr);
+}
+
+TEST_F(StartUp, WithoutAProcessListItWarnsAndGoesOn) {
+    CVelmarApp app(system(true, false));
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(messages.shown, QStringList{"ToolHelp library not loaded"});
+    ASSERT_NE(app.mainFrame(), nullptr);
+    EXPECT_EQ(app.activeFrame(), app.mainFrame());
+    EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("Korvath CE Velmar"));
+}
+
+TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(messages.shown.isEmpty());
+    CMainFrame* frame = app.mainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("CE Velmar 1.1"));
+    ASSERT_NE(frame->firstPane(), nullptr);
+    ASSERT_NE(frame->secondPane(), nullptr);
+    EXPECT_EQ(frame->firstPane()->document(), frame->secondPane()->document());
+    EXPECT_EQ(app.fileManagerTemplate()->document()->views().size(), 2u);
+    // The other modes are made on first use only.
+    EXPECT_EQ(app.telnetTemplate()->frame(), nullptr);
+    EXPECT_EQ(app.gameTemplate()->frame(), nullptr);
+}
+
+using Modes = Fixture;
+
+TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* fm = app.mainFrame();
+    fm->show();
+    CPaneList* first = fm->firstPane();
+    CPaneList* second = fm->secondPane();
+    fm->SetActivePane(second);
+
+    ASSERT_TRUE(fm->RouteCommand(ids::kCmdTelnet));
+    CFrame* telnet = app.telnetTemplate()->frame();
+    ASSERT_NE(telnet, nullptr);
+    EXPECT_EQ(app.activeFrame(), telnet);
+    EXPECT_EQ(ActiveFrame(), telnet);
+    EXPECT_TRUE(telnet->isVisible());
+    EXPECT_FALSE(fm->isVisible());
+    EXPECT_EQ(telnet->commandBarId(), ids::kMenuTelnet);
+    EXPECT_EQ(telnet->windowTitle(), QStringLiteral("Telnet terminal (CE velmar)"));
+
+    ASSERT_TRUE(telnet->RouteCommand(ids::kCmdTelnet));
+    EXPECT_EQ(app.telnetTemplate()->frame(), telnet);
+
+    ASSERT_TRUE(telnet->RouteCommand(ids::kCmdGame));
+    CFrame* game = app.gameTemplate()->frame();
+    ASSERT_NE(game, nullptr);
+    EXPECT_EQ(game->commandBarId(), ids::kMenuGame);
+    EXPECT_FALSE(telnet->isVisible());
+    // Leaving deactivates the view of the frame left behind.
+    EXPECT_EQ(telnet->activeView(), nullptr);
+
+    ASSERT_TRUE(game->RouteCommand(ids::kCmdFileManager));
+    EXPECT_EQ(app.mainFrame(), fm);
+    EXPECT_EQ(app.activeFrame(), fm);
+    EXPECT_TRUE(fm->isVisible());
+    EXPECT_EQ(fm->firstPane(), first);
+    EXPECT_EQ(fm->secondPane(), second);
+    // Coming back makes the first view of the document the active one.
+    EXPECT_EQ(fm->activeView(), static_cast<CView*>(first));
+
+    ASSERT_TRUE(fm->RouteCommand(ids::kCmdTelnet));
+    EXPECT_EQ(app.telnetTemplate()->frame(), telnet);
+    EXPECT_NE(telnet->activeView(), nullptr);
+}
+
+TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyOnceRegistered) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* fm = app.mainFrame();
+    CommandState s;
+    for (int id :
+         {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit}) {
+        EXPECT_TRUE(fm->QueryCommand(id, s)) << id;
+        EXPECT_TRUE(s.enabled) << id;
+    }
+    EXPECT_FALSE(fm->QueryCommand(ids::kCmdPing, s));
+    EXPECT_FALSE(s.enabled);
+
+    QWidget* owner = nullptr;
+    app.RegisterTool(ids::kCmdPing, [&](QWidget* w) { owner = w; });
+    EXPECT_TRUE(fm->QueryCommand(ids::kCmdPing, s));
+    EXPECT_TRUE(s.enabled);
+    EXPECT_TRUE(fm->RouteCommand(ids::kCmdPing));
+    EXPECT_EQ(owner, fm);
+}
+
+TEST_F(Modes, ExitRunsTheHooksEndsTheLoopAndLetsTheOtherModesGo) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    int hooks = 0;
+    app.AddExitHook([&] { ++hooks; });
+    app.mainFrame()->show();
+    ASSERT_TRUE(app.mainFrame()->RouteCommand(ids::kCmdGame));
+    CFrame* game = app.gameTemplate()->frame();
+    // Exit chosen in the game frame's own menu.
+    game->action(ids::kCmdExit)->trigger();
+    EXPECT_EQ(hooks, 1);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(game->isVisible());
+    EXPECT_FALSE(app.mainFrame()->isVisible());
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app.gameTemplate(), nullptr);
+    EXPECT_EQ(app.telnetTemplate(), nullptr);
+    ASSERT_NE(app.mainFrame(), nullptr);
+    // A second exit (the window closing after the menu's exit) does nothing more.
+    app.ExitInstance();
+    EXPECT_EQ(hooks, 1);
+}
+
+using About = Fixture;
+
+TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    UrlRecorder urls;
+    bool seen = false;
+    SetDialogHookForTesting([&](QDialog* d) {
+        seen = true;
+        EXPECT_EQ(ControlIdOf(d), ids::kDlgAbout);
+        bool nameShown = false;
+        for (QLabel* l : d->findChildren<QLabel*>())
+            if (l->text() == QLatin1String("CE Velmar 1.1")) nameShown = true;
+        EXPECT_TRUE(nameShown);
+        auto* link = FindControl<CHotStatic>(d, ids::kIdcAboutLink);
+        ASSERT_NE(link, nullptr);
+        EXPECT_TRUE(link->Click());
+        EXPECT_TRUE(link->visited());
+        d->accept();
+    });
+    EXPECT_TRUE(app.mainFrame()->RouteCommand(ids::kCmdAbout));
+    SetDialogHookForTesting(nullptr);
+    EXPECT_TRUE(seen);
+    ASSERT_EQ(urls.opened.size(), 1u);
+    EXPECT_EQ(urls.opened[0], QUrl(QString::fromLatin1(kProductWebPage)));
+}
+
+TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {
+    UrlRecorder urls;
+    QWidget parent;
+    CHotStatic plain(&parent);
+    plain.setText(QStringLiteral("CE Velmar"));
+    EXPECT_FALSE(plain.Click());
+    EXPECT_TRUE(urls.opened.empty());
+    EXPECT_FALSE(plain.visited());
+    EXPECT_EQ(plain.currentColor(), QColor(0, 0, 255));
+
+    // Without a target the text is the target.
+    CHotStatic text(&parent);
+    text.setText(QStringLiteral("http://velmar.example.org/page"));
+    EXPECT_TRUE(text.Click());
+    ASSERT_EQ(urls.opened.size(), 1u);
+    EXPECT_EQ(urls.opened[0], QUrl(QStringLiteral("http://velmar.example.org/page")));
+    EXPECT_EQ(text.target(), QStringLiteral("http://velmar.example.org/page"));
+    EXPECT_TRUE(text.visited());
+    EXPECT_EQ(text.currentColor(), QColor(128, 0, 128));
+
+    CHotStatic secure(&parent);
+    secure.setText(QStringLiteral("our page"));
+    secure.SetTarget(QStringLiteral("https://velmar.example.org/"));
+    EXPECT_TRUE(secure.Click());
+    EXPECT_EQ(urls.opened.size(), 2u);
+
+    // A browser that cannot start leaves the link unvisited.
+    urls.answer = false;
+    CHotStatic failing(&parent);
+    failing.SetTarget(QStringLiteral("http://velmar.example.org/"));
+    EXPECT_FALSE(failing.Click());
+    EXPECT_FALSE(failing.visited());
+
+    // The link font is the parent's, italic and underlined, and the link paints in blue.
+    parent.resize(200, 40);
+    CHotStatic painted(&parent);
+    painted.setText(QStringLiteral("WWWWWW"));
+    painted.setGeometry(0, 0, 120, 30);
+    const QImage img = painted.grab().toImage();
+    bool blue = false;
+    for (int y = 0; y < img.height() && !blue; ++y)
+        for (int x = 0; x < img.width() && !blue; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            blue = c.blue() > 200 && c.red() < 80 && c.green() < 80;
+        }
+    EXPECT_TRUE(blue);
+}
+
+TEST(ProgramOptions, ScreenshotSizeAndQuitAfterShow) {
+    ProgramOptions o = ParseOptions(
+        {"velmar", "--screenshot", "/tmp/x.png", "--size", "320x240", "--quit-after-show"});
+    EXPECT_TRUE(o.error.isEmpty());
+    EXPECT_EQ(o.screenshotFile, QStringLiteral("/tmp/x.png"));
+    EXPECT_EQ(o.size, QSize(320, 240));
+    EXPECT_TRUE(o.quitAfterShow);
+
+    EXPECT_TRUE(ParseOptions({"velmar"}).error.isEmpty());
+    EXPECT_FALSE(ParseOptions({"velmar", "--screenshot"}).error.isEmpty());
+    EXPECT_FALSE(ParseOptions({"velmar", "--size", "320"}).error.isEmpty());
+    EXPECT_FALSE(ParseOptions({"velmar", "--size", "0x10"}).error.isEmpty());
+    EXPECT_FALSE(ParseOptions({"velmar", "--bogus"}).error.isEmpty());
+}
+
+TEST_F(StartUp, ScreenshotSavesThePictureOfTheMainWindow) {
+    CVelmarApp app(system());
+    ASSERT_TRUE(app.InitInstance());
+    test::TempDir dir;
+    app.mainFrame()->resize(320, 240);
+    const QString file = dir.file(QStringLiteral("shot.png"));
+    ASSERT_TRUE(SaveWindowShot(app.mainFrame(), file));
+    QImage shot(file);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(320, 240) * shot.devicePixelRatio());
+    EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
+}

@@ -1,0 +1,336 @@
+// The framework layer: routing order and states, bars built from the tables, the dialog
+// seam, document templates and the manual.
+#include "app/framework/Browser.h"
+#include "app/framework/Dialogs.h"
+#include "app/framework/DocTemplate.h"
+#include "app/framework/Frame.h"
+#include "app/framework/Routing.h"
+#include "app/framework/View.h"
+#include "res/Ids.h"
+#include "res/MenuTables.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace velmar;
+
+namespace {
+
+// A target that handles and knows a configurable set of ids and records what reached it.
+struct Recorder : CommandTarget {
+    std::set<int> handles;
+    std::map<int, CommandState> states;
+    std::vector<int> received;
+    bool OnCommand(int id) override {
+        received.push_back(id);
+        return handles.count(id) != 0;
+    }
+    bool OnUpdateCommand(int id, CommandState& state) override {
+        const auto it = states.find(id);
+        if (it == states.end()) return false;
+        state = it->second;
+        return true;
+    }
+};
+
+class RecordingView : public QWidget, public CView {
+public:
+    Recorder r;
+    int initialUpdates = 0;
+    int updates = 0;
+    QWidget* widget() override { return this; }
+    void OnInitialUpdate() override { ++initialUpdates; }
+    void OnUpdate(CView*) override { ++updates; }
+    bool OnCommand(int id) override { return r.OnCommand(id); }
+    bool OnUpdateCommand(int id, CommandState& s) override { return r.OnUpdateCommand(id, s); }
+};
+
+class RecordingFrame : public CFrame {
+public:
+    Recorder r;
+    bool OnCommand(int id) override { return r.OnCommand(id) || CFrame::OnCommand(id); }
+    bool OnUpdateCommand(int id, CommandState& s) override {
+        return r.OnUpdateCommand(id, s) || CFrame::OnUpdateCommand(id, s);
+    }
+};
+
+struct AppTargetScope {
+    Recorder app;
+    AppTargetScope() { SetApplicationTarget(&app); }
+    ~AppTargetScope() { SetApplicationTarget(nullptr); }
+};
+
+QStringList MenuTitles(QMainWindow& w) {
+    QStringList titles;
+    for (QAction* a : w.menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+
+std::vector<int> ToolBarIds(CFrame& f) {
+    std::vector<int> ids;
+    for (QAction* a : f.toolBar()->actions())
+        ids.push_back(a->data().toInt());
+    return ids;
+}
+
+} // namespace
+
+TEST(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker) {
+    AppTargetScope scope;
+    RecordingFrame frame;
+    auto* view = new RecordingView;
+    frame.setCentralWidget(view);
+    frame.SetActiveView(view);
+
+    view->r.handles = {ids::kCmdCopy};
+    frame.r.handles = {ids::kCmdCopy, ids::kCmdPreferences};
+    scope.app.handles = {ids::kCmdCopy, ids::kCmdPreferences, ids::kCmdAbout};
+
+    EXPECT_TRUE(frame.RouteCommand(ids::kCmdCopy));
+    EXPECT_TRUE(frame.RouteCommand(ids::kCmdPreferences));
+    EXPECT_TRUE(frame.RouteCommand(ids::kCmdAbout));
+    EXPECT_FALSE(frame.RouteCommand(ids::kCmdMove));
+
+    EXPECT_EQ(view->r.received, (std::vector<int>{ids::kCmdCopy, ids::kCmdPreferences,
+                                                  ids::kCmdAbout, ids::kCmdMove}));
+    EXPECT_EQ(frame.r.received,
+              (std::vector<int>{ids::kCmdPreferences, ids::kCmdAbout, ids::kCmdMove}));
+    EXPECT_EQ(scope.app.received, (std::vector<int>{ids::kCmdAbout, ids::kCmdMove}));
+
+    // Without an active view the frame is first.
+    frame.SetActiveView(nullptr);
+    view->r.received.clear();
+    EXPECT_TRUE(frame.RouteCommand(ids::kCmdCopy));
+    EXPECT_TRUE(view->r.received.empty());
+}
+
+TEST(CommandRouting, StatesComeFromTheFirstTargetThatKnowsTheCommand) {
+    AppTargetScope scope;
+    RecordingFrame frame;
+    auto* view = new RecordingView;
+    frame.setCentralWidget(view);
+    frame.SetActiveView(view);
+    frame.SetCommandBar(ids::kMenuLikeNcSideBySide);
+
+    view->r.states[ids::kCmdCopy] = CommandState{false, false, false};
+    frame.r.states[ids::kCmdCopy] = CommandState{true, false, false}; // hidden by the view
+    frame.r.states[ids::kCmdFirstFtp] = CommandState{true, true, true};
+    scope.app.states[ids::kCmdTelnet] = CommandState{};
+
+    frame.UpdateCommandStates();
+    EXPECT_FALSE(frame.action(ids::kCmdCopy)->isEnabled());
+    EXPECT_TRUE(frame.action(ids::kCmdFirstFtp)->isEnabled());
+    EXPECT_TRUE(frame.action(ids::kCmdFirstFtp)->isChecked());
+    EXPECT_TRUE(frame.action(ids::kCmdTelnet)->isEnabled());
+    // Nobody knows "Move": shown disabled, as a command without a handler.
+    EXPECT_FALSE(frame.action(ids::kCmdMove)->isEnabled());
+
+    // A menu asks again before it opens.
+    view->r.states[ids::kCmdCopy].enabled = true;
+    QMenu* file = nullptr;
+    for (QAction* a : frame.menuBar()->actions())
+        if (a->text() == QLatin1String("File")) file = a->menu();
+    ASSERT_NE(file, nullptr);
+    emit file->aboutToShow();
+    EXPECT_TRUE(frame.action(ids::kCmdCopy)->isEnabled());
+
+    frame.r.states[ids::kCmdFirstFtp].checked = false;
+    frame.UpdateCommandStates();
+    EXPECT_FALSE(frame.action(ids::kCmdFirstFtp)->isChecked());
+}
+
+TEST(CommandRouting, TriggeringAnActionRoutesItsIdButNotWhenItHasBecomeDisabled) {
+    AppTargetScope scope;
+    RecordingFrame frame;
+    auto* view = new RecordingView;
+    frame.setCentralWidget(view);
+    frame.SetActiveView(view);
+    frame.SetCommandBar(ids::kMenuFileManager);
+    view->r.handles = {ids::kCmdDelete};
+    view->r.states[ids::kCmdDelete] = CommandState{};
+    frame.UpdateCommandStates();
+
+    frame.action(ids::kCmdDelete)->trigger();
+    EXPECT_EQ(view->r.received, std::vector<int>{ids::kCmdDelete});
+
+    // The action still shows enabled, but the selection has gone meanwhile.
+    view->r.states[ids::kCmdDelete].enabled = false;
+    frame.action(ids::kCmdDelete)->trigger();
+    EXPECT_EQ(view->r.received.size(), 1u);
+    EXPECT_FALSE(frame.action(ids::kCmdDelete)->isEnabled());
+}
+
+TEST(CommandBars, FileManagerBarsHaveTheirMenusAndTheSameFourButtons) {
+    RecordingFrame frame;
+    ASSERT_TRUE(frame.SetCommandBar(ids::kMenuFileManager));
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&File", "Cmds", "&About"}));
+    const std::vector<int> buttons{ids::kCmdInvertSelection, ids::kCmdEditHex, ids::kCmdDelete,
+                                   ids::kCmdFastFolders};
+    EXPECT_EQ(ToolBarIds(frame), buttons);
+
+    ASSERT_TRUE(frame.SetCommandBar(ids::kMenuLikeNcSideBySide));
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Left", "File", "&Cmd", "&Right"}));
+    EXPECT_EQ(ToolBarIds(frame), buttons);
+
+    ASSERT_TRUE(frame.SetCommandBar(ids::kMenuLikeNcStacked));
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
+    EXPECT_EQ(ToolBarIds(frame), buttons);
+    EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
+
+    // An unknown bar leaves the current one.
+    EXPECT_FALSE(frame.SetCommandBar(999));
+    EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
+}
+
+TEST(CommandBars, PerPaneMenusCarryTheFixedPaneCommands) {
+    RecordingFrame frame;
+    frame.SetCommandBar(ids::kMenuLikeNcSideBySide);
+    const QList<QAction*> menus = frame.menuBar()->actions();
+    std::vector<int> left;
+    std::vector<int> right;
+    for (QAction* a : menus.front()->menu()->actions())
+        left.push_back(a->data().toInt());
+    for (QAction* a : menus.back()->menu()->actions())
+        right.push_back(a->data().toInt());
+    EXPECT_EQ(left, (std::vector<int>{32836, 32837, 32838, 32839, 32840}));
+    EXPECT_EQ(right, (std::vector<int>{32841, 32842, 32843, 32844, 32845}));
+    EXPECT_EQ(frame.action(32845)->text(), QStringLiteral("FTP"));
+}
+
+TEST(CommandBars, ModeBarsAndAccelerators) {
+    RecordingFrame telnet;
+    ASSERT_TRUE(telnet.SetCommandBar(ids::kMenuTelnet));
+    EXPECT_EQ(MenuTitles(telnet), QStringList{"Menu"});
+    EXPECT_EQ(ToolBarIds(telnet),
+              (std::vector<int>{32849, 32850, 32851, 32852, 32853, 32854, 32855}));
+    QStringList items;
+    for (QAction* a : telnet.menuBar()->actions().front()->menu()->actions())
+        if (!a->isSeparator()) items << a->text();
+    for (const char* t : {"Telnet Option", "Connect to ...", "Change font ...", "Save to file ...",
+                          "File Manager", "E&xit", "Ping", "Whois", "Finger"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(t))) << t;
+
+    RecordingFrame game;
+    ASSERT_TRUE(game.SetCommandBar(ids::kMenuGame));
+    EXPECT_EQ(MenuTitles(game), QStringList{"File"});
+
+    RecordingFrame fm;
+    fm.SetCommandBar(ids::kMenuFileManager);
+    EXPECT_EQ(fm.action(ids::kCmdFastFolders)->shortcut(),
+              QKeySequence(QStringLiteral("Ctrl+Alt+F")));
+    // The action lives with the frame, so the accelerator outlives a bar swap.
+    QAction* before = fm.action(ids::kCmdFastFolders);
+    fm.SetCommandBar(ids::kMenuLikeNcStacked);
+    EXPECT_EQ(fm.action(ids::kCmdFastFolders), before);
+    EXPECT_TRUE(fm.actions().contains(before));
+}
+
+TEST(CommandBars, EveryTableItemCarriesANumberOfTheIdHeader) {
+    for (int id : {128, 151, 152, 145, 150}) {
+        const res::CommandBarDef* bar = res::FindCommandBar(id);
+        ASSERT_NE(bar, nullptr) << id;
+        for (const res::PopupDef& p : bar->popups)
+            for (const res::MenuItemDef& item : p.items)
+                if (item.id != 0) {
+                    EXPECT_TRUE((item.id >= 32771 && item.id <= 32855) ||
+                                (item.id >= 57600 && item.id <= 57681))
+                        << item.id;
+                    EXPECT_NE(item.text, nullptr);
+                }
+        for (int b : bar->toolbar)
+            EXPECT_NE(res::FindButton(b), nullptr) << b;
+    }
+}
+
+TEST(DialogSeam, HookFillsAndAnswersAndAnUnansweredDialogIsRejected) {
+    QDialog dialog;
+    SetControlId(&dialog, 135);
+    auto* edit = new QLineEdit(&dialog);
+    SetControlId(edit, 1010);
+    EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1010), edit);
+    EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1011), nullptr);
+
+    int seenId = 0;
+    SetDialogHookForTesting([&](QDialog* d) {
+        seenId = ControlIdOf(d);
+        FindControl<QLineEdit>(d, 1010)->setText(QStringLiteral("new folder"));
+        d->accept();
+    });
+    EXPECT_EQ(RunModal(dialog), QDialog::Accepted);
+    EXPECT_EQ(seenId, 135);
+    EXPECT_EQ(edit->text(), QStringLiteral("new folder"));
+
+    SetDialogHookForTesting([](QDialog*) {});
+    EXPECT_EQ(RunModal(dialog), QDialog::Rejected);
+    SetDialogHookForTesting(nullptr);
+}
+
+TEST(DocTemplates, OneDocumentWithItsFrameAndOneInitialUpdatePerView) {
+    RecordingView* view = nullptr;
+    int frames = 0;
+    CDocTemplate t(
+        145, QStringLiteral("Telnet terminal (CE velmar)\n\nTelnet terminal\n\n\nTelnet.Document"),
+        [] { return std::make_unique<CDocument>(); },
+        [&](CDocument* doc) -> CFrame* {
+            ++frames;
+            auto* f = new RecordingFrame;
+            view = new RecordingView;
+            f->setCentralWidget(view);
+            doc->AddView(view);
+            return f;
+        });
+    ASSERT_NE(t.OpenNewDocument(), nullptr);
+    EXPECT_EQ(view->initialUpdates, 1);
+    EXPECT_EQ(t.frame()->windowTitle(), QStringLiteral("Telnet terminal (CE velmar)"));
+    EXPECT_EQ(t.titleField(2), QStringLiteral("Telnet terminal"));
+    EXPECT_EQ(t.document()->views().front(), view);
+    EXPECT_EQ(t.OpenNewDocument(), nullptr);
+    EXPECT_EQ(frames, 1);
+
+    t.document()->UpdateAllViews();
+    EXPECT_EQ(view->updates, 1);
+}
+
+TEST(DocTemplates, AFrameThatCannotBeMadeLeavesNoDocument) {
+    CDocTemplate t(
+        150, QStringLiteral("Lines"), [] { return std::make_unique<CDocument>(); },
+        [](CDocument*) -> CFrame* { return nullptr; });
+    EXPECT_EQ(t.OpenNewDocument(), nullptr);
+    EXPECT_EQ(t.document(), nullptr);
+    EXPECT_EQ(t.frame(), nullptr);
+}
+
+TEST(Help, TheManualIsFoundAndTheHelpRequestOpensItInTheBrowser) {
+    const QString path = HelpFilePath();
+    ASSERT_FALSE(path.isEmpty());
+    QFile manual(path);
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(manual.readAll());
+    EXPECT_TRUE(html.contains(QLatin1String("<html")));
+    // It describes the commands, not just the program's name.
+    for (const char* word : {"Preferences", "Invert Selections", "Dir Sizes", "FTP", "Telnet"})
+        EXPECT_TRUE(html.contains(QLatin1String(word))) << word;
+
+    std::vector<QUrl> opened;
+    SetUrlOpenerForTesting([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    RecordingFrame frame;
+    frame.SetCommandBar(ids::kMenuTelnet);
+    frame.UpdateCommandStates();
+    ASSERT_TRUE(frame.action(ids::kCmdHelp)->isEnabled());
+    frame.action(ids::kCmdHelp)->trigger();
+    SetUrlOpenerForTesting(nullptr);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].isLocalFile());
+    EXPECT_EQ(opened[0].toLocalFile(), path);
+}

@@ -1,0 +1,426 @@
+// The file-manager frame under the offscreen platform: layout, orientation switch with the
+// same two panes, per-pane routing, menu bars by style, Preferences, the path field and
+// the battery gauge.
+#include "filemgr/MainFrame.h"
+#include "app/core/SettingsStore.h"
+#include "app/framework/Dialogs.h"
+#include "app/framework/PostedEvents.h"
+#include "filemgr/BatteryGauge.h"
+#include "filemgr/PaneList.h"
+#include "filemgr/PathBar.h"
+#include "filemgr/Preferences.h"
+#include "filemgr/VelmarDoc.h"
+#include "platform/Power.h"
+#include "platform/Settings.h"
+#include "res/Ids.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QMenuBar>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+
+namespace {
+
+// Each test starts from a fresh settings store.
+struct FreshSettings : ::testing::Test {
+    test::TempDir dir;
+    FreshSettings() { platform::SetSettingsFolderForTesting(dir.path()); }
+    ~FreshSettings() override { platform::SetSettingsFolderForTesting(QString()); }
+};
+
+class RecordingFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    std::vector<std::pair<CPaneList*, int>> sent;
+
+protected:
+    void SendToPane(CPaneList* pane, int id) override { sent.emplace_back(pane, id); }
+};
+
+class CountingView : public QWidget, public CView {
+public:
+    int updates = 0;
+    QWidget* widget() override { return this; }
+    void OnUpdate(CView*) override { ++updates; }
+};
+
+struct FakePower : platform::PowerSource {
+    bool ok = true;
+    int percent = 50;
+    int reads = 0;
+    bool Read(platform::PowerStatus& s) override {
+        ++reads;
+        s = platform::PowerStatus{};
+        s.batteryLifePercent = percent;
+        return ok;
+    }
+};
+
+struct PowerScope {
+    FakePower power;
+    PowerScope() { platform::SetPowerSourceForTesting(&power); }
+    ~PowerScope() { platform::SetPowerSourceForTesting(nullptr); }
+};
+
+QStringList MenuTitles(QMainWindow& w) {
+    QStringList titles;
+    for (QAction* a : w.menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+TEST(FrameLayout, SplitterAbovePathFieldWithTheGaugeAtTheBottomRight) {
+    const FrameLayout l = ComputeFrameLayout(240, 300);
+    EXPECT_EQ(l.splitter, QRect(0, 0, 240, 282));
+    EXPECT_EQ(l.pathBar, QRect(0, 282, 234, 18));
+    EXPECT_EQ(l.gauge, QRect(234, 282, 6, 18));
+    // A client too small for the strip never yields negative sizes.
+    const FrameLayout tiny = ComputeFrameLayout(4, 10);
+    EXPECT_GE(tiny.splitter.height(), 0);
+    EXPECT_GE(tiny.pathBar.width(), 0);
+}
+
+using MainFrame = FreshSettings;
+
+TEST_F(MainFrame, ChildrenAreLaidOutByTheFrameArithmetic) {
+    PowerScope power;
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    frame.resize(400, 300);
+    frame.show();
+    Settle();
+    QWidget* client = frame.centralWidget();
+    const FrameLayout l = ComputeFrameLayout(client->width(), client->height());
+    EXPECT_EQ(frame.splitter()->geometry(), l.splitter);
+    EXPECT_EQ(frame.pathBar()->geometry(), l.pathBar);
+    EXPECT_EQ(frame.gauge()->geometry(), l.gauge);
+    // Side by side by default ("Horizontal Panes" 1), each pane half the width.
+    EXPECT_FALSE(frame.stacked());
+    EXPECT_EQ(frame.splitter()->orientation(), Qt::Horizontal);
+    const QList<int> sizes = frame.splitter()->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_LE(std::abs(sizes[0] - sizes[1]), frame.splitter()->handleWidth() + 1);
+}
+
+TEST_F(MainFrame, OrientationSwitchKeepsBothPaneObjectsAndHalvesTheRoom) {
+    PowerScope power;
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    frame.resize(400, 400);
+    frame.show();
+    Settle();
+    CPaneList* first = frame.firstPane();
+    CPaneList* second = frame.secondPane();
+
+    frame.SetStacked(true);
+    Settle();
+    EXPECT_TRUE(frame.stacked());
+    EXPECT_EQ(frame.splitter()->orientation(), Qt::Vertical);
+    EXPECT_EQ(frame.firstPane(), first);
+    EXPECT_EQ(frame.secondPane(), second);
+    EXPECT_EQ(frame.splitter()->widget(0), first);
+    EXPECT_EQ(frame.splitter()->widget(1), second);
+    EXPECT_LT(first->geometry().bottom(), second->geometry().top());
+    QList<int> sizes = frame.splitter()->sizes();
+    EXPECT_LE(std::abs(sizes[0] - sizes[1]), frame.splitter()->handleWidth() + 1);
+    EXPECT_EQ(doc.views().size(), 2u);
+
+    frame.SetStacked(false);
+    Settle();
+    EXPECT_EQ(frame.splitter()->orientation(), Qt::Horizontal);
+    EXPECT_LT(first->geometry().right(), second->geometry().left());
+    sizes = frame.splitter()->sizes();
+    EXPECT_LE(std::abs(sizes[0] - sizes[1]), frame.splitter()->handleWidth() + 1);
+}
+
+TEST_F(MainFrame, StackedWhenHorizontalPanesIsZero) {
+    WriteStoreSetting("Horizontal Panes", 0);
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    EXPECT_TRUE(frame.stacked());
+    EXPECT_EQ(frame.splitter()->orientation(), Qt::Vertical);
+}
+
+TEST_F(MainFrame, PanesSetTheBarOfTheirStyleUpAndDownWhenStacked) {
+    WriteStoreSetting("Horizontal Panes", 0);
+    WriteStoreSetting("LikeNC", 1);
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    for (CView* v : doc.views())
+        v->OnInitialUpdate();
+    EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
+    EXPECT_TRUE(frame.pathBar()->likeNc());
+    EXPECT_TRUE(frame.gauge()->likeNc());
+
+    WriteStoreSetting("LikeNC", 0);
+    doc.UpdateAllViews();
+    EXPECT_EQ(frame.commandBarId(), ids::kMenuFileManager);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&File", "Cmds", "&About"}));
+    EXPECT_FALSE(frame.pathBar()->likeNc());
+
+    WriteStoreSetting("LikeNC", 1);
+    WriteStoreSetting("Horizontal Panes", 1);
+    doc.UpdateAllViews();
+    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Left", "File", "&Cmd", "&Right"}));
+}
+
+TEST_F(MainFrame, PerPaneCommandsGoToTheirFixedPaneWhicheverHasTheFocus) {
+    CVelmarDoc doc;
+    RecordingFrame frame(&doc);
+    frame.SetMenuBar(ids::kMenuLikeNcSideBySide);
+    frame.SetActivePane(frame.firstPane());
+    frame.UpdateCommandStates();
+
+    frame.action(ids::kCmdSecondFtp)->trigger();
+    frame.action(ids::kCmdFirstInvertSelection)->trigger();
+    frame.action(ids::kCmdSecondDirSizes)->trigger();
+    frame.action(ids::kCmdFirstSearchFiles)->trigger();
+    frame.action(ids::kCmdSecondShortcuts)->trigger();
+    using Sent = std::vector<std::pair<CPaneList*, int>>;
+    EXPECT_EQ(frame.sent, (Sent{{frame.secondPane(), ids::kCmdFtp},
+                                {frame.firstPane(), ids::kCmdInvertSelection},
+                                {frame.secondPane(), ids::kCmdDirSizes},
+                                {frame.firstPane(), ids::kCmdSearchFiles},
+                                {frame.secondPane(), ids::kCmdShortcuts}}));
+
+    // "FTP" is a check item showing whether its pane is an FTP pane.
+    CommandState s;
+    ASSERT_TRUE(frame.QueryCommand(ids::kCmdSecondFtp, s));
+    EXPECT_TRUE(s.enabled);
+    EXPECT_TRUE(s.checkable);
+    EXPECT_EQ(s.checked, frame.secondPane()->sourceKind() == 1);
+}
+
+TEST_F(MainFrame, OtherPaneAndActivePane) {
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    EXPECT_EQ(frame.OtherPane(frame.firstPane()), frame.secondPane());
+    EXPECT_EQ(frame.OtherPane(frame.secondPane()), frame.firstPane());
+    frame.SetActivePane(frame.secondPane());
+    EXPECT_EQ(frame.activeView(), static_cast<CView*>(frame.secondPane()));
+    frame.SetPathText(QStringLiteral("/usr/bin/env"));
+    EXPECT_EQ(frame.pathBar()->text(), QStringLiteral("/usr/bin/env"));
+}
+
+TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryView) {
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    frame.resize(400, 400);
+    CountingView counter;
+    doc.AddView(&counter);
+    CPaneList* first = frame.firstPane();
+    CPaneList* second = frame.secondPane();
+    ASSERT_FALSE(frame.stacked());
+
+    SetDialogHookForTesting([](QDialog* d) {
+        EXPECT_EQ(ControlIdOf(d), ids::kDlgPreferences);
+        // Loaded from the defaults of a fresh store.
+        EXPECT_TRUE(FindControl<QCheckBox>(d, ids::kIdcPrefVerticalSplit)->isChecked());
+        EXPECT_EQ(FindControl<QSpinBox>(d, ids::kIdcPrefConnectTimeout)->value(), 15);
+        FindControl<QCheckBox>(d, ids::kIdcPrefVerticalSplit)->setChecked(false);
+        FindControl<QSpinBox>(d, ids::kIdcPrefReceiveTimeout)->setValue(42);
+        FindControl<QCheckBox>(d, ids::kIdcPrefUseLinger)->setChecked(true);
+        d->accept();
+    });
+    frame.action(ids::kCmdPreferences)->trigger();
+    SetDialogHookForTesting(nullptr);
+
+    EXPECT_EQ(ReadStoreSetting("Horizontal Panes"), 0);
+    EXPECT_EQ(ReadStoreSetting("RecieveTimeout"), 42);
+    EXPECT_EQ(ReadStoreSetting("UseLinger"), 1);
+    EXPECT_EQ(ReadStoreSetting("ConnectTimeout"), 15);
+    EXPECT_EQ(ReadStoreSetting("LikeNC"), 1);
+    EXPECT_TRUE(frame.stacked());
+    EXPECT_EQ(frame.firstPane(), first);
+    EXPECT_EQ(frame.secondPane(), second);
+    EXPECT_EQ(counter.updates, 1);
+    doc.RemoveView(&counter);
+}
+
+TEST_F(MainFrame, PreferencesCancelWritesNothingAndChangesNothing) {
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    CountingView counter;
+    doc.AddView(&counter);
+    const QString file = platform::SettingsFilePath();
+    const bool existed = QFile::exists(file);
+    SetDialogHookForTesting([](QDialog* d) {
+        FindControl<QCheckBox>(d, ids::kIdcPrefVerticalSplit)->setChecked(false);
+        FindControl<QSpinBox>(d, ids::kIdcPrefSendTimeout)->setValue(99);
+        d->reject();
+    });
+    frame.RunPreferences();
+    SetDialogHookForTesting(nullptr);
+    EXPECT_EQ(QFile::exists(file), existed);
+    EXPECT_EQ(ReadStoreSetting("SendTimeout"), 5);
+    EXPECT_FALSE(frame.stacked());
+    EXPECT_EQ(counter.updates, 0);
+    doc.RemoveView(&counter);
+}
+
+TEST_F(MainFrame, PreferencesWritesExactlyItsTenValuesInTableOrder) {
+    WriteStoreSetting("ShowHidden", 0);
+    WriteStoreSetting("SendTimeout", 7);
+    PreferencesDialog dialog;
+    std::array<int, 10> expected{1, 0, 1, 0, 0, 1, 15, 7, 5, 0};
+    EXPECT_EQ(dialog.values(), expected);
+
+    // Ticking "Hide "hidden" files" stores ShowHidden = 1, whatever the label says.
+    FindControl<QCheckBox>(&dialog, ids::kIdcPrefShowHidden)->setChecked(true);
+    FindControl<QCheckBox>(&dialog, ids::kIdcPrefInternalFtp)->setChecked(true);
+    std::vector<std::pair<std::string, int>> written;
+    dialog.Store([&](const char* name, int v) { written.emplace_back(name, v); });
+    using W = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(written, (W{{"Horizontal Panes", 1},
+                          {"QestionOnRewrite", 0},
+                          {"LikeNC", 1},
+                          {"InternalFTP", 1},
+                          {"ShowHidden", 1},
+                          {"ShowInRom", 1},
+                          {"ConnectTimeout", 15},
+                          {"SendTimeout", 7},
+                          {"RecieveTimeout", 5},
+                          {"UseLinger", 0}}));
+    // Every control can be found by its number.
+    for (int id : PreferencesDialog::kControlIds)
+        EXPECT_NE(FindControl<QWidget>(&dialog, id), nullptr) << id;
+}
+
+TEST(PathBarText, LeadingBlanksParametersFromTheFirstBlankAndFtpIgnored) {
+    auto c = ParsePathBarText(QStringLiteral("  /usr/bin/prog -x"));
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->file, QStringLiteral("/usr/bin/prog"));
+    EXPECT_EQ(c->parameters, QStringLiteral(" -x"));
+
+    c = ParsePathBarText(QStringLiteral("/home/me/notes.txt"));
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->file, QStringLiteral("/home/me/notes.txt"));
+    EXPECT_TRUE(c->parameters.isEmpty());
+
+    c = ParsePathBarText(QStringLiteral("prog  a  b "));
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->parameters, QStringLiteral("  a  b "));
+
+    EXPECT_FALSE(ParsePathBarText(QString()).has_value());
+    EXPECT_FALSE(ParsePathBarText(QStringLiteral("    ")).has_value());
+    EXPECT_FALSE(ParsePathBarText(QStringLiteral("ftp://host/pub/file")).has_value());
+    EXPECT_FALSE(ParsePathBarText(QStringLiteral("  ftp://host/pub/file")).has_value());
+}
+
+TEST_F(MainFrame, EnterInThePathFieldLaunchesAndEscGivesTheKeyboardBack) {
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    std::vector<std::pair<QString, QString>> launched;
+    PathBar::SetLaunchForTesting(
+        [&](const QString& f, const QString& p) { launched.emplace_back(f, p); });
+    PathBar* bar = frame.pathBar();
+    EXPECT_EQ(ControlIdOf(bar), ids::kIdcPathBar);
+
+    bar->setText(QStringLiteral("  /usr/bin/prog --opt"));
+    QTest::keyClick(bar, Qt::Key_Return);
+    bar->setText(QStringLiteral("ftp://host/pub/"));
+    QTest::keyClick(bar, Qt::Key_Enter);
+    bar->setText(QStringLiteral("/tmp/a b"));
+    QSignalSpy esc(bar, &PathBar::escapePressed);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    PathBar::SetLaunchForTesting(nullptr);
+
+    using L = std::vector<std::pair<QString, QString>>;
+    EXPECT_EQ(launched, (L{{"/usr/bin/prog", " --opt"}}));
+    EXPECT_EQ(esc.count(), 1);
+    // Other keys edit as usual.
+    bar->clear();
+    QTest::keyClicks(bar, QStringLiteral("ab"));
+    EXPECT_EQ(bar->text(), QStringLiteral("ab"));
+}
+
+TEST_F(MainFrame, PathFieldAndGaugeFollowTheStyleOfTheBar) {
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    frame.SetMenuBar(ids::kMenuLikeNcSideBySide);
+    EXPECT_EQ(frame.pathBar()->palette().color(QPalette::Base), QColor(0, 0, 0));
+    EXPECT_EQ(frame.pathBar()->palette().color(QPalette::Text), QColor(255, 255, 255));
+    EXPECT_TRUE(frame.gauge()->likeNc());
+    frame.SetMenuBar(ids::kMenuFileManager);
+    EXPECT_NE(frame.pathBar()->palette().color(QPalette::Base), QColor(0, 0, 0));
+    EXPECT_FALSE(frame.gauge()->likeNc());
+}
+
+namespace {
+QImage PaintGauge(bool ok, int percent, bool likeNc) {
+    QImage img(kGaugeWidth, kGaugeHeight, QImage::Format_RGB32);
+    img.fill(QColor(1, 2, 3));
+    QPainter p(&img);
+    PaintBatteryGauge(p, img.rect(), ok, percent, likeNc, QColor(128, 128, 128));
+    return img;
+}
+int GreenRows(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        if (img.pixelColor(2, y) == QColor(0, 255, 0)) ++n;
+    return n;
+}
+} // namespace
+
+TEST(BatteryGaugeDrawing, HalfChargeFillsTheLowerHalfOfTheInside) {
+    const QImage img = PaintGauge(true, 50, false);
+    // Inside: x 2..3, y 3..15 (13 rows); 50 % starts green at 16 - 13 * 50 / 100 = 10.
+    for (int y = 3; y < 10; ++y)
+        EXPECT_EQ(img.pixelColor(3, y), QColor(255, 0, 0)) << y;
+    for (int y = 10; y < 16; ++y)
+        EXPECT_EQ(img.pixelColor(3, y), QColor(0, 255, 0)) << y;
+    // Outline: body sides and bottom, the narrower cap; the cap's corners stay untouched.
+    for (int y = 3; y < 18; ++y)
+        EXPECT_EQ(img.pixelColor(0, y), QColor(0, 0, 0)) << y;
+    EXPECT_EQ(img.pixelColor(3, 16), QColor(0, 0, 0));
+    EXPECT_EQ(img.pixelColor(1, 0), QColor(0, 0, 0));
+    EXPECT_EQ(img.pixelColor(0, 0), QColor(1, 2, 3));
+    EXPECT_EQ(img.pixelColor(5, 2), QColor(1, 2, 3));
+}
+
+TEST(BatteryGaugeDrawing, EmptyFullUnknownAndTheStyleColour) {
+    EXPECT_EQ(GreenRows(PaintGauge(true, 0, false)), 0);
+    EXPECT_EQ(GreenRows(PaintGauge(true, 100, false)), 13);
+    EXPECT_EQ(GreenRows(PaintGauge(true, 150, false)), 13); // never past the inside
+    EXPECT_EQ(PaintGauge(true, 50, true).pixelColor(0, 10), QColor(255, 255, 255));
+    for (const QImage& img : {PaintGauge(true, 255, false), PaintGauge(false, 50, false)})
+        for (int y = 0; y < kGaugeHeight; ++y)
+            for (int x = 0; x < kGaugeWidth; ++x)
+                ASSERT_EQ(img.pixelColor(x, y), QColor(128, 128, 128));
+}
+
+TEST_F(MainFrame, GaugeReadsThePowerLayerWhenTheFrameGetsMessage0x467) {
+    PowerScope power;
+    power.power.percent = 100;
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    frame.resize(300, 200);
+    frame.show();
+    Settle();
+    const int before = power.power.reads;
+    QCoreApplication::postEvent(&frame, new QEvent(kGaugeRepaintEventType));
+    Settle();
+    EXPECT_GT(power.power.reads, before);
+    const QImage img = frame.gauge()->grab().toImage();
+    EXPECT_EQ(img.pixelColor(2, 5), QColor(0, 255, 0));
+}
