@@ -182,13 +182,9 @@ void CPaneList::RefillPane() {
     }
 
     if (sortColumn_ == kSortByName)
-        SortPaneRows(rows, [](const FindRecord* a, const FindRecord* b) {
-            return CompareByName(a, b, SortMode);
-        });
+        SortPaneRows(rows, CompareByName, SortMode);
     else if (sortColumn_ == kSortBySize)
-        SortPaneRows(rows, [](const FindRecord* a, const FindRecord* b) {
-            return CompareBySize(a, b, SortMode);
-        });
+        SortPaneRows(rows, CompareBySize, SortMode);
     model_->ResetRows(std::move(rows));
     RelabelHeader();
     lastListedPath_ = currentPath_;
@@ -254,11 +250,9 @@ void CPaneList::SortByColumn(int column) {
 
 void CPaneList::SortRowsNow() {
     if (sortColumn_ == kSortByName)
-        model_->SortRows(
-            [](const FindRecord* a, const FindRecord* b) { return CompareByName(a, b, SortMode); });
+        model_->SortRows(CompareByName, SortMode);
     else if (sortColumn_ == kSortBySize)
-        model_->SortRows(
-            [](const FindRecord* a, const FindRecord* b) { return CompareBySize(a, b, SortMode); });
+        model_->SortRows(CompareBySize, SortMode);
 }
 
 void CPaneList::RelabelHeader() {

@@ -122,11 +122,12 @@ void CPaneModel::RenameRow(int i, const QString& name) {
 namespace {
 
 // The order of the rows, as old positions, stable.
-std::vector<int> SortedOrder(const std::vector<PaneRow>& rows, const CPaneModel::Compare& compare) {
+std::vector<int> SortedOrder(const std::vector<PaneRow>& rows, CPaneModel::Compare compare,
+                             int sortMode) {
     std::vector<int> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return compare(rows[size_t(a)].record(), rows[size_t(b)].record()) < 0;
+        return compare(rows[size_t(a)].record(), rows[size_t(b)].record(), sortMode) < 0;
     });
     return order;
 }
@@ -147,14 +148,14 @@ bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom) 
     return true;
 }
 
-void SortPaneRows(std::vector<PaneRow>& rows, const CPaneModel::Compare& compare) {
-    const std::vector<int> order = SortedOrder(rows, compare);
+void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int sortMode) {
+    const std::vector<int> order = SortedOrder(rows, compare, sortMode);
     rows = Permuted(rows, order);
 }
 
-void CPaneModel::SortRows(const Compare& compare) {
+void CPaneModel::SortRows(Compare compare, int sortMode) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const std::vector<int> order = SortedOrder(rows_, compare);
+    const std::vector<int> order = SortedOrder(rows_, compare, sortMode);
     std::vector<int> newPosition(order.size());
     for (size_t to = 0; to < order.size(); ++to)
         newPosition[size_t(order[to])] = int(to);

@@ -7,7 +7,6 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace velmar {
@@ -58,8 +57,8 @@ public:
 
     // Stable sort by `compare` (negative: first argument first), keeping selection and
     // focus on the same rows.
-    using Compare = std::function<int(const FindRecord*, const FindRecord*)>;
-    void SortRows(const Compare& compare);
+    using Compare = int (*)(const FindRecord*, const FindRecord*, int sortMode);
+    void SortRows(Compare compare, int sortMode);
 
     void SetHeaderTexts(const QString& name, const QString& size);
 
@@ -77,6 +76,6 @@ private:
 bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom);
 
 // Sorts rows outside any model (a refill sorts before it shows).
-void SortPaneRows(std::vector<PaneRow>& rows, const CPaneModel::Compare& compare);
+void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int sortMode);
 
 } // namespace velmar
