@@ -41,6 +41,8 @@ CFrame::CFrame(QWidget* parent) : QMainWindow(parent) {
     toolBar_->setMovable(false);
     toolBar_->setFloatable(false);
     toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // A slim bar, as the handheld's command bar: the panes keep the room.
+    toolBar_->setIconSize(QSize(16, 16));
     toolBar_->toggleViewAction()->setEnabled(false);
     addToolBar(Qt::TopToolBarArea, toolBar_);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -94,6 +96,8 @@ QAction* CFrame::action(int id) {
 bool CFrame::SetCommandBar(int resourceId) {
     const res::CommandBarDef* def = res::FindCommandBar(resourceId);
     if (!def) return false;
+    // Both panes ask for their style's bar on every refresh; the bar up already stays.
+    if (resourceId == commandBarId_) return true;
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("menuBar%1").arg(resourceId));
     for (const res::PopupDef& popup : def->popups) {

@@ -4,8 +4,11 @@
 #include "res/MenuTables.h"
 
 #include <QFont>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <functional>
+#include <map>
 
 namespace velmar {
 
@@ -98,11 +101,43 @@ QPixmap DrawFastFolder(int s) {
     return pm;
 }
 
-QIcon FromPainter(QPixmap (*draw)(int)) {
-    QIcon icon;
-    for (int s : {16, 24, 32, 48})
-        icon.addPixmap(draw(s));
-    return icon;
+// Draws a size only when it is first shown: start-up makes the actions, not their pictures.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(std::function<QPixmap(int)> draw) : draw_(std::move(draw)) {}
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const int s = qMax(1, qMin(size.width(), size.height()));
+        const int key = s * 4 + int(mode);
+        const auto it = cache_.find(key);
+        if (it != cache_.end()) return it->second;
+        QPixmap pm = draw_(s);
+        if (mode == QIcon::Disabled) {
+            QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    const int g = 128 + qGray(c.rgb()) / 2;
+                    img.setPixelColor(x, y, QColor(g, g, g, c.alpha() / 2));
+                }
+            pm = QPixmap::fromImage(img);
+        }
+        cache_.emplace(key, pm);
+        return pm;
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new DrawnIconEngine(draw_); }
+
+private:
+    std::function<QPixmap(int)> draw_;
+    std::map<int, QPixmap> cache_;
+};
+
+QIcon FromPainter(std::function<QPixmap(int)> draw) {
+    return QIcon(new DrawnIconEngine(std::move(draw)));
 }
 
 } // namespace
@@ -126,10 +161,7 @@ QIcon CommandIcon(int id) {
     const res::ButtonDef* b = res::FindButton(id);
     if (!b) return QIcon();
     const QString text = QString::fromUtf8(b->text);
-    QIcon icon;
-    for (int s : {16, 24, 32, 48})
-        icon.addPixmap(DrawLabel(s, text, QColor(0, 0, 0)));
-    return icon;
+    return FromPainter([text](int s) { return DrawLabel(s, text, QColor(0, 0, 0)); });
 }
 
 } // namespace velmar
