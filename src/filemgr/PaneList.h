@@ -49,6 +49,7 @@ public:
 
     // Rename in place: begins unless refused (FTP pane, parent row); the end asks first.
     bool BeginLabelEdit(int row) const;
+    using QTableView::edit;
     bool StartRename();
     // The label editor closed with `text`. True when the file was renamed.
     bool EndLabelEdit(int row, const QString& text);

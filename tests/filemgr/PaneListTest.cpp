@@ -431,6 +431,8 @@ TEST_F(PaneListTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     pane.RefillPane();
     EXPECT_EQ(pane.RowName(0), "..");
     EXPECT_TRUE(pane.IsParentRow(0));
+    pane.SelectAndFocus(0);
+    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid/..");
     // No FTP side is connected in this program: the listing reports the connection
     // closed and the pane returns to the local root.
     ASSERT_TRUE(WaitFor([&] { return pane.sourceKind() == kSourceLocal; }));

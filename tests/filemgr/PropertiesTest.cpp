@@ -11,6 +11,7 @@
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -136,9 +137,16 @@ TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {
     EXPECT_EQ(titles.last(), "folder");
     EXPECT_TRUE(checked.contains("directory"));
 
+    // Alt+Enter is the keyboard way to the same sheet.
+    w.Focus(w.left);
+    w.left->SelectAndFocus(w.left->FindRow("keep.txt"));
+    QTest::keyClick(w.left, Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(titles.last(), "keep.txt");
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+
     // The parent row has no record: no sheet.
     w.left->SelectAndFocus(0);
     w.left->ShowProperties();
-    EXPECT_EQ(titles.size(), 2);
+    EXPECT_EQ(titles.size(), 3);
     SetDialogHookForTesting(nullptr);
 }
