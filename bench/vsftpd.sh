@@ -1,0 +1,58 @@
+# Source it: a private vsftpd on 127.0.0.1 for the FTP benchmarks, never the system's one.
+#   vsftpd_start DIR   serves DIR/root anonymously with uploads allowed; sets VSFTPD_PORT
+#   vsftpd_stop        stops it (also run on exit)
+# The server runs as the launching user without chroot: it listens on the loopback only
+# and lives as long as the benchmark.
+
+vsftpd_start() {
+  local dir=$1
+  mkdir -p "$dir/root" "$dir/empty"
+  chmod 0777 "$dir/root"
+  VSFTPD_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  cat >"$dir/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$VSFTPD_PORT
+background=NO
+run_as_launching_user=YES
+anonymous_enable=YES
+no_anon_password=YES
+anon_root=$dir/root
+local_enable=NO
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+pasv_enable=YES
+connect_from_port_20=NO
+secure_chroot_dir=$dir/empty
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+xferlog_enable=NO
+dirmessage_enable=NO
+max_clients=0
+max_per_ip=0
+CONF
+  /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/vsftpd.log" 2>&1 &
+  VSFTPD_PID=$!
+  trap vsftpd_stop EXIT
+  local i
+  for i in $(seq 100); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$VSFTPD_PORT") 2>/dev/null; then return 0; fi
+    if ! kill -0 "$VSFTPD_PID" 2>/dev/null; then break; fi
+    sleep 0.05
+  done
+  echo "vsftpd did not start:" >&2; cat "$dir/vsftpd.log" >&2
+  return 1
+}
+
+vsftpd_stop() {
+  if [ -n "${VSFTPD_PID:-}" ]; then
+    kill "$VSFTPD_PID" 2>/dev/null || true
+    wait "$VSFTPD_PID" 2>/dev/null || true
+    VSFTPD_PID=""
+  fi
+}
