@@ -516,12 +516,17 @@ void CPaneList::commitData(QWidget* editor) {
 }
 
 void CPaneList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // One label at a time: Tab ends the edit instead of opening the next cell's editor.
+    if (hint == QAbstractItemDelegate::EditNextItem ||
+        hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::NoHint;
     QTableView::closeEditor(editor, hint);
     const int row = editingRow_;
     const bool pending = renamePending_;
+    const QString text = renameText_;
     editingRow_ = -1;
     renamePending_ = false;
-    if (pending) EndLabelEdit(row, renameText_);
+    if (pending) EndLabelEdit(row, text);
     setFocus();
 }
 

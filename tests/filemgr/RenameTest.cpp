@@ -116,6 +116,23 @@ TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
     // The Enter that ended the edit did not also open the file (launches run inline here).
     EXPECT_EQ(launched, 0);
 
+    // Tab ends the edit like Enter, and opens no other editor.
+    script.answer(QMessageBox::Yes);
+    pane().SelectAndFocus(Row("new.txt"));
+    ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
+    editor = Editor(pane());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "tabbed.txt");
+    QTest::keyClick(editor, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
+    EXPECT_EQ(Editor(pane()), nullptr);
+    EXPECT_EQ(script.shown.size(), 2);
+    script.shown.removeLast();
+    dir.write("new.txt", "again");
+    pane().RefillPane();
+
     // Esc cancels: no question, no change.
     pane().SelectAndFocus(Row("new.txt"));
     ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
