@@ -218,6 +218,14 @@ bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
     }
 }
 
+bool FtpClient::AnsweredWith(int code, uint64_t since) {
+    if (std::optional<Reply> r = replies_.TakeNewest(code, since)) {
+        consumed_ = std::move(*r);
+        return true;
+    }
+    return false;
+}
+
 // ---- connection ----
 
 bool FtpClient::Connect(const QString& host, const QString& user, const QString& password,
@@ -280,10 +288,11 @@ std::unique_ptr<FtpClient> ConnectClient(const QString& host, int port, const QS
 
 QString FtpClient::GetCurrentDir() {
     if (!RequireLogin()) return {};
+    const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::PWD) <= 0) return {};
     if (ReadReply({257})) return platform::DecodeName(QuotedPath(consumed_.line));
     // The answer to PWD is queued by now; looking further would only wait for a time-out.
-    if (ReadReply({550}, true) && systemType_ == "pSOSytem")
+    if (AnsweredWith(550, since) && systemType_ == "pSOSytem")
         return platform::DecodeName(WordAfterCode(consumed_.line, " \r\n"));
     return {};
 }

@@ -173,6 +173,9 @@ private:
     int SendLine(const QByteArray& line);
     bool ReadFromServer(std::initializer_list<int> expected);
     bool WaitDataReply() { return ReadReply({150, 125}); }
+    // The newest reply, arrived at or after `since` (ReplyQueue::NextSerial before the
+    // command went out), has this code; it is consumed.
+    bool AnsweredWith(int code, uint64_t since);
     bool SendWithArgument(FtpCommand code, const QString& argument);
     // Reads the data connection to its end into dataBuffer_; stops early at `wanted`.
     void ReadDataToMemory(uint64_t wanted, bool progress);

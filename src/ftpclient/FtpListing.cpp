@@ -80,6 +80,7 @@ bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
             return false;
     }
     if (!OpenPassive()) return false;
+    const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::LIST) > 0 && WaitDataReply()) {
         ReadListing(records);
         CloseData();
@@ -87,7 +88,7 @@ bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
     }
     CloseData();
     // Unix servers answer LIST in an empty folder with 550.
-    return systemType_ != "pSOSytem" && ReadReply({550}, true);
+    return systemType_ != "pSOSytem" && AnsweredWith(550, since);
 }
 
 bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {
@@ -115,9 +116,10 @@ bool FtpClient::ListNames(QStringList& names) {
     names.clear();
     ClearStatus();
     if (!SetType(type::Ascii) || !OpenPassive()) return false;
+    const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::NLST) <= 0 || !WaitDataReply()) {
         CloseData();
-        return systemType_ == "pSOSytem" && ReadReply({550}, true);
+        return systemType_ == "pSOSytem" && AnsweredWith(550, since);
     }
     ReadDataToMemory(0, false);
     CloseData();

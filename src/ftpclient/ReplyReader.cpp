@@ -65,6 +65,7 @@ std::optional<QByteArray> ControlBuffer::NextLine() {
 void ReplyQueue::Push(Reply reply) {
     // A server chattering replies nobody asks for must not grow memory without end.
     if (queue_.size() >= kMaxQueued) queue_.pop_front();
+    reply.serial = next_++;
     queue_.push_back(std::move(reply));
 }
 
@@ -77,6 +78,14 @@ std::optional<Reply> ReplyQueue::Take(std::initializer_list<int> expected) {
         }
     }
     return std::nullopt;
+}
+
+std::optional<Reply> ReplyQueue::TakeNewest(int code, uint64_t since) {
+    if (queue_.empty() || queue_.back().code != code || queue_.back().serial < since)
+        return std::nullopt;
+    Reply found = std::move(queue_.back());
+    queue_.clear();
+    return found;
 }
 
 ProcessResult ProcessBufferedLines(ControlBuffer& buffer, ReplyQueue& queue, Reply* last) {

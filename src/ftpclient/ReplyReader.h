@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <initializer_list>
 #include <optional>
@@ -14,7 +15,8 @@ namespace velmar::ftp {
 
 struct Reply {
     int code = 0;
-    QByteArray line; // the whole line, code included, without its CR LF
+    QByteArray line;     // the whole line, code included, without its CR LF
+    uint64_t serial = 0; // order of arrival, given by the queue
 };
 
 enum class LineKind {
@@ -59,12 +61,18 @@ public:
     void Push(Reply reply);
     // Consumes the oldest reply whose code is expected, with every older one.
     std::optional<Reply> Take(std::initializer_list<int> expected);
+    // Consumes the newest reply, with every older one, when it has this code and arrived at
+    // or after `since` (a NextSerial() taken before the command was sent): the answer to
+    // that command, never a stale one left from an earlier command.
+    std::optional<Reply> TakeNewest(int code, uint64_t since);
+    uint64_t NextSerial() const { return next_; }
     bool Empty() const { return queue_.empty(); }
     size_t Size() const { return queue_.size(); }
     void Clear() { queue_.clear(); }
 
 private:
     std::deque<Reply> queue_;
+    uint64_t next_ = 1;
 };
 
 enum class ProcessResult { Queued, BadCode, NeedMore };

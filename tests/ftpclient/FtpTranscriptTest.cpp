@@ -328,3 +328,21 @@ TEST_F(Transcript, UploadWithoutNameSendsStou) {
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "TYPE I", "STOU", "QUIT"}));
     EXPECT_EQ(server.Received(), content);
 }
+
+TEST_F(Transcript, StaleRefusalDoesNotPassForAnEmptyFolder) {
+    server.Login()
+        .Pasv()
+        .Answer("550 No such file")
+        .Pasv()
+        .Answer("450 Folder busy")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("missing"), got, 0, type::Ascii));
+    EXPECT_EQ(client->StatusCode(), 550);
+    // The 550 left from RETR must not make this refused LIST look like an empty folder.
+    std::vector<FindRecord> records;
+    EXPECT_FALSE(client->ListDir(records, QString()));
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("450 Folder busy"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "RETR missing", "PASV", "LIST", "QUIT"}));
+}

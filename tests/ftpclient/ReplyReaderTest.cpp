@@ -84,6 +84,20 @@ TEST(ReplyQueue, TakesOldestExpectedWithEveryOlderOne) {
     EXPECT_TRUE(q.Empty());
 }
 
+TEST(ReplyQueue, NewestOnlyWhenItArrivedSince) {
+    ReplyQueue q;
+    q.Push({550, "550 old refusal"});
+    const uint64_t since = q.NextSerial();
+    EXPECT_FALSE(q.TakeNewest(550, since)); // only the stale one is there
+    q.Push({450, "450 busy"});
+    EXPECT_FALSE(q.TakeNewest(550, since)); // the newest is another code
+    q.Push({550, "550 empty"});
+    const auto r = q.TakeNewest(550, since);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->line, QByteArray("550 empty"));
+    EXPECT_TRUE(q.Empty());
+}
+
 TEST(ReplyQueue, BoundedWhenRepliesAreNeverConsumed) {
     ReplyQueue q;
     for (int i = 0; i < 1000; ++i)
