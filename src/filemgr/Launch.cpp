@@ -6,7 +6,10 @@
 #include "sources/SizeText.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +19,11 @@ namespace {
 
 std::mutex g_launcherMutex;
 Launcher g_launcher;
+std::atomic<int> g_launchesRunning{0};
+
+void WaitForLaunchesAtExit() {
+    WaitForLaunches();
+}
 
 bool IsUrl(const QString& text) {
     const int colon = text.indexOf(QLatin1String("://"));
@@ -100,8 +108,7 @@ void SetLauncherForTesting(Launcher launcher) {
     g_launcher = std::move(launcher);
 }
 
-void RunLaunch(const LaunchJob& job) {
-    const LaunchPlan plan = PlanLaunch(job);
+static void PerformLaunch(const LaunchPlan& plan) {
     Launcher launcher;
     {
         std::lock_guard<std::mutex> lock(g_launcherMutex);
@@ -113,8 +120,31 @@ void RunLaunch(const LaunchJob& job) {
         LaunchOnDesktop(plan);
 }
 
+void RunLaunch(const LaunchJob& job) {
+    PerformLaunch(PlanLaunch(job));
+}
+
+void WaitForLaunches(int ms) {
+    QDeadlineTimer deadline(ms);
+    while (g_launchesRunning.load(std::memory_order_acquire) > 0 && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
 void StartLaunch(LaunchJob job) {
-    std::thread([job = std::move(job)] { RunLaunch(job); }).detach();
+    static std::once_flag registered;
+    std::call_once(registered, [] { qAddPostRoutine(WaitForLaunchesAtExit); });
+    // The rule is decided here: it only looks at one file and the MIME tables, which stay
+    // on one thread that way. Starting the program or viewer is what may take long.
+    LaunchPlan plan = PlanLaunch(job);
+    if (plan.action == LaunchAction::None) return;
+    g_launchesRunning.fetch_add(1, std::memory_order_relaxed);
+    std::thread([plan = std::move(plan)]() mutable {
+        {
+            const LaunchPlan mine = std::move(plan); // gone before the count says so
+            PerformLaunch(mine);
+        }
+        g_launchesRunning.fetch_sub(1, std::memory_order_release);
+    }).detach();
 }
 
 } // namespace velmar

@@ -33,11 +33,16 @@ struct LaunchPlan {
 // the desktop's default application.
 LaunchPlan PlanLaunch(const LaunchJob& job);
 
-// The launch thread's procedure: plan, then hand the plan to the launcher.
+// Plans and launches on the calling thread.
 void RunLaunch(const LaunchJob& job);
 
-// Starts a launch thread on `job` and returns at once. Failures report nothing.
+// Decides the plan for `job`, then starts a launch thread that carries it out, and
+// returns at once. Nothing to launch starts no thread; failures report nothing.
 void StartLaunch(LaunchJob job);
+
+// Waits (at most `ms`) until no launch thread runs. Done once when the application
+// object goes, so that no launch is still at work while the program's statics are torn down.
+void WaitForLaunches(int ms = 5000);
 
 // Tests record plans instead of starting anything; an empty function restores the
 // desktop launcher. Called on the launch thread.

@@ -1,0 +1,131 @@
+// The pane's work with other threads: the listing thread posting entries, the fall-back
+// when an FTP listing cannot connect, and the launch thread started by opening a file.
+#include "PaneTestSupport.h"
+#include "filemgr/Launch.h"
+#include "res/Ids.h"
+#include "sources/ListingThread.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+
+#include <QAbstractItemModelTester>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <mutex>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+class PaneThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetPaneSettings();
+        // Folders A, B; files of known sizes; a hidden file.
+        dir.mkdir("A/inner");
+        dir.mkdir("B");
+        dir.write("b", QByteArray(300, 'x'));
+        dir.write("a.txt", QByteArray(2048, 'x'));
+        dir.write("c.doc", QByteArray(10, 'x'));
+        dir.write(".hidden", "h");
+    }
+    TempDir dir;
+};
+
+// Processes events until `done` holds or a generous deadline passes.
+template <class F> bool WaitFor(F done) {
+    QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST_F(PaneThreadTest, OpeningAFileLaunchesItInItsFolder) {
+    const QString script = dir.write("run.sh", "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
+    PaneWindow w;
+    std::mutex m;
+    std::vector<LaunchPlan> plans;
+    SetLauncherForTesting([&](const LaunchPlan& p) {
+        std::lock_guard<std::mutex> lock(m);
+        plans.push_back(p);
+    });
+    ShowFolder(*w.left, dir.path());
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> lock(m);
+        return !plans.empty();
+    }));
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(plans[0].action, LaunchAction::StartProgram);
+        EXPECT_EQ(plans[0].program, script);
+        EXPECT_EQ(plans[0].workingDirectory, dir.path());
+        EXPECT_TRUE(plans[0].arguments.isEmpty());
+    }
+    // An FTP pane launches nothing and keeps its folder.
+    w.left->setSourceKind(kSourceFtp);
+    const int before = int(plans.size());
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(int(plans.size()), before);
+    }
+    SetLauncherForTesting([](const LaunchPlan&) {});
+}
+
+TEST_F(PaneThreadTest, ListingThreadEntriesLandAtTheirOrdinals) {
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    QAbstractItemModelTester tester(pane.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    pane.paneModel()->ResetRows({});
+    pane.paneModel()->InsertRow(0, PaneRow::Parent());
+    ListingJob& job = pane.listingJob();
+    job.sourceKind = kSourceLocal;
+    StartListing(job, PanePath(dir.path()) + "*.*");
+    ASSERT_TRUE(WaitFor([&] { return job.done.load() && pane.RowCount() == 7; }));
+    const QStringList names = Names(pane);
+    EXPECT_EQ(names[0], "..");
+    EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
+    EXPECT_TRUE(pane.IsFolderRow(1));
+    EXPECT_FALSE(pane.IsFolderRow(3));
+    const int a = pane.FindRow("a.txt");
+    ASSERT_NE(pane.RowRecord(a), nullptr);
+    EXPECT_EQ(pane.RowRecord(a)->size, 2048u);
+    EXPECT_EQ(pane.model()->data(pane.model()->index(a, 1)).toString(), "2 k");
+
+    // A refill drops entries of a listing still waiting in the queue.
+    StartListing(job, PanePath(dir.path()) + "*.*");
+    while (!job.done.load())
+        QThread::msleep(1);
+    ShowFolder(pane, dir.file("A"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Names(pane), (QStringList{"..", "inner"}));
+}
+
+TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    pane.setSourceKind(kSourceFtp);
+    pane.setFtpHost("example.invalid");
+    pane.setCurrentPath("/");
+    pane.RefillPane();
+    EXPECT_EQ(pane.RowName(0), "..");
+    EXPECT_TRUE(pane.IsParentRow(0));
+    pane.SelectAndFocus(0);
+    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid/..");
+    // No FTP side is connected in this program: the listing reports the connection
+    // closed and the pane returns to the local root.
+    ASSERT_TRUE(WaitFor([&] { return pane.sourceKind() == kSourceLocal; }));
+    EXPECT_EQ(pane.currentPath(), "/");
+    EXPECT_NE(pane.RowName(0), "..");
+}
