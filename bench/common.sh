@@ -15,3 +15,16 @@ time_best() {
 }
 # ratio OURS ANCHOR: prints "ratio: X" with three decimals
 ratio() { printf 'ratio: %.3f\n' "$(echo "$1 / $2" | bc -l)"; }
+# min A B: the smaller of two times
+min() { echo "if ($1 < $2) $1 else $2" | bc -l; }
+# alternate N OURS ANCHOR [PREP_OURS PREP_ANCHOR]: runs both commands (programs or shell
+# functions, word-split) N times each, alternating, each after its own preparation, and sets
+# BEST_OURS and BEST_ANCHOR to the best times.
+alternate() {
+  local n=$1 ours=$2 anchor=$3 prep_ours=${4:-true} prep_anchor=${5:-true} t
+  BEST_OURS=999; BEST_ANCHOR=999
+  for _ in $(seq "$n"); do
+    $prep_ours; t=$(time_best 1 $ours); BEST_OURS=$(min "$t" "$BEST_OURS")
+    $prep_anchor; t=$(time_best 1 $anchor); BEST_ANCHOR=$(min "$t" "$BEST_ANCHOR")
+  done
+}

@@ -23,12 +23,8 @@ ours; anchor   # warm up, and check both got the very bytes
 cmp -s "$work/ours.bin" "$data/server/root/big.bin" || { echo "ftp_driver download differs" >&2; exit 1; }
 cmp -s "$work/curl.bin" "$data/server/root/big.bin" || { echo "curl download differs" >&2; exit 1; }
 # Each run writes a new file on a quiet disk (nothing left to truncate or write back).
-best_ours=999; best_anchor=999
-for _ in 1 2 3 4 5 6 7; do
-  rm -f "$work/ours.bin"; sync
-  t=$(time_best 1 ours); best_ours=$(echo "if ($t < $best_ours) $t else $best_ours" | bc -l)
-  rm -f "$work/curl.bin"; sync
-  t=$(time_best 1 anchor); best_anchor=$(echo "if ($t < $best_anchor) $t else $best_anchor" | bc -l)
-done
-printf 'GetFile: %.4f s   curl -o: %.4f s   (512 MiB)\n' "$best_ours" "$best_anchor"
-ratio "$best_ours" "$best_anchor"
+fresh_ours() { rm -f "$work/ours.bin"; sync; }
+fresh_anchor() { rm -f "$work/curl.bin"; sync; }
+alternate 7 ours anchor fresh_ours fresh_anchor
+printf 'GetFile: %.4f s   curl -o: %.4f s   (512 MiB)\n' "$BEST_OURS" "$BEST_ANCHOR"
+ratio "$BEST_OURS" "$BEST_ANCHOR"

@@ -30,11 +30,7 @@ for f in "${files[@]}"; do
   cmp -s "$f" "$data/server/root/o_$n" || { echo "PutFile upload of $n differs" >&2; exit 1; }
   cmp -s "$f" "$data/server/root/c_$n" || { echo "curl upload of $n differs" >&2; exit 1; }
 done
-best_ours=999; best_anchor=999
-for _ in 1 2 3 4 5; do
-  t=$(time_best 1 ours); best_ours=$(echo "if ($t < $best_ours) $t else $best_ours" | bc -l)
-  t=$(time_best 1 anchor); best_anchor=$(echo "if ($t < $best_anchor) $t else $best_anchor" | bc -l)
-done
+alternate 5 ours anchor
 rm -f "$data"/server/root/o_f* "$data"/server/root/c_f*
-printf 'PutFile x200: %.4f s   curl -K (200 uploads): %.4f s   (4 KiB each)\n' "$best_ours" "$best_anchor"
-ratio "$best_ours" "$best_anchor"
+printf 'PutFile x200: %.4f s   curl -K (200 uploads): %.4f s   (4 KiB each)\n' "$BEST_OURS" "$BEST_ANCHOR"
+ratio "$BEST_OURS" "$BEST_ANCHOR"

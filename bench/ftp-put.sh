@@ -22,13 +22,9 @@ cmp -s "$data/server/root/up-ours.bin" "$data/big-local.bin" || { echo "PutFile 
 cmp -s "$data/server/root/up-curl.bin" "$data/big-local.bin" || { echo "curl upload differs" >&2; exit 1; }
 # Each run writes a new file on a quiet disk: the last run's pages are neither truncated
 # nor still being written back while the clock runs.
-best_ours=999; best_anchor=999
-for _ in 1 2 3 4 5 6 7; do
-  rm -f "$data/server/root/up-ours.bin"; sync
-  t=$(time_best 1 ours); best_ours=$(echo "if ($t < $best_ours) $t else $best_ours" | bc -l)
-  rm -f "$data/server/root/up-curl.bin"; sync
-  t=$(time_best 1 anchor); best_anchor=$(echo "if ($t < $best_anchor) $t else $best_anchor" | bc -l)
-done
+fresh_ours() { rm -f "$data/server/root/up-ours.bin"; sync; }
+fresh_anchor() { rm -f "$data/server/root/up-curl.bin"; sync; }
+alternate 7 ours anchor fresh_ours fresh_anchor
 rm -f "$data/server/root/up-ours.bin" "$data/server/root/up-curl.bin"
-printf 'PutFile: %.4f s   curl -T: %.4f s   (512 MiB)\n' "$best_ours" "$best_anchor"
-ratio "$best_ours" "$best_anchor"
+printf 'PutFile: %.4f s   curl -T: %.4f s   (512 MiB)\n' "$BEST_OURS" "$BEST_ANCHOR"
+ratio "$BEST_OURS" "$BEST_ANCHOR"

@@ -12,10 +12,7 @@ if [ ! -f "$data/.complete" ]; then
 fi
 cmake --build "$build" --target listing_driver >/dev/null
 "$build/bench/listing_driver" "$data" >/dev/null; ls -l "$data" >/dev/null   # warm up
-ours=999; anchor=999
-for _ in 1 2 3 4 5; do
-  t=$(time_best 1 "$build/bench/listing_driver" "$data"); ours=$(echo "if ($t < $ours) $t else $ours" | bc -l)
-  t=$(time_best 1 ls -l "$data"); anchor=$(echo "if ($t < $anchor) $t else $anchor" | bc -l)
-done
-printf 'LocalDirSource: %.4f s   ls -l: %.4f s   (%s entries)\n' "$ours" "$anchor" "$("$build/bench/listing_driver" "$data" | cut -d' ' -f1)"
-ratio "$ours" "$anchor"
+alternate 5 "$build/bench/listing_driver $data" "ls -l $data"
+printf 'LocalDirSource: %.4f s   ls -l: %.4f s   (%s entries)\n' "$BEST_OURS" "$BEST_ANCHOR" \
+  "$("$build/bench/listing_driver" "$data" | cut -d' ' -f1)"
+ratio "$BEST_OURS" "$BEST_ANCHOR"

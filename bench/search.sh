@@ -26,12 +26,8 @@ grep_cmd() { LC_ALL=C grep -a -F -c -- "$needle" "$file" || true; }
 [ "$(grep_cmd)" = 0 ] || { echo "search: grep found the needle" >&2; exit 1; }
 ours_nocase_cmd >/dev/null   # warm up
 
-ours=999; anchor=999; nocase=999
-for _ in 1 2 3 4 5 6 7; do
-  t=$(time_best 1 ours_cmd); ours=$(echo "if ($t < $ours) $t else $ours" | bc -l)
-  t=$(time_best 1 grep_cmd); anchor=$(echo "if ($t < $anchor) $t else $anchor" | bc -l)
-  t=$(time_best 1 ours_nocase_cmd); nocase=$(echo "if ($t < $nocase) $t else $nocase" | bc -l)
-done
+nocase=$(time_best 3 ours_nocase_cmd)
+alternate 7 ours_cmd grep_cmd
 printf 'SearchFile: %.4f s   ignoring case: %.4f s   grep -F (8-bit form only): %.4f s\n' \
-  "$ours" "$nocase" "$anchor"
-ratio "$ours" "$anchor"
+  "$BEST_OURS" "$nocase" "$BEST_ANCHOR"
+ratio "$BEST_OURS" "$BEST_ANCHOR"

@@ -14,10 +14,6 @@ trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 velmar="$build/src/app/velmar"
 anchor_bin="$build/bench/minimal_qt"
 "$velmar" --quit-after-show; "$anchor_bin"   # warm up
-ours=999; anchor=999
-for _ in $(seq 10); do
-  t=$(time_best 1 "$velmar" --quit-after-show); ours=$(echo "if ($t < $ours) $t else $ours" | bc -l)
-  t=$(time_best 1 "$anchor_bin"); anchor=$(echo "if ($t < $anchor) $t else $anchor" | bc -l)
-done
-printf 'velmar --quit-after-show: %.4f s   minimal Qt window: %.4f s\n' "$ours" "$anchor"
-ratio "$ours" "$anchor"
+alternate 10 "$velmar --quit-after-show" "$anchor_bin"
+printf 'velmar --quit-after-show: %.4f s   minimal Qt window: %.4f s\n' "$BEST_OURS" "$BEST_ANCHOR"
+ratio "$BEST_OURS" "$BEST_ANCHOR"
