@@ -196,12 +196,13 @@ void CPaneList::RefillPane() {
 }
 
 bool CPaneList::event(QEvent* e) {
-    if (e->type() == kEntryEventType) {
+    const QEvent::Type type = ReceivedType(e);
+    if (type == kEntryEventType) {
         auto* posted = static_cast<EntryPostedEvent*>(e);
         if (posted->wordParam == ids::kEntryWordParam && posted->entry) TakeEntry(*posted);
         return true;
     }
-    if (e->type() == kConnectionClosedEventType) {
+    if (type == kConnectionClosedEventType) {
         ReturnToLocalRoot();
         return true;
     }

@@ -8,6 +8,30 @@
 
 namespace velmar {
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer) && !defined(__SANITIZE_THREAD__)
+#define __SANITIZE_THREAD__ 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
+void PostToWindow(QObject* receiver, QEvent* event) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(event);
+#endif
+    QCoreApplication::postEvent(receiver, event);
+}
+
+QEvent::Type ReceivedType(QEvent* event) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(event);
+#endif
+    return event->type();
+}
+
 int RunListing(ListingJob& job) {
     if (job.busy) job.busy(true);
     int posted = 0;
@@ -16,7 +40,7 @@ int RunListing(ListingJob& job) {
     if (ok && job.sourceKind == kSourceFtp && job.connect && !job.connect()) ok = false;
     if (!ok) {
         source.reset();
-        if (job.pane) QCoreApplication::postEvent(job.pane, new ConnectionClosedEvent);
+        if (job.pane) PostToWindow(job.pane, new ConnectionClosedEvent);
     } else {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
@@ -37,7 +61,7 @@ int RunListing(ListingJob& job) {
             entry->ordinal = ++posted;
             entry->find = std::move(record);
             if (job.pane)
-                QCoreApplication::postEvent(job.pane, new EntryPostedEvent(std::move(entry)));
+                PostToWindow(job.pane, new EntryPostedEvent(std::move(entry)));
         }
         source.reset();
     }

@@ -30,6 +30,13 @@ public:
     ConnectionClosedEvent() : QEvent(kConnectionClosedEventType) {}
 };
 
+// Posting from a worker thread to a window. Qt hands posted events over through locks that
+// ThreadSanitizer cannot see; these two mark the hand-over for it (and cost nothing in other
+// builds). Workers post through PostToWindow; a receiver reads the type of an event through
+// ReceivedType before it touches the event.
+void PostToWindow(QObject* receiver, QEvent* event);
+QEvent::Type ReceivedType(QEvent* event);
+
 // The parameter block of one listing thread. It belongs to the pane and must outlive the
 // thread: a pane stops and awaits its thread (StopListing) before it goes.
 struct ListingJob {

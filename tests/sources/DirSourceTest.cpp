@@ -32,11 +32,12 @@ public:
     std::vector<std::unique_ptr<FileEntry>> entries;
     int closed = 0;
     bool event(QEvent* e) override {
-        if (e->type() == kEntryEventType) {
+        const QEvent::Type type = ReceivedType(e);
+        if (type == kEntryEventType) {
             entries.push_back(std::move(static_cast<EntryPostedEvent*>(e)->entry));
             return true;
         }
-        if (e->type() == kConnectionClosedEventType) {
+        if (type == kConnectionClosedEventType) {
             ++closed;
             return true;
         }
