@@ -1,11 +1,10 @@
 // The launch rule decided on real files, and the launch thread handing its plan over.
 #include "filemgr/Launch.h"
+#include "PaneTestSupport.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -94,14 +93,10 @@ TEST(LaunchRule, ThreadHandsThePlanToTheLauncher) {
     LaunchJob job;
     job.file = doc;
     StartLaunch(job);
-    QDeadlineTimer deadline(20000);
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            if (!plans.empty() || deadline.hasExpired()) break;
-        }
-        QThread::msleep(2);
-    }
+    EXPECT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> lock(m);
+        return !plans.empty();
+    }));
     SetLauncherForTesting(nullptr);
     ASSERT_EQ(plans.size(), 1u);
     EXPECT_EQ(plans[0].action, LaunchAction::OpenDocument);

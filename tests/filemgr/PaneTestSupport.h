@@ -9,11 +9,15 @@
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/VelmarDoc.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QHBoxLayout>
 #include <QStringList>
+#include <QThread>
 #include <QWidget>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace velmar::test {
@@ -86,6 +90,31 @@ inline QString PanePath(const QString& folder) {
 inline void ShowFolder(CPaneList& pane, const QString& folder) {
     pane.setCurrentPath(PanePath(folder));
     pane.RefillPane();
+}
+
+// Folders A (holding "inner") and B; files of known sizes; a hidden file.
+class PaneFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetPaneSettings();
+        dir.mkdir("A/inner");
+        dir.mkdir("B");
+        dir.write("b", QByteArray(300, 'x'));
+        dir.write("a.txt", QByteArray(2048, 'x'));
+        dir.write("c.doc", QByteArray(10, 'x'));
+        dir.write(".hidden", "h");
+    }
+    TempDir dir;
+};
+
+// Processes events until `done` holds or a generous deadline passes.
+template <class F> bool WaitFor(F done) {
+    QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return done();
 }
 
 } // namespace velmar::test

@@ -2,49 +2,17 @@
 // when an FTP listing cannot connect, and the launch thread started by opening a file.
 #include "PaneTestSupport.h"
 #include "filemgr/Launch.h"
-#include "res/Ids.h"
 #include "sources/ListingThread.h"
-#include "support/MessageScript.h"
-#include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <mutex>
 
 using namespace velmar;
 using namespace velmar::test;
 
-namespace {
-
-class PaneThreadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetPaneSettings();
-        // Folders A, B; files of known sizes; a hidden file.
-        dir.mkdir("A/inner");
-        dir.mkdir("B");
-        dir.write("b", QByteArray(300, 'x'));
-        dir.write("a.txt", QByteArray(2048, 'x'));
-        dir.write("c.doc", QByteArray(10, 'x'));
-        dir.write(".hidden", "h");
-    }
-    TempDir dir;
-};
-
-// Processes events until `done` holds or a generous deadline passes.
-template <class F> bool WaitFor(F done) {
-    QDeadlineTimer deadline(20000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return done();
-}
-
-} // namespace
+using PaneThreadTest = PaneFolderTest;
 
 TEST_F(PaneThreadTest, OpeningAFileLaunchesItInItsFolder) {
     const QString script = dir.write("run.sh", "#!/bin/sh\nexit 0\n");
@@ -67,7 +35,6 @@ TEST_F(PaneThreadTest, OpeningAFileLaunchesItInItsFolder) {
         EXPECT_EQ(plans[0].action, LaunchAction::StartProgram);
         EXPECT_EQ(plans[0].program, script);
         EXPECT_EQ(plans[0].workingDirectory, dir.path());
-        EXPECT_TRUE(plans[0].arguments.isEmpty());
     }
     // An FTP pane launches nothing and keeps its folder.
     w.left->setSourceKind(kSourceFtp);
@@ -96,8 +63,6 @@ TEST_F(PaneThreadTest, ListingThreadEntriesLandAtTheirOrdinals) {
     const QStringList names = Names(pane);
     EXPECT_EQ(names[0], "..");
     EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
-    EXPECT_TRUE(pane.IsFolderRow(1));
-    EXPECT_FALSE(pane.IsFolderRow(3));
     const int a = pane.FindRow("a.txt");
     ASSERT_NE(pane.RowRecord(a), nullptr);
     EXPECT_EQ(pane.RowRecord(a)->size, 2048u);
