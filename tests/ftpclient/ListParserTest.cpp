@@ -27,51 +27,58 @@ bool Unix(std::string_view line, FindRecord& r) {
 
 } // namespace
 
-TEST(ListParserUnix, FolderWithSpacesAndTimeOfCurrentYear) {
-    FindRecord r;
-    // vsftpd pads the day with a zero, ProFTPD with a space; both read the same.
-    for (std::string_view line :
-         {"drwxr-xr-x    2 1000     1000         4096 Jan 05 12:30 my folder",
-          "drwxr-xr-x   2 user group 4096 Jan  5 12:30 my folder"}) {
-        ASSERT_TRUE(Unix(line, r)) << line;
-        EXPECT_EQ(r.attributes, attr::Directory);
-        EXPECT_EQ(r.name, QStringLiteral("my folder"));
-        EXPECT_EQ(r.size, 4096u);
-        EXPECT_EQ(r.lastWriteTime, Utc(2024, 1, 5, 12, 30));
+// Lines as real servers print them, read in June 2024.
+TEST(ListParser, CapturedLines) {
+    struct Case {
+        const char* system;
+        const char* line;
+        uint32_t attributes;
+        uint64_t size;
+        const char* name;
+        uint64_t time;
+    };
+    const Case cases[] = {
+        // vsftpd pads the day with a zero, ProFTPD with a space; both read the same.
+        {"UNIX", "drwxr-xr-x    2 1000     1000         4096 Jan 05 12:30 my folder",
+         attr::Directory, 4096, "my folder", Utc(2024, 1, 5, 12, 30)},
+        {"UNIX", "drwxr-xr-x   2 user group 4096 Jan  5 12:30 my folder", attr::Directory, 4096,
+         "my folder", Utc(2024, 1, 5, 12, 30)},
+        // pyftpdlib's year form: two spaces before the year.
+        {"UNIX", "-rw-r--r--   1 velmar   velmar        100 Mar 03  1999 a.txt", 0, 100, "a.txt",
+         Utc(1999, 3, 3)},
+        // A December time read in June is from last year; the current month is this year.
+        {"UNIX", "-rw-r--r--   1 ftp      ftp          1024 Dec 31 23:59 report.pdf", 0, 1024,
+         "report.pdf", Utc(2023, 12, 31, 23, 59)},
+        {"UNIX", "-rw-r--r--   1 ftp      ftp          1024 Jun 01 08:07 now.txt", 0, 1024,
+         "now.txt", Utc(2024, 6, 1, 8, 7)},
+        // Past 4 GiB; more than two characters before the colon make the hour 0; inner and
+        // trailing blanks of a name stay.
+        {"UNIX", "-rw-r--r--   1 u g 6442450944 Feb 29  2020 disk.img", 0, 6442450944ull,
+         "disk.img", Utc(2020, 2, 29)},
+        {"UNIX", "-rw-r--r--   1 u g 5 Jan 2 123:45 x", 0, 5, "x", Utc(2024, 1, 2, 0, 45)},
+        {"UNIX", "-rw-r--r--   1 u g 5 Jan 2 2001  two  spaces ", 0, 5, "two  spaces ",
+         Utc(2001, 1, 2)},
+        {"Windows_NT", "01-31-03  10:30PM       <DIR>          pub", attr::Directory, 0, "pub",
+         Utc(2003, 1, 31, 22, 30)},
+        {"Windows_NT", "12-01-99  12:05AM                 1024 x.bin", 0, 1024, "x.bin",
+         Utc(1999, 12, 1, 0, 5)},
+        {"Windows_NT", "06-15-79  12:00PM  5  My Documents.txt", 0, 5, "My Documents.txt",
+         Utc(2079, 6, 15, 12, 0)},
+        {"Windows_NT", "-rwxrwxrwx   1 owner    group          42 Apr  7  2015 unix.txt", 0, 42,
+         "unix.txt", Utc(2015, 4, 7)},
+        {"pSOSytem", "drwxrwxrwx  1  0  512  SYSTEM", attr::Directory, 512, "SYSTEM", 0},
+        {"pSOSytem", "-rwxrwxrwx  1  0  46528  boot image.bin", 0, 46528, "boot image.bin", 0},
+    };
+    for (const Case& c : cases) {
+        FindRecord r;
+        ASSERT_TRUE(ParseListLine(c.system, c.line, r, kJune2024)) << c.line;
+        EXPECT_EQ(r.attributes, c.attributes) << c.line;
+        EXPECT_EQ(r.size, c.size) << c.line;
+        EXPECT_EQ(r.name, QString::fromLatin1(c.name)) << c.line;
+        EXPECT_EQ(r.lastWriteTime, c.time) << c.line;
         EXPECT_EQ(r.creationTime, r.lastWriteTime);
         EXPECT_EQ(r.lastAccessTime, r.lastWriteTime);
     }
-}
-
-TEST(ListParserUnix, YearFormAndLastYearRule) {
-    FindRecord r;
-    // pyftpdlib's year form: two spaces before the year.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 velmar   velmar        100 Mar 03  1999 a.txt", r));
-    EXPECT_EQ(r.attributes, 0u);
-    EXPECT_EQ(r.size, 100u);
-    EXPECT_EQ(r.name, QStringLiteral("a.txt"));
-    EXPECT_EQ(r.lastWriteTime, Utc(1999, 3, 3));
-
-    // A December entry with a time, read in June, is from last year.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 ftp      ftp          1024 Dec 31 23:59 report.pdf", r));
-    EXPECT_EQ(r.lastWriteTime, Utc(2023, 12, 31, 23, 59));
-    // The same month as now is this year.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 ftp      ftp          1024 Jun 01 08:07 now.txt", r));
-    EXPECT_EQ(r.lastWriteTime, Utc(2024, 6, 1, 8, 7));
-}
-
-TEST(ListParserUnix, LargeSizesAndOddTimes) {
-    FindRecord r;
-    // Past 4 GiB: sizes are 64-bit.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 u g 6442450944 Feb 29  2020 disk.img", r));
-    EXPECT_EQ(r.size, 6442450944ull);
-    EXPECT_EQ(r.lastWriteTime, Utc(2020, 2, 29));
-    // More than two characters before the colon: the hour is 0.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 u g 5 Jan 2 123:45 x", r));
-    EXPECT_EQ(r.lastWriteTime, Utc(2024, 1, 2, 0, 45));
-    // Inner and trailing blanks of a name stay; the run before it separates fields.
-    ASSERT_TRUE(Unix("-rw-r--r--   1 u g 5 Jan 2 2001  two  spaces ", r));
-    EXPECT_EQ(r.name, QStringLiteral("two  spaces "));
 }
 
 TEST(ListParserUnix, DroppedLines) {
@@ -104,63 +111,19 @@ TEST(ListParserUnix, NamesKeepTheirBytes) {
     EXPECT_EQ(r.name, QString::fromUtf8("\xd0\xb4\xd0\xb0.txt"));
 }
 
-TEST(ListParserDos, WindowsNtLines) {
+TEST(ListParser, DroppedLinesOfOtherSystems) {
     FindRecord r;
-    ASSERT_TRUE(
-        ParseListLine("Windows_NT", "01-31-03  10:30PM       <DIR>          pub", r, kJune2024));
-    EXPECT_EQ(r.attributes, attr::Directory);
-    EXPECT_EQ(r.name, QStringLiteral("pub"));
-    EXPECT_EQ(r.lastWriteTime, Utc(2003, 1, 31, 22, 30));
-
-    ASSERT_TRUE(
-        ParseListLine("Windows_NT", "12-01-99  12:05AM                 1024 x.bin", r, kJune2024));
-    EXPECT_EQ(r.attributes, 0u);
-    EXPECT_EQ(r.size, 1024u);
-    EXPECT_EQ(r.name, QStringLiteral("x.bin"));
-    EXPECT_EQ(r.lastWriteTime, Utc(1999, 12, 1, 0, 5));
-
-    // 12 PM stays 12; names keep their spaces.
-    ASSERT_TRUE(
-        ParseListLine("Windows_NT", "06-15-79  12:00PM  5  My Documents.txt", r, kJune2024));
-    EXPECT_EQ(r.lastWriteTime, Utc(2079, 6, 15, 12, 0));
-    EXPECT_EQ(r.name, QStringLiteral("My Documents.txt"));
-
-    // Fields missing, or a date that is none.
-    EXPECT_FALSE(ParseListLine("Windows_NT", "01-31-03  10:30PM", r, kJune2024));
-    EXPECT_FALSE(ParseListLine("Windows_NT", "13-01-03  10:30PM  <DIR> bad", r, kJune2024));
-    EXPECT_FALSE(ParseListLine("Windows_NT", "02-30-03  10:30PM  <DIR> bad", r, kJune2024));
-}
-
-TEST(ListParserDos, WindowsNtServerInUnixForm) {
-    FindRecord r;
-    ASSERT_TRUE(ParseListLine("Windows_NT",
-                              "-rwxrwxrwx   1 owner    group          42 Apr  7  2015 unix.txt", r,
-                              kJune2024));
-    EXPECT_EQ(r.size, 42u);
-    EXPECT_EQ(r.lastWriteTime, Utc(2015, 4, 7));
-    // A Unix-form link is still dropped, not taken for a DOS date.
-    EXPECT_FALSE(ParseListLine("Windows_NT", "lrwxrwxrwx 1 o g 4 Apr 7 2015 l -> x", r, kJune2024));
-}
-
-TEST(ListParserShort, PSOSystemLines) {
-    FindRecord r;
-    ASSERT_TRUE(ParseListLine("pSOSytem", "drwxrwxrwx  1  0  512  SYSTEM", r, kJune2024));
-    EXPECT_EQ(r.attributes, attr::Directory);
-    EXPECT_EQ(r.size, 512u);
-    EXPECT_EQ(r.name, QStringLiteral("SYSTEM"));
-    EXPECT_EQ(r.lastWriteTime, 0u);
-
-    ASSERT_TRUE(ParseListLine("pSOSytem", "-rwxrwxrwx  1  0  46528  boot image.bin", r, kJune2024));
-    EXPECT_EQ(r.attributes, 0u);
-    EXPECT_EQ(r.size, 46528u);
-    EXPECT_EQ(r.name, QStringLiteral("boot image.bin"));
-
-    EXPECT_FALSE(ParseListLine("pSOSytem", "-rwx 1 0", r, kJune2024));
-}
-
-TEST(ListParser, NoSystemTypeUnderstandsNothing) {
-    FindRecord r;
-    EXPECT_FALSE(ParseListLine("", "-rw-r--r-- 1 u g 100 Mar 3 1999 a.txt", r, kJune2024));
+    for (auto [system, line] : {
+             std::pair<const char*, const char*>{"Windows_NT", "01-31-03  10:30PM"},
+             {"Windows_NT", "13-01-03  10:30PM  <DIR> bad"},
+             {"Windows_NT", "02-30-03  10:30PM  <DIR> bad"},
+             // A Unix-form link is still dropped, not taken for a DOS date.
+             {"Windows_NT", "lrwxrwxrwx 1 o g 4 Apr 7 2015 l -> x"},
+             {"pSOSytem", "-rwx 1 0"},
+             // No system type understands nothing.
+             {"", "-rw-r--r-- 1 u g 100 Mar 3 1999 a.txt"},
+         })
+        EXPECT_FALSE(ParseListLine(system, line, r, kJune2024)) << line;
 }
 
 TEST(ListParser, CivilDates) {

@@ -136,61 +136,56 @@ ScriptedServer::~ScriptedServer() {
     CloseFd(listener_);
 }
 
-ScriptedServer& ScriptedServer::Send(const QByteArray& bytes) {
-    steps_.push_back({Step::Send, bytes});
+ScriptedServer& ScriptedServer::Push(Step::Kind kind, const QByteArray& bytes, int number) {
+    steps_.push_back({kind, bytes, number});
     return *this;
+}
+ScriptedServer& ScriptedServer::Send(const QByteArray& bytes) {
+    return Push(Step::Send, bytes);
 }
 ScriptedServer& ScriptedServer::Expect() {
-    steps_.push_back({Step::Expect, {}});
-    return *this;
+    return Push(Step::Expect);
 }
 ScriptedServer& ScriptedServer::Answer(const QByteArray& line) {
-    Expect();
-    return Send(line + "\r\n");
+    return Expect().Send(line + "\r\n");
 }
-ScriptedServer& ScriptedServer::Pause(int milliseconds) {
-    steps_.push_back({Step::Pause, {}, milliseconds});
-    return *this;
+ScriptedServer& ScriptedServer::Pause(int ms) {
+    return Push(Step::Pause, {}, ms);
 }
 ScriptedServer& ScriptedServer::Pasv() {
-    steps_.push_back({Step::Pasv, {}});
-    return *this;
+    return Push(Step::Pasv);
 }
-ScriptedServer& ScriptedServer::DataSend(const QByteArray& bytes) {
-    steps_.push_back({Step::DataSend, bytes});
-    return *this;
+ScriptedServer& ScriptedServer::DataSend(const QByteArray& b) {
+    return Push(Step::DataSend, b);
 }
 ScriptedServer& ScriptedServer::DataReceive() {
-    steps_.push_back({Step::DataReceive, {}});
-    return *this;
+    return Push(Step::DataReceive);
 }
 ScriptedServer& ScriptedServer::WaitForClose() {
-    steps_.push_back({Step::WaitForClose, {}});
-    return *this;
+    return Push(Step::WaitForClose);
 }
 
 ScriptedServer& ScriptedServer::Login(const QByteArray& systemAnswer, const QByteArray& pwdAnswer) {
-    Send("220 scripted server ready\r\n");
-    Answer("331 Password required");
-    Answer("230 Logged in");
-    Answer("214 No help here");
-    Answer(systemAnswer);
-    return Answer(pwdAnswer);
+    return Send("220 scripted server ready\r\n")
+        .Answer("331 Password required")
+        .Answer("230 Logged in")
+        .Answer("214 No help here")
+        .Answer(systemAnswer)
+        .Answer(pwdAnswer);
 }
 
 void ScriptedServer::Start() {
     thread_ = std::thread([this] { Run(); });
 }
 
+// After the join nothing else touches the results.
 QList<QByteArray> ScriptedServer::Commands() {
     if (thread_.joinable()) thread_.join();
-    std::lock_guard lock(mutex_);
     return commands_;
 }
 
 QByteArray ScriptedServer::Received() {
     if (thread_.joinable()) thread_.join();
-    std::lock_guard lock(mutex_);
     return received_;
 }
 
@@ -241,10 +236,7 @@ void ScriptedServer::Run() {
         case Step::Pasv: {
             QByteArray line;
             if (!ReadLine(line)) return;
-            {
-                std::lock_guard lock(mutex_);
-                commands_.append(line);
-            }
+            commands_.append(line);
             if (step.kind == Step::Pasv) {
                 CloseFd(dataListener_);
                 dataListener_ = Listen127();
@@ -269,7 +261,6 @@ void ScriptedServer::Run() {
             while (WaitReadable(s, kStepTimeoutMs)) {
                 const ssize_t n = ::recv(s, buf, sizeof buf, 0);
                 if (n <= 0) break;
-                std::lock_guard lock(mutex_);
                 received_.append(buf, n);
             }
             CloseFd(s);
@@ -278,10 +269,8 @@ void ScriptedServer::Run() {
         case Step::WaitForClose: {
             // Silent from here on, but every line that still comes is kept.
             QByteArray line;
-            while (ReadLine(line)) {
-                std::lock_guard lock(mutex_);
+            while (ReadLine(line))
                 commands_.append(line);
-            }
             break;
         }
         }

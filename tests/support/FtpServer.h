@@ -14,7 +14,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -79,6 +78,7 @@ private:
         QByteArray bytes;
         int number = 0;
     };
+    ScriptedServer& Push(Step::Kind kind, const QByteArray& bytes = {}, int number = 0);
     void Run();
     bool ReadLine(QByteArray& line);
     int AcceptData();
@@ -90,7 +90,6 @@ private:
     int port_ = 0;
     QByteArray pending_;
     std::thread thread_;
-    std::mutex mutex_;
     QList<QByteArray> commands_;
     QByteArray received_;
     std::atomic<bool> completed_{false};
