@@ -14,12 +14,12 @@ using namespace velmar;
 using namespace velmar::platform;
 
 namespace {
-QSet<QString> ListAll(const QString& pattern, LocalFind::Want want = LocalFind::Want::Any) {
+QSet<QString> ListAll(const QString& pattern) {
     LocalFind f;
     QSet<QString> names;
     if (!f.Open(pattern)) return names;
     FindRecord r;
-    while (f.Next(r, want)) names.insert(r.name);
+    while (f.Next(r)) names.insert(r.name);
     return names;
 }
 } // namespace
@@ -63,18 +63,6 @@ TEST(LocalFind, ReportsAttributesSizesAndTimes) {
     const qint64 unixSecs = qint64(seen["a.txt"].lastWriteTime / 10000000ULL) - 11644473600LL;
     EXPECT_LT(std::llabs(unixSecs - QDateTime::currentSecsSinceEpoch()), 120);
     EXPECT_GE(seen["a.txt"].creationTime, 116444736000000000ULL);
-}
-
-TEST(LocalFind, MaskAndWantFilterEntries) {
-    test::TempDir dir;
-    dir.write("a.txt", "");
-    dir.write("b.doc", "");
-    dir.mkdir("x");
-    EXPECT_EQ(ListAll(dir.path() + "/*.txt"), (QSet<QString>{"a.txt"}));
-    EXPECT_EQ(ListAll(dir.path() + "/*.*", LocalFind::Want::FoldersOnly), (QSet<QString>{"x"}));
-    EXPECT_EQ(ListAll(dir.path() + "/*.*", LocalFind::Want::FilesOnly),
-              (QSet<QString>{"a.txt", "b.doc"}));
-    EXPECT_TRUE(ListAll(dir.path() + "/missing/*.*").isEmpty());
 }
 
 TEST(LocalFind, NameThatIsNotUtf8ListsAndReopens) {
