@@ -76,6 +76,14 @@ bool FtpClient::OpenPassive() {
     to.sin_family = AF_INET;
     to.sin_port = htons(dataPort_);
     std::memcpy(&to.sin_addr.s_addr, dataIp_, 4);
+    // The data connection goes to the host we are talking to. A server behind NAT names a
+    // private address it cannot be reached at, and a hostile one could name any host on our
+    // side of the network; only the port is taken from the answer.
+    sockaddr_in peer{};
+    socklen_t peerLength = sizeof peer;
+    if (::getpeername(control_.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+        peer.sin_family == AF_INET)
+        to.sin_addr = peer.sin_addr;
     data_.Close();
     if (!data_.Create() || !data_.Connect(to, timeouts_[ConnectTimeout])) {
         SetSocketError(LastSocketError());

@@ -120,6 +120,23 @@ TEST_F(Transcript, TwoRepliesInOnePacket) {
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "QUIT"}));
 }
 
+TEST_F(Transcript, DataConnectionGoesToTheControlPeerWhateverPasvNames) {
+    // The answer names another address (nothing listens there); the data must still come
+    // from the host we are talking to.
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv("127,0,0,2")
+        .Answer("150 Opening BINARY mode data connection")
+        .DataSend("via peer")
+        .Send("226 Transfer complete\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    ASSERT_TRUE(client->GetFileToMemory(QStringLiteral("f.txt"), got, 0, type::Image));
+    EXPECT_EQ(got, QByteArray("via peer"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "QUIT"}));
+}
+
 TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
     const QByteArray longLine(3000, 'x');
     server.Login()

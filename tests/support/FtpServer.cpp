@@ -152,8 +152,8 @@ ScriptedServer& ScriptedServer::Answer(const QByteArray& line) {
 ScriptedServer& ScriptedServer::Pause(int ms) {
     return Push(Step::Pause, {}, ms);
 }
-ScriptedServer& ScriptedServer::Pasv() {
-    return Push(Step::Pasv);
+ScriptedServer& ScriptedServer::Pasv(const QByteArray& host) {
+    return Push(Step::Pasv, host);
 }
 ScriptedServer& ScriptedServer::DataSend(const QByteArray& b) {
     return Push(Step::DataSend, b);
@@ -241,7 +241,7 @@ void ScriptedServer::Run() {
                 CloseFd(dataListener_);
                 dataListener_ = Listen127();
                 const int p = PortOf(dataListener_);
-                WriteAll(control_, QByteArray("227 Entering Passive Mode (127,0,0,1,") +
+                WriteAll(control_, "227 Entering Passive Mode (" + step.bytes + ',' +
                                        QByteArray::number(p >> 8) + ',' +
                                        QByteArray::number(p & 255) + ").\r\n");
             }

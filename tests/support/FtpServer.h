@@ -57,7 +57,8 @@ public:
     ScriptedServer& Expect();                          // read one command line and keep it
     ScriptedServer& Answer(const QByteArray& line);    // Expect, then send line + CR LF
     ScriptedServer& Pause(int milliseconds);           // lets bytes sent so far go out alone
-    ScriptedServer& Pasv();                            // Expect PASV, listen, answer 227
+    // Expect PASV, listen on 127.0.0.1, answer 227 naming `host` (a,b,c,d) and the port.
+    ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1");
     ScriptedServer& DataSend(const QByteArray& bytes); // accept, send, close
     ScriptedServer& DataReceive();                     // accept, read to the end, close
     ScriptedServer& WaitForClose();                    // until the client closes the control
