@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # startup: `velmar --quit-after-show` (start-up, main window with both panes on the local root,
 # first paint, quit) against a minimal Qt Widgets program that shows one window and quits.
-# Both offscreen, with a private settings folder, warm cache, best of 10 runs each, alternating.
+# Both offscreen, with a private settings folder, warm cache, best of 30 runs each, alternating.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
@@ -14,6 +14,6 @@ trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 velmar="$build/src/app/velmar"
 anchor_bin="$build/bench/minimal_qt"
 "$velmar" --quit-after-show; "$anchor_bin"   # warm up
-alternate 10 "$velmar --quit-after-show" "$anchor_bin"
+alternate 30 "$velmar --quit-after-show" "$anchor_bin"
 printf 'velmar --quit-after-show: %.4f s   minimal Qt window: %.4f s\n' "$BEST_OURS" "$BEST_ANCHOR"
 ratio "$BEST_OURS" "$BEST_ANCHOR"

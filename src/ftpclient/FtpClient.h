@@ -93,6 +93,7 @@ public:
     // Bytes per receive or send of a transfer: progress and the continue flag are seen
     // once per block, and the blocks are large enough for full loopback speed.
     static constexpr size_t kBlockSize = 256 * 1024;
+    static constexpr size_t kUploadBlockSize = 64 * 1024; // see UploadFromFile
     static constexpr int kMaxArgument = 127;
     static constexpr int kMaxRaw = 253;
 

@@ -7,7 +7,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -321,37 +320,6 @@ int64_t TimedSocket::SendAll(const void* buffer, size_t length, int timeoutMs) {
     } while (total < length);
 
     return int64_t(total);
-}
-
-int64_t TimedSocket::SendFile(int fd, size_t count, int timeoutMs) {
-    size_t total = 0;
-    if (handle_ == kInvalid) {
-        t_lastError = sockerr::NotSocket;
-        return -1;
-    }
-    // Non-blocking for the copy only: sendfile moves what fits and the wait stays ours.
-    const int flags = ::fcntl(handle_, F_GETFL);
-    ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK);
-    int64_t result = 0;
-    while (total < count) {
-        const int w = WaitFor(handle_, POLLOUT, timeoutMs);
-        if (w <= 0) {
-            if (w == 0) t_lastError = sockerr::TimedOut;
-            result = -1;
-            break;
-        }
-        const ssize_t n = ::sendfile(handle_, fd, nullptr, count - total);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-        if (n < 0) {
-            Fail(errno);
-            result = -1;
-            break;
-        }
-        if (n == 0) break; // end of the file
-        total += size_t(n);
-    }
-    ::fcntl(handle_, F_SETFL, flags);
-    return result < 0 ? -1 : int64_t(total);
 }
 
 } // namespace velmar::ftp

@@ -71,10 +71,6 @@ public:
     int64_t Send(const void* buffer, size_t length, int timeoutMs);
     // Sends until all is gone or a send fails; the total sent. Sends at least once.
     int64_t SendAll(const void* buffer, size_t length, int timeoutMs);
-    // Sends up to `count` bytes of a regular file from its current offset, straight from the
-    // page cache; each wait for room is bounded by timeoutMs. The total sent (less than
-    // count at the end of the file), or -1 when the socket failed or timed out.
-    int64_t SendFile(int fd, size_t count, int timeoutMs);
 
 private:
     int handle_ = kInvalid;
