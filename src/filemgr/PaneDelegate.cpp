@@ -9,6 +9,8 @@
 namespace velmar {
 
 QString CutWithDots(const QString& text, const QFontMetrics& metrics, int width) {
+    // Most names are short: when even the widest characters fit, skip measuring the text.
+    if (qsizetype(metrics.maxWidth()) * text.size() <= width) return text;
     if (metrics.horizontalAdvance(text) <= width) return text;
     const QString dots = QStringLiteral("...");
     const int room = width - metrics.horizontalAdvance(dots);

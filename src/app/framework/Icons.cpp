@@ -92,12 +92,12 @@ QPixmap DrawFastFolder(int s) {
     p.setBrush(folder);
     p.drawRect(QRectF(s * 0.08, s * 0.2, s * 0.4, s * 0.15));
     p.drawRect(QRectF(s * 0.08, s * 0.3, s * 0.84, s * 0.55));
-    p.setPen(QPen(QColor(120, 80, 0), 1));
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(s / 2);
-    p.setFont(f);
-    p.drawText(QRectF(s * 0.08, s * 0.3, s * 0.84, s * 0.55), Qt::AlignCenter, QStringLiteral("F"));
+    // An "F" of strokes: a text of its own would load a font of another size at start-up.
+    p.setPen(QPen(QColor(120, 80, 0), qMax(1.0, s / 10.0)));
+    const qreal x = s * 0.4, top = s * 0.4, bottom = s * 0.78;
+    p.drawLine(QPointF(x, top), QPointF(x, bottom));
+    p.drawLine(QPointF(x, top), QPointF(s * 0.66, top));
+    p.drawLine(QPointF(x, (top + bottom) / 2), QPointF(s * 0.6, (top + bottom) / 2));
     return pm;
 }
 
