@@ -28,3 +28,10 @@ alternate() {
     $prep_anchor; t=$(time_best 1 $anchor); BEST_ANCHOR=$(min "$t" "$BEST_ANCHOR")
   done
 }
+# on_exit CMD: adds CMD to what runs when the script ends (every caller's, in order), so a
+# helper's clean-up never replaces the script's own.
+BENCH_ON_EXIT=()
+on_exit() {
+  BENCH_ON_EXIT+=("$1")
+  trap 'for c in "${BENCH_ON_EXIT[@]}"; do eval "$c"; done' EXIT
+}

@@ -8,7 +8,7 @@ source "$here/vsftpd.sh"
 build=${VELMAR_BUILD:-$here/../build}
 data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
 work=$(mktemp -d)
-trap 'vsftpd_stop; rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 mkdir -p "$data/server/root"
 if [ ! -f "$data/server/root/big.bin" ]; then
   head -c $((512 * 1024 * 1024)) /dev/urandom >"$data/server/root/big.bin.part"

@@ -9,7 +9,7 @@ source "$here/vsftpd.sh"
 build=${VELMAR_BUILD:-$here/../build}
 data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
 work=$(mktemp -d)
-trap 'vsftpd_stop; rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 mkdir -p "$data/server/root" "$data/many"
 if [ ! -f "$data/many/.complete" ]; then
   for i in $(seq -w 1 200); do head -c 4096 /dev/urandom >"$data/many/f$i"; done

@@ -13,7 +13,7 @@ server=$data/server
 if [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')" -gt $((2 * 1024 * 1024)) ]; then
   server=$(mktemp -d /dev/shm/velmar-ftp-put.XXXXXX)
 fi
-trap 'vsftpd_stop; [ "$server" = "$data/server" ] || rm -rf "$server"' EXIT
+[ "$server" = "$data/server" ] || on_exit 'rm -rf "$server"'
 mkdir -p "$server/root"
 if [ ! -f "$data/big-local.bin" ]; then
   head -c $((512 * 1024 * 1024)) /dev/urandom >"$data/big-local.bin.part"

@@ -10,7 +10,7 @@ cmake --build "$build" --target velmar minimal_qt >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME=$(mktemp -d)
 export XDG_RUNTIME_DIR=$XDG_CONFIG_HOME
-trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+on_exit 'rm -rf "$XDG_CONFIG_HOME"'
 velmar="$build/src/app/velmar"
 anchor_bin="$build/bench/minimal_qt"
 "$velmar" --quit-after-show; "$anchor_bin"   # warm up

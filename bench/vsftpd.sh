@@ -1,6 +1,7 @@
 # Source it: a private vsftpd on 127.0.0.1 for the FTP benchmarks, never the system's one.
 #   vsftpd_start DIR   serves DIR/root anonymously with uploads allowed; sets VSFTPD_PORT
 #   vsftpd_stop        stops it (also run on exit)
+# Needs common.sh (on_exit).
 # The server runs as the launching user without chroot: it listens on the loopback only
 # and lives as long as the benchmark.
 
@@ -38,7 +39,7 @@ max_per_ip=0
 CONF
   /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/vsftpd.log" 2>&1 &
   VSFTPD_PID=$!
-  trap vsftpd_stop EXIT
+  on_exit vsftpd_stop
   local i
   for i in $(seq 100); do
     if (exec 3<>"/dev/tcp/127.0.0.1/$VSFTPD_PORT") 2>/dev/null; then return 0; fi
