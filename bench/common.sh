@@ -35,3 +35,9 @@ on_exit() {
   BENCH_ON_EXIT+=("$1")
   trap 'for c in "${BENCH_ON_EXIT[@]}"; do eval "$c"; done' EXIT
 }
+# random_file PATH BYTES: makes PATH of random bytes once; later runs reuse it.
+random_file() {
+  [ -f "$1" ] && return 0
+  head -c "$2" /dev/urandom >"$1.part"
+  mv "$1.part" "$1"
+}

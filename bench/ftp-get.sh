@@ -5,16 +5,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 source "$here/vsftpd.sh"
-build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
-work=$(mktemp -d)
-on_exit 'rm -rf "$work"'
-mkdir -p "$data/server/root"
-if [ ! -f "$data/server/root/big.bin" ]; then
-  head -c $((512 * 1024 * 1024)) /dev/urandom >"$data/server/root/big.bin.part"
-  mv "$data/server/root/big.bin.part" "$data/server/root/big.bin"
-fi
-cmake --build "$build" --target ftp_driver >/dev/null
+ftp_bench_begin
+random_file "$data/server/root/big.bin" $((512 * 1024 * 1024))
 vsftpd_start "$data/server"
 url="ftp://127.0.0.1:$VSFTPD_PORT/big.bin"
 ours() { "$build/bench/ftp_driver" get 127.0.0.1 "$VSFTPD_PORT" big.bin "$work/ours.bin"; }

@@ -6,17 +6,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 source "$here/vsftpd.sh"
-build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
-work=$(mktemp -d)
-on_exit 'rm -rf "$work"'
-mkdir -p "$data/server/root" "$data/many"
+ftp_bench_begin
+mkdir -p "$data/many"
 if [ ! -f "$data/many/.complete" ]; then
   for i in $(seq -w 1 200); do head -c 4096 /dev/urandom >"$data/many/f$i"; done
   touch "$data/many/.complete"
 fi
 files=("$data"/many/f*)
-cmake --build "$build" --target ftp_driver >/dev/null
 vsftpd_start "$data/server"
 # One curl command, one connection: each upload-file is paired with the url after it.
 for f in "${files[@]}"; do

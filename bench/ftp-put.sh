@@ -5,8 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 source "$here/vsftpd.sh"
-build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
+ftp_bench_begin
 # The server keeps what it receives in memory (tmpfs) where there is room: what is measured is
 # the client, and the disk's write-back made single runs vary by half a second either way.
 server=$data/server
@@ -15,11 +14,7 @@ if [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')" -gt $(
 fi
 [ "$server" = "$data/server" ] || on_exit 'rm -rf "$server"'
 mkdir -p "$server/root"
-if [ ! -f "$data/big-local.bin" ]; then
-  head -c $((512 * 1024 * 1024)) /dev/urandom >"$data/big-local.bin.part"
-  mv "$data/big-local.bin.part" "$data/big-local.bin"
-fi
-cmake --build "$build" --target ftp_driver >/dev/null
+random_file "$data/big-local.bin" $((512 * 1024 * 1024))
 vsftpd_start "$server"
 ours() { "$build/bench/ftp_driver" put 127.0.0.1 "$VSFTPD_PORT" "$data/big-local.bin" up-ours.bin; }
 anchor() { curl -s -T "$data/big-local.bin" "ftp://127.0.0.1:$VSFTPD_PORT/up-curl.bin"; }

@@ -57,3 +57,15 @@ vsftpd_stop() {
     VSFTPD_PID=""
   fi
 }
+
+# ftp_bench_begin: the common start of the FTP comparisons. Sets build (the build folder, with
+# the driver built), data (the cached data folder, kept between runs) and work (a temporary
+# folder removed on exit).
+ftp_bench_begin() {
+  build=${VELMAR_BUILD:-$here/../build}
+  data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/ftp
+  work=$(mktemp -d)
+  on_exit 'rm -rf "$work"'
+  mkdir -p "$data/server/root"
+  cmake --build "$build" --target ftp_driver >/dev/null
+}
