@@ -44,9 +44,7 @@ QString TimeFormat(const QLocale& locale) {
 } // namespace
 
 QDateTime LocalTimeOf(uint64_t fileTime) {
-    constexpr int64_t kEpochDeltaMs = 11644473600000LL; // 1601-01-01 to 1970-01-01
-    const int64_t ms = int64_t(fileTime / 10000) - kEpochDeltaMs;
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    return QDateTime::fromMSecsSinceEpoch(UnixMillisFromFileTime(fileTime), Qt::LocalTime);
 }
 
 CFileAttrPage::CFileAttrPage(uint32_t attributes, QWidget* parent)

@@ -31,12 +31,18 @@ struct FindRecord {
     uint32_t sizeLow() const { return uint32_t(size); }
 };
 
+constexpr int64_t kFileTimeEpochDelta = 11644473600LL; // seconds from 1601-01-01 to 1970-01-01
+
 // Seconds and nanoseconds since 1970 as a file time.
 constexpr uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
-    constexpr int64_t kEpochDelta = 11644473600LL; // 1601-01-01 to 1970-01-01
-    const int64_t s = seconds + kEpochDelta;
+    const int64_t s = seconds + kFileTimeEpochDelta;
     if (s < 0) return 0;
     return uint64_t(s) * 10000000ULL + nanoseconds / 100;
+}
+
+// A file time as milliseconds since 1970 (negative before it).
+constexpr int64_t UnixMillisFromFileTime(uint64_t fileTime) {
+    return int64_t(fileTime / 10000) - kFileTimeEpochDelta * 1000;
 }
 
 } // namespace velmar
