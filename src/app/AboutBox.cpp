@@ -1,8 +1,8 @@
 #include "app/AboutBox.h"
 
 #include "app/HotStatic.h"
-#include "app/framework/Dialogs.h"
-#include "app/framework/Icons.h"
+#include "framework/Dialogs.h"
+#include "framework/Icons.h"
 #include "res/Ids.h"
 
 #include <QDialogButtonBox>

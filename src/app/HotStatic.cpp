@@ -1,6 +1,6 @@
 #include "app/HotStatic.h"
 
-#include "app/framework/Browser.h"
+#include "framework/Browser.h"
 
 #include <QApplication>
 #include <QKeyEvent>

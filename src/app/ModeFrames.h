@@ -2,8 +2,8 @@
 // The frames of the telnet and game modes: each has its own menu and tool bar (145 and
 // 150) and one view; no panes, no path field, no gauge.
 
-#include "app/framework/Frame.h"
-#include "app/framework/View.h"
+#include "framework/Frame.h"
+#include "framework/View.h"
 
 #include <QWidget>
 

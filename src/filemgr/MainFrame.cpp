@@ -1,8 +1,8 @@
 #include "filemgr/MainFrame.h"
 
 #include "app/core/SettingsStore.h"
-#include "app/framework/Dialogs.h"
-#include "app/framework/PostedEvents.h"
+#include "framework/Dialogs.h"
+#include "framework/PostedEvents.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"

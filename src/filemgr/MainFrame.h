@@ -3,7 +3,7 @@
 // field under them with the battery gauge at its right, and the command bar. It routes
 // the per-pane menu commands to a fixed pane and runs the Preferences dialog.
 
-#include "app/framework/Frame.h"
+#include "framework/Frame.h"
 #include "filemgr/PaneHost.h"
 
 #include <QRect>

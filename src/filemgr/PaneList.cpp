@@ -1,8 +1,8 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
-#include "app/framework/Dialogs.h"
-#include "app/framework/Message.h"
+#include "framework/Dialogs.h"
+#include "framework/Message.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"

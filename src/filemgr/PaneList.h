@@ -3,7 +3,7 @@
 // listed at once on the interface thread; an FTP folder arrives entry by entry from the
 // listing thread. Both panes are views of one document and refill when it updates them.
 
-#include "app/framework/View.h"
+#include "framework/View.h"
 #include "filemgr/PaneHost.h"
 #include "sources/ListingThread.h"
 

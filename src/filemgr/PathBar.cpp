@@ -1,6 +1,6 @@
 #include "filemgr/PathBar.h"
 
-#include "app/framework/Dialogs.h"
+#include "framework/Dialogs.h"
 #include "filemgr/Launch.h"
 #include "res/Ids.h"
 

@@ -1,7 +1,7 @@
 #include "filemgr/Preferences.h"
 
 #include "app/core/SettingsStore.h"
-#include "app/framework/Dialogs.h"
+#include "framework/Dialogs.h"
 #include "res/Ids.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "filemgr/Properties.h"
 
-#include "app/framework/Dialogs.h"
+#include "framework/Dialogs.h"
 #include "res/Ids.h"
 
 #include <QCheckBox>

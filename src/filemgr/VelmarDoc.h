@@ -2,7 +2,7 @@
 // The file-manager document: both panes are its views. It holds no listing state; a
 // command that changed files ends with UpdateAllViews and every pane refills itself.
 
-#include "app/framework/View.h"
+#include "framework/View.h"
 
 namespace velmar {
 

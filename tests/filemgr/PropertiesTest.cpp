@@ -2,7 +2,7 @@
 // nothing reaches the disk.
 #include "filemgr/Properties.h"
 #include "PaneTestSupport.h"
-#include "app/framework/Dialogs.h"
+#include "framework/Dialogs.h"
 #include "platform/LocalFind.h"
 #include "res/Ids.h"
 #include "support/TempDir.h"

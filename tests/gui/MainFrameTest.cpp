@@ -3,8 +3,8 @@
 // the battery gauge.
 #include "filemgr/MainFrame.h"
 #include "app/core/SettingsStore.h"
-#include "app/framework/Dialogs.h"
-#include "app/framework/PostedEvents.h"
+#include "framework/Dialogs.h"
+#include "framework/PostedEvents.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"

@@ -2,7 +2,7 @@
 // Scripted answers for the message seam: every message a test causes is recorded, and
 // questions are answered from a queue (No when the queue is empty).
 
-#include "app/framework/Message.h"
+#include "framework/Message.h"
 
 #include <QStringList>
 #include <deque>

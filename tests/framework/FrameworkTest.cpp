@@ -1,11 +1,11 @@
 // The framework layer: routing order and states, bars built from the tables, the dialog
 // seam, document templates and the manual.
-#include "app/framework/Browser.h"
-#include "app/framework/Dialogs.h"
-#include "app/framework/DocTemplate.h"
-#include "app/framework/Frame.h"
-#include "app/framework/Routing.h"
-#include "app/framework/View.h"
+#include "framework/Browser.h"
+#include "framework/Dialogs.h"
+#include "framework/DocTemplate.h"
+#include "framework/Frame.h"
+#include "framework/Routing.h"
+#include "framework/View.h"
 #include "res/Ids.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // Document/view: a document owns no widgets; its views show it. A command that changed
 // files ends with the document's UpdateAllViews, after which every view refreshes itself.
 
-#include "app/framework/Command.h"
+#include "framework/Command.h"
 
 #include <QObject>
 #include <QWidget>

@@ -1,9 +1,9 @@
-#include "app/framework/Frame.h"
+#include "framework/Frame.h"
 
-#include "app/framework/Browser.h"
-#include "app/framework/Icons.h"
-#include "app/framework/Routing.h"
-#include "app/framework/View.h"
+#include "framework/Browser.h"
+#include "framework/Icons.h"
+#include "framework/Routing.h"
+#include "framework/View.h"
 #include "res/MenuTables.h"
 
 #include <QAction>

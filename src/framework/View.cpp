@@ -1,4 +1,4 @@
-#include "app/framework/View.h"
+#include "framework/View.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/framework/Icons.h"
+#include "framework/Icons.h"
 
 #include "res/Ids.h"
 #include "res/MenuTables.h"

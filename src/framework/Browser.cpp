@@ -1,4 +1,4 @@
-#include "app/framework/Browser.h"
+#include "framework/Browser.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
-#include "app/framework/DocTemplate.h"
+#include "framework/DocTemplate.h"
 
-#include "app/framework/Frame.h"
-#include "app/framework/Icons.h"
+#include "framework/Frame.h"
+#include "framework/Icons.h"
 
 namespace velmar {
 

@@ -3,7 +3,7 @@
 // and how to make its document and its frame (which makes the views). At most one
 // document is open per template; it lives, with its frame, until the template goes.
 
-#include "app/framework/View.h"
+#include "framework/View.h"
 
 #include <QString>
 #include <functional>

@@ -2,7 +2,7 @@
 // The last stop of command routing: the application object. Frames ask their active view,
 // then themselves, then this target.
 
-#include "app/framework/Command.h"
+#include "framework/Command.h"
 
 namespace velmar {
 

@@ -1,4 +1,4 @@
-#include "app/framework/Dialogs.h"
+#include "framework/Dialogs.h"
 
 #include <QPointer>
 #include <QTimer>

@@ -5,7 +5,7 @@
 // and the first target that handles it wins. States are asked along the same route
 // before a menu opens, when the focus moves, and on a short timer for the tool bar.
 
-#include "app/framework/Command.h"
+#include "framework/Command.h"
 
 #include <QMainWindow>
 #include <map>

@@ -1,4 +1,4 @@
-#include "app/framework/Message.h"
+#include "framework/Message.h"
 
 #include <QPointer>
 #include <QWidget>
