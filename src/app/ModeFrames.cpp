@@ -28,13 +28,6 @@ template <class View> View* MakeView(CFrame* frame, CDocument* doc, const QStrin
 }
 } // namespace
 
-CMainFrameTelnet::CMainFrameTelnet(CDocument* doc, QWidget* parent) : CFrame(parent) {
-    setObjectName(QStringLiteral("telnetFrame"));
-    SetCommandBar(ids::kResTelnet);
-    view_ = MakeView<CPlaceholderView>(this, doc, QStringLiteral("Telnet terminal"));
-    resize(640, 480);
-}
-
 CMainFrameGame::CMainFrameGame(CDocument* doc, QWidget* parent) : CFrame(parent) {
     setObjectName(QStringLiteral("gameFrame"));
     SetCommandBar(ids::kResGame);

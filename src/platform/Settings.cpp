@@ -1,11 +1,11 @@
 #include "platform/Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QDir>
-#include <QFileInfo>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,7 +53,9 @@ void MakePrivate(const QString& path) {
 
 } // namespace
 
-QString SettingsFilePath() { return FilePath(); }
+QString SettingsFilePath() {
+    return FilePath();
+}
 
 void SetSettingsFolderForTesting(const QString& folder) {
     QMutexLocker lock(&g_folderLock);
@@ -78,6 +80,24 @@ void WriteSetting(const QString& section, const QString& value, int number) {
     {
         QSettings store(path, QSettings::IniFormat);
         store.setValue(Key(section, value), number);
+        store.sync();
+    }
+    MakePrivate(path);
+}
+
+QString ReadTextSetting(const QString& section, const QString& value, const QString& fallback) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    const QVariant v = store.value(Key(section, value));
+    if (!v.isValid() || v.typeId() != QMetaType::QString) return fallback;
+    return v.toString();
+}
+
+void WriteTextSetting(const QString& section, const QString& value, const QString& text) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(Key(section, value), text);
         store.sync();
     }
     MakePrivate(path);

@@ -5,12 +5,12 @@
 #include "app/ModeFrames.h"
 #include "app/Options.h"
 #include "app/VelmarApp.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/PaneList.h"
 #include "framework/Browser.h"
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Routing.h"
-#include "filemgr/MainFrame.h"
-#include "filemgr/PaneList.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
@@ -30,6 +30,11 @@ namespace {
 struct Fixture : ::testing::Test {
     test::MessageScript messages;
     int quits = 0;
+    // The telnet mode opens its connect dialog when first shown: cancel it.
+    Fixture() {
+        SetDialogHookForTesting([](QDialog* d) { d->reject(); });
+    }
+    ~Fixture() override { SetDialogHookForTesting(nullptr); }
     CVelmarApp::System system(bool sockets = true, bool processes = true) {
         CVelmarApp::System s;
         s.socketsAvailable = [sockets] { return sockets; };
