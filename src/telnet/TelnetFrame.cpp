@@ -4,6 +4,8 @@
 #include "res/Ids.h"
 #include "telnet/TelnetView.h"
 
+#include <QScreen>
+
 namespace velmar {
 
 CMainFrameTelnet::CMainFrameTelnet(CDocument* doc, QWidget* parent) : CFrame(parent) {
@@ -13,7 +15,11 @@ CMainFrameTelnet::CMainFrameTelnet(CDocument* doc, QWidget* parent) : CFrame(par
     setCentralWidget(view_);
     if (doc) doc->AddView(view_);
     SetActiveView(view_);
-    resize(1024, 640);
+    // Wide enough for the whole terminal where the screen allows.
+    QSize size = sizeHint().expandedTo(QSize(800, 600));
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 }
 
 } // namespace velmar

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTcpSocket>
 #include <algorithm>
 
@@ -324,6 +325,12 @@ void CTelnetView::SendBytes(const QByteArray& bytes) {
 
 QSize CTelnetView::pictureSize() const {
     return {term_.columns() * cw_ + 3, term_.lines() * ch_ + 3};
+}
+
+QSize CTelnetView::sizeHint() const {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return {pictureSize().width() + bar + 2 * frameWidth(),
+            (term_.rows() + 1) * ch_ + bar + 2 * frameWidth()};
 }
 
 QRect CTelnetView::CellRect(int line, int column) const {

@@ -51,6 +51,8 @@ public:
     int cellHeight() const { return ch_; }
     bool escapePrefix() const { return escapePrefix_; }
     QSize pictureSize() const;
+    // The whole width of the terminal and its screen rows.
+    QSize sizeHint() const override;
     // Paints and drawing passes since construction (tests of the repaint rate, benchmarks).
     int paintCount() const { return paints_; }
     // Pushes pending damage to the window now instead of at the next frame.

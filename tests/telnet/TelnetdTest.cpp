@@ -97,6 +97,9 @@ TEST_F(Telnetd, ShellColoursWindowSizeFullScreenEditorAndSessionEnd) {
     EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x()), telnet::kDefaultAttr);
     EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x() + 1), 0x0411);
     EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x() + 4), telnet::kDefaultAttr);
+    view->FlushDamage();
+    QApplication::processEvents();
+    frame->grab().save("/tmp/telnet_session.png");
 
     // After a size change the host is told at once.
     SetDialogHookForTesting([](QDialog* d) {
