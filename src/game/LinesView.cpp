@@ -5,6 +5,7 @@
 #include "res/Ids.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -24,15 +25,17 @@ constexpr std::array<QRgb, 10> kPalette{qRgb(0, 0, 0),     qRgb(255, 0, 0),     
                                         qRgb(0, 200, 200), qRgb(255, 255, 255), qRgb(255, 255, 0),
                                         qRgb(255, 0, 255)};
 
-// The handheld's strip was 20 pixels: the labels' text needs at least that.
+// The handheld's strip was 20 pixels; on a larger window it grows with the board, so the
+// previews stay in proportion to the balls.
 constexpr int kMinStrip = 20;
+constexpr int kStripPerSide = 14;
 
 QLabel* ScoreLabel(QWidget* parent, int id) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     SetControlId(label, id);
     label->setFrameStyle(QFrame::Box | QFrame::Plain);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setContentsMargins(0, 0, 3, 0);
+    label->setIndent(4);
     return label;
 }
 } // namespace
@@ -78,13 +81,18 @@ void CLinesView::ShowScore(int score) {
 void CLinesView::Layout() {
     const int w = width();
     const int h = height();
-    strip_ = std::max(kMinStrip, fontMetrics().height() + 6);
+    strip_ = std::max({kMinStrip, fontMetrics().height() + 6, std::min(w, h) / kStripPerSide});
     // The board shares the height with the strip, so it never runs off the bottom.
     cell_ = std::max(0, std::min(w, h - strip_) / kBoardSize);
     boardLeft_ = (w - kBoardSize * cell_) / 2;
     boardTop_ = (h - kBoardSize * cell_ - strip_) / 2 + strip_;
 
     const int third = w / 3;
+    QFont digits = font();
+    digits.setBold(true);
+    digits.setPixelSize(std::max(QFontInfo(font()).pixelSize(), strip_ * 11 / 20));
+    bestLabel_->setFont(digits);
+    scoreLabel_->setFont(digits);
     bestLabel_->setGeometry(0, 0, third, strip_);
     scoreLabel_->setGeometry(2 * third, 0, third, strip_);
     const int s = std::min(third / 3, strip_);
@@ -129,6 +137,9 @@ void CLinesView::DrawSlots(QPainter& p) const {
         const QRect r = slots_[size_t(i)];
         p.setRenderHint(QPainter::Antialiasing, false);
         p.fillRect(r, Qt::white);
+        p.setPen(QColor(160, 160, 160));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r.adjusted(0, 0, -1, -1));
         const int colour = game.nextColour(i);
         if (game.showNext() && colour != -1) {
             p.setRenderHint(QPainter::Antialiasing, true);
