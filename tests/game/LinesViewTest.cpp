@@ -225,7 +225,7 @@ TEST_F(GameWindow, TheTogglesCarryCheckMarksAndShowNextFillsThePreviewSlots) {
     Click(Cell{0, 4}); // a turn draws the next colours
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(slotColour(i), CLinesView::BallColour(doc->game().nextColour(i))) << i;
-    view->grab().save(QStringLiteral("/tmp/lines_next.png"));
+    frame->grab().save(QStringLiteral("/tmp/lines_frame.png"));
     frame->action(ids::kCmdShowNextColors)->trigger();
     EXPECT_FALSE(Checked(ids::kCmdShowNextColors));
     EXPECT_EQ(slotColour(0), QColor(Qt::white));
@@ -365,6 +365,7 @@ std::optional<std::pair<Cell, Cell>> ChooseMove(const LinesBoard& b) {
 
 TEST_F(GameWindow, AScriptedPlayerPlaysAWholeGameToTheEndAndEntersTheTable) {
     Open();
+    frame->action(ids::kCmdShowNextColors)->trigger();
     int finalScore = -1;
     int ballsAtOffer = -1;
     int moves = 0;
@@ -384,6 +385,7 @@ TEST_F(GameWindow, AScriptedPlayerPlaysAWholeGameToTheEndAndEntersTheTable) {
         Click(move->first);
         Click(move->second);
         ++moves;
+        if (moves == 25) frame->grab().save(QStringLiteral("/tmp/lines_midgame.png"));
         if (messages.shown.contains("The End.")) break;
         EXPECT_EQ(Label(2), QString::number(doc->game().score()));
         if (doc->game().score() == score)
