@@ -38,6 +38,7 @@ InsertNameDialog::InsertNameDialog(int score, QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    setMinimumWidth(280); // room to see the name being typed
     name_->setFocus();
 }
 
