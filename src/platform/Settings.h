@@ -19,6 +19,9 @@ void WriteSetting(const QString& section, const QString& value, int number);
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value);
 void WriteBinarySetting(const QString& section, const QString& value, const QByteArray& bytes);
 
+// How many values and sub-sections the section holds; false when it holds nothing.
+bool CountSettingsKeys(const QString& section, int& values, int& sections);
+
 // The path of the settings file in force.
 QString SettingsFilePath();
 
