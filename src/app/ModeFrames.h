@@ -25,14 +25,4 @@ private:
     QString caption_;
 };
 
-class CMainFrameGame : public CFrame {
-    Q_OBJECT
-public:
-    explicit CMainFrameGame(CDocument* doc, QWidget* parent = nullptr);
-    CView* view() const { return view_; }
-
-private:
-    CView* view_ = nullptr;
-};
-
 } // namespace velmar

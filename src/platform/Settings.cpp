@@ -57,6 +57,14 @@ QString SettingsFilePath() {
     return FilePath();
 }
 
+bool CountSettingsKeys(const QString& section, int& values, int& sections) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    store.beginGroup(section);
+    values = int(store.childKeys().size());
+    sections = int(store.childGroups().size());
+    return values > 0 || sections > 0;
+}
+
 void SetSettingsFolderForTesting(const QString& folder) {
     QMutexLocker lock(&g_folderLock);
     g_testFolder = folder;
@@ -85,14 +93,16 @@ void WriteSetting(const QString& section, const QString& value, int number) {
     MakePrivate(path);
 }
 
-QString ReadTextSetting(const QString& section, const QString& value, const QString& fallback) {
+QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback) {
     QSettings store(FilePath(), QSettings::IniFormat);
     const QVariant v = store.value(Key(section, value));
-    if (!v.isValid() || v.typeId() != QMetaType::QString) return fallback;
+    // An unquoted text with a comma reads back as a list: it is still the one text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    if (v.typeId() != QMetaType::QString) return fallback;
     return v.toString();
 }
 
-void WriteTextSetting(const QString& section, const QString& value, const QString& text) {
+void WriteStringSetting(const QString& section, const QString& value, const QString& text) {
     const QString path = FilePath();
     PrepareWrite(path);
     {

@@ -50,14 +50,14 @@ FontDescription LoadFontDescription() {
     FontDescription font;
     font.height = platform::ReadSetting(kSection, QStringLiteral("lfHeight"), 14);
     font.weight = platform::ReadSetting(kSection, QStringLiteral("lfWeight"), 700);
-    font.face = platform::ReadTextSetting(kSection, QStringLiteral("lfFaceName"), font.face);
+    font.face = platform::ReadStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
     return font;
 }
 
 void StoreFontDescription(const FontDescription& font) {
     platform::WriteSetting(kSection, QStringLiteral("lfHeight"), font.height);
     platform::WriteSetting(kSection, QStringLiteral("lfWeight"), font.weight);
-    platform::WriteTextSetting(kSection, QStringLiteral("lfFaceName"), font.face);
+    platform::WriteStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
 }
 
 std::optional<QFont> MakeFont(const FontDescription& d) {

@@ -202,7 +202,7 @@ TEST_F(TerminalWindow, FontDialogStoresTheFaceAndTheTypedHeight) {
         FindControl<QPushButton>(d, 1)->click();
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetFont));
-    EXPECT_EQ(platform::ReadTextSetting("Telnet", "lfFaceName", {}), chosen);
+    EXPECT_EQ(platform::ReadStringSetting("Telnet", "lfFaceName", {}), chosen);
     EXPECT_EQ(platform::ReadSetting("Telnet", "lfHeight", 0), 30);
     EXPECT_LE(view->cellHeight(), 30);
     EXPECT_GT(view->cellHeight(), before);
