@@ -9,6 +9,8 @@
 #include "framework/Routing.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/VelmarDoc.h"
+#include "nettools/NetToolDialogs.h"
+#include "systools/SysToolDialogs.h"
 #include "res/Ids.h"
 
 #include <QCoreApplication>
@@ -87,8 +89,9 @@ bool CVelmarApp::InitInstance() {
     // 3. Where the settings live.
     QCoreApplication::setOrganizationName(QStringLiteral("Korvath CE Velmar"));
     QCoreApplication::setApplicationName(QStringLiteral("CE Velmar"));
-    // 4. The three modes.
+    // 4. The three modes, and the modal tools any frame's menu opens.
     MakeTemplates();
+    RegisterNetworkAndSystemTools();
     // 5. The file manager is the main window.
     if (!fileManager_->OpenNewDocument()) return false;
     activeFrame_ = fileManager_->frame();
@@ -107,6 +110,22 @@ void CVelmarApp::MakeTemplates() {
     game_ = std::make_unique<CDocTemplate>(
         kResGame, kGameTitle, [] { return std::make_unique<CDocument>(); },
         [](CDocument* doc) -> CFrame* { return new CMainFrameGame(doc); });
+}
+
+void CVelmarApp::RegisterNetworkAndSystemTools() {
+    RegisterTool(kCmdPing, [](QWidget* owner) {
+        CPingDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdWhois, [](QWidget* owner) {
+        CWhoisDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdFinger, [](QWidget* owner) {
+        CFingerDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdSystemInfo, &RunSystemInfo);
 }
 
 CMainFrame* CVelmarApp::mainFrame() const {
