@@ -2,16 +2,16 @@
 
 #include "app/AboutBox.h"
 #include "app/ModeFrames.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Frame.h"
 #include "framework/Message.h"
 #include "framework/Routing.h"
-#include "filemgr/MainFrame.h"
-#include "filemgr/VelmarDoc.h"
 #include "nettools/NetToolDialogs.h"
-#include "systools/SysToolDialogs.h"
 #include "res/Ids.h"
+#include "systools/SysToolDialogs.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -170,8 +170,8 @@ void CPingDlg::OnPing() {
     AddToHistory(history_, params.host);
     outcome_ = 0;
     StartRun([this, params](ToolWorker& w) {
-        const PingOutcome o =
-            RunPing(params, [&w](const QString& line) { w.PostLine(line); }, w.StopFlag());
+        const PingOutcome o = RunPing(
+            params, [&w](const QString& line) { w.PostLine(line); }, w.StopFlag());
         outcome_ = int(o);
     });
 }
@@ -260,8 +260,7 @@ void CWhoisDlg::OnWhois() {
             RunWhois(server, port, query, timeouts, w.Canceller(),
                      [&w](const QByteArray& soFar) { w.PostText(WhoisAnswerText(soFar)); });
         // Say why nothing came instead of leaving an empty answer that looks like one.
-        if (!r.ok && !w.StopFlag() && r.answer.isEmpty())
-            w.PostText(ftp::SocketErrorText(r.error));
+        if (!r.ok && !w.StopFlag() && r.answer.isEmpty()) w.PostText(ftp::SocketErrorText(r.error));
     });
 }
 

@@ -11,15 +11,30 @@ namespace velmar {
 
 namespace {
 
-constexpr std::array<const char*, 24> kStatusNames{
-    "IP_STATUS_BASE",           "IP_BUF_TOO_SMALL",         "IP_DEST_NET_UNREACHABLE",
-    "IP_DEST_HOST_UNREACHABLE", "IP_DEST_PROT_UNREACHABLE", "IP_DEST_PORT_UNREACHABLE",
-    "IP_NO_RESOURCES",          "IP_BAD_OPTION",            "IP_HW_ERROR",
-    "IP_PACKET_TOO_BIG",        "IP_REQ_TIMED_OUT",         "IP_BAD_REQ",
-    "IP_BAD_ROUTE",             "IP_TTL_EXPIRED_TRANSIT",   "IP_TTL_EXPIRED_REASSEM",
-    "IP_PARAM_PROBLEM",         "IP_SOURCE_QUENCH",         "IP_OPTION_TOO_BIG",
-    "IP_BAD_DESTINATION",       "IP_ADDR_DELETED",          "IP_SPEC_MTU_CHANGE",
-    "IP_MTU_CHANGE",            "IP_UNLOAD",                "Unknown"};
+constexpr std::array<const char*, 24> kStatusNames{"IP_STATUS_BASE",
+                                                   "IP_BUF_TOO_SMALL",
+                                                   "IP_DEST_NET_UNREACHABLE",
+                                                   "IP_DEST_HOST_UNREACHABLE",
+                                                   "IP_DEST_PROT_UNREACHABLE",
+                                                   "IP_DEST_PORT_UNREACHABLE",
+                                                   "IP_NO_RESOURCES",
+                                                   "IP_BAD_OPTION",
+                                                   "IP_HW_ERROR",
+                                                   "IP_PACKET_TOO_BIG",
+                                                   "IP_REQ_TIMED_OUT",
+                                                   "IP_BAD_REQ",
+                                                   "IP_BAD_ROUTE",
+                                                   "IP_TTL_EXPIRED_TRANSIT",
+                                                   "IP_TTL_EXPIRED_REASSEM",
+                                                   "IP_PARAM_PROBLEM",
+                                                   "IP_SOURCE_QUENCH",
+                                                   "IP_OPTION_TOO_BIG",
+                                                   "IP_BAD_DESTINATION",
+                                                   "IP_ADDR_DELETED",
+                                                   "IP_SPEC_MTU_CHANGE",
+                                                   "IP_MTU_CHANGE",
+                                                   "IP_UNLOAD",
+                                                   "Unknown"};
 
 } // namespace
 

@@ -79,7 +79,8 @@ QueryResult RunWhois(const QString& server, int port, const QString& query,
                      const AnswerProgress& progress) {
     QueryResult result;
     AttachedSocket s(cancel);
-    if (!s.Open(server, port, timeouts.connectMs) || !s.SendAll(WhoisQuestion(query), timeouts.sendMs)) {
+    if (!s.Open(server, port, timeouts.connectMs) ||
+        !s.SendAll(WhoisQuestion(query), timeouts.sendMs)) {
         result.error = ftp::LastSocketError();
         return result;
     }

@@ -60,8 +60,8 @@ int StatusForErrno(int err) {
 }
 
 uint32_t ElapsedMs(Clock::time_point since) {
-    return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since)
-                        .count());
+    return uint32_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
 } // namespace
@@ -87,7 +87,8 @@ uint32_t IpStatusForIcmp(int type, int code) {
             return ipstatus::DestHostUnreachable;
         }
     case ICMP_TIME_EXCEEDED:
-        return code == ICMP_EXC_FRAGTIME ? ipstatus::TtlExpiredReassem : ipstatus::TtlExpiredTransit;
+        return code == ICMP_EXC_FRAGTIME ? ipstatus::TtlExpiredReassem
+                                         : ipstatus::TtlExpiredTransit;
     case ICMP_PARAMETERPROB:
         return ipstatus::ParamProblem;
     case ICMP_SOURCE_QUENCH:
@@ -246,8 +247,7 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
             if (size_t(n) < inner + 20) continue;
             const size_t innerIcmp = inner + size_t(in[inner] & 0x0F) * 4;
             if (size_t(n) < innerIcmp + kHeader || in[innerIcmp] != ICMP_ECHO) continue;
-            if (Read16(&in[innerIcmp + 4]) != ident_ || Read16(&in[innerIcmp + 6]) != seq)
-                continue;
+            if (Read16(&in[innerIcmp + 4]) != ident_ || Read16(&in[innerIcmp + 6]) != seq) continue;
             return Fail(int(IpStatusForIcmp(type, icmp[1])));
         }
     }

@@ -32,7 +32,7 @@ constexpr uint32_t GeneralFailure = 11050;
 // Last-error values outside the IP status range.
 constexpr int kErrorBufferTooSmall = 122; // reply buffer below one entry
 constexpr int kErrorNoMemory = 8;
-constexpr int kErrorStopped = 995;        // the caller's stop flag ended the wait
+constexpr int kErrorStopped = 995; // the caller's stop flag ended the wait
 
 struct IpOptionInfo {
     uint8_t ttl = 128;

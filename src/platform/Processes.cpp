@@ -62,9 +62,10 @@ bool ListProcesses(std::vector<ProcessInfo>& out, const QString& procRoot) {
             const size_t slash = exe.rfind('/');
             info.name = DecodeName(slash == std::string::npos ? exe : exe.substr(slash + 1));
         } else {
+            // No executable: a kernel thread, another user's process, or one that has
+            // ended and waits for its parent (not a row: it is no longer running).
+            if (!ProcessAlive(info.pid)) continue;
             info.name = ShortName(folder);
-            // Gone between the folder listing and the read: not a row.
-            if (info.name.isEmpty() && ::access(folder.c_str(), F_OK) != 0) continue;
         }
         out.push_back(std::move(info));
     }

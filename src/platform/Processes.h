@@ -14,7 +14,8 @@ struct ProcessInfo {
 
 // Every process under `procRoot`, in ascending id order. False when the folder cannot be
 // read at all (no /proc).
-bool ListProcesses(std::vector<ProcessInfo>& out, const QString& procRoot = QStringLiteral("/proc"));
+bool ListProcesses(std::vector<ProcessInfo>& out,
+                   const QString& procRoot = QStringLiteral("/proc"));
 // The full path of one process's executable, empty when unknown.
 QString ProcessExecutable(int pid);
 // Whether the process is there and not already ended (a zombie counts as ended).

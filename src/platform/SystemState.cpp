@@ -35,7 +35,8 @@ uint64_t OwnVirtualSize() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmSize:")) return line.mid(7).trimmed().split(' ').value(0).toULongLong() * 1024;
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').value(0).toULongLong() * 1024;
     return 0;
 }
 

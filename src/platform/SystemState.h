@@ -19,7 +19,8 @@ struct MemoryStatus {
 };
 
 // False when the file cannot be read or lacks MemTotal.
-bool ReadMemoryStatus(MemoryStatus& status, const QString& meminfo = QStringLiteral("/proc/meminfo"));
+bool ReadMemoryStatus(MemoryStatus& status,
+                      const QString& meminfo = QStringLiteral("/proc/meminfo"));
 
 struct DiskSpace {
     uint64_t freeToCaller = 0;

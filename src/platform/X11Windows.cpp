@@ -63,8 +63,8 @@ public:
         ev.data.data32[1] = XCB_CURRENT_TIME;
         const uint32_t mask =
             XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
-        const xcb_void_cookie_t cookie = xcb_send_event_checked(
-            c_, 0, root_, mask, reinterpret_cast<const char*>(&ev));
+        const xcb_void_cookie_t cookie =
+            xcb_send_event_checked(c_, 0, root_, mask, reinterpret_cast<const char*>(&ev));
         if (xcb_generic_error_t* e = xcb_request_check(c_, cookie)) {
             std::free(e);
             return false;
@@ -79,8 +79,9 @@ public:
 
 private:
     xcb_atom_t Atom(const char* name) {
+        // Made when missing: the window manager may start after we connect.
         const xcb_intern_atom_cookie_t cookie =
-            xcb_intern_atom(c_, 1, uint16_t(std::strlen(name)), name);
+            xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name);
         xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c_, cookie, nullptr);
         const xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(r);

@@ -66,14 +66,16 @@ InfoNode PowerBranch(const platform::PowerStatus& p) {
     auto add = [&node](QString text) { node.children.push_back(Leaf(std::move(text))); };
     add(QStringLiteral("AC power status: %1").arg(AcText(p.acLineStatus)));
     add(QStringLiteral("Battery charge status: %1").arg(FlagText(p.batteryFlag)));
-    if (p.batteryLifePercent < 255) add(QStringLiteral("Battery charge: %1%").arg(p.batteryLifePercent));
+    if (p.batteryLifePercent < 255)
+        add(QStringLiteral("Battery charge: %1%").arg(p.batteryLifePercent));
     if (p.lifeTimeSeconds >= 0) add(FormatLifeTime("Battery life time", p.lifeTimeSeconds));
     if (p.voltageMicrovolts > 0)
         add(Grouped("Battery voltage (mV): %1", uint64_t(p.voltageMicrovolts / 1000)));
     if (p.currentMicroamps / 1000 != 0 && p.currentMicroamps != -1)
         add(QStringLiteral("Battery current (mA): %1").arg(p.currentMicroamps / 1000));
     if (p.currentAverageMicroamps / 1000 != 0 && p.currentAverageMicroamps != -1)
-        add(QStringLiteral("Battery average current (mA): %1").arg(p.currentAverageMicroamps / 1000));
+        add(QStringLiteral("Battery average current (mA): %1")
+                .arg(p.currentAverageMicroamps / 1000));
     if (p.chargeMicroampHours / 1000 > 0)
         add(QStringLiteral("Battery milliamp hours (mAh): %1").arg(p.chargeMicroampHours / 1000));
     if (p.temperatureDeciCelsius != -1000 && p.temperatureDeciCelsius != 0)
