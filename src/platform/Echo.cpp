@@ -119,6 +119,17 @@ bool IcmpEcho::Open() {
     ::setsockopt(fd_, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
     ::setsockopt(fd_, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
     ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (raw_) {
+        // A raw socket would also see every echo request sent on the loopback (our own
+        // included): let through only replies and the errors that quote a request.
+        constexpr int kSolRaw = 255, kIcmpFilter = 1;
+        const uint32_t pass = 1u << ICMP_ECHOREPLY | 1u << ICMP_DEST_UNREACH |
+                              1u << ICMP_TIME_EXCEEDED | 1u << ICMP_PARAMETERPROB |
+                              1u << ICMP_SOURCE_QUENCH;
+        const uint32_t filter = ~pass;
+        ::setsockopt(fd_, kSolRaw, kIcmpFilter, &filter, sizeof filter);
+    }
+    in_.resize(65536);
     ident_ = uint16_t(::getpid() + g_nextIdent.fetch_add(1));
     lastTtl_ = -1;
     return true;
@@ -172,7 +183,7 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
                  sizeof to) < 0)
         return Fail(StatusForErrno(errno));
 
-    std::vector<uint8_t> in(65536);
+    std::vector<uint8_t>& in = in_;
     alignas(cmsghdr) char control[512];
     for (;;) {
         const uint32_t elapsed = ElapsedMs(start);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace velmar::platform {
 
@@ -83,6 +84,7 @@ private:
     uint16_t sequence_ = 0;
     int lastTtl_ = -1;
     int lastError_ = 0;
+    std::vector<uint8_t> in_; // receive buffer, one for all requests
 };
 
 // The IP status for an ICMP error message (type, code); GeneralFailure for other kinds.
