@@ -41,6 +41,8 @@ CTaskManagerDlg::CTaskManagerDlg(QWidget* parent) : QDialog(parent) {
     list_->setHeaderLabels({QStringLiteral("Process"), QStringLiteral("File Name")});
     list_->header()->setSectionResizeMode(QHeaderView::Interactive);
     list_->header()->resizeSections(QHeaderView::ResizeToContents);
+    // The header's width alone cuts most names on a desktop screen.
+    list_->setColumnWidth(0, qMax(list_->columnWidth(0), 160));
     onlyWindows_ = new QCheckBox(QStringLiteral("Only Windows"), this);
     SetControlId(onlyWindows_, kIdcTaskOnlyWindows);
     activate_ = new QPushButton(QStringLiteral("Activate"), this);
