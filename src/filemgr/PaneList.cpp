@@ -147,8 +147,10 @@ bool CPaneList::viewportEvent(QEvent* e) {
 
 void CPaneList::RefillPane() {
     StopListing(listingJob_);
-    // Entries of a listing that was stopped may still wait in the queue.
+    // Entries of a listing that was stopped may still wait in the queue, and so may its
+    // report of a lost connection, which must not throw this listing back to the root.
     QCoreApplication::removePostedEvents(this, kEntryEventType);
+    QCoreApplication::removePostedEvents(this, kConnectionClosedEventType);
 
     const QString sep = PathSeparator();
     if (sourceKind_ == kSourceFtp) {
