@@ -170,8 +170,7 @@ void CPingDlg::OnPing() {
     AddToHistory(history_, params.host);
     outcome_ = 0;
     StartRun([this, params](ToolWorker& w) {
-        const PingOutcome o = RunPing(
-            params, [&w](const QString& line) { w.PostLine(line); }, w.StopFlag());
+        const PingOutcome o = RunPing(params, [&w](const QString& line) { w.PostLine(line); });
         outcome_ = int(o);
     });
 }
@@ -257,10 +256,10 @@ void CWhoisDlg::OnWhois() {
     const int port = port_;
     StartRun([=](ToolWorker& w) {
         const QueryResult r =
-            RunWhois(server, port, query, timeouts, w.Canceller(),
+            RunWhois(server, port, query, timeouts,
                      [&w](const QByteArray& soFar) { w.PostText(WhoisAnswerText(soFar)); });
         // Say why nothing came instead of leaving an empty answer that looks like one.
-        if (!r.ok && !w.StopFlag() && r.answer.isEmpty()) w.PostText(ftp::SocketErrorText(r.error));
+        if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(ftp::SocketErrorText(r.error));
     });
 }
 
@@ -328,9 +327,9 @@ void CFingerDlg::OnFinger() {
     const int port = port_;
     StartRun([=](ToolWorker& w) {
         const QueryResult r =
-            RunFinger(server, port, verbose, user, timeouts, w.Canceller(),
+            RunFinger(server, port, verbose, user, timeouts,
                       [&w](const QByteArray& soFar) { w.PostText(FingerAnswerText(soFar)); });
-        if (!r.ok && !w.StopFlag()) w.PostText(QString::number(r.error));
+        if (!r.ok && !w.Stopped()) w.PostText(QString::number(r.error));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "nettools/Ping.h"
 
 #include "ftpclient/TimedSocket.h"
+#include "platform/Cancel.h"
 #include "platform/Echo.h"
 
 #include <array>
@@ -48,8 +49,7 @@ QString DottedAddress(uint32_t address) {
     return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
 }
 
-PingOutcome RunPing(const PingParams& params, const std::function<void(const QString&)>& line,
-                    const std::atomic<bool>& stop) {
+PingOutcome RunPing(const PingParams& params, const std::function<void(const QString&)>& line) {
     // A name that resolves pings its first address; anything else must be dotted already.
     uint32_t address = 0xFFFFFFFF;
     QString target = params.host;
@@ -71,11 +71,12 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
 
     platform::IpOptionInfo options;
     options.ttl = uint8_t(params.ttl & 0xFF);
+    const platform::CancelToken* cancel = platform::CurrentCancelToken();
     const uint32_t timeout = params.timeoutMs < 0 ? 0 : uint32_t(params.timeoutMs);
     for (int i = 0; i < params.count; ++i) {
-        if (stop) return PingOutcome::Stopped;
+        if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped;
         const int n = echo.EchoSend(address, data.data(), uint16_t(size), &options, replies.data(),
-                                    replies.size() * sizeof(platform::EchoReply), timeout, &stop);
+                                    replies.size() * sizeof(platform::EchoReply), timeout);
         if (n > 0) {
             line(QStringLiteral("RTT: %1 ms, DataSize: %2 bytes")
                      .arg(replies[0].roundTripMs)

@@ -3,7 +3,6 @@
 // request, as the "Ping" dialog lists them.
 
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -30,9 +29,8 @@ enum class PingOutcome {
 // The dotted form of an IPv4 address in network byte order.
 QString DottedAddress(uint32_t address);
 
-// Runs the requests; every line goes to `line` as soon as it is made. `stop` ends the run
-// between requests and inside a wait.
-PingOutcome RunPing(const PingParams& params, const std::function<void(const QString&)>& line,
-                    const std::atomic<bool>& stop);
+// Runs the requests; every line goes to `line` as soon as it is made. The calling
+// thread's cancel token ends the run between requests and inside a wait.
+PingOutcome RunPing(const PingParams& params, const std::function<void(const QString&)>& line);
 
 } // namespace velmar

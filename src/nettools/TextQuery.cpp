@@ -2,9 +2,6 @@
 
 #include "ftpclient/TimedSocket.h"
 #include "platform/NameCodec.h"
-#include "platform/SocketCancel.h"
-
-#include <chrono>
 
 namespace velmar {
 
@@ -12,34 +9,13 @@ namespace {
 
 using ftp::TimedSocket;
 
-// The socket for one exchange, visible to the canceller while it is open.
-class AttachedSocket {
-public:
-    explicit AttachedSocket(platform::SocketCanceller& cancel) : cancel_(cancel) {}
-    ~AttachedSocket() {
-        cancel_.Detach();
-        socket.Close();
-    }
-    bool Open(const QString& server, int port, int connectMs) {
-        if (cancel_.Cancelled()) return Fail(ftp::sockerr::Interrupted);
-        if (!socket.Create()) return false;
-        cancel_.Attach(socket.Handle());
-        if (socket.Connect(server, port, connectMs) && !cancel_.Cancelled()) return true;
-        if (cancel_.Cancelled()) ftp::SetLastSocketError(ftp::sockerr::Interrupted);
-        return false;
-    }
-    bool SendAll(const QByteArray& bytes, int sendMs) {
-        return socket.SendAll(bytes.constData(), size_t(bytes.size()), sendMs) == bytes.size();
-    }
-    TimedSocket socket;
+bool Connect(TimedSocket& socket, const QString& server, int port, int connectMs) {
+    return socket.Create() && socket.Connect(server, port, connectMs);
+}
 
-private:
-    static bool Fail(int code) {
-        ftp::SetLastSocketError(code);
-        return false;
-    }
-    platform::SocketCanceller& cancel_;
-};
+bool SendAll(TimedSocket& socket, const QByteArray& bytes, int sendMs) {
+    return socket.SendAll(bytes.constData(), size_t(bytes.size()), sendMs) == bytes.size();
+}
 
 } // namespace
 
@@ -75,60 +51,49 @@ QString FingerAnswerText(const QByteArray& answer) {
 }
 
 QueryResult RunWhois(const QString& server, int port, const QString& query,
-                     const QueryTimeouts& timeouts, platform::SocketCanceller& cancel,
-                     const AnswerProgress& progress) {
+                     const QueryTimeouts& timeouts, const AnswerProgress& progress) {
     QueryResult result;
-    AttachedSocket s(cancel);
-    if (!s.Open(server, port, timeouts.connectMs) ||
-        !s.SendAll(WhoisQuestion(query), timeouts.sendMs)) {
+    TimedSocket s;
+    if (!Connect(s, server, port, timeouts.connectMs) ||
+        !SendAll(s, WhoisQuestion(query), timeouts.sendMs)) {
         result.error = ftp::LastSocketError();
         return result;
     }
     char buffer[4096];
     for (;;) {
-        ftp::SetLastSocketError(0);
-        const int64_t n = s.socket.Receive(buffer, sizeof buffer, timeouts.receiveMs);
+        const int64_t n = s.Receive(buffer, sizeof buffer, timeouts.receiveMs);
         if (n > 0) {
             result.answer.append(buffer, qsizetype(n));
             if (progress) progress(result.answer);
             continue;
         }
-        const int e = ftp::LastSocketError();
-        result.ok = n == 0 && e == 0 && !cancel.Cancelled();
-        result.error = cancel.Cancelled() ? ftp::sockerr::Interrupted : e;
+        // The server closes when the answer is complete; silence or an error keeps what came.
+        result.ok = n == 0 && !s.TimedOut();
+        if (!result.ok) result.error = ftp::LastSocketError();
         return result;
     }
 }
 
 QueryResult RunFinger(const QString& server, int port, bool verbose, const QString& user,
-                      const QueryTimeouts& timeouts, platform::SocketCanceller& cancel,
-                      const AnswerProgress& progress) {
+                      const QueryTimeouts& timeouts, const AnswerProgress& progress) {
     QueryResult result;
-    AttachedSocket s(cancel);
-    if (!s.Open(server, port, timeouts.connectMs) ||
-        !s.SendAll(FingerQuestion(verbose, user), timeouts.sendMs)) {
+    TimedSocket s;
+    if (!Connect(s, server, port, timeouts.connectMs) ||
+        !SendAll(s, FingerQuestion(verbose, user), timeouts.sendMs)) {
         result.error = ftp::LastSocketError();
         return result;
     }
     char buffer[4096];
     for (;;) {
-        ftp::SetLastSocketError(0);
-        const int64_t n = s.socket.Receive(buffer, sizeof buffer, timeouts.fingerIdleMs);
+        const int64_t n = s.Receive(buffer, sizeof buffer, timeouts.fingerIdleMs);
         if (n > 0) {
             result.answer.append(buffer, qsizetype(n));
             if (progress) progress(result.answer);
             continue;
         }
-        if (cancel.Cancelled()) {
-            result.error = ftp::sockerr::Interrupted;
-            return result;
-        }
         // Silence for the idle time or an orderly close: the answer is complete.
-        if (n == 0) {
-            result.ok = true;
-            return result;
-        }
-        result.error = ftp::LastSocketError();
+        result.ok = n == 0;
+        if (!result.ok) result.error = ftp::LastSocketError();
         return result;
     }
 }

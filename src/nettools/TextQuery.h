@@ -7,10 +7,6 @@
 
 namespace velmar {
 
-namespace platform {
-class SocketCanceller;
-}
-
 constexpr int kWhoisPort = 43;
 constexpr int kFingerPort = 79;
 constexpr int kWhoisTextLimit = 15000;
@@ -42,14 +38,13 @@ struct QueryResult {
 // Each piece of the answer, as the whole answer so far.
 using AnswerProgress = std::function<void(const QByteArray& soFar)>;
 
+// Both exchanges end at once (error 10004) when the calling thread's cancel token fires.
 // Connects, asks, and reads until the server closes (or the receive time-out passes:
 // not ok, with what came kept).
 QueryResult RunWhois(const QString& server, int port, const QString& query,
-                     const QueryTimeouts& timeouts, platform::SocketCanceller& cancel,
-                     const AnswerProgress& progress = nullptr);
+                     const QueryTimeouts& timeouts, const AnswerProgress& progress = nullptr);
 // Connects, asks, and reads until the server closes or is silent for fingerIdleMs.
 QueryResult RunFinger(const QString& server, int port, bool verbose, const QString& user,
-                      const QueryTimeouts& timeouts, platform::SocketCanceller& cancel,
-                      const AnswerProgress& progress = nullptr);
+                      const QueryTimeouts& timeouts, const AnswerProgress& progress = nullptr);
 
 } // namespace velmar

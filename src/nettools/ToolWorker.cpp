@@ -8,17 +8,20 @@ ToolWorker::~ToolWorker() {
 
 void ToolWorker::Start(std::function<void(ToolWorker&)> job) {
     StopAndWait();
-    canceller_.Reset();
+    token_.Reset();
     running_ = true;
     thread_ = std::thread([this, job = std::move(job)] {
-        job(*this);
+        {
+            const platform::ScopedCancel scope(&token_);
+            job(*this);
+        }
         running_ = false;
         emit finished();
     });
 }
 
 void ToolWorker::Stop() {
-    canceller_.Cancel();
+    token_.Cancel();
 }
 
 void ToolWorker::StopAndWait() {

@@ -1,9 +1,9 @@
 #pragma once
 // One run of a network tool on a thread of its own, so the dialog keeps painting and can
 // stop it: results come back as signals (queued to the dialog's thread), and Stop ends
-// any wait of the run within a moment (the stop flag, and the run's socket shut down).
+// any wait of the run at once (the thread's cancel token).
 
-#include "platform/SocketCancel.h"
+#include "platform/Cancel.h"
 
 #include <QObject>
 #include <QString>
@@ -28,9 +28,9 @@ public:
     // Stops and waits for the thread.
     void StopAndWait();
 
-    // For the job: its stop flag and socket canceller, and its way of reporting.
-    const std::atomic<bool>& StopFlag() const { return canceller_.Flag(); }
-    platform::SocketCanceller& Canceller() { return canceller_; }
+    // For the job: whether it was asked to stop, and its way of reporting. The job's
+    // socket and echo waits watch the worker's cancel token and end at once on Stop.
+    bool Stopped() const { return token_.IsCancelled(); }
     void PostLine(const QString& line) { emit lineReady(line); }
     void PostText(const QString& text) { emit textReady(text); }
 
@@ -42,7 +42,7 @@ signals:
 private:
     std::thread thread_;
     std::atomic<bool> running_{false};
-    platform::SocketCanceller canceller_;
+    platform::CancelToken token_;
 };
 
 } // namespace velmar

@@ -1,5 +1,7 @@
 #include "platform/Echo.h"
 
+#include "platform/Cancel.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,10 +21,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kSlice = 50; // ms between looks at the stop flag
+constexpr int kSlice = 50; // ms between looks at a token that has no wake-up descriptor
 constexpr size_t kHeader = 8;
 
 std::atomic<uint16_t> g_nextIdent{0};
+
+bool Cancelled(const CancelToken* token) {
+    return token && token->IsCancelled();
+}
 
 uint16_t Checksum(const uint8_t* p, size_t n) {
     uint32_t sum = 0;
@@ -142,7 +148,7 @@ void IcmpEcho::Close() {
 
 int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
                        const IpOptionInfo* options, EchoReply* replies, size_t replySize,
-                       uint32_t timeoutMs, const std::atomic<bool>* stop) {
+                       uint32_t timeoutMs) {
     if (replySize < sizeof(EchoReply) || !replies) return Fail(kErrorBufferTooSmall);
     if (fd_ < 0) return Fail(10038);
     const IpOptionInfo opts = options ? *options : IpOptionInfo{};
@@ -183,17 +189,22 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
                  sizeof to) < 0)
         return Fail(StatusForErrno(errno));
 
+    CancelToken* cancel = CurrentCancelToken();
+    const int wake = cancel ? cancel->WakeHandle() : -1;
     std::vector<uint8_t>& in = in_;
     alignas(cmsghdr) char control[512];
     for (;;) {
         const uint32_t elapsed = ElapsedMs(start);
         if (elapsed >= timeoutMs) return Fail(int(ipstatus::ReqTimedOut));
-        if (stop && stop->load()) return Fail(kErrorStopped);
-        pollfd p{fd_, POLLIN, 0};
-        const int wait = int(std::min<uint32_t>(timeoutMs - elapsed, kSlice));
-        const int ready = ::poll(&p, 1, wait);
+        if (Cancelled(cancel)) return Fail(kErrorStopped);
+        pollfd polled[2] = {{fd_, POLLIN, 0}, {wake, POLLIN, 0}};
+        int wait = int(timeoutMs - elapsed);
+        if (cancel && wake < 0) wait = std::min(wait, kSlice);
+        const int ready = ::poll(polled, wake >= 0 ? 2 : 1, wait);
         if (ready < 0 && errno != EINTR) return Fail(StatusForErrno(errno));
-        if (ready <= 0) continue;
+        if (Cancelled(cancel)) return Fail(kErrorStopped);
+        if (ready <= 0 || polled[0].revents == 0) continue;
+        const pollfd& p = polled[0];
 
         sockaddr_in from{};
         iovec iov{in.data(), in.size()};

@@ -4,7 +4,6 @@
 // Winsock-style socket code in LastError(). Unprivileged echo sockets are used where the
 // system allows them (SOCK_DGRAM/IPPROTO_ICMP), raw ICMP sockets otherwise.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -65,11 +64,10 @@ public:
 
     // One request to `destination` (network order) with `size` bytes of `data`; waits up to
     // timeoutMs for its answer. `replies` holds replySize bytes (at least one EchoReply).
-    // Returns the number of replies (1), or 0 with LastError() set. A set `stop` flag ends
-    // the wait within about 50 ms (LastError kErrorStopped).
+    // Returns the number of replies (1), or 0 with LastError() set. The calling thread's
+    // cancel token (platform/Cancel.h) ends the wait at once (LastError kErrorStopped).
     int EchoSend(uint32_t destination, const void* data, uint16_t size, const IpOptionInfo* options,
-                 EchoReply* replies, size_t replySize, uint32_t timeoutMs,
-                 const std::atomic<bool>* stop = nullptr);
+                 EchoReply* replies, size_t replySize, uint32_t timeoutMs);
     int LastError() const { return lastError_; }
 
 private:

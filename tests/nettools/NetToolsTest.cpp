@@ -9,7 +9,6 @@
 #include "nettools/Ping.h"
 #include "nettools/TextQuery.h"
 #include "platform/Echo.h"
-#include "platform/SocketCancel.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 
@@ -47,9 +46,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
 
 QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {
     QStringList lines;
-    std::atomic<bool> stop{false};
-    const PingOutcome o = RunPing(
-        p, [&](const QString& l) { lines.append(l); }, stop);
+    const PingOutcome o = RunPing(p, [&](const QString& l) { lines.append(l); });
     if (outcome) *outcome = o;
     return lines;
 }
@@ -143,7 +140,6 @@ TEST_F(NetTools, QuestionsAndWhoisAnswerText) {
 }
 
 TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
-    platform::SocketCanceller cancel;
     QueryTimeouts t;
     t.receiveMs = 300;
     QByteArray answer;
@@ -155,7 +151,7 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         int pieces = 0;
         const QueryResult r =
             RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("example.com"), t,
-                     cancel, [&](const QByteArray&) { ++pieces; });
+                     [&](const QByteArray&) { ++pieces; });
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, answer);
         EXPECT_GE(pieces, 2);
@@ -165,7 +161,7 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         ScriptedServer server;
         server.Play({{"partial\n"}}, 5000);
         const QueryResult r =
-            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("x"), t, cancel);
+            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("x"), t);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.error, 10060);
         EXPECT_EQ(r.answer, QByteArray("partial\n"));
@@ -176,13 +172,11 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         ScriptedServer gone;
         closedPort = gone.port();
     }
-    EXPECT_EQ(
-        RunWhois(QStringLiteral("127.0.0.1"), closedPort, QStringLiteral("x"), t, cancel).error,
-        10061);
+    EXPECT_EQ(RunWhois(QStringLiteral("127.0.0.1"), closedPort, QStringLiteral("x"), t).error,
+              10061);
 }
 
 TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
-    platform::SocketCanceller cancel;
     QueryTimeouts t;
     QByteArray big;
     for (int i = 0; big.size() < 10000; ++i)
@@ -191,13 +185,13 @@ TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
         // Answers in pieces and then stays silent: the idle time ends the read.
         ScriptedServer server;
         server.Play({{big.left(3000)}, {big.mid(3000), 100}}, 5000);
-        const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), server.port(), true,
-                                        QStringLiteral("bob"), t, cancel);
+        const QueryResult r =
+            RunFinger(QStringLiteral("127.0.0.1"), server.port(), true, QStringLiteral("bob"), t);
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, big);
         EXPECT_EQ(server.question(), QByteArray("/W bob\r\n"));
     }
-    const QueryResult r = RunFinger(kUnresolvable, 79, false, QString(), t, cancel);
+    const QueryResult r = RunFinger(kUnresolvable, 79, false, QString(), t);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, 10022);
 }
@@ -218,9 +212,8 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
             ::waitpid(pid, nullptr, 0);
         posix_spawn_file_actions_destroy(&actions);
     });
-    platform::SocketCanceller cancel;
     const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), server.port(), false,
-                                    QStringLiteral("root"), QueryTimeouts{}, cancel);
+                                    QStringLiteral("root"), QueryTimeouts{});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.answer.contains("Login: root")) << r.answer.toStdString();
 }
