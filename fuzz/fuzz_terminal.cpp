@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (t.savedY() < 0 || t.savedY() >= t.rows()) std::abort();
         if (t.rows() > t.lines() - 1 || t.pendingLength() > Terminal::kPendingMax) std::abort();
         if (t.LineLength(t.lines() - 1) != 0) std::abort();
-        for (int l = 0; l < t.lines(); ++l)
-            if (t.LineLength(l) < 0 || t.LineLength(l) > t.columns()) std::abort();
         const QByteArray replies = t.TakeReplies();
         if (!replies.isEmpty() && uint8_t(replies[0]) != 255) std::abort();
         const Damage d = t.TakeDamage();
         if (d.bottom >= d.top && (d.top < 0 || d.bottom >= t.rows())) std::abort();
     }
+    for (int l = 0; l < t.lines(); ++l)
+        if (t.LineLength(l) < 0 || t.LineLength(l) > t.columns()) std::abort();
     return 0;
 }
