@@ -242,3 +242,22 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TerminalWindow, RefusedConnectionSaysSoAndKeepsTheScreen) {
+    quint16 closed = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closed = probe.serverPort();
+    }
+    view->Connect("127.0.0.1", closed);
+    view->Feed("still here");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 10000));
+    EXPECT_EQ(messages.shown, QStringList{"Connection error"});
+    EXPECT_FALSE(view->connected());
+    EXPECT_EQ(view->terminal().RowBytes(0), "still here");
+}
+
+} // namespace
