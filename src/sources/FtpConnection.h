@@ -83,6 +83,9 @@ public:
 
     // Ends a blocked operation of another thread soon (it then fails). Safe from any thread.
     virtual void Abort() = 0;
+    // While set, every operation watches `stop` and ends soon (failing, with no error to show)
+    // once it reads true: how a listing thread's stop flag ends a blocked LIST.
+    virtual void SetStopFlag(const std::atomic<bool>* stop) = 0;
 
     // The status of the last operation (code 0 after a success).
     virtual FtpStatusInfo LastStatus() const = 0;

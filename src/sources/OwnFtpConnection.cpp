@@ -5,6 +5,7 @@
 
 #include "ftpclient/FtpClient.h"
 #include "platform/NameCodec.h"
+#include "sources/InternetErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,6 @@ namespace {
 
 using ftp::FtpClient;
 
-// Status codes of the client after which its control connection is gone.
-bool IsLostStatus(int code) {
-    return code == ftp::status::ConnectionClosed || code == ftp::status::SocketError ||
-           code == ftp::status::NotConnected || code == ftp::status::ControlTimeout;
-}
-
 class OwnFtpConnection final : public FtpConnection {
 public:
     explicit OwnFtpConnection(std::unique_ptr<FtpClient> client) : client_(std::move(client)) {}
@@ -30,6 +25,7 @@ public:
 
     bool ListFolder(const QString& folder, std::vector<FindRecord>& records) override {
         own_ = {};
+        if (stop_ && stop_->load()) return false;
         QString path = ServerPath(folder);
         if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
         if (!client_->ListDir(records, path)) return false;
@@ -126,7 +122,9 @@ public:
         return true;
     }
 
+    // Our client's waits are bounded by its time-outs; a stop is seen between operations.
     void Abort() override {}
+    void SetStopFlag(const std::atomic<bool>* stop) override { stop_ = stop; }
 
     FtpStatusInfo LastStatus() const override {
         if (own_.code != 0) return own_;
@@ -136,8 +134,7 @@ public:
     int ErrorText(QString& text) const override {
         const FtpStatusInfo s = LastStatus();
         text = s.responseInfo;
-        if (s.code == 0) return 0;
-        return IsLostStatus(s.code) ? -1 : s.code;
+        return ClientErrorCode(s.code);
     }
 
 private:
@@ -148,6 +145,7 @@ private:
 
     std::unique_ptr<FtpClient> client_;
     FtpStatusInfo own_; // a failure of this adapter's own local side
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 } // namespace
@@ -156,9 +154,7 @@ std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, int& code
     auto client = std::make_unique<FtpClient>();
     if (!client->Connect(login.host, login.user, login.password,
                          login.port == 0 ? 21 : login.port)) {
-        code = client->StatusCode() != 0 && IsLostStatus(client->StatusCode())
-                   ? -1
-                   : client->StatusCode();
+        code = ClientErrorCode(client->StatusCode());
         text = client->StatusMessage();
         return nullptr;
     }
