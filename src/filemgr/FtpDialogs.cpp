@@ -158,6 +158,9 @@ void CFtpServersDialog::OnDelete() {
     if (row < 0 || row >= int(nodes_.size()) || list_->selectedItems().isEmpty()) return;
     nodes_.erase(nodes_.begin() + row);
     delete list_->takeItem(row);
+    // Nothing is selected after a deletion: Delete again must not hit the next entry.
+    list_->setCurrentRow(-1);
+    list_->clearSelection();
     UpdateButtons();
 }
 

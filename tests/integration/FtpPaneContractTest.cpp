@@ -28,9 +28,12 @@ enum class Peer { CurlPy, OwnPy, CurlVs };
 
 std::string PeerName(const ::testing::TestParamInfo<Peer>& info) {
     switch (info.param) {
-    case Peer::CurlPy: return "CurlPyftpdlib";
-    case Peer::OwnPy: return "OwnClientPyftpdlib";
-    case Peer::CurlVs: return "CurlVsftpd";
+    case Peer::CurlPy:
+        return "CurlPyftpdlib";
+    case Peer::OwnPy:
+        return "OwnClientPyftpdlib";
+    case Peer::CurlVs:
+        return "CurlVsftpd";
     }
     return "?";
 }
@@ -77,7 +80,8 @@ protected:
 
     std::set<QString> ExpectedRoot() const {
         std::set<QString> names{QStringLiteral("sub dir"), QStringLiteral("empty")};
-        for (const QByteArray& n : kOddNames) names.insert(platform::DecodeName(n));
+        for (const QByteArray& n : kOddNames)
+            names.insert(platform::DecodeName(n));
         return names;
     }
 
@@ -94,8 +98,7 @@ protected:
     }
 
     static bool Listed(CPaneList& pane) {
-        return WaitFor([&] { return pane.listingJob().done.load(); }) &&
-               WaitFor([&] {
+        return WaitFor([&] { return pane.listingJob().done.load(); }) && WaitFor([&] {
                    QCoreApplication::processEvents();
                    return true;
                });
@@ -128,7 +131,8 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     std::set<QString> names;
     for (const FindRecord& r : records) {
         names.insert(r.name);
-        EXPECT_EQ(r.isFolder(), r.name == QLatin1String("sub dir") || r.name == QLatin1String("empty"))
+        EXPECT_EQ(r.isFolder(),
+                  r.name == QLatin1String("sub dir") || r.name == QLatin1String("empty"))
             << r.name.toStdString();
         if (r.name == QLatin1String("50%")) EXPECT_EQ(r.size, 300u);
     }
@@ -149,17 +153,19 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
         EXPECT_EQ(counter.load(), uint64_t(100 * (i + 1)));
     }
     QByteArray viaSink;
-    ASSERT_TRUE(c->ReadFile(base_ + QStringLiteral("/sub dir/inner.txt"),
-                            [&](const char* d, size_t n) {
-                                viaSink.append(d, qsizetype(n));
-                                return true;
-                            },
-                            &running, nullptr));
+    ASSERT_TRUE(c->ReadFile(
+        base_ + QStringLiteral("/sub dir/inner.txt"),
+        [&](const char* d, size_t n) {
+            viaSink.append(d, qsizetype(n));
+            return true;
+        },
+        &running, nullptr));
     EXPECT_EQ(viaSink, "inner");
 
     // A cleared running flag ends a download as a failure and leaves no file.
     std::atomic<int> stopped{0};
-    EXPECT_FALSE(c->ReadFileTo(base_ + QStringLiteral("/x#y"), local.file("no"), &stopped, nullptr));
+    EXPECT_FALSE(
+        c->ReadFileTo(base_ + QStringLiteral("/x#y"), local.file("no"), &stopped, nullptr));
     EXPECT_FALSE(QFile::exists(local.file("no")));
 
     // Upload, folder, rename, size, delete: the server's disk shows each step.
@@ -171,7 +177,8 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     EXPECT_EQ(ReadAll(home_ + QStringLiteral("/up 50%#.bin")), payload);
     ASSERT_TRUE(c->MakeDir(base_ + QStringLiteral("/new #dir")));
     EXPECT_TRUE(QFileInfo(home_ + QStringLiteral("/new #dir")).isDir());
-    ASSERT_TRUE(c->Rename(base_ + QStringLiteral("/up 50%#.bin"), base_ + QStringLiteral("/new #dir/moved")));
+    ASSERT_TRUE(c->Rename(base_ + QStringLiteral("/up 50%#.bin"),
+                          base_ + QStringLiteral("/new #dir/moved")));
     uint64_t size = 0;
     ASSERT_TRUE(c->FileSize(base_ + QStringLiteral("/new #dir/moved"), size));
     EXPECT_EQ(size, uint64_t(payload.size()));
@@ -235,9 +242,8 @@ TEST_P(FtpContract, RefusedPasswordBringsThePaneBackToTheLocalRoot) {
     MessageScript messages;
     CPaneList& pane = *w.right;
     ConnectThroughDialog(pane, QStringLiteral("wrong"));
-    ASSERT_TRUE(WaitFor([&] {
-        return pane.listingJob().done.load() && pane.sourceKind() == int(kSourceLocal);
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return pane.listingJob().done.load() && pane.sourceKind() == int(kSourceLocal); }));
     EXPECT_EQ(pane.currentPath(), QStringLiteral("/"));
     ASSERT_FALSE(messages.shown.isEmpty());
     const QString first = messages.shown.first();
@@ -256,9 +262,8 @@ TEST_P(FtpContract, StoppedServerBringsThePaneBackWithoutHanging) {
     ASSERT_EQ(pane.sourceKind(), int(kSourceFtp));
     py_->Stop();
     pane.OpenRow(pane.FindRow(QStringLiteral("sub dir")));
-    ASSERT_TRUE(WaitFor([&] {
-        return pane.listingJob().done.load() && pane.sourceKind() == int(kSourceLocal);
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return pane.listingJob().done.load() && pane.sourceKind() == int(kSourceLocal); }));
     EXPECT_EQ(pane.currentPath(), QStringLiteral("/"));
     EXPECT_EQ(pane.ftpConnection(), nullptr);
     EXPECT_FALSE(messages.shown.isEmpty());
