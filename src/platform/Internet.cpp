@@ -71,7 +71,8 @@ bool InternetIsOpen() {
 void CloseInternet() {
     std::lock_guard lock(g_openLock);
     if (!g_internet) return;
-    curl_share_cleanup(g_internet->share);
+    // A connection still holding the share keeps it (and the process-wide state) alive.
+    if (curl_share_cleanup(g_internet->share) != CURLSHE_OK) return;
     delete g_internet;
     g_internet = nullptr;
     curl_global_cleanup();
