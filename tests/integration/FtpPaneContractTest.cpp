@@ -167,6 +167,10 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     EXPECT_FALSE(
         c->ReadFileTo(base_ + QStringLiteral("/x#y"), local.file("no"), &stopped, nullptr));
     EXPECT_FALSE(QFile::exists(local.file("no")));
+    // A download that fails keeps what the local file held.
+    const QString kept = local.write(QStringLiteral("kept"), "precious");
+    EXPECT_FALSE(c->ReadFileTo(base_ + QStringLiteral("/missing"), kept, &running, nullptr));
+    EXPECT_EQ(ReadAll(kept), "precious");
 
     // Upload, folder, rename, size, delete: the server's disk shows each step.
     const QByteArray payload(70000, 'u');
