@@ -1,5 +1,7 @@
 #include "platform/Internet.h"
 
+#include "platform/Cancel.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -122,6 +124,8 @@ CurlFtp::~CurlFtp() {
 
 bool CurlFtp::ShouldStop() const {
     if (abort_.load()) return true;
+    // The calling thread's stop request (a listing thread's, for one).
+    if (const CancelToken* token = CurrentCancelToken(); token && token->IsCancelled()) return true;
     if (const std::atomic<bool>* s = stop_.load(); s && s->load()) return true;
     if (const std::atomic<int>* r = running_.load(); r && r->load() == 0) return true;
     return false;
