@@ -5,12 +5,12 @@
 #include "app/ModeFrames.h"
 #include "app/Options.h"
 #include "app/VelmarApp.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/PaneList.h"
 #include "framework/Browser.h"
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Routing.h"
-#include "filemgr/MainFrame.h"
-#include "filemgr/PaneList.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
@@ -65,6 +65,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(messages.shown, (QStringList{"Windows sockets initialization failed.",
                                            "ToolHelp library not loaded"}));
+    EXPECT_EQ(messages.kinds.front(), MessageKind::Plain);
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 
