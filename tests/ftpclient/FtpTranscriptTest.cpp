@@ -1,6 +1,7 @@
 // The client against scripted servers: replies no real server gives, and the exact
 // command lines the client sends.
 #include "Printers.h"
+#include "app/core/SettingsStore.h"
 #include "ftpclient/FtpClient.h"
 #include "ftpclient/FtpListing.h"
 #include "platform/NameCodec.h"
@@ -10,10 +11,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
+using velmar::WriteStoreSetting;
 using velmar::test::ScriptedServer;
 using velmar::test::TempDir;
 using Lines = QList<QByteArray>;
@@ -468,4 +474,51 @@ TEST_F(Transcript, StaleRefusalDoesNotPassForAnEmptyFolder) {
     EXPECT_FALSE(client->ListDir(records, QString()));
     EXPECT_EQ(client->StatusMessage(), QStringLiteral("450 Folder busy"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "RETR missing", "PASV", "LIST", "QUIT"}));
+}
+
+TEST(TimeOutSettings, EachEndsAWaitInItsOwnPhase) {
+    // One second each, read from the settings as the client is made.
+    for (const char* name : {"ConnectTimeout", "SendTimeout", "RecieveTimeout"})
+        WriteStoreSetting(name, 1);
+
+    // Connect: a listener whose queue is full drops the handshake.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
+    ::listen(listener, 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int port = ntohs(a.sin_port);
+    std::vector<std::unique_ptr<TimedSocket>> queued;
+    for (bool full = false; !full && queued.size() < 8;) {
+        queued.push_back(std::make_unique<TimedSocket>());
+        full = queued.back()->Create() &&
+               !queued.back()->Connect(QStringLiteral("127.0.0.1"), port, 300);
+    }
+    FtpClient refused;
+    EXPECT_FALSE(refused.Connect(QStringLiteral("127.0.0.1"), {}, {}, port));
+    EXPECT_EQ(refused.StatusMessage(), QStringLiteral("Operation timed out."));
+    ::close(listener);
+
+    // Send: a data connection nobody reads; receive: a command nobody answers.
+    ScriptedServer server;
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Ok to send data.")
+        .DataHold("")
+        .Expect()
+        .WaitForClose();
+    server.Start();
+    FtpClient client;
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1"), {}, {}, server.port()));
+    EXPECT_FALSE(
+        client.PutFileFromMemory(QStringLiteral("big"), QByteArray(64 << 20, 'b'), type::Image));
+    EXPECT_EQ(client.StatusMessage(), QStringLiteral("Operation timed out."));
+    EXPECT_FALSE(client.Noop());
+    EXPECT_EQ(client.StatusCode(), status::ControlTimeout);
+    for (const char* name : {"ConnectTimeout", "SendTimeout", "RecieveTimeout"})
+        WriteStoreSetting(name, name[0] == 'C' ? 15 : 5);
 }

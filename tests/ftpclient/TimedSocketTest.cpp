@@ -142,21 +142,6 @@ TEST(TimedSocket, ClosedSocketFailsAtOnce) {
     EXPECT_TRUE(s.Close());
 }
 
-TEST(TimedSocket, ConnectToAFullBacklogEndsAtTheConnectTimeOut) {
-    Peer peer;
-    ::listen(peer.listener, 0);
-    // Nobody accepts: once the queue is full the kernel drops further handshakes.
-    std::vector<std::unique_ptr<TimedSocket>> clients;
-    bool timedOut = false;
-    for (int i = 0; i < 8 && !timedOut; ++i) {
-        clients.push_back(std::make_unique<TimedSocket>());
-        ASSERT_TRUE(clients.back()->Create());
-        timedOut = !clients.back()->Connect(QStringLiteral("127.0.0.1"), peer.port, 300);
-        if (timedOut) EXPECT_EQ(LastSocketError(), sockerr::TimedOut);
-    }
-    EXPECT_TRUE(timedOut);
-}
-
 TEST(TimedSocket, CancelEndsAWaitWithoutEnd) {
     Peer peer;
     TimedSocket s;
