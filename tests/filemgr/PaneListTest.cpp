@@ -75,18 +75,6 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
     EXPECT_TRUE(script.shown.isEmpty());
 }
 
-TEST_F(PaneListTest, HiddenFilesFollowShowHidden) {
-    PaneWindow w;
-    WriteStoreSetting("ShowHidden", 0);
-    w.left->setCurrentPath(PanePath(dir.path()));
-    w.left->OnUpdate(nullptr); // re-reads the settings
-    EXPECT_EQ(Names(*w.left).size(), 6);
-    EXPECT_EQ(w.left->FindRow(".hidden"), -1);
-    WriteStoreSetting("ShowHidden", 1);
-    w.left->OnUpdate(nullptr);
-    EXPECT_NE(w.left->FindRow(".hidden"), -1);
-}
-
 TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanes) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());

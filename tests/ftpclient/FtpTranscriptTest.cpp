@@ -219,16 +219,6 @@ TEST_F(Transcript, ArgumentRules) {
                                        "SITE CHMOD 644 a\\b", "QUIT"}));
 }
 
-TEST_F(Transcript, ServerThatStopsAnswering) {
-    server.Login().Expect().WaitForClose();
-    ASSERT_TRUE(Connect());
-    client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
-    EXPECT_FALSE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Server timeout (on control)."));
-    client.reset();
-    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "QUIT"}));
-}
-
 TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     // Each line comes well within the time-out, but the reply never ends: the bound is
     // for the whole reply, so the client gives up long before the final line below.
@@ -348,16 +338,6 @@ TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
     Finish();
 }
 
-TEST_F(Transcript, ShortPassiveAnswerFails) {
-    server.Login().Expect().Send("227 Entering Passive Mode (127,0,0,1,4)\r\n").Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    QByteArray got;
-    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Ascii));
-    EXPECT_EQ(client->StatusCode(), status::InvalidResponse);
-    EXPECT_TRUE(client->IsConnected());
-    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "QUIT"}));
-}
-
 TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
     server.Login("215 Windows_NT")
         .Answer("250 CWD command successful.")
@@ -420,42 +400,6 @@ TEST_F(Transcript, EmptyUnixFolderAnswers550) {
     EXPECT_EQ(found[0].name, QStringLiteral("."));
     EXPECT_EQ(found[0].attributes, velmar::attr::Directory);
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /", "PWD", "PASV", "LIST", "QUIT"}));
-}
-
-TEST_F(Transcript, NoSystemTypeListsNothing) {
-    server.Login("500 SYST not understood")
-        .Pasv()
-        .Answer("150 Here it comes")
-        .DataSend("-rw-r--r--   1 u g 100 Mar 3 1999 a.txt\r\n")
-        .Send("226 Done\r\n")
-        .Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    EXPECT_EQ(client->GetSystemType(), QString());
-    const auto found = Find(*client, QString());
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].name, QStringLiteral("."));
-    Finish();
-}
-
-TEST_F(Transcript, UploadWithoutNameSendsStou) {
-    TempDir dir;
-    const QByteArray content = "bytes for a name of the server's choice";
-    const QString local = dir.write(QStringLiteral("up.txt"), content);
-    server.Login()
-        .Pasv()
-        .Answer("200 Type set to I")
-        .Expect()
-        .Send("150 FILE: up.1\r\n")
-        .DataReceive()
-        .Send("226 Transfer complete\r\n")
-        .Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
-    ASSERT_TRUE(client->PutFile(&go, &done, local, QString(), 0));
-    EXPECT_EQ(done.load(), uint64_t(content.size()));
-    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "TYPE I", "STOU", "QUIT"}));
-    EXPECT_EQ(server.Received(), content);
 }
 
 TEST_F(Transcript, StaleRefusalDoesNotPassForAnEmptyFolder) {
