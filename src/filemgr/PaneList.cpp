@@ -3,6 +3,7 @@
 #include "app/core/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
+#include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
@@ -434,6 +435,14 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
         if (mods != Qt::NoModifier) break;
         StartRename();
         return;
+    case Qt::Key_F5:
+    case Qt::Key_F6:
+    case Qt::Key_F7:
+    case Qt::Key_F8:
+    case Qt::Key_Delete:
+        if (mods != Qt::NoModifier) break;
+        RunFileCommand(*this, FileCommandForKey(e->key()));
+        return;
     default:
         break;
     }
@@ -583,7 +592,7 @@ bool CPaneList::OnCommand(int id) {
         ShowProperties();
         return true;
     default:
-        return false;
+        return IsFileCommand(id) && RunFileCommand(*this, id);
     }
 }
 
@@ -602,7 +611,9 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         state.enabled = focused >= 0 && !IsParentRow(focused);
         return true;
     default:
-        return false;
+        if (!IsFileCommand(id)) return false;
+        UpdateFileCommand(*this, id, state);
+        return true;
     }
 }
 
