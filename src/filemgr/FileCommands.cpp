@@ -16,6 +16,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace velmar {
 
@@ -27,25 +30,57 @@ bool OnInterfaceThread() {
     return QThread::currentThread() == qApp->thread();
 }
 
-// Runs `f` on the interface thread and waits for it.
-template <class F> void OnInterface(F&& f) {
-    if (OnInterfaceThread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(qApp, std::forward<F>(f), Qt::BlockingQueuedConnection);
+// A question or message handed from a worker to the interface thread.
+struct Pending {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool answered = false;
+    bool abandoned = false;
+    bool yes = false;
+};
+
+bool ShowNow(const QString& text, bool question) {
+    if (question) return AskYesNo(text);
+    ShowMessage(text, MessageKind::Error);
+    return true;
 }
 
 } // namespace
 
+bool SeamMessages::Show(const QString& text, bool question) {
+    if (OnInterfaceThread()) return ShowNow(text, question);
+    auto pending = std::make_shared<Pending>();
+    QMetaObject::invokeMethod(
+        qApp,
+        [pending, text, question] {
+            {
+                std::lock_guard<std::mutex> lock(pending->mutex);
+                if (pending->abandoned) return;
+            }
+            const bool yes = ShowNow(text, question);
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->yes = yes;
+            pending->answered = true;
+            pending->cv.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    while (!pending->answered) {
+        if (running_ && running_->load() == 0) {
+            pending->abandoned = true;
+            return false;
+        }
+        pending->cv.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return pending->yes;
+}
+
 bool SeamMessages::Ask(const QString& question) {
-    bool yes = false;
-    OnInterface([&] { yes = AskYesNo(question); });
-    return yes;
+    return Show(question, true);
 }
 
 void SeamMessages::Tell(const QString& text) {
-    OnInterface([&] { ShowMessage(text, MessageKind::Error); });
+    Show(text, false);
 }
 
 // ---- progress dialog ----
@@ -103,12 +138,8 @@ void CProgressDialog::Refresh() {
 
 void CProgressDialog::StopWorker() {
     if (!worker_.joinable()) return;
+    // A worker waiting for an answer gives up when it sees the flag (SeamMessages).
     progress_.running.store(0);
-    // The worker may be waiting for an answer shown on this thread: keep events flowing.
-    while (!progress_.ended.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (!progress_.ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     worker_.join();
 }
 
@@ -191,7 +222,7 @@ void CopyOrMove(CPaneList& pane, bool copy) {
         item.size = record ? record->size : 0;
         job.items.push_back(item);
     }
-    SeamMessages messages;
+    SeamMessages messages(&job.progress.running);
     job.messages = &messages;
     CProgressDialog dialog(job.progress, CProgressDialog::kTransfer, job.title,
                            QStringLiteral("Files: %1"), pane.window());

@@ -21,11 +21,18 @@ namespace velmar {
 class CPaneList;
 
 // Routes the primitives' questions and errors to the message seam; from a worker thread
-// they are shown on the interface thread while the worker waits for the answer.
+// they are shown on the interface thread while the worker waits for the answer. A worker
+// whose running flag clears stops waiting (the answer is No), so closing the progress
+// dialog never waits for a question.
 class SeamMessages : public FileMessages {
 public:
+    explicit SeamMessages(const std::atomic<int>* running = nullptr) : running_(running) {}
     bool Ask(const QString& question) override;
     void Tell(const QString& text) override;
+
+private:
+    bool Show(const QString& text, bool question);
+    const std::atomic<int>* running_;
 };
 
 // "Copy" (136): the current name, a counter and a progress bar, refreshed every 200 ms from
