@@ -13,6 +13,7 @@
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
+#include "sources/InetFtpDirSource.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -203,6 +204,12 @@ bool CPaneList::event(QEvent* e) {
         if (posted->wordParam == ids::kEntryWordParam && posted->entry) TakeEntry(*posted);
         return true;
     }
+    if (type == FtpMessageEvent::Type()) {
+        auto* message = static_cast<FtpMessageEvent*>(e);
+        ShowMessage(message->text, message->flags == 16 ? MessageKind::Error : MessageKind::Info,
+                    this);
+        return true;
+    }
     if (type == kConnectionClosedEventType) {
         ReturnToLocalRoot();
         return true;
@@ -233,6 +240,7 @@ void CPaneList::TakeEntry(EntryPostedEvent& e) {
 }
 
 void CPaneList::ReturnToLocalRoot() {
+    CloseFtpConnection();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -591,6 +599,9 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdProperties:
         ShowProperties();
         return true;
+    case ids::kCmdFtp:
+        OnFtpCommand();
+        return true;
     default:
         return IsFileCommand(id) && RunFileCommand(*this, id);
     }
@@ -609,6 +620,11 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdRename:
     case ids::kCmdProperties:
         state.enabled = focused >= 0 && !IsParentRow(focused);
+        return true;
+    case ids::kCmdFtp:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = sourceKind_ == kSourceFtp;
         return true;
     default:
         if (!IsFileCommand(id)) return false;
