@@ -180,7 +180,12 @@ PaneSide SideOf(const CPaneList& pane) {
     side.kind = pane.sourceKind();
     side.showHidden = pane.showHidden();
     side.showInRom = pane.showInRom();
-    side.site = pane.ftpHost();
+    if (side.isFtp()) {
+        side.connection = pane.ftpConnection();
+        const FtpLogin& login = pane.ftpLogin();
+        side.site = login.user + QLatin1Char('@') + login.host + QLatin1Char(':') +
+                    QString::number(login.port);
+    }
     return side;
 }
 
@@ -191,6 +196,16 @@ void Refresh(CPaneList& pane) {
         doc->UpdateAllViews(nullptr);
     else
         pane.RefillPane();
+}
+
+// The worker uses an FTP pane's connection: no listing thread may use it meanwhile.
+void StopPaneListing(CPaneList& pane) {
+    if (pane.sourceKind() == kSourceFtp) StopListing(pane.listingJob());
+}
+
+// A connection found lost is dropped; the pane's next FTP action connects anew.
+void DropIfLost(CPaneList& pane, const PaneSide& side) {
+    if (side.isFtp() && side.lost) pane.CloseFtpConnection();
 }
 
 bool AnyRowSelected(const CPaneList& pane) {
@@ -206,6 +221,8 @@ void CopyOrMove(CPaneList& pane, bool copy) {
         QApplication::beep();
         return;
     }
+    StopPaneListing(pane);
+    StopPaneListing(*other);
     TransferJob job;
     job.copy = copy;
     job.title = copy ? QStringLiteral("Copy") : QStringLiteral("Move");
@@ -229,6 +246,8 @@ void CopyOrMove(CPaneList& pane, bool copy) {
     dialog.Start([&job] { RunTransfer(job); });
     RunModal(dialog);
     dialog.StopWorker();
+    DropIfLost(pane, job.source);
+    DropIfLost(*other, job.target);
     Refresh(pane);
 }
 
@@ -240,6 +259,7 @@ void Delete(CPaneList& pane) {
     const int n = pane.CollectSelection(&rows, &files);
     if (n == 0) return;
     if (!AskYesNo(kAskDelete.arg(files).arg(n - files))) return;
+    StopPaneListing(pane);
     PaneSide side = SideOf(pane);
     SeamMessages messages;
     const QString folder = pane.currentPath();
@@ -257,9 +277,11 @@ void Delete(CPaneList& pane) {
 void NewDir(CPaneList& pane) {
     CNewFolderDialog dialog(pane.window());
     if (RunModal(dialog) == QDialog::Accepted && !dialog.name().isEmpty()) {
+        StopPaneListing(pane);
         PaneSide side = SideOf(pane);
         SeamMessages messages;
         if (side.usable()) CreateFolder(side, pane.currentPath() + dialog.name(), messages);
+        DropIfLost(pane, side);
     }
     Refresh(pane);
 }

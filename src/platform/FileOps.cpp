@@ -3,6 +3,7 @@
 #include "platform/NameCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -207,6 +208,26 @@ int FreeBytes(const QString& folder, uint64_t& out) {
     if (::statvfs(EncodeName(folder).constData(), &vfs) != 0) return errno;
     out = uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
     return 0;
+}
+
+namespace {
+// The umask read without changing it (umask(2) would, for every thread at once).
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:"))
+                    return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        }
+        return mode_t(022);
+    }();
+    return mask;
+}
+} // namespace
+
+int SetNewFileMode(const QString& path) {
+    return ::chmod(EncodeName(path).constData(), 0666 & ~ProcessUmask()) == 0 ? 0 : errno;
 }
 
 int MakeTempFile(const QString& folder, const QString& prefix, QString& path) {

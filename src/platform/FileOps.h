@@ -47,6 +47,9 @@ int MakeFolder(const QString& path);
 // Free bytes available to the caller on the file system holding `folder` (statvfs).
 int FreeBytes(const QString& folder, uint64_t& out);
 
+// Gives a file the permission bits of a newly made file (0666 less the umask).
+int SetNewFileMode(const QString& path);
+
 // A new private empty file "<prefix>XXXXXX" in `folder`; its path goes to `path`.
 int MakeTempFile(const QString& folder, const QString& prefix, QString& path);
 // The system temporary folder, without a trailing "/".
