@@ -143,7 +143,12 @@ bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages, b
         return gone;
     }
     std::vector<ListedEntry> entries;
-    bool all = ListShownEntries(side, folder + QLatin1Char('/'), entries, false);
+    if (!ListShownEntries(side, folder + QLatin1Char('/'), entries, false)) {
+        // Nothing can go from a folder that cannot be read: say so rather than seem done.
+        if (side.usable()) messages.Tell(kCannotReadFolder.arg(folder));
+        return false;
+    }
+    bool all = true;
     for (const ListedEntry& e : entries) {
         const QString child = folder + QLatin1Char('/') + e.name;
         if (e.folder && !e.linkToFolder) {

@@ -33,8 +33,6 @@ void JobProgress::Finish() {
 
 namespace {
 
-const QString kCannotRead = QStringLiteral("Cannot read folder %1.");
-
 // Swallows messages: for steps whose failure shows up again in the next step.
 class QuietMessages : public FileMessages {
 public:
@@ -128,7 +126,7 @@ private:
         if (!MakeTargetFolder(to)) return;
         std::vector<ListedEntry> entries;
         if (!ListShownEntries(job_.source, from + QLatin1Char('/'), entries, true)) {
-            if (job_.source.usable()) messages().Tell(kCannotRead.arg(from));
+            if (job_.source.usable()) messages().Tell(kCannotReadFolder.arg(from));
             return;
         }
         std::vector<const ListedEntry*> folders;
