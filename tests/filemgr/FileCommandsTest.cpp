@@ -51,7 +51,6 @@ protected:
             shown.push_back({d->windowTitle(), label->text(),
                              FindControl<QLabel>(d, ids::kIdcProgressCount)->text(),
                              FindControl<QProgressBar>(d, ids::kIdcProgressBar)->value()});
-            d->grab().save("/tmp/velmar-progress.png");
             d->accept();
         });
     }

@@ -408,3 +408,25 @@ TEST_F(Worker, FolderMoveRemovesOnlyWhatArrived) {
     EXPECT_EQ(ReadAll(dir.file("D/M/.hid")), "h");
     EXPECT_FALSE(QFileInfo::exists(dir.file("S/M")));
 }
+
+TEST_F(Worker, OnItsOwnThreadCountsOnlyWholeFilesWhenStopped) {
+    for (int i = 0; i < 40; ++i)
+        dir.write(QString("S/T/f%1").arg(i), Pattern(20000 + i));
+    dir.mkdir("D");
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T")});
+    std::thread worker([this] { RunTransfer(job); });
+    // The dialog's side: snapshots while it runs, then the stop.
+    JobProgress::Snapshot s;
+    do {
+        s = job.progress.Take();
+    } while (!s.ended && s.files < 5);
+    job.progress.running.store(0);
+    worker.join();
+    s = job.progress.Take();
+    EXPECT_TRUE(s.ended);
+    EXPECT_EQ(s.name, "Done");
+    const QStringList arrived = QDir(dir.file("D/T")).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(arrived.size(), s.files);
+    for (const QString& n : arrived)
+        EXPECT_EQ(ReadAll(dir.file("D/T/" + n)), ReadAll(dir.file("S/T/" + n))) << n.toStdString();
+}
