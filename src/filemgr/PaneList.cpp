@@ -14,6 +14,7 @@
 #include "res/Ids.h"
 #include "sources/DirSource.h"
 #include "sources/InetFtpDirSource.h"
+#include "systools/SysToolDialogs.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -172,17 +173,12 @@ void CPaneList::RefillPane() {
 
     if (std::unique_ptr<DirSource> source = CreateDirSource(sourceKind_)) {
         source->owner = this;
-        source->Open(currentPath_ + mask_);
-        for (;;) {
-            FindRecord record;
-            const EntryKind kind = source->Next(record);
-            source->lastKind = kind;
-            TrimOneTrailingBlank(record.name);
-            if (kind == kEntryEnd) break;
-            if (!PassesPaneFilters(record, showHidden_, showInRom_)) continue;
-            if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
-            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
-        }
+        ListEntries(*source, sourceKind_, currentPath_ + mask_,
+                    [&](FindRecord& record, EntryKind kind) {
+                        if (PassesPaneFilters(record, showHidden_, showInRom_))
+                            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
+                        return true;
+                    });
     }
 
     if (sortColumn_ == kSortByName)
@@ -601,6 +597,9 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdProperties:
         ShowProperties();
         return true;
+    case ids::kCmdTaskManager:
+        RunTaskManager(this);
+        return true;
     case ids::kCmdFtp:
         OnFtpCommand();
         return true;
@@ -613,6 +612,7 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     const int focused = FocusedRow();
     switch (id) {
     case ids::kCmdInvertSelection:
+    case ids::kCmdTaskManager:
         state.enabled = true;
         return true;
     case ids::kCmdViewHex:

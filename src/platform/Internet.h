@@ -52,6 +52,15 @@ public:
     int List(const QByteArray& folder, const Sink& sink);
     int Retrieve(const QByteArray& path, const Sink& sink);
     int Store(const QByteArray& path, const Source& source);
+    // Retrieve into the local file `local` (bytes): written to a new file beside it and put in
+    // its place only when complete, so a failed download leaves an existing file as it was.
+    // `counted` gets each block's size. A local failure gives kLocalError with errno kept.
+    static constexpr int kLocalError = -3;
+    int RetrieveToFile(const QByteArray& path, const QByteArray& local,
+                       const std::function<void(size_t)>& counted, int& localErrno);
+    // Store from the local file `local` (bytes), counting each block.
+    int StoreFromFile(const QByteArray& local, const QByteArray& path,
+                      const std::function<void(size_t)>& counted, int& localErrno);
     // Raw commands in order (DELE, MKD, RNFR + RNTO ...), each needing a 2xx or 3xx answer.
     int Commands(const std::vector<QByteArray>& commands);
     int Size(const QByteArray& path, uint64_t& size);

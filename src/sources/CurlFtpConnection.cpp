@@ -8,7 +8,6 @@
 #include "platform/NameCodec.h"
 #include "sources/InternetErrors.h"
 
-#include <QFile>
 #include <curl/curl.h>
 
 namespace velmar {
@@ -106,24 +105,18 @@ public:
 
     bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
                     std::atomic<uint64_t>* counter) override {
-        QFile file(local);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return LocalFailure(file);
-        bool writeFailed = false;
-        const bool ok = ReadFile(
-            remote,
-            [&](const char* data, size_t size) {
-                writeFailed = file.write(data, qint64(size)) != qint64(size);
-                return !writeFailed;
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        int localErrno = 0;
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.RetrieveToFile(
+            path, platform::EncodeName(local),
+            [counter](size_t n) {
+                if (counter) counter->fetch_add(n);
             },
-            running, counter);
-        if (ok && !file.flush()) writeFailed = true;
-        if (writeFailed) LocalFailure(file);
-        file.close();
-        if (!ok || writeFailed) {
-            file.remove();
-            return false;
-        }
-        return true;
+            localErrno);
+        ftp_.SetRunningFlag(nullptr);
+        return Finish(rc, localErrno);
     }
 
     bool WriteFile(const QString& remote, const BlockSource& source,
@@ -143,19 +136,18 @@ public:
 
     bool WriteFileFrom(const QString& local, const QString& remote, const std::atomic<int>* running,
                        std::atomic<uint64_t>* counter) override {
-        QFile file(local);
-        if (!file.open(QIODevice::ReadOnly)) return LocalFailure(file);
-        bool readFailed = false;
-        const bool ok = WriteFile(
-            remote,
-            [&](char* buffer, size_t capacity) -> int64_t {
-                const qint64 n = file.read(buffer, qint64(capacity));
-                readFailed = n < 0;
-                return n;
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        int localErrno = 0;
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.StoreFromFile(
+            platform::EncodeName(local), path,
+            [counter](size_t n) {
+                if (counter) counter->fetch_add(n);
             },
-            running, counter);
-        if (readFailed) LocalFailure(file);
-        return ok && !readFailed;
+            localErrno);
+        ftp_.SetRunningFlag(nullptr);
+        return Finish(rc, localErrno);
     }
 
     bool DeleteFile(const QString& remote) override { return Command("DELE ", remote); }
@@ -213,13 +205,13 @@ private:
         return code;
     }
 
-    bool LocalFailure(const QFile& file) {
-        // The platform's own text for a local file error.
-        status_ = {0, {}};
-        const int err = errno;
-        status_.code = err != 0 ? err : 5; // EIO when nothing better is known
-        status_.responseInfo = file.errorString();
-        return false;
+    // A transfer's end: a local file error keeps its errno (the platform's own text).
+    bool Finish(int rc, int localErrno) {
+        if (rc == CurlFtp::kLocalError) {
+            status_ = {localErrno != 0 ? localErrno : 5, {}};
+            return false;
+        }
+        return Done(rc) == 0 && rc == 0;
     }
 
     CurlFtp ftp_;

@@ -1,5 +1,6 @@
 #include "sources/FtpConnection.h"
 #include "sources/FtpConnectionImpl.h"
+#include "sources/InetFtpDirSource.h"
 
 namespace velmar {
 
@@ -13,6 +14,8 @@ std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
                                           QString& text) {
     code = 0;
     text.clear();
+    // Whoever holds a connection may list through it.
+    RegisterInetFtpDirSource();
     return ownClient ? ConnectOwnClient(login, code, text) : ConnectCurl(login, code, text);
 }
 

@@ -65,8 +65,8 @@ public:
     // it failed or when `running` became 0 before the end.
     virtual bool ReadFile(const QString& remote, const BlockSink& sink,
                           const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
-    // Server file into a local file, made anew (an existing one is replaced). An unfinished
-    // download leaves no local file behind.
+    // Server file into a local file, made anew (an existing one is replaced). A failed or
+    // cancelled download leaves the local file as it was (none when there was none).
     virtual bool ReadFileTo(const QString& remote, const QString& local,
                             const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
     // Server file written from `source` (STOR), block by block, counted.

@@ -65,7 +65,6 @@ public:
         const bool ok = client_->GetFile(flag, &done, ServerPath(remote), local, 0, true,
                                          attr::Normal, ftp::type::Image);
         if (counter) counter->store(before + done.load());
-        if (!ok) QFile::remove(local);
         return ok;
     }
 

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <fcntl.h>
+#include <future>
 #include <set>
 #include <unistd.h>
 
@@ -167,6 +168,10 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     EXPECT_FALSE(
         c->ReadFileTo(base_ + QStringLiteral("/x#y"), local.file("no"), &stopped, nullptr));
     EXPECT_FALSE(QFile::exists(local.file("no")));
+    // A download that fails keeps what the local file held.
+    const QString kept = local.write(QStringLiteral("kept"), "precious");
+    EXPECT_FALSE(c->ReadFileTo(base_ + QStringLiteral("/missing"), kept, &running, nullptr));
+    EXPECT_EQ(ReadAll(kept), "precious");
 
     // Upload, folder, rename, size, delete: the server's disk shows each step.
     const QByteArray payload(70000, 'u');
@@ -272,6 +277,56 @@ TEST_P(FtpContract, StoppedServerBringsThePaneBackWithoutHanging) {
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract,
                          ::testing::Values(Peer::CurlPy, Peer::OwnPy, Peer::CurlVs), PeerName);
+
+} // namespace
+} // namespace velmar::test
+
+namespace velmar::test {
+namespace {
+
+// A server that starts a listing and then sends nothing: the pane's stop flag must end the
+// libcurl listing long before any time-out would.
+TEST(CurlStop, StopFlagEndsABlockedListing) {
+    ResetPaneSettings();
+    WriteStoreSetting("RecieveTimeout", 600);
+    ScriptedServer server;
+    server.Send("220 scripted server ready\r\n")
+        .Answer("331 Password required")
+        .Answer("230 Logged in")
+        .Answer("257 \"/\" is the current directory")
+        .Answer("250 CWD fine") // the log-in's CWD /
+        .Answer("250 CWD fine") // the listing's folder
+        .Answer("500 no EPSV here")
+        .Pasv()
+        .Answer("200 Type set")
+        .Answer("150 Here it comes")
+        .WaitForClose();
+    server.Start();
+    int code = 0;
+    QString text;
+    std::unique_ptr<FtpConnection> c = ConnectFtp(
+        false,
+        {QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("u"), QStringLiteral("p")},
+        code, text);
+    ASSERT_TRUE(c) << text.toStdString();
+    std::atomic<bool> stop{false};
+    c->SetStopFlag(&stop);
+    std::vector<FindRecord> records;
+    auto listing = std::async(std::launch::async,
+                              [&] { return c->ListFolder(QStringLiteral("/dir/"), records); });
+    // Time enough for the few commands before LIST; the last check below makes sure the
+    // stop met a listing already waiting for its data.
+    QThread::msleep(1500);
+    stop = true;
+    ASSERT_EQ(listing.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(listing.get());
+    QString why;
+    EXPECT_EQ(c->ErrorText(why), 0) << why.toStdString(); // stopped: nothing to tell
+    c.reset();
+    const QList<QByteArray> commands = server.Commands();
+    ASSERT_FALSE(commands.isEmpty());
+    EXPECT_EQ(commands.last(), "LIST");
+}
 
 } // namespace
 } // namespace velmar::test
