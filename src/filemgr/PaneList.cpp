@@ -1,14 +1,15 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
-#include "framework/Dialogs.h"
-#include "framework/Message.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/Properties.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Dialogs.h"
+#include "framework/Message.h"
+#include "hexview/HexViewDialog.h"
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
@@ -582,9 +583,25 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdProperties:
         ShowProperties();
         return true;
+    case ids::kCmdViewHex:
+    case ids::kCmdEditHex:
+        ViewInHex(id == ids::kCmdViewHex);
+        return true;
     default:
         return false;
     }
+}
+
+bool CPaneList::CanViewInHex(bool readOnly) const {
+    const FindRecord* record = RowRecord(FocusedRow());
+    if (sourceKind_ != kSourceLocal || !record || record->isFolder()) return false;
+    return readOnly || !(record->attributes & (attr::ReadOnly | attr::InRom));
+}
+
+void CPaneList::ViewInHex(bool readOnly) {
+    if (!CanViewInHex(readOnly)) return;
+    RunHexView(currentPath_ + RowName(FocusedRow()), readOnly, this);
+    setFocus();
 }
 
 bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
@@ -595,7 +612,7 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         return true;
     case ids::kCmdViewHex:
     case ids::kCmdEditHex:
-        state.enabled = focused >= 0 && !IsFolderRow(focused);
+        state.enabled = CanViewInHex(id == ids::kCmdViewHex);
         return true;
     case ids::kCmdRename:
     case ids::kCmdProperties:

@@ -3,8 +3,8 @@
 // listed at once on the interface thread; an FTP folder arrives entry by entry from the
 // listing thread. Both panes are views of one document and refill when it updates them.
 
-#include "framework/View.h"
 #include "filemgr/PaneHost.h"
+#include "framework/View.h"
 #include "sources/ListingThread.h"
 
 #include <QTableView>
@@ -46,6 +46,10 @@ public:
     void InvertSelection();
     // The properties sheet of the focused row.
     void ShowProperties();
+    // The hex window on the focused file: local files only, and for editing only files
+    // the user may write.
+    bool CanViewInHex(bool readOnly) const;
+    void ViewInHex(bool readOnly);
 
     // Rename in place: begins unless refused (FTP pane, parent row); the end asks first.
     bool BeginLabelEdit(int row) const;
