@@ -1,6 +1,7 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
+#include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
@@ -435,6 +436,14 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
         if (mods != Qt::NoModifier) break;
         StartRename();
         return;
+    case Qt::Key_F5:
+    case Qt::Key_F6:
+    case Qt::Key_F7:
+    case Qt::Key_F8:
+    case Qt::Key_Delete:
+        if (mods != Qt::NoModifier) break;
+        RunFileCommand(*this, FileCommandForKey(e->key()));
+        return;
     default:
         break;
     }
@@ -588,7 +597,7 @@ bool CPaneList::OnCommand(int id) {
         ViewInHex(id == ids::kCmdViewHex);
         return true;
     default:
-        return false;
+        return IsFileCommand(id) && RunFileCommand(*this, id);
     }
 }
 
@@ -619,7 +628,9 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         state.enabled = focused >= 0 && !IsParentRow(focused);
         return true;
     default:
-        return false;
+        if (!IsFileCommand(id)) return false;
+        UpdateFileCommand(*this, id, state);
+        return true;
     }
 }
 

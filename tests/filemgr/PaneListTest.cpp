@@ -324,21 +324,22 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         EXPECT_TRUE(w.left->OnUpdateCommand(id, s));
         return s.enabled;
     };
-    // Parent row, folder, file: {view hex, edit hex, rename, properties, invert}.
+    // Parent row, folder, file: {view hex, edit hex, rename, properties, invert, copy, move,
+    // delete, new dir}.
     const std::pair<QString, std::vector<bool>> rows[] = {
-        {"..", {false, false, false, false, true}},
-        {"A", {false, false, true, true, true}},
-        {"b", {true, true, true, true, true}}};
+        {"..", {false, false, false, false, true, false, false, false, true}},
+        {"A", {false, false, true, true, true, true, true, true, true}},
+        {"b", {true, true, true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
         w.left->SelectAndFocus(w.left->FindRow(name));
         EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
                                      state(ids::kCmdRename), state(ids::kCmdProperties),
-                                     state(ids::kCmdInvertSelection)}),
+                                     state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
+                                     state(ids::kCmdMove), state(ids::kCmdDelete),
+                                     state(ids::kCmdNewDir)}),
                   want)
             << name.toStdString();
     }
-    CommandState s;
-    EXPECT_FALSE(w.left->OnUpdateCommand(ids::kCmdCopy, s));
 }
 
 TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
