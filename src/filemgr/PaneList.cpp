@@ -1,6 +1,7 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
+#include "filemgr/FastFolders.h"
 #include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
@@ -270,7 +271,8 @@ int CPaneList::RowCount() const {
 }
 
 bool CPaneList::IsParentRow(int row) const {
-    return row >= 0 && row < model_->size() && !model_->row(row).hasRecord;
+    // Fast-folder entries have no record either, but they are rows of their own.
+    return row >= 0 && row < model_->size() && model_->row(row).kind == RowKind::Parent;
 }
 
 bool CPaneList::IsFolderRow(int row) const {
@@ -442,7 +444,7 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_F8:
     case Qt::Key_Delete:
         if (mods != Qt::NoModifier) break;
-        RunFileCommand(*this, FileCommandForKey(e->key()));
+        OnCommand(FileCommandForKey(e->key()));
         return;
     default:
         break;
@@ -495,7 +497,7 @@ void CPaneList::currentChanged(const QModelIndex& current, const QModelIndex& pr
 
 bool CPaneList::BeginLabelEdit(int row) const {
     if (sourceKind_ == kSourceFtp) return false;
-    return row >= 0 && row < model_->size() && !IsParentRow(row);
+    return RowRecord(row) != nullptr;
 }
 
 bool CPaneList::StartRename() {
@@ -596,6 +598,19 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdEditHex:
         ViewInHex(id == ids::kCmdViewHex);
         return true;
+    case ids::kCmdFastFolders:
+        ShowFastFolders(*this);
+        return true;
+    case ids::kCmdCreateShortcut:
+        CreateShortcuts(*this);
+        return true;
+    case ids::kCmdShortcuts:
+        ShowShortcutFolder(*this);
+        return true;
+    case ids::kCmdDelete:
+        if (listMode_ != 1) return RunFileCommand(*this, id);
+        DeleteFastFolderRows(*this);
+        return true;
     default:
         return IsFileCommand(id) && RunFileCommand(*this, id);
     }
@@ -623,9 +638,16 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdEditHex:
         state.enabled = CanViewInHex(id == ids::kCmdViewHex);
         return true;
+    case ids::kCmdFastFolders:
+    case ids::kCmdShortcuts:
+        state.enabled = sourceKind_ == kSourceLocal;
+        return true;
+    case ids::kCmdCreateShortcut:
+        state.enabled = sourceKind_ == kSourceLocal && RowRecord(focused) != nullptr;
+        return true;
     case ids::kCmdRename:
     case ids::kCmdProperties:
-        state.enabled = focused >= 0 && !IsParentRow(focused);
+        state.enabled = RowRecord(focused) != nullptr;
         return true;
     default:
         if (!IsFileCommand(id)) return false;
