@@ -8,6 +8,7 @@
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/Properties.h"
+#include "filemgr/SearchFiles.h"
 #include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
@@ -607,6 +608,12 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdShortcuts:
         ShowShortcutFolder(*this);
         return true;
+    case ids::kCmdSearchFiles:
+        if (sourceKind_ == kSourceLocal) RunSearchFiles(*this);
+        return true;
+    case ids::kCmdDirSizes:
+        RunDirSizes(*this);
+        return true;
     case ids::kCmdDelete:
         if (listMode_ != 1) return RunFileCommand(*this, id);
         DeleteFastFolderRows(*this);
@@ -640,6 +647,8 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         return true;
     case ids::kCmdFastFolders:
     case ids::kCmdShortcuts:
+    case ids::kCmdDirSizes:
+    case ids::kCmdSearchFiles: // an FTP pane's search needs the pane's own connection
         state.enabled = sourceKind_ == kSourceLocal;
         return true;
     case ids::kCmdCreateShortcut:

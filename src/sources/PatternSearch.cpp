@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,32 @@
 namespace velmar {
 
 namespace {
+
+// A regular file read with pread: no seeks, and no read at all past the length it had when
+// opened (a file of length 0 may still hold bytes, as in /proc, and is read to its end).
+class FileAtOffsets : public QIODevice {
+public:
+    FileAtOffsets(int fd, qint64 length) : fd_(fd), length_(length) {
+        QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~FileAtOffsets() override { ::close(fd_); }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return length_; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        if (length_ > 0 && pos() >= length_) return 0;
+        for (;;) {
+            const ssize_t got = ::pread(fd_, data, size_t(max), off_t(pos()));
+            if (got >= 0 || errno != EINTR) return got;
+        }
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    int fd_;
+    qint64 length_;
+};
 
 // Case is ignored the way the C locale's toupper sees a signed char: only a-z change,
 // bytes from 0x80 on stay as they are whatever the user's locale says.
@@ -230,19 +257,19 @@ bool PatternSearch::SearchFile(const QString& path) {
     if (patterns_.empty()) return false;
     const QByteArray native = platform::EncodeName(path);
     // Not blocking: opening a FIFO for reading would wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return SearchOpenFile(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+}
+
+bool PatternSearch::SearchOpenFile(int fd) {
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (patterns_.empty() || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
+    // Read-ahead advice pays only beyond the first block.
+    if (st.st_size > kBlock) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    FileAtOffsets file(fd, qint64(st.st_size));
     return SearchStream(file, 0) >= 0;
 }
 
