@@ -150,8 +150,10 @@ bool CPaneList::viewportEvent(QEvent* e) {
 
 void CPaneList::RefillPane() {
     StopListing(listingJob_);
-    // Entries of a listing that was stopped may still wait in the queue.
+    // Entries of a listing that was stopped may still wait in the queue, and so may its
+    // report of a lost connection, which must not throw this listing back to the root.
     QCoreApplication::removePostedEvents(this, kEntryEventType);
+    QCoreApplication::removePostedEvents(this, kConnectionClosedEventType);
 
     const QString sep = PathSeparator();
     if (sourceKind_ == kSourceFtp) {
@@ -172,17 +174,12 @@ void CPaneList::RefillPane() {
 
     if (std::unique_ptr<DirSource> source = CreateDirSource(sourceKind_)) {
         source->owner = this;
-        source->Open(currentPath_ + mask_);
-        for (;;) {
-            FindRecord record;
-            const EntryKind kind = source->Next(record);
-            source->lastKind = kind;
-            TrimOneTrailingBlank(record.name);
-            if (kind == kEntryEnd) break;
-            if (!PassesPaneFilters(record, showHidden_, showInRom_)) continue;
-            if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
-            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
-        }
+        ListEntries(*source, sourceKind_, currentPath_ + mask_,
+                    [&](FindRecord& record, EntryKind kind) {
+                        if (PassesPaneFilters(record, showHidden_, showInRom_))
+                            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
+                        return true;
+                    });
     }
 
     if (sortColumn_ == kSortByName)

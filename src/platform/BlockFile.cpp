@@ -30,6 +30,28 @@ bool BlockFile::Open(const QString& path, Mode mode) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     fd_ = fd;
+    openedSize_ = qint64(st.st_size);
+    return true;
+}
+
+bool BlockFile::OpenForScan(const QString& path) {
+    // Not blocking: opening a FIFO for reading would wait for a writer.
+    return AdoptForScan(
+        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+}
+
+bool BlockFile::AdoptForScan(int fd) {
+    Close();
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Read-ahead advice pays only beyond the first blocks.
+    if (st.st_size > (1 << 20)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    fd_ = fd;
+    openedSize_ = qint64(st.st_size);
     return true;
 }
 

@@ -253,11 +253,12 @@ bool FolderScan::Stat(const Entry& entry, FindRecord& out) {
     return StatAt(fd_, entry.raw.constData(), out, readOnlyFs_);
 }
 
-int FolderScan::OpenForReading(const Entry& entry) {
+bool FolderScan::OpenForScan(const Entry& entry, BlockFile& file) {
     if (fd_ < 0) fd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) return false;
     // Relative to the open folder: no walk of the whole path for every file.
-    return ::openat(fd_, entry.raw.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return file.AdoptForScan(
+        ::openat(fd_, entry.raw.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
 }
 
 } // namespace velmar::platform

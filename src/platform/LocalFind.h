@@ -3,6 +3,7 @@
 // directory source steps through. A pattern is a folder followed by a mask
 // ("/home/me/*.*"); masks follow the classic wildcard rules (see MatchMask).
 
+#include "platform/BlockFile.h"
 #include "platform/FindRecord.h"
 
 #include <QByteArray>
@@ -67,9 +68,8 @@ public:
     // The record of an entry (its name included); false when it vanished meanwhile.
     bool Stat(const Entry& entry, FindRecord& out);
 
-    // Opens an entry for reading without blocking (a FIFO does not wait for a writer);
-    // the descriptor, or -1.
-    int OpenForReading(const Entry& entry);
+    // Opens an entry for one reading pass (BlockFile::OpenForScan), relative to the folder.
+    bool OpenForScan(const Entry& entry, BlockFile& file);
     // Closes the folder until the next Stat or OpenForReading.
     void Release();
 

@@ -1,11 +1,11 @@
 #include "platform/Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QDir>
-#include <QFileInfo>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,7 +53,17 @@ void MakePrivate(const QString& path) {
 
 } // namespace
 
-QString SettingsFilePath() { return FilePath(); }
+QString SettingsFilePath() {
+    return FilePath();
+}
+
+bool CountSettingsKeys(const QString& section, int& values, int& sections) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    store.beginGroup(section);
+    values = int(store.childKeys().size());
+    sections = int(store.childGroups().size());
+    return values > 0 || sections > 0;
+}
 
 void SetSettingsFolderForTesting(const QString& folder) {
     QMutexLocker lock(&g_folderLock);
@@ -78,6 +88,26 @@ void WriteSetting(const QString& section, const QString& value, int number) {
     {
         QSettings store(path, QSettings::IniFormat);
         store.setValue(Key(section, value), number);
+        store.sync();
+    }
+    MakePrivate(path);
+}
+
+QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    const QVariant v = store.value(Key(section, value));
+    // An unquoted text with a comma reads back as a list: it is still the one text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    if (v.typeId() != QMetaType::QString) return fallback;
+    return v.toString();
+}
+
+void WriteStringSetting(const QString& section, const QString& value, const QString& text) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(Key(section, value), text);
         store.sync();
     }
     MakePrivate(path);

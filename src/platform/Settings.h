@@ -14,10 +14,17 @@ namespace velmar::platform {
 int ReadSetting(const QString& section, const QString& value, int fallback);
 void WriteSetting(const QString& section, const QString& value, int number);
 
+// Text values (the high-score names). Missing or not text reads as `fallback`.
+QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback);
+void WriteStringSetting(const QString& section, const QString& value, const QString& text);
+
 // Raw byte-array values (history lists, the FTP server list). Missing or not a byte
 // array reads as nullopt.
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value);
 void WriteBinarySetting(const QString& section, const QString& value, const QByteArray& bytes);
+
+// How many values and sub-sections the section holds; false when it holds nothing.
+bool CountSettingsKeys(const QString& section, int& values, int& sections);
 
 // The path of the settings file in force.
 QString SettingsFilePath();

@@ -4,10 +4,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 namespace velmar::platform {
 
-// A regular file we may execute, or a script beginning "#!".
+// A regular file with its execute bit that the kernel can run: an ELF executable or a
+// script beginning "#!".
 bool IsExecutableFile(const QString& path);
 
 // The interpreter line of a script ("#!/bin/sh -e" gives {"/bin/sh", "-e"}); empty when the
@@ -29,7 +31,9 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
 // Must run on the interface thread.
 bool OpenDocument(const QString& path);
 // Opens an address ("http://...") with the desktop's handler. Interface thread only.
-bool OpenUrl(const QString& url);
+// The program opens addresses through OpenInBrowser (framework/Browser.h), which tests
+// can record; this is the desktop call under it.
+bool OpenUrl(const QUrl& url);
 
 // Renames (moves) an entry like the old move-file call: it never replaces an entry that
 // already has the new name. False on any failure.

@@ -1,45 +1,40 @@
 #include "sources/PatternSearch.h"
 
-#include "platform/NameCodec.h"
+#include "platform/BlockFile.h"
 
 #include <QFile>
 #include <QIODevice>
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmar {
 
 namespace {
 
-// A regular file read with pread: no seeks, and no read at all past the length it had when
-// opened (a file of length 0 may still hold bytes, as in /proc, and is read to its end).
+// A file read at offsets: no seeks, and no read at all past the length it had when opened
+// (a file of length 0 may still hold bytes, as in /proc, and is read to its end).
 class FileAtOffsets : public QIODevice {
 public:
-    FileAtOffsets(int fd, qint64 length) : fd_(fd), length_(length) {
+    explicit FileAtOffsets(platform::BlockFile& file) : file_(file) {
         QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
-    ~FileAtOffsets() override { ::close(fd_); }
     bool isSequential() const override { return false; }
-    qint64 size() const override { return length_; }
+    qint64 size() const override { return file_.openedSize(); }
 
 protected:
     qint64 readData(char* data, qint64 max) override {
-        if (length_ > 0 && pos() >= length_) return 0;
-        for (;;) {
-            const ssize_t got = ::pread(fd_, data, size_t(max), off_t(pos()));
-            if (got >= 0 || errno != EINTR) return got;
+        const qint64 length = file_.openedSize();
+        if (length > 0) {
+            if (pos() >= length) return 0;
+            max = std::min(max, length - pos()); // one read for the rest: no read of the end
         }
+        return file_.ReadAt(pos(), data, max);
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    int fd_;
-    qint64 length_;
+    platform::BlockFile& file_;
 };
 
 // Case is ignored the way the C locale's toupper sees a signed char: only a-z change,
@@ -255,22 +250,14 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
 
 bool PatternSearch::SearchFile(const QString& path) {
     if (patterns_.empty()) return false;
-    const QByteArray native = platform::EncodeName(path);
-    // Not blocking: opening a FIFO for reading would wait for a writer.
-    return SearchOpenFile(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    platform::BlockFile file;
+    return file.OpenForScan(path) && SearchOpenFile(file);
 }
 
-bool PatternSearch::SearchOpenFile(int fd) {
-    if (fd < 0) return false;
-    struct stat st {};
-    if (patterns_.empty() || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    // Read-ahead advice pays only beyond the first block.
-    if (st.st_size > kBlock) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    FileAtOffsets file(fd, qint64(st.st_size));
-    return SearchStream(file, 0) >= 0;
+bool PatternSearch::SearchOpenFile(platform::BlockFile& file) {
+    if (patterns_.empty() || !file.isOpen()) return false;
+    FileAtOffsets device(file);
+    return SearchStream(device, 0) >= 0;
 }
 
 } // namespace velmar

@@ -47,8 +47,11 @@ void SearchLocalFolder(SearchJob& job, const QString& folder) {
         if (e.type != Type::Other || hidden(e.name)) continue;
         if (!platform::MatchMask(e.name, job.mask)) continue;
         const QString path = folder + e.name;
-        if (job.textSearch && !(job.pattern && job.pattern->SearchOpenFile(scan.OpenForReading(e))))
-            continue;
+        if (job.textSearch) {
+            platform::BlockFile file;
+            if (!job.pattern || !scan.OpenForScan(e, file) || !job.pattern->SearchOpenFile(file))
+                continue;
+        }
         SearchHit hit;
         if (!scan.Stat(e, hit.record)) continue; // vanished meanwhile
         job.progress.SetName(e.name);
