@@ -1,6 +1,7 @@
 #include "app/Options.h"
 #include "app/VelmarApp.h"
 #include "filemgr/MainFrame.h"
+#include "platform/Internet.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The internet state goes after the application object, with the last pane connection.
+    struct InternetCloser {
+        ~InternetCloser() { velmar::platform::CloseInternet(); }
+    } internetCloser;
     velmar::CVelmarApp app;
     if (!app.InitInstance()) return 1;
     velmar::CMainFrame* frame = app.mainFrame();

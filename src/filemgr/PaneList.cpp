@@ -16,6 +16,8 @@
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
+#include "sources/InetFtpDirSource.h"
+#include "systools/SysToolDialogs.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -203,6 +205,12 @@ bool CPaneList::event(QEvent* e) {
         if (posted->wordParam == ids::kEntryWordParam && posted->entry) TakeEntry(*posted);
         return true;
     }
+    if (type == FtpMessageEvent::Type()) {
+        auto* message = static_cast<FtpMessageEvent*>(e);
+        ShowMessage(message->text, message->flags == 16 ? MessageKind::Error : MessageKind::Info,
+                    this);
+        return true;
+    }
     if (type == kConnectionClosedEventType) {
         ReturnToLocalRoot();
         return true;
@@ -233,6 +241,7 @@ void CPaneList::TakeEntry(EntryPostedEvent& e) {
 }
 
 void CPaneList::ReturnToLocalRoot() {
+    CloseFtpConnection();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -615,6 +624,12 @@ bool CPaneList::OnCommand(int id) {
         if (listMode_ != 1) return RunFileCommand(*this, id);
         DeleteFastFolderRows(*this);
         return true;
+    case ids::kCmdTaskManager:
+        RunTaskManager(this);
+        return true;
+    case ids::kCmdFtp:
+        OnFtpCommand();
+        return true;
     default:
         return IsFileCommand(id) && RunFileCommand(*this, id);
     }
@@ -636,6 +651,7 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     const int focused = FocusedRow();
     switch (id) {
     case ids::kCmdInvertSelection:
+    case ids::kCmdTaskManager:
         state.enabled = true;
         return true;
     case ids::kCmdViewHex:
@@ -654,6 +670,11 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdRename:
     case ids::kCmdProperties:
         state.enabled = RowRecord(focused) != nullptr;
+        return true;
+    case ids::kCmdFtp:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = sourceKind_ == kSourceFtp;
         return true;
     default:
         if (!IsFileCommand(id)) return false;
