@@ -3,6 +3,7 @@
 // kept in its frame for the life of the program, the commands any frame's menu sends to
 // the application, and exit.
 
+#include "app/core/SearchMemory.h"
 #include "framework/Command.h"
 
 #include <QObject>
@@ -56,13 +57,7 @@ public:
     void AddExitHook(std::function<void()> hook);
 
     // The "Search files" dialog's values for this run of the program.
-    struct SearchMemory {
-        QString mask = QStringLiteral("*.*");
-        QString text;
-        int hex = 0;
-        int caseSensitive = 1;
-    };
-    SearchMemory search;
+    SearchMemory& search = RememberedSearch();
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;

@@ -1,15 +1,18 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
+#include "filemgr/FastFolders.h"
 #include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/Properties.h"
+#include "filemgr/SearchFiles.h"
 #include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
+#include "hexview/HexViewDialog.h"
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
@@ -275,7 +278,8 @@ int CPaneList::RowCount() const {
 }
 
 bool CPaneList::IsParentRow(int row) const {
-    return row >= 0 && row < model_->size() && !model_->row(row).hasRecord;
+    // Fast-folder entries have no record either, but they are rows of their own.
+    return row >= 0 && row < model_->size() && model_->row(row).kind == RowKind::Parent;
 }
 
 bool CPaneList::IsFolderRow(int row) const {
@@ -451,7 +455,7 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_F8:
     case Qt::Key_Delete:
         if (mods != Qt::NoModifier) break;
-        RunFileCommand(*this, FileCommandForKey(e->key()));
+        OnCommand(FileCommandForKey(e->key()));
         return;
     default:
         break;
@@ -545,7 +549,7 @@ void CPaneList::resizeEvent(QResizeEvent* e) {
 
 bool CPaneList::BeginLabelEdit(int row) const {
     if (sourceKind_ == kSourceFtp) return false;
-    return row >= 0 && row < model_->size() && !IsParentRow(row);
+    return RowRecord(row) != nullptr;
 }
 
 bool CPaneList::StartRename() {
@@ -642,6 +646,29 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdProperties:
         ShowProperties();
         return true;
+    case ids::kCmdViewHex:
+    case ids::kCmdEditHex:
+        ViewInHex(id == ids::kCmdViewHex);
+        return true;
+    case ids::kCmdFastFolders:
+        ShowFastFolders(*this);
+        return true;
+    case ids::kCmdCreateShortcut:
+        CreateShortcuts(*this);
+        return true;
+    case ids::kCmdShortcuts:
+        ShowShortcutFolder(*this);
+        return true;
+    case ids::kCmdSearchFiles:
+        if (sourceKind_ == kSourceLocal) RunSearchFiles(*this);
+        return true;
+    case ids::kCmdDirSizes:
+        RunDirSizes(*this);
+        return true;
+    case ids::kCmdDelete:
+        if (listMode_ != 1) return RunFileCommand(*this, id);
+        DeleteFastFolderRows(*this);
+        return true;
     case ids::kCmdTaskManager:
         RunTaskManager(this);
         return true;
@@ -653,6 +680,18 @@ bool CPaneList::OnCommand(int id) {
     }
 }
 
+bool CPaneList::CanViewInHex(bool readOnly) const {
+    const FindRecord* record = RowRecord(FocusedRow());
+    if (sourceKind_ != kSourceLocal || !record || record->isFolder()) return false;
+    return readOnly || !(record->attributes & (attr::ReadOnly | attr::InRom));
+}
+
+void CPaneList::ViewInHex(bool readOnly) {
+    if (!CanViewInHex(readOnly)) return;
+    RunHexView(currentPath_ + RowName(FocusedRow()), readOnly, this);
+    setFocus();
+}
+
 bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     const int focused = FocusedRow();
     switch (id) {
@@ -660,9 +699,22 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdTaskManager:
         state.enabled = true;
         return true;
+    case ids::kCmdViewHex:
+    case ids::kCmdEditHex:
+        state.enabled = CanViewInHex(id == ids::kCmdViewHex);
+        return true;
+    case ids::kCmdFastFolders:
+    case ids::kCmdShortcuts:
+    case ids::kCmdDirSizes:
+    case ids::kCmdSearchFiles: // an FTP pane's search needs the pane's own connection
+        state.enabled = sourceKind_ == kSourceLocal;
+        return true;
+    case ids::kCmdCreateShortcut:
+        state.enabled = sourceKind_ == kSourceLocal && RowRecord(focused) != nullptr;
+        return true;
     case ids::kCmdRename:
     case ids::kCmdProperties:
-        state.enabled = focused >= 0 && !IsParentRow(focused);
+        state.enabled = RowRecord(focused) != nullptr;
         return true;
     case ids::kCmdFtp:
         state.enabled = true;

@@ -47,6 +47,10 @@ public:
     void InvertSelection();
     // The properties sheet of the focused row.
     void ShowProperties();
+    // The hex window on the focused file: local files only, and for editing only files
+    // the user may write.
+    bool CanViewInHex(bool readOnly) const;
+    void ViewInHex(bool readOnly);
 
     // Rename in place: begins unless refused (FTP pane, parent row); the end asks first.
     bool BeginLabelEdit(int row) const;

@@ -34,6 +34,7 @@ PaneRow PaneRow::FolderLabel(QString text) {
 }
 
 QString CPaneModel::SizeText(const PaneRow& row) {
+    if (row.sizeText) return *row.sizeText;
     switch (row.kind) {
     case RowKind::Parent:
     case RowKind::Folder:
@@ -106,6 +107,13 @@ void CPaneModel::InsertRow(int index, PaneRow row) {
     beginInsertRows({}, index, index);
     rows_.insert(rows_.begin() + index, std::move(row));
     endInsertRows();
+}
+
+void CPaneModel::SetSizeText(int i, const QString& text) {
+    if (i < 0 || i >= int(rows_.size())) return;
+    rows_[size_t(i)].sizeText = text;
+    const QModelIndex at = index(i, 1);
+    emit dataChanged(at, at, {Qt::DisplayRole});
 }
 
 void CPaneModel::RenameRow(int i, const QString& name) {

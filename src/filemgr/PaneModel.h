@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace velmar {
@@ -18,6 +19,8 @@ struct PaneRow {
     bool hasRecord = false;
     FindRecord find; // the row's own copy; valid when hasRecord
     QString label;   // column 0 of a row without a record
+    // Column 1 in place of the usual text (Dir Sizes' sums, the empty one of search hits).
+    std::optional<QString> sizeText;
 
     const QString& name() const { return hasRecord ? find.name : label; }
     const FindRecord* record() const { return hasRecord ? &find : nullptr; }
@@ -54,6 +57,8 @@ public:
     void InsertRow(int index, PaneRow row);
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
+    // Column 1 of row `i` shows `text` until the next refill.
+    void SetSizeText(int i, const QString& text);
 
     // Stable sort by `compare` (negative: first argument first), keeping selection and
     // focus on the same rows.

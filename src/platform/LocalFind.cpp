@@ -32,7 +32,8 @@ bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* m
         m = starM;
         n = ++starN;
     }
-    while (m < mEnd && *m == QLatin1Char('*')) ++m;
+    while (m < mEnd && *m == QLatin1Char('*'))
+        ++m;
     return m == mEnd;
 }
 
@@ -44,7 +45,8 @@ struct Identity {
         const int n = getgroups(0, nullptr);
         if (n > 0) {
             std::vector<gid_t> more(static_cast<size_t>(n));
-            if (getgroups(n, more.data()) == n) groups.insert(groups.end(), more.begin(), more.end());
+            if (getgroups(n, more.data()) == n)
+                groups.insert(groups.end(), more.begin(), more.end());
         }
     }
     bool MayWrite(uid_t owner, gid_t group, mode_t mode) const {
@@ -61,22 +63,28 @@ const Identity& Me() {
     return me;
 }
 
-uint64_t FileTime(const struct statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
+uint64_t FileTime(const struct statx_timestamp& t) {
+    return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
+}
 
 // Fill everything but the name from statx results; `target` is the followed link when the
 // entry is a symbolic link that resolves.
-void FillFromStat(FindRecord& out, const struct statx& self, const struct statx* target, bool readOnlyFs) {
+void FillFromStat(FindRecord& out, const struct statx& self, const struct statx* target,
+                  bool readOnlyFs) {
     const struct statx& st = target ? *target : self;
     uint32_t a = 0;
-    if (S_ISDIR(st.stx_mode)) a |= attr::Directory;
-    else if (S_ISREG(st.stx_mode)) a |= attr::Archive;
+    if (S_ISDIR(st.stx_mode))
+        a |= attr::Directory;
+    else if (S_ISREG(st.stx_mode))
+        a |= attr::Archive;
     if (S_ISLNK(self.stx_mode)) a |= attr::ReparsePoint;
     if (readOnlyFs || !Me().MayWrite(st.stx_uid, st.stx_gid, st.stx_mode)) a |= attr::ReadOnly;
     if (readOnlyFs) a |= attr::InRom;
     if (!out.name.isEmpty() && out.name.at(0) == QLatin1Char('.')) a |= attr::Hidden;
     if (a == 0) a = attr::Normal;
     out.attributes = a;
-    out.creationTime = (st.stx_mask & STATX_BTIME) ? FileTime(st.stx_btime) : FileTime(st.stx_ctime);
+    out.creationTime =
+        (st.stx_mask & STATX_BTIME) ? FileTime(st.stx_btime) : FileTime(st.stx_ctime);
     out.lastAccessTime = FileTime(st.stx_atime);
     out.lastWriteTime = FileTime(st.stx_mtime);
     out.size = S_ISDIR(st.stx_mode) ? 0 : st.stx_size;
@@ -140,9 +148,13 @@ struct LocalFind::State {
 };
 
 LocalFind::LocalFind() = default;
-LocalFind::~LocalFind() { Close(); }
+LocalFind::~LocalFind() {
+    Close();
+}
 
-bool LocalFind::IsOpen() const { return state_ && state_->dir; }
+bool LocalFind::IsOpen() const {
+    return state_ && state_->dir;
+}
 
 void LocalFind::Close() {
     if (state_ && state_->dir) closedir(state_->dir);
@@ -177,9 +189,9 @@ bool LocalFind::Next(FindRecord& out, Want want) {
     while (const dirent* e = readdir(s.dir)) {
         const char* raw = e->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
-        if (want == Want::FoldersOnly && (e->d_type == DT_REG || e->d_type == DT_FIFO ||
-                                          e->d_type == DT_SOCK || e->d_type == DT_CHR ||
-                                          e->d_type == DT_BLK))
+        if (want == Want::FoldersOnly &&
+            (e->d_type == DT_REG || e->d_type == DT_FIFO || e->d_type == DT_SOCK ||
+             e->d_type == DT_CHR || e->d_type == DT_BLK))
             continue;
         if (want == Want::FilesOnly && e->d_type == DT_DIR) continue;
         out.name = DecodeName(std::string_view(raw));
@@ -191,6 +203,62 @@ bool LocalFind::Next(FindRecord& out, Want want) {
         return true;
     }
     return false;
+}
+
+FolderScan::~FolderScan() {
+    Release();
+}
+
+void FolderScan::Release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool FolderScan::Read(const QString& folder) {
+    Release();
+    entries_.clear();
+    folder_ = EncodeName(folder);
+    const int fd = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    readOnlyFs_ = IsReadOnlyFs(fd);
+    while (const dirent* e = readdir(dir)) {
+        const char* raw = e->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+        Type type = e->d_type == DT_DIR ? Type::Folder : Type::Other;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat self {};
+            if (fstatat(fd, raw, &self, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
+            struct stat target {};
+            if (S_ISDIR(self.st_mode))
+                type = Type::Folder;
+            else if (S_ISLNK(self.st_mode) && fstatat(fd, raw, &target, 0) == 0 &&
+                     S_ISDIR(target.st_mode))
+                type = Type::LinkToFolder;
+        }
+        entries_.push_back({DecodeName(std::string_view(raw)), QByteArray(raw), type});
+    }
+    closedir(dir);
+    return true;
+}
+
+bool FolderScan::Stat(const Entry& entry, FindRecord& out) {
+    if (fd_ < 0) fd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    out.name = entry.name;
+    return StatAt(fd_, entry.raw.constData(), out, readOnlyFs_);
+}
+
+bool FolderScan::OpenForScan(const Entry& entry, BlockFile& file) {
+    if (fd_ < 0) fd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    // Relative to the open folder: no walk of the whole path for every file.
+    return file.AdoptForScan(
+        ::openat(fd_, entry.raw.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
 }
 
 } // namespace velmar::platform

@@ -3,11 +3,13 @@
 // directory source steps through. A pattern is a folder followed by a mask
 // ("/home/me/*.*"); masks follow the classic wildcard rules (see MatchMask).
 
+#include "platform/BlockFile.h"
 #include "platform/FindRecord.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace velmar::platform {
 
@@ -40,6 +42,42 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+};
+
+// A folder read in one pass for a tree walk: every name with what the folder's own type
+// information tells, and records made only for the entries asked about. The folder stays
+// open only while records are made, so a deep walk does not hold one handle per level.
+class FolderScan {
+public:
+    enum class Type : unsigned char { Folder, LinkToFolder, Other };
+    struct Entry {
+        QString name;
+        QByteArray raw;
+        Type type;
+    };
+
+    FolderScan() = default;
+    ~FolderScan();
+    FolderScan(const FolderScan&) = delete;
+    FolderScan& operator=(const FolderScan&) = delete;
+
+    // False when the folder cannot be read. "." and ".." are never listed.
+    bool Read(const QString& folder);
+    const std::vector<Entry>& entries() const { return entries_; }
+    bool readOnlyFs() const { return readOnlyFs_; }
+    // The record of an entry (its name included); false when it vanished meanwhile.
+    bool Stat(const Entry& entry, FindRecord& out);
+
+    // Opens an entry for one reading pass (BlockFile::OpenForScan), relative to the folder.
+    bool OpenForScan(const Entry& entry, BlockFile& file);
+    // Closes the folder until the next Stat or OpenForReading.
+    void Release();
+
+private:
+    QByteArray folder_;
+    int fd_ = -1;
+    bool readOnlyFs_ = false;
+    std::vector<Entry> entries_;
 };
 
 } // namespace velmar::platform

@@ -1,6 +1,6 @@
 #include "sources/PatternSearch.h"
 
-#include "platform/LocalFiles.h"
+#include "platform/BlockFile.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -11,6 +11,31 @@
 namespace velmar {
 
 namespace {
+
+// A file read at offsets: no seeks, and no read at all past the length it had when opened
+// (a file of length 0 may still hold bytes, as in /proc, and is read to its end).
+class FileAtOffsets : public QIODevice {
+public:
+    explicit FileAtOffsets(platform::BlockFile& file) : file_(file) {
+        QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return file_.openedSize(); }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        const qint64 length = file_.openedSize();
+        if (length > 0) {
+            if (pos() >= length) return 0;
+            max = std::min(max, length - pos()); // one read for the rest: no read of the end
+        }
+        return file_.ReadAt(pos(), data, max);
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    platform::BlockFile& file_;
+};
 
 // Case is ignored the way the C locale's toupper sees a signed char: only a-z change,
 // bytes from 0x80 on stay as they are whatever the user's locale says.
@@ -225,14 +250,14 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
 
 bool PatternSearch::SearchFile(const QString& path) {
     if (patterns_.empty()) return false;
-    const int fd = platform::OpenForScan(path);
-    if (fd < 0) return false;
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        platform::CloseHandle(fd);
-        return false;
-    }
-    return SearchStream(file, 0) >= 0;
+    platform::BlockFile file;
+    return file.OpenForScan(path) && SearchOpenFile(file);
+}
+
+bool PatternSearch::SearchOpenFile(platform::BlockFile& file) {
+    if (patterns_.empty() || !file.isOpen()) return false;
+    FileAtOffsets device(file);
+    return SearchStream(device, 0) >= 0;
 }
 
 } // namespace velmar

@@ -20,6 +20,10 @@
 
 class QIODevice;
 
+namespace velmar::platform {
+class BlockFile;
+}
+
 namespace velmar {
 
 struct SearchPattern {
@@ -52,6 +56,8 @@ public:
     // True when `path` is a regular file that opens for reading and holds a match. Devices,
     // pipes and sockets are not searched: they may never end or block on open.
     virtual bool SearchFile(const QString& path);
+    // The same for a file opened for scanning (BlockFile::OpenForScan).
+    bool SearchOpenFile(platform::BlockFile& file);
     // Searches `file` (open for reading, random access: a QFile or QBuffer) from the absolute
     // offset `start` and returns the absolute offset of the match, or -1 when there is none,
     // on a read error, or when stopped. Leaves the device's position anywhere.

@@ -2,6 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "sources/FtpPrimitives.h"
+#include "sources/SizeText.h"
 
 #include <QSet>
 
@@ -67,7 +68,8 @@ private:
     void File(const TransferItem& item) {
         p_.SetName(item.name);
         const QString src = job_.sourcePath + item.name;
-        const QString dst = job_.targetPath + item.name;
+        // A search hit is named "sub/a.txt": the copy is "a.txt" in the target folder.
+        const QString dst = job_.targetPath + FileNamePart(item.name, QLatin1Char('/'));
         if (!job_.target.isFtp() && item.hasRecord &&
             !CheckRoomForFile(item.size, job_.targetPath, messages()))
             return;

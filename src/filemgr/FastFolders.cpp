@@ -1,0 +1,256 @@
+#include "filemgr/FastFolders.h"
+
+#include "filemgr/PaneList.h"
+#include "filemgr/PaneModel.h"
+#include "framework/Dialogs.h"
+#include "framework/Message.h"
+#include "framework/View.h"
+#include "res/Ids.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace velmar {
+
+namespace {
+
+QString g_dataFolder;
+
+bool WriteFastFolderText(const QString& file, const QString& text) {
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    QByteArray bytes(text.size() * 2, '\0');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        bytes[2 * i] = char(u & 0xff);
+        bytes[2 * i + 1] = char(u >> 8);
+    }
+    out.write(bytes);
+    return out.commit();
+}
+
+QString JoinEntries(const QStringList& entries) {
+    QString text;
+    for (const QString& e : entries)
+        text += e + QLatin1Char(';');
+    return text;
+}
+
+// "Create Shortcut ...." (159).
+class CCreateShortcutDialog : public QDialog {
+public:
+    CCreateShortcutDialog(const QString& name, QWidget* parent) : QDialog(parent) {
+        SetControlId(this, ids::kDlgCreateShortcut);
+        setWindowTitle(QStringLiteral("Create Shortcut ...."));
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(QStringLiteral("Name:"), this));
+        name_ = new QLineEdit(name, this);
+        SetControlId(name_, ids::kIdcShortcutName);
+        layout->addWidget(name_);
+        special_ = new QCheckBox(QStringLiteral("Create in \"special\" folder"), this);
+        special_->setChecked(true);
+        SetControlId(special_, ids::kIdcShortcutSpecial);
+        layout->addWidget(special_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);
+        SetControlId(buttons->button(QDialogButtonBox::Cancel), ids::kIdCancel);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(buttons);
+    }
+    QString name() const { return name_->text(); }
+    bool special() const { return special_->isChecked(); }
+
+private:
+    QLineEdit* name_;
+    QCheckBox* special_;
+};
+
+// "Add in "fast" folder list" (163).
+class CAddFastFolderDialog : public QDialog {
+public:
+    CAddFastFolderDialog(const QString& folder, QWidget* parent) : QDialog(parent) {
+        SetControlId(this, ids::kDlgAddFastFolder);
+        setWindowTitle(QStringLiteral("Add in \"fast\" folder list"));
+        auto* layout = new QVBoxLayout(this);
+        folder_ = new QPlainTextEdit(folder, this);
+        SetControlId(folder_, ids::kIdcFastFolderPath);
+        layout->addWidget(folder_);
+        auto* buttons = new QDialogButtonBox(this);
+        QPushButton* add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+        QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+        SetControlId(add, ids::kIdOk);
+        SetControlId(cancel, ids::kIdCancel);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(buttons);
+        resize(360, 120);
+    }
+    QString folder() const { return folder_->toPlainText().trimmed(); }
+
+private:
+    QPlainTextEdit* folder_;
+};
+
+void UpdateViews(CPaneList& pane) {
+    if (CDocument* doc = pane.document())
+        doc->UpdateAllViews(nullptr);
+    else
+        pane.RefillPane();
+}
+
+} // namespace
+
+QString DataFolder() {
+    QString folder = g_dataFolder.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                         : g_dataFolder;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    return folder;
+}
+
+void SetDataFolderForTesting(const QString& folder) {
+    g_dataFolder = folder;
+}
+
+QString FastFolderFilePath() {
+    return DataFolder() + QStringLiteral("velmar.ffs");
+}
+
+QString ShortcutFolder() {
+    return DataFolder() + QStringLiteral("ShortCuts/");
+}
+
+QString ReadFastFolderText(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = in.readAll();
+    QString text(bytes.size() / 2, QChar());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(char16_t(uchar(bytes[2 * i]) | uchar(bytes[2 * i + 1]) << 8));
+    return text;
+}
+
+QStringList FastFolderEntries(const QString& text) {
+    QStringList entries = text.split(QLatin1Char(';'));
+    entries.removeLast(); // the text after the last ";" is no entry
+    return entries;
+}
+
+bool AddFastFolder(const QString& file, const QString& folder) {
+    QStringList entries = FastFolderEntries(ReadFastFolderText(file));
+    // Whole entries: "/B/" is not in the list just because "/A/B/" is.
+    if (entries.contains(folder)) return true;
+    entries.append(folder);
+    return WriteFastFolderText(file, JoinEntries(entries));
+}
+
+bool RemoveFastFolders(const QString& file, const QStringList& folders) {
+    QStringList entries = FastFolderEntries(ReadFastFolderText(file));
+    for (const QString& f : folders)
+        entries.removeAll(f);
+    return WriteFastFolderText(file, JoinEntries(entries));
+}
+
+QString FastFolderRowText(const QString& entry) {
+    return entry.size() >= 2 ? entry.mid(1, entry.size() - 2) : QString();
+}
+
+QString ShortcutNameFor(const QString& fileName) {
+    QString name = fileName;
+    return name.replace(QLatin1Char('.'), QLatin1Char('_'));
+}
+
+bool CreateShortcutLink(const QString& folder, const QString& name, const QString& target) {
+    if (name.isEmpty() || name.contains(QLatin1Char('/'))) return false;
+    QDir().mkpath(folder);
+    return QFile::link(target, folder + name + QStringLiteral(".lnk"));
+}
+
+// ---- Pane commands ----
+
+bool ShowFastFolders(CPaneList& pane) {
+    if (pane.sourceKind() != 0) return false;
+    const QStringList entries = FastFolderEntries(ReadFastFolderText(FastFolderFilePath()));
+    if (entries.isEmpty()) return false;
+    pane.setListMode(1);
+    pane.setCurrentPath(pane.PathSeparator());
+    std::vector<PaneRow> rows;
+    rows.push_back(PaneRow::Parent());
+    for (const QString& e : entries)
+        rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));
+    pane.paneModel()->ResetRows(std::move(rows));
+    pane.SelectAndFocus(1);
+    return true;
+}
+
+void DeleteFastFolderRows(CPaneList& pane) {
+    std::vector<int> rows;
+    pane.CollectSelection(&rows, nullptr);
+    QStringList folders;
+    for (int row : rows)
+        if (!pane.IsParentRow(row))
+            folders.append(QLatin1Char('/') + pane.RowName(row) + QLatin1Char('/'));
+    if (folders.isEmpty()) return;
+    if (!RemoveFastFolders(FastFolderFilePath(), folders))
+        ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error, &pane);
+    if (!ShowFastFolders(pane)) pane.paneModel()->ResetRows({PaneRow::Parent()});
+}
+
+void CreateShortcuts(CPaneList& pane) {
+    if (pane.sourceKind() != 0) return;
+    const QString path = pane.currentPath();
+    // Selected rows and the focused one, in row order.
+    std::vector<int> rows;
+    pane.CollectSelection(&rows, nullptr);
+    const int focused = pane.FocusedRow();
+    if (focused >= 0 && std::find(rows.begin(), rows.end(), focused) == rows.end()) {
+        rows.push_back(focused);
+        std::sort(rows.begin(), rows.end());
+    }
+    for (int row : rows) {
+        const FindRecord* record = pane.RowRecord(row);
+        if (!record) continue;
+        const QString name = pane.RowName(row);
+        if (record->isFolder()) {
+            CAddFastFolderDialog dialog(path + name + QLatin1Char('/'), &pane);
+            if (RunModal(dialog) != QDialog::Accepted) continue;
+            QString folder = dialog.folder();
+            if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+            if (!AddFastFolder(FastFolderFilePath(), folder))
+                ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error,
+                            &pane);
+            continue;
+        }
+        CCreateShortcutDialog dialog(ShortcutNameFor(name), &pane);
+        if (RunModal(dialog) != QDialog::Accepted) continue;
+        const QString folder = dialog.special() ? ShortcutFolder() : path;
+        if (!CreateShortcutLink(folder, dialog.name(), path + name))
+            ShowMessage(QStringLiteral("Can't create shortcut %1.lnk").arg(dialog.name()),
+                        MessageKind::Error, &pane);
+    }
+    UpdateViews(pane);
+}
+
+void ShowShortcutFolder(CPaneList& pane) {
+    if (pane.sourceKind() != 0) return;
+    QDir().mkpath(ShortcutFolder());
+    pane.setCurrentPath(ShortcutFolder());
+    pane.setMask(QStringLiteral("*.*"));
+    pane.setListMode(0);
+    UpdateViews(pane);
+}
+
+} // namespace velmar

@@ -1,0 +1,51 @@
+#pragma once
+// Shortcuts and fast folders. The fast-folder file "velmar.ffs" in the data folder holds
+// folder paths, each with its trailing "/" and a ";", as UTF-16LE without byte-order mark;
+// the shortcut folder "ShortCuts" beside it holds NAME.lnk links. The file functions use
+// QtCore only; the pane commands sit on them.
+
+#include <QString>
+#include <QStringList>
+
+namespace velmar {
+
+class CPaneList;
+
+// The per-user data folder (ends with "/"); tests put a folder of their own in its place.
+QString DataFolder();
+void SetDataFolderForTesting(const QString& folder);
+QString FastFolderFilePath();
+QString ShortcutFolder();
+
+// The whole file as text; empty when it is missing or cannot be read.
+QString ReadFastFolderText(const QString& file);
+// The entries in file order ("/a/b/"), one per ";".
+QStringList FastFolderEntries(const QString& text);
+// Adds `folder` (ending with "/") unless that exact entry is there. False when the file
+// cannot be written.
+bool AddFastFolder(const QString& file, const QString& folder);
+// Removes exactly the entries in `folders`; every other entry stays whole. False when the
+// file cannot be written.
+bool RemoveFastFolders(const QString& file, const QStringList& folders);
+// The row text of an entry: without its first and its last character.
+QString FastFolderRowText(const QString& entry);
+
+// A shortcut's proposed name: the file name with every "." as "_".
+QString ShortcutNameFor(const QString& fileName);
+// Makes `folder` + `name` + ".lnk", a link to `target`. False when it cannot be made (a file
+// of that name exists, the folder is not writable).
+bool CreateShortcutLink(const QString& folder, const QString& name, const QString& target);
+
+// ---- Pane commands ----
+
+// The fast-folder list into `pane` (list mode 1); false (and nothing changed) for an FTP
+// pane or a missing or empty file.
+bool ShowFastFolders(CPaneList& pane);
+// Delete in the fast-folder list: the chosen rows leave the file, then the list shows again.
+void DeleteFastFolderRows(CPaneList& pane);
+// "Create Shortcut": a link for each chosen file, a fast-folder entry for each chosen folder.
+void CreateShortcuts(CPaneList& pane);
+// "Shortcuts": the pane shows the shortcut folder.
+void ShowShortcutFolder(CPaneList& pane);
+
+} // namespace velmar

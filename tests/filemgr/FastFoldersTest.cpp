@@ -1,0 +1,196 @@
+// Fast folders and shortcuts on real folders: the bytes of velmar.ffs, exact removal, the list
+// in a pane and opening from it, Create Shortcut's dialogs in row order, links that launch.
+#include "filemgr/FastFolders.h"
+#include "PaneTestSupport.h"
+#include "filemgr/Launch.h"
+#include "framework/Dialogs.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+QByteArray Utf16Le(const QString& text) {
+    QByteArray b;
+    for (QChar c : text) {
+        b.append(char(c.unicode() & 0xff));
+        b.append(char(c.unicode() >> 8));
+    }
+    return b;
+}
+
+class FastFolderTest : public PaneFolderTest {
+protected:
+    void SetUp() override {
+        PaneFolderTest::SetUp();
+        SetDataFolderForTesting(data.path());
+        file = FastFolderFilePath();
+    }
+    void TearDown() override {
+        SetDataFolderForTesting({});
+        SetDialogHookForTesting(nullptr);
+    }
+    TempDir data;
+    QString file;
+    MessageScript messages;
+};
+
+TEST_F(FastFolderTest, FileBytesAreUtf16LeEntriesWithoutDuplicates) {
+    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/home/me/work/")));
+    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/d\u00e4t\u00e4/")));
+    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/home/me/work/")));
+    EXPECT_EQ(ReadAll(file), Utf16Le(QStringLiteral("/home/me/work/;/d\u00e4t\u00e4/;")))
+        << "no byte-order mark, no line breaks, one entry each";
+}
+
+TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
+    struct Case {
+        const char* before;
+        const char* add;    // or nullptr
+        const char* remove; // or nullptr
+        const char* after;
+    } cases[] = {
+        {"/A/B/;/B/;", nullptr, "/B/", "/A/B/;"}, // a substring of another entry
+        {"/A/B/;/B/;", nullptr, "/A/B/", "/B/;"}, {"/B/;/A/B/;/C/;", nullptr, "/B/", "/A/B/;/C/;"},
+        {"/A/B/;", "/B/", nullptr, "/A/B/;/B/;"}, // "/B/" is not there yet
+        {"/A/;", nullptr, "/X/", "/A/;"},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(file);
+        dir.write("seed", Utf16Le(QString::fromLatin1(c.before)));
+        ASSERT_TRUE(QFile::copy(dir.file("seed"), file));
+        if (c.add) ASSERT_TRUE(AddFastFolder(file, QString::fromLatin1(c.add)));
+        if (c.remove) ASSERT_TRUE(RemoveFastFolders(file, {QString::fromLatin1(c.remove)}));
+        EXPECT_EQ(ReadFastFolderText(file), QString::fromLatin1(c.after)) << c.before;
+        QFile::remove(dir.file("seed"));
+    }
+}
+
+TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
+    PaneWindow w;
+    EXPECT_FALSE(ShowFastFolders(*w.left)) << "no file: nothing happens";
+    EXPECT_EQ(w.left->listMode(), 0);
+
+    const QString a = PanePath(dir.path() + "/A");
+    const QString b = PanePath(dir.path() + "/B");
+    ASSERT_TRUE(AddFastFolder(file, a));
+    ASSERT_TRUE(AddFastFolder(file, b));
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdFastFolders));
+    EXPECT_EQ(w.left->listMode(), 1);
+    EXPECT_EQ(w.left->currentPath(), QStringLiteral("/"));
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1), b.mid(1).chopped(1)}));
+    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(),
+              QStringLiteral("<DIR>"));
+
+    // Delete takes the entry out of the list, not the folder off the disk.
+    w.left->SelectAndFocus(2);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    EXPECT_EQ(ReadFastFolderText(file), a + ";");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1)}));
+    EXPECT_TRUE(QFileInfo(b).isDir());
+
+    w.left->OpenRow(1);
+    EXPECT_EQ(w.left->currentPath(), a);
+    EXPECT_EQ(w.left->listMode(), 0);
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "inner"}));
+}
+
+TEST_F(FastFolderTest, CreateShortcutAsksPerRowInOrderAndLinksLaunch) {
+    dir.write("report.old.doc", "x");
+    dir.write("run.sh", "#!/bin/sh\n");
+    QFile::setPermissions(dir.file("run.sh"),
+                          QFile::permissions(dir.file("run.sh")) | QFileDevice::ExeOwner);
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    const int folderRow = w.left->FindRow("B");
+    const int docRow = w.left->FindRow("report.old.doc");
+    const int runRow = w.left->FindRow("run.sh");
+    w.left->SelectAndFocus(folderRow);
+    for (int row : {docRow, runRow})
+        w.left->selectionModel()->select(w.left->paneModel()->index(row, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    QStringList asked;
+    SetDialogHookForTesting([&](QDialog* d) {
+        if (ControlIdOf(d) == ids::kDlgAddFastFolder) {
+            asked << FindControl<QPlainTextEdit>(d, ids::kIdcFastFolderPath)->toPlainText();
+        } else {
+            ASSERT_EQ(ControlIdOf(d), ids::kDlgCreateShortcut);
+            auto* name = FindControl<QLineEdit>(d, ids::kIdcShortcutName);
+            auto* special = FindControl<QCheckBox>(d, ids::kIdcShortcutSpecial);
+            EXPECT_TRUE(special->isChecked());
+            asked << name->text();
+            // The second one goes to the current folder.
+            special->setChecked(name->text() != QLatin1String("report_old_doc"));
+        }
+        d->accept();
+    });
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdCreateShortcut));
+    QStringList expected{PanePath(dir.path() + "/B"), "report_old_doc", "run_sh"};
+    std::sort(expected.begin(), expected.end(), [&](const QString& x, const QString& y) {
+        auto rowOf = [&](const QString& s) {
+            return s == "report_old_doc" ? docRow : s == "run_sh" ? runRow : folderRow;
+        };
+        return rowOf(x) < rowOf(y);
+    });
+    EXPECT_EQ(asked, expected) << "row order";
+    EXPECT_EQ(ReadFastFolderText(file), PanePath(dir.path() + "/B") + ";");
+    EXPECT_EQ(QFileInfo(dir.file("report_old_doc.lnk")).symLinkTarget(),
+              dir.file("report.old.doc"));
+    const QString link = ShortcutFolder() + "run_sh.lnk";
+    ASSERT_EQ(QFileInfo(link).symLinkTarget(), dir.file("run.sh"));
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    LaunchJob job;
+    job.file = link;
+    const LaunchPlan plan = PlanLaunch(job);
+    EXPECT_EQ(plan.action, LaunchAction::StartProgram);
+    EXPECT_EQ(plan.program, dir.file("run.sh"));
+
+    // Again: the link is there, and the user hears of it.
+    w.left->SelectAndFocus(w.left->FindRow("run.sh"));
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdCreateShortcut));
+    EXPECT_EQ(messages.shown, QStringList{"Can't create shortcut run_sh.lnk"});
+}
+
+TEST_F(FastFolderTest, ShortcutsShowsTheShortcutFolderAndCommandStates) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdShortcuts));
+    EXPECT_EQ(w.left->currentPath(), ShortcutFolder());
+    EXPECT_TRUE(QFileInfo(ShortcutFolder()).isDir());
+
+    struct Case {
+        int source;
+        int command;
+        bool enabled;
+    } cases[] = {
+        {0, ids::kCmdFastFolders, true},     {1, ids::kCmdFastFolders, false},
+        {0, ids::kCmdShortcuts, true},       {1, ids::kCmdShortcuts, false},
+        {1, ids::kCmdCreateShortcut, false},
+    };
+    ShowFolder(*w.left, dir.path());
+    w.left->SelectAndFocus(w.left->FindRow("b"));
+    for (const Case& c : cases) {
+        w.left->setSourceKind(c.source);
+        CommandState state;
+        ASSERT_TRUE(w.left->OnUpdateCommand(c.command, state));
+        EXPECT_EQ(state.enabled, c.enabled) << c.command << " source " << c.source;
+    }
+    w.left->setSourceKind(0);
+    w.left->SelectAndFocus(0);
+    CommandState parent;
+    w.left->OnUpdateCommand(ids::kCmdCreateShortcut, parent);
+    EXPECT_FALSE(parent.enabled) << "the parent row";
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+// Search files through its dialog and the progress dialog: remembered values, hits in the
+// pane and copied from it, the areas, cancel.
+#include "SearchTestSupport.h"
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+// Answers the search dialog with `fill`, then waits on the progress dialog for "Done"
+// (or closes it at once) and closes it.
+void ScriptSearch(std::function<void(QDialog*)> fill, bool waitForDone, QString* counter) {
+    SetDialogHookForTesting([=](QDialog* d) {
+        if (ControlIdOf(d) == ids::kDlgSearchFiles) {
+            fill(d);
+            return;
+        }
+        ASSERT_EQ(ControlIdOf(d), ids::kDlgProgress);
+        auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
+        if (waitForDone) {
+            EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
+        }
+        auto* count = FindControl<QLabel>(d, ids::kIdcProgressCount);
+        d->accept();
+        if (counter) *counter = count->text();
+    });
+}
+
+TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
+    WriteStoreSetting("ShowHidden", 0); // the pane's filter holds in the search too
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    QString counter;
+    ScriptSearch(
+        [](QDialog* d) {
+            EXPECT_EQ(FindControl<QLineEdit>(d, ids::kIdcSearchMask)->text(), "*.*");
+            EXPECT_TRUE(FindControl<QCheckBox>(d, ids::kIdcSearchCase)->isChecked());
+            EXPECT_TRUE(FindControl<QRadioButton>(d, ids::kIdcSearchFromCurrent)->isChecked());
+            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
+            FindControl<QLineEdit>(d, ids::kIdcSearchText)->setText("needle");
+            FindControl<QCheckBox>(d, ids::kIdcSearchCase)->setChecked(false);
+            d->accept();
+        },
+        true, &counter);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    EXPECT_EQ(counter, QStringLiteral("Files found: 2"));
+    QStringList names = Names(*w.left);
+    ASSERT_EQ(names.value(0), "..");
+    EXPECT_EQ(Runs(names.mid(1)), "sub/deep/:c.txt | :a.txt");
+    EXPECT_EQ(w.left->mask(), "*.txt");
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(), "")
+        << "hits show no size";
+
+    const SearchMemory& m = RememberedSearch();
+    EXPECT_EQ(m.mask, "*.txt");
+    EXPECT_EQ(m.text, "needle");
+    EXPECT_EQ(m.caseSensitive, 1) << "an unchecked case box is not remembered";
+
+    // A hit copies to the other pane's folder under its own name.
+    TempDir target;
+    ShowFolder(*w.right, target.path());
+    w.left->SelectAndFocus(w.left->FindRow("sub/deep/c.txt"));
+    SetDialogHookForTesting([](QDialog* d) {
+        auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
+        if (name) EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
+        d->accept();
+    });
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdCopy));
+    EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
+
+    // An empty mask searches "*.*" and leaves the remembered mask alone; "in current folder
+    // only" enters no folder.
+    ShowFolder(*w.left, dir.path());
+    ScriptSearch(
+        [](QDialog* d) {
+            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->clear();
+            FindControl<QLineEdit>(d, ids::kIdcSearchText)->clear();
+            FindControl<QRadioButton>(d, ids::kIdcSearchCurrentOnly)->setChecked(true);
+            d->accept();
+        },
+        true, nullptr);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    EXPECT_EQ(w.left->mask(), "*.*");
+    EXPECT_EQ(RememberedSearch().mask, "*.txt");
+    EXPECT_EQ(Runs(Names(*w.left).mid(1)), ":a.txt,b.doc,d.TXT");
+}
+
+TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    // Cancel: nothing changes.
+    SetDialogHookForTesting([](QDialog* d) { d->reject(); });
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    EXPECT_TRUE(Names(*w.left).contains("sub"));
+
+    // From the root, stopped at once by closing the progress dialog.
+    ScriptSearch(
+        [](QDialog* d) {
+            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("no-such-name-*.zz");
+            FindControl<QRadioButton>(d, ids::kIdcSearchFromRoot)->setChecked(true);
+            d->accept();
+        },
+        false, nullptr);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    EXPECT_EQ(w.left->currentPath(), "/");
+    EXPECT_EQ(Names(*w.left).value(0), "..");
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+// The search walk and Dir Sizes on a real tree, with their threads and no window shown: the
+// walk's order, relative names, areas, hidden folders, links to folders, the content test;
+// hits taken while the worker runs; folder sums above 4 GiB.
+#include "SearchTestSupport.h"
+
+#include <thread>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+TEST_F(SearchTreeTest, WalkOrderNamesAndAreas) {
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool recursive;
+        const char* text;
+        bool caseSensitive;
+        int showHidden;
+        const char* runs;
+    } cases[] = {
+        {"depth first", "*.txt", true, "", false, 0, "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT"},
+        {"current folder only", "*.txt", false, "", false, 0, ":a.txt,d.TXT"},
+        {"every name", "*.*", false, "", false, 0, ":a.txt,b.doc,d.TXT"},
+        {"content, any case", "*.txt", true, "needle", false, 0, "sub/deep/:c.txt | :a.txt"},
+        {"content, exact case", "*.txt", true, "needle", true, 0, "sub/deep/:c.txt"},
+        {"hidden folders when shown", "x.txt", true, "", false, 1, ".hid/:x.txt"},
+        {"hidden folders when not", "x.txt", true, "", false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const QStringList hits = Search(QString::fromLatin1(c.mask), c.recursive,
+                                        QString::fromLatin1(c.text), c.caseSensitive, c.showHidden);
+        EXPECT_EQ(Runs(hits), QString::fromLatin1(c.runs)) << c.name;
+        for (const QString& h : hits)
+            EXPECT_FALSE(h.startsWith(QLatin1String("sub/loop/"))) << c.name << ": followed a link";
+    }
+}
+
+TEST_F(SearchTreeTest, StoppedBeforeItStartsFindsNothing) {
+    SearchJob job;
+    job.root = PanePath(dir.path());
+    job.progress.running.store(0);
+    RunSearch(job);
+    EXPECT_TRUE(job.TakeHits().empty());
+    EXPECT_TRUE(job.progress.Take().ended);
+}
+
+TEST_F(SearchTreeTest, HitsTakenWhileTheWorkerRunsAreTheWalksHits) {
+    const QStringList alone = Search("*.*", true, {}, false, 1);
+    SearchJob job;
+    job.root = PanePath(dir.path());
+    job.showHidden = 1;
+    std::thread worker([&job] { RunSearch(job); });
+    QStringList taken;
+    while (!job.progress.ended.load())
+        for (const SearchHit& h : job.TakeHits())
+            taken << h.record.name;
+    worker.join();
+    for (const SearchHit& h : job.TakeHits())
+        taken << h.record.name;
+    EXPECT_EQ(taken, alone);
+    EXPECT_EQ(job.progress.files.load(), alone.size());
+}
+
+TEST_F(SearchTreeTest, DirSizesSumEveryFolderBelowIn64Bits) {
+    {
+        QFile big(dir.file("sub/deep/big.bin"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(5LL << 30)); // sparse: takes no room
+    }
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    const uint64_t sub = (5ULL << 30) + 2 + 306;
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdDirSizes));
+    auto size = [&](const char* name) {
+        return w.left->paneModel()
+            ->data(w.left->paneModel()->index(w.left->FindRow(name), 1))
+            .toString();
+    };
+    EXPECT_EQ(size("sub"), FormatSize(sub));
+    EXPECT_EQ(size(".hid"), FormatSize(6));
+    EXPECT_EQ(size(".."), "<DIR>");
+    EXPECT_EQ(size("a.txt"), FormatSize(12)) << "files keep their sizes";
+    w.left->RefillPane();
+    EXPECT_EQ(size("sub"), "<DIR>") << "until the next refill";
+}
+
+} // namespace

@@ -1,0 +1,387 @@
+// The hex window on real files: rows read from disk (a sparse 16 GiB file too), the
+// editors with their questions, writing in place, Find with its remembered values, the
+// pop-up menus, the open failures, and the pane commands that open it.
+#include "hexview/HexView.h"
+#include "../filemgr/PaneTestSupport.h"
+#include "app/core/SearchMemory.h"
+#include "filemgr/PaneList.h"
+#include "framework/Dialogs.h"
+#include "hexview/HexViewDialog.h"
+#include "platform/BlockFile.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velmar;
+using namespace velmar::test;
+
+namespace {
+
+using platform::BlockFile;
+
+QByteArray Pattern(int n) {
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = char('A' + i % 26);
+    return b;
+}
+
+// Plain pread, apart from the code under test.
+QByteArray ReadBack(const QString& path, qint64 offset, int n) {
+    QByteArray out(n, '\0');
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const ssize_t got = fd >= 0 ? ::pread(fd, out.data(), size_t(n), off_t(offset)) : -1;
+    if (fd >= 0) ::close(fd);
+    out.truncate(got < 0 ? 0 : got);
+    return out;
+}
+
+class HexWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override { SetDialogHookForTesting(nullptr); }
+
+    std::unique_ptr<HexViewDialog> Open(const QString& path, bool readOnly) {
+        auto file = std::make_unique<BlockFile>();
+        const bool opened = file->Open(path, readOnly ? BlockFile::Mode::ReadShared
+                                                      : BlockFile::Mode::ReadWriteExclusive);
+        EXPECT_TRUE(opened) << path.toStdString();
+        if (!opened) return nullptr;
+        auto dialog = std::make_unique<HexViewDialog>(std::move(file), path, readOnly);
+        dialog->resize(640, 400);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        dialog->view()->setFocus();
+        QApplication::processEvents();
+        return dialog;
+    }
+
+    // Opens the editor over a cell, types, and leaves it by giving the rows the focus.
+    static void EditCell(HexView* view, qint64 row, int column, const QString& typed,
+                         int caret = 0) {
+        ASSERT_TRUE(view->BeginEdit(row, column));
+        view->editor()->setCursorPosition(caret);
+        QTest::keyClicks(view->editor(), typed);
+        view->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(view->editor(), nullptr) << "leaving the cell closes its editor";
+    }
+
+    TempDir dir;
+    MessageScript messages;
+};
+
+TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
+    const QString path = dir.file("big.bin");
+    const qint64 length = 16LL << 30;
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(length));
+        f.write("HEAD");
+        f.seek(length - 4);
+        f.write("TAIL");
+    }
+    auto dialog = Open(path, false);
+    ASSERT_TRUE(dialog);
+    HexView* view = dialog->view();
+    const HexLayout& l = view->layout();
+    const int b = l.bytesPerRow();
+    EXPECT_EQ(l.rowCount(), length / b + 1);
+    EXPECT_EQ(view->TextsOfRow(0).hex.left(11), QStringLiteral("48 45 41 44"));
+    EXPECT_TRUE(view->header()->model()->headerData(1, Qt::Horizontal).toString() ==
+                QStringLiteral("HEX(edit:big.bin)"));
+
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->topRow(), l.maxTopRow(view->visibleRows()));
+    const qint64 lastFull = (length - 1) / b;
+    EXPECT_TRUE(view->TextsOfRow(lastFull).text.endsWith(QStringLiteral("TAIL")));
+    EXPECT_EQ(view->TextsOfRow(lastFull).offset, HexLayout::OffsetText(lastFull * b));
+    EXPECT_EQ(view->TextsOfRow(lastFull).offset.size(), 9) << "all digits above 32 bits";
+    if (length % b == 0)
+        EXPECT_TRUE(view->TextsOfRow(l.rowCount() - 1).hex.isEmpty()) << "ends with an empty row";
+    else
+        EXPECT_EQ(lastFull, l.rowCount() - 1);
+    EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+    view->grab().save(QStringLiteral("/tmp/velmar-hex-16g-end.png"));
+
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view->topRow(), 0);
+
+    // An edit in the row at 5 GiB: its first byte becomes 0xAB.
+    const qint64 row = l.rowOf(5LL << 30);
+    const qint64 at = l.rowOffset(row);
+    view->ScrollToTop(row);
+    messages.answer(QMessageBox::Yes);
+    EditCell(view, row, 1, QStringLiteral("ab"));
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Write changes?")});
+    dialog.reset();
+    EXPECT_EQ(ReadBack(path, at, 2), QByteArray("\xab\x00", 2));
+    EXPECT_EQ(QFileInfo(path).size(), length);
+}
+
+TEST_F(HexWindowTest, EmptyAndShortFiles) {
+    auto empty = Open(dir.write("empty", {}), true);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->view()->layout().rowCount(), 1);
+    EXPECT_EQ(empty->view()->TextsOfRow(0).offset, QStringLiteral("00000000"));
+    EXPECT_TRUE(empty->view()->TextsOfRow(0).hex.isEmpty());
+    EXPECT_EQ(empty->windowTitle(), QStringLiteral("empty"));
+
+    auto shortFile = Open(dir.write("short", Pattern(6)), true);
+    ASSERT_TRUE(shortFile);
+    const HexView::RowTexts t = shortFile->view()->TextsOfRow(0);
+    EXPECT_EQ(t.hex, QStringLiteral("41 42 43 44 45 46 ")) << "a short row: a space after each";
+    EXPECT_EQ(t.text, QStringLiteral("ABCDEF"));
+    shortFile->view()->grab().save(QStringLiteral("/tmp/velmar-hex-short.png"));
+}
+
+TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
+    const QString path = dir.write("data", Pattern(0x400));
+    {
+        auto dialog = Open(path, true);
+        HexView* view = dialog->view();
+        EXPECT_FALSE(view->BeginEdit(0, 1)) << "read-only: no hex editor";
+        EXPECT_FALSE(view->BeginEdit(0, 2)) << "the text column is never edited";
+        EXPECT_TRUE(view->BeginEdit(0, 0)) << "the offset column is, in either mode";
+        view->setFocus();
+    }
+    struct Case {
+        const char* name;
+        QMessageBox::StandardButton answer;
+        QByteArray expected;
+    } cases[] = {
+        {"No discards", QMessageBox::No, QByteArray("A")},
+        {"Yes writes", QMessageBox::Yes, QByteArray("\xa1", 1)},
+    };
+    for (const Case& c : cases) {
+        auto dialog = Open(path, false);
+        messages.shown.clear();
+        messages.answer(c.answer);
+        EditCell(dialog->view(), 0, 1, QStringLiteral("a"));
+        EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Write changes?")}) << c.name;
+        EXPECT_EQ(ReadBack(path, 0, 1), c.expected) << c.name;
+        EXPECT_EQ(dialog->view()->TextsOfRow(0).hex.left(2),
+                  HexLayout::HexText(c.expected, 4).left(2))
+            << c.name << ": the row shows the disk";
+    }
+    // A row whose offset has lowercase digits writes there; the length stays.
+    auto dialog = Open(path, false);
+    HexView* view = dialog->view();
+    qint64 row = view->layout().rowOf(0x1a0);
+    auto hasLetter = [](const QString& t) {
+        return std::any_of(t.begin(), t.end(), [](QChar c) { return c >= QLatin1Char('a'); });
+    };
+    while (!hasLetter(HexLayout::OffsetText(view->layout().rowOffset(row))))
+        ++row;
+    const qint64 at = view->layout().rowOffset(row);
+    view->ScrollToTop(row);
+    messages.shown.clear();
+    messages.answer(QMessageBox::Yes);
+    EditCell(view, row, 1, QStringLiteral("ff"));
+    EXPECT_EQ(ReadBack(path, at, 1), QByteArray("\xff"));
+    EXPECT_EQ(QFileInfo(path).size(), 0x400);
+
+    // Typing the row's own digits again asks nothing.
+    messages.shown.clear();
+    EditCell(view, row, 1, QStringLiteral("FF"));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(HexWindowTest, OffsetEditorScrollsToTheRowAndNotPastTheEnd) {
+    const QString path = dir.write("data", Pattern(0x4000));
+    auto dialog = Open(path, true);
+    HexView* view = dialog->view();
+    EditCell(view, 0, 0, QStringLiteral("00003f00"));
+    const qint64 target = view->layout().rowOf(0x3f00);
+    EXPECT_GE(target, view->topRow());
+    EXPECT_LT(target, view->topRow() + view->visibleRows());
+    EXPECT_GT(view->topRow(), 0);
+
+    const qint64 before = view->topRow();
+    EditCell(view, view->topRow(), 0, QStringLiteral("00ffffff"));
+    EXPECT_EQ(view->topRow(), before) << "past the end: nothing moves";
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(HexWindowTest, AWriteIntoAShrunkFileFailsAndNeverGrowsIt) {
+    const QString path = dir.write("data", Pattern(64));
+    auto dialog = Open(path, false);
+    HexView* view = dialog->view();
+    ASSERT_TRUE(view->BeginEdit(1, 1));
+    ASSERT_TRUE(QFile::resize(path, 2)); // someone else truncates it meanwhile
+    messages.answer(QMessageBox::Yes);
+    QTest::keyClicks(view->editor(), QStringLiteral("00"));
+    view->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown.at(1), QStringLiteral("Can't write changes to the file."));
+    EXPECT_EQ(QFileInfo(path).size(), 2);
+}
+
+TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
+    const QString busy = dir.write("busy", "x");
+    BlockFile editor;
+    ASSERT_TRUE(editor.Open(busy, BlockFile::Mode::ReadWriteExclusive));
+    const QString fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        bool readOnly;
+    } cases[] = {
+        {dir.file("missing"), true},
+        {dir.mkdir("folder"), true},
+        {fifo, true}, // would block forever on open
+        {busy, false},
+        {busy, true},
+    };
+    int windows = 0;
+    SetDialogHookForTesting([&](QDialog*) { ++windows; });
+    for (const Case& c : cases) {
+        messages.shown.clear();
+        EXPECT_FALSE(RunHexView(c.path, c.readOnly, nullptr)) << c.path.toStdString();
+        EXPECT_EQ(messages.shown, QStringList{QStringLiteral("File can't be opened")});
+    }
+    EXPECT_EQ(windows, 0);
+    editor.Close();
+    EXPECT_TRUE(RunHexView(busy, false, nullptr));
+    EXPECT_EQ(windows, 1);
+}
+
+TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
+    QByteArray data = Pattern(0x2000);
+    data.replace(0x1000, 6, "needle");
+    data.replace(0x1800, 2, "\xde\xad");
+    const QString path = dir.write("data", data);
+    auto dialog = Open(path, true);
+    HexView* view = dialog->view();
+    const int b = view->layout().bytesPerRow();
+    RememberedSearch() = SearchMemory{};
+
+    struct Step {
+        const char* text;
+        bool hex, caseSensitive;
+        qint64 foundAt; // -1: not found
+    } steps[] = {
+        {"NEEDLE", false, false, 0x1000},
+        {"NEEDLE", false, true, -1},
+        {"de AD", true, false, 0x1800},
+        {"needle", false, false, -1}, // searched from the top row, which is past it now
+    };
+    for (const Step& s : steps) {
+        QStringList shownDefaults;
+        SetDialogHookForTesting([&](QDialog* d) {
+            auto* text = FindControl<QLineEdit>(d, ids::kIdcFindText);
+            auto* hex = FindControl<QCheckBox>(d, ids::kIdcFindHex);
+            auto* cs = FindControl<QCheckBox>(d, ids::kIdcFindCase);
+            ASSERT_TRUE(text && hex && cs);
+            EXPECT_FALSE(cs->isChecked()) << "case always starts unchecked";
+            shownDefaults << text->text() << (hex->isChecked() ? "hex" : "text");
+            text->setText(QString::fromLatin1(s.text));
+            hex->setChecked(s.hex);
+            cs->setChecked(s.caseSensitive);
+            d->accept();
+        });
+        messages.shown.clear();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        if (s.foundAt < 0) {
+            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Search string not found")})
+                << s.text;
+            continue;
+        }
+        EXPECT_TRUE(messages.shown.isEmpty()) << s.text;
+        EXPECT_EQ(view->markRow(), s.foundAt / b) << s.text;
+        EXPECT_EQ(view->topRow(), s.foundAt / b) << s.text;
+    }
+    EXPECT_EQ(RememberedSearch().text, QStringLiteral("needle"));
+    EXPECT_EQ(RememberedSearch().hex, 0);
+    EXPECT_EQ(RememberedSearch().caseSensitive, 1);
+
+    // An empty text is not remembered; a cancelled dialog searches nothing.
+    SetDialogHookForTesting([](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcFindText)->clear();
+        d->reject();
+    });
+    messages.shown.clear();
+    dialog->Search();
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(RememberedSearch().text, QStringLiteral("needle"));
+}
+
+TEST_F(HexWindowTest, PopupMenusOpenSearch) {
+    auto dialog = Open(dir.write("data", Pattern(100)), true);
+    HexView* view = dialog->view();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), QPoint(20, 20));
+    QApplication::sendEvent(view->viewport(), &rightClick);
+    ASSERT_TRUE(view->popup());
+    EXPECT_EQ(view->popup()->title(), QStringLiteral("HexMenu1"));
+    QContextMenuEvent hold(QContextMenuEvent::Other, QPoint(20, 20), QPoint(20, 20));
+    QApplication::sendEvent(view->viewport(), &hold);
+    EXPECT_EQ(view->popup()->title(), QStringLiteral("HexMenu"));
+    emit view->header()->sectionClicked(1);
+    ASSERT_TRUE(view->popup());
+    EXPECT_EQ(view->popup()->title(), QStringLiteral("HexMenu"));
+
+    ASSERT_EQ(view->popup()->actions().size(), 1);
+    QAction* search = view->popup()->actions().first();
+    EXPECT_EQ(search->text(), QStringLiteral("Search"));
+    EXPECT_EQ(search->data().toInt(), ids::kCmdHexSearch);
+    int findDialogs = 0;
+    SetDialogHookForTesting([&](QDialog* d) {
+        findDialogs += ControlIdOf(d) == ids::kDlgHexFind;
+        d->reject();
+    });
+    search->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(findDialogs, 1);
+}
+
+TEST_F(HexWindowTest, PaneCommandsOpenTheFocusedFile) {
+    ResetPaneSettings();
+    dir.write("a.txt", "hello");
+    dir.mkdir("sub");
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    struct Case {
+        const char* row;
+        int command;
+        bool enabled;
+        const char* header;
+    } cases[] = {
+        {"a.txt", ids::kCmdViewHex, true, "HEX(view:a.txt)"},
+        {"a.txt", ids::kCmdEditHex, true, "HEX(edit:a.txt)"},
+        {"sub", ids::kCmdViewHex, false, nullptr},
+        {"..", ids::kCmdEditHex, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        w.left->SelectAndFocus(w.left->FindRow(QString::fromLatin1(c.row)));
+        CommandState state;
+        ASSERT_TRUE(w.left->OnUpdateCommand(c.command, state));
+        EXPECT_EQ(state.enabled, c.enabled) << c.row << " " << c.command;
+        if (!c.enabled) continue;
+        QString header, title;
+        SetDialogHookForTesting([&](QDialog* d) {
+            auto* view = FindControl<HexView>(d, ids::kIdcHexList);
+            ASSERT_TRUE(view);
+            header = view->header()->model()->headerData(1, Qt::Horizontal).toString();
+            title = d->windowTitle();
+            EXPECT_EQ(view->TextsOfRow(0).text, QStringLiteral("hello"));
+        });
+        EXPECT_TRUE(w.left->OnCommand(c.command));
+        EXPECT_EQ(header, QString::fromLatin1(c.header));
+        EXPECT_EQ(title, QStringLiteral("a.txt"));
+    }
+}
+
+} // namespace
