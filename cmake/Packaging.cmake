@@ -21,4 +21,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://ce-velmar.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not libraries: the browser for the manual and links, and the metric twin of Courier New.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2")
+# Packing installs what is built; it does not build the whole tree (tests, benchmarks)
+# first. scripts/package builds the program, which brings its icons and manual.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
