@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QMap>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTimer>
@@ -51,6 +52,17 @@ ProgramOptions ParseOptions(const QStringList& args) {
                 return o;
             }
             o.size = QSize(w, h);
+        } else if (a == QLatin1String("--mode")) {
+            static const QMap<QString, int> modes{
+                {QStringLiteral("filemanager"), ids::kResFileManager},
+                {QStringLiteral("telnet"), ids::kResTelnet},
+                {QStringLiteral("game"), ids::kResGame}};
+            const QString v = i + 1 < args.size() ? args.at(++i) : QString();
+            if (!modes.contains(v)) {
+                o.error = QStringLiteral("--mode wants filemanager, telnet or game, not ") + v;
+                return o;
+            }
+            o.mode = modes.value(v);
         } else if (a == QLatin1String("--quit-after-show")) {
             o.quitAfterShow = true;
         } else {
@@ -85,7 +97,8 @@ QString UsageText(const QString& manual) {
         "  -h, --help              show this help and exit\n"
         "      --version           show the version and exit\n"
         "      --size WxH          open the main window at this size\n"
-        "      --screenshot FILE   save the main window as a PNG picture and exit\n"
+        "      --mode MODE         start in the mode filemanager, telnet or game\n"
+        "      --screenshot FILE   save the window as a PNG picture and exit\n"
         "      --quit-after-show   exit once the main window has been drawn\n"
         "      --                  what follows is a FOLDER, even if it begins with -\n"
         "\n"

@@ -8,7 +8,10 @@
 //   --screenshot FILE   render the main window after start-up into a PNG and exit
 //   --size WxH          the main window's size
 //   --quit-after-show   exit as soon as the main window has been painted once
+//   --mode MODE         start in the mode "filemanager", "telnet" or "game"
 //   --                  everything after it is a folder, even when it begins with "-"
+
+#include "res/Ids.h"
 
 #include <QList>
 #include <QSize>
@@ -27,8 +30,9 @@ struct ProgramOptions {
     bool quitAfterShow = false;
     bool help = false;
     bool version = false;
-    QStringList folders; // as given, at most two
-    QString error;       // not empty: the options are wrong, this says why
+    int mode = ids::kResFileManager; // the mode to start in, by resource id
+    QStringList folders;             // as given, at most two
+    QString error;                   // not empty: the options are wrong, this says why
 };
 
 // `args` as QCoreApplication::arguments() gives them (the program first; Qt's own options

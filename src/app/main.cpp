@@ -2,7 +2,9 @@
 #include "app/VelmarApp.h"
 #include "filemgr/MainFrame.h"
 #include "framework/Browser.h"
+#include "framework/Frame.h"
 #include "platform/NameCodec.h"
+#include "res/Ids.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,14 +59,20 @@ int main(int argc, char** argv) {
     velmar::CMainFrame* frame = app.mainFrame();
     if (options.size.isValid()) frame->resize(options.size);
     velmar::OpenStartFolders(frame, folders);
+    QWidget* window = frame;
+    if (options.mode != velmar::ids::kResFileManager) {
+        if (!app.SwitchMode(options.mode)) return 1;
+        window = app.activeFrame();
+        if (options.size.isValid()) window->resize(options.size);
+    }
 
     if (!options.screenshotFile.isEmpty()) {
-        const bool saved = velmar::SaveWindowShot(frame, options.screenshotFile);
+        const bool saved = velmar::SaveWindowShot(window, options.screenshotFile);
         if (!saved)
             std::fprintf(stderr, "velmar: cannot write %s\n", qPrintable(options.screenshotFile));
         return saved ? 0 : 1;
     }
-    if (options.quitAfterShow) velmar::QuitAfterFirstPaint(frame);
-    frame->show();
+    if (options.quitAfterShow) velmar::QuitAfterFirstPaint(window);
+    window->show();
     return QApplication::exec();
 }

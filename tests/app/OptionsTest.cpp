@@ -64,6 +64,15 @@ TEST(Options, HelpAndVersionAreFoundAmongQtsOptionsButNotAfterTheEndOfOptions) {
     EXPECT_FALSE(UsageText(QString()).contains(QStringLiteral("Manual:")));
 }
 
+TEST(Options, ModeNamesPickTheirFrameAndAnUnknownModeIsRefused) {
+    EXPECT_EQ(ParseOptions({"velmar"}).mode, ids::kResFileManager);
+    EXPECT_EQ(ParseOptions({"velmar", "--mode", "telnet"}).mode, ids::kResTelnet);
+    EXPECT_EQ(ParseOptions({"velmar", "--mode", "game", "/srv"}).mode, ids::kResGame);
+    EXPECT_EQ(ParseOptions({"velmar", "--mode", "game", "/srv"}).folders, QStringList{"/srv"});
+    EXPECT_TRUE(ParseOptions({"velmar", "--mode", "chess"}).error.contains("chess"));
+    EXPECT_FALSE(ParseOptions({"velmar", "--mode"}).error.isEmpty());
+}
+
 TEST(Options, StartFoldersResolveAgainstTheWorkingFolderAndAFileGivesItsFolder) {
     test::TempDir dir;
     const QString root = dir.path();
