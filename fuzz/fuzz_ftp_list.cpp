@@ -1,5 +1,6 @@
 // LIST lines are outside input. The first byte picks the server's system type; the rest
-// is one line. An accepted line's name must be the line's own tail, byte for byte.
+// is one line. An accepted line's name must be the line's own tail, byte for byte, and one
+// plain name: never empty, ".", "..", nor holding a slash or a NUL.
 #include "ftpclient/ListParser.h"
 #include "platform/NameCodec.h"
 
@@ -17,6 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!velmar::ftp::ParseListLine(type, line, r, now)) return 0;
     const QByteArray name = velmar::platform::EncodeName(r.name);
     if (!line.ends_with(std::string_view(name.constData(), size_t(name.size())))) std::abort();
+    if (r.name.isEmpty() || r.name == QLatin1String(".") || r.name == QLatin1String("..") ||
+        r.name.contains(QLatin1Char('/')) || r.name.contains(QChar(0)))
+        std::abort();
     if (r.attributes != 0 && r.attributes != velmar::attr::Directory) std::abort();
     return 0;
 }

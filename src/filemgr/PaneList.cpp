@@ -1,14 +1,14 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
-#include "framework/Dialogs.h"
-#include "framework/Message.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/Properties.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Dialogs.h"
+#include "framework/Message.h"
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
@@ -146,8 +146,10 @@ bool CPaneList::viewportEvent(QEvent* e) {
 
 void CPaneList::RefillPane() {
     StopListing(listingJob_);
-    // Entries of a listing that was stopped may still wait in the queue.
+    // Entries of a listing that was stopped may still wait in the queue, and so may its
+    // report of a lost connection, which must not throw this listing back to the root.
     QCoreApplication::removePostedEvents(this, kEntryEventType);
+    QCoreApplication::removePostedEvents(this, kConnectionClosedEventType);
 
     const QString sep = PathSeparator();
     if (sourceKind_ == kSourceFtp) {

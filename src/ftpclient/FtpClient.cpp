@@ -4,8 +4,10 @@
 #include "ftpclient/ListParser.h"
 #include "platform/NameCodec.h"
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstring>
-#include <unistd.h>
 
 namespace velmar::ftp {
 
@@ -63,8 +65,16 @@ const char* CommandName(FtpCommand code) {
     return i >= 0 && i < kCommandCount ? kCommandNames[i] : "";
 }
 
+namespace {
+// Seconds of a setting as milliseconds, whatever number the settings hold.
+int SettingMs(const char* name) {
+    const int64_t ms = int64_t(ReadStoreSetting(name)) * 1000;
+    return int(std::clamp<int64_t>(ms, 0, INT_MAX));
+}
+} // namespace
+
 FtpClient::FtpClient() {
-    auto ms = [](const char* name) { return ReadStoreSetting(name) * 1000; };
+    auto ms = [](const char* name) { return SettingMs(name); };
     timeouts_ = {ms("ConnectTimeout"), 0,
                  ms("SendTimeout"),    ms("RecieveTimeout"),
                  ms("SendTimeout"),    ms("RecieveTimeout")};
@@ -76,7 +86,8 @@ FtpClient::~FtpClient() {
 }
 
 void FtpClient::SetTimeout(int index, int milliseconds) {
-    if (index >= 0 && index < int(timeouts_.size())) timeouts_[size_t(index)] = milliseconds;
+    if (index >= 0 && index < int(timeouts_.size()))
+        timeouts_[size_t(index)] = std::max(milliseconds, 0);
 }
 
 int FtpClient::GetTimeout(int index) const {
@@ -106,8 +117,8 @@ void FtpClient::FatalReset() {
 }
 
 void FtpClient::CloseLocalFile() {
-    if (localFile_ >= 0) ::close(localFile_);
-    localFile_ = -1;
+    input_.Close();
+    output_.Abandon();
 }
 
 bool FtpClient::RequireName(const QString& name) {
@@ -145,7 +156,7 @@ int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
     QByteArray arg = platform::EncodeName(argument);
     arg.replace('\\', '/');
     // An overlong argument, or one that would smuggle a second command line, is refused.
-    if (argument.size() > kMaxArgument || HasLineBreak(arg)) {
+    if (arg.size() > kMaxArgument || HasLineBreak(arg)) {
         SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
         return 0;
     }
@@ -156,7 +167,7 @@ int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
 int FtpClient::SendRaw(const QString& text) {
     if (!RequireLogin()) return -1;
     const QByteArray bytes = platform::EncodeName(text);
-    if (text.size() > kMaxRaw || HasLineBreak(bytes)) {
+    if (bytes.size() > kMaxRaw || HasLineBreak(bytes)) {
         SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
         return -1;
     }
@@ -200,9 +211,18 @@ bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
     bool done = false;
     bool result = process(done);
     if (done) return result;
+    // One bound for the whole reply: a server that trickles continuation lines forever
+    // gets the same time-out as one that says nothing.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(timeouts_[ControlReceiveTimeout]);
     for (;;) {
-        const int64_t n = control_.Receive(controlBuffer_.FreeSpace(), controlBuffer_.FreeSize(),
-                                           timeouts_[ControlReceiveTimeout]);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int64_t n =
+            left <= 0 ? 0
+                      : control_.Receive(controlBuffer_.FreeSpace(), controlBuffer_.FreeSize(),
+                                         int(std::min<int64_t>(left, INT_MAX)));
         if (n == 0) {
             SetStatus(status::ControlTimeout, QStringLiteral("Server timeout (on control)."));
             return false;
@@ -232,6 +252,12 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
                         int port) {
     ClearStatus();
     if (connected_) return false;
+    // Refused before any byte goes out, rather than after the server's silence.
+    if (platform::EncodeName(user).size() > kMaxArgument ||
+        platform::EncodeName(password).size() > kMaxArgument) {
+        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        return false;
+    }
     port_ = port;
     // Nothing from an earlier connection may answer for this one.
     replies_.Clear();
@@ -287,6 +313,7 @@ std::unique_ptr<FtpClient> ConnectClient(const QString& host, int port, const QS
 // ---- single-command operations ----
 
 QString FtpClient::GetCurrentDir() {
+    ClearStatus();
     if (!RequireLogin()) return {};
     const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::PWD) <= 0) return {};

@@ -7,6 +7,7 @@
 #include "ftpclient/ReplyReader.h"
 #include "ftpclient/TimedSocket.h"
 #include "platform/FindRecord.h"
+#include "platform/LocalFiles.h"
 
 #include <QByteArray>
 #include <QString>
@@ -66,6 +67,7 @@ constexpr int InvalidFilename = 1003;  // "Invalid filename argument"
 constexpr int LocalFileError = 1004;   // "CreateFile error" / "OpenFile error"
 constexpr int NotConnected = 1005;     // "Command requires an active connection."
 constexpr int ControlTimeout = 1007;   // "Server timeout (on control)."
+constexpr int OutOfMemory = 1008;      // "Not enough memory." (or more than a read may hold)
 } // namespace status
 
 struct FtpStatus {
@@ -94,8 +96,10 @@ public:
     // once per block, and the blocks are large enough for full loopback speed.
     static constexpr size_t kBlockSize = 256 * 1024;
     static constexpr size_t kUploadBlockSize = 64 * 1024; // see UploadFromFile
-    static constexpr int kMaxArgument = 127;
+    static constexpr int kMaxArgument = 127;              // bytes sent, after encoding
     static constexpr int kMaxRaw = 253;
+    // The most a listing or a read into memory takes from a server.
+    static constexpr uint64_t kMaxInMemory = uint64_t(256) << 20;
 
     // Reads the time-outs from the settings.
     FtpClient();
@@ -178,11 +182,14 @@ private:
     // command went out), has this code; it is consumed.
     bool AnsweredWith(int code, uint64_t since);
     bool SendWithArgument(FtpCommand code, const QString& argument);
+    enum class DataEnd { Closed, Wanted, Failed };
     // Reads the data connection to its end into dataBuffer_; stops early at `wanted`.
-    void ReadDataToMemory(uint64_t wanted, bool progress);
-    void ReadListing(std::vector<FindRecord>& records);
+    // Failed (status set) on a time-out, an error, a cancel or more than kMaxInMemory.
+    DataEnd ReadDataToMemory(uint64_t wanted, bool progress);
+    // False (status set) when the listing did not arrive whole.
+    bool ReadListing(std::vector<FindRecord>& records);
     // False when cancelled (failure left empty) or failed (failure says why).
-    bool UploadFromFile(int fd, std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
+    bool UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
                         uint64_t totalSize, FtpStatus& failure);
     bool FinishUpload(bool complete, const FtpStatus& failure, std::initializer_list<int> confirm);
     void CloseLocalFile();
@@ -204,7 +211,8 @@ private:
     QString currentFolder_;
     QString startFolder_;
     ProgressCallback progress_;
-    int localFile_ = -1;
+    platform::InputFile input_;
+    platform::ReplacingFile output_;
     std::vector<char> block_;
     Reply consumed_;                       // the reply the last successful ReadReply took
     ListClock clock_ = CurrentListClock(); // "now" for the listing in progress

@@ -4,6 +4,7 @@
 #include "platform/NameCodec.h"
 
 #include <cstring>
+#include <new>
 
 namespace velmar::ftp {
 
@@ -25,43 +26,66 @@ const char* FindCrLf(const char* from, const char* end) {
 
 // A line ends at the first CR LF; where no CR LF is left, at the first LF. A last line
 // without any line end when the data ends is not parsed.
-void FtpClient::ReadListing(std::vector<FindRecord>& records) {
-    std::vector<char> buffer(kListingStart);
-    size_t filled = 0;
-    FindRecord record;
-    for (;;) {
-        if (filled == buffer.size()) {
-            // No listing line is a megabyte long: drop such text rather than hold it.
-            if (buffer.size() >= kLongestLine)
-                filled = 0;
-            else
-                buffer.resize(buffer.size() * 2);
-        }
-        const int64_t n = data_.Receive(buffer.data() + filled, buffer.size() - filled,
-                                        timeouts_[DataReceiveTimeout]);
-        if (n < 0) SetSocketError(LastSocketError());
-        if (n <= 0) return;
-        filled += size_t(n);
-
-        const char* const end = buffer.data() + filled;
-        const char* start = buffer.data();
-        const char* crlf = FindCrLf(start, end);
+bool FtpClient::ReadListing(std::vector<FindRecord>& records) {
+    try {
+        std::vector<char> buffer(kListingStart);
+        size_t filled = 0;
+        uint64_t total = 0;
+        bool dropping = false; // inside an over-long line: skip to its end
+        FindRecord record;
         for (;;) {
-            const char* lineEnd = crlf;
-            size_t endLength = 2;
-            if (!lineEnd) {
-                lineEnd = static_cast<const char*>(std::memchr(start, '\n', size_t(end - start)));
-                endLength = 1;
+            if (filled == buffer.size()) {
+                // No listing line is a megabyte long: drop such a line whole rather than
+                // hold it, and never read its tail as a line of its own.
+                if (buffer.size() >= kLongestLine) {
+                    filled = 0;
+                    dropping = true;
+                } else {
+                    buffer.resize(buffer.size() * 2);
+                }
             }
-            if (!lineEnd) break;
-            if (ParseListLine(std::string_view(start, size_t(lineEnd - start)), record))
-                records.push_back(std::move(record));
-            start = lineEnd + endLength;
-            if (crlf) crlf = FindCrLf(start, end);
+            const int64_t n = data_.Receive(buffer.data() + filled, buffer.size() - filled,
+                                            timeouts_[DataReceiveTimeout]);
+            if (n == 0 && !data_.TimedOut()) return true;
+            if (n <= 0) {
+                // A listing cut short would pass for a smaller folder.
+                SetSocketError(n < 0 ? LastSocketError() : sockerr::TimedOut);
+                return false;
+            }
+            total += uint64_t(n);
+            if (total > kMaxInMemory) {
+                SetStatus(status::OutOfMemory, QStringLiteral("Not enough memory."));
+                return false;
+            }
+            filled += size_t(n);
+
+            const char* const end = buffer.data() + filled;
+            const char* start = buffer.data();
+            const char* crlf = FindCrLf(start, end);
+            for (;;) {
+                const char* lineEnd = crlf;
+                size_t endLength = 2;
+                if (!lineEnd) {
+                    lineEnd =
+                        static_cast<const char*>(std::memchr(start, '\n', size_t(end - start)));
+                    endLength = 1;
+                }
+                if (!lineEnd) break;
+                if (dropping)
+                    dropping = false;
+                else if (ParseListLine(std::string_view(start, size_t(lineEnd - start)), record))
+                    records.push_back(std::move(record));
+                start = lineEnd + endLength;
+                if (crlf) crlf = FindCrLf(start, end);
+            }
+            const size_t rest = size_t(end - start);
+            std::memmove(buffer.data(), start, rest);
+            filled = rest;
         }
-        const size_t rest = size_t(end - start);
-        std::memmove(buffer.data(), start, rest);
-        filled = rest;
+    } catch (const std::bad_alloc&) {
+        records.clear();
+        SetStatus(status::OutOfMemory, QStringLiteral("Not enough memory."));
+        return false;
     }
 }
 
@@ -82,9 +106,14 @@ bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
     if (!OpenPassive()) return false;
     const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::LIST) > 0 && WaitDataReply()) {
-        ReadListing(records);
+        const bool whole = ReadListing(records);
         CloseData();
-        return ReadReply({226, 250});
+        const FtpStatus failure = status_;
+        const bool confirmed = ReadReply({226, 250});
+        if (whole) return confirmed;
+        records.clear();
+        status_ = failure;
+        return false;
     }
     CloseData();
     // Unix servers answer LIST in an empty folder with 550.
@@ -101,10 +130,10 @@ bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {
         CloseData();
         return false;
     }
-    ReadDataToMemory(0, false);
-    const bool confirmed = ReadReply({226, 250});
+    const bool whole = ReadDataToMemory(0, false) != DataEnd::Failed;
     CloseData();
-    if (!confirmed) return false;
+    const bool confirmed = ReadReply({226, 250});
+    if (!whole || !confirmed) return false;
     qsizetype end = 0;
     while (end < dataBuffer_.size() && dataBuffer_[end] != '\r' && dataBuffer_[end] != '\n')
         ++end;
@@ -121,8 +150,14 @@ bool FtpClient::ListNames(QStringList& names) {
         CloseData();
         return systemType_ == "pSOSytem" && AnsweredWith(550, since);
     }
-    ReadDataToMemory(0, false);
+    const bool whole = ReadDataToMemory(0, false) != DataEnd::Failed;
     CloseData();
+    if (!whole) {
+        const FtpStatus failure = status_;
+        ReadReply({226, 250});
+        status_ = failure;
+        return false;
+    }
     const char* p = dataBuffer_.constData();
     const char* const end = p + dataBuffer_.size();
     while (p < end) {

@@ -6,13 +6,10 @@
 #include "platform/NameCodec.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <netinet/in.h>
+#include <new>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmar::ftp {
 
@@ -26,33 +23,11 @@ void Store(std::atomic<uint64_t>* counter, uint64_t value) {
     if (counter) counter->store(value, std::memory_order_relaxed);
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-int64_t ReadFull(int fd, char* p, size_t n) {
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::read(fd, p + got, n - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return -1;
-        if (r == 0) break;
-        got += size_t(r);
-    }
-    return int64_t(got);
-}
-
 const QString kCreateFileError = QStringLiteral("CreateFile error");
 const QString kOpenFileError = QStringLiteral("OpenFile error");
 const QString kWriteFileError = QStringLiteral("WriteFile error");
 const QString kReadFileError = QStringLiteral("ReadFile error");
+const QString kOutOfMemory = QStringLiteral("Not enough memory.");
 
 } // namespace
 
@@ -106,18 +81,11 @@ bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
     if (!GoingOn(continueFlag)) return false;
     if (!RequireName(remote) || !RequireName(local) || !RequireLogin()) return false;
 
-    // Open without truncating: an existing file keeps its content until the server has
-    // agreed to send, and a file made here goes again when the download never starts.
+    // The bytes go to a new file beside the target, which replaces it only once the server
+    // confirms the whole transfer: a cancelled, cut or refused download leaves an existing
+    // file as it was and nothing half-written behind.
     CloseLocalFile();
-    const QByteArray path = platform::EncodeName(local);
-    const mode_t mode = (attributes & attr::ReadOnly) ? 0444 : 0666;
-    bool madeHere = true;
-    localFile_ = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (localFile_ < 0 && errno == EEXIST) {
-        madeHere = false;
-        localFile_ = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
-    }
-    if (localFile_ < 0) {
+    if (!output_.Open(local, (attributes & attr::ReadOnly) != 0)) {
         SetStatus(status::LocalFileError, kCreateFileError);
         return false;
     }
@@ -126,74 +94,91 @@ bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
     bool result = false;
     if (SetType(transferType) && OpenPassive() && SendWithArgument(FtpCommand::RETR, remote) &&
         WaitDataReply()) {
-        if (::ftruncate(localFile_, 0) != 0) {
-            data_.Close();
-            ReadReply({226, 426});
-            SetStatus(status::LocalFileError, kCreateFileError);
-        } else {
-            block_.resize(kBlockSize);
-            uint64_t count = 0;
-            bool failed = false;
-            bool ended = false;
-            FtpStatus failure;
-            while (GoingOn(continueFlag)) {
-                const int64_t n =
-                    data_.Receive(block_.data(), block_.size(), timeouts_[DataReceiveTimeout]);
-                if (n < 0 || (n == 0 && LastSocketError() == sockerr::TimedOut)) {
-                    SetSocketError(n < 0 ? LastSocketError() : sockerr::TimedOut);
-                    failure = status_;
-                    failed = true;
-                    break;
-                }
-                if (n > 0 && !WriteAll(localFile_, block_.data(), size_t(n))) {
-                    failure = {status::LocalFileError, kWriteFileError};
-                    failed = true;
-                    break;
-                }
-                count += uint64_t(n);
-                Store(bytesDone, count);
-                if (n == 0) {
-                    ended = true;
-                    break;
-                }
-                OnProgress(count, totalSize);
+        block_.resize(kBlockSize);
+        uint64_t count = 0;
+        bool ended = false;
+        FtpStatus failure;
+        while (GoingOn(continueFlag)) {
+            const int64_t n =
+                data_.Receive(block_.data(), block_.size(), timeouts_[DataReceiveTimeout]);
+            if (n < 0 || (n == 0 && data_.TimedOut())) {
+                failure = {status::SocketError,
+                           SocketErrorText(n < 0 ? LastSocketError() : sockerr::TimedOut)};
+                break;
             }
-            data_.Close();
-            const bool confirmed = ReadReply({226});
-            // A cancelled, broken or short download is no success, whatever the server says.
-            result = confirmed && ended && !failed;
-            if (failed) status_ = failure;
+            if (n > 0 && !output_.Write(block_.data(), size_t(n))) {
+                failure = {status::LocalFileError, kWriteFileError};
+                break;
+            }
+            count += uint64_t(n);
+            Store(bytesDone, count);
+            if (n == 0) {
+                ended = true;
+                break;
+            }
+            OnProgress(count, totalSize);
         }
-    } else if (madeHere) {
-        ::unlink(path.constData());
+        data_.Close();
+        const bool confirmed = ReadReply({226});
+        // A cancelled, broken or short download is no success, whatever the server says.
+        result = confirmed && ended && failure.code == 0;
+        if (failure.code != 0) status_ = failure;
+        if (result && !output_.Commit()) {
+            SetStatus(status::LocalFileError, kWriteFileError);
+            result = false;
+        }
     }
     data_.Close();
     CloseLocalFile();
     return result;
 }
 
-void FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
+FtpClient::DataEnd FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
     dataBuffer_.clear();
     dataCount_ = 0;
-    for (;;) {
-        if (wanted > 0 && dataCount_ >= wanted) break;
-        size_t room = kBlockSize;
-        if (wanted > 0) room = size_t(std::min<uint64_t>(room, wanted - dataCount_));
-        // Grow geometrically: a byte at a time over many receives must stay linear.
-        if (size_t(dataBuffer_.size()) < dataCount_ + room)
-            dataBuffer_.resize(
-                qsizetype(std::max<uint64_t>(dataCount_ + room, uint64_t(dataBuffer_.size()) * 2)));
-        const int64_t n =
-            data_.Receive(dataBuffer_.data() + dataCount_, room, timeouts_[DataReceiveTimeout]);
-        if (n == 0) break;
-        if (n < 0) {
-            SetSocketError(LastSocketError());
-            break;
-        }
-        dataCount_ += uint64_t(n);
-        if (progress) OnProgress(dataCount_, wanted);
+    if (wanted > kMaxInMemory) {
+        SetStatus(status::OutOfMemory, kOutOfMemory);
+        return DataEnd::Failed;
     }
-    dataBuffer_.resize(qsizetype(dataCount_));
+    const uint64_t limit = wanted > 0 ? wanted : kMaxInMemory;
+    DataEnd end = DataEnd::Closed;
+    try {
+        for (;;) {
+            if (wanted > 0 && dataCount_ >= wanted) {
+                end = DataEnd::Wanted;
+                break;
+            }
+            if (dataCount_ >= limit) {
+                // More than we take into memory: fail rather than keep a cut copy.
+                SetStatus(status::OutOfMemory, kOutOfMemory);
+                end = DataEnd::Failed;
+                break;
+            }
+            const size_t room = size_t(std::min<uint64_t>(kBlockSize, limit - dataCount_));
+            // Grow geometrically: a byte at a time over many receives must stay linear.
+            if (uint64_t(dataBuffer_.size()) < dataCount_ + room)
+                dataBuffer_.resize(qsizetype(std::min<uint64_t>(
+                    std::max<uint64_t>(dataCount_ + room, uint64_t(dataBuffer_.size()) * 2),
+                    limit)));
+            const int64_t n =
+                data_.Receive(dataBuffer_.data() + dataCount_, room, timeouts_[DataReceiveTimeout]);
+            if (n == 0 && !data_.TimedOut()) break;
+            if (n <= 0) {
+                SetSocketError(n < 0 ? LastSocketError() : sockerr::TimedOut);
+                end = DataEnd::Failed;
+                break;
+            }
+            dataCount_ += uint64_t(n);
+            if (progress) OnProgress(dataCount_, wanted);
+        }
+        dataBuffer_.resize(qsizetype(dataCount_));
+    } catch (const std::bad_alloc&) {
+        dataBuffer_ = QByteArray();
+        dataCount_ = 0;
+        SetStatus(status::OutOfMemory, kOutOfMemory);
+        end = DataEnd::Failed;
+    }
+    return end;
 }
 
 bool FtpClient::GetFileToMemory(const QString& remote, QByteArray& out, uint64_t wantedSize,
@@ -205,10 +190,18 @@ bool FtpClient::GetFileToMemory(const QString& remote, QByteArray& out, uint64_t
         data_.Close();
         return false;
     }
-    ReadDataToMemory(wantedSize, true);
+    const DataEnd end = ReadDataToMemory(wantedSize, true);
     data_.Close();
-    // Closing early at the wanted size makes the server report an aborted transfer.
-    if (!ReadReply({226, 426})) return false;
+    const FtpStatus failure = status_;
+    // Closing early at the wanted size makes the server report an aborted transfer; any
+    // other abort is a cut copy.
+    const bool confirmed = end == DataEnd::Wanted ? ReadReply({226, 426}) : ReadReply({226});
+    if (end == DataEnd::Failed) {
+        status_ = failure;
+        dataBuffer_.clear();
+        return false;
+    }
+    if (!confirmed) return false;
     out = dataBuffer_;
     dataBuffer_.clear();
     return true;
@@ -216,16 +209,15 @@ bool FtpClient::GetFileToMemory(const QString& remote, QByteArray& out, uint64_t
 
 // ---- uploads ----
 
-bool FtpClient::UploadFromFile(int fd, std::atomic<int>* continueFlag,
-                               std::atomic<uint64_t>* bytesDone, uint64_t totalSize,
-                               FtpStatus& failure) {
+bool FtpClient::UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
+                               uint64_t totalSize, FtpStatus& failure) {
     uint64_t count = 0;
     // Small blocks on purpose: a block that stays in the processor's cache between read and
     // send beats sendfile here, whose pages reach the receiver cold (measured on loopback).
     block_.resize(kUploadBlockSize);
     for (;;) {
         if (!GoingOn(continueFlag)) return false;
-        const int64_t n = ReadFull(fd, block_.data(), block_.size());
+        const int64_t n = input_.Read(block_.data(), block_.size());
         if (n < 0) {
             failure = {status::LocalFileError, kReadFileError};
             return false;
@@ -269,8 +261,7 @@ bool FtpClient::PutFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
     ClearStatus();
     if (!RequireName(local) || !RequireLogin()) return false;
     CloseLocalFile();
-    localFile_ = ::open(platform::EncodeName(local).constData(), O_RDONLY | O_CLOEXEC);
-    if (localFile_ < 0) {
+    if (!input_.Open(local)) {
         SetStatus(status::LocalFileError, kOpenFileError);
         return false;
     }
@@ -282,8 +273,7 @@ bool FtpClient::PutFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
                              WaitDataReply();
         if (started) {
             FtpStatus failure;
-            const bool complete =
-                UploadFromFile(localFile_, continueFlag, bytesDone, totalSize, failure);
+            const bool complete = UploadFromFile(continueFlag, bytesDone, totalSize, failure);
             CloseLocalFile();
             result = FinishUpload(complete, failure, {226});
         }
@@ -298,8 +288,7 @@ bool FtpClient::AppendFile(const QString& local, const QString& remote, uint64_t
     ClearStatus();
     if (!RequireName(local) || !RequireName(remote) || !RequireLogin()) return false;
     CloseLocalFile();
-    localFile_ = ::open(platform::EncodeName(local).constData(), O_RDONLY | O_CLOEXEC);
-    if (localFile_ < 0) {
+    if (!input_.Open(local)) {
         SetStatus(status::LocalFileError, kCreateFileError);
         return false;
     }
@@ -307,7 +296,7 @@ bool FtpClient::AppendFile(const QString& local, const QString& remote, uint64_t
     if (SetType(transferType) && OpenPassive()) {
         if (SendWithArgument(FtpCommand::APPE, remote) && WaitDataReply()) {
             FtpStatus failure;
-            const bool complete = UploadFromFile(localFile_, nullptr, nullptr, totalSize, failure);
+            const bool complete = UploadFromFile(nullptr, nullptr, totalSize, failure);
             CloseLocalFile();
             result = FinishUpload(complete, failure, {226, 250});
         }

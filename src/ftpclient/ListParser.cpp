@@ -178,6 +178,18 @@ bool ParseUnixForm(std::string_view line, Fields& f, FindRecord& out, const List
     return true;
 }
 
+// A server names entries of one folder: a name that is empty, "." or "..", or holds a
+// slash or a NUL could make a folder download write outside its target.
+bool Accept(FindRecord& out) {
+    const QString& n = out.name;
+    if (n.isEmpty() || n == QLatin1String(".") || n == QLatin1String("..") ||
+        n.contains(QLatin1Char('/')) || n.contains(QChar(0))) {
+        out = FindRecord{};
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ListClock CurrentListClock() {
@@ -212,15 +224,16 @@ bool ParseListLine(std::string_view systemType, std::string_view line, FindRecor
                    const ListClock& now) {
     out = FindRecord{};
     if (systemType.empty()) return false;
-    if (systemType == "pSOSytem") return ParseShortForm(line, out);
+    if (systemType == "pSOSytem") return ParseShortForm(line, out) && Accept(out);
 
     Fields f(line);
     const std::optional<std::string_view> first = f.Next();
     if (!first || *first == "totals") return false;
     const char c = line.front();
-    if (systemType.substr(0, 10) == "Windows_NT" && c != 'd' && c != '-' && c != 's')
-        return ParseDosForm(f, *first, out);
-    return ParseUnixForm(line, f, out, now);
+    const bool parsed = systemType.substr(0, 10) == "Windows_NT" && c != 'd' && c != '-' && c != 's'
+                            ? ParseDosForm(f, *first, out)
+                            : ParseUnixForm(line, f, out, now);
+    return parsed && Accept(out);
 }
 
 bool ParseListLine(std::string_view systemType, std::string_view line, FindRecord& out) {

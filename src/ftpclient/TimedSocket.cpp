@@ -1,7 +1,12 @@
 #include "ftpclient/TimedSocket.h"
 
+#include "platform/Cancel.h"
+
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -20,22 +25,52 @@ void Fail(int err) {
     t_lastError = TranslateErrno(err);
 }
 
-// poll rather than select: a descriptor above FD_SETSIZE must not overrun an fd_set.
-// 1 ready, 0 time-out, -1 error (last error set).
-int WaitFor(int handle, short events, int timeoutMs) {
+using Clock = std::chrono::steady_clock;
+
+// A wait of `timeoutMs` from now; a negative time-out waits without end.
+Clock::time_point DeadlineIn(int timeoutMs) {
+    return timeoutMs < 0 ? Clock::time_point::max()
+                         : Clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+int RemainingMs(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return -1;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : int(std::min<int64_t>(left, INT_MAX));
+}
+
+// poll rather than select: a descriptor above FD_SETSIZE must not overrun an fd_set. The
+// calling thread's cancel token is polled beside the socket, so a stop request ends any
+// wait at once. 1 ready, 0 time-out, -1 error or cancelled (last error set).
+int WaitUntil(int handle, short events, Clock::time_point deadline) {
     if (handle < 0) {
         t_lastError = sockerr::NotSocket;
         return -1;
     }
-    pollfd p{handle, events, 0};
+    platform::CancelToken* cancel = platform::CurrentCancelToken();
+    const int wake = cancel ? cancel->WakeHandle() : -1;
+    pollfd p[2] = {{handle, events, 0}, {wake, POLLIN, 0}};
     for (;;) {
-        const int r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+        if (cancel && cancel->IsCancelled()) {
+            t_lastError = sockerr::Interrupted;
+            return -1;
+        }
+        int timeout = RemainingMs(deadline);
+        // A token without a wake-up descriptor is looked at between short waits.
+        if (cancel && wake < 0 && (timeout < 0 || timeout > 50)) timeout = 50;
+        const int r = ::poll(p, wake >= 0 ? 2 : 1, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             Fail(errno);
             return -1;
         }
-        return r == 0 ? 0 : 1;
+        if (cancel && (cancel->IsCancelled() || (wake >= 0 && p[1].revents != 0))) {
+            t_lastError = sockerr::Interrupted;
+            return -1;
+        }
+        if (p[0].revents != 0) return 1;
+        if (RemainingMs(deadline) == 0) return 0;
     }
 }
 
@@ -50,7 +85,7 @@ int TranslateErrno(int err) {
     case ECONNREFUSED:
         return sockerr::ConnectionRefused;
     case ECONNRESET:
-    case EPIPE:
+    case EPIPE: // a send after the peer's reset: the same event, seen from the sender
         return sockerr::ConnectionReset;
     case ENETDOWN:
         return sockerr::NetworkDown;
@@ -66,13 +101,10 @@ int TranslateErrno(int err) {
     case EACCES:
         return sockerr::AccessDenied;
     case ENOTSOCK:
-    case EBADF:
         return sockerr::NotSocket;
     case EALREADY:
     case EINPROGRESS:
         return sockerr::InProgress;
-    case EINVAL:
-        return sockerr::InvalidArgument;
     default:
         return err;
     }
@@ -205,21 +237,13 @@ bool TimedSocket::Connect(const sockaddr_in& address, int timeoutMs) {
         t_lastError = sockerr::NotSocket;
         return false;
     }
-    const auto* sa = reinterpret_cast<const sockaddr*>(&address);
-    if (timeoutMs <= 0) {
-        int r;
-        do {
-            r = ::connect(handle_, sa, sizeof address);
-        } while (r != 0 && errno == EINTR);
-        if (r != 0) Fail(errno);
-        return r == 0;
-    }
-    // Non-blocking for the connect only, so a silent host costs the connect time-out.
+    // Non-blocking for the connect only, so a silent host costs the connect time-out (or,
+    // without one, the system's) and a stop request ends the wait.
     const int flags = ::fcntl(handle_, F_GETFL);
     ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK);
-    bool ok = ::connect(handle_, sa, sizeof address) == 0;
+    bool ok = ::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (!ok && (errno == EINPROGRESS || errno == EINTR)) {
-        const int w = WaitFor(handle_, POLLOUT, timeoutMs);
+        const int w = WaitUntil(handle_, POLLOUT, DeadlineIn(timeoutMs > 0 ? timeoutMs : -1));
         if (w == 0) {
             t_lastError = sockerr::TimedOut;
         } else if (w > 0) {
@@ -271,42 +295,46 @@ bool TimedSocket::ShutdownSend() {
 }
 
 int64_t TimedSocket::Receive(void* buffer, size_t capacity, int timeoutMs) {
-    const int w = WaitFor(handle_, POLLIN, timeoutMs);
-    if (w < 0) return -1;
-    if (w == 0) {
-        t_lastError = sockerr::TimedOut;
-        return 0;
-    }
+    timedOut_ = false;
+    t_lastError = 0;
+    const Clock::time_point deadline = DeadlineIn(std::max(timeoutMs, 0));
     for (;;) {
+        const int w = WaitUntil(handle_, POLLIN, deadline);
+        if (w < 0) return -1;
+        if (w == 0) {
+            timedOut_ = true;
+            t_lastError = sockerr::TimedOut;
+            return 0;
+        }
         const ssize_t n = ::recv(handle_, buffer, capacity, MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Readiness that went away again: wait once more within the same bound.
-            if (WaitFor(handle_, POLLIN, timeoutMs) <= 0) return 0;
-            continue;
-        }
-        if (n < 0) {
-            Fail(errno);
-            return -1;
-        }
-        return n;
+        if (n >= 0) return n;
+        // Readiness that went away again: wait on within the same bound.
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+        Fail(errno);
+        return -1;
     }
 }
 
 int64_t TimedSocket::Send(const void* buffer, size_t length, int timeoutMs) {
-    const int w = WaitFor(handle_, POLLOUT, timeoutMs);
-    if (w <= 0) {
-        if (w == 0) t_lastError = sockerr::TimedOut;
-        return -1;
-    }
+    timedOut_ = false;
+    t_lastError = 0;
+    const Clock::time_point deadline = DeadlineIn(std::max(timeoutMs, 0));
     for (;;) {
+        const int w = WaitUntil(handle_, POLLOUT, deadline);
+        if (w <= 0) {
+            if (w == 0) {
+                timedOut_ = true;
+                t_lastError = sockerr::TimedOut;
+            }
+            return -1;
+        }
         // Only what fits now, so a large buffer cannot block past the time-out; and a
         // peer that went away gives an error here, never SIGPIPE.
         const ssize_t n = ::send(handle_, buffer, length, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
-        if (n < 0) Fail(errno);
-        return n;
+        if (n >= 0) return n;
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+        Fail(errno);
+        return -1;
     }
 }
 

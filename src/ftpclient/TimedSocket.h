@@ -15,7 +15,7 @@ namespace velmar::ftp {
 namespace sockerr {
 constexpr int Interrupted = 10004;
 constexpr int AccessDenied = 10013;
-constexpr int InvalidArgument = 10022; // also: host name could not be resolved
+constexpr int InvalidArgument = 10022; // the host name could not be resolved
 constexpr int InProgress = 10037;
 constexpr int NotSocket = 10038;
 constexpr int NetworkDown = 10050;
@@ -54,7 +54,8 @@ public:
     bool Bind(const sockaddr_in& address);
     bool GetSockName(sockaddr_in& address);
     bool Listen(int backlog);
-    // A connect that gives up after timeoutMs (0 waits as long as the system does).
+    // A connect that gives up after timeoutMs (0 waits as long as the system does). Like
+    // every wait here it ends at once when the thread's cancel token fires.
     bool Connect(const sockaddr_in& address, int timeoutMs = 0);
     // Resolves the host (dotted form first, then the name service) and connects. An
     // unknown name fails with last error 10022 and makes no connection.
@@ -65,15 +66,20 @@ public:
 
     static int GetLastError() { return LastSocketError(); }
 
-    // Waits up to timeoutMs for data; 0 on time-out or orderly close, -1 on error.
+    // Waits up to timeoutMs for data; 0 on time-out or orderly close, -1 on error or when
+    // the thread's cancel token (platform/Cancel.h) fires (last error 10004).
     int64_t Receive(void* buffer, size_t capacity, int timeoutMs);
-    // Waits up to timeoutMs for room; -1 on error or time-out.
+    // Waits up to timeoutMs for room; -1 on error, time-out or cancel.
     int64_t Send(const void* buffer, size_t length, int timeoutMs);
+    // Whether the last Receive or Send on this socket ran out of time (rather than seeing
+    // the end of data or an error).
+    bool TimedOut() const { return timedOut_; }
     // Sends until all is gone or a send fails; the total sent. Sends at least once.
     int64_t SendAll(const void* buffer, size_t length, int timeoutMs);
 
 private:
     int handle_ = kInvalid;
+    bool timedOut_ = false;
 };
 
 // Resolves an ASCII host name or dotted address to an IPv4 address (network order).

@@ -33,6 +33,7 @@ QEvent::Type ReceivedType(QEvent* event) {
 }
 
 int RunListing(ListingJob& job) {
+    platform::ScopedCancel cancelScope(&job.cancel);
     if (job.busy) job.busy(true);
     int posted = 0;
     std::unique_ptr<DirSource> source = CreateDirSource(job.sourceKind);
@@ -40,7 +41,8 @@ int RunListing(ListingJob& job) {
     if (ok && job.sourceKind == kSourceFtp && job.connect && !job.connect()) ok = false;
     if (!ok) {
         source.reset();
-        if (job.pane) PostToWindow(job.pane, new ConnectionClosedEvent);
+        // A connect given up because of a stop is no lost connection: the pane has moved on.
+        if (job.pane && !job.stop.load()) PostToWindow(job.pane, new ConnectionClosedEvent);
     } else {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
@@ -60,8 +62,7 @@ int RunListing(ListingJob& job) {
             entry->columns = QStringList{record.name, std::move(sizeText)};
             entry->ordinal = ++posted;
             entry->find = std::move(record);
-            if (job.pane)
-                PostToWindow(job.pane, new EntryPostedEvent(std::move(entry)));
+            if (job.pane) PostToWindow(job.pane, new EntryPostedEvent(std::move(entry)));
         }
         source.reset();
     }
@@ -74,13 +75,16 @@ int RunListing(ListingJob& job) {
 void StopListing(ListingJob& job) {
     if (job.done.load()) return;
     job.stop = true;
-    while (!job.done.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    job.cancel.Cancel();
+    while (!job.done.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 void StartListing(ListingJob& job, const QString& path) {
     StopListing(job);
     job.path = path;
     job.stop = false;
+    job.cancel.Reset();
     job.done = false;
     std::thread([&job] { RunListing(job); }).detach();
 }

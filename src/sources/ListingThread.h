@@ -2,6 +2,7 @@
 // The listing thread: steps a directory source and posts every entry to its pane as an
 // EntryPostedEvent, so that the pane's list is only touched on its own thread.
 
+#include "platform/Cancel.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
 
@@ -43,13 +44,17 @@ struct ListingJob {
     QObject* pane = nullptr;
     std::atomic<bool> done{true};
     std::atomic<bool> stop{false};
+    // Fired with `stop`: the thread's socket waits (connect, replies, data) end at once, so
+    // a stop never waits for a server's time-out. A source with waits of its own (libcurl)
+    // looks at platform::CurrentCancelToken() in its progress callback.
+    platform::CancelToken cancel;
     QString path; // folder followed by the mask; written only while no thread runs
     int sourceKind = kSourceLocal;
 
     // Optional hooks, called on the listing thread.
-    std::function<void(bool)> busy;            // wait cursor on (true) and off (false)
-    std::function<bool()> connect;             // FTP: connect when not connected; false = failed
-    std::function<void(DirSource&)> attach;    // FTP: hand the pane's connection to the source
+    std::function<void(bool)> busy;         // wait cursor on (true) and off (false)
+    std::function<bool()> connect;          // FTP: connect when not connected; false = failed
+    std::function<void(DirSource&)> attach; // FTP: hand the pane's connection to the source
 };
 
 // The thread procedure; runs on the calling thread. Returns the number of entries posted.
@@ -59,7 +64,8 @@ int RunListing(ListingJob& job);
 // `path`. Returns at once; entries arrive as posted events.
 void StartListing(ListingJob& job, const QString& path);
 
-// Ask a running thread to end and wait until it has.
+// Ask a running thread to end and wait until it has: promptly, even while it is blocked on
+// a server, and after it nothing more is posted.
 void StopListing(ListingJob& job);
 
 } // namespace velmar

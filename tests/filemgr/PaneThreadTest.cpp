@@ -2,11 +2,15 @@
 // when an FTP listing cannot connect, and the launch thread started by opening a file.
 #include "PaneTestSupport.h"
 #include "filemgr/Launch.h"
+#include "ftpclient/FtpClient.h"
 #include "sources/ListingThread.h"
+#include "support/FtpServer.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <climits>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 
 using namespace velmar;
@@ -93,4 +97,59 @@ TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     ASSERT_TRUE(WaitFor([&] { return pane.sourceKind() == kSourceLocal; }));
     EXPECT_EQ(pane.currentPath(), "/");
     EXPECT_NE(pane.RowName(0), "..");
+}
+
+namespace {
+// The listing after the connect is not the point here.
+class EmptySource : public DirSource {
+public:
+    bool Open(const QString&) override { return true; }
+    EntryKind Next(FindRecord&) override { return kEntryEnd; }
+};
+} // namespace
+
+TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
+    // Time-outs at their largest: only the stop can end the waits below.
+    WriteStoreSetting("ConnectTimeout", INT_MAX);
+    WriteStoreSetting("RecieveTimeout", INT_MAX);
+    RegisterDirSourceFactory(kSourceFtp,
+                             [] { return std::unique_ptr<DirSource>(new EmptySource); });
+    ScriptedServer silent; // accepts, and never answers
+    silent.WaitForClose();
+    silent.Start();
+    int refusedPort = 0;
+    {
+        ScriptedServer gone;
+        refusedPort = gone.port();
+    }
+    std::atomic<int> port{refusedPort};
+    std::atomic<int> status{0};
+    auto w = std::make_unique<PaneWindow>();
+    CPaneList& pane = *w->left;
+    pane.listingJob().connect = [&] {
+        ftp::FtpClient client;
+        const bool ok = client.Connect(QStringLiteral("127.0.0.1"), {}, {}, port);
+        status = client.StatusCode();
+        return ok;
+    };
+    // The first connection is refused; its report waits in the queue...
+    pane.setSourceKind(kSourceFtp);
+    pane.setFtpHost("refused");
+    pane.RefillPane();
+    while (!pane.listingJob().done.load())
+        QThread::msleep(1);
+    // ...while the user opens another server, which must not be thrown back to the root.
+    port = silent.port();
+    pane.setFtpHost("silent");
+    pane.setCurrentPath("/pub/");
+    pane.RefillPane();
+    ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane.sourceKind(), kSourceFtp);
+    EXPECT_EQ(pane.currentPath(), "/pub/");
+    // Closing the pane stops the listing thread blocked on the greeting.
+    w.reset();
+    EXPECT_EQ(status.load(), ftp::status::ConnectionClosed);
+    RegisterDirSourceFactory(kSourceFtp, nullptr);
+    ResetPaneSettings();
 }

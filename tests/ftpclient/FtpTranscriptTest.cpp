@@ -7,6 +7,9 @@
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace velmar::ftp;
@@ -53,6 +56,11 @@ std::vector<FindRecord> Find(FtpClient& client, const QString& path) {
     FindClose(listing);
     EXPECT_TRUE(listing.records.empty());
     return found;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -215,8 +223,13 @@ TEST_F(Transcript, ServerThatStopsAnswering) {
     EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "QUIT"}));
 }
 
-TEST_F(Transcript, GreetingThatNeverEnds) {
-    server.Send("220-first line of a greeting\r\n").WaitForClose();
+TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
+    // Each line comes well within the time-out, but the reply never ends: the bound is
+    // for the whole reply, so the client gives up long before the final line below.
+    server.Send("220-first line of a greeting\r\n");
+    for (int i = 0; i < 20; ++i)
+        server.Pause(50).Send("220-and more\r\n");
+    server.Send("220 ready\r\n").Expect();
     server.Start();
     client = std::make_unique<FtpClient>();
     client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
@@ -224,6 +237,109 @@ TEST_F(Transcript, GreetingThatNeverEnds) {
     EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
     client.reset();
     EXPECT_TRUE(server.Commands().isEmpty());
+}
+
+TEST_F(Transcript, ResetWhileWaitingForAReply) {
+    server.Login().Expect().Reset();
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusCode(), status::ConnectionClosed);
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Connection closed by host."));
+    EXPECT_FALSE(client->IsConnected());
+}
+
+TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
+    // The server listens but never greets: a client that got as far as waiting for a reply
+    // would end with a time-out instead.
+    client = std::make_unique<FtpClient>();
+    // 100 characters, but 200 bytes on the wire.
+    const QString password(100, QChar(0xe9));
+    EXPECT_FALSE(
+        client->Connect(QStringLiteral("127.0.0.1"), QStringLiteral("u"), password, server.port()));
+    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+}
+
+TEST_F(Transcript, StalledDownloadKeepsTheOldFileAndTheNextOneSucceeds) {
+    TempDir dir;
+    const QString target = dir.write(QStringLiteral("f.bin"), "old content");
+    const QString victim = dir.write(QStringLiteral("victim.txt"), "not to be touched");
+    const QString link = dir.file(QStringLiteral("link.bin"));
+    ASSERT_TRUE(QFile::link(victim, link));
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Opening BINARY mode data connection")
+        .DataHold("first half ")
+        .Send("426 Transfer aborted\r\n")
+        .Pasv()
+        .Answer("150 Opening BINARY mode data connection")
+        .DataSend("the whole file")
+        .Send("226 Transfer complete\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    client->SetTimeout(FtpClient::DataReceiveTimeout, 300);
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
+    EXPECT_FALSE(client->GetFile(&go, &done, QStringLiteral("f.bin"), target, 0, true,
+                                 velmar::attr::Normal, type::Image));
+    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Operation timed out."));
+    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("f.bin"))), QByteArray("old content"));
+    // The time-out of the first download must not fail the second; the link at the
+    // target name is replaced, not written through.
+    ASSERT_TRUE(client->GetFile(&go, &done, QStringLiteral("f.bin"), link, 0, true,
+                                velmar::attr::Normal, type::Image))
+        << client->StatusMessage().toStdString();
+    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("link.bin"))), QByteArray("the whole file"));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("victim.txt"))), QByteArray("not to be touched"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    Finish();
+}
+
+TEST_F(Transcript, CutTransfersAreFailures) {
+    TempDir dir;
+    const QString local = dir.write(QStringLiteral("up.bin"), QByteArray(4 << 20, 'u'));
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Opening")
+        .DataSend("only a part")
+        .Send("426 Connection closed; transfer aborted.\r\n")
+        .Pasv()
+        .Expect()
+        .Send("150 Ok to send data.\r\n")
+        .DataReceive(64 * 1024)
+        .Send("426 Failure reading network stream.\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    // A 426 is success only when the client itself stopped at the wanted size.
+    QByteArray got;
+    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Image));
+    EXPECT_TRUE(got.isEmpty());
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
+    EXPECT_FALSE(client->PutFile(&go, &done, local, QStringLiteral("up.bin"), 0));
+    EXPECT_EQ(client->StatusCode(), status::SocketError);
+    EXPECT_LT(done.load(), uint64_t(4 << 20));
+    EXPECT_EQ(Finish(),
+              (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f", "PASV", "STOR up.bin", "QUIT"}));
+}
+
+TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
+    // The tail after the first mebibyte of the long line reads like an entry of its own.
+    const QByteArray longLine = QByteArray(1 << 20, 'x') + "-rw-r--r-- 1 u g 1 Jan 1 2020 evil\r\n";
+    server.Login()
+        .Pasv()
+        .Answer("150 Here it comes")
+        .DataSend(longLine + "-rw-r--r-- 1 u g 2 Jan 1 2020 good\r\n")
+        .Send("226 Done\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    std::vector<FindRecord> records;
+    ASSERT_TRUE(client->ListDir(records, QString()));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].name, QStringLiteral("good"));
+    Finish();
 }
 
 TEST_F(Transcript, ShortPassiveAnswerFails) {

@@ -96,9 +96,16 @@ TEST(ListParserUnix, DroppedLines) {
              "-rw-r--r--   1 u g 100 Mar 3",               // ends before the time field
              "",
              "-rw-r--r--",
+             // Names a folder download must never write to.
+             "drwxr-xr-x   1 u g 0 Jan 1 2020 ..",
+             "-rw-r--r--   1 u g 1 Jan 1 2020 ../../.profile",
          }) {
         EXPECT_FALSE(Unix(line, r)) << line;
         EXPECT_TRUE(r.name.isEmpty()) << line;
+    }
+    {
+        const char nul[] = "-rw-r--r--   1 u g 1 Jan 1 2020 a\0b";
+        EXPECT_FALSE(Unix(std::string_view(nul, sizeof nul - 1), r));
     }
 }
 
@@ -119,6 +126,8 @@ TEST(ListParser, DroppedLinesOfOtherSystems) {
              {"Windows_NT", "02-30-03  10:30PM  <DIR> bad"},
              // A Unix-form link is still dropped, not taken for a DOS date.
              {"Windows_NT", "lrwxrwxrwx 1 o g 4 Apr 7 2015 l -> x"},
+             {"Windows_NT", "01-31-03  10:30PM  <DIR>  sub/../.."},
+             {"pSOSytem", "-rwxrwxrwx  1  0  46528  /etc/passwd"},
              {"pSOSytem", "-rwx 1 0"},
              // No system type understands nothing.
              {"", "-rw-r--r-- 1 u g 100 Mar 3 1999 a.txt"},

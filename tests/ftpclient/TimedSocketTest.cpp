@@ -1,13 +1,18 @@
 // The socket layer against plain peers on 127.0.0.1.
 #include "ftpclient/TimedSocket.h"
+#include "platform/Cancel.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <gtest/gtest.h>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace velmar::ftp;
 
@@ -137,14 +142,75 @@ TEST(TimedSocket, ClosedSocketFailsAtOnce) {
     EXPECT_TRUE(s.Close());
 }
 
+TEST(TimedSocket, ConnectToAFullBacklogEndsAtTheConnectTimeOut) {
+    Peer peer;
+    ::listen(peer.listener, 0);
+    // Nobody accepts: once the queue is full the kernel drops further handshakes.
+    std::vector<std::unique_ptr<TimedSocket>> clients;
+    bool timedOut = false;
+    for (int i = 0; i < 8 && !timedOut; ++i) {
+        clients.push_back(std::make_unique<TimedSocket>());
+        ASSERT_TRUE(clients.back()->Create());
+        timedOut = !clients.back()->Connect(QStringLiteral("127.0.0.1"), peer.port, 300);
+        if (timedOut) EXPECT_EQ(LastSocketError(), sockerr::TimedOut);
+    }
+    EXPECT_TRUE(timedOut);
+}
+
+TEST(TimedSocket, CancelEndsAWaitWithoutEnd) {
+    Peer peer;
+    TimedSocket s;
+    ConnectTo(s, peer);
+    velmar::platform::CancelToken token;
+    std::atomic<int64_t> got{1};
+    std::atomic<int> error{0};
+    std::thread waiter([&] {
+        velmar::platform::ScopedCancel scope(&token);
+        char buf[4];
+        got = s.Receive(buf, sizeof buf, INT_MAX);
+        error = LastSocketError();
+    });
+    token.Cancel();
+    waiter.join();
+    EXPECT_EQ(got.load(), -1);
+    EXPECT_EQ(error.load(), sockerr::Interrupted);
+    // Another thread's waits are not touched by the token.
+    ASSERT_EQ(::send(peer.conn, "ok", 2, 0), 2);
+    char buf[4];
+    EXPECT_EQ(s.Receive(buf, sizeof buf, 5000), 2);
+}
+
 TEST(SocketErrors, TranslationAndTexts) {
-    // A reset and a time-out read as their Winsock codes; a number without one stays itself.
-    EXPECT_EQ(TranslateErrno(ECONNRESET), 10054);
-    EXPECT_EQ(TranslateErrno(ETIMEDOUT), 10060);
-    EXPECT_EQ(TranslateErrno(EHOSTUNREACH), TranslateErrno(ENETUNREACH));
-    EXPECT_EQ(TranslateErrno(EMFILE), EMFILE);
-    EXPECT_EQ(SocketErrorText(11001), QStringLiteral("The host name was not found."));
-    EXPECT_EQ(SocketErrorText(10022), QStringLiteral("Unknown Error: 10022\n"));
+    // errno values without a Winsock row keep their number: EINVAL is no unknown host.
+    const std::pair<int, int> kCodes[] = {
+        {ETIMEDOUT, 10060},   {ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ENETDOWN, 10050},
+        {ENETUNREACH, 10065}, {EHOSTUNREACH, 10065}, {EHOSTDOWN, 10064},  {ENOTCONN, 10057},
+        {EINTR, 10004},       {EACCES, 10013},       {ENOTSOCK, 10038},   {EALREADY, 10037},
+        {EINPROGRESS, 10037}, {EINVAL, EINVAL},      {EMFILE, EMFILE},    {0, 0},
+    };
+    for (auto [err, code] : kCodes)
+        EXPECT_EQ(TranslateErrno(err), code) << err;
+    const std::pair<int, const char*> kTexts[] = {
+        {0, "No error!"},
+        {10004, "Socket call interupted."},
+        {10013, "Access denied."},
+        {10037, "Socket call in already in progress."},
+        {10038, "Not a socket."},
+        {10049, "Unable to contact name server."},
+        {10050, "Network is down."},
+        {10054, "Connection reset by peer."},
+        {10057, "Not connected."},
+        {10060, "Operation timed out."},
+        {10061, "Connection refused."},
+        {10064, "Host is down."},
+        {10065, "Host is unreachable."},
+        {10093, "Socket Library not initialied."},
+        {11001, "The host name was not found."},
+        {10022, "Unknown Error: 10022\n"},
+        {EINVAL, "Unknown Error: 22\n"},
+    };
+    for (auto [code, text] : kTexts)
+        EXPECT_EQ(SocketErrorText(code), QString::fromLatin1(text)) << code;
 }
 
 TEST(ResolveHost, DottedFormsNeedNoNameService) {

@@ -294,6 +294,10 @@ TEST_F(RealServer, CancelMidTransfer) {
                                   uint64_t(big.size()), true, 128, 1));
     EXPECT_EQ(done.load(), atCancel); // nothing more after the flag was cleared
     EXPECT_LT(done.load(), uint64_t(big.size()));
+    // Nothing half-written stays behind.
+    EXPECT_TRUE(QDir(local_.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
     EXPECT_TRUE(client_->Noop()) << client_->StatusMessage().toStdString();
 
     // An upload cancelled from another thread must not leave a "complete" file behind.

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -125,16 +126,44 @@ TEST(ListingThread, PostsEntriesInOrderWithOrdinalsAndSizeTexts) {
     EXPECT_TRUE(names.contains("two blanks "));
 }
 
+// A folder without end: only a stop ends its listing.
+class EndlessSource : public DirSource {
+public:
+    bool Open(const QString& path) override {
+        mask = path;
+        return true;
+    }
+    EntryKind Next(FindRecord& out) override {
+        out = FindRecord{};
+        out.name = QStringLiteral("f%1 ").arg(++count_);
+        return kEntryFile;
+    }
+
+private:
+    int count_ = 0;
+};
+
 TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
-    test::TempDir dir;
-    for (int i = 0; i < 2000; ++i)
-        dir.write(QString("f%1").arg(i), "");
+    RegisterDirSourceFactory(kSourceFtp,
+                             [] { return std::unique_ptr<DirSource>(new EndlessSource); });
     Sink sink;
     ListingJob job;
     job.pane = &sink;
-    StartListing(job, dir.path() + "/*.*");
+    job.sourceKind = kSourceFtp;
+    StartListing(job, "/pub/*.*");
+    while (sink.entries.size() < 3)
+        QCoreApplication::processEvents();
     StopListing(job);
     EXPECT_TRUE(job.done.load());
+    // Nothing is posted once the stop has returned.
+    QCoreApplication::processEvents();
+    const size_t stopped = sink.entries.size();
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sink.entries.size(), stopped);
+    // One trailing blank of a server's name is the listing's, not the name's.
+    EXPECT_EQ(sink.entries[0]->columns[0], "f1");
+    RegisterDirSourceFactory(kSourceFtp, nullptr);
 
     // A source that cannot connect posts the connection-closed message and nothing else.
     Sink ftpSink;

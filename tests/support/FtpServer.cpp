@@ -1,6 +1,7 @@
 #include "support/FtpServer.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -41,6 +42,12 @@ server = FTPServer(('127.0.0.1', 0), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
+
+// Closing with a zero linger time sends a reset instead of an orderly end.
+void ResetFd(int s) {
+    const linger reset{1, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
 
 int Listen127() {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -132,6 +139,7 @@ ScriptedServer::~ScriptedServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     CloseFd(control_);
+    CloseFd(held_);
     CloseFd(dataListener_);
     CloseFd(listener_);
 }
@@ -158,8 +166,14 @@ ScriptedServer& ScriptedServer::Pasv(const QByteArray& host) {
 ScriptedServer& ScriptedServer::DataSend(const QByteArray& b) {
     return Push(Step::DataSend, b);
 }
-ScriptedServer& ScriptedServer::DataReceive() {
-    return Push(Step::DataReceive);
+ScriptedServer& ScriptedServer::DataHold(const QByteArray& b) {
+    return Push(Step::DataHold, b);
+}
+ScriptedServer& ScriptedServer::DataReceive(int limit) {
+    return Push(Step::DataReceive, {}, limit);
+}
+ScriptedServer& ScriptedServer::Reset() {
+    return Push(Step::Reset);
 }
 ScriptedServer& ScriptedServer::WaitForClose() {
     return Push(Step::WaitForClose);
@@ -221,6 +235,7 @@ void ScriptedServer::Run() {
     if (listener_ < 0 || !WaitReadable(listener_, kStepTimeoutMs)) return;
     control_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (control_ < 0) return;
+    accepted_ = true;
     const int one = 1;
     ::setsockopt(control_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     for (const Step& step : steps_) {
@@ -247,10 +262,16 @@ void ScriptedServer::Run() {
             }
             break;
         }
-        case Step::DataSend: {
+        case Step::DataSend:
+        case Step::DataHold: {
             int s = AcceptData();
             if (s < 0) return;
             WriteAll(s, step.bytes);
+            if (step.kind == Step::DataHold) {
+                CloseFd(held_);
+                held_ = s;
+                s = -1;
+            }
             CloseFd(s);
             break;
         }
@@ -258,14 +279,22 @@ void ScriptedServer::Run() {
             int s = AcceptData();
             if (s < 0) return;
             char buf[65536];
-            while (WaitReadable(s, kStepTimeoutMs)) {
-                const ssize_t n = ::recv(s, buf, sizeof buf, 0);
+            const int limit = step.number;
+            while ((limit < 0 || received_.size() < limit) && WaitReadable(s, kStepTimeoutMs)) {
+                const size_t want =
+                    limit < 0 ? sizeof buf : std::min(sizeof buf, size_t(limit - received_.size()));
+                const ssize_t n = ::recv(s, buf, want, 0);
                 if (n <= 0) break;
                 received_.append(buf, n);
             }
+            if (limit >= 0) ResetFd(s);
             CloseFd(s);
             break;
         }
+        case Step::Reset:
+            ResetFd(control_);
+            CloseFd(control_);
+            break;
         case Step::WaitForClose: {
             // Silent from here on, but every line that still comes is kept.
             QByteArray line;

@@ -53,15 +53,18 @@ public:
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     // Building the transcript (before Start):
-    ScriptedServer& Send(const QByteArray& bytes);     // raw bytes on the control connection
-    ScriptedServer& Expect();                          // read one command line and keep it
-    ScriptedServer& Answer(const QByteArray& line);    // Expect, then send line + CR LF
-    ScriptedServer& Pause(int milliseconds);           // lets bytes sent so far go out alone
+    ScriptedServer& Send(const QByteArray& bytes);  // raw bytes on the control connection
+    ScriptedServer& Expect();                       // read one command line and keep it
+    ScriptedServer& Answer(const QByteArray& line); // Expect, then send line + CR LF
+    ScriptedServer& Pause(int milliseconds);        // lets bytes sent so far go out alone
     // Expect PASV, listen on 127.0.0.1, answer 227 naming `host` (a,b,c,d) and the port.
     ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1");
     ScriptedServer& DataSend(const QByteArray& bytes); // accept, send, close
-    ScriptedServer& DataReceive();                     // accept, read to the end, close
-    ScriptedServer& WaitForClose();                    // until the client closes the control
+    ScriptedServer& DataHold(const QByteArray& bytes); // accept, send, then stall (no close)
+    // Accept, read to the end and close; with a limit, reset the connection after that many.
+    ScriptedServer& DataReceive(int limit = -1);
+    ScriptedServer& Reset();        // reset the control connection
+    ScriptedServer& WaitForClose(); // until the client closes the control
     // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
     ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
                           const QByteArray& pwdAnswer = "257 \"/\" is the current directory");
@@ -70,12 +73,23 @@ public:
     int port() const { return port_; }
     // Ends the script (waits for it, bounded) and gives the command lines received.
     QList<QByteArray> Commands();
-    QByteArray Received(); // bytes taken by DataReceive
-    bool Completed();      // the whole script ran
+    QByteArray Received();                      // bytes taken by DataReceive
+    bool Completed();                           // the whole script ran
+    bool Accepted() const { return accepted_; } // the control connection came in
 
 private:
     struct Step {
-        enum Kind { Send, Expect, Pause, Pasv, DataSend, DataReceive, WaitForClose } kind;
+        enum Kind {
+            Send,
+            Expect,
+            Pause,
+            Pasv,
+            DataSend,
+            DataReceive,
+            WaitForClose,
+            Reset,
+            DataHold
+        } kind;
         QByteArray bytes;
         int number = 0;
     };
@@ -88,12 +102,14 @@ private:
     int listener_ = -1;
     int control_ = -1;
     int dataListener_ = -1;
+    int held_ = -1; // a stalled data connection, closed when the script ends
     int port_ = 0;
     QByteArray pending_;
     std::thread thread_;
     QList<QByteArray> commands_;
     QByteArray received_;
     std::atomic<bool> completed_{false};
+    std::atomic<bool> accepted_{false};
     std::atomic<bool> stop_{false};
 };
 
