@@ -7,12 +7,11 @@ set(CPACK_PACKAGE_CONTACT "CE Velmar developers <velmar@ce-velmar.example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "two-pane file manager with FTP, hex editor, telnet and network tools")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "two-pane file manager with FTP, hex editor, telnet and network tools
- CE Velmar shows two local or FTP folders side by side; its commands copy, move,
- delete, rename, search and inspect what is selected in them. It carries a hex
- viewer and editor, a telnet terminal, ping, whois and finger, a task manager,
- a system information view and the Lines game.")
+set(CPACK_PACKAGE_DESCRIPTION
+"CE Velmar shows two local or FTP folders side by side; its commands copy, move,
+delete, rename, search and inspect what is selected in them. It carries a hex
+viewer and editor, a telnet terminal, ping, whois and finger, a task manager, a
+system information view and the Lines game.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
