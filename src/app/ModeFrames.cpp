@@ -35,11 +35,4 @@ CMainFrameTelnet::CMainFrameTelnet(CDocument* doc, QWidget* parent) : CFrame(par
     resize(640, 480);
 }
 
-CMainFrameGame::CMainFrameGame(CDocument* doc, QWidget* parent) : CFrame(parent) {
-    setObjectName(QStringLiteral("gameFrame"));
-    SetCommandBar(ids::kResGame);
-    view_ = MakeView<CPlaceholderView>(this, doc, QStringLiteral("Lines"));
-    resize(640, 480);
-}
-
 } // namespace velmar

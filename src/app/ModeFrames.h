@@ -34,14 +34,4 @@ private:
     CView* view_ = nullptr;
 };
 
-class CMainFrameGame : public CFrame {
-    Q_OBJECT
-public:
-    explicit CMainFrameGame(CDocument* doc, QWidget* parent = nullptr);
-    CView* view() const { return view_; }
-
-private:
-    CView* view_ = nullptr;
-};
-
 } // namespace velmar

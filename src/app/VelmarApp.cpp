@@ -9,6 +9,8 @@
 #include "framework/Routing.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/VelmarDoc.h"
+#include "game/LinesDoc.h"
+#include "game/MainFrameGame.h"
 #include "res/Ids.h"
 
 #include <QCoreApplication>
@@ -105,8 +107,8 @@ void CVelmarApp::MakeTemplates() {
         kResTelnet, kTelnetTitle, [] { return std::make_unique<CDocument>(); },
         [](CDocument* doc) -> CFrame* { return new CMainFrameTelnet(doc); });
     game_ = std::make_unique<CDocTemplate>(
-        kResGame, kGameTitle, [] { return std::make_unique<CDocument>(); },
-        [](CDocument* doc) -> CFrame* { return new CMainFrameGame(doc); });
+        kResGame, kGameTitle, [] { return std::make_unique<CLinesDoc>(); },
+        [](CDocument* doc) -> CFrame* { return new CMainFrameGame(static_cast<CLinesDoc*>(doc)); });
 }
 
 CMainFrame* CVelmarApp::mainFrame() const {

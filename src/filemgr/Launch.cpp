@@ -133,15 +133,15 @@ void WaitForLaunches(int ms) {
 void StartLaunch(LaunchJob job) {
     static std::once_flag registered;
     std::call_once(registered, [] { qAddPostRoutine(WaitForLaunchesAtExit); });
-    // The rule is decided here: it only looks at one file and the MIME tables, which stay
-    // on one thread that way. Starting the program or viewer is what may take long.
-    LaunchPlan plan = PlanLaunch(job);
-    if (plan.action == LaunchAction::None) return;
+    if (job.file.isEmpty()) return;
     g_launchesRunning.fetch_add(1, std::memory_order_relaxed);
-    std::thread([plan = std::move(plan)]() mutable {
+    // Deciding touches the disk (stat, the first bytes, the MIME look-up): a hung network
+    // mount must hold up this thread, never the window's.
+    std::thread([job = std::move(job)]() mutable {
         {
-            const LaunchPlan mine = std::move(plan); // gone before the count says so
-            PerformLaunch(mine);
+            const LaunchJob mine = std::move(job); // gone before the count says so
+            const LaunchPlan plan = PlanLaunch(mine);
+            if (plan.action != LaunchAction::None) PerformLaunch(plan);
         }
         g_launchesRunning.fetch_sub(1, std::memory_order_release);
     }).detach();

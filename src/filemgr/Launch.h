@@ -29,15 +29,15 @@ struct LaunchPlan {
 
 // The launch rule: a file without extension, one of .com .exe .lnk .bat, or one whose
 // extension the MIME database knows is launched; anything else is left alone. A launched
-// executable (execute bit, or a "#!" script) starts as a program; other files open with
-// the desktop's default application.
+// executable (an ELF file or "#!" script with its execute bit) starts as a program; other files
+// open with the desktop's default application. Touches the disk: not for the window's thread.
 LaunchPlan PlanLaunch(const LaunchJob& job);
 
 // Plans and launches on the calling thread.
 void RunLaunch(const LaunchJob& job);
 
-// Decides the plan for `job`, then starts a launch thread that carries it out, and
-// returns at once. Nothing to launch starts no thread; failures report nothing.
+// Starts a launch thread that decides the plan for `job` and carries it out, and returns
+// at once without touching the disk. Failures report nothing.
 void StartLaunch(LaunchJob job);
 
 // Waits (at most `ms`) until no launch thread runs. Done once when the application

@@ -170,17 +170,12 @@ void CPaneList::RefillPane() {
 
     if (std::unique_ptr<DirSource> source = CreateDirSource(sourceKind_)) {
         source->owner = this;
-        source->Open(currentPath_ + mask_);
-        for (;;) {
-            FindRecord record;
-            const EntryKind kind = source->Next(record);
-            source->lastKind = kind;
-            TrimOneTrailingBlank(record.name);
-            if (kind == kEntryEnd) break;
-            if (!PassesPaneFilters(record, showHidden_, showInRom_)) continue;
-            if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
-            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
-        }
+        ListEntries(*source, sourceKind_, currentPath_ + mask_,
+                    [&](FindRecord& record, EntryKind kind) {
+                        if (PassesPaneFilters(record, showHidden_, showInRom_))
+                            rows.push_back(PaneRow::FromRecord(std::move(record), kind));
+                        return true;
+                    });
     }
 
     if (sortColumn_ == kSortByName)

@@ -83,6 +83,26 @@ void WriteSetting(const QString& section, const QString& value, int number) {
     MakePrivate(path);
 }
 
+QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    const QVariant v = store.value(Key(section, value));
+    // An unquoted text with a comma reads back as a list: it is still the one text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    if (v.typeId() != QMetaType::QString) return fallback;
+    return v.toString();
+}
+
+void WriteStringSetting(const QString& section, const QString& value, const QString& text) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(Key(section, value), text);
+        store.sync();
+    }
+    MakePrivate(path);
+}
+
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value) {
     QSettings store(FilePath(), QSettings::IniFormat);
     const QVariant v = store.value(Key(section, value));

@@ -14,6 +14,10 @@ namespace velmar::platform {
 int ReadSetting(const QString& section, const QString& value, int fallback);
 void WriteSetting(const QString& section, const QString& value, int number);
 
+// Text values (the high-score names). Missing or not text reads as `fallback`.
+QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback);
+void WriteStringSetting(const QString& section, const QString& value, const QString& text);
+
 // Raw byte-array values (history lists, the FTP server list). Missing or not a byte
 // array reads as nullopt.
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value);

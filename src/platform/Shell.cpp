@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,10 +47,20 @@ QStringList ReadInterpreterLine(const QString& path) {
 
 bool IsExecutableFile(const QString& path) {
     const QByteArray native = EncodeName(path);
+    // Only what the kernel itself can run, with its execute bit: on exFAT, NTFS or CIFS
+    // mounts every file has that bit, and a photo there must open in the viewer.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
     struct stat st {};
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (::access(native.constData(), X_OK) == 0) return true;
-    return !ReadInterpreterLine(path).isEmpty();
+    char head[4] = {};
+    ssize_t got = -1;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    if (got < 2 || ::access(native.constData(), X_OK) != 0) return false;
+    return (head[0] == '#' && head[1] == '!') || (got == 4 && std::memcmp(head,
+                                                                          "\x7f"
+                                                                          "ELF",
+                                                                          4) == 0);
 }
 
 QString ResolveProgram(const QString& file) {

@@ -7,7 +7,8 @@
 
 namespace velmar::platform {
 
-// A regular file we may execute, or a script beginning "#!".
+// A regular file with its execute bit that the kernel can run: an ELF executable or a
+// script beginning "#!".
 bool IsExecutableFile(const QString& path);
 
 // The interpreter line of a script ("#!/bin/sh -e" gives {"/bin/sh", "-e"}); empty when the

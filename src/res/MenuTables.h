@@ -131,7 +131,7 @@ inline constexpr std::array kTelnetItems{
 };
 
 inline constexpr std::array kGameItems{
-    MenuItemDef{kCmdNewGame, "New Game", nullptr},
+    MenuItemDef{kCmdNewGame, "New Game", "Ctrl+N"},
     MenuItemDef{kCmdHighScores, "High Scores", nullptr},
     MenuItemDef{kCmdShowNextColors, "Show next colors", nullptr},
     MenuItemDef{kCmdSound, "Sound", nullptr},

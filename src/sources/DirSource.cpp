@@ -68,4 +68,21 @@ void TrimOneTrailingBlank(QString& name) {
     if (name.endsWith(QLatin1Char(' '))) name.chop(1);
 }
 
+int ListEntries(DirSource& source, int sourceKind, const QString& path,
+                const std::function<bool(FindRecord&, EntryKind)>& take) {
+    source.Open(path);
+    int taken = 0;
+    for (;;) {
+        FindRecord record;
+        const EntryKind kind = source.Next(record);
+        source.lastKind = kind;
+        if (kind == kEntryEnd) break;
+        if (sourceKind == kSourceFtp) TrimOneTrailingBlank(record.name);
+        if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
+        ++taken;
+        if (!take(record, kind)) break;
+    }
+    return taken;
+}
+
 } // namespace velmar

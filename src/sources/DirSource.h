@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QObject;
@@ -65,7 +66,14 @@ struct FileEntry {
     FindRecord find;
 };
 
-// Removes one trailing blank from a listed name (the listing rule for every source).
+// Removes one trailing blank from a listed name: the rule of FTP listings, whose servers
+// pad names. Local names are exact ("x " and "x" are two files).
 void TrimOneTrailingBlank(QString& name);
+
+// The one listing loop of panes and listing threads: opens `source` on `path` (a folder
+// and a mask) and hands every entry but "." and ".." to `take`, names trimmed for an FTP
+// source, until the source ends or `take` returns false. The number of entries taken.
+int ListEntries(DirSource& source, int sourceKind, const QString& path,
+                const std::function<bool(FindRecord&, EntryKind)>& take);
 
 } // namespace velmar

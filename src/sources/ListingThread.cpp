@@ -46,14 +46,8 @@ int RunListing(ListingJob& job) {
     } else {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
-        source->Open(job.path);
-        for (;;) {
-            FindRecord record;
-            const EntryKind kind = source->Next(record);
-            source->lastKind = kind;
-            TrimOneTrailingBlank(record.name);
-            if (kind == kEntryEnd || job.stop.load()) break;
-            if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
+        ListEntries(*source, job.sourceKind, job.path, [&](FindRecord& record, EntryKind kind) {
+            if (job.stop.load()) return false;
             auto entry = std::make_unique<FileEntry>();
             entry->folder = job.path;
             QString sizeText = kind == kEntryFolder ? QStringLiteral("<DIR>")
@@ -63,7 +57,8 @@ int RunListing(ListingJob& job) {
             entry->ordinal = ++posted;
             entry->find = std::move(record);
             if (job.pane) PostToWindow(job.pane, new EntryPostedEvent(std::move(entry)));
-        }
+            return true;
+        });
         source.reset();
     }
     job.stop = false;

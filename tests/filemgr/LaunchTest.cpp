@@ -39,10 +39,18 @@ TEST(LaunchRule, ProgramsStartInTheirFolderWithParameters) {
     // A given directory wins over the file's own.
     EXPECT_EQ(Plan(tool, {}, dir.path()).workingDirectory, dir.path());
 
-    // A script without the execute bit still counts as a program through its "#!" line.
+    // Only what the kernel runs, with its execute bit, starts as a program; anything else
+    // opens in its viewer, execute bit or not (as every file on an exFAT or CIFS mount).
     const QString script = dir.write("plain-script", "#!/bin/sh -e\nexit 0\n");
-    EXPECT_EQ(Plan(script).action, LaunchAction::StartProgram);
+    EXPECT_EQ(Plan(script).action, LaunchAction::OpenDocument);
     EXPECT_EQ(platform::ReadInterpreterLine(script), (QStringList{"/bin/sh", "-e"}));
+    for (const char* name : {"photo.png", "notes", "x "}) {
+        const QString file = dir.write(name, "\x89PNG data");
+        MakeExecutable(file);
+        p = Plan(file);
+        EXPECT_EQ(p.action, LaunchAction::OpenDocument) << name;
+        EXPECT_EQ(p.document, file) << name;
+    }
 
     // A bare program name is found in PATH.
     p = Plan("sh");

@@ -157,3 +157,16 @@ TEST_F(RenameTest, RefusedInFtpPaneAndOnParentRow) {
     EXPECT_EQ(Editor(pane()), nullptr);
     pane().setSourceKind(kSourceLocal);
 }
+
+TEST_F(RenameTest, ANameEndingInABlankIsItsOwnFile) {
+    dir.write("x", "plain");
+    dir.write("x ", "with blank");
+    ShowFolder(pane(), dir.path());
+    ASSERT_NE(Row("x"), -1);
+    ASSERT_NE(Row("x "), -1);
+    MessageScript script;
+    script.answer(QMessageBox::Yes);
+    EXPECT_TRUE(pane().EndLabelEdit(Row("x "), "y"));
+    EXPECT_EQ(ReadAll(dir.file("y")), "with blank");
+    EXPECT_EQ(ReadAll(dir.file("x")), "plain");
+}
