@@ -2,22 +2,20 @@
 
 #include "app/AboutBox.h"
 #include "app/ModeFrames.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Frame.h"
 #include "framework/Message.h"
 #include "framework/Routing.h"
-#include "filemgr/MainFrame.h"
-#include "filemgr/VelmarDoc.h"
 #include "game/LinesDoc.h"
 #include "game/MainFrameGame.h"
+#include "platform/SystemChecks.h"
 #include "res/Ids.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTimer>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace velmar {
 
@@ -35,24 +33,12 @@ const QString kTelnetTitle =
 const QString kGameTitle =
     QStringLiteral("Lines Game (CE velmar)\n\nLines Game\n\n\nLines.Document\nLines Game Document");
 
-bool CanMakeSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
-bool CanReadProcesses() {
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    return stat.open(QIODevice::ReadOnly);
-}
-
 } // namespace
 
 CVelmarApp::System CVelmarApp::DefaultSystem() {
     System s;
-    s.socketsAvailable = &CanMakeSocket;
-    s.processesReadable = &CanReadProcesses;
+    s.socketsAvailable = &platform::SocketsAvailable;
+    s.processesReadable = &platform::ProcessesReadable;
     // Queued: the exit handler runs inside a menu's or a window's event.
     s.quit = [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); };
     return s;

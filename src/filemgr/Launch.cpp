@@ -1,6 +1,7 @@
 #include "filemgr/Launch.h"
 
 #include "app/core/SettingsStore.h"
+#include "framework/Browser.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
 #include "sources/SizeText.h"
@@ -53,7 +54,7 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
         const QString target = plan.document;
         auto open = [target] {
             if (IsUrl(target))
-                platform::OpenUrl(target);
+                OpenInBrowser(QUrl(target));
             else
                 platform::OpenDocument(target);
         };

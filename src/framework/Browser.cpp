@@ -1,7 +1,8 @@
 #include "framework/Browser.h"
 
+#include "platform/Shell.h"
+
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -51,7 +52,7 @@ void SetUrlOpenerForTesting(UrlOpener opener) {
 
 bool OpenInBrowser(const QUrl& url) {
     if (g_opener) return g_opener(url);
-    return QDesktopServices::openUrl(url);
+    return platform::OpenUrl(url);
 }
 
 QString InstalledHelpPath() {

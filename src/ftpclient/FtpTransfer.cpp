@@ -55,10 +55,7 @@ bool FtpClient::OpenPassive() {
     // private address it cannot be reached at, and a hostile one could name any host on our
     // side of the network; only the port is taken from the answer.
     sockaddr_in peer{};
-    socklen_t peerLength = sizeof peer;
-    if (::getpeername(control_.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
-        peer.sin_family == AF_INET)
-        to.sin_addr = peer.sin_addr;
+    if (control_.GetPeerName(peer) && peer.sin_family == AF_INET) to.sin_addr = peer.sin_addr;
     data_.Close();
     if (!data_.Create() || !data_.Connect(to, timeouts_[ConnectTimeout])) {
         SetSocketError(LastSocketError());

@@ -224,6 +224,15 @@ bool TimedSocket::GetSockName(sockaddr_in& address) {
     return true;
 }
 
+bool TimedSocket::GetPeerName(sockaddr_in& address) {
+    socklen_t len = sizeof address;
+    if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&address), &len) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
 bool TimedSocket::Listen(int backlog) {
     if (::listen(handle_, backlog) != 0) {
         Fail(errno);

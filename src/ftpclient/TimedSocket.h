@@ -53,6 +53,7 @@ public:
     bool SetOption(int name, const void* value, unsigned length, int level);
     bool Bind(const sockaddr_in& address);
     bool GetSockName(sockaddr_in& address);
+    bool GetPeerName(sockaddr_in& address);
     bool Listen(int backlog);
     // A connect that gives up after timeoutMs (0 waits as long as the system does). Like
     // every wait here it ends at once when the thread's cancel token fires.

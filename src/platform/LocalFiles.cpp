@@ -36,6 +36,24 @@ mode_t CurrentUmask() {
 
 } // namespace
 
+int OpenForScan(const QString& path) {
+    // Not blocking: opening a FIFO for reading would wait for a writer.
+    const int fd =
+        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return fd;
+}
+
+void CloseHandle(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
 bool InputFile::Open(const QString& path) {
     Close();
     fd_ = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);

@@ -8,6 +8,12 @@
 
 namespace velmar::platform {
 
+// A regular file opened for one pass from start to end (the kernel is told to read ahead);
+// -1 for anything else, a FIFO included, which is never waited on. Close with CloseHandle
+// unless a QFile took it over.
+int OpenForScan(const QString& path);
+void CloseHandle(int fd);
+
 class InputFile {
 public:
     InputFile() = default;

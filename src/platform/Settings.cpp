@@ -1,11 +1,11 @@
 #include "platform/Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QDir>
-#include <QFileInfo>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,7 +53,17 @@ void MakePrivate(const QString& path) {
 
 } // namespace
 
-QString SettingsFilePath() { return FilePath(); }
+QString SettingsFilePath() {
+    return FilePath();
+}
+
+bool CountSettingsKeys(const QString& section, int& values, int& sections) {
+    QSettings store(FilePath(), QSettings::IniFormat);
+    store.beginGroup(section);
+    values = int(store.childKeys().size());
+    sections = int(store.childGroups().size());
+    return values > 0 || sections > 0;
+}
 
 void SetSettingsFolderForTesting(const QString& folder) {
     QMutexLocker lock(&g_folderLock);

@@ -23,6 +23,9 @@ void WriteStringSetting(const QString& section, const QString& value, const QStr
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value);
 void WriteBinarySetting(const QString& section, const QString& value, const QByteArray& bytes);
 
+// How many values and sub-sections the section holds; false when it holds nothing.
+bool CountSettingsKeys(const QString& section, int& values, int& sections);
+
 // The path of the settings file in force.
 QString SettingsFilePath();
 

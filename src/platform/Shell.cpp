@@ -151,8 +151,8 @@ bool RenameEntry(const QString& from, const QString& to) {
     return ::rename(source.constData(), target.constData()) == 0;
 }
 
-bool OpenUrl(const QString& url) {
-    return QDesktopServices::openUrl(QUrl(url));
+bool OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace velmar::platform

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 namespace velmar::platform {
 
@@ -30,7 +31,9 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
 // Must run on the interface thread.
 bool OpenDocument(const QString& path);
 // Opens an address ("http://...") with the desktop's handler. Interface thread only.
-bool OpenUrl(const QString& url);
+// The program opens addresses through OpenInBrowser (framework/Browser.h), which tests
+// can record; this is the desktop call under it.
+bool OpenUrl(const QUrl& url);
 
 // Renames (moves) an entry like the old move-file call: it never replaces an entry that
 // already has the new name. False on any failure.

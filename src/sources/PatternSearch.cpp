@@ -1,15 +1,12 @@
 #include "sources/PatternSearch.h"
 
-#include "platform/NameCodec.h"
+#include "platform/LocalFiles.h"
 
 #include <QFile>
 #include <QIODevice>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmar {
 
@@ -228,19 +225,11 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
 
 bool PatternSearch::SearchFile(const QString& path) {
     if (patterns_.empty()) return false;
-    const QByteArray native = platform::EncodeName(path);
-    // Not blocking: opening a FIFO for reading would wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = platform::OpenForScan(path);
     if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+        platform::CloseHandle(fd);
         return false;
     }
     return SearchStream(file, 0) >= 0;

@@ -1,7 +1,6 @@
 #include "app/core/SettingsStore.h"
 
 #include <QMimeDatabase>
-#include <QSettings>
 #include <cstring>
 
 namespace velmar {
@@ -103,7 +102,8 @@ std::optional<QByteArray> ArchiveStrings(const QStringList& list) {
             PutU16(out, 0xFFFF);
             PutU32(out, n);
         }
-        for (QChar c : s) PutU16(out, c.unicode());
+        for (QChar c : s)
+            PutU16(out, c.unicode());
         if (out.size() > kArchiveLimit) return std::nullopt;
     }
     if (out.size() > kArchiveLimit) return std::nullopt;
@@ -191,15 +191,8 @@ bool RegistryKey::Open(Root root, const QString& subkey) {
         open_ = true;
         return true;
     }
-    QSettings store(platform::SettingsFilePath(), QSettings::IniFormat);
-    store.beginGroup(subkey);
-    const QStringList keys = store.childKeys();
-    const QStringList groups = store.childGroups();
-    if (keys.isEmpty() && groups.isEmpty()) return false;
-    valueCount = int(keys.size());
-    subkeyCount = int(groups.size());
-    open_ = true;
-    return true;
+    open_ = platform::CountSettingsKeys(subkey, valueCount, subkeyCount);
+    return open_;
 }
 
 void RegistryKey::Close() {
