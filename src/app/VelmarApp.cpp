@@ -11,8 +11,10 @@
 #include "framework/Routing.h"
 #include "game/LinesDoc.h"
 #include "game/MainFrameGame.h"
+#include "nettools/NetToolDialogs.h"
 #include "platform/SystemChecks.h"
 #include "res/Ids.h"
+#include "systools/SysToolDialogs.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -75,8 +77,9 @@ bool CVelmarApp::InitInstance() {
     // 3. Where the settings live.
     QCoreApplication::setOrganizationName(QStringLiteral("Korvath CE Velmar"));
     QCoreApplication::setApplicationName(QStringLiteral("CE Velmar"));
-    // 4. The three modes.
+    // 4. The three modes, and the modal tools any frame's menu opens.
     MakeTemplates();
+    RegisterNetworkAndSystemTools();
     // 5. The file manager is the main window.
     if (!fileManager_->OpenNewDocument()) return false;
     activeFrame_ = fileManager_->frame();
@@ -95,6 +98,22 @@ void CVelmarApp::MakeTemplates() {
     game_ = std::make_unique<CDocTemplate>(
         kResGame, kGameTitle, [] { return std::make_unique<CLinesDoc>(); },
         [](CDocument* doc) -> CFrame* { return new CMainFrameGame(static_cast<CLinesDoc*>(doc)); });
+}
+
+void CVelmarApp::RegisterNetworkAndSystemTools() {
+    RegisterTool(kCmdPing, [](QWidget* owner) {
+        CPingDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdWhois, [](QWidget* owner) {
+        CWhoisDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdFinger, [](QWidget* owner) {
+        CFingerDlg dlg(owner);
+        RunModal(dlg);
+    });
+    RegisterTool(kCmdSystemInfo, &RunSystemInfo);
 }
 
 CMainFrame* CVelmarApp::mainFrame() const {

@@ -69,6 +69,7 @@ public:
 
 private:
     void MakeTemplates();
+    void RegisterNetworkAndSystemTools();
     void Activate(CFrame* frame, CFrame* previous);
 
     System system_;

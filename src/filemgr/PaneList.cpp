@@ -12,6 +12,7 @@
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
+#include "systools/SysToolDialogs.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -579,6 +580,9 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdProperties:
         ShowProperties();
         return true;
+    case ids::kCmdTaskManager:
+        RunTaskManager(this);
+        return true;
     default:
         return false;
     }
@@ -588,6 +592,7 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     const int focused = FocusedRow();
     switch (id) {
     case ids::kCmdInvertSelection:
+    case ids::kCmdTaskManager:
         state.enabled = true;
         return true;
     case ids::kCmdViewHex:

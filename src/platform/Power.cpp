@@ -70,6 +70,8 @@ bool SysfsPowerSource::Read(PowerStatus& status) {
         status.chargeMicroampHours = now;
         status.chargeFullMicroampHours = full;
         status.temperatureDeciCelsius = int(ReadNumber(folder, "temp", -1000));
+        status.currentAverageMicroamps = ReadNumber(folder, "current_avg", -1);
+        status.lifeTimeSeconds = ReadNumber(folder, "time_to_empty_now", -1);
         status.batteryFlag = FlagFor(status.batteryStatus, status.batteryLifePercent);
     }
     if (!batteryFound) {

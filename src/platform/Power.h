@@ -18,6 +18,8 @@ struct PowerStatus {
     long long chargeMicroampHours = -1; // or energy in µWh when only that is known
     long long chargeFullMicroampHours = -1;
     int temperatureDeciCelsius = -1000; // -1000: unknown
+    long long currentAverageMicroamps = -1;
+    long long lifeTimeSeconds = -1; // time to empty; -1 unknown
 };
 
 class PowerSource {

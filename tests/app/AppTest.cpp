@@ -5,12 +5,12 @@
 #include "app/ModeFrames.h"
 #include "app/Options.h"
 #include "app/VelmarApp.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/PaneList.h"
 #include "framework/Browser.h"
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Routing.h"
-#include "filemgr/MainFrame.h"
-#include "filemgr/PaneList.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
@@ -125,7 +125,7 @@ TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
     EXPECT_NE(telnet->activeView(), nullptr);
 }
 
-TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyOnceRegistered) {
+TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* fm = app.mainFrame();
@@ -133,6 +133,10 @@ TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyOnceRegistered) {
     for (int id :
          {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit})
         EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
+    // Start-up registers the network and system tools.
+    for (int id : {ids::kCmdPing, ids::kCmdWhois, ids::kCmdFinger, ids::kCmdSystemInfo})
+        EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
+    app.RegisterTool(ids::kCmdPing, nullptr);
     EXPECT_FALSE(fm->QueryCommand(ids::kCmdPing, s));
 
     QWidget* owner = nullptr;

@@ -1,0 +1,100 @@
+#pragma once
+// The "Ping", "Whois" and "Finger" dialogs. Each run goes on a worker: the dialog keeps
+// painting, shows results as they arrive, and Esc or closing stops the run at once.
+// Histories are read when a dialog is made and written when it goes.
+
+#include "nettools/TextQuery.h"
+#include "nettools/ToolWorker.h"
+
+#include <QDialog>
+#include <QStringList>
+#include <atomic>
+
+class QComboBox;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QCheckBox;
+
+namespace velmar {
+
+// Fills an editable combo box's list with `entries` in alphabetical order.
+void FillSortedCombo(QComboBox* combo, const QStringList& entries);
+
+class CNetToolDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CNetToolDlg(QWidget* parent) : QDialog(parent) {}
+    bool running() const { return worker_.Running(); }
+    void reject() override;
+
+protected:
+    void StartRun(std::function<void(ToolWorker&)> job);
+    virtual void OnRunFinished() {}
+    QPushButton* start_ = nullptr;
+    ToolWorker worker_;
+};
+
+class CPingDlg : public CNetToolDlg {
+    Q_OBJECT
+public:
+    explicit CPingDlg(QWidget* parent = nullptr);
+    ~CPingDlg() override;
+    QStringList history() const { return history_; }
+    QStringList results() const;
+    void OnPing();
+
+private:
+    void OnRunFinished() override;
+    QComboBox* host_;
+    QSpinBox* size_;
+    QSpinBox* count_;
+    QSpinBox* ttl_;
+    QSpinBox* timeout_;
+    QListWidget* results_;
+    QStringList history_;
+    std::atomic<int> outcome_{0};
+};
+
+class CWhoisDlg : public CNetToolDlg {
+    Q_OBJECT
+public:
+    static const QStringList kDefaultServers;
+    explicit CWhoisDlg(QWidget* parent = nullptr);
+    ~CWhoisDlg() override;
+    QString resultText() const;
+    void OnWhois();
+    void SetPortForTesting(int port) { port_ = port; }
+
+private:
+    QComboBox* query_;
+    QComboBox* server_;
+    QPlainTextEdit* results_;
+    QStringList history_;
+    int port_ = kWhoisPort;
+};
+
+class CFingerDlg : public CNetToolDlg {
+    Q_OBJECT
+public:
+    explicit CFingerDlg(QWidget* parent = nullptr);
+    ~CFingerDlg() override;
+    QString resultText() const;
+    void OnFinger();
+    void SetPortForTesting(int port) { port_ = port; }
+
+private:
+    QComboBox* server_;
+    QComboBox* user_;
+    QCheckBox* verbose_;
+    QPlainTextEdit* results_;
+    QStringList hosts_;
+    QStringList names_;
+    int port_ = kFingerPort;
+};
+
+// The time-outs of the "Settings" store, in milliseconds.
+QueryTimeouts StoredTimeouts();
+
+} // namespace velmar

@@ -1,0 +1,309 @@
+// Ping against the loopback interface, whois and finger against scripted servers and a
+// real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
+#include "ScriptedServer.h"
+
+#include "app/core/SettingsStore.h"
+#include "framework/Dialogs.h"
+#include "ftpclient/Printers.h"
+#include "nettools/NetToolDialogs.h"
+#include "nettools/Ping.h"
+#include "nettools/TextQuery.h"
+#include "platform/Echo.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+namespace velmar {
+namespace {
+
+using test::ScriptedServer;
+
+// 127.255.255.255 is the loopback broadcast address: echo requests to it go out and the
+// kernel, which ignores broadcast echoes, never answers them.
+const QString kSilentAddress = QStringLiteral("127.255.255.255");
+// Consecutive dots make a name the resolver rejects before asking any server.
+const QString kUnresolvable = QStringLiteral("no..such..host");
+
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {
+    QStringList lines;
+    const PingOutcome o = RunPing(p, [&](const QString& l) { lines.append(l); });
+    if (outcome) *outcome = o;
+    return lines;
+}
+
+class NetTools : public ::testing::Test {
+protected:
+    test::MessageScript messages;
+};
+
+TEST_F(NetTools, StatusNamesByCodeWithUnknownOutsideTheRange) {
+    const std::pair<int, const char*> table[] = {
+        {11000, "IP_STATUS_BASE"},   {11003, "IP_DEST_HOST_UNREACHABLE"},
+        {11010, "IP_REQ_TIMED_OUT"}, {11013, "IP_TTL_EXPIRED_TRANSIT"},
+        {11022, "IP_UNLOAD"},        {11023, "Unknown"},
+        {10999, "Unknown"},          {10050, "Unknown"},
+    };
+    for (const auto& [code, name] : table)
+        EXPECT_EQ(IpStatusName(code), QString::fromLatin1(name)) << code;
+}
+
+TEST_F(NetTools, LoopbackAnswersEveryRequestWithTheSizeActuallySent) {
+    struct Case {
+        int size, count, ttl;
+        const char* sizeLine;
+        int sent;
+    };
+    const Case cases[] = {
+        {32, 3, 128, "SIZE: 32, COUNT: 3, TTL: 128, TIMEOUT: 2000", 32},
+        {0, 1, 128, "SIZE: 32, COUNT: 1, TTL: 128, TIMEOUT: 2000", 32},
+        {2000, 1, 128, "SIZE: 32, COUNT: 1, TTL: 128, TIMEOUT: 2000", 32},
+        {1024, 1, 128, "SIZE: 1024, COUNT: 1, TTL: 128, TIMEOUT: 2000", 1024},
+        // TTL 300 goes out as 44; the line keeps what was typed.
+        {100, 1, 300, "SIZE: 100, COUNT: 1, TTL: 300, TIMEOUT: 2000", 100},
+        {32, 0, 128, "SIZE: 32, COUNT: 0, TTL: 128, TIMEOUT: 2000", 32},
+    };
+    for (const Case& c : cases) {
+        PingOutcome outcome{};
+        const QStringList lines =
+            Ping({QStringLiteral("127.0.0.1"), c.size, c.count, c.ttl, 2000}, &outcome);
+        EXPECT_EQ(outcome, PingOutcome::Done);
+        ASSERT_EQ(lines.size(), 2 + c.count) << c.sizeLine;
+        EXPECT_EQ(lines[0], QString::fromLatin1(c.sizeLine));
+        EXPECT_EQ(lines[1], QStringLiteral("127.0.0.1"));
+        for (int i = 0; i < c.count; ++i)
+            EXPECT_TRUE(
+                lines[2 + i].startsWith(QStringLiteral("RTT: ")) &&
+                lines[2 + i].endsWith(QStringLiteral(" ms, DataSize: %1 bytes").arg(c.sent)))
+                << lines[2 + i].toStdString();
+    }
+}
+
+TEST_F(NetTools, UnansweredRequestsTimeOutAndBadHostsNeverSend) {
+    PingOutcome outcome{};
+    QStringList lines = Ping({kSilentAddress, 32, 2, 128, 150}, &outcome);
+    EXPECT_EQ(outcome, PingOutcome::Done);
+    EXPECT_EQ(lines.mid(1), (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)",
+                                         "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    for (const QString& host : {kUnresolvable, QString()}) {
+        lines = Ping({host, 32, 1, 128, 150}, &outcome);
+        EXPECT_EQ(outcome, PingOutcome::InvalidHost);
+        EXPECT_TRUE(lines.isEmpty());
+    }
+    // A reply buffer without room for one entry is refused before anything is sent.
+    platform::IcmpEcho echo;
+    ASSERT_TRUE(echo.Open());
+    platform::EchoReply reply;
+    EXPECT_EQ(echo.EchoSend(0x0100007F, "x", 1, nullptr, &reply, sizeof reply - 1, 100), 0);
+    EXPECT_EQ(echo.LastError(), platform::kErrorBufferTooSmall);
+}
+
+TEST_F(NetTools, QuestionsAndWhoisAnswerText) {
+    EXPECT_EQ(FingerQuestion(true, QString()), QByteArray("/W\r\n"));
+    EXPECT_EQ(FingerQuestion(true, QStringLiteral("bob")), QByteArray("/W bob\r\n"));
+    EXPECT_EQ(FingerQuestion(false, QStringLiteral("bob")), QByteArray("bob\r\n"));
+    EXPECT_EQ(FingerQuestion(false, QString()), QByteArray("\r\n"));
+    EXPECT_EQ(WhoisQuestion(QStringLiteral("example.com")), QByteArray("example.com \r\n"));
+    EXPECT_EQ(WhoisQuestion(QString(600, QLatin1Char('q'))), QByteArray(512, 'q') + " \r\n");
+
+    const std::pair<QByteArray, QString> table[] = {
+        {"a\nb\n", QStringLiteral("a\r\nb\r\n")},
+        {"a\r\nb", QStringLiteral("a\r\r\nb")},
+        {"", QString()},
+    };
+    for (const auto& [in, out] : table)
+        EXPECT_EQ(WhoisAnswerText(in), out) << in.toStdString();
+    // The byte cut comes first, then the cut after the line ends grew.
+    const QString longText = WhoisAnswerText(QByteArray(9000, 'x') + QByteArray(9000, '\n'));
+    EXPECT_EQ(longText.size(), kWhoisTextLimit);
+    EXPECT_EQ(longText.count(QLatin1Char('x')), 9000);
+    EXPECT_TRUE(longText.endsWith(QLatin1String("\r\n")));
+}
+
+TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
+    QueryTimeouts t;
+    t.receiveMs = 300;
+    QByteArray answer;
+    for (int i = 0; i < 800; ++i)
+        answer += "line " + QByteArray::number(i) + " of the record\n";
+    {
+        ScriptedServer server;
+        server.Play({{answer.left(7000)}, {answer.mid(7000), 30}});
+        int pieces = 0;
+        const QueryResult r =
+            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("example.com"), t,
+                     [&](const QByteArray&) { ++pieces; });
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(r.answer, answer);
+        EXPECT_GE(pieces, 2);
+        EXPECT_EQ(server.question(), QByteArray("example.com \r\n"));
+    }
+    {
+        ScriptedServer server;
+        server.Play({{"partial\n"}}, 5000);
+        const QueryResult r =
+            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("x"), t);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, 10060);
+        EXPECT_EQ(r.answer, QByteArray("partial\n"));
+    }
+    // Nobody listening: refused, nothing sent.
+    int closedPort = 0;
+    {
+        ScriptedServer gone;
+        closedPort = gone.port();
+    }
+    EXPECT_EQ(RunWhois(QStringLiteral("127.0.0.1"), closedPort, QStringLiteral("x"), t).error,
+              10061);
+}
+
+TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
+    QueryTimeouts t;
+    QByteArray big;
+    for (int i = 0; big.size() < 10000; ++i)
+        big += "user" + QByteArray::number(i) + "  tty" + QByteArray::number(i % 7) + "\r\n";
+    {
+        // Answers in pieces and then stays silent: the idle time ends the read.
+        ScriptedServer server;
+        server.Play({{big.left(3000)}, {big.mid(3000), 100}}, 5000);
+        const QueryResult r =
+            RunFinger(QStringLiteral("127.0.0.1"), server.port(), true, QStringLiteral("bob"), t);
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(r.answer, big);
+        EXPECT_EQ(server.question(), QByteArray("/W bob\r\n"));
+    }
+    const QueryResult r = RunFinger(kUnresolvable, 79, false, QString(), t);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 10022);
+}
+
+TEST_F(NetTools, FingerAgainstTheRealDaemon) {
+    const char* daemon = "/usr/sbin/in.fingerd";
+    if (::access(daemon, X_OK) != 0) GTEST_SKIP() << "fingerd is not installed";
+    ScriptedServer server;
+    server.Serve([daemon](int c) {
+        // inetd style: the daemon talks on its standard input and output.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, c, 0);
+        posix_spawn_file_actions_adddup2(&actions, c, 1);
+        char* argv[] = {const_cast<char*>(daemon), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, daemon, &actions, nullptr, argv, environ) == 0)
+            ::waitpid(pid, nullptr, 0);
+        posix_spawn_file_actions_destroy(&actions);
+    });
+    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), server.port(), false,
+                                    QStringLiteral("root"), QueryTimeouts{});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.answer.contains("Login: root")) << r.answer.toStdString();
+}
+
+// ---- dialogs ----
+
+TEST_F(NetTools, PingDialogListsLinesKeepsTheHostAndStopsOnEscape) {
+    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"),
+                {"zeta.example", "alpha.example"});
+    {
+        CPingDlg dlg;
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText(QStringLiteral("127.0.0.1"));
+        FindControl<QSpinBox>(&dlg, ids::kIdcPingCount)->setValue(2);
+        FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
+        ASSERT_TRUE(WaitFor([&] { return !dlg.running() && dlg.results().size() == 4; }));
+        EXPECT_TRUE(FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->isEnabled());
+
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText(kUnresolvable);
+        FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
+        ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !messages.shown.isEmpty(); }));
+        EXPECT_EQ(messages.shown, QStringList{"Invalid Host or IP Entered"});
+
+        // A long run to a silent address: Esc ends it while it waits.
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText(kSilentAddress);
+        FindControl<QSpinBox>(&dlg, ids::kIdcPingCount)->setValue(50);
+        FindControl<QSpinBox>(&dlg, ids::kIdcPingTimeout)->setValue(60000);
+        FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
+        ASSERT_TRUE(WaitFor([&] { return dlg.results().size() == 2; }));
+        dlg.reject();
+        EXPECT_FALSE(dlg.running());
+        EXPECT_EQ(dlg.results().size(), 2);
+    }
+    CPingDlg again;
+    auto* combo = FindControl<QComboBox>(&again, ids::kIdcPingHost);
+    QStringList listed;
+    for (int i = 0; i < combo->count(); ++i)
+        listed.append(combo->itemText(i));
+    EXPECT_EQ(listed, (QStringList{"127.0.0.1", "127.255.255.255", "alpha.example", kUnresolvable,
+                                   "zeta.example"}));
+    EXPECT_EQ(again.history().front(), kSilentAddress);
+}
+
+TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
+    ScriptedServer server;
+    server.Play({{"Domain Name: EXAMPLE.COM\nRegistrar: Test\n"}});
+    {
+        CWhoisDlg dlg;
+        auto* servers = FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer);
+        ASSERT_EQ(servers->count(), 3);
+        EXPECT_LT(servers->itemText(0), servers->itemText(1));
+        EXPECT_EQ(servers->currentText(), CWhoisDlg::kDefaultServers.front());
+        servers->setEditText(QStringLiteral("127.0.0.1"));
+        dlg.SetPortForTesting(server.port());
+        FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)
+            ->setEditText(QStringLiteral("example.com"));
+        FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
+        ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
+        EXPECT_EQ(dlg.resultText(), QStringLiteral("Domain Name: EXAMPLE.COM\nRegistrar: Test\n"));
+    }
+    CWhoisDlg again;
+    auto* query = FindControl<QComboBox>(&again, ids::kIdcWhoisQuery);
+    ASSERT_EQ(query->count(), 1);
+    EXPECT_EQ(query->itemText(0), QStringLiteral("example.com"));
+}
+
+TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeverAnswers) {
+    {
+        CFingerDlg dlg;
+        EXPECT_FALSE(FindControl<QCheckBox>(&dlg, ids::kIdcFingerVerbose)->isChecked());
+        FindControl<QComboBox>(&dlg, ids::kIdcFingerServer)->setEditText(kUnresolvable);
+        FindControl<QPushButton>(&dlg, ids::kIdcFingerStart)->click();
+        ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
+        EXPECT_EQ(dlg.resultText(), QStringLiteral("10022"));
+    }
+    // Accepts, reads the question and stays silent; the receive time-out is a minute.
+    WriteStoreSetting("RecieveTimeout", 60);
+    ScriptedServer server;
+    server.Play({}, 60000);
+    CWhoisDlg dlg;
+    dlg.SetPortForTesting(server.port());
+    FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer)->setEditText(QStringLiteral("127.0.0.1"));
+    FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText(QStringLiteral("example.org"));
+    FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
+    ASSERT_TRUE(WaitFor([&] { return !server.question().isEmpty(); }));
+    EXPECT_TRUE(dlg.running());
+    dlg.reject();
+    EXPECT_FALSE(dlg.running());
+    EXPECT_TRUE(dlg.resultText().isEmpty());
+    WriteStoreSetting("RecieveTimeout", 5);
+}
+
+} // namespace
+} // namespace velmar

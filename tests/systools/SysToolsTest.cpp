@@ -1,0 +1,332 @@
+// The system information tree against free and df on this machine and a fake
+// power-supply folder; the task list, Activate and Kill against real child processes,
+// with real windows under Xvfb and openbox where those can be had.
+#include "framework/Dialogs.h"
+#include "ftpclient/Printers.h"
+#include "platform/Power.h"
+#include "platform/Processes.h"
+#include "platform/Windows.h"
+#include "res/Ids.h"
+#include "sources/SizeText.h"
+#include "support/MessageScript.h"
+#include "support/TempDir.h"
+#include "systools/SysToolDialogs.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTreeWidget>
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace velmar {
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString Output(const QString& program, const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+const InfoNode* Branch(const std::vector<InfoNode>& tree, const QString& name) {
+    for (const InfoNode& n : tree)
+        if (n.text == name) return &n;
+    return nullptr;
+}
+
+QStringList Texts(const InfoNode& node) {
+    QStringList out;
+    for (const InfoNode& c : node.children)
+        out.append(c.text);
+    return out;
+}
+
+void WriteFile(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text + "\n");
+}
+
+class SysTools : public ::testing::Test {
+protected:
+    test::MessageScript messages;
+};
+
+TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
+    const std::vector<InfoNode> tree = BuildSystemInfo();
+    ASSERT_GE(tree.size(), 2u);
+    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
+    EXPECT_EQ(tree[1].text, QStringLiteral("Disk"));
+
+    // free -b: "Mem:  total used free shared buff/cache available"
+    const QStringList mem = Output(QStringLiteral("free"), {QStringLiteral("-b")})
+                                .split('\n')
+                                .filter(QStringLiteral("Mem:"));
+    ASSERT_EQ(mem.size(), 1);
+    const QStringList f = mem[0].simplified().split(' ');
+    const QStringList memory = Texts(tree[0]);
+    ASSERT_EQ(memory.size(), 7);
+    EXPECT_TRUE(memory[0].startsWith(QStringLiteral("Utilization: ")) && memory[0].endsWith('%'));
+    EXPECT_EQ(memory[1], QStringLiteral("TotalPhys.: ") + FormatNumber(f[1].toULongLong()));
+    EXPECT_TRUE(memory[2].startsWith(QStringLiteral("AvailPhys.: ")));
+
+    // df -B1 of "/": the size and the part available to us (the root's lines come first).
+    const QStringList df =
+        Output(QStringLiteral("df"),
+               {QStringLiteral("-B1"), QStringLiteral("--output=size,avail"), QStringLiteral("/")})
+            .split('\n')[1]
+            .simplified()
+            .split(' ');
+    const QStringList disk = Texts(tree[1]);
+    ASSERT_GE(disk.size(), 3);
+    EXPECT_EQ(disk[1], QStringLiteral("TotalNumberOfBytes: ") + FormatNumber(df[0].toULongLong()));
+    EXPECT_TRUE(disk[0].startsWith(QStringLiteral("FreeBytesAvailableToCaller: ")));
+    for (size_t i = 3; i < tree[1].children.size(); ++i)
+        EXPECT_EQ(tree[1].children[i].children.size(), 3u)
+            << tree[1].children[i].text.toStdString();
+}
+
+TEST_F(SysTools, TreeBranchesFollowTheirSources) {
+    test::TempDir supply;
+    // A charging Li-ion battery beside a mains supply that is on line.
+    WriteFile(supply.path() + "/AC/type", "Mains");
+    WriteFile(supply.path() + "/AC/online", "1");
+    const std::pair<const char*, const char*> battery[] = {
+        {"type", "Battery"},         {"status", "Charging"},
+        {"capacity", "80"},          {"voltage_now", "12345000"},
+        {"current_now", "-1500000"}, {"charge_now", "2200000"},
+        {"charge_full", "4400000"},  {"time_to_empty_now", "90061"},
+        {"technology", "Li-ion"},    {"temp", "253"},
+    };
+    for (const auto& [name, value] : battery)
+        WriteFile(supply.path() + "/BAT0/" + name, value);
+    platform::SysfsPowerSource sysfs(supply.path());
+
+    SystemSources s;
+    s.memory = [](platform::MemoryStatus& m) {
+        m.load = 42;
+        m.totalPhys = 8ull << 30;
+        return true;
+    };
+    s.disk = [](const QString& folder, platform::DiskSpace& d) {
+        if (folder == QLatin1String("/media/broken")) return false;
+        d = {1000, 3000, 2000};
+        return true;
+    };
+    s.mounts = [] { return QStringList{"/media/broken", "/boot"}; };
+    s.power = [&](platform::PowerStatus& p) { return sysfs.Read(p); };
+    std::vector<InfoNode> tree = BuildSystemInfo(s);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(Texts(tree[0])[0], QStringLiteral("Utilization: 42%"));
+    EXPECT_EQ(Texts(tree[0])[1], QStringLiteral("TotalPhys.: ") + FormatNumber(8ull << 30));
+    // The root's three lines, then one item for the mount that could be read.
+    EXPECT_EQ(Texts(tree[1]),
+              (QStringList{"FreeBytesAvailableToCaller: " + FormatNumber(1000),
+                           "TotalNumberOfBytes: " + FormatNumber(3000),
+                           "TotalNumberOfFreeBytes: " + FormatNumber(2000), "/boot"}));
+    EXPECT_EQ(tree[1].children[3].children.size(), 3u);
+    EXPECT_EQ(
+        Texts(tree[2]),
+        (QStringList{"AC power status: online", "Battery charge status: charging",
+                     "Battery charge: 80%", "Battery life time: days:1,hours:01,mins:01,secs:01",
+                     "Battery voltage (mV): " + FormatNumber(12345), "Battery current (mA): -1500",
+                     "Battery milliamp hours (mAh): 2200", "Battery temperature (.1 Celsius): 253",
+                     "Battery type: Lion"}));
+
+    // No battery at all: the status says so and only the type line follows.
+    QDir(supply.path() + "/BAT0").removeRecursively();
+    tree = BuildSystemInfo(s);
+    EXPECT_EQ(Texts(tree[2]),
+              (QStringList{"AC power status: online", "Battery charge status: no battery",
+                           "Battery type: unknown"}));
+    // Combined flag bits are not a state of their own.
+    s.power = [](platform::PowerStatus& p) {
+        p = {};
+        p.batteryFlag = 9;
+        return true;
+    };
+    EXPECT_EQ(Texts(BuildSystemInfo(s)[2])[1], QStringLiteral("Battery charge status: unknown"));
+    // Failing sources leave their branches out; the rest stays.
+    s.power = [](platform::PowerStatus&) { return false; };
+    s.disk = [](const QString&, platform::DiskSpace&) { return false; };
+    tree = BuildSystemInfo(s);
+    ASSERT_EQ(tree.size(), 1u);
+    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
+}
+
+// ---- task manager ----
+
+QTreeWidgetItem* RowOf(CTaskManagerDlg& dlg, int pid, int* count = nullptr) {
+    QTreeWidgetItem* found = nullptr;
+    int n = 0;
+    for (int i = 0; i < dlg.list()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = dlg.list()->topLevelItem(i);
+        if (item->data(0, Qt::UserRole).toInt() == pid) {
+            found = item;
+            ++n;
+        }
+    }
+    if (count) *count = n;
+    return found;
+}
+
+void Select(CTaskManagerDlg& dlg, QTreeWidgetItem* item) {
+    dlg.list()->setCurrentItem(item);
+    item->setSelected(true);
+}
+
+TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
+    QProcess child;
+    child.start(QStringLiteral("sleep"), {QStringLiteral("1000")});
+    ASSERT_TRUE(child.waitForStarted());
+    const int pid = int(child.processId());
+
+    CTaskManagerDlg dlg;
+    int count = 0;
+    QTreeWidgetItem* row = RowOf(dlg, pid, &count);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(row->text(0), QStringLiteral("sleep"));
+    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable(QStringLiteral("sleep")));
+
+    Select(dlg, row);
+    messages.answer(QMessageBox::No);
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    EXPECT_EQ(messages.shown, QStringList{"Are you sure you want to kill\nsleep?"});
+    EXPECT_TRUE(platform::ProcessAlive(pid));
+
+    Select(dlg, RowOf(dlg, pid));
+    messages.answer(QMessageBox::Yes);
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    EXPECT_FALSE(platform::ProcessAlive(pid));
+    EXPECT_EQ(RowOf(dlg, pid), nullptr);
+    EXPECT_EQ(messages.shown.size(), 2);
+    child.waitForFinished();
+
+    // No selection: neither button does anything.
+    dlg.list()->clearSelection();
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskActivate)->click();
+    EXPECT_EQ(messages.shown.size(), 2);
+}
+
+// Xvfb with openbox, which keeps the client list, on a display of the test's own.
+class X11Session {
+public:
+    X11Session() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        const QString wm = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (xvfb.isEmpty() || wm.isEmpty()) return;
+        for (int n = 90 + int(QCoreApplication::applicationPid() % 400); n < 900; n += 7) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
+            display_ = QStringLiteral(":%1").arg(n).toUtf8();
+            break;
+        }
+        server_.start(xvfb, {QString::fromUtf8(display_), QStringLiteral("-nolisten"),
+                             QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                             QStringLiteral("800x600x24")});
+        if (!server_.waitForStarted()) return;
+        if (!WaitFor([&] { return (x_ = platform::ConnectX11(display_)) != nullptr; }, 10000))
+            return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(display_));
+        wm_.setProcessEnvironment(env);
+        wm_.start(wm, {QStringLiteral("--sm-disable")});
+        wm_.waitForStarted();
+    }
+    ~X11Session() {
+        x_.reset();
+        // Terminated, not killed: the server removes its lock file on the way out.
+        for (QProcess* p : {&wm_, &server_}) {
+            p->terminate();
+            if (!p->waitForFinished(5000)) p->kill();
+            p->waitForFinished();
+        }
+    }
+    platform::WindowSystem* windows() const { return x_.get(); }
+    QByteArray display() const { return display_; }
+    QByteArray wmState() { return QByteArray::number(wm_.state()) + wm_.readAllStandardError(); }
+
+private:
+    QByteArray display_;
+    QProcess server_;
+    QProcess wm_;
+    std::unique_ptr<platform::WindowSystem> x_;
+};
+
+TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceActivatesAndKillsIt) {
+    // Without an X server the window list is empty, and the process list still works.
+    EXPECT_EQ(platform::ConnectX11(":65000"), nullptr);
+    X11Session x;
+    if (!x.windows()) GTEST_SKIP() << "Xvfb and openbox are needed for the window part";
+    platform::SetWindowSystemForTesting(x.windows());
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(x.display()));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/systools_window_child"),
+                {QStringLiteral("3")});
+    ASSERT_TRUE(child.waitForStarted());
+    const int pid = int(child.processId());
+    auto windowsOf = [&] {
+        int n = 0;
+        for (const platform::TopWindow& w : x.windows()->TopLevelWindows())
+            n += w.pid == pid;
+        return n;
+    };
+    ASSERT_TRUE(WaitFor([&] { return windowsOf() == 3; })) << x.wmState().toStdString();
+
+    CTaskManagerDlg dlg;
+    FindControl<QCheckBox>(&dlg, ids::kIdcTaskOnlyWindows)->setChecked(true);
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskRefresh)->click();
+    int count = 0;
+    QTreeWidgetItem* row = RowOf(dlg, pid, &count);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(row->text(0), QStringLiteral("systools_window_child"));
+
+    // Activate: the window manager makes one of the child's windows the active one.
+    Select(dlg, row);
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskActivate)->click();
+    EXPECT_TRUE(WaitFor([&] {
+        const uint32_t active = x.windows()->ActiveWindow();
+        for (const platform::TopWindow& w : x.windows()->TopLevelWindows())
+            if (w.id == active && w.pid == pid) return true;
+        return false;
+    }));
+
+    messages.answer(QMessageBox::Yes);
+    Select(dlg, RowOf(dlg, pid));
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    EXPECT_FALSE(platform::ProcessAlive(pid));
+    child.waitForFinished();
+    EXPECT_TRUE(WaitFor([&] { return windowsOf() == 0; }));
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskRefresh)->click();
+    EXPECT_EQ(RowOf(dlg, pid), nullptr);
+    platform::SetWindowSystemForTesting(nullptr);
+}
+
+} // namespace
+} // namespace velmar
