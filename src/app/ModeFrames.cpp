@@ -18,21 +18,4 @@ void CPlaceholderView::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignCenter, caption_);
 }
 
-namespace {
-template <class View> View* MakeView(CFrame* frame, CDocument* doc, const QString& caption) {
-    auto* view = new View(caption, frame);
-    frame->setCentralWidget(view);
-    if (doc) doc->AddView(view);
-    frame->SetActiveView(view);
-    return view;
-}
-} // namespace
-
-CMainFrameTelnet::CMainFrameTelnet(CDocument* doc, QWidget* parent) : CFrame(parent) {
-    setObjectName(QStringLiteral("telnetFrame"));
-    SetCommandBar(ids::kResTelnet);
-    view_ = MakeView<CPlaceholderView>(this, doc, QStringLiteral("Telnet terminal"));
-    resize(640, 480);
-}
-
 } // namespace velmar

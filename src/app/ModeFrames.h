@@ -4,6 +4,7 @@
 
 #include "framework/Frame.h"
 #include "framework/View.h"
+#include "telnet/TelnetFrame.h"
 
 #include <QWidget>
 
@@ -22,16 +23,6 @@ protected:
 
 private:
     QString caption_;
-};
-
-class CMainFrameTelnet : public CFrame {
-    Q_OBJECT
-public:
-    explicit CMainFrameTelnet(CDocument* doc, QWidget* parent = nullptr);
-    CView* view() const { return view_; }
-
-private:
-    CView* view_ = nullptr;
 };
 
 } // namespace velmar

@@ -3,6 +3,7 @@
 #include "filemgr/MainFrame.h"
 #include "framework/Browser.h"
 #include "framework/Frame.h"
+#include "platform/Internet.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
 
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The internet state goes after the application object, with the last pane connection.
+    struct InternetCloser {
+        ~InternetCloser() { velmar::platform::CloseInternet(); }
+    } internetCloser;
     velmar::CVelmarApp app;
     if (!app.InitInstance()) return 1;
     velmar::CMainFrame* frame = app.mainFrame();

@@ -12,6 +12,7 @@
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
+#include "sources/InetFtpDirSource.h"
 #include "systools/SysToolDialogs.h"
 
 #include <QApplication>
@@ -200,6 +201,12 @@ bool CPaneList::event(QEvent* e) {
         if (posted->wordParam == ids::kEntryWordParam && posted->entry) TakeEntry(*posted);
         return true;
     }
+    if (type == FtpMessageEvent::Type()) {
+        auto* message = static_cast<FtpMessageEvent*>(e);
+        ShowMessage(message->text, message->flags == 16 ? MessageKind::Error : MessageKind::Info,
+                    this);
+        return true;
+    }
     if (type == kConnectionClosedEventType) {
         ReturnToLocalRoot();
         return true;
@@ -230,6 +237,7 @@ void CPaneList::TakeEntry(EntryPostedEvent& e) {
 }
 
 void CPaneList::ReturnToLocalRoot() {
+    CloseFtpConnection();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -583,6 +591,9 @@ bool CPaneList::OnCommand(int id) {
     case ids::kCmdTaskManager:
         RunTaskManager(this);
         return true;
+    case ids::kCmdFtp:
+        OnFtpCommand();
+        return true;
     default:
         return false;
     }
@@ -602,6 +613,11 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdRename:
     case ids::kCmdProperties:
         state.enabled = focused >= 0 && !IsParentRow(focused);
+        return true;
+    case ids::kCmdFtp:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = sourceKind_ == kSourceFtp;
         return true;
     default:
         return false;

@@ -5,6 +5,7 @@
 
 #include "framework/View.h"
 #include "filemgr/PaneHost.h"
+#include "sources/FtpConnection.h"
 #include "sources/ListingThread.h"
 
 #include <QTableView>
@@ -83,6 +84,16 @@ public:
     bool showInRom() const { return showInRom_ != 0; }
     QString PathSeparator() const { return QStringLiteral("/"); }
 
+    // FTP (PaneFtp.cpp). The connection is made by the listing thread (ConnectPane) and
+    // used by one thread at a time: touch it only while no listing thread runs.
+    void OnFtpCommand();
+    bool ConnectPane();
+    FtpConnection* ftpConnection() const { return ftp_.get(); }
+    // Closes the connection (stopping the listing thread first); the pane stays as it is.
+    void CloseFtpConnection();
+    bool ownClient() const { return ownClient_; }
+    const FtpLogin& ftpLogin() const { return ftpLogin_; }
+
     CPaneModel* paneModel() const { return model_; }
     ListingJob& listingJob() { return listingJob_; }
     PaneHost* host() const { return host_; }
@@ -119,6 +130,9 @@ private:
     QString mask_ = QStringLiteral("*.*");
     int style_ = 99; // neither on nor off: the first ApplyPaneStyle always acts
     ListingJob listingJob_;
+    std::unique_ptr<FtpConnection> ftp_;
+    FtpLogin ftpLogin_;
+    bool ownClient_ = false;
     int sortColumn_ = 256;
 
     QString lastListedPath_; // to keep the focused row across a refill of the same folder

@@ -1,6 +1,9 @@
 #include "support/FtpServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <sys/stat.h>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -122,6 +125,69 @@ PyFtpServer::PyFtpServer() {
 }
 
 PyFtpServer::~PyFtpServer() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+void PyFtpServer::Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(5000);
+}
+
+VsFtpServer::VsFtpServer() {
+    const int probe = Listen127();
+    if (probe < 0) {
+        error_ = QStringLiteral("no free port");
+        return;
+    }
+    const int port = PortOf(probe);
+    ::close(probe);
+    ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
+    const QString empty = state_.mkdir(QStringLiteral("empty"));
+    const QString conf = QStringLiteral(
+                             "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                             "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                             "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                             "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                             "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                             "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                             "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                             "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                             "max_clients=0\nmax_per_ip=0\n")
+                             .arg(port)
+                             .arg(home_.path(), empty);
+    const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
+    process_.setProgram(QStringLiteral("/usr/sbin/vsftpd"));
+    process_.setArguments({confPath});
+    process_.start();
+    if (!process_.waitForStarted(10000)) {
+        error_ = QStringLiteral("vsftpd did not start");
+        return;
+    }
+    // Ready once it accepts a connection (bounded).
+    for (int i = 0; i < 200; ++i) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(uint16_t(port));
+        const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(s);
+        if (up) {
+            port_ = port;
+            return;
+        }
+        if (process_.state() == QProcess::NotRunning) break;
+        QThread::msleep(25);
+    }
+    error_ = QStringLiteral("vsftpd did not listen: ") +
+             QString::fromLocal8Bit(process_.readAllStandardError());
+}
+
+VsFtpServer::~VsFtpServer() {
     if (process_.state() != QProcess::NotRunning) {
         process_.kill();
         process_.waitForFinished(5000);

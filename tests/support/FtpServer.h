@@ -34,9 +34,34 @@ public:
     int port() const { return port_; }
     // The server's root folder; files made here are what the client sees.
     const TempDir& home() const { return home_; }
+    // Ends the server at once, as a crash would: open connections break.
+    void Stop();
 
 private:
     TempDir home_;
+    QProcess process_;
+    int port_ = 0;
+    QString error_;
+};
+
+// vsftpd in a child process on 127.0.0.1: anonymous log-in (any password), uploads allowed,
+// its root a temporary folder. Never the system's own server.
+class VsFtpServer {
+public:
+    VsFtpServer();
+    ~VsFtpServer();
+    VsFtpServer(const VsFtpServer&) = delete;
+    VsFtpServer& operator=(const VsFtpServer&) = delete;
+
+    bool ok() const { return port_ != 0; }
+    const QString& error() const { return error_; }
+    int port() const { return port_; }
+    // The anonymous root: what the client sees as "/".
+    const TempDir& home() const { return home_; }
+
+private:
+    TempDir home_;
+    TempDir state_; // configuration and the empty secure folder
     QProcess process_;
     int port_ = 0;
     QString error_;

@@ -1,0 +1,89 @@
+// Drives a pane's FTP connection for the benchmarks, anonymous log-in on HOST:PORT.
+//   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread until its done flag
+//   ftp_pane_driver get  HOST PORT REMOTE LOCAL      one libcurl download into a local file
+// Server paths are absolute.
+#include "platform/NameCodec.h"
+#include "sources/FtpConnection.h"
+#include "sources/InetFtpDirSource.h"
+#include "sources/ListingThread.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+QString Arg(const char* arg) {
+    return velmar::platform::DecodeName(std::string_view(arg));
+}
+
+// Stands in for the pane: counts what the listing thread posts.
+class Receiver : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (velmar::ReceivedType(e) == velmar::kEntryEventType) ++entries;
+        return true;
+    }
+    int entries = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    using namespace velmar;
+    if (argc >= 6 && std::strcmp(argv[1], "list") == 0) {
+        const bool own = std::strcmp(argv[2], "own") == 0;
+        const FtpLogin login{Arg(argv[3]), std::atoi(argv[4]), {}, {}};
+        RegisterInetFtpDirSource();
+        std::unique_ptr<FtpConnection> connection;
+        Receiver pane;
+        ListingJob job;
+        job.pane = &pane;
+        job.sourceKind = kSourceFtp;
+        bool failed = false;
+        job.connect = [&] {
+            int code = 0;
+            QString text;
+            connection = ConnectFtp(own, login, code, text);
+            failed = !connection;
+            return !failed;
+        };
+        job.attach = [&](DirSource& s) {
+            static_cast<InetFtpDirSource&>(s).SetConnection(connection.get(), &job.stop);
+        };
+        QString folder = Arg(argv[5]);
+        if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+        StartListing(job, folder + QStringLiteral("*.*"));
+        while (!job.done.load())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        QCoreApplication::sendPostedEvents(&pane);
+        std::fprintf(stderr, "%d entries\n", pane.entries);
+        return failed || pane.entries == 0 ? 1 : 0;
+    }
+    if (argc >= 6 && std::strcmp(argv[1], "get") == 0) {
+        const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};
+        int code = 0;
+        QString text;
+        auto connection = ConnectFtp(false, login, code, text);
+        if (!connection) {
+            std::fprintf(stderr, "log-in failed: %s\n", text.toUtf8().constData());
+            return 1;
+        }
+        std::atomic<int> running{1};
+        std::atomic<uint64_t> counter{0};
+        if (!connection->ReadFileTo(Arg(argv[4]), Arg(argv[5]), &running, &counter)) {
+            connection->ErrorText(text);
+            std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+            return 1;
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: ftp_pane_driver list curl|own HOST PORT FOLDER | get HOST PORT "
+                         "REMOTE LOCAL\n");
+    return 2;
+}

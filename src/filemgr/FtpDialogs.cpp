@@ -1,0 +1,196 @@
+#include "filemgr/FtpDialogs.h"
+
+#include "framework/Dialogs.h"
+#include "framework/Message.h"
+#include "res/Ids.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace velmar {
+
+using namespace ids;
+
+namespace {
+
+QLineEdit* Edit(QWidget* parent, int id, bool hidden = false) {
+    auto* edit = new QLineEdit(parent);
+    if (hidden) edit->setEchoMode(QLineEdit::Password);
+    SetControlId(edit, id);
+    return edit;
+}
+
+QDialogButtonBox* OkCancel(QDialog* dialog, const char* okText) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* ok = buttons->addButton(QString::fromLatin1(okText), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    ok->setDefault(true);
+    SetControlId(ok, kIdOk);
+    SetControlId(cancel, kIdCancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+} // namespace
+
+// ---- Enter FTP address ----
+
+CFtpAddressDialog::CFtpAddressDialog(const CFtpNode& node, QWidget* parent)
+    : QDialog(parent), node_(node) {
+    SetControlId(this, kDlgFtpAddress);
+    setWindowTitle(QStringLiteral("Enter FTP address"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("server"), host_ = Edit(this, kIdcFtpHost));
+    form->addRow(QStringLiteral("User:"), user_ = Edit(this, kIdcFtpUser));
+    form->addRow(QStringLiteral("Password"), password_ = Edit(this, kIdcFtpPassword, true));
+    layout->addLayout(form);
+    ask_ = new QCheckBox(QStringLiteral("Ask password directly before connecting"), this);
+    SetControlId(ask_, kIdcFtpAskPassword);
+    layout->addWidget(ask_);
+    auto* portForm = new QFormLayout;
+    portForm->addRow(QStringLiteral("Port:"), port_ = Edit(this, kIdcFtpPort));
+    layout->addLayout(portForm);
+    layout->addWidget(OkCancel(this, "Save"));
+
+    host_->setText(node.host);
+    user_->setText(node.user);
+    password_->setText(node.password);
+    ask_->setChecked(node.askPassword != 0);
+    port_->setText(QString::number(node.port));
+}
+
+void CFtpAddressDialog::accept() {
+    bool ok = false;
+    const int port = port_->text().trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535) {
+        ShowMessage(QStringLiteral("The port must be a number from 1 to 65535."),
+                    MessageKind::Error, this);
+        port_->setFocus();
+        return;
+    }
+    node_.host = host_->text();
+    node_.user = user_->text();
+    node_.password = password_->text();
+    node_.askPassword = ask_->isChecked() ? 1 : 0;
+    node_.port = uint32_t(port);
+    QDialog::accept();
+}
+
+// ---- Ftp Servers ----
+
+CFtpServersDialog::CFtpServersDialog(QWidget* parent)
+    : QDialog(parent), nodes_(LoadFtpServerList()) {
+    SetControlId(this, kDlgFtpServers);
+    setWindowTitle(QStringLiteral("Ftp Servers"));
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QListWidget(this);
+    SetControlId(list_, kIdcServerList);
+    layout->addWidget(list_);
+
+    auto* row = new QHBoxLayout;
+    auto* add = new QPushButton(QStringLiteral("New"), this);
+    edit_ = new QPushButton(QStringLiteral("Edit"), this);
+    delete_ = new QPushButton(QStringLiteral("Delete"), this);
+    SetControlId(add, kIdcServerNew);
+    SetControlId(edit_, kIdcServerEdit);
+    SetControlId(delete_, kIdcServerDelete);
+    row->addWidget(add);
+    row->addWidget(edit_);
+    row->addWidget(delete_);
+    layout->addLayout(row);
+
+    auto* buttons = new QDialogButtonBox(this);
+    connect_ = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    SetControlId(connect_, kIdOk);
+    SetControlId(cancel, kIdCancel);
+    layout->addWidget(buttons);
+
+    for (const CFtpNode& n : nodes_)
+        list_->addItem(n.host);
+
+    connect(add, &QPushButton::clicked, this, &CFtpServersDialog::OnNew);
+    connect(edit_, &QPushButton::clicked, this, &CFtpServersDialog::OnEdit);
+    connect(delete_, &QPushButton::clicked, this, &CFtpServersDialog::OnDelete);
+    connect(connect_, &QPushButton::clicked, this, &CFtpServersDialog::OnConnect);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(list_, &QListWidget::itemSelectionChanged, this, &CFtpServersDialog::UpdateButtons);
+    UpdateButtons();
+}
+
+CFtpServersDialog::~CFtpServersDialog() {
+    SaveFtpServerList(nodes_);
+}
+
+void CFtpServersDialog::UpdateButtons() {
+    const bool selected = !list_->selectedItems().isEmpty();
+    connect_->setEnabled(selected);
+    edit_->setEnabled(selected);
+    delete_->setEnabled(selected);
+}
+
+void CFtpServersDialog::OnNew() {
+    CFtpAddressDialog dialog(CFtpNode{}, this);
+    if (RunModal(dialog) != QDialog::Accepted) return;
+    nodes_.push_back(dialog.node());
+    list_->addItem(dialog.node().host);
+}
+
+void CFtpServersDialog::OnEdit() {
+    const int row = list_->currentRow();
+    if (row < 0 || row >= int(nodes_.size()) || list_->selectedItems().isEmpty()) return;
+    CFtpAddressDialog dialog(nodes_[size_t(row)], this);
+    if (RunModal(dialog) != QDialog::Accepted) return;
+    nodes_[size_t(row)] = dialog.node();
+    list_->item(row)->setText(dialog.node().host);
+}
+
+void CFtpServersDialog::OnDelete() {
+    const int row = list_->currentRow();
+    if (row < 0 || row >= int(nodes_.size()) || list_->selectedItems().isEmpty()) return;
+    nodes_.erase(nodes_.begin() + row);
+    delete list_->takeItem(row);
+    // Nothing is selected after a deletion: Delete again must not hit the next entry.
+    list_->setCurrentRow(-1);
+    list_->clearSelection();
+    UpdateButtons();
+}
+
+void CFtpServersDialog::OnConnect() {
+    const int row = list_->currentRow();
+    result_ = row >= 0 && row < int(nodes_.size()) && !list_->selectedItems().isEmpty()
+                  ? nodes_[size_t(row)]
+                  : CFtpNode{};
+    accept();
+}
+
+// ---- Ftp login ----
+
+CFtpLoginDialog::CFtpLoginDialog(const QString& user, QWidget* parent) : QDialog(parent) {
+    SetControlId(this, kDlgFtpLogin);
+    setWindowTitle(QStringLiteral("Ftp login"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Login:"), user_ = Edit(this, kIdcLoginUser));
+    form->addRow(QStringLiteral("Password:"), password_ = Edit(this, kIdcLoginPassword, true));
+    layout->addLayout(form);
+    layout->addWidget(OkCancel(this, "OK"));
+    user_->setText(user);
+}
+
+QString CFtpLoginDialog::user() const {
+    return user_->text();
+}
+QString CFtpLoginDialog::password() const {
+    return password_->text();
+}
+
+} // namespace velmar

@@ -1,0 +1,73 @@
+#pragma once
+// The FTP server list dialogs: "Ftp Servers" (152) keeps the list, "Enter FTP address" (137)
+// edits one entry, "Ftp login" (153) asks for a login and password before connecting.
+
+#include "sources/FtpServerList.h"
+
+#include <QDialog>
+#include <optional>
+#include <vector>
+
+class QListWidget;
+class QLineEdit;
+class QCheckBox;
+class QPushButton;
+
+namespace velmar {
+
+class CFtpAddressDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CFtpAddressDialog(const CFtpNode& node, QWidget* parent = nullptr);
+    CFtpNode node() const { return node_; }
+    void accept() override; // refuses a port outside 1..65535
+
+private:
+    CFtpNode node_;
+    QLineEdit* host_;
+    QLineEdit* user_;
+    QLineEdit* password_;
+    QCheckBox* ask_;
+    QLineEdit* port_;
+};
+
+class CFtpServersDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Reads the stored list.
+    explicit CFtpServersDialog(QWidget* parent = nullptr);
+    // Writes the list back, however the dialog was closed.
+    ~CFtpServersDialog() override;
+
+    // The entry chosen with Connect (an empty one when none was selected).
+    const CFtpNode& result() const { return result_; }
+    const std::vector<CFtpNode>& nodes() const { return nodes_; }
+
+private:
+    void UpdateButtons();
+    void OnNew();
+    void OnEdit();
+    void OnDelete();
+    void OnConnect();
+
+    std::vector<CFtpNode> nodes_;
+    CFtpNode result_;
+    QListWidget* list_;
+    QPushButton* connect_;
+    QPushButton* edit_;
+    QPushButton* delete_;
+};
+
+class CFtpLoginDialog : public QDialog {
+    Q_OBJECT
+public:
+    CFtpLoginDialog(const QString& user, QWidget* parent = nullptr);
+    QString user() const;
+    QString password() const;
+
+private:
+    QLineEdit* user_;
+    QLineEdit* password_;
+};
+
+} // namespace velmar

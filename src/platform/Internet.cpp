@@ -1,0 +1,360 @@
+#include "platform/Internet.h"
+
+#include "platform/Cancel.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <random>
+#include <unistd.h>
+
+namespace velmar::platform {
+namespace {
+
+// One share object for every connection: host-name lookups are cached across them. Handles
+// of different threads use it at once, so its data is guarded.
+struct Internet {
+    CURLSH* share = nullptr;
+    std::mutex dnsLock;
+    std::mutex shareLock;
+};
+std::mutex g_openLock;
+Internet* g_internet = nullptr;
+
+void LockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+    auto* net = static_cast<Internet*>(user);
+    (data == CURL_LOCK_DATA_DNS ? net->dnsLock : net->shareLock).lock();
+}
+void UnlockShare(CURL*, curl_lock_data data, void* user) {
+    auto* net = static_cast<Internet*>(user);
+    (data == CURL_LOCK_DATA_DNS ? net->dnsLock : net->shareLock).unlock();
+}
+
+Internet* TheInternet() {
+    std::lock_guard lock(g_openLock);
+    return g_internet;
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void AppendEncoded(QByteArray& out, const char* p, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b = uint8_t(p[i]);
+        out += '%';
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+}
+
+} // namespace
+
+bool OpenInternet() {
+    std::lock_guard lock(g_openLock);
+    if (g_internet) return true;
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+    auto* net = new Internet;
+    net->share = curl_share_init();
+    if (!net->share) {
+        delete net;
+        curl_global_cleanup();
+        return false;
+    }
+    curl_share_setopt(net->share, CURLSHOPT_LOCKFUNC, LockShare);
+    curl_share_setopt(net->share, CURLSHOPT_UNLOCKFUNC, UnlockShare);
+    curl_share_setopt(net->share, CURLSHOPT_USERDATA, net);
+    curl_share_setopt(net->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    g_internet = net;
+    return true;
+}
+
+bool InternetIsOpen() {
+    return TheInternet() != nullptr;
+}
+
+void CloseInternet() {
+    std::lock_guard lock(g_openLock);
+    if (!g_internet) return;
+    // A connection still holding the share keeps it (and the process-wide state) alive.
+    if (curl_share_cleanup(g_internet->share) != CURLSHE_OK) return;
+    delete g_internet;
+    g_internet = nullptr;
+    curl_global_cleanup();
+}
+
+QByteArray EncodeFtpUrlPath(const QByteArray& path) {
+    QByteArray p = path;
+    p.replace('\\', '/');
+    qsizetype start = 0;
+    while (start < p.size() && p[start] == '/')
+        ++start;
+    QByteArray out("/%2F");
+    if (start == p.size()) return out + '/'; // the root folder itself
+    qsizetype i = start;
+    while (i < p.size()) {
+        qsizetype j = p.indexOf('/', i);
+        if (j < 0) j = p.size();
+        AppendEncoded(out, p.constData() + i, j - i);
+        if (j < p.size()) out += '/';
+        i = j + 1;
+    }
+    return out;
+}
+
+struct CurlFtp::Handle {
+    CURL* easy = nullptr;
+};
+
+CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
+                 const InternetTimeouts& timeouts)
+    : h_(std::make_unique<Handle>()), user_(user), password_(password), timeouts_(timeouts) {
+    // An IPv6 literal needs its brackets in a URL.
+    const QByteArray name = host.toUtf8();
+    const QByteArray hostPart =
+        name.contains(':') && !name.startsWith('[') ? '[' + name + ']' : name;
+    base_ = "ftp://" + hostPart + ':' + QByteArray::number(port <= 0 ? 21 : port);
+    h_->easy = curl_easy_init();
+}
+
+CurlFtp::~CurlFtp() {
+    if (h_->easy) curl_easy_cleanup(h_->easy);
+}
+
+bool CurlFtp::ShouldStop() const {
+    if (abort_.load()) return true;
+    // The calling thread's stop request (a listing thread's, for one).
+    if (const CancelToken* token = CurrentCancelToken(); token && token->IsCancelled()) return true;
+    if (const std::atomic<bool>* s = stop_.load(); s && s->load()) return true;
+    if (const std::atomic<int>* r = running_.load(); r && r->load() == 0) return true;
+    return false;
+}
+
+int CurlFtp::OnProgress(void* self, int64_t, int64_t, int64_t, int64_t) {
+    auto* me = static_cast<CurlFtp*>(self);
+    if (me->ShouldStop()) {
+        me->stopped_ = true;
+        return 1;
+    }
+    return 0;
+}
+
+size_t CurlFtp::OnWrite(char* data, size_t size, size_t count, void* self) {
+    auto* me = static_cast<CurlFtp*>(self);
+    const size_t n = size * count;
+    if (me->ShouldStop()) {
+        me->stopped_ = true;
+        return 0;
+    }
+    if (me->sink_ && !(*me->sink_)(data, n)) {
+        me->sinkRefused_ = true;
+        return 0;
+    }
+    return n;
+}
+
+size_t CurlFtp::OnRead(char* data, size_t size, size_t count, void* self) {
+    auto* me = static_cast<CurlFtp*>(self);
+    if (me->ShouldStop()) {
+        me->stopped_ = true;
+        return CURL_READFUNC_ABORT;
+    }
+    if (!me->source_) return 0;
+    const int64_t n = (*me->source_)(data, size * count);
+    if (n < 0) {
+        me->sinkRefused_ = true;
+        return CURL_READFUNC_ABORT;
+    }
+    return size_t(n);
+}
+
+int CurlFtp::OnDebug(void*, int type, char* data, size_t size, void* self) {
+    auto* me = static_cast<CurlFtp*>(self);
+    if (type == CURLINFO_HEADER_OUT) {
+        // The answer to QUIT would hide the failure that made libcurl close the connection.
+        me->quitting_ = size >= 4 && qstrnicmp(data, "QUIT", 4) == 0;
+        if (!me->quitting_) me->lastReply_.clear();
+    } else if (type == CURLINFO_HEADER_IN && !me->quitting_) {
+        if (me->lastReply_.size() < 4096) me->lastReply_.append(data, qsizetype(size));
+    }
+    return 0;
+}
+
+int CurlFtp::Perform(const QByteArray& urlPath) {
+    CURL* e = h_->easy;
+    if (!e) return CURLE_FAILED_INIT;
+    Internet* net = TheInternet();
+    if (!net) return CURLE_FAILED_INIT;
+    stopped_ = false;
+    sinkRefused_ = false;
+    abort_.store(false);
+    if (ShouldStop()) {
+        stopped_ = true;
+        return kStopped;
+    }
+    const QByteArray url = base_ + urlPath;
+    curl_easy_setopt(e, CURLOPT_URL, url.constData());
+    curl_easy_setopt(e, CURLOPT_SHARE, net->share);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // An empty user logs in anonymously, like our own client.
+    curl_easy_setopt(e, CURLOPT_USERNAME, user_.isEmpty() ? "anonymous" : user_.constData());
+    curl_easy_setopt(e, CURLOPT_PASSWORD,
+                     user_.isEmpty() && password_.isEmpty() ? "velmar@" : password_.constData());
+    curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeouts_.connectMs));
+    const long quietSeconds =
+        std::max(1L, long(std::max(timeouts_.receiveMs, timeouts_.sendMs)) / 1000);
+    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, quietSeconds);
+    // A data connection that stalls for the receive time-out counts as broken.
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, quietSeconds);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlFtp::OnProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlFtp::OnWrite);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_READFUNCTION, &CurlFtp::OnRead);
+    curl_easy_setopt(e, CURLOPT_READDATA, this);
+    curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, &CurlFtp::OnDebug);
+    curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
+    const CURLcode rc = curl_easy_perform(e);
+    if (stopped_) return kStopped;
+    return int(rc);
+}
+
+int CurlFtp::Login() {
+    curl_easy_reset(h_->easy);
+    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    return Perform(EncodeFtpUrlPath("/"));
+}
+
+int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
+    curl_easy_reset(h_->easy);
+    QByteArray path = folder;
+    if (!path.endsWith('/')) path += '/';
+    sink_ = &sink;
+    const int rc = Perform(EncodeFtpUrlPath(path));
+    sink_ = nullptr;
+    return rc;
+}
+
+int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
+    curl_easy_reset(h_->easy);
+    sink_ = &sink;
+    const int rc = Perform(EncodeFtpUrlPath(path));
+    sink_ = nullptr;
+    return rc;
+}
+
+int CurlFtp::Store(const QByteArray& path, const Source& source) {
+    curl_easy_reset(h_->easy);
+    curl_easy_setopt(h_->easy, CURLOPT_UPLOAD, 1L);
+    source_ = &source;
+    const int rc = Perform(EncodeFtpUrlPath(path));
+    source_ = nullptr;
+    return rc;
+}
+
+namespace {
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+} // namespace
+
+int CurlFtp::RetrieveToFile(const QByteArray& path, const QByteArray& local,
+                            const std::function<void(size_t)>& counted, int& localErrno) {
+    localErrno = 0;
+    std::random_device random;
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = local + ".vlf" + QByteArray::number(random(), 16);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        localErrno = errno;
+        return kLocalError;
+    }
+    const Sink sink = [&](const char* data, size_t size) {
+        if (!WriteAll(fd, data, size)) {
+            localErrno = errno ? errno : EIO;
+            return false;
+        }
+        if (counted) counted(size);
+        return true;
+    };
+    int rc = Retrieve(path, sink);
+    if (::close(fd) != 0 && rc == 0) localErrno = errno;
+    if (localErrno != 0) rc = kLocalError;
+    if (rc == 0 && ::rename(temp.constData(), local.constData()) != 0) {
+        localErrno = errno;
+        rc = kLocalError;
+    }
+    if (rc != 0) ::unlink(temp.constData());
+    return rc;
+}
+
+int CurlFtp::StoreFromFile(const QByteArray& local, const QByteArray& path,
+                           const std::function<void(size_t)>& counted, int& localErrno) {
+    localErrno = 0;
+    const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        localErrno = errno;
+        return kLocalError;
+    }
+    const Source source = [&](char* buffer, size_t capacity) -> int64_t {
+        ssize_t n;
+        do {
+            n = ::read(fd, buffer, capacity);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            localErrno = errno;
+            return -1;
+        }
+        if (n > 0 && counted) counted(size_t(n));
+        return n;
+    };
+    int rc = Store(path, source);
+    ::close(fd);
+    if (localErrno != 0) rc = kLocalError;
+    return rc;
+}
+
+int CurlFtp::Commands(const std::vector<QByteArray>& commands) {
+    curl_easy_reset(h_->easy);
+    curl_slist* list = nullptr;
+    for (const QByteArray& c : commands)
+        list = curl_slist_append(list, c.constData());
+    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h_->easy, CURLOPT_QUOTE, list);
+    const int rc = Perform(EncodeFtpUrlPath("/"));
+    curl_easy_setopt(h_->easy, CURLOPT_QUOTE, nullptr);
+    curl_slist_free_all(list);
+    return rc;
+}
+
+int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
+    curl_easy_reset(h_->easy);
+    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    const int rc = Perform(EncodeFtpUrlPath(path));
+    if (rc != 0) return rc;
+    curl_off_t length = -1;
+    curl_easy_getinfo(h_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
+    size = uint64_t(length);
+    return 0;
+}
+
+} // namespace velmar::platform

@@ -1,0 +1,240 @@
+// FtpConnection over libcurl.
+
+#include "sources/FtpConnectionImpl.h"
+
+#include "app/core/SettingsStore.h"
+#include "ftpclient/ListParser.h"
+#include "platform/Internet.h"
+#include "platform/NameCodec.h"
+#include "sources/InternetErrors.h"
+
+#include <curl/curl.h>
+
+namespace velmar {
+namespace {
+
+using platform::CurlFtp;
+
+// A libcurl result as the internet code ErrorText knows.
+int InternetCode(int rc) {
+    switch (rc) {
+    case CURLE_OK:
+    case CurlFtp::kStopped:
+        return 0; // stopped by the user: nothing to report
+    case CURLE_URL_MALFORMAT:
+        return inet::kInvalidUrl;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return inet::kNameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        return inet::kCannotConnect;
+    case CURLE_LOGIN_DENIED:
+        return inet::kLoginFailure;
+    case CURLE_OPERATION_TIMEDOUT:
+        return inet::kTimeout;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_CANT_GET_HOST:
+        return inet::kConnectionAborted;
+    default:
+        return inet::kExtendedError;
+    }
+}
+
+bool SafeServerPath(const QByteArray& path) {
+    // A line break would end the command early and start another one.
+    return !path.contains('\r') && !path.contains('\n') && !path.contains('\0');
+}
+
+class CurlFtpConnection final : public FtpConnection {
+public:
+    CurlFtpConnection(const FtpLogin& login, const platform::InternetTimeouts& timeouts)
+        : ftp_(login.host, login.port, platform::EncodeName(login.user),
+               platform::EncodeName(login.password), timeouts) {}
+
+    bool IsOwnClient() const override { return false; }
+
+    int Login() { return Done(ftp_.Login()); }
+
+    bool ListFolder(const QString& folder, std::vector<FindRecord>& records) override {
+        records.clear();
+        const QByteArray path = Path(folder);
+        if (path.isNull()) return false;
+        QByteArray pending;
+        const ftp::ListClock now = ftp::CurrentListClock();
+        auto take = [&](std::string_view line) {
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (line.empty()) return;
+            // The form is told line by line: the DOS form starts with its date's digits.
+            const char* form = line[0] >= '0' && line[0] <= '9' ? "Windows_NT" : "UNIX";
+            FindRecord r;
+            if (!ftp::ParseListLine(form, line, r, now)) return;
+            if (r.name == QLatin1String(".") || r.name == QLatin1String("..")) return;
+            records.push_back(std::move(r));
+        };
+        const CurlFtp::Sink sink = [&](const char* data, size_t size) {
+            pending.append(data, qsizetype(size));
+            qsizetype start = 0;
+            for (qsizetype nl; (nl = pending.indexOf('\n', start)) >= 0; start = nl + 1)
+                take(std::string_view(pending.constData() + start, size_t(nl - start)));
+            pending.remove(0, start);
+            return true;
+        };
+        const int rc = ftp_.List(path, sink);
+        if (rc == 0 && !pending.isEmpty())
+            take(std::string_view(pending.constData(), size_t(pending.size())));
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    bool ReadFile(const QString& remote, const BlockSink& sink, const std::atomic<int>* running,
+                  std::atomic<uint64_t>* counter) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        const CurlFtp::Sink count = [&](const char* data, size_t size) {
+            if (!sink(data, size)) return false;
+            if (counter) counter->fetch_add(size);
+            return true;
+        };
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.Retrieve(path, count);
+        ftp_.SetRunningFlag(nullptr);
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
+                    std::atomic<uint64_t>* counter) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        int localErrno = 0;
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.RetrieveToFile(
+            path, platform::EncodeName(local),
+            [counter](size_t n) {
+                if (counter) counter->fetch_add(n);
+            },
+            localErrno);
+        ftp_.SetRunningFlag(nullptr);
+        return Finish(rc, localErrno);
+    }
+
+    bool WriteFile(const QString& remote, const BlockSource& source,
+                   const std::atomic<int>* running, std::atomic<uint64_t>* counter) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        const CurlFtp::Source count = [&](char* buffer, size_t capacity) -> int64_t {
+            const int64_t n = source(buffer, capacity);
+            if (n > 0 && counter) counter->fetch_add(uint64_t(n));
+            return n;
+        };
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.Store(path, count);
+        ftp_.SetRunningFlag(nullptr);
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    bool WriteFileFrom(const QString& local, const QString& remote, const std::atomic<int>* running,
+                       std::atomic<uint64_t>* counter) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        int localErrno = 0;
+        ftp_.SetRunningFlag(running);
+        const int rc = ftp_.StoreFromFile(
+            platform::EncodeName(local), path,
+            [counter](size_t n) {
+                if (counter) counter->fetch_add(n);
+            },
+            localErrno);
+        ftp_.SetRunningFlag(nullptr);
+        return Finish(rc, localErrno);
+    }
+
+    bool DeleteFile(const QString& remote) override { return Command("DELE ", remote); }
+    bool MakeDir(const QString& remote) override { return Command("MKD ", remote); }
+    bool RemoveDir(const QString& remote) override { return Command("RMD ", remote); }
+
+    bool Rename(const QString& from, const QString& to) override {
+        const QByteArray a = Path(from);
+        const QByteArray b = Path(to);
+        if (a.isNull() || b.isNull()) return false;
+        const int rc = ftp_.Commands({"RNFR " + a, "RNTO " + b});
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    bool FileSize(const QString& remote, uint64_t& size) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        const int rc = ftp_.Size(path, size);
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    void Abort() override { ftp_.Abort(); }
+    void SetStopFlag(const std::atomic<bool>* stop) override { ftp_.SetStopFlag(stop); }
+
+    FtpStatusInfo LastStatus() const override { return status_; }
+
+    int ErrorText(QString& text) const override {
+        return ErrorTextFor(status_.code, status_.responseInfo, text);
+    }
+
+private:
+    // The server path as bytes; null (and a failure) for one that cannot be sent.
+    QByteArray Path(const QString& path) {
+        QByteArray bytes = platform::EncodeName(ServerPath(path));
+        if (bytes.isNull()) bytes = QByteArray("");
+        if (SafeServerPath(bytes)) return bytes;
+        status_ = {inet::kInvalidUrl, {}};
+        return {};
+    }
+
+    bool Command(const char* verb, const QString& remote) {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        const int rc = ftp_.Commands({verb + path});
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    // Records the outcome of a libcurl operation; returns its internet code.
+    int Done(int rc) {
+        const int code = InternetCode(rc);
+        QString reply = platform::DecodeName(ftp_.LastReply());
+        if (code == inet::kExtendedError && reply.isEmpty())
+            reply = QString::fromLatin1(curl_easy_strerror(CURLcode(rc)));
+        status_ = {code, code == 0 ? QString() : reply};
+        return code;
+    }
+
+    // A transfer's end: a local file error keeps its errno (the platform's own text).
+    bool Finish(int rc, int localErrno) {
+        if (rc == CurlFtp::kLocalError) {
+            status_ = {localErrno != 0 ? localErrno : 5, {}};
+            return false;
+        }
+        return Done(rc) == 0 && rc == 0;
+    }
+
+    CurlFtp ftp_;
+    FtpStatusInfo status_;
+};
+
+} // namespace
+
+std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, int& code, QString& text) {
+    if (!platform::OpenInternet()) {
+        code = inet::kCannotConnect;
+        text = QStringLiteral("Can't open internet connection");
+        return nullptr;
+    }
+    const platform::InternetTimeouts timeouts{ReadStoreSetting("ConnectTimeout") * 1000,
+                                              ReadStoreSetting("SendTimeout") * 1000,
+                                              ReadStoreSetting("RecieveTimeout") * 1000};
+    auto connection = std::make_unique<CurlFtpConnection>(login, timeouts);
+    if (connection->Login() != 0) {
+        code = connection->ErrorText(text);
+        return nullptr;
+    }
+    return connection;
+}
+
+} // namespace velmar

@@ -1,0 +1,22 @@
+#include "sources/FtpConnection.h"
+#include "sources/FtpConnectionImpl.h"
+#include "sources/InetFtpDirSource.h"
+
+namespace velmar {
+
+QString ServerPath(const QString& path) {
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
+std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login, int& code,
+                                          QString& text) {
+    code = 0;
+    text.clear();
+    // Whoever holds a connection may list through it.
+    RegisterInetFtpDirSource();
+    return ownClient ? ConnectOwnClient(login, code, text) : ConnectCurl(login, code, text);
+}
+
+} // namespace velmar

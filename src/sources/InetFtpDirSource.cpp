@@ -1,0 +1,100 @@
+#include "sources/InetFtpDirSource.h"
+
+#include "platform/LocalFind.h"
+#include "sources/ListingThread.h"
+
+namespace velmar {
+
+QEvent::Type FtpMessageEvent::Type() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+bool InetFtpDirSource::Open(const QString& path) {
+    mask = path;
+    pattern_ = ServerPath(path);
+    phase = 1;
+    records_.clear();
+    position_ = 0;
+    restart_ = true;
+    listed_ = false;
+    ended_ = false;
+    return true;
+}
+
+void InetFtpDirSource::SetConnection(FtpConnection* connection, const std::atomic<bool>* stop) {
+    connection_ = connection;
+    stop_ = stop;
+    ownClient_ = connection && connection->IsOwnClient();
+}
+
+void InetFtpDirSource::ReportFailure() {
+    if (stop_ && stop_->load()) return; // stopped on purpose: no failure to tell
+    QString text;
+    const int code = connection_->ErrorText(text);
+    if (code != 0 && owner) PostToWindow(owner, new FtpMessageEvent(text, 16));
+    // Our own client's failure is the whole story; the internet side adds the consequence.
+    if (!ownClient_ && owner)
+        PostToWindow(owner, new FtpMessageEvent(QStringLiteral("Ftp connection closed"), 0));
+    if (owner) PostToWindow(owner, new ConnectionClosedEvent);
+}
+
+bool InetFtpDirSource::ListOnce() {
+    if (listed_) return true;
+    listed_ = true;
+    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
+    if (stop_) connection_->SetStopFlag(stop_);
+    const bool ok = connection_->ListFolder(folder, records_);
+    connection_->SetStopFlag(nullptr);
+    if (!ok) {
+        records_.clear();
+        ReportFailure();
+    }
+    return ok;
+}
+
+EntryKind InetFtpDirSource::Next(FindRecord& out) {
+    if (ended_ || !connection_) return kEntryEnd;
+    if (!ListOnce()) {
+        ended_ = true;
+        return kEntryEnd;
+    }
+    if (restart_) {
+        restart_ = false;
+        position_ = 0;
+    }
+    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
+    const QString fileMask = pattern_.mid(slash + 1);
+    while (position_ < records_.size()) {
+        FindRecord& r = records_[position_++];
+        if (phase == 1 && r.isFolder()) {
+            out = std::move(r);
+            return kEntryFolder;
+        }
+        if (phase == 0 && !r.isFolder() &&
+            (fileMask.isEmpty() || platform::MatchMask(r.name, fileMask))) {
+            out = std::move(r);
+            return kEntryFile;
+        }
+    }
+    if (phase == 1) {
+        phase = 0;
+        restart_ = true;
+        return Next(out);
+    }
+    ended_ = true;
+    return kEntryEnd;
+}
+
+namespace {
+std::unique_ptr<DirSource> MakeInetFtpDirSource() {
+    return std::make_unique<InetFtpDirSource>();
+}
+} // namespace
+
+void RegisterInetFtpDirSource() {
+    RegisterDirSourceFactory(kSourceFtp, &MakeInetFtpDirSource);
+}
+
+} // namespace velmar

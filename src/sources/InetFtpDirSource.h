@@ -1,0 +1,53 @@
+#pragma once
+// The directory source of an FTP pane: one LIST of the folder through the pane's connection
+// (either back end), handed out folders first, then the files that match the mask.
+
+#include "sources/DirSource.h"
+#include "sources/FtpConnection.h"
+
+#include <QEvent>
+#include <atomic>
+#include <vector>
+
+namespace velmar {
+
+// A message a listing thread has for the user; the pane shows it on its own thread.
+class FtpMessageEvent : public QEvent {
+public:
+    FtpMessageEvent(QString message, int boxFlags)
+        : QEvent(Type()), text(std::move(message)), flags(boxFlags) {}
+    static QEvent::Type Type();
+    QString text;
+    int flags = 0;
+};
+
+class InetFtpDirSource : public DirSource {
+public:
+    bool Open(const QString& path) override;
+    EntryKind Next(FindRecord& out) override;
+
+    // Borrows the pane's connection (none: the source lists nothing). `stop` ends a blocked
+    // listing early.
+    void SetConnection(FtpConnection* connection, const std::atomic<bool>* stop = nullptr);
+    bool ownClient() const { return ownClient_; }
+
+private:
+    // Lists the folder once; on failure reports to the owner (messages, then 0x465).
+    bool ListOnce();
+    void ReportFailure();
+
+    FtpConnection* connection_ = nullptr;
+    const std::atomic<bool>* stop_ = nullptr;
+    bool ownClient_ = false;
+    QString pattern_;
+    std::vector<FindRecord> records_;
+    size_t position_ = 0;
+    bool restart_ = true;
+    bool listed_ = false;
+    bool ended_ = false;
+};
+
+// Registers the FTP kind with CreateDirSource.
+void RegisterInetFtpDirSource();
+
+} // namespace velmar

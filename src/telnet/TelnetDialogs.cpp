@@ -1,0 +1,229 @@
+#include "telnet/TelnetDialogs.h"
+
+#include "app/core/SettingsStore.h"
+#include "framework/Dialogs.h"
+#include "platform/Settings.h"
+#include "res/Ids.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
+
+namespace velmar::telnet {
+
+namespace {
+
+const QString kSection = QString::fromLatin1(kTelnetSection);
+const QString kLastHosts = QStringLiteral("LastHosts");
+
+QLineEdit* IntegerEdit(QWidget* parent, int id, int value) {
+    auto* edit = new QLineEdit(QString::number(value), parent);
+    edit->setValidator(new QIntValidator(-99999999, 99999999, edit));
+    SetControlId(edit, id);
+    return edit;
+}
+
+QDialogButtonBox* OkCancel(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    SetControlId(buttons->button(QDialogButtonBox::Ok), 1);
+    SetControlId(buttons->button(QDialogButtonBox::Cancel), 2);
+    return buttons;
+}
+
+} // namespace
+
+FontDescription LoadFontDescription() {
+    FontDescription font;
+    font.height = platform::ReadSetting(kSection, QStringLiteral("lfHeight"), 14);
+    font.weight = platform::ReadSetting(kSection, QStringLiteral("lfWeight"), 700);
+    font.face = platform::ReadStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
+    return font;
+}
+
+void StoreFontDescription(const FontDescription& font) {
+    platform::WriteSetting(kSection, QStringLiteral("lfHeight"), font.height);
+    platform::WriteSetting(kSection, QStringLiteral("lfWeight"), font.weight);
+    platform::WriteStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
+}
+
+std::optional<QFont> MakeFont(const FontDescription& d) {
+    if (d.face.trimmed().isEmpty() || d.height < -1000 || d.height > 1000 || d.weight < 0 ||
+        d.weight > 1000)
+        return std::nullopt;
+    QFont font(d.face);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setKerning(false);
+    if (d.weight > 0) font.setWeight(QFont::Weight(std::clamp(d.weight, 100, 900)));
+    const int asked = d.height == 0 ? 14 : std::abs(d.height);
+    font.setPixelSize(asked);
+    // A positive height is the whole cell, as the stored value has always meant: take the
+    // largest size whose line height fits.
+    if (d.height > 0) {
+        for (int px = asked; px > 1 && QFontMetrics(font).height() > d.height; --px)
+            font.setPixelSize(px - 1);
+    }
+    return font;
+}
+
+CTelnetOptionDialog::CTelnetOptionDialog(int lines, int rows, int columns, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Telnet option"));
+    SetControlId(this, ids::kDlgTelnetOption);
+    lines_ = IntegerEdit(this, ids::kIdcTelnetLines, lines);
+    rows_ = IntegerEdit(this, ids::kIdcTelnetRows, rows);
+    columns_ = IntegerEdit(this, ids::kIdcTelnetColumns, columns);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Lines of scrollback "), lines_);
+    form->addRow(QStringLiteral("Rows"), rows_);
+    form->addRow(QStringLiteral("Columns"), columns_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(OkCancel(this));
+}
+
+int CTelnetOptionDialog::lines() const {
+    return lines_->text().toInt();
+}
+int CTelnetOptionDialog::rows() const {
+    return rows_->text().toInt();
+}
+int CTelnetOptionDialog::columns() const {
+    return columns_->text().toInt();
+}
+
+CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidget* parent)
+    : QDialog(parent), history_(LoadHistory(kSection, kLastHosts)) {
+    setWindowTitle(QStringLiteral("Host & port settings"));
+    SetControlId(this, ids::kDlgTelnetConnect);
+    host_ = new QComboBox(this);
+    host_->setEditable(true);
+    host_->setInsertPolicy(QComboBox::NoInsert);
+    QStringList sorted = history_;
+    sorted.sort();
+    host_->addItems(sorted);
+    host_->setEditText(host);
+    SetControlId(host_, ids::kIdcTelnetHost);
+    port_ = new QLineEdit(QString::number(port), this);
+    port_->setValidator(new QIntValidator(0, 65535, port_));
+    SetControlId(port_, ids::kIdcTelnetPort);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Server"), host_);
+    form->addRow(QStringLiteral("Port"), port_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(OkCancel(this));
+    setMinimumWidth(320);
+}
+
+CTelnetConnectDialog::~CTelnetConnectDialog() {
+    SaveHistory(kSection, kLastHosts, history_);
+}
+
+QString CTelnetConnectDialog::host() const {
+    return host_->currentText().trimmed();
+}
+int CTelnetConnectDialog::port() const {
+    return port_->text().toInt();
+}
+
+void CTelnetConnectDialog::accept() {
+    AddToHistory(history_, host());
+    QDialog::accept();
+}
+
+CChooseFontDialog::CChooseFontDialog(const FontDescription& font, QWidget* parent)
+    : QDialog(parent), font_(font) {
+    setWindowTitle(QStringLiteral("Choose font"));
+    SetControlId(this, ids::kDlgChooseFont);
+    height_ = IntegerEdit(this, ids::kIdcFontHeight, font.height);
+    width_ = IntegerEdit(this, ids::kIdcFontWidth, font.width);
+    weight_ = IntegerEdit(this, ids::kIdcFontWeight, font.weight);
+    name_ = new QLabel(font.face, this);
+    SetControlId(name_, ids::kIdcFontName);
+    faces_ = new QListWidget(this);
+    faces_->setSortingEnabled(true);
+    SetControlId(faces_, ids::kIdcFontFaces);
+    example_ = new QLineEdit(QStringLiteral("AaBbYyZz 0123 -+|"), this);
+    SetControlId(example_, ids::kIdcFontExample);
+    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+    SetControlId(ok, 1);
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    SetControlId(cancel, ids::kIdcFontCancel);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Typeface"), this), 0, 0);
+    grid->addWidget(faces_, 1, 0, 5, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Font Name"), this), 0, 1);
+    grid->addWidget(name_, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Height"), this), 1, 1);
+    grid->addWidget(height_, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Width"), this), 2, 1);
+    grid->addWidget(width_, 2, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Weight"), this), 3, 1);
+    grid->addWidget(weight_, 3, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Example"), this), 6, 0);
+    grid->addWidget(example_, 7, 0, 1, 3);
+    grid->addWidget(ok, 4, 2);
+    grid->addWidget(cancel, 5, 2);
+
+    faces_->addItems(QFontDatabase::families());
+    const QList<QListWidgetItem*> found = faces_->findItems(font_.face, Qt::MatchExactly);
+    if (!found.isEmpty()) {
+        faces_->setCurrentItem(found.first());
+        SelectionChanged();
+    } else {
+        UpdateMetrics();
+    }
+    connect(faces_, &QListWidget::currentTextChanged, this, [this] { SelectionChanged(); });
+}
+
+void CChooseFontDialog::SelectionChanged() {
+    if (!faces_->currentItem()) return;
+    font_.face = faces_->currentItem()->text();
+    name_->setText(font_.face);
+    UpdateMetrics();
+    if (const std::optional<QFont> f = MakeFont(font_)) example_->setFont(*f);
+}
+
+void CChooseFontDialog::ReadFields() {
+    font_.height = height_->text().toInt();
+    font_.width = width_->text().toInt();
+    font_.weight = weight_->text().toInt();
+}
+
+void CChooseFontDialog::UpdateMetrics() {
+    ReadFields();
+    const std::optional<QFont> f = MakeFont(font_);
+    if (!f) return;
+    const QFontMetrics metrics(*f);
+    const QFontInfo info(*f);
+    height_->setText(QString::number(metrics.height()));
+    width_->setText(QString::number(metrics.averageCharWidth()));
+    weight_->setText(QString::number(info.weight()));
+    name_->setText(info.family());
+}
+
+void CChooseFontDialog::accept() {
+    // What the user typed last counts, not only what the last face change read.
+    ReadFields();
+    QDialog::accept();
+}
+
+} // namespace velmar::telnet

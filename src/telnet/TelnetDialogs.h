@@ -1,0 +1,83 @@
+#pragma once
+// The three dialogs of the terminal menu: size (147), host and port (151), font (1063).
+
+#include <QDialog>
+#include <QFont>
+#include <QStringList>
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace velmar::telnet {
+
+inline constexpr char kTelnetSection[] = "Telnet";
+
+// The stored font of the terminal ("lfHeight", "lfWeight", "lfFaceName").
+struct FontDescription {
+    int height = 14; // > 0: cell height in pixels; < 0: character height; 0: default
+    int width = 0;
+    int weight = 700;
+    QString face = QStringLiteral("Courier New");
+};
+FontDescription LoadFontDescription();
+void StoreFontDescription(const FontDescription& font);
+// The font of a description; nullopt when none can be made (no face, absurd sizes).
+std::optional<QFont> MakeFont(const FontDescription& font);
+
+// "Telnet option": lines of scrollback, rows, columns.
+class CTelnetOptionDialog : public QDialog {
+    Q_OBJECT
+public:
+    CTelnetOptionDialog(int lines, int rows, int columns, QWidget* parent = nullptr);
+    int lines() const;
+    int rows() const;
+    int columns() const;
+
+private:
+    QLineEdit* lines_;
+    QLineEdit* rows_;
+    QLineEdit* columns_;
+};
+
+// "Host & port settings" with the "LastHosts" history.
+class CTelnetConnectDialog : public QDialog {
+    Q_OBJECT
+public:
+    CTelnetConnectDialog(const QString& host, int port, QWidget* parent = nullptr);
+    ~CTelnetConnectDialog() override; // stores the history
+    QString host() const;
+    int port() const;
+    void accept() override;
+
+private:
+    QComboBox* host_;
+    QLineEdit* port_;
+    QStringList history_;
+};
+
+// "Choose font": the installed faces and the metrics of the font they give.
+class CChooseFontDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CChooseFontDialog(const FontDescription& font, QWidget* parent = nullptr);
+    const FontDescription& description() const { return font_; }
+    void accept() override;
+
+private:
+    void SelectionChanged();
+    void ReadFields();
+    void UpdateMetrics();
+
+    FontDescription font_;
+    QLineEdit* height_;
+    QLineEdit* width_;
+    QLineEdit* weight_;
+    QLabel* name_;
+    QListWidget* faces_;
+    QLineEdit* example_;
+};
+
+} // namespace velmar::telnet

@@ -1,0 +1,127 @@
+// The server list dialogs, driven as a user would: their enabled states, the port rule, and
+// what is stored however they close.
+#include "filemgr/FtpDialogs.h"
+#include "framework/Dialogs.h"
+#include "res/Ids.h"
+#include "support/MessageScript.h"
+
+#include "../ftpclient/Printers.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace velmar::test {
+namespace {
+
+using namespace ids;
+
+class FtpDialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SaveFtpServerList(
+            {{QStringLiteral("one"), QStringLiteral("p1"), QStringLiteral("u1"), 0, 21},
+             {QStringLiteral("two"), QString(), QStringLiteral("u2"), 1, 2121}});
+    }
+    void TearDown() override { SetDialogHookForTesting(nullptr); }
+
+    static std::array<bool, 3> States(const QDialog& d) {
+        return {FindControl<QPushButton>(&d, kIdOk)->isEnabled(),
+                FindControl<QPushButton>(&d, kIdcServerEdit)->isEnabled(),
+                FindControl<QPushButton>(&d, kIdcServerDelete)->isEnabled()};
+    }
+    static void Click(const QDialog& d, int id) { FindControl<QPushButton>(&d, id)->click(); }
+    // The "Enter FTP address" dialog is answered with these values (Save).
+    static void AnswerAddress(const QString& host, const QString& port) {
+        SetDialogHookForTesting([=](QDialog* d) {
+            if (ControlIdOf(d) != kDlgFtpAddress) return;
+            FindControl<QLineEdit>(d, kIdcFtpHost)->setText(host);
+            FindControl<QLineEdit>(d, kIdcFtpPort)->setText(port);
+            FindControl<QCheckBox>(d, kIdcFtpAskPassword)->setChecked(true);
+            Click(*d, kIdOk);
+        });
+    }
+};
+
+TEST_F(FtpDialogs, ButtonsFollowTheSelectionAndEditsAreStored) {
+    std::vector<CFtpNode> stored;
+    {
+        CFtpServersDialog d;
+        auto* list = FindControl<QListWidget>(&d, kIdcServerList);
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(1)->text(), QStringLiteral("two"));
+        EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
+        list->setCurrentRow(1);
+        EXPECT_EQ(States(d), (std::array<bool, 3>{true, true, true}));
+        list->clearSelection();
+        EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
+
+        AnswerAddress(QStringLiteral("three"), QStringLiteral("990"));
+        Click(d, kIdcServerNew);
+        ASSERT_EQ(list->count(), 3);
+        EXPECT_EQ(list->item(2)->text(), QStringLiteral("three"));
+
+        list->setCurrentRow(0);
+        AnswerAddress(QStringLiteral("uno"), QStringLiteral("2100"));
+        Click(d, kIdcServerEdit);
+        EXPECT_EQ(list->item(0)->text(), QStringLiteral("uno"));
+
+        list->setCurrentRow(1);
+        Click(d, kIdcServerDelete);
+        EXPECT_EQ(list->count(), 2);
+        EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
+
+        list->setCurrentRow(1);
+        Click(d, kIdOk); // Connect
+        EXPECT_EQ(d.result().host, QStringLiteral("three"));
+        EXPECT_EQ(d.result().port, 990u);
+        EXPECT_EQ(d.result().askPassword, 1u);
+    }
+    stored = LoadFtpServerList();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].host, QStringLiteral("uno"));
+    EXPECT_EQ(stored[0].password, QStringLiteral("p1")); // fields the edit left alone stay
+    EXPECT_EQ(stored[0].port, 2100u);
+    EXPECT_EQ(stored[1].host, QStringLiteral("three"));
+}
+
+TEST_F(FtpDialogs, CancelAfterDeletingTheOnlyEntryLeavesAnEmptyList) {
+    SaveFtpServerList({{QStringLiteral("only"), {}, {}, 0, 21}});
+    {
+        CFtpServersDialog d;
+        FindControl<QListWidget>(&d, kIdcServerList)->setCurrentRow(0);
+        Click(d, kIdcServerDelete);
+        Click(d, kIdCancel);
+        EXPECT_EQ(d.result().host, QString());
+    }
+    EXPECT_TRUE(LoadFtpServerList().empty());
+}
+
+TEST_F(FtpDialogs, PortOutsideTheRangeIsRefusedWithAMessage) {
+    const struct {
+        const char* port;
+        bool accepted;
+    } cases[] = {{"0", false}, {"65536", false}, {"-21", false}, {"ftp", false},
+                 {"", false},  {"1", true},      {"65535", true}};
+    for (const auto& c : cases) {
+        MessageScript messages;
+        CFtpAddressDialog d(CFtpNode{});
+        EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcFtpPort)->text(), QStringLiteral("21"));
+        FindControl<QLineEdit>(&d, kIdcFtpPort)->setText(QString::fromLatin1(c.port));
+        d.accept();
+        EXPECT_EQ(d.result() == QDialog::Accepted, c.accepted) << c.port;
+        EXPECT_EQ(messages.shown.size(), c.accepted ? 0 : 1) << c.port;
+    }
+}
+
+TEST_F(FtpDialogs, LoginDialogStartsWithTheEntrysUser) {
+    CFtpLoginDialog d(QStringLiteral("u2"));
+    EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcLoginUser)->text(), QStringLiteral("u2"));
+    EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcLoginPassword)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(d.password(), QString());
+}
+
+} // namespace
+} // namespace velmar::test

@@ -1,0 +1,81 @@
+#pragma once
+// The terminal window under test and a real TCP peer on 127.0.0.1 recording what it sends.
+
+#include "framework/Dialogs.h"
+#include "support/MessageScript.h"
+#include "telnet/TelnetDialogs.h"
+#include "telnet/TelnetFrame.h"
+#include "telnet/TelnetView.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace velmar::test {
+
+class Peer {
+public:
+    Peer() {
+        server_.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                socket_ = s;
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
+                    if (s == socket_) got += s->readAll();
+                });
+            }
+        });
+    }
+    quint16 port() const { return server_.serverPort(); }
+    QTcpSocket* socket() const { return socket_; }
+    QByteArray got;
+
+private:
+    QTcpServer server_;
+    QTcpSocket* socket_ = nullptr;
+};
+
+struct TerminalWindow : ::testing::Test {
+    MessageScript messages;
+    Peer peer;
+    std::unique_ptr<CMainFrameTelnet> frame;
+    telnet::CTelnetView* view = nullptr;
+
+    TerminalWindow() {
+        // The connect dialog of the first showing is cancelled.
+        SetDialogHookForTesting([](QDialog* d) { d->reject(); });
+        telnet::StoreFontDescription({});
+        frame = std::make_unique<CMainFrameTelnet>(nullptr);
+        view = frame->view();
+        frame->show();
+        view->setFocus();
+        QApplication::processEvents();
+    }
+    ~TerminalWindow() override {
+        frame.reset();
+        SetDialogHookForTesting(nullptr);
+    }
+
+    void ConnectToPeer() {
+        QTcpSocket* before = peer.socket();
+        view->Connect("127.0.0.1", peer.port());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return view->connected() && peer.socket() && peer.socket() != before; }, 10000));
+        peer.got.clear();
+    }
+
+    // Waits until the peer has `n` bytes (or 10 s passed) and takes them.
+    QByteArray Received(qsizetype n) {
+        (void)QTest::qWaitFor([&] { return peer.got.size() >= n; }, 10000);
+        QTest::qWait(1);
+        const QByteArray out = peer.got;
+        peer.got.clear();
+        return out;
+    }
+};
+
+} // namespace velmar::test
+
+using velmar::test::TerminalWindow;

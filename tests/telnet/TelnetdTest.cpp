@@ -1,0 +1,143 @@
+// Against a real telnet server: busybox telnetd on 127.0.0.1 running /bin/sh, driven
+// through the terminal window as a user would.
+#include "TelnetTestSupport.h"
+
+#include "res/Ids.h"
+#include "support/TempDir.h"
+#include "telnet/KeyMap.h"
+
+#include <QLineEdit>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace velmar;
+
+namespace {
+
+struct Telnetd : TerminalWindow {
+    QProcess server;
+    quint16 port = 0;
+    test::TempDir home;
+
+    void SetUp() override {
+        const QString busybox = QStandardPaths::findExecutable("busybox");
+        if (busybox.isEmpty()) GTEST_SKIP() << "busybox is not installed";
+        {
+            QTcpServer probe; // a free port
+            ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("PS1", "$ ");
+        env.insert("ENV", "");
+        server.setProcessEnvironment(env);
+        server.setWorkingDirectory(home.path());
+        server.start(busybox, {"telnetd", "-F", "-K", "-b", QString("127.0.0.1:%1").arg(port), "-p",
+                               QString::number(port), "-l", "/bin/sh"});
+        ASSERT_TRUE(server.waitForStarted(10000));
+        // Ready when it accepts.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                QTcpSocket s;
+                s.connectToHost(QHostAddress::LocalHost, port);
+                return s.waitForConnected(200);
+            },
+            10000));
+    }
+    void TearDown() override {
+        frame.reset();
+        if (server.state() != QProcess::NotRunning) {
+            server.kill();
+            server.waitForFinished(5000);
+        }
+    }
+
+    QString Screen() const {
+        QString out;
+        const telnet::Terminal& t = view->terminal();
+        for (int r = 0; r < t.rows(); ++r)
+            out += QString::fromLatin1(t.RowBytes(r)) + '\n';
+        return out;
+    }
+    bool WaitForScreen(const QString& text) {
+        return QTest::qWaitFor([&] { return Screen().contains(text); }, 10000);
+    }
+    // Row and column of `text` on the screen, searched from the bottom; row -1 when absent.
+    QPoint Find(const QByteArray& text) const {
+        const telnet::Terminal& t = view->terminal();
+        for (int r = t.rows() - 1; r >= 0; --r)
+            if (const qsizetype at = t.RowBytes(r).indexOf(text); at >= 0) return {int(at), r};
+        return {0, -1};
+    }
+    void Type(const QString& text) {
+        for (const QChar c : text)
+            QTest::keyClick(view, c.toLatin1());
+    }
+    void Enter() { QTest::keyClick(view, Qt::Key_Return); }
+};
+
+TEST_F(Telnetd, ShellColoursWindowSizeFullScreenEditorAndSessionEnd) {
+    view->Connect("127.0.0.1", port);
+    ASSERT_TRUE(WaitForScreen("$ ")) << Screen().toStdString();
+
+    // The window size the host got: 24 usable rows of 80 columns.
+    Type("stty size");
+    Enter();
+    ASSERT_TRUE(WaitForScreen("\n24 80\n")) << Screen().toStdString();
+
+    // Colours from printf reach the cells.
+    Type("printf 'A\\033[1;31;44mRED\\033[0mB\\n'");
+    Enter();
+    ASSERT_TRUE(WaitForScreen("AREDB\n")) << Screen().toStdString();
+    const QPoint at = Find("AREDB");
+    ASSERT_GE(at.y(), 0);
+    EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x()), telnet::kDefaultAttr);
+    EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x() + 1), 0x0411);
+    EXPECT_EQ(view->terminal().AttrAt(at.y(), at.x() + 4), telnet::kDefaultAttr);
+    view->FlushDamage();
+    QApplication::processEvents();
+    frame->grab().save("/tmp/telnet_session.png");
+
+    // After a size change the host is told at once.
+    SetDialogHookForTesting([](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcTelnetRows)->setText("20");
+        FindControl<QLineEdit>(d, ids::kIdcTelnetColumns)->setText("60");
+        d->accept();
+    });
+    ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
+    Type("stty size");
+    Enter();
+    ASSERT_TRUE(WaitForScreen("\n19 60\n")) << Screen().toStdString();
+
+    // A full-screen editor: busybox vi writes a file.
+    const QString file = home.path() + "/note.txt";
+    Type("vi " + file);
+    Enter();
+    ASSERT_TRUE(WaitForScreen("~")) << Screen().toStdString();
+    Type("ihello from vi");
+    QTest::keyClick(view, Qt::Key_Escape);
+    QTest::keyClick(view, Qt::Key_Escape); // ESC 0: leaves insert mode, then column 0
+    Type(":wq");
+    Enter();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) && f.readAll() == "hello from vi\n";
+        },
+        10000))
+        << Screen().toStdString();
+
+    // The server ends the session.
+    ASSERT_TRUE(WaitForScreen("$ "));
+    Type("exit");
+    Enter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 10000));
+    EXPECT_EQ(messages.shown, QStringList{"Connection Closed"});
+    EXPECT_FALSE(view->connected());
+    EXPECT_EQ(view->socket(), nullptr);
+}
+
+} // namespace
