@@ -2,6 +2,7 @@
 #include "app/VelmarApp.h"
 #include "filemgr/MainFrame.h"
 #include "framework/Browser.h"
+#include "framework/Dialogs.h"
 #include "framework/Frame.h"
 #include "platform/Internet.h"
 #include "platform/NameCodec.h"
@@ -72,6 +73,9 @@ int main(int argc, char** argv) {
     }
 
     if (!options.screenshotFile.isEmpty()) {
+        // A picture of the window as it opens: a question it would ask on opening (the
+        // telnet mode's host) is closed unanswered instead of waiting for a person.
+        velmar::SetDialogHookForTesting([](QDialog*) {});
         const bool saved = velmar::SaveWindowShot(window, options.screenshotFile);
         if (!saved)
             std::fprintf(stderr, "velmar: cannot write %s\n", qPrintable(options.screenshotFile));
