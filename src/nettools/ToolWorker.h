@@ -42,6 +42,7 @@ signals:
 private:
     std::thread thread_;
     std::atomic<bool> running_{false};
+    unsigned generation_ = 0; // the dialog's thread only
     platform::CancelToken token_;
 };
 
