@@ -61,8 +61,9 @@ QString ElementText(const QString& html, const QString& id) {
     return Visible(html.mid(contentStart));
 }
 
+// A menu text without its mnemonic mark and the shortcut shown after a tab.
 QString WithoutMnemonic(QString label) {
-    return label.remove(QLatin1Char('&')).simplified();
+    return label.section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')).simplified();
 }
 
 // Every command id of every command bar with the texts that name it there.
