@@ -1,6 +1,7 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
+#include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
@@ -444,6 +445,14 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
         if (mods != Qt::ControlModifier) break;
         RefillPane();
         return;
+    case Qt::Key_F5:
+    case Qt::Key_F6:
+    case Qt::Key_F7:
+    case Qt::Key_F8:
+    case Qt::Key_Delete:
+        if (mods != Qt::NoModifier) break;
+        RunFileCommand(*this, FileCommandForKey(e->key()));
+        return;
     default:
         break;
     }
@@ -640,7 +649,7 @@ bool CPaneList::OnCommand(int id) {
         OnFtpCommand();
         return true;
     default:
-        return false;
+        return IsFileCommand(id) && RunFileCommand(*this, id);
     }
 }
 
@@ -661,7 +670,9 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         state.checked = sourceKind_ == kSourceFtp;
         return true;
     default:
-        return false;
+        if (!IsFileCommand(id)) return false;
+        UpdateFileCommand(*this, id, state);
+        return true;
     }
 }
 

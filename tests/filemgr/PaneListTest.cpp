@@ -312,19 +312,22 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         EXPECT_TRUE(w.left->OnUpdateCommand(id, s));
         return s.enabled;
     };
-    // Parent row, folder, file: {rename, properties, invert}.
+    // Parent row, folder, file: {rename, properties, invert, copy, move, delete, new dir}.
     const std::pair<QString, std::vector<bool>> rows[] = {
-        {"..", {false, false, true}}, {"A", {true, true, true}}, {"b", {true, true, true}}};
+        {"..", {false, false, true, false, false, false, true}},
+        {"A", {true, true, true, true, true, true, true}},
+        {"b", {true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
         w.left->SelectAndFocus(w.left->FindRow(name));
         EXPECT_EQ((std::vector<bool>{state(ids::kCmdRename), state(ids::kCmdProperties),
-                                     state(ids::kCmdInvertSelection)}),
+                                     state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
+                                     state(ids::kCmdMove), state(ids::kCmdDelete),
+                                     state(ids::kCmdNewDir)}),
                   want)
             << name.toStdString();
     }
     // Commands the pane does nothing with yet are left to the frame, which disables them.
-    for (int id :
-         {ids::kCmdCopy, ids::kCmdViewHex, ids::kCmdEditHex, ids::kCmdDirSizes, ids::kCmdFtp}) {
+    for (int id : {ids::kCmdViewHex, ids::kCmdEditHex, ids::kCmdDirSizes}) {
         CommandState s;
         EXPECT_FALSE(w.left->OnUpdateCommand(id, s)) << id;
     }

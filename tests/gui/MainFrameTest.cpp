@@ -199,7 +199,7 @@ TEST_F(MainFrame, PerPaneCommandsGoToTheirFixedPaneWhicheverHasTheFocus) {
                                 {frame.firstPane(), ids::kCmdInvertSelection}}));
     // What the pane does nothing with shows disabled, as under "&Cmd".
     for (int id : {ids::kCmdFirstDirSizes, ids::kCmdSecondShortcuts, ids::kCmdFirstSearchFiles,
-                   ids::kCmdSecondFtp, ids::kCmdViewHex, ids::kCmdEditHex}) {
+                   ids::kCmdViewHex, ids::kCmdEditHex}) {
         CommandState s;
         frame.QueryCommand(id, s);
         EXPECT_FALSE(s.enabled) << id;
