@@ -1,7 +1,14 @@
 #include "app/Options.h"
 
+#include "filemgr/MainFrame.h"
+#include "filemgr/PaneList.h"
+#include "platform/FindRecord.h"
+#include "platform/LocalFind.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
+#include <QMap>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTimer>
@@ -11,9 +18,22 @@ namespace velmar {
 
 ProgramOptions ParseOptions(const QStringList& args) {
     ProgramOptions o;
+    bool onlyFolders = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args.at(i);
-        if (a == QLatin1String("--screenshot") || a == QLatin1String("--size")) {
+        if (onlyFolders || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            if (o.folders.size() == 2) {
+                o.error = QStringLiteral("too many folders (one for each pane): ") + a;
+                return o;
+            }
+            o.folders.append(a);
+        } else if (a == QLatin1String("--")) {
+            onlyFolders = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
+        } else if (a == QLatin1String("--screenshot") || a == QLatin1String("--size")) {
             if (i + 1 >= args.size()) {
                 o.error = a + QStringLiteral(" needs a value");
                 return o;
@@ -32,6 +52,17 @@ ProgramOptions ParseOptions(const QStringList& args) {
                 return o;
             }
             o.size = QSize(w, h);
+        } else if (a == QLatin1String("--mode")) {
+            static const QMap<QString, int> modes{
+                {QStringLiteral("filemanager"), ids::kResFileManager},
+                {QStringLiteral("telnet"), ids::kResTelnet},
+                {QStringLiteral("game"), ids::kResGame}};
+            const QString v = i + 1 < args.size() ? args.at(++i) : QString();
+            if (!modes.contains(v)) {
+                o.error = QStringLiteral("--mode wants filemanager, telnet or game, not ") + v;
+                return o;
+            }
+            o.mode = modes.value(v);
         } else if (a == QLatin1String("--quit-after-show")) {
             o.quitAfterShow = true;
         } else {
@@ -40,6 +71,69 @@ ProgramOptions ParseOptions(const QStringList& args) {
         }
     }
     return o;
+}
+
+InfoRequest FindInfoRequest(const QStringList& args) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--")) break;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) return InfoRequest::Help;
+        if (a == QLatin1String("--version")) return InfoRequest::Version;
+    }
+    return InfoRequest::None;
+}
+
+QString VersionText() {
+    return QStringLiteral("CE Velmar " VELMAR_VERSION "\n");
+}
+
+QString UsageText(const QString& manual) {
+    QString text = QStringLiteral(
+        "Usage: velmar [OPTION...] [FOLDER [FOLDER]]\n"
+        "CE Velmar, a dual-pane file manager with FTP, a hex editor, telnet, network and\n"
+        "system tools. The left pane starts in the first FOLDER, the right pane in the\n"
+        "second (the root folder when none is given); a file stands for its folder.\n"
+        "\n"
+        "  -h, --help              show this help and exit\n"
+        "      --version           show the version and exit\n"
+        "      --size WxH          open the main window at this size\n"
+        "      --mode MODE         start in the mode filemanager, telnet or game\n"
+        "      --screenshot FILE   save the window as a PNG picture and exit\n"
+        "      --quit-after-show   exit once the main window has been drawn\n"
+        "      --                  what follows is a FOLDER, even if it begins with -\n"
+        "\n"
+        "Qt's own options (-platform NAME, -display :N, ...) are taken as well.\n");
+    if (!manual.isEmpty()) text += QStringLiteral("\nManual: ") + manual + QLatin1Char('\n');
+    return text;
+}
+
+StartFolder ResolveStartFolder(const QString& arg, const QString& cwd) {
+    StartFolder s;
+    QString path = arg.startsWith(QLatin1Char('/')) ? arg : cwd + QLatin1Char('/') + arg;
+    path = QDir::cleanPath(path);
+    FindRecord record;
+    if (arg.isEmpty() || !platform::StatPath(path, record)) {
+        s.error = QStringLiteral("no such file or folder: ") + arg;
+        return s;
+    }
+    if (!record.isFolder()) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        s.focus = path.mid(slash + 1);
+        path = path.left(slash);
+    }
+    s.folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    return s;
+}
+
+void OpenStartFolders(CMainFrame* frame, const QList<StartFolder>& folders) {
+    CPaneList* panes[] = {frame->firstPane(), frame->secondPane()};
+    for (qsizetype i = 0; i < folders.size() && i < 2; ++i) {
+        CPaneList* pane = panes[i];
+        pane->setCurrentPath(folders[i].folder);
+        pane->RefillPane();
+        const int row = folders[i].focus.isEmpty() ? -1 : pane->FindRow(folders[i].focus);
+        if (row >= 0) pane->SelectAndFocus(row);
+    }
 }
 
 bool SaveWindowShot(QWidget* window, const QString& file) {

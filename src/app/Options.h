@@ -1,9 +1,19 @@
 #pragma once
 // Command-line options of the program:
+//   velmar [OPTIONS] [FOLDER [FOLDER]]
+//   FOLDER              the left (first) and right (second) pane start there; a file
+//                       stands for its folder, with the file under the cursor
+//   --help, -h          what follows, and where the manual is
+//   --version           the program's name and version
 //   --screenshot FILE   render the main window after start-up into a PNG and exit
 //   --size WxH          the main window's size
 //   --quit-after-show   exit as soon as the main window has been painted once
+//   --mode MODE         start in the mode "filemanager", "telnet" or "game"
+//   --                  everything after it is a folder, even when it begins with "-"
 
+#include "res/Ids.h"
+
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -12,16 +22,43 @@ class QWidget;
 
 namespace velmar {
 
+class CMainFrame;
+
 struct ProgramOptions {
     QString screenshotFile;
     QSize size;
     bool quitAfterShow = false;
-    QString error; // not empty: the options are wrong, this says why
+    bool help = false;
+    bool version = false;
+    int mode = ids::kResFileManager; // the mode to start in, by resource id
+    QStringList folders;             // as given, at most two
+    QString error;                   // not empty: the options are wrong, this says why
 };
 
 // `args` as QCoreApplication::arguments() gives them (the program first; Qt's own options
 // already taken out).
 ProgramOptions ParseOptions(const QStringList& args);
+
+// --help or --version anywhere before "--": they need no display, so main() looks for them
+// before the windowing system is started (Qt's own options still in `args`).
+enum class InfoRequest { None, Help, Version };
+InfoRequest FindInfoRequest(const QStringList& args);
+
+QString VersionText();
+// The usage lines; `manual` is the manual's path, or empty when it is not installed.
+QString UsageText(const QString& manual);
+
+// Where a pane starts for a FOLDER argument: an absolute local folder ending with "/",
+// relative arguments taken from `cwd`. A file gives its folder and its name as `focus`.
+struct StartFolder {
+    QString folder;
+    QString focus;
+    QString error; // not empty: no such file or folder
+};
+StartFolder ResolveStartFolder(const QString& arg, const QString& cwd);
+
+// Takes the first pane (and the second, when given) to its start folder.
+void OpenStartFolders(CMainFrame* frame, const QList<StartFolder>& folders);
 
 // Shows `window`, lets it settle (panes filled, layout done) and saves its picture as PNG.
 bool SaveWindowShot(QWidget* window, const QString& file);

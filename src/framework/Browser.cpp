@@ -55,12 +55,18 @@ bool OpenInBrowser(const QUrl& url) {
     return platform::OpenUrl(url);
 }
 
-QString HelpFilePath() {
+QString InstalledHelpPath() {
     const QString appDir = QCoreApplication::applicationDirPath();
     for (const QString& candidate : {appDir + QStringLiteral("/help/") + kManual,
                                      appDir + QStringLiteral("/../share/velmar/help/") + kManual}) {
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     }
+    return QString();
+}
+
+QString HelpFilePath() {
+    const QString installed = InstalledHelpPath();
+    if (!installed.isEmpty()) return installed;
     InitHelpResources();
     QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (cache.isEmpty()) cache = QDir::tempPath();

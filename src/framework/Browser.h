@@ -14,6 +14,10 @@ bool OpenInBrowser(const QUrl& url);
 using UrlOpener = std::function<bool(const QUrl& url)>;
 void SetUrlOpenerForTesting(UrlOpener opener);
 
+// The manual installed with the program: help/ beside the executable (the build tree's
+// copy) or ../share/velmar/help. Empty when there is none.
+QString InstalledHelpPath();
+
 // The HTML manual "ce_velmar.htm": installed beside the program (help/ next to the
 // executable, or ../share/velmar/help), else unpacked from the program's resources into
 // the user's cache folder. Empty when neither works.
