@@ -3,8 +3,8 @@
 // listed at once on the interface thread; an FTP folder arrives entry by entry from the
 // listing thread. Both panes are views of one document and refill when it updates them.
 
-#include "framework/View.h"
 #include "filemgr/PaneHost.h"
+#include "framework/View.h"
 #include "sources/FtpConnection.h"
 #include "sources/ListingThread.h"
 
@@ -110,7 +110,7 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    void TakeEntry(class EntryPostedEvent& e);
+    void TakeEntries(class EntryPostedEvent& e);
     void ReturnToLocalRoot();
     void FitColumns(bool applyStyle);
     void SortRowsNow();
