@@ -29,6 +29,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* grid = new QGridLayout(this);

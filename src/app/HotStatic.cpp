@@ -29,7 +29,14 @@ QSize CHotStatic::sizeHint() const {
     f.setItalic(true);
     f.setUnderline(true);
     const QFontMetrics fm(f);
-    return QSize(fm.horizontalAdvance(text()) + 2, fm.height());
+    // Italic letters lean past their advance: room for the last one's slant.
+    const int width = qMax(fm.horizontalAdvance(text()), fm.boundingRect(text()).width()) +
+                      fm.averageCharWidth() + contentsMargins().left() + contentsMargins().right();
+    return QSize(width, fm.height() + contentsMargins().top() + contentsMargins().bottom());
+}
+
+QSize CHotStatic::minimumSizeHint() const {
+    return sizeHint();
 }
 
 bool CHotStatic::Click() {

@@ -23,6 +23,7 @@ public:
     bool Click();
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -68,7 +68,7 @@ CVelmarApp* CVelmarApp::instance() {
 bool CVelmarApp::InitInstance() {
     // 1. The socket layer: without it there is no FTP, telnet or network tool.
     if (system_.socketsAvailable && !system_.socketsAvailable()) {
-        ShowMessage(QStringLiteral("Windows sockets initialization failed."));
+        ShowMessage(QStringLiteral("Windows sockets initialization failed."), MessageKind::Plain);
         return false;
     }
     // 2. The process list of the task manager; the rest works without it.

@@ -1,19 +1,21 @@
 #include "filemgr/MainFrame.h"
 
 #include "app/core/SettingsStore.h"
-#include "framework/Dialogs.h"
-#include "framework/PostedEvents.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"
 #include "filemgr/Preferences.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Dialogs.h"
+#include "framework/PostedEvents.h"
 #include "res/Ids.h"
 
 #include <QCoreApplication>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QSplitter>
 #include <QTimer>
+#include <utility>
 
 namespace velmar {
 
@@ -92,23 +94,35 @@ CMainFrame::CMainFrame(CVelmarDoc* doc, QWidget* parent) : CFrame(parent), doc_(
     connect(pathBar_, &PathBar::escapePressed, this, [this] {
         if (CView* v = activeView()) v->widget()->setFocus(Qt::OtherFocusReason);
     });
+    connect(pathBar_, &PathBar::folderEntered, this, [this](const QString& folder) {
+        if (CPaneList* pane = ActivePane()) pane->GoToFolder(folder);
+    });
     SetActiveView(first_);
+    // The keyboard starts in the left pane, so Down and letters reach the list.
+    first_->setFocus(Qt::OtherFocusReason);
 
     gaugeTimer_ = new QTimer(this);
     gaugeTimer_->setInterval(kGaugeRepaintMs);
     connect(gaugeTimer_, &QTimer::timeout, this,
             [this] { QCoreApplication::postEvent(this, new QEvent(kGaugeRepaintEventType)); });
     gaugeTimer_->start();
-    resize(640, 480);
+    // A desktop size: at least 800 x 600 where the screen allows.
+    QSize size(800, 600);
+    if (const QScreen* s = screen()) {
+        const QSize avail = s->availableGeometry().size();
+        size = QSize(qMin(qMax(800, avail.width() * 2 / 3), avail.width()),
+                     qMin(qMax(600, avail.height() * 2 / 3), avail.height()));
+    }
+    resize(size);
 }
 
 CMainFrame::~CMainFrame() {
     // The panes go before the frame they call back into.
+    // Unhooked before they go: the focus moving away during their destruction asks the
+    // frame for command states, which must not reach a half-destroyed pane.
     SetActiveView(nullptr);
-    delete first_;
-    first_ = nullptr;
-    delete second_;
-    second_ = nullptr;
+    delete std::exchange(first_, nullptr);
+    delete std::exchange(second_, nullptr);
 }
 
 void CMainFrame::Relayout() {
@@ -146,6 +160,13 @@ void CMainFrame::SetPathText(const QString& text) {
 
 void CMainFrame::SetActivePane(CPaneList* pane) {
     SetActiveView(pane);
+    if (pane) SetPathText(pane->PathText());
+}
+
+CPaneList* CMainFrame::ActivePane() const {
+    if (first_ && activeView() == first_) return first_;
+    if (second_ && activeView() == second_) return second_;
+    return nullptr;
 }
 
 CPaneList* CMainFrame::OtherPane(CPaneList* pane) {
@@ -168,6 +189,7 @@ void CMainFrame::RunPreferences() {
     const bool stacked = ReadStoreSetting("Horizontal Panes") == 0;
     if (stacked != stacked_) SetStacked(stacked);
     if (doc_) doc_->UpdateAllViews();
+    if (CPaneList* pane = ActivePane()) SetPathText(pane->PathText());
 }
 
 bool CMainFrame::OnCommand(int id) {
@@ -187,8 +209,10 @@ bool CMainFrame::OnCommand(int id) {
 bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     int mapped = 0;
     if (CPaneList* pane = PaneForCommand(id, &mapped)) {
-        state.enabled = true;
-        if (mapped == kCmdFtp) {
+        // Enabled only when the pane does something with the command.
+        state.enabled = false;
+        if (!pane->OnUpdateCommand(mapped, state)) state.enabled = false;
+        if (mapped == kCmdFtp && state.enabled) {
             state.checkable = true;
             state.checked = pane->sourceKind() == 1;
         }

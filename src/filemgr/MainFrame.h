@@ -3,8 +3,8 @@
 // field under them with the battery gauge at its right, and the command bar. It routes
 // the per-pane menu commands to a fixed pane and runs the Preferences dialog.
 
-#include "framework/Frame.h"
 #include "filemgr/PaneHost.h"
+#include "framework/Frame.h"
 
 #include <QRect>
 
@@ -39,6 +39,7 @@ public:
     void SetPathText(const QString& text) override;
     void SetActivePane(CPaneList* pane) override;
     CPaneList* OtherPane(CPaneList* pane) override;
+    CPaneList* ActivePane() const override;
 
     CPaneList* firstPane() const { return first_; }
     CPaneList* secondPane() const { return second_; }

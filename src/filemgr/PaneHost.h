@@ -19,6 +19,8 @@ public:
     virtual void SetActivePane(CPaneList* pane) = 0;
     // The target of copy and move: the second pane for the first, else the first.
     virtual CPaneList* OtherPane(CPaneList* pane) = 0;
+    // The pane commands go to; none when the host does not tell.
+    virtual CPaneList* ActivePane() const { return nullptr; }
 };
 
 } // namespace velmar

@@ -1,6 +1,7 @@
 #include "filemgr/PaneList.h"
 
 #include "app/core/SettingsStore.h"
+#include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
@@ -446,8 +447,39 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
         if (mods != Qt::NoModifier) break;
         StartRename();
         return;
+    case Qt::Key_R:
+        if (mods != Qt::ControlModifier) break;
+        RefillPane();
+        return;
+    case Qt::Key_F5:
+    case Qt::Key_F6:
+    case Qt::Key_F7:
+    case Qt::Key_F8:
+    case Qt::Key_Delete:
+        if (mods != Qt::NoModifier) break;
+        RunFileCommand(*this, FileCommandForKey(e->key()));
+        return;
     default:
         break;
+    }
+    // The commander convention: keys move the cursor and leave the marks alone (Insert
+    // marks); Shift and Ctrl keep the list's own selecting moves.
+    static constexpr std::pair<int, CursorAction> kMoves[] = {
+        {Qt::Key_Up, MoveUp},         {Qt::Key_Down, MoveDown},
+        {Qt::Key_PageUp, MovePageUp}, {Qt::Key_PageDown, MovePageDown},
+        {Qt::Key_Home, MoveHome},     {Qt::Key_End, MoveEnd}};
+    if (style_ == 1 && !(mods & (Qt::ShiftModifier | Qt::ControlModifier))) {
+        for (const auto& [key, move] : kMoves) {
+            if (e->key() != key) continue;
+            // Home and End go to the first and last row, not along the row.
+            const QModelIndex next = moveCursor(
+                move, move == MoveHome || move == MoveEnd ? Qt::ControlModifier : Qt::NoModifier);
+            if (next.isValid()) {
+                selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+                scrollTo(next);
+            }
+            return;
+        }
     }
     QTableView::keyPressEvent(e);
 }
@@ -484,13 +516,35 @@ void CPaneList::focusInEvent(QFocusEvent* e) {
 void CPaneList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (!current.isValid() || !host_) return;
-    const QString name = RowName(current.row());
-    if (sourceKind_ == kSourceFtp)
-        host_->SetPathText(QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name);
-    else
-        host_->SetPathText(currentPath_ + name);
+    // The path field speaks for the active pane only.
+    if (CPaneList* active = host_->ActivePane(); !active || active == this)
+        host_->SetPathText(PathText());
     // The focus frame spans the whole row: repaint both rows it moves between.
     viewport()->update();
+}
+
+QString CPaneList::PathText() const {
+    const QString name = RowName(FocusedRow());
+    if (sourceKind_ == kSourceFtp) return QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name;
+    return currentPath_ + name;
+}
+
+void CPaneList::GoToFolder(const QString& folder) {
+    StopListing(listingJob_);
+    sourceKind_ = kSourceLocal;
+    ftpHost_.clear();
+    currentPath_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    mask_ = QStringLiteral("*.*");
+    listMode_ = 0;
+    RefillPane();
+    SelectAndFocus(0);
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CPaneList::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    // The focused row stays in view when the window shrinks.
+    if (currentIndex().isValid()) scrollTo(currentIndex());
 }
 
 // ---- Rename in place ----
@@ -556,7 +610,7 @@ bool CPaneList::EndLabelEdit(int row, const QString& text) {
     }
     const QString question =
         QStringLiteral("Do you want to rename file\n%1\nto the file\n%2 ?").arg(old, text);
-    if (ShowMessage(question, MessageKind::Question, this) != QMessageBox::Yes) return false;
+    if (ShowMessage(question, MessageKind::StopQuestion, this) != QMessageBox::Yes) return false;
     if (!platform::RenameEntry(currentPath_ + old, currentPath_ + text)) {
         ShowMessage(QStringLiteral("Can't rename file."), MessageKind::Error, this);
         return false;
@@ -601,7 +655,7 @@ bool CPaneList::OnCommand(int id) {
         OnFtpCommand();
         return true;
     default:
-        return false;
+        return IsFileCommand(id) && RunFileCommand(*this, id);
     }
 }
 
@@ -611,10 +665,6 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdInvertSelection:
     case ids::kCmdTaskManager:
         state.enabled = true;
-        return true;
-    case ids::kCmdViewHex:
-    case ids::kCmdEditHex:
-        state.enabled = focused >= 0 && !IsFolderRow(focused);
         return true;
     case ids::kCmdRename:
     case ids::kCmdProperties:
@@ -626,7 +676,9 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
         state.checked = sourceKind_ == kSourceFtp;
         return true;
     default:
-        return false;
+        if (!IsFileCommand(id)) return false;
+        UpdateFileCommand(*this, id, state);
+        return true;
     }
 }
 

@@ -67,6 +67,11 @@ public:
     // Makes `row` the only selected row and the focused one, scrolled into view.
     void SelectAndFocus(int row);
 
+    // What the path field shows for this pane: the focused row's full path.
+    QString PathText() const;
+    // Lists the local folder `folder` (the path field's Enter on a folder) and takes the focus.
+    void GoToFolder(const QString& folder);
+
     // The folder shown, always ending with the separator; "/" is the local root.
     const QString& currentPath() const { return currentPath_; }
     void setCurrentPath(const QString& path) { currentPath_ = path; }
@@ -108,6 +113,7 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void commitData(QWidget* editor) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void TakeEntries(class EntryPostedEvent& e);

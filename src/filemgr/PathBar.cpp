@@ -1,9 +1,10 @@
 #include "filemgr/PathBar.h"
 
-#include "framework/Dialogs.h"
 #include "filemgr/Launch.h"
+#include "framework/Dialogs.h"
 #include "res/Ids.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace velmar {
@@ -62,6 +63,14 @@ void PathBar::keyPressEvent(QKeyEvent* event) {
 }
 
 void PathBar::Launch() {
+    // A folder opens in the active pane: here we are the file explorer.
+    QString whole = text();
+    while (whole.startsWith(QLatin1Char(' ')))
+        whole.remove(0, 1);
+    if (whole.startsWith(QLatin1Char('/')) && QFileInfo(whole).isDir()) {
+        emit folderEntered(whole);
+        return;
+    }
     const std::optional<PathBarCommand> command = ParsePathBarText(text());
     if (!command) return;
     if (g_launch)

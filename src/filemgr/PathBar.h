@@ -34,6 +34,8 @@ public:
 signals:
     // Esc: the frame gives the keyboard back to the active pane.
     void escapePressed();
+    // Enter on the path of an existing local folder.
+    void folderEntered(const QString& folder);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -91,6 +91,14 @@ CFileTimesPage::CFileTimesPage(uint64_t created, uint64_t accessed, uint64_t wri
         time->setDisplayFormat(TimeFormat(locale));
         time->setEnabled(false);
         SetControlId(time, row.timeControl);
+        // No time at all (a server that gave none): say so rather than show the picker's
+        // earliest date.
+        if (row.time == 0) {
+            for (QDateTimeEdit* edit : {date, time}) {
+                edit->setSpecialValueText(QStringLiteral("unknown"));
+                edit->setDateTime(edit->minimumDateTime());
+            }
+        }
         grid->addWidget(date, r + 1, 0);
         grid->addWidget(time, r + 1, 1);
         r += 2;

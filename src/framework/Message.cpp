@@ -25,6 +25,13 @@ QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind, Q
     case MessageKind::Question:
         return QMessageBox::question(owner, kCaption, text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No);
+    case MessageKind::StopQuestion:
+        return QMessageBox::critical(owner, kCaption, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No);
+    case MessageKind::Plain: {
+        QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, owner);
+        return QMessageBox::StandardButton(box.exec());
+    }
     case MessageKind::Warning:
         return QMessageBox::warning(owner, kCaption, text);
     case MessageKind::Error:

@@ -39,9 +39,9 @@ inline constexpr std::array kFileItems{
     MenuItemDef{kCmdMove, "Move", nullptr},
     MenuItemDef{kCmdDelete, "Delete", nullptr},
     MenuItemDef{kCmdNewDir, "New Dir", nullptr},
-    MenuItemDef{kCmdRename, "Rename", nullptr},
+    MenuItemDef{kCmdRename, "Rename\tF2", nullptr},
     kSep,
-    MenuItemDef{kCmdProperties, "Properties ....", nullptr},
+    MenuItemDef{kCmdProperties, "Properties ....\tAlt+Enter", nullptr},
     kSep,
     MenuItemDef{kCmdExit, "E&xit", nullptr},
 };

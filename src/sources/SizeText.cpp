@@ -25,7 +25,8 @@ QString FormatSize(uint64_t bytes) {
 }
 
 QString FormatNumber(uint64_t value) {
-    QLocale locale = QLocale::system();
+    // The default locale is the user's (the program never sets another); tests set theirs.
+    QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     return locale.toString(qulonglong(value));
 }

@@ -70,6 +70,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(messages.shown, (QStringList{"Windows sockets initialization failed.",
                                            "ToolHelp library not loaded"}));
+    EXPECT_EQ(messages.kinds.front(), MessageKind::Plain);
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 

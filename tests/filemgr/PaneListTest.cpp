@@ -75,18 +75,6 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
     EXPECT_TRUE(script.shown.isEmpty());
 }
 
-TEST_F(PaneListTest, HiddenFilesFollowShowHidden) {
-    PaneWindow w;
-    WriteStoreSetting("ShowHidden", 0);
-    w.left->setCurrentPath(PanePath(dir.path()));
-    w.left->OnUpdate(nullptr); // re-reads the settings
-    EXPECT_EQ(Names(*w.left).size(), 6);
-    EXPECT_EQ(w.left->FindRow(".hidden"), -1);
-    WriteStoreSetting("ShowHidden", 1);
-    w.left->OnUpdate(nullptr);
-    EXPECT_NE(w.left->FindRow(".hidden"), -1);
-}
-
 TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanes) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
@@ -324,21 +312,25 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         EXPECT_TRUE(w.left->OnUpdateCommand(id, s));
         return s.enabled;
     };
-    // Parent row, folder, file: {view hex, edit hex, rename, properties, invert}.
+    // Parent row, folder, file: {rename, properties, invert, copy, move, delete, new dir}.
     const std::pair<QString, std::vector<bool>> rows[] = {
-        {"..", {false, false, false, false, true}},
-        {"A", {false, false, true, true, true}},
-        {"b", {true, true, true, true, true}}};
+        {"..", {false, false, true, false, false, false, true}},
+        {"A", {true, true, true, true, true, true, true}},
+        {"b", {true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
         w.left->SelectAndFocus(w.left->FindRow(name));
-        EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
-                                     state(ids::kCmdRename), state(ids::kCmdProperties),
-                                     state(ids::kCmdInvertSelection)}),
+        EXPECT_EQ((std::vector<bool>{state(ids::kCmdRename), state(ids::kCmdProperties),
+                                     state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
+                                     state(ids::kCmdMove), state(ids::kCmdDelete),
+                                     state(ids::kCmdNewDir)}),
                   want)
             << name.toStdString();
     }
-    CommandState s;
-    EXPECT_FALSE(w.left->OnUpdateCommand(ids::kCmdCopy, s));
+    // Commands the pane does nothing with yet are left to the frame, which disables them.
+    for (int id : {ids::kCmdViewHex, ids::kCmdEditHex, ids::kCmdDirSizes}) {
+        CommandState s;
+        EXPECT_FALSE(w.left->OnUpdateCommand(id, s)) << id;
+    }
 }
 
 TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {

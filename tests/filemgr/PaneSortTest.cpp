@@ -76,28 +76,6 @@ TEST(PaneSort, SizesWithFoldersAndTies) {
     EXPECT_EQ(Sorted(all, CompareBySize, 3), (QStringList{"..", "A", "B", "big", "small"}));
 }
 
-TEST(PaneSort, ModeCyclesAndHeaderTexts) {
-    // First click on a column leaves the mode; repeated name clicks cycle 0..3.
-    EXPECT_EQ(NextSortMode(kSortByName, kUnsorted, 2), 2);
-    EXPECT_EQ(NextSortMode(kSortByName, kSortByName, 0), 1);
-    EXPECT_EQ(NextSortMode(kSortByName, kSortByName, 3), 0);
-    // Size clicks toggle between 0 and 1; from 3 a size click gives 0.
-    EXPECT_EQ(NextSortMode(kSortBySize, kSortByName, 3), 3);
-    EXPECT_EQ(NextSortMode(kSortBySize, kSortBySize, 3), 0);
-    EXPECT_EQ(NextSortMode(kSortBySize, kSortBySize, 0), 1);
-
-    const QStringList names{"^ Name/Ext", "v Name/Ext", "Name/^ Ext", "Name/v Ext"};
-    for (int m = 0; m < 4; ++m) {
-        EXPECT_EQ(NameHeaderText(kSortByName, m), names[m]);
-        EXPECT_EQ(SizeHeaderText(kSortByName, m), "Size");
-        EXPECT_EQ(NameHeaderText(kSortBySize, m), "Name/Ext");
-    }
-    EXPECT_EQ(SizeHeaderText(kSortBySize, 0), "v Size");
-    EXPECT_EQ(SizeHeaderText(kSortBySize, 3), "^ Size");
-    EXPECT_EQ(NameHeaderText(kUnsorted, 0), "Name/Ext");
-    EXPECT_EQ(SizeHeaderText(kUnsorted, 1), "Size");
-}
-
 TEST(PaneSort, FiltersDropHiddenAndInRom) {
     FindRecord hidden = File(".h");
     hidden.attributes |= attr::Hidden;

@@ -86,6 +86,11 @@ TEST(PropertiesSheet, TimesShowInTheLocalTimeZone) {
     // Past midnight locally: the local date is the next day.
     EXPECT_EQ(when(ids::kIdcWrittenDate).date(), QDate(2022, 1, 1));
     EXPECT_EQ(when(ids::kIdcWrittenTime).time(), QTime(5, 0, 0));
+    // No time at all reads as unknown, not as the picker's earliest year.
+    r.lastWriteTime = 0;
+    CPropertiesSheet unknown(r, "f");
+    for (int control : {ids::kIdcWrittenDate, ids::kIdcWrittenTime})
+        EXPECT_EQ(FindControl<QDateTimeEdit>(&unknown, control)->text(), "unknown") << control;
 }
 
 TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {

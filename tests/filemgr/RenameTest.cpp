@@ -47,6 +47,7 @@ TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
     script.answer(QMessageBox::Yes);
     EXPECT_TRUE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
     EXPECT_EQ(script.shown, QStringList{kQuestion});
+    EXPECT_EQ(script.kinds, QList<MessageKind>{MessageKind::StopQuestion});
     EXPECT_FALSE(QFile::exists(dir.file("old.txt")));
     EXPECT_EQ(ReadAll(dir.file("new.txt")), "content");
     // Both panes refilled through the document.

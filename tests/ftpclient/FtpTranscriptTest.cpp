@@ -1,6 +1,7 @@
 // The client against scripted servers: replies no real server gives, and the exact
 // command lines the client sends.
 #include "Printers.h"
+#include "app/core/SettingsStore.h"
 #include "ftpclient/FtpClient.h"
 #include "ftpclient/FtpListing.h"
 #include "platform/NameCodec.h"
@@ -10,10 +11,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
+using velmar::WriteStoreSetting;
 using velmar::test::ScriptedServer;
 using velmar::test::TempDir;
 using Lines = QList<QByteArray>;
@@ -213,16 +219,6 @@ TEST_F(Transcript, ArgumentRules) {
                                        "SITE CHMOD 644 a\\b", "QUIT"}));
 }
 
-TEST_F(Transcript, ServerThatStopsAnswering) {
-    server.Login().Expect().WaitForClose();
-    ASSERT_TRUE(Connect());
-    client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
-    EXPECT_FALSE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Server timeout (on control)."));
-    client.reset();
-    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "QUIT"}));
-}
-
 TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     // Each line comes well within the time-out, but the reply never ends: the bound is
     // for the whole reply, so the client gives up long before the final line below.
@@ -342,16 +338,6 @@ TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
     Finish();
 }
 
-TEST_F(Transcript, ShortPassiveAnswerFails) {
-    server.Login().Expect().Send("227 Entering Passive Mode (127,0,0,1,4)\r\n").Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    QByteArray got;
-    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Ascii));
-    EXPECT_EQ(client->StatusCode(), status::InvalidResponse);
-    EXPECT_TRUE(client->IsConnected());
-    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "QUIT"}));
-}
-
 TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
     server.Login("215 Windows_NT")
         .Answer("250 CWD command successful.")
@@ -416,42 +402,6 @@ TEST_F(Transcript, EmptyUnixFolderAnswers550) {
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /", "PWD", "PASV", "LIST", "QUIT"}));
 }
 
-TEST_F(Transcript, NoSystemTypeListsNothing) {
-    server.Login("500 SYST not understood")
-        .Pasv()
-        .Answer("150 Here it comes")
-        .DataSend("-rw-r--r--   1 u g 100 Mar 3 1999 a.txt\r\n")
-        .Send("226 Done\r\n")
-        .Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    EXPECT_EQ(client->GetSystemType(), QString());
-    const auto found = Find(*client, QString());
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].name, QStringLiteral("."));
-    Finish();
-}
-
-TEST_F(Transcript, UploadWithoutNameSendsStou) {
-    TempDir dir;
-    const QByteArray content = "bytes for a name of the server's choice";
-    const QString local = dir.write(QStringLiteral("up.txt"), content);
-    server.Login()
-        .Pasv()
-        .Answer("200 Type set to I")
-        .Expect()
-        .Send("150 FILE: up.1\r\n")
-        .DataReceive()
-        .Send("226 Transfer complete\r\n")
-        .Answer("221 Bye");
-    ASSERT_TRUE(Connect());
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
-    ASSERT_TRUE(client->PutFile(&go, &done, local, QString(), 0));
-    EXPECT_EQ(done.load(), uint64_t(content.size()));
-    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "TYPE I", "STOU", "QUIT"}));
-    EXPECT_EQ(server.Received(), content);
-}
-
 TEST_F(Transcript, StaleRefusalDoesNotPassForAnEmptyFolder) {
     server.Login()
         .Pasv()
@@ -468,4 +418,51 @@ TEST_F(Transcript, StaleRefusalDoesNotPassForAnEmptyFolder) {
     EXPECT_FALSE(client->ListDir(records, QString()));
     EXPECT_EQ(client->StatusMessage(), QStringLiteral("450 Folder busy"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "RETR missing", "PASV", "LIST", "QUIT"}));
+}
+
+TEST(TimeOutSettings, EachEndsAWaitInItsOwnPhase) {
+    // One second each, read from the settings as the client is made.
+    for (const char* name : {"ConnectTimeout", "SendTimeout", "RecieveTimeout"})
+        WriteStoreSetting(name, 1);
+
+    // Connect: a listener whose queue is full drops the handshake.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
+    ::listen(listener, 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int port = ntohs(a.sin_port);
+    std::vector<std::unique_ptr<TimedSocket>> queued;
+    for (bool full = false; !full && queued.size() < 8;) {
+        queued.push_back(std::make_unique<TimedSocket>());
+        full = queued.back()->Create() &&
+               !queued.back()->Connect(QStringLiteral("127.0.0.1"), port, 300);
+    }
+    FtpClient refused;
+    EXPECT_FALSE(refused.Connect(QStringLiteral("127.0.0.1"), {}, {}, port));
+    EXPECT_EQ(refused.StatusMessage(), QStringLiteral("Operation timed out."));
+    ::close(listener);
+
+    // Send: a data connection nobody reads; receive: a command nobody answers.
+    ScriptedServer server;
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Ok to send data.")
+        .DataHold("")
+        .Expect()
+        .WaitForClose();
+    server.Start();
+    FtpClient client;
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1"), {}, {}, server.port()));
+    EXPECT_FALSE(
+        client.PutFileFromMemory(QStringLiteral("big"), QByteArray(64 << 20, 'b'), type::Image));
+    EXPECT_EQ(client.StatusMessage(), QStringLiteral("Operation timed out."));
+    EXPECT_FALSE(client.Noop());
+    EXPECT_EQ(client.StatusCode(), status::ControlTimeout);
+    for (const char* name : {"ConnectTimeout", "SendTimeout", "RecieveTimeout"})
+        WriteStoreSetting(name, name[0] == 'C' ? 15 : 5);
 }

@@ -3,24 +3,26 @@
 // the battery gauge.
 #include "filemgr/MainFrame.h"
 #include "app/core/SettingsStore.h"
-#include "framework/Dialogs.h"
-#include "framework/PostedEvents.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"
 #include "filemgr/Preferences.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Dialogs.h"
+#include "framework/PostedEvents.h"
 #include "platform/Power.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
 #include "support/TempDir.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSplitter>
@@ -189,24 +191,19 @@ TEST_F(MainFrame, PerPaneCommandsGoToTheirFixedPaneWhicheverHasTheFocus) {
     frame.SetActivePane(frame.firstPane());
     frame.UpdateCommandStates();
 
-    frame.action(ids::kCmdSecondFtp)->trigger();
+    frame.action(ids::kCmdSecondInvertSelection)->trigger();
     frame.action(ids::kCmdFirstInvertSelection)->trigger();
     frame.action(ids::kCmdSecondDirSizes)->trigger();
-    frame.action(ids::kCmdFirstSearchFiles)->trigger();
-    frame.action(ids::kCmdSecondShortcuts)->trigger();
     using Sent = std::vector<std::pair<CPaneList*, int>>;
-    EXPECT_EQ(frame.sent, (Sent{{frame.secondPane(), ids::kCmdFtp},
-                                {frame.firstPane(), ids::kCmdInvertSelection},
-                                {frame.secondPane(), ids::kCmdDirSizes},
-                                {frame.firstPane(), ids::kCmdSearchFiles},
-                                {frame.secondPane(), ids::kCmdShortcuts}}));
-
-    // "FTP" is a check item showing whether its pane is an FTP pane.
-    CommandState s;
-    ASSERT_TRUE(frame.QueryCommand(ids::kCmdSecondFtp, s));
-    EXPECT_TRUE(s.enabled);
-    EXPECT_TRUE(s.checkable);
-    EXPECT_EQ(s.checked, frame.secondPane()->sourceKind() == 1);
+    EXPECT_EQ(frame.sent, (Sent{{frame.secondPane(), ids::kCmdInvertSelection},
+                                {frame.firstPane(), ids::kCmdInvertSelection}}));
+    // What the pane does nothing with shows disabled, as under "&Cmd".
+    for (int id : {ids::kCmdFirstDirSizes, ids::kCmdSecondShortcuts, ids::kCmdFirstSearchFiles,
+                   ids::kCmdViewHex, ids::kCmdEditHex}) {
+        CommandState s;
+        frame.QueryCommand(id, s);
+        EXPECT_FALSE(s.enabled) << id;
+    }
 
     EXPECT_EQ(frame.OtherPane(frame.firstPane()), frame.secondPane());
     EXPECT_EQ(frame.OtherPane(frame.secondPane()), frame.firstPane());
@@ -381,4 +378,62 @@ TEST_F(MainFrame, GaugeReadsThePowerLayerWhenTheFrameGetsMessage0x467) {
     EXPECT_GT(power.power.reads, before);
     const QImage img = frame.gauge()->grab().toImage();
     EXPECT_EQ(img.pixelColor(2, 5), QColor(0, 255, 0));
+}
+
+TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
+    test::TempDir files;
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        files.write(QString::fromLatin1(name), "x");
+    files.mkdir("sub");
+    WriteStoreSetting("LikeNC", 1);
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    doc.UpdateAllViews();
+    frame.show();
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+    Settle();
+    // A desktop size, and the keyboard in the left pane from the start.
+    EXPECT_GE(frame.width(), qMin(800, frame.screen()->availableGeometry().width()));
+    CPaneList* left = frame.firstPane();
+    EXPECT_EQ(QApplication::focusWidget(), left);
+
+    // Enter on a folder path in the path field takes the active pane there.
+    frame.pathBar()->setText(files.path());
+    QTest::keyClick(frame.pathBar(), Qt::Key_Return);
+    ASSERT_EQ(left->currentPath(), files.path() + "/");
+    EXPECT_EQ(QApplication::focusWidget(), left);
+
+    // Insert marks and moves down; the arrows, pages, Home and End keep the marks.
+    left->SelectAndFocus(2);
+    left->selectionModel()->clearSelection();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(left, Qt::Key_Insert);
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
+        QTest::keyClick(left, key);
+    EXPECT_EQ(left->FocusedRow(), 0);
+    QTest::keyClick(left, Qt::Key_End);
+    EXPECT_EQ(left->FocusedRow(), left->RowCount() - 1);
+    std::vector<int> marked;
+    EXPECT_EQ(left->CollectSelection(&marked, nullptr), 3);
+
+    // Tab: the path field follows the pane with the focus.
+    QTest::keyClick(left, Qt::Key_Tab);
+    EXPECT_EQ(frame.pathBar()->text(), frame.secondPane()->PathText());
+    QTest::keyClick(frame.secondPane(), Qt::Key_Tab);
+    EXPECT_TRUE(frame.pathBar()->text().startsWith(files.path()));
+
+    // Ctrl+R lists the folder again.
+    files.write("new", "n");
+    QTest::keyClick(left, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_NE(left->FindRow("new"), -1);
+
+    // The focused row stays in view when the window shrinks.
+    left->SelectAndFocus(left->RowCount() - 1);
+    frame.resize(frame.width(), 200);
+    Settle();
+    EXPECT_TRUE(left->viewport()->rect().intersects(left->visualRect(left->currentIndex())));
+
+    // The menus name the keys.
+    EXPECT_EQ(frame.action(ids::kCmdRename)->text(), "Rename\tF2");
 }

@@ -14,7 +14,8 @@ public:
     MessageScript() {
         SetMessageAnswererForTesting([this](const QString& text, MessageKind kind) {
             shown.append(text);
-            if (kind != MessageKind::Question) return QMessageBox::Ok;
+            kinds.append(kind);
+            if (!IsQuestion(kind)) return QMessageBox::Ok;
             if (answers.empty()) return QMessageBox::No;
             const auto a = answers.front();
             answers.pop_front();
@@ -28,6 +29,7 @@ public:
     void answer(QMessageBox::StandardButton b) { answers.push_back(b); }
 
     QStringList shown;
+    QList<MessageKind> kinds;
     std::deque<QMessageBox::StandardButton> answers;
 };
 

@@ -1,0 +1,99 @@
+#pragma once
+// The file commands of a pane (Copy, Move, Delete, New Dir), the progress dialog that runs a
+// worker under it, and the New Folder dialog. The work itself is in the primitives and the
+// transfer worker of the sources core; this layer only collects rows, asks and shows.
+
+#include "framework/Command.h"
+#include "sources/FilePrimitives.h"
+#include "sources/TransferJob.h"
+
+#include <QDialog>
+#include <functional>
+#include <thread>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTimer;
+
+namespace velmar {
+
+class CPaneList;
+
+// Routes the primitives' questions and errors to the message seam; from a worker thread
+// they are shown on the interface thread while the worker waits for the answer. A worker
+// whose running flag clears stops waiting (the answer is No), so closing the progress
+// dialog never waits for a question.
+class SeamMessages : public FileMessages {
+public:
+    explicit SeamMessages(const std::atomic<int>* running = nullptr) : running_(running) {}
+    bool Ask(const QString& question) override;
+    void Tell(const QString& text) override;
+
+private:
+    bool Show(const QString& text, bool question);
+    const std::atomic<int>* running_;
+};
+
+// "Copy" (136): the current name, a counter and a progress bar, refreshed every 200 ms from
+// a snapshot of the job. Closing it stops the worker and waits for it. Mode 1 (search) hides
+// the bar.
+class CProgressDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum Mode { kTransfer = 0, kSearch = 1 };
+    // `counter` is the counter text with %1 for the number ("Files: %1").
+    CProgressDialog(JobProgress& progress, Mode mode, const QString& title,
+                    const QString& counter = QStringLiteral("Files: %1"),
+                    QWidget* parent = nullptr);
+    ~CProgressDialog() override;
+
+    // Starts `work` on the worker thread; it must end with progress.Finish().
+    void Start(std::function<void()> work);
+    // Shows the job's state now (the timer calls it).
+    void Refresh();
+    // Stops the worker (clearing its running flag) and waits for it to end.
+    void StopWorker();
+
+    QLabel* nameLabel() const { return name_; }
+    QLabel* counterLabel() const { return counter_; }
+    QProgressBar* bar() const { return bar_; }
+
+public slots:
+    void done(int result) override;
+
+private:
+    JobProgress& progress_;
+    QString counterText_;
+    QLabel* name_ = nullptr;
+    QLabel* counter_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+    QTimer* timer_ = nullptr;
+    std::thread worker_;
+    bool stopping_ = false;
+};
+
+// "New Folder" (135).
+class CNewFolderDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CNewFolderDialog(QWidget* parent = nullptr);
+    QString name() const;
+
+private:
+    QLineEdit* edit_ = nullptr;
+};
+
+// What the primitives use of a pane.
+PaneSide SideOf(const CPaneList& pane);
+
+// The commands Copy, Move, Delete and New Dir; false for any other id.
+bool IsFileCommand(int id);
+bool RunFileCommand(CPaneList& pane, int id);
+void UpdateFileCommand(const CPaneList& pane, int id, CommandState& state);
+// The keys of twin-pane file managers: F5 copy, F6 move, F7 new folder, F8 and Delete delete.
+int FileCommandForKey(int key);
+
+inline const QString kAskDelete = QStringLiteral("Do you want to delete %1 files and %2 folders?");
+
+} // namespace velmar

@@ -1,0 +1,290 @@
+#include "platform/FileOps.h"
+
+#include "platform/NameCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace velmar::platform {
+
+namespace {
+
+// Large enough that the kernel's copy runs at full speed, small enough that a cancel is seen
+// within a few milliseconds.
+constexpr size_t kKernelBlock = 8u << 20;
+constexpr size_t kBufferBlock = 256u << 10;
+
+bool GoingOn(const std::atomic<int>* running) {
+    return !running || running->load(std::memory_order_relaxed) != 0;
+}
+
+void Count(std::atomic<uint64_t>* counter, uint64_t n) {
+    if (counter) counter->fetch_add(n, std::memory_order_relaxed);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { Reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void Reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    // close(2) reports late write errors (NFS, quotas): the copy is not complete without it.
+    int Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+QString FolderOf(const QString& path) {
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) return QStringLiteral(".");
+    if (slash == 0) return QStringLiteral("/");
+    return path.left(slash);
+}
+
+// Moves `size` bytes (or to the end) from `in` to `out`: copy_file_range, else sendfile,
+// else read and write. Returns 0, errno or kCopyCancelled.
+int CopyData(int in, int out, const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
+    enum { kRange, kSendfile, kBuffer } way = kRange;
+    bool movedAny = false;
+    std::vector<char> buffer;
+    for (;;) {
+        if (!GoingOn(running)) return kCopyCancelled;
+        ssize_t n = -1;
+        if (way == kRange) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, kKernelBlock, 0);
+            if (n < 0 && !movedAny &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                 errno == EPERM || errno == EBADF)) {
+                way = kSendfile;
+                continue;
+            }
+        } else if (way == kSendfile) {
+            n = ::sendfile(out, in, nullptr, kKernelBlock);
+            if (n < 0 && !movedAny && (errno == EINVAL || errno == ENOSYS)) {
+                way = kBuffer;
+                continue;
+            }
+        } else {
+            if (buffer.empty()) buffer.resize(kBufferBlock);
+            n = ::read(in, buffer.data(), buffer.size());
+            if (n > 0) {
+                const char* p = buffer.data();
+                size_t left = size_t(n);
+                while (left > 0) {
+                    const ssize_t w = ::write(out, p, left);
+                    if (w < 0) {
+                        if (errno == EINTR) continue;
+                        return errno;
+                    }
+                    p += w;
+                    left -= size_t(w);
+                }
+            }
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        movedAny = true;
+        Count(counter, uint64_t(n));
+    }
+}
+
+} // namespace
+
+QString SystemErrorText(int error) {
+    if (error == kCopyCancelled) return QStringLiteral("Cancelled.");
+    if (error == kSameFile) return QStringLiteral("Source and target are the same file.");
+    char buffer[256];
+    // GNU strerror_r returns the text, which need not be in the buffer.
+    const char* text = strerror_r(error, buffer, sizeof buffer);
+    return QString::fromLocal8Bit(text);
+}
+
+int Identify(const QString& path, FileIdentity& out, bool followLinks) {
+    const QByteArray native = EncodeName(path);
+    struct stat st {};
+    const int rc = followLinks ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
+    if (rc != 0) return errno;
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
+    out.size = uint64_t(st.st_size);
+    out.folder = S_ISDIR(st.st_mode);
+    out.link = S_ISLNK(st.st_mode);
+    return 0;
+}
+
+bool Exists(const QString& path) {
+    struct stat st {};
+    return ::lstat(EncodeName(path).constData(), &st) == 0;
+}
+
+int CopyLocalFile(const QString& src, const QString& dst, bool replace,
+                  const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
+    // Both names are looked at before the source is opened: opening may block (a pipe).
+    struct stat from {};
+    if (::stat(EncodeName(src).constData(), &from) != 0) return errno;
+    if (S_ISDIR(from.st_mode)) return EISDIR;
+    struct stat to {};
+    const QByteArray target = EncodeName(dst);
+    if (::stat(target.constData(), &to) == 0) {
+        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) return kSameFile;
+        if (S_ISDIR(to.st_mode)) return EISDIR;
+        if (!replace) return EEXIST;
+    }
+    Fd in(::open(EncodeName(src).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return errno;
+    struct stat opened {};
+    if (::fstat(in.get(), &opened) != 0) return errno;
+    if (opened.st_dev != from.st_dev || opened.st_ino != from.st_ino) return EAGAIN; // replaced
+
+    QString tempPath;
+    const int made = MakeTempFile(FolderOf(dst), QStringLiteral(".vlf"), tempPath);
+    if (made != 0) return made;
+    const QByteArray temp = EncodeName(tempPath);
+    Fd out(::open(temp.constData(), O_WRONLY | O_CLOEXEC));
+    int result = out.get() < 0 ? errno : 0;
+    if (result == 0) result = CopyData(in.get(), out.get(), running, counter);
+    if (result == 0 && ::fchmod(out.get(), from.st_mode & 07777) != 0) result = errno;
+    if (result == 0) {
+        const struct timespec times[2] = {from.st_atim, from.st_mtim};
+        if (::futimens(out.get(), times) != 0) result = errno;
+    }
+    if (result == 0) result = out.Close();
+    if (result == 0) result = RenamePath(tempPath, dst, replace);
+    if (result != 0) {
+        out.Reset();
+        ::unlink(temp.constData());
+    }
+    return result;
+}
+
+int RenamePath(const QString& from, const QString& to, bool replace) {
+    const QByteArray a = EncodeName(from);
+    const QByteArray b = EncodeName(to);
+    if (replace) return ::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace flag: look first (racy, but refuses the usual case).
+    if (Exists(to)) return EEXIST;
+    return ::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const QString& path) {
+    return ::unlink(EncodeName(path).constData()) == 0 ? 0 : errno;
+}
+
+int RemoveEmptyFolder(const QString& path) {
+    return ::rmdir(EncodeName(path).constData()) == 0 ? 0 : errno;
+}
+
+int MakeFolder(const QString& path) {
+    return ::mkdir(EncodeName(path).constData(), 0777) == 0 ? 0 : errno;
+}
+
+int FreeBytes(const QString& folder, uint64_t& out) {
+    struct statvfs vfs {};
+    if (::statvfs(EncodeName(folder).constData(), &vfs) != 0) return errno;
+    out = uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
+    return 0;
+}
+
+namespace {
+// The umask read without changing it (umask(2) would, for every thread at once).
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:"))
+                    return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        }
+        return mode_t(022);
+    }();
+    return mask;
+}
+} // namespace
+
+int SetNewFileMode(const QString& path) {
+    return ::chmod(EncodeName(path).constData(), 0666 & ~ProcessUmask()) == 0 ? 0 : errno;
+}
+
+int MakeTempFile(const QString& folder, const QString& prefix, QString& path) {
+    QByteArray pattern = EncodeName(folder);
+    if (!pattern.endsWith('/')) pattern += '/';
+    pattern += EncodeName(prefix) + "XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::close(fd);
+    path = DecodeName(pattern);
+    return 0;
+}
+
+QString TempFolder() {
+    QString t = QDir::tempPath();
+    while (t.size() > 1 && t.endsWith(QLatin1Char('/')))
+        t.chop(1);
+    return t;
+}
+
+int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
+    out.items.clear();
+    const int fd = ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int e = errno;
+        ::close(fd);
+        return e;
+    }
+    struct statvfs vfs {};
+    out.readOnlyFs = ::fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY) != 0;
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const char* raw = e->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+        FolderItem item;
+        item.name = DecodeName(std::string_view(raw));
+        unsigned char type = e->d_type;
+        struct stat st {};
+        const bool needStat = type == DT_UNKNOWN || (sizes && type != DT_DIR);
+        if (needStat) {
+            if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+            if (S_ISREG(st.st_mode)) item.size = uint64_t(st.st_size);
+        }
+        item.folder = type == DT_DIR;
+        if (type == DT_LNK) {
+            struct stat target {};
+            item.linkToFolder = ::fstatat(fd, raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        out.items.push_back(std::move(item));
+        errno = 0;
+    }
+    const int e = errno;
+    ::closedir(dir);
+    return e;
+}
+
+} // namespace velmar::platform

@@ -1,0 +1,72 @@
+#pragma once
+// Single-file operations on the local file system for the copy, move, delete and create
+// primitives. Every call returns 0 or an errno value; the primitives turn it into a message.
+// Sizes and counters are 64-bit.
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace velmar::platform {
+
+// Results beside the errno values.
+constexpr int kCopyCancelled = -1; // the running flag cleared between two blocks
+constexpr int kSameFile = -2;      // source and target are one file (device and inode)
+
+// The text of an errno value (or of the two results above).
+QString SystemErrorText(int error);
+
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    bool folder = false;
+    bool link = false; // the path itself is a symbolic link (only with followLinks off)
+};
+// 0, or errno (ENOENT when nothing is there).
+int Identify(const QString& path, FileIdentity& out, bool followLinks = true);
+bool Exists(const QString& path);
+
+// Copies `src` to `dst`: the bytes go to a private temporary file in the target folder which
+// takes the source's permission bits and modification time and is renamed over `dst` only
+// when it is complete, so a copy that ends early leaves no partial file and an existing
+// target unchanged. `replace` false refuses an existing target (EEXIST). The running flag is
+// looked at and `counter` advanced after every block.
+int CopyLocalFile(const QString& src, const QString& dst, bool replace,
+                  const std::atomic<int>* running, std::atomic<uint64_t>* counter);
+
+// rename(2); `replace` false refuses an existing target (EEXIST). EXDEV means another file
+// system.
+int RenamePath(const QString& from, const QString& to, bool replace);
+int RemoveFile(const QString& path);
+int RemoveEmptyFolder(const QString& path);
+int MakeFolder(const QString& path);
+
+// Free bytes available to the caller on the file system holding `folder` (statvfs).
+int FreeBytes(const QString& folder, uint64_t& out);
+
+// Gives a file the permission bits of a newly made file (0666 less the umask).
+int SetNewFileMode(const QString& path);
+
+// A new private empty file "<prefix>XXXXXX" in `folder`; its path goes to `path`.
+int MakeTempFile(const QString& folder, const QString& prefix, QString& path);
+// The system temporary folder, without a trailing "/".
+QString TempFolder();
+
+// One entry of a folder read in one pass, without following links.
+struct FolderItem {
+    QString name;
+    bool folder = false; // a real folder, never a link to one
+    bool linkToFolder = false;
+    uint64_t size = 0; // only when sizes were asked for
+};
+struct FolderListing {
+    std::vector<FolderItem> items;
+    bool readOnlyFs = false; // every entry is "in ROM"
+};
+// "." and ".." are never listed. `sizes` asks for the size of each file.
+int ListFolder(const QString& folder, FolderListing& out, bool sizes = false);
+
+} // namespace velmar::platform

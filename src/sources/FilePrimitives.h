@@ -1,0 +1,118 @@
+#pragma once
+// The single-entry operations behind copy, move, delete and new folder, for local folders
+// and FTP folders alike. No widget here: questions and errors go through FileMessages, which
+// the window layer routes to the message seam and tests answer by script.
+//
+// Nothing here loses data the user did not ask to lose: a copy goes to a private temporary
+// name and replaces the target only when complete, a move removes its source only after the
+// copy arrived whole, a file is never copied onto itself and a folder never into itself.
+
+#include "sources/DirSource.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace velmar {
+
+class FtpConnection;
+
+// How a primitive asks and tells.
+class FileMessages {
+public:
+    virtual ~FileMessages() = default;
+    // A Yes/No question; true only for Yes.
+    virtual bool Ask(const QString& question) = 0;
+    // An error or notice.
+    virtual void Tell(const QString& text) = 0;
+};
+
+// What the primitives use of a pane.
+struct PaneSide {
+    int kind = kSourceLocal;
+    FtpConnection* connection = nullptr; // FTP: the pane's connection, null when not connected
+    QString site;                        // FTP: host and port, to tell two servers apart
+    bool showHidden = true;
+    bool showInRom = true;
+    // Set when an operation found the connection lost; the pane drops it afterwards and
+    // nothing more is tried on it meanwhile.
+    bool lost = false;
+
+    bool isFtp() const { return kind == kSourceFtp; }
+    bool usable() const { return kind == kSourceLocal || (connection && !lost); }
+    QString separator() const { return QStringLiteral("/"); }
+};
+
+// The running flag and byte counter of the transfer in progress (either may be null).
+struct TransferControl {
+    const std::atomic<int>* running = nullptr;
+    std::atomic<uint64_t>* counter = nullptr;
+    bool goingOn() const { return !running || running->load(std::memory_order_relaxed) != 0; }
+};
+
+inline const QString kAskOverwrite = QStringLiteral("File %1 exist. Copy?");
+inline const QString kAskRemoveFolder = QStringLiteral("You want to remove folder %1.\nContinue?");
+inline const QString kTooLarge = QStringLiteral("You try to download too large file");
+inline const QString kSameFileRefused = QStringLiteral("%1 is the file itself: not copied.");
+inline const QString kIntoItselfRefused =
+    QStringLiteral("Folder %1 cannot go into itself: not copied.");
+inline const QString kCannotReadFolder = QStringLiteral("Cannot read folder %1.");
+inline const QString kNotRemovedWhole =
+    QStringLiteral("Folder %1 was not removed: not everything in it was moved.");
+
+// One file from `src` to `dst` (complete paths). Asks before replacing an existing target.
+bool CopyEntry(const TransferControl& control, const QString& src, const QString& dst,
+               PaneSide& from, PaneSide& to, FileMessages& messages);
+// Copy, then remove the source only when the copy arrived whole (a local rename when both
+// are on one file system).
+bool MoveEntry(const TransferControl& control, const QString& src, const QString& dst,
+               PaneSide& from, PaneSide& to, FileMessages& messages);
+bool DeleteEntry(const QString& path, PaneSide& side, FileMessages& messages);
+// Asks, then removes a folder with what it holds, passing over what the pane hides. True
+// when the user agreed; `whole` (optional) tells whether the folder itself went.
+bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages,
+                  bool* whole = nullptr);
+// Server file to a local file; `failIfExists` refuses an existing local file.
+bool DownloadFile(const TransferControl& control, PaneSide& from, const QString& remote,
+                  const QString& local, bool failIfExists, FileMessages& messages);
+// Local file to a server file, replacing it only when complete.
+bool UploadFile(const TransferControl& control, PaneSide& to, const QString& local,
+                const QString& remote, FileMessages& messages);
+// Whether `size` bytes fit into the local `folder` with 32 KiB to spare; says so when not.
+bool CheckRoomForFile(uint64_t size, const QString& folder, FileMessages& messages);
+// A trailing "/" is ignored.
+bool CreateLocalFolder(const QString& path, FileMessages& messages);
+bool CreateFtpFolder(PaneSide& side, const QString& path, FileMessages& messages);
+// Creates a folder on either kind of pane.
+bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages);
+
+// Bytes of all files below a local folder, never following a link to a folder. Stops early
+// (with what it has) when `running` clears.
+uint64_t DirSize(const QString& folder, const std::atomic<int>* running = nullptr);
+
+// The progress bar position: done × 100 / total, capped at 100; 0 for a total below 2.
+int ProgressPercent(uint64_t done, uint64_t total);
+
+// Whether `target` (a path that need not exist yet) is the local folder `folder` or lies
+// below it, links followed.
+bool IsSameOrBelow(const QString& folder, const QString& target);
+
+} // namespace velmar
+
+namespace velmar {
+
+// One entry of a folder as the tree operations see it, on either kind of pane.
+struct ListedEntry {
+    QString name;
+    bool folder = false;
+    bool linkToFolder = false; // never walked into
+    uint64_t size = 0;
+    uint32_t attributes = 0;
+};
+// The entries of `folder` (ending with "/") that the pane shows (hidden and in-ROM filters);
+// false when the folder cannot be listed.
+bool ListShownEntries(PaneSide& side, const QString& folder, std::vector<ListedEntry>& out,
+                      bool sizes);
+
+} // namespace velmar

@@ -1,0 +1,67 @@
+#pragma once
+// The copy/move worker and what it shares with its progress dialog. The worker runs on its
+// own thread and knows nothing of windows: the dialog reads a snapshot of JobProgress on a
+// timer and stops the worker through the running flag.
+
+#include "sources/FilePrimitives.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace velmar {
+
+// The state a worker shares with its progress dialog. The counters are atomics; the current
+// name is behind a lock.
+class JobProgress {
+public:
+    std::atomic<int> running{1};
+    std::atomic<uint64_t> done{0};  // bytes of the current file
+    std::atomic<uint64_t> total{1}; // size of the current file
+    std::atomic<int> files{0};      // files transferred (or found) so far
+    std::atomic<bool> ended{false}; // the worker has finished
+
+    void SetName(const QString& name);
+    struct Snapshot {
+        QString name;
+        int files = 0;
+        uint64_t done = 0;
+        uint64_t total = 1;
+        bool ended = false;
+    };
+    Snapshot Take() const;
+
+    // The worker's last step: the name becomes "Done" and the flags drop.
+    void Finish();
+
+private:
+    mutable std::mutex mutex_;
+    QString name_;
+};
+
+// One chosen row, taken from the pane when the command starts.
+struct TransferItem {
+    QString name;
+    bool folder = false;
+    bool hasRecord = true;
+    uint64_t size = 0;
+};
+
+struct TransferJob {
+    JobProgress progress;
+    QString title; // "Copy" or "Move"
+    bool copy = true;
+    std::vector<TransferItem> items;
+    QString sourcePath; // both ending with "/"
+    QString targetPath;
+    PaneSide source;
+    PaneSide target;
+    FileMessages* messages = nullptr;
+};
+
+// Transfers every item in order; ends with progress.Finish().
+void RunTransfer(TransferJob& job);
+
+} // namespace velmar

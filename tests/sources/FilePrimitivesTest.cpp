@@ -1,0 +1,432 @@
+// The local file primitives and the transfer worker on real files: copies byte for byte
+// with mode and time, the overwrite and remove questions, and the list of ways a copy or
+// move could lose data (onto itself, into itself, cancelled, a full disk, across file systems).
+#include "sources/FilePrimitives.h"
+#include "platform/FileOps.h"
+#include "platform/NameCodec.h"
+#include "sources/TransferJob.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <csignal>
+#include <deque>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace velmar;
+using velmar::test::ReadAll;
+using velmar::test::TempDir;
+
+namespace {
+
+// The user, scripted: questions are answered from a queue (No when it is empty).
+class ScriptedUser : public FileMessages {
+public:
+    bool Ask(const QString& q) override {
+        asked.append(q);
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void Tell(const QString& t) override { told.append(t); }
+    std::deque<bool> answers;
+    QStringList asked;
+    QStringList told;
+};
+
+QByteArray Pattern(int size) {
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 131 + i / 7) & 0xff);
+    return b;
+}
+
+// A private folder on another file system (tmpfs), when the machine has one.
+struct ShmFolder {
+    QString path;
+    ShmFolder() {
+        char name[] = "/dev/shm/velmar-test-XXXXXX";
+        if (::mkdtemp(name)) path = QString::fromLocal8Bit(name);
+    }
+    ~ShmFolder() {
+        if (!path.isEmpty()) QDir(path).removeRecursively();
+    }
+};
+
+QStringList Leftovers(const QString& folder) {
+    return QDir(folder).entryList({".vlf*"}, QDir::Files | QDir::Hidden);
+}
+
+struct Fixture : ::testing::Test {
+    TempDir dir;
+    ScriptedUser user;
+    PaneSide local;
+    std::atomic<int> running{1};
+    std::atomic<uint64_t> counter{0};
+    TransferControl control{&running, &counter};
+
+    bool Copy(const QString& a, const QString& b) {
+        return CopyEntry(control, a, b, local, local, user);
+    }
+    bool Move(const QString& a, const QString& b) {
+        return MoveEntry(control, a, b, local, local, user);
+    }
+};
+
+using Primitives = Fixture;
+
+} // namespace
+
+TEST_F(Primitives, CopyKeepsBytesModeAndTimeAndAsksBeforeReplacing) {
+    const QByteArray data = Pattern(3 << 20);
+    const QString src = dir.write("src.bin", data);
+    ::chmod(QFile::encodeName(src).constData(), 0640);
+    const struct timespec times[2] = {{1000000000, 0}, {1234567890, 500}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), times, 0);
+
+    const QString dst = dir.file("dst.bin");
+    ASSERT_TRUE(Copy(src, dst));
+    EXPECT_EQ(ReadAll(dst), data);
+    EXPECT_EQ(counter.load(), uint64_t(data.size()));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dst).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
+    EXPECT_TRUE(user.asked.isEmpty());
+
+    // An existing target: the question names it; No keeps it, Yes replaces it.
+    dir.write("dst.bin", "old");
+    EXPECT_FALSE(Copy(src, dst));
+    EXPECT_EQ(user.asked, QStringList{kAskOverwrite.arg(dst)});
+    EXPECT_EQ(ReadAll(dst), "old");
+    user.answers = {true};
+    EXPECT_TRUE(Copy(src, dst));
+    EXPECT_EQ(ReadAll(dst), data);
+    EXPECT_TRUE(user.told.isEmpty());
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+
+    // A name that is not UTF-8 travels byte for byte.
+    const QString odd = platform::DecodeName(QByteArray("caf\xe9-\xff.txt"));
+    const QString oddSrc = dir.write("odd", "latin-1 name");
+    ASSERT_TRUE(Copy(oddSrc, dir.file(odd)));
+    EXPECT_TRUE(QDir(dir.path()).exists(QString::fromLatin1("odd")));
+    EXPECT_EQ(::access((QFile::encodeName(dir.path()) + "/caf\xe9-\xff.txt").constData(), F_OK), 0);
+}
+
+TEST_F(Primitives, SameFileIsRefusedWhateverTheName) {
+    const QByteArray data = "precious";
+    const QString src = dir.write("f.txt", data);
+    dir.mkdir("sub");
+    ASSERT_EQ(::link(QFile::encodeName(src).constData(),
+                     QFile::encodeName(dir.file("hard.txt")).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(src, dir.file("soft.txt")));
+    const QStringList targets = {src, dir.file("hard.txt"), dir.file("soft.txt"),
+                                 dir.file("sub/../f.txt")};
+    for (const QString& target : targets) {
+        for (bool move : {false, true}) {
+            SCOPED_TRACE(target.toStdString() + (move ? " move" : " copy"));
+            user.told.clear();
+            user.answers = {true, true};
+            EXPECT_FALSE(move ? Move(src, target) : Copy(src, target));
+            EXPECT_EQ(ReadAll(src), data);
+            EXPECT_EQ(user.told.size(), 1);
+        }
+    }
+    EXPECT_TRUE(QFileInfo(dir.file("soft.txt")).isSymLink());
+}
+
+TEST_F(Primitives, CancelledCopyLeavesNoPartAndTheOldTargetWhole) {
+    // A pipe as the source lets the test clear the flag exactly in the middle of the copy.
+    std::signal(SIGPIPE, SIG_IGN);
+    const QString fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString dst = dir.write("target", "old contents");
+    bool result = true;
+    user.answers = {true};
+    std::thread copier([&] { result = Copy(fifo, dst); });
+    const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+    ASSERT_GE(w, 0);
+    const QByteArray block = Pattern(64 << 10);
+    ASSERT_EQ(::write(w, block.constData(), size_t(block.size())), block.size());
+    while (counter.load() < uint64_t(block.size()))
+        std::this_thread::yield();
+    running.store(0);
+    // One more block wakes the copy, which now sees the flag.
+    [[maybe_unused]] ssize_t more = ::write(w, block.constData(), size_t(block.size()));
+    ::close(w);
+    copier.join();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(ReadAll(dst), "old contents");
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+    EXPECT_TRUE(user.told.isEmpty()); // a cancel is no error
+}
+
+TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
+    // A small file system where the test may mount one, else a file-size limit: either way
+    // the write fails part-way.
+    const QByteArray data = Pattern(1 << 20);
+    const QString src = dir.write("big.bin", data);
+    const QString small = dir.mkdir("small");
+    const QString dst = small + "/big.bin";
+    const bool mounted =
+        ::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") == 0;
+    QFile::copy(dir.write("old", "old"), dst);
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (!mounted) {
+        struct rlimit lim = old;
+        lim.rlim_cur = 256 << 10;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    user.answers = {true};
+    const bool copied = Copy(src, dst);
+    // Across file systems a move is a copy first (on one file system it is a rename).
+    user.answers = {true};
+    const bool moved = mounted && Move(src, dst);
+    const QByteArray after = ReadAll(dst);
+    const QStringList left = Leftovers(small);
+    if (mounted) {
+        // Room is checked before a copy starts, with 32 KiB to spare.
+        EXPECT_FALSE(CheckRoomForFile(uint64_t(data.size()), small, user));
+        EXPECT_TRUE(CheckRoomForFile(1000, small, user));
+        ::umount(QFile::encodeName(small).constData());
+    } else {
+        ::setrlimit(RLIMIT_FSIZE, &old);
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(moved);
+    EXPECT_EQ(after, "old");
+    EXPECT_TRUE(left.isEmpty());
+    EXPECT_EQ(ReadAll(src), data);
+    EXPECT_FALSE(user.told.isEmpty());
+    EXPECT_FALSE(CheckRoomForFile(uint64_t(1) << 62, dir.path(), user));
+    EXPECT_EQ(user.told.last(), kTooLarge);
+}
+
+TEST_F(Primitives, MoveRenamesOrCopiesWholeBeforeRemoving) {
+    const QByteArray data = Pattern(100000);
+    const QString src = dir.write("m.bin", data);
+    ASSERT_TRUE(Move(src, dir.file("moved.bin")));
+    EXPECT_FALSE(QFile::exists(src));
+    EXPECT_EQ(ReadAll(dir.file("moved.bin")), data);
+
+    // Onto an existing file: asked; No keeps both.
+    dir.write("other", "other");
+    EXPECT_FALSE(Move(dir.file("moved.bin"), dir.file("other")));
+    EXPECT_EQ(ReadAll(dir.file("other")), "other");
+    EXPECT_EQ(ReadAll(dir.file("moved.bin")), data);
+
+    // Another file system: copied first, the source goes after.
+    ShmFolder shm;
+    if (shm.path.isEmpty()) GTEST_SKIP() << "no /dev/shm";
+    const QString there = shm.path + "/x.bin";
+    ASSERT_TRUE(Move(dir.file("moved.bin"), there));
+    EXPECT_EQ(ReadAll(there), data);
+    EXPECT_FALSE(QFile::exists(dir.file("moved.bin")));
+    // Cancelled across file systems: nothing moves.
+    running.store(0);
+    EXPECT_FALSE(Move(there, dir.file("back.bin")));
+    EXPECT_EQ(ReadAll(there), data);
+    EXPECT_FALSE(QFile::exists(dir.file("back.bin")));
+}
+
+TEST_F(Primitives, RemoveFolderAsksPerFolderAndKeepsWhatThePaneHides) {
+    dir.write("T/a", "a");
+    dir.write("T/S1/b", "b");
+    dir.write("T/S2/c", "c");
+    user.answers = {true, true, true};
+    bool whole = false;
+    EXPECT_TRUE(RemoveFolder(dir.file("T"), local, user, &whole));
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(user.asked.size(), 3);
+    EXPECT_EQ(user.asked.first(), kAskRemoveFolder.arg(dir.file("T")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("T")));
+
+    // Hidden entries stay while the pane hides them, and with them their folder; a declined
+    // subfolder stays too.
+    dir.write("H/.keep", "k");
+    dir.write("H/gone", "g");
+    dir.write("D/S/x", "x");
+    local.showHidden = false;
+    user.answers = {true};
+    EXPECT_TRUE(RemoveFolder(dir.file("H"), local, user, &whole));
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(ReadAll(dir.file("H/.keep")), "k");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("H/gone")));
+    user.answers = {true, false};
+    EXPECT_TRUE(RemoveFolder(dir.file("D"), local, user, &whole));
+    EXPECT_EQ(ReadAll(dir.file("D/S/x")), "x");
+
+    // A link to a folder goes as a link: what it points to stays.
+    dir.write("Real/keep", "keep");
+    ASSERT_TRUE(QFile::link(dir.file("Real"), dir.file("Link")));
+    user.answers = {true};
+    EXPECT_TRUE(RemoveFolder(dir.file("Link"), local, user, &whole));
+    EXPECT_FALSE(QFileInfo(dir.file("Link")).isSymLink());
+    EXPECT_EQ(ReadAll(dir.file("Real/keep")), "keep");
+    EXPECT_TRUE(user.told.isEmpty());
+}
+
+TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
+    dir.write("D/a", QByteArray(1000, 'a'));
+    dir.write("D/sub/b", QByteArray(24, 'b'));
+    const QString sparse = dir.file("D/sub/huge");
+    QFile f(sparse);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.resize(qint64(5) << 30)); // 5 GiB, sparse
+    f.close();
+    dir.write("Other/big", QByteArray(5000, 'c'));
+    ASSERT_TRUE(QFile::link(dir.file("Other"), dir.file("D/link")));
+    ASSERT_TRUE(QFile::link(dir.file("D"), dir.file("D/sub/loop")));
+    // Links add nothing: neither what they point to nor a loop back up.
+    EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
+}
+
+TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
+    struct Case {
+        uint64_t done, total;
+        int percent;
+    } cases[] = {
+        {0, 0, 0},
+        {1, 1, 0},
+        {50, 100, 50},
+        {100, 100, 100},
+        {150, 100, 100},
+        {uint64_t(3) << 30, uint64_t(6) << 30, 50}, // beyond 32 bits
+        {uint64_t(1) << 62, uint64_t(1) << 63, 50}, // done × 100 would overflow
+        {UINT64_MAX, UINT64_MAX, 100},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ProgressPercent(c.done, c.total), c.percent) << c.done << "/" << c.total;
+}
+
+// ---- the worker ----
+
+namespace {
+
+struct Worker : Fixture {
+    TransferJob job;
+    void Prepare(bool copy, const QString& from, const QString& to, QList<TransferItem> items) {
+        job.copy = copy;
+        job.sourcePath = from + "/";
+        job.targetPath = to + "/";
+        job.source = local;
+        job.target = local;
+        job.messages = &user;
+        job.items.assign(items.begin(), items.end());
+        job.progress.running.store(1);
+        job.progress.ended.store(false);
+    }
+};
+
+TransferItem FolderItem(const QString& name) {
+    TransferItem i;
+    i.name = name;
+    i.folder = true;
+    return i;
+}
+
+} // namespace
+
+TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
+    dir.write("S/T/a", "a");
+    dir.write("S/T/.hid", "h");
+    dir.write("S/T/deep/b", Pattern(70000));
+    dir.write("S/f", "f");
+    dir.mkdir("D");
+    local.showHidden = false;
+    TransferItem file;
+    file.name = "f";
+    file.size = 1;
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), file});
+    RunTransfer(job);
+    EXPECT_EQ(ReadAll(dir.file("D/T/a")), "a");
+    EXPECT_EQ(ReadAll(dir.file("D/T/deep/b")), Pattern(70000));
+    EXPECT_EQ(ReadAll(dir.file("D/f")), "f");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("D/T/.hid")));
+    EXPECT_EQ(job.progress.files.load(), 3);
+    const auto end = job.progress.Take();
+    EXPECT_EQ(end.name, "Done");
+    EXPECT_TRUE(end.ended);
+}
+
+TEST_F(Worker, NeverIntoItself) {
+    dir.write("S/A/x", "x");
+    dir.mkdir("S/A/sub");
+    ASSERT_TRUE(QFile::link(dir.file("S/A"), dir.file("S/alias")));
+    // The target folder is the folder itself, below it, or below it through a link.
+    const QStringList targets = {dir.file("S"), dir.file("S/A"), dir.file("S/A/sub"),
+                                 dir.file("S/alias/sub")};
+    for (const QString& target : targets) {
+        for (bool copy : {true, false}) {
+            SCOPED_TRACE(target.toStdString());
+            Fixture::user.told.clear();
+            Prepare(copy, dir.file("S"), target, {FolderItem("A")});
+            RunTransfer(job);
+            EXPECT_EQ(ReadAll(dir.file("S/A/x")), "x");
+            EXPECT_FALSE(QFileInfo::exists(dir.file("S/A/sub/A")));
+            EXPECT_FALSE(QFileInfo::exists(dir.file("S/A/A")));
+        }
+    }
+}
+
+TEST_F(Worker, FolderMoveRemovesOnlyWhatArrived) {
+    // Into an existing folder: no rename, files go one by one.
+    dir.write("S/M/a", "a");
+    dir.write("S/M/.hid", "h");
+    dir.write("S/M/sub/b", "b");
+    dir.mkdir("D/M");
+    local.showHidden = false;
+    Prepare(false, dir.file("S"), dir.file("D"), {FolderItem("M")});
+    user.answers = {true};
+    RunTransfer(job);
+    EXPECT_EQ(user.asked, QStringList{kAskRemoveFolder.arg(dir.file("S/M"))});
+    EXPECT_EQ(ReadAll(dir.file("D/M/a")), "a");
+    EXPECT_EQ(ReadAll(dir.file("D/M/sub/b")), "b");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("S/M/a")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("S/M/sub")));
+    // The hidden file was not moved: it stays, so does its folder, and the user is told.
+    EXPECT_EQ(ReadAll(dir.file("S/M/.hid")), "h");
+    EXPECT_EQ(user.told, QStringList{kNotRemovedWhole.arg(dir.file("S/M"))});
+
+    // A new target on the same file system: the folder is renamed, hidden files and all.
+    Prepare(false, dir.file("S"), dir.file("D"), {FolderItem("M")});
+    job.items[0].name = "M";
+    ASSERT_TRUE(QDir().rename(dir.file("D/M"), dir.file("D/old")));
+    RunTransfer(job);
+    EXPECT_EQ(ReadAll(dir.file("D/M/.hid")), "h");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("S/M")));
+}
+
+TEST_F(Worker, OnItsOwnThreadCountsOnlyWholeFilesWhenStopped) {
+    for (int i = 0; i < 40; ++i)
+        dir.write(QString("S/T/f%1").arg(i), Pattern(20000 + i));
+    dir.mkdir("D");
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T")});
+    std::thread worker([this] { RunTransfer(job); });
+    // The dialog's side: snapshots while it runs, then the stop.
+    JobProgress::Snapshot s;
+    do {
+        s = job.progress.Take();
+    } while (!s.ended && s.files < 5);
+    job.progress.running.store(0);
+    worker.join();
+    s = job.progress.Take();
+    EXPECT_TRUE(s.ended);
+    EXPECT_EQ(s.name, "Done");
+    const QStringList arrived = QDir(dir.file("D/T")).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(arrived.size(), s.files);
+    for (const QString& n : arrived)
+        EXPECT_EQ(ReadAll(dir.file("D/T/" + n)), ReadAll(dir.file("S/T/" + n))) << n.toStdString();
+}
