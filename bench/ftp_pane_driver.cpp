@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,14 +22,20 @@ QString Arg(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
 }
 
-// Stands in for the pane: counts what the listing thread posts.
+// Stands in for the pane: takes over what the listing thread posts, as the pane does.
 class Receiver : public QObject {
 public:
     bool event(QEvent* e) override {
-        if (velmar::ReceivedType(e) == velmar::kEntryEventType) ++entries;
+        if (velmar::ReceivedType(e) == velmar::kEntryEventType) {
+            auto& batch = static_cast<velmar::EntryPostedEvent*>(e)->entries;
+            for (velmar::FileEntry& entry : batch)
+                taken.push_back(std::move(entry.find));
+            entries += int(batch.size());
+        }
         return true;
     }
     int entries = 0;
+    std::vector<velmar::FindRecord> taken;
 };
 
 } // namespace
@@ -59,8 +66,11 @@ int main(int argc, char** argv) {
         QString folder = Arg(argv[5]);
         if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
         StartListing(job, folder + QStringLiteral("*.*"));
-        while (!job.done.load())
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        // The pane's thread takes the batches while the listing runs.
+        while (!job.done.load()) {
+            QCoreApplication::sendPostedEvents(&pane);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         QCoreApplication::sendPostedEvents(&pane);
         std::fprintf(stderr, "%d entries\n", pane.entries);
         return failed || pane.entries == 0 ? 1 : 0;

@@ -202,7 +202,7 @@ bool CPaneList::event(QEvent* e) {
     const QEvent::Type type = ReceivedType(e);
     if (type == kEntryEventType) {
         auto* posted = static_cast<EntryPostedEvent*>(e);
-        if (posted->wordParam == ids::kEntryWordParam && posted->entry) TakeEntry(*posted);
+        if (posted->wordParam == ids::kEntryWordParam) TakeEntries(*posted);
         return true;
     }
     if (type == FtpMessageEvent::Type()) {
@@ -229,15 +229,21 @@ bool CPaneList::event(QEvent* e) {
     return QTableView::event(e);
 }
 
-void CPaneList::TakeEntry(EntryPostedEvent& e) {
-    std::unique_ptr<FileEntry> entry = std::move(e.entry);
-    const QString& sizeText = entry->columns.value(1);
-    const int kind = sizeText == QLatin1String("FTP")     ? kEntryFtp
-                     : sizeText == QLatin1String("<DIR>") ? kEntryFolder
-                                                          : kEntryFile;
-    FindRecord record = std::move(entry->find);
-    if (!entry->columns.isEmpty()) record.name = entry->columns.at(0);
-    model_->InsertRow(entry->ordinal, PaneRow::FromRecord(std::move(record), kind));
+void CPaneList::TakeEntries(EntryPostedEvent& e) {
+    if (e.entries.empty()) return;
+    std::vector<PaneRow> rows;
+    rows.reserve(e.entries.size());
+    for (FileEntry& entry : e.entries) {
+        const QString& sizeText = entry.columns.value(1);
+        const int kind = sizeText == QLatin1String("FTP")     ? kEntryFtp
+                         : sizeText == QLatin1String("<DIR>") ? kEntryFolder
+                                                              : kEntryFile;
+        FindRecord record = std::move(entry.find);
+        if (!entry.columns.isEmpty()) record.name = entry.columns.at(0);
+        rows.push_back(PaneRow::FromRecord(std::move(record), kind));
+    }
+    // The ordinals of a batch run on from its first.
+    model_->InsertRows(e.entries.front().ordinal, std::move(rows));
 }
 
 void CPaneList::ReturnToLocalRoot() {

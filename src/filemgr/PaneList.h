@@ -120,7 +120,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    void TakeEntry(class EntryPostedEvent& e);
+    void TakeEntries(class EntryPostedEvent& e);
     void ReturnToLocalRoot();
     void FitColumns(bool applyStyle);
     void SortRowsNow();

@@ -116,6 +116,15 @@ void CPaneModel::SetSizeText(int i, const QString& text) {
     emit dataChanged(at, at, {Qt::DisplayRole});
 }
 
+void CPaneModel::InsertRows(int index, std::vector<PaneRow> rows) {
+    if (rows.empty()) return;
+    index = std::clamp(index, 0, int(rows_.size()));
+    beginInsertRows({}, index, index + int(rows.size()) - 1);
+    rows_.insert(rows_.begin() + index, std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
 void CPaneModel::RenameRow(int i, const QString& name) {
     if (i < 0 || i >= int(rows_.size())) return;
     PaneRow& r = rows_[size_t(i)];

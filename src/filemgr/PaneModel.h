@@ -55,6 +55,7 @@ public:
     void Clear() { ResetRows({}); }
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
+    void InsertRows(int index, std::vector<PaneRow> rows); // one insertion for the views
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.

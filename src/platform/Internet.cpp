@@ -229,7 +229,8 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
 int CurlFtp::Login() {
     curl_easy_reset(h_->easy);
     curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
-    return Perform(EncodeFtpUrlPath("/"));
+    // No path: the log-in alone, without a CWD the first listing would undo at once.
+    return Perform(QByteArrayLiteral("/"));
 }
 
 int CurlFtp::List(const QByteArray& folder, const Sink& sink) {

@@ -46,19 +46,35 @@ int RunListing(ListingJob& job) {
     } else {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
+        std::vector<FileEntry> batch;
+        auto batchStart = std::chrono::steady_clock::time_point();
+        // A stopped listing's entries are of no use to the pane, which has moved on.
+        auto send = [&] {
+            if (!batch.empty() && job.pane && !job.stop.load())
+                PostToWindow(job.pane, new EntryPostedEvent(std::move(batch)));
+            batch.clear();
+        };
         ListEntries(*source, job.sourceKind, job.path, [&](FindRecord& record, EntryKind kind) {
             if (job.stop.load()) return false;
-            auto entry = std::make_unique<FileEntry>();
-            entry->folder = job.path;
+            if (batch.empty()) {
+                batch.reserve(kEntryBatchSize);
+                batchStart = std::chrono::steady_clock::now();
+            }
+            FileEntry& entry = batch.emplace_back();
+            entry.folder = job.path;
             QString sizeText = kind == kEntryFolder ? QStringLiteral("<DIR>")
                                : kind == kEntryFtp  ? QStringLiteral("FTP")
                                                     : FormatSize(record.size);
-            entry->columns = QStringList{record.name, std::move(sizeText)};
-            entry->ordinal = ++posted;
-            entry->find = std::move(record);
-            if (job.pane) PostToWindow(job.pane, new EntryPostedEvent(std::move(entry)));
+            entry.columns = QStringList{record.name, std::move(sizeText)};
+            entry.ordinal = ++posted;
+            entry.find = std::move(record);
+            if (int(batch.size()) >= kEntryBatchSize ||
+                std::chrono::steady_clock::now() - batchStart >=
+                    std::chrono::milliseconds(kEntryBatchDelayMs))
+                send();
             return true;
         });
+        send();
         source.reset();
     }
     job.stop = false;

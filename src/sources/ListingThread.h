@@ -1,6 +1,6 @@
 #pragma once
-// The listing thread: steps a directory source and posts every entry to its pane as an
-// EntryPostedEvent, so that the pane's list is only touched on its own thread.
+// The listing thread: steps a directory source and posts its entries to the pane in
+// EntryPostedEvent batches, so that the pane's list is only touched on its own thread.
 
 #include "platform/Cancel.h"
 #include "res/Ids.h"
@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace velmar {
 
@@ -18,13 +19,21 @@ constexpr QEvent::Type kEntryEventType = QEvent::Type(QEvent::User + ids::kMsgEn
 constexpr QEvent::Type kConnectionClosedEventType =
     QEvent::Type(QEvent::User + ids::kMsgConnectionClosed);
 
+// A run of entries in delivery order, with consecutive ordinals. One event per entry would
+// wake the pane's thread ten thousand times for a large folder.
 class EntryPostedEvent : public QEvent {
 public:
-    explicit EntryPostedEvent(std::unique_ptr<FileEntry> e)
-        : QEvent(kEntryEventType), entry(std::move(e)) {}
+    explicit EntryPostedEvent(std::vector<FileEntry> e)
+        : QEvent(kEntryEventType), entries(std::move(e)) {}
     const int wordParam = ids::kEntryWordParam;
-    std::unique_ptr<FileEntry> entry; // the pane takes it over
+    std::vector<FileEntry> entries; // the pane takes them over
 };
+
+// A batch goes out when it holds this many entries, when an entry comes after its first
+// has waited kEntryBatchDelayMs (a slow source still shows its entries as they come), and
+// at the end of the listing.
+constexpr int kEntryBatchSize = 512;
+constexpr int kEntryBatchDelayMs = 30;
 
 class ConnectionClosedEvent : public QEvent {
 public:
@@ -57,11 +66,11 @@ struct ListingJob {
     std::function<void(DirSource&)> attach; // FTP: hand the pane's connection to the source
 };
 
-// The thread procedure; runs on the calling thread. Returns the number of entries posted.
+// The thread procedure; runs on the calling thread. Returns the number of entries listed.
 int RunListing(ListingJob& job);
 
 // The pane's side: stop and await a thread still running, then start a new one on
-// `path`. Returns at once; entries arrive as posted events.
+// `path`. Returns at once; entries arrive as posted batches.
 void StartListing(ListingJob& job, const QString& path);
 
 // Ask a running thread to end and wait until it has: promptly, even while it is blocked on

@@ -81,6 +81,57 @@ TEST_F(PaneThreadTest, ListingThreadEntriesLandAtTheirOrdinals) {
     EXPECT_EQ(Names(pane), (QStringList{"..", "inner"}));
 }
 
+namespace {
+// A server folder of `count` files named after the folder: "old-0001", ...
+class NumberedSource : public DirSource {
+public:
+    static constexpr int count = 2 * kEntryBatchSize + 5;
+    bool Open(const QString& path) override {
+        mask = path;
+        tag_ = path.section(QLatin1Char('/'), 1, 1);
+        return true;
+    }
+    EntryKind Next(FindRecord& out) override {
+        if (next_ > count) return kEntryEnd;
+        out = FindRecord{};
+        out.name = QStringLiteral("%1-%2").arg(tag_).arg(next_++, 4, 10, QLatin1Char('0'));
+        return kEntryFile;
+    }
+
+private:
+    QString tag_;
+    int next_ = 1;
+};
+} // namespace
+
+TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDropped) {
+    RegisterDirSourceFactory(kSourceFtp,
+                             [] { return std::unique_ptr<DirSource>(new NumberedSource); });
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    QAbstractItemModelTester tester(pane.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    pane.setSourceKind(kSourceFtp);
+    pane.setFtpHost("numbers");
+    // The first listing ends with all its batches still queued for the pane...
+    pane.setCurrentPath("/old/");
+    pane.RefillPane();
+    while (!pane.listingJob().done.load())
+        QThread::msleep(1);
+    // ...when the user opens another folder: none of them may reach its list.
+    pane.setCurrentPath("/new/");
+    pane.RefillPane();
+    ASSERT_TRUE(WaitFor([&] {
+        return pane.listingJob().done.load() && pane.RowCount() >= NumberedSource::count + 1;
+    }));
+    QCoreApplication::processEvents();
+    QStringList expected{".."};
+    for (int i = 1; i <= NumberedSource::count; ++i)
+        expected.append(QStringLiteral("new-%1").arg(i, 4, 10, QLatin1Char('0')));
+    EXPECT_EQ(Names(pane), expected);
+    RegisterDirSourceFactory(kSourceFtp, nullptr);
+}
+
 TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     PaneWindow w;
     CPaneList& pane = *w.left;

@@ -294,8 +294,7 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
         .Answer("331 Password required")
         .Answer("230 Logged in")
         .Answer("257 \"/\" is the current directory")
-        .Answer("250 CWD fine") // the log-in's CWD /
-        .Answer("250 CWD fine") // the listing's folder
+        .Answer("250 CWD fine") // the listing's folder: the log-in changes none
         .Answer("500 no EPSV here")
         .Pasv()
         .Answer("200 Type set")

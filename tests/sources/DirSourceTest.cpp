@@ -31,11 +31,14 @@ Delivered Drain(DirSource& src, const QString& path) {
 class Sink : public QObject {
 public:
     std::vector<std::unique_ptr<FileEntry>> entries;
+    int batches = 0;
     int closed = 0;
     bool event(QEvent* e) override {
         const QEvent::Type type = ReceivedType(e);
         if (type == kEntryEventType) {
-            entries.push_back(std::move(static_cast<EntryPostedEvent*>(e)->entry));
+            ++batches;
+            for (FileEntry& entry : static_cast<EntryPostedEvent*>(e)->entries)
+                entries.push_back(std::make_unique<FileEntry>(std::move(entry)));
             return true;
         }
         if (type == kConnectionClosedEventType) {
@@ -152,7 +155,8 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     job.pane = &sink;
     job.sourceKind = kSourceFtp;
     StartListing(job, "/pub/*.*");
-    while (sink.entries.size() < 3)
+    // Past the first batch, so that a batch boundary lies inside what is checked below.
+    while (sink.entries.size() <= size_t(kEntryBatchSize))
         QCoreApplication::processEvents();
     StopListing(job);
     EXPECT_TRUE(job.done.load());
@@ -162,6 +166,11 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     QThread::msleep(50);
     QCoreApplication::processEvents();
     EXPECT_EQ(sink.entries.size(), stopped);
+    // Batches arrive whole and in order: nothing lost, repeated or swapped between them.
+    for (size_t i = 0; i < stopped; ++i) {
+        ASSERT_EQ(sink.entries[i]->ordinal, int(i) + 1);
+        ASSERT_EQ(sink.entries[i]->columns[0], QStringLiteral("f%1").arg(i + 1));
+    }
     // One trailing blank of a server's name is the listing's, not the name's.
     EXPECT_EQ(sink.entries[0]->columns[0], "f1");
     RegisterDirSourceFactory(kSourceFtp, nullptr);
