@@ -283,13 +283,10 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
     currentType_ = type::Ascii;
     connected_ = true;
 
-    // Nothing waits for the answer to HELP, so SYST goes out with it: one round trip for
-    // both. Replies are matched by code, so either order of arrival works.
-    const bool helpSent = SendCommand(FtpCommand::HELP) > 0;
+    if (SendCommand(FtpCommand::HELP) > 0) ReadReply({211});
     systemType_.clear();
-    const bool systSent = connected_ && SendCommand(FtpCommand::SYST) > 0;
-    if (helpSent) ReadReply({211});
-    if (systSent && ReadReply({215})) systemType_ = WordAfterCode(consumed_.line, " ");
+    if (SendCommand(FtpCommand::SYST) > 0 && ReadReply({215}))
+        systemType_ = WordAfterCode(consumed_.line, " ");
     if (!connected_) return false; // a fatal error on the way
     startFolder_ = currentFolder_ = GetCurrentDir();
     return connected_;
