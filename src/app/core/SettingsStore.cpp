@@ -1,5 +1,7 @@
 #include "app/core/SettingsStore.h"
 
+#include "app/core/Archive.h"
+
 #include <QMimeDatabase>
 #include <cstring>
 
@@ -11,61 +13,6 @@ const SettingDef* FindDef(const char* name) {
     for (const SettingDef& d : kSettingsStore)
         if (std::strcmp(d.name, name) == 0) return &d;
     return nullptr;
-}
-
-void PutU16(QByteArray& out, quint32 v) {
-    out.append(char(v & 0xFF));
-    out.append(char((v >> 8) & 0xFF));
-}
-
-void PutU32(QByteArray& out, quint32 v) {
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-
-class Reader {
-public:
-    explicit Reader(const QByteArray& b) : data_(b) {}
-    bool U8(quint32& v) {
-        if (pos_ + 1 > data_.size()) return false;
-        v = quint8(data_[pos_++]);
-        return true;
-    }
-    bool U16(quint32& v) {
-        quint32 lo, hi;
-        if (!U8(lo) || !U8(hi)) return false;
-        v = lo | (hi << 8);
-        return true;
-    }
-    bool U32(quint32& v) {
-        quint32 lo, hi;
-        if (!U16(lo) || !U16(hi)) return false;
-        v = lo | (hi << 16);
-        return true;
-    }
-    qsizetype left() const { return data_.size() - pos_; }
-    const char* here() const { return data_.constData() + pos_; }
-    void skip(qsizetype n) { pos_ += n; }
-
-private:
-    const QByteArray& data_;
-    qsizetype pos_ = 0;
-};
-
-// The string length after the optional unicode marker: one byte, or 0xFF and 16 bits,
-// or 0xFF 0xFFFF and 32 bits.
-bool ReadLength(Reader& r, quint32 first, quint32& length) {
-    if (first < 0xFF) {
-        length = first;
-        return true;
-    }
-    quint32 w;
-    if (!r.U16(w)) return false;
-    if (w < 0xFFFF) {
-        length = w;
-        return true;
-    }
-    return r.U32(length);
 }
 
 } // namespace
@@ -81,29 +28,9 @@ void WriteStoreSetting(const char* name, int number) {
 
 std::optional<QByteArray> ArchiveStrings(const QStringList& list) {
     QByteArray out;
-    const auto count = quint32(list.size());
-    if (count < 0xFFFF) {
-        PutU16(out, count);
-    } else {
-        PutU16(out, 0xFFFF);
-        PutU32(out, count);
-    }
+    archive::PutCount(out, quint32(list.size()));
     for (const QString& s : list) {
-        out.append(char(0xFF));
-        PutU16(out, 0xFFFE);
-        const auto n = quint32(s.size());
-        if (n < 0xFF) {
-            out.append(char(n));
-        } else if (n < 0xFFFE) {
-            out.append(char(0xFF));
-            PutU16(out, n);
-        } else {
-            out.append(char(0xFF));
-            PutU16(out, 0xFFFF);
-            PutU32(out, n);
-        }
-        for (QChar c : s)
-            PutU16(out, c.unicode());
+        archive::PutString(out, s);
         if (out.size() > kArchiveLimit) return std::nullopt;
     }
     if (out.size() > kArchiveLimit) return std::nullopt;
@@ -112,46 +39,17 @@ std::optional<QByteArray> ArchiveStrings(const QStringList& list) {
 
 std::optional<QStringList> UnarchiveStrings(const QByteArray& bytes) {
     if (bytes.size() > kArchiveLimit) return std::nullopt;
-    Reader r(bytes);
-    quint32 count;
-    if (!r.U16(count)) return std::nullopt;
-    if (count == 0xFFFF && !r.U32(count)) return std::nullopt;
+    archive::Reader r(bytes);
+    uint32_t count;
+    if (!r.Count(count)) return std::nullopt;
     // Every string takes at least one byte: a larger count cannot be real.
     if (count > quint32(r.left())) return std::nullopt;
     QStringList list;
     list.reserve(qsizetype(count));
     for (quint32 i = 0; i < count; ++i) {
-        quint32 first;
-        if (!r.U8(first)) return std::nullopt;
-        bool wide = false;
-        quint32 length = 0;
-        if (first == 0xFF) {
-            quint32 marker;
-            if (!r.U16(marker)) return std::nullopt;
-            if (marker == 0xFFFE) {
-                wide = true;
-                quint32 lenFirst;
-                if (!r.U8(lenFirst) || !ReadLength(r, lenFirst, length)) return std::nullopt;
-            } else if (marker == 0xFFFF) {
-                if (!r.U32(length)) return std::nullopt;
-            } else {
-                length = marker;
-            }
-        } else {
-            length = first;
-        }
-        const quint64 need = quint64(length) * (wide ? 2 : 1);
-        if (need > quint64(r.left())) return std::nullopt;
-        if (wide) {
-            QString s(qsizetype(length), Qt::Uninitialized);
-            const auto* p = reinterpret_cast<const uchar*>(r.here());
-            for (quint32 k = 0; k < length; ++k)
-                s[qsizetype(k)] = QChar(char16_t(p[2 * k] | (p[2 * k + 1] << 8)));
-            list.append(s);
-        } else {
-            list.append(QString::fromLatin1(r.here(), qsizetype(length)));
-        }
-        r.skip(qsizetype(need));
+        QString s;
+        if (!r.String(s)) return std::nullopt;
+        list.append(s);
     }
     return list;
 }
