@@ -90,6 +90,15 @@ void CNetToolDlg::reject() {
     QDialog::reject();
 }
 
+void CNetToolDlg::ShowAnswersIn(QPlainTextEdit* results) {
+    connect(&worker_, &ToolWorker::textReady, this,
+            [results](const QString& text) { results->setPlainText(ForEdit(text)); });
+    connect(&worker_, &ToolWorker::finished, this, [this] {
+        worker_.StopAndWait();
+        start_->setEnabled(true);
+    });
+}
+
 void CNetToolDlg::StartRun(std::function<void(ToolWorker&)> job) {
     worker_.StopAndWait();
     start_->setEnabled(false);
@@ -228,12 +237,7 @@ CWhoisDlg::CWhoisDlg(QWidget* parent) : CNetToolDlg(parent) {
     server_->setEditText(kDefaultServers.front());
 
     connect(start_, &QPushButton::clicked, this, &CWhoisDlg::OnWhois);
-    connect(&worker_, &ToolWorker::textReady, this,
-            [this](const QString& text) { results_->setPlainText(ForEdit(text)); });
-    connect(&worker_, &ToolWorker::finished, this, [this] {
-        worker_.StopAndWait();
-        start_->setEnabled(true);
-    });
+    ShowAnswersIn(results_);
     resize(520, 460);
 }
 
@@ -296,12 +300,7 @@ CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
     verbose_->setChecked(false);
 
     connect(start_, &QPushButton::clicked, this, &CFingerDlg::OnFinger);
-    connect(&worker_, &ToolWorker::textReady, this,
-            [this](const QString& text) { results_->setPlainText(ForEdit(text)); });
-    connect(&worker_, &ToolWorker::finished, this, [this] {
-        worker_.StopAndWait();
-        start_->setEnabled(true);
-    });
+    ShowAnswersIn(results_);
     resize(520, 460);
 }
 

@@ -31,6 +31,8 @@ public:
 
 protected:
     void StartRun(std::function<void(ToolWorker&)> job);
+    // A whole answer at a time into `results`; the start button comes back when the run ends.
+    void ShowAnswersIn(QPlainTextEdit* results);
     virtual void OnRunFinished() {}
     QPushButton* start_ = nullptr;
     ToolWorker worker_;
