@@ -198,9 +198,12 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
     QCoreApplication::processEvents();
     EXPECT_EQ(pane.sourceKind(), kSourceFtp);
     EXPECT_EQ(pane.currentPath(), "/pub/");
-    // Closing the pane stops the listing thread blocked on the greeting.
+    // Closing the pane stops the listing thread, blocked on the greeting or, when the stop
+    // comes as the server's accept is still reaching the client, on finishing its connect.
     w.reset();
-    EXPECT_EQ(status.load(), ftp::status::ConnectionClosed);
+    EXPECT_TRUE(status.load() == ftp::status::ConnectionClosed ||
+                status.load() == ftp::status::SocketError)
+        << status.load();
     RegisterDirSourceFactory(kSourceFtp, nullptr);
     ResetPaneSettings();
 }
