@@ -140,6 +140,7 @@ void CProgressDialog::StopWorker() {
     if (!worker_.joinable()) return;
     // A worker waiting for an answer gives up when it sees the flag (SeamMessages).
     progress_.running.store(0);
+    if (stopHook_) stopHook_();
     worker_.join();
 }
 

@@ -54,6 +54,8 @@ public:
     void Refresh();
     // Stops the worker (clearing its running flag) and waits for it to end.
     void StopWorker();
+    // Called by StopWorker before it waits: a worker blocked on a server is woken by it.
+    void SetStopHook(std::function<void()> hook) { stopHook_ = std::move(hook); }
 
     QLabel* nameLabel() const { return name_; }
     QLabel* counterLabel() const { return counter_; }
@@ -70,6 +72,7 @@ private:
     QProgressBar* bar_ = nullptr;
     QTimer* timer_ = nullptr;
     std::thread worker_;
+    std::function<void()> stopHook_;
     bool stopping_ = false;
 };
 

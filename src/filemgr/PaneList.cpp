@@ -666,7 +666,7 @@ bool CPaneList::OnCommand(int id) {
         ShowShortcutFolder(*this);
         return true;
     case ids::kCmdSearchFiles:
-        if (sourceKind_ == kSourceLocal) RunSearchFiles(*this);
+        if (CanSearchFiles()) RunSearchFiles(*this);
         return true;
     case ids::kCmdDirSizes:
         RunDirSizes(*this);
@@ -684,6 +684,11 @@ bool CPaneList::OnCommand(int id) {
     default:
         return IsFileCommand(id) && RunFileCommand(*this, id);
     }
+}
+
+bool CPaneList::CanSearchFiles() const {
+    // An FTP pane searches through its own connection (made anew when it was dropped).
+    return sourceKind_ == kSourceLocal || sourceKind_ == kSourceFtp;
 }
 
 bool CPaneList::CanViewInHex(bool readOnly) const {
@@ -712,8 +717,10 @@ bool CPaneList::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdFastFolders:
     case ids::kCmdShortcuts:
     case ids::kCmdDirSizes:
-    case ids::kCmdSearchFiles: // an FTP pane's search needs the pane's own connection
         state.enabled = sourceKind_ == kSourceLocal;
+        return true;
+    case ids::kCmdSearchFiles:
+        state.enabled = CanSearchFiles();
         return true;
     case ids::kCmdCreateShortcut:
         state.enabled = sourceKind_ == kSourceLocal && RowRecord(focused) != nullptr;

@@ -47,6 +47,8 @@ public:
     void InvertSelection();
     // The properties sheet of the focused row.
     void ShowProperties();
+    // "Search files": a local pane, or an FTP pane with its connection.
+    bool CanSearchFiles() const;
     // The hex window on the focused file: local files only, and for editing only files
     // the user may write.
     bool CanViewInHex(bool readOnly) const;
@@ -93,8 +95,8 @@ public:
     bool showInRom() const { return showInRom_ != 0; }
     QString PathSeparator() const { return QStringLiteral("/"); }
 
-    // FTP (PaneFtp.cpp). The connection is made by the listing thread (ConnectPane) and
-    // used by one thread at a time: touch it only while no listing thread runs.
+    // FTP (PaneFtp.cpp). The connection is made by the listing thread (ConnectPane; or by a
+    // search) and used by one thread at a time: touch it only while no listing thread runs.
     void OnFtpCommand();
     bool ConnectPane();
     FtpConnection* ftpConnection() const { return ftp_.get(); }

@@ -4,20 +4,19 @@
 #include "filemgr/FileCommands.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PaneModel.h"
+#include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
+#include "sources/InetFtpDirSource.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
 #include "sources/SizeText.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,7 +25,6 @@
 #include <QVBoxLayout>
 #include <atomic>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace velmar {
@@ -140,7 +138,13 @@ void RunSearchFiles(CPaneList& pane) {
         area = dialog.area();
         mask = dialog.mask();
     }
+    // The walk lists through an FTP pane's own connection: the pane's thread stops first.
     StopListing(pane.listingJob());
+    if (ftp && !pane.ftpConnection() && !pane.ConnectPane()) {
+        PostToWindow(&pane, new ConnectionClosedEvent); // as a listing's failed connect
+        return;
+    }
+    FtpConnection* connection = ftp ? pane.ftpConnection() : nullptr;
     if (area == 0) pane.setCurrentPath(pane.PathSeparator());
     pane.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
     pane.setListMode(0);
@@ -153,6 +157,13 @@ void RunSearchFiles(CPaneList& pane) {
     job.recursive = area != 2;
     job.showHidden = pane.showHidden() ? 1 : 0;
     job.showInRom = pane.showInRom() ? 1 : 0;
+    if (connection) {
+        job.makeSource = [connection, &job] {
+            auto source = std::make_unique<InetFtpDirSource>();
+            source->SetConnection(connection, &job.stop);
+            return source;
+        };
+    }
     if (!text.isEmpty() && pattern.AddPattern(text, caseSensitive, hex)) {
         job.textSearch = true;
         job.pattern = &pattern;
@@ -166,6 +177,7 @@ void RunSearchFiles(CPaneList& pane) {
     QTimer hits;
     hits.setInterval(200);
     QObject::connect(&hits, &QTimer::timeout, &pane, [&job, &model] { TakeHits(job, model); });
+    dialog.SetStopHook([&job] { job.Stop(); });
     dialog.Start([&job] { RunSearch(job); });
     hits.start();
     RunModal(dialog);
@@ -173,43 +185,13 @@ void RunSearchFiles(CPaneList& pane) {
     hits.stop();
     TakeHits(job, model);
     pattern.Clear();
+    // A stop in the middle of a LIST may leave the connection unusable: the pane's next
+    // listing connects anew.
+    if (connection && connection->IsLost()) pane.CloseFtpConnection();
     pane.setFocus();
 }
 
 // ---- Dir Sizes ----
-
-namespace {
-
-// While the sums run beside the window: Esc stops them, other input waits.
-class StopOnEscape : public QObject {
-public:
-    explicit StopOnEscape(std::atomic<int>& running) : running_(running) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        switch (e->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) running_.store(0);
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::Close:
-            return true;
-        default:
-            return QObject::eventFilter(watched, e);
-        }
-    }
-
-private:
-    std::atomic<int>& running_;
-};
-
-} // namespace
 
 void RunDirSizes(CPaneList& pane) {
     if (pane.sourceKind() != kSourceLocal) return;
@@ -225,21 +207,12 @@ void RunDirSizes(CPaneList& pane) {
 
     std::atomic<int> running{1};
     std::vector<std::optional<uint64_t>> sums(folders.size());
-    QEventLoop loop;
-    StopOnEscape filter(running);
-    qApp->installEventFilter(&filter);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::thread worker([&] {
+    RunBesideWindow(running, [&] {
         for (size_t i = 0; i < folders.size() && running.load(); ++i) {
             const uint64_t sum = DirSize(folders[i], &running);
             if (running.load()) sums[i] = sum; // a stopped walk's sum is short: not shown
         }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    loop.exec();
-    worker.join();
-    QApplication::restoreOverrideCursor();
-    qApp->removeEventFilter(&filter);
     for (size_t i = 0; i < rows.size(); ++i)
         if (sums[i]) pane.paneModel()->SetSizeText(rows[i], FormatSize(*sums[i]));
 }

@@ -10,6 +10,12 @@ void SearchJob::AddHit(SearchHit hit) {
     hits_.push_back(std::move(hit));
 }
 
+void SearchJob::Stop() {
+    progress.running.store(0);
+    stop.store(true);
+    cancel.Cancel();
+}
+
 std::vector<SearchHit> SearchJob::TakeHits() {
     std::lock_guard lock(mutex_);
     std::vector<SearchHit> out;
@@ -102,6 +108,7 @@ void SearchFolder(SearchJob& job, const QString& folder) {
 } // namespace
 
 void RunSearch(SearchJob& job) {
+    const platform::ScopedCancel cancelScope(&job.cancel);
     if (job.pattern) job.pattern->SetStillRunning([&job] { return Running(job); });
     SearchFolder(job, job.root);
     if (job.pattern) job.pattern->SetStillRunning({});

@@ -5,6 +5,7 @@
 // named relative to the searched folder ("sub/a.txt"). It knows nothing of windows: the
 // pane takes the hits from the job on the interface thread.
 
+#include "platform/Cancel.h"
 #include "platform/FindRecord.h"
 #include "sources/DirSource.h"
 #include "sources/TransferJob.h"
@@ -37,6 +38,13 @@ struct SearchJob {
     // Makes the source each folder is listed through (the pane's kind, and for an FTP pane
     // its connection). Unset: a local source.
     std::function<std::unique_ptr<DirSource>()> makeSource;
+    // Set by Stop; an FTP source watches it, so a LIST in progress ends too.
+    std::atomic<bool> stop{false};
+    // The worker's socket waits watch it (RunSearch names it the thread's token).
+    platform::CancelToken cancel;
+
+    // From any thread: the walk ends soon, a blocked LIST at once.
+    void Stop();
 
     void AddHit(SearchHit hit);
     // The hits since the last call, in the order found.

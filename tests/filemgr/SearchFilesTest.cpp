@@ -1,6 +1,12 @@
 // Search files through its dialog and the progress dialog: remembered values, hits in the
-// pane and copied from it, the areas, cancel.
+// pane and copied from it, the areas, cancel; an FTP pane's search through its connection.
 #include "SearchTestSupport.h"
+#include "filemgr/FtpDialogs.h"
+#include "sources/FtpServerList.h"
+#include "support/FtpServer.h"
+
+#include <QListWidget>
+#include <QPushButton>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -107,6 +113,75 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     EXPECT_EQ(w.left->currentPath(), "/");
     EXPECT_EQ(Names(*w.left).value(0), "..");
+}
+
+// Both back ends on pyftpdlib: by mask only, depth first, relative names; a hit copies to a
+// local pane; closing the progress dialog at once keeps the hits so far and the connection.
+TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    for (const char* name : {"a.txt", "d.TXT", "b.doc", "sub/a.txt", "sub/deep/c.txt"})
+        server.home().write(name, ReadAll(dir.file(name)));
+    for (const bool own : {false, true}) {
+        SCOPED_TRACE(own ? "own client" : "libcurl");
+        WriteStoreSetting("InternalFTP", own ? 1 : 0);
+        SaveFtpServerList({CFtpNode{"127.0.0.1", PyFtpServer::kPassword, PyFtpServer::kUser, 0,
+                                    uint32_t(server.port())}});
+        SetDialogHookForTesting([](QDialog* d) {
+            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
+            FindControl<QPushButton>(d, ids::kIdOk)->click();
+        });
+        PaneWindow w;
+        CPaneList& pane = *w.left;
+        pane.OnCommand(ids::kCmdFtp);
+        ASSERT_TRUE(WaitFor([&] { return pane.listingJob().done.load(); }));
+        CommandState state;
+        pane.OnUpdateCommand(ids::kCmdSearchFiles, state);
+        EXPECT_TRUE(state.enabled);
+
+        ScriptSearch(
+            [](QDialog* d) {
+                auto* text = FindControl<QLineEdit>(d, ids::kIdcSearchText);
+                EXPECT_TRUE(text->isReadOnly()) << "contents are searched in local files only";
+                text->setText("needle");
+                FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
+                d->accept();
+            },
+            true, nullptr);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        const QStringList all = Names(pane);
+        EXPECT_EQ(Runs(all.mid(1)), "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT");
+
+        TempDir target;
+        ShowFolder(*w.right, target.path());
+        pane.SelectAndFocus(pane.FindRow("sub/deep/c.txt"));
+        SetDialogHookForTesting([](QDialog* d) {
+            auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
+            EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
+            d->accept();
+        });
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdCopy));
+        EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
+
+        ScriptSearch([](QDialog* d) { d->accept(); }, false, nullptr);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        const QStringList stopped = Names(pane);
+        EXPECT_EQ(stopped, all.mid(0, stopped.size()));
+        // A connection the stop broke is made anew: by this search...
+        ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        EXPECT_EQ(Names(pane), all);
+        // ...or by the pane's next listing.
+        ScriptSearch([](QDialog* d) { d->accept(); }, false, nullptr);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        pane.RefillPane();
+        EXPECT_TRUE(WaitFor([&] {
+            QCoreApplication::processEvents();
+            return pane.listingJob().done.load() && Names(pane).contains("sub");
+        })) << "the pane lists through its connection after the stop";
+        EXPECT_EQ(pane.sourceKind(), kSourceFtp);
+        EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
+    }
 }
 
 } // namespace
