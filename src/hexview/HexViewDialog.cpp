@@ -1,13 +1,13 @@
 #include "hexview/HexViewDialog.h"
 
 #include "app/core/SearchMemory.h"
+#include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "hexview/HexView.h"
 #include "res/Ids.h"
 #include "sources/PatternSearch.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <atomic>
 
 namespace velmar {
 
@@ -104,16 +105,19 @@ void HexViewDialog::Search() {
     PatternSearch search;
     search.Init();
     search.AddPattern(text, caseSensitive, hex);
-    qint64 found = -1;
-    {
+    // A search through gigabytes runs beside the window: Esc ends it between blocks.
+    std::atomic<int> running{1};
+    search.SetStillRunning([&running] { return running.load() != 0; });
+    const qint64 start = view_->layout().rowOffset(view_->topRow());
+    const int handle = file_->handle();
+    qint64 found = -1; // written by the worker, read once it has ended
+    const bool ran = RunBesideWindow(running, [&] {
         QFile stream;
-        if (stream.open(file_->handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            const HexLayout& l = view_->layout();
-            found = search.SearchStream(stream, l.rowOffset(view_->topRow()));
-            QApplication::restoreOverrideCursor();
-        }
-    }
+        if (stream.open(handle, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            found = search.SearchStream(stream, start);
+    });
+    if (!ran) return;
+    if (found < 0 && running.load() == 0) return; // stopped with Esc: nothing to tell
     search.Clear();
     const qint64 row = found >= 0 ? view_->layout().rowOf(found) : -1;
     if (row < 0) {

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -317,6 +318,51 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     dialog->Search();
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(RememberedSearch().text, QStringLiteral("needle"));
+}
+
+// Find runs beside the window: a hit above 4 GiB lands on its row; Esc, taken once the wait
+// cursor shows, ends a search through a sparse 1 TiB file and leaves the window as it was.
+TEST_F(HexWindowTest, FindAbove4GiBAndEscStopsALongSearch) {
+    const QString path = dir.file("huge");
+    const qint64 hitAt = (5LL << 30) + 1234;
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(1LL << 40));
+        ASSERT_TRUE(f.seek(hitAt) && f.write("needle") == 6);
+    }
+    auto dialog = Open(path, true);
+    HexView* view = dialog->view();
+    const qint64 b = view->layout().bytesPerRow();
+    SetDialogHookForTesting([](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcFindText)->setText("needle");
+        d->accept();
+    });
+    view->ScrollToTop((hitAt - (1 << 20)) / b);
+    dialog->Search();
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(view->markRow(), hitAt / b);
+    EXPECT_EQ(view->topRow(), hitAt / b);
+
+    view->ScrollToTop(hitAt / b + 1); // from here on only zeros, for a terabyte
+    bool sawWait = false;
+    QTimer esc;
+    QObject::connect(&esc, &QTimer::timeout, [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        if (!cursor || cursor->shape() != Qt::WaitCursor) return;
+        sawWait = true;
+        esc.stop();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier); // a second Find is refused
+        QTest::keyClick(view, Qt::Key_Escape);
+    });
+    esc.start(5);
+    dialog->Search();
+    EXPECT_TRUE(sawWait);
+    EXPECT_TRUE(messages.shown.isEmpty()) << "a stopped search has nothing to tell";
+    EXPECT_EQ(view->topRow(), hitAt / b + 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(dialog->isVisible()) << "Esc stopped the search, not the window";
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view->topRow(), 0);
 }
 
 TEST_F(HexWindowTest, PopupMenusOpenSearch) {
