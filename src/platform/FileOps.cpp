@@ -9,10 +9,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace velmar::platform {
 
@@ -285,6 +287,58 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
     const int e = errno;
     ::closedir(dir);
     return e;
+}
+
+namespace {
+
+uint64_t TreeSizeOf(std::string& path, const std::atomic<int>* running) {
+    const auto stopped = [running] {
+        return running && running->load(std::memory_order_relaxed) == 0;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return 0;
+    }
+    uint64_t sum = 0;
+    std::vector<std::string> folders; // entered once this one is closed
+    while (const dirent* e = ::readdir(dir)) {
+        if (stopped()) break;
+        const char* raw = e->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+        if (e->d_type == DT_DIR) {
+            folders.emplace_back(raw);
+            continue;
+        }
+        // Links and special files add nothing: only what may be a regular file is looked at.
+        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN) continue;
+        struct stat st {};
+        if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
+        if (S_ISREG(st.st_mode))
+            sum += uint64_t(st.st_size);
+        else if (S_ISDIR(st.st_mode))
+            folders.emplace_back(raw);
+    }
+    ::closedir(dir);
+    const size_t length = path.size();
+    for (const std::string& name : folders) {
+        if (stopped()) break;
+        if (path.back() != '/') path += '/';
+        path += name;
+        sum += TreeSizeOf(path, running);
+        path.resize(length);
+    }
+    return sum;
+}
+
+} // namespace
+
+uint64_t TreeSize(const QString& folder, const std::atomic<int>* running) {
+    std::string path = EncodeName(folder).toStdString();
+    if (path.empty()) return 0;
+    return TreeSizeOf(path, running);
 }
 
 } // namespace velmar::platform

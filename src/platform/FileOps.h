@@ -69,4 +69,9 @@ struct FolderListing {
 // "." and ".." are never listed. `sizes` asks for the size of each file.
 int ListFolder(const QString& folder, FolderListing& out, bool sizes = false);
 
+// The bytes of the regular files below `folder`, never following a link. Walks raw names
+// (nothing is decoded) with one descriptor open at a time. Stops early, with what it has,
+// when `running` clears; a folder that cannot be read adds nothing.
+uint64_t TreeSize(const QString& folder, const std::atomic<int>* running = nullptr);
+
 } // namespace velmar::platform

@@ -13,6 +13,18 @@ namespace velmar::platform {
 
 namespace {
 
+// Equal when case is ignored; two ASCII characters (nearly every name) without the Unicode
+// tables. An ASCII letter against any other character takes the tables (the Kelvin sign
+// folds to "k").
+inline bool SameFolded(QChar a, QChar b) {
+    const char16_t x = a.unicode();
+    const char16_t y = b.unicode();
+    if (x == y) return true;
+    if ((x | y) >= 0x80) return a.toCaseFolded() == b.toCaseFolded();
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    return lower(x) == lower(y);
+}
+
 bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* mEnd) {
     // Iterative wildcard match with one backtrack point (the last star).
     const QChar* starM = nullptr;
@@ -23,7 +35,7 @@ bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* m
             starN = n;
             continue;
         }
-        if (m < mEnd && (*m == QLatin1Char('?') || m->toCaseFolded() == n->toCaseFolded())) {
+        if (m < mEnd && (*m == QLatin1Char('?') || SameFolded(*m, *n))) {
             ++m;
             ++n;
             continue;

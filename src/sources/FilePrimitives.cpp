@@ -218,19 +218,7 @@ bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages) {
 }
 
 uint64_t DirSize(const QString& folder, const std::atomic<int>* running) {
-    const QString base = WithoutTrailingSlash(folder);
-    const QString prefix = base == QLatin1String("/") ? base : base + QLatin1Char('/');
-    platform::FolderListing listing;
-    if (platform::ListFolder(base, listing, true) != 0) return 0;
-    uint64_t sum = 0;
-    for (const platform::FolderItem& item : listing.items) {
-        if (running && running->load(std::memory_order_relaxed) == 0) break;
-        if (item.folder)
-            sum += DirSize(prefix + item.name, running);
-        else
-            sum += item.size; // a link counts as itself (its size is not followed)
-    }
-    return sum;
+    return platform::TreeSize(folder, running);
 }
 
 int ProgressPercent(uint64_t done, uint64_t total) {

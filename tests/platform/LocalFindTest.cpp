@@ -34,6 +34,8 @@ TEST(MatchMask, ClassicWildcards) {
     EXPECT_TRUE(MatchMask("x.tar.gz", "*.*.gz"));
     EXPECT_TRUE(MatchMask("\u00c9t\u00e9.doc", "\u00e9*"));
     EXPECT_FALSE(MatchMask("b.txt", "a*"));
+    EXPECT_TRUE(MatchMask("\u212a.txt", "k*")) << "the Kelvin sign folds to k";
+    EXPECT_FALSE(MatchMask("a@b", "a`b")) << "only letters have a case";
 }
 
 TEST(LocalFind, ReportsAttributesSizesAndTimes) {
