@@ -2,6 +2,7 @@
 
 #include "platform/NameCodec.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -132,6 +133,17 @@ bool MatchMask(const QString& name, const QString& mask) {
     if (mask == QLatin1String("*.*") || mask == QLatin1String("*")) return true;
     const QChar* n = name.constData();
     const QChar* m = mask.constData();
+    // The usual mask, a star and a plain tail ("*.txt"): only the name's end is compared.
+    const qsizetype tail = mask.size() - 1;
+    if (tail > 0 && m[0] == QLatin1Char('*') && std::none_of(m + 1, m + mask.size(), [](QChar c) {
+            return c == QLatin1Char('*') || c == QLatin1Char('?');
+        })) {
+        if (name.size() < tail) return false;
+        const QChar* end = n + name.size() - tail;
+        for (qsizetype i = 0; i < tail; ++i)
+            if (!SameFolded(m[1 + i], end[i])) return false;
+        return true;
+    }
     if (MatchFrom(n, n + name.size(), m, m + mask.size())) return true;
     // "name.*" also matches a name without any dot, as the classic find did.
     if (mask.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))

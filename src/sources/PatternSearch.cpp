@@ -133,6 +133,7 @@ void PatternSearch::Add(QByteArray bytes) {
         const auto b = uint8_t(bytes[i]);
         p.upper[i] = char(kUpper[b]);
         if ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') p.hasLetters = true;
+        if (b == 0) p.hasZero = true;
     }
     if (m >= 2) {
         // Moves are capped at 255: a smaller move is only slower, never wrong.
@@ -212,7 +213,13 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
         // whatever turns up here is new. Each later pattern need only end before the best.
         qsizetype bestEnd = -1;
         qsizetype bestAt = -1;
+        // Text files hold no zero byte: one quick look spares the UTF-16 form's scan.
+        int zeros = -1;
         for (const SearchPattern& p : patterns_) {
+            if (p.hasZero) {
+                if (zeros < 0) zeros = memchr(buf, 0, size_t(avail)) ? 1 : 0;
+                if (zeros == 0) continue;
+            }
             const qsizetype at = Find(p, buf, bestEnd < 0 ? avail : bestEnd - 1);
             if (at >= 0) {
                 bestEnd = at + p.length();

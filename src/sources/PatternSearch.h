@@ -30,6 +30,7 @@ struct SearchPattern {
     QByteArray bytes; // as given; compared upper-cased when case is ignored
     QByteArray upper; // a-z raised to A-Z (the only bytes that change case)
     bool hasLetters = false;
+    bool hasZero = false; // a UTF-16 form: cannot match in a block without a zero byte
     // For the case-ignoring scan: how far the window may move, by a hash of the upper-cased
     // last two bytes under it; 0 for the pattern's own last pair, which means compare and
     // then move by afterCompare.

@@ -36,6 +36,7 @@ TEST(MatchMask, ClassicWildcards) {
     EXPECT_FALSE(MatchMask("b.txt", "a*"));
     EXPECT_TRUE(MatchMask("\u212a.txt", "k*")) << "the Kelvin sign folds to k";
     EXPECT_FALSE(MatchMask("a@b", "a`b")) << "only letters have a case";
+    EXPECT_FALSE(MatchMask("xt", "*.txt"));
 }
 
 TEST(LocalFind, ReportsAttributesSizesAndTimes) {
