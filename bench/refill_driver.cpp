@@ -1,6 +1,7 @@
 // Fills a pane with one folder, sorted by name, the way a user's refill does: offscreen
 // window, real listing, model reset and the first paint. Prints the best time of N
 // refills and the resident memory with the pane filled. Used by bench/refill.sh.
+#include "DriverSupport.h"
 #include "filemgr/PaneHost.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/VelmarDoc.h"
@@ -57,14 +58,10 @@ int main(int argc, char** argv) {
     pane.setCurrentPath(folder);
     QCoreApplication::processEvents();
 
-    double best = 1e9;
-    for (int r = 0; r < runs; ++r) {
-        QElapsedTimer timer;
-        timer.start();
+    const double best = velmar::bench::BestOf(runs, [&pane] {
         pane.RefillPane();
         QCoreApplication::processEvents(); // layout and the first paint of the new rows
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
-    }
+    });
     const long rss = ResidentKiB();
 
     // What a user does next on the long list, each timed once with its repaint.

@@ -3,6 +3,7 @@
 //   search_driver find FILE TEXT [nocase]
 //                                   SearchFile for TEXT in text mode (its 8-bit and UTF-16
 //                                   forms); prints "found" or "not found"
+#include "DriverSupport.h"
 #include "sources/PatternSearch.h"
 
 #include <QString>
@@ -27,13 +28,7 @@ int Make(const char* path, long mib) {
     const char* const marks[] = {",", ".", ";", ":", " -", "!", "?", ")"};
     FILE* out = std::fopen(path, "wb");
     if (!out) return 1;
-    uint64_t state = 0x9e3779b97f4a7c15ULL;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    velmar::bench::Random next;
     const uint64_t total = uint64_t(mib) << 20;
     uint64_t written = 0;
     std::string line;

@@ -6,6 +6,7 @@
 //   term_driver vterm FILE      the same through libvterm's vterm_input_write into a screen
 //   term_driver view FILE       the same through the terminal window (offscreen, painted)
 // Each run prints the final cursor so the sides can be seen to have done the work.
+#include "DriverSupport.h"
 #include "framework/Dialogs.h"
 #include "telnet/TelnetView.h"
 #include "telnet/Terminal.h"
@@ -34,13 +35,7 @@ int Make(const char* path, long mib) {
                                         "and",   "of",     "to",      "in",     "is",   "with"};
     FILE* out = std::fopen(path, "wb");
     if (!out) return 1;
-    uint64_t state = 0x9e3779b97f4a7c15ULL;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    velmar::bench::Random next;
     const uint64_t total = uint64_t(mib) << 20;
     uint64_t written = 0;
     std::string line;
