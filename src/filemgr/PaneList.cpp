@@ -150,12 +150,16 @@ bool CPaneList::viewportEvent(QEvent* e) {
 
 // ---- Listing ----
 
-void CPaneList::RefillPane() {
+void CPaneList::DropListing() {
     StopListing(listingJob_);
     // Entries of a listing that was stopped may still wait in the queue, and so may its
-    // report of a lost connection, which must not throw this listing back to the root.
+    // report of a lost connection, which must not throw what comes next back to the root.
     QCoreApplication::removePostedEvents(this, kEntryEventType);
     QCoreApplication::removePostedEvents(this, kConnectionClosedEventType);
+}
+
+void CPaneList::RefillPane() {
+    DropListing();
 
     const QString sep = PathSeparator();
     if (sourceKind_ == kSourceFtp) {

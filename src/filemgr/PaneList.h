@@ -107,6 +107,8 @@ public:
 
     CPaneModel* paneModel() const { return model_; }
     ListingJob& listingJob() { return listingJob_; }
+    // Stops the listing thread and drops what it posted that was not taken yet.
+    void DropListing();
     PaneHost* host() const { return host_; }
 
 protected:

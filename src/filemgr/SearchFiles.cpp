@@ -6,6 +6,7 @@
 #include "filemgr/PaneModel.h"
 #include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
+#include "framework/Message.h"
 #include "res/Ids.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/PatternSearch.h"
@@ -122,6 +123,18 @@ void TakeHits(SearchJob& job, CPaneModel& model) {
 
 } // namespace
 
+namespace {
+
+// The last operation found the connection gone or the server out of reach (not a folder
+// the server refused to list).
+bool ConnectionBroken(const FtpConnection& connection) {
+    QString unused;
+    const int code = connection.ErrorText(unused);
+    return code == -1 || code == inet::kCannotConnect || code == inet::kTimeout;
+}
+
+} // namespace
+
 void RunSearchFiles(CPaneList& pane) {
     const bool ftp = pane.sourceKind() == kSourceFtp;
     QString text;
@@ -138,8 +151,11 @@ void RunSearchFiles(CPaneList& pane) {
         area = dialog.area();
         mask = dialog.mask();
     }
-    // The walk lists through an FTP pane's own connection: the pane's thread stops first.
-    StopListing(pane.listingJob());
+    // The walk lists through an FTP pane's own connection: the pane's thread stops first,
+    // and rows it still had on the way never mix with the hits.
+    pane.DropListing();
+    // A listing stopped in the middle may have cost the connection: connect anew.
+    if (ftp && pane.ftpConnection() && pane.ftpConnection()->IsLost()) pane.CloseFtpConnection();
     if (ftp && !pane.ftpConnection() && !pane.ConnectPane()) {
         PostToWindow(&pane, new ConnectionClosedEvent); // as a listing's failed connect
         return;
@@ -177,7 +193,11 @@ void RunSearchFiles(CPaneList& pane) {
     QTimer hits;
     hits.setInterval(200);
     QObject::connect(&hits, &QTimer::timeout, &pane, [&job, &model] { TakeHits(job, model); });
-    dialog.SetStopHook([&job] { job.Stop(); });
+    bool stoppedEarly = false;
+    dialog.SetStopHook([&job, &stoppedEarly] {
+        stoppedEarly = !job.progress.ended.load();
+        job.Stop();
+    });
     dialog.Start([&job] { RunSearch(job); });
     hits.start();
     RunModal(dialog);
@@ -185,9 +205,13 @@ void RunSearchFiles(CPaneList& pane) {
     hits.stop();
     TakeHits(job, model);
     pattern.Clear();
-    // A stop in the middle of a LIST may leave the connection unusable: the pane's next
-    // listing connects anew.
-    if (connection && connection->IsLost()) pane.CloseFtpConnection();
+    // A connection lost or left unusable by a stop in the middle of a LIST: the next search
+    // or listing connects anew. Lost on its own, it cut the hits short: the user is told.
+    if (connection && ConnectionBroken(*connection)) {
+        if (!stoppedEarly)
+            ShowMessage(QStringLiteral("Ftp connection closed"), MessageKind::Info, &pane);
+        pane.CloseFtpConnection();
+    }
     pane.setFocus();
 }
 

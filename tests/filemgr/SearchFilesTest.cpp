@@ -116,14 +116,16 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
 }
 
 // Both back ends on pyftpdlib: by mask only, depth first, relative names; a hit copies to a
-// local pane; closing the progress dialog at once keeps the hits so far and the connection.
+// local pane; closing the progress dialog at once keeps the hits so far and the connection;
+// a server gone in the middle is told.
 TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
-    PyFtpServer server;
-    ASSERT_TRUE(server.ok()) << server.error().toStdString();
-    for (const char* name : {"a.txt", "d.TXT", "b.doc", "sub/a.txt", "sub/deep/c.txt"})
-        server.home().write(name, ReadAll(dir.file(name)));
     for (const bool own : {false, true}) {
         SCOPED_TRACE(own ? "own client" : "libcurl");
+        PyFtpServer server;
+        ASSERT_TRUE(server.ok()) << server.error().toStdString();
+        for (const char* name : {"a.txt", "d.TXT", "b.doc", "sub/a.txt", "sub/deep/c.txt"})
+            server.home().write(name, ReadAll(dir.file(name)));
+        messages.shown.clear();
         WriteStoreSetting("InternalFTP", own ? 1 : 0);
         SaveFtpServerList({CFtpNode{"127.0.0.1", PyFtpServer::kPassword, PyFtpServer::kUser, 0,
                                     uint32_t(server.port())}});
@@ -181,6 +183,11 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         })) << "the pane lists through its connection after the stop";
         EXPECT_EQ(pane.sourceKind(), kSourceFtp);
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
+        // A server gone in the middle: the hits are short, and the user is told so.
+        server.Stop();
+        ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        EXPECT_EQ(messages.shown, QStringList{"Ftp connection closed"});
     }
 }
 
