@@ -43,7 +43,9 @@ CSearchFilesDialog::CSearchFilesDialog(bool ftpPane, QWidget* parent) : QDialog(
     grid->addWidget(mask_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Search text:"), this), 1, 0);
     text_ = new QLineEdit(memory.text, this);
+    // Greyed as well: a remembered text shown in it must not look as if it were searched for.
     text_->setReadOnly(ftpPane);
+    text_->setEnabled(!ftpPane);
     SetControlId(text_, ids::kIdcSearchText);
     grid->addWidget(text_, 1, 1);
     hex_ = new QCheckBox(QStringLiteral("Search as hex"), this);
