@@ -49,18 +49,6 @@ QByteArray Pattern(int size) {
     return b;
 }
 
-// A private folder on another file system (tmpfs), when the machine has one.
-struct ShmFolder {
-    QString path;
-    ShmFolder() {
-        char name[] = "/dev/shm/velmar-test-XXXXXX";
-        if (::mkdtemp(name)) path = QString::fromLocal8Bit(name);
-    }
-    ~ShmFolder() {
-        if (!path.isEmpty()) QDir(path).removeRecursively();
-    }
-};
-
 QStringList Leftovers(const QString& folder) {
     return QDir(folder).entryList({".vlf*"}, QDir::Files | QDir::Hidden);
 }
@@ -228,9 +216,9 @@ TEST_F(Primitives, MoveRenamesOrCopiesWholeBeforeRemoving) {
     EXPECT_EQ(ReadAll(dir.file("moved.bin")), data);
 
     // Another file system: copied first, the source goes after.
-    ShmFolder shm;
-    if (shm.path.isEmpty()) GTEST_SKIP() << "no /dev/shm";
-    const QString there = shm.path + "/x.bin";
+    const TempDir shm("/dev/shm"); // tmpfs
+    if (shm.path().isEmpty()) GTEST_SKIP() << "no /dev/shm";
+    const QString there = shm.file("x.bin");
     ASSERT_TRUE(Move(dir.file("moved.bin"), there));
     EXPECT_EQ(ReadAll(there), data);
     EXPECT_FALSE(QFile::exists(dir.file("moved.bin")));
