@@ -1,0 +1,58 @@
+#pragma once
+// What the copy and move tests share: a scripted user, a byte pattern, a temporary folder and
+// the transfer's running flag and counter.
+
+#include "sources/FilePrimitives.h"
+#include "support/TempDir.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace velmar::test {
+
+// Questions are answered from a queue (No when it is empty); onAsk sees each question first.
+class ScriptedUser : public FileMessages {
+public:
+    bool Ask(const QString& q) override {
+        asked.append(q);
+        if (onAsk) onAsk(q);
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void Tell(const QString& t) override { told.append(t); }
+    std::deque<bool> answers;
+    QStringList asked;
+    QStringList told;
+    std::function<void(const QString&)> onAsk;
+};
+
+inline QByteArray Pattern(int size, int seed = 0) {
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 167 + seed + i / 251) & 0xff);
+    return b;
+}
+
+template <class Base = ::testing::Test> struct TransferFixture : Base {
+    TempDir dir;
+    ScriptedUser user;
+    PaneSide local;
+    std::atomic<int> running{1};
+    std::atomic<uint64_t> counter{0};
+    TransferControl control{&running, &counter};
+
+    bool Copy(const QString& a, const QString& b) { return Copy(a, b, local, local); }
+    bool Move(const QString& a, const QString& b) { return Move(a, b, local, local); }
+    bool Copy(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
+        return CopyEntry(control, a, b, from, to, user);
+    }
+    bool Move(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
+        return MoveEntry(control, a, b, from, to, user);
+    }
+};
+
+} // namespace velmar::test
