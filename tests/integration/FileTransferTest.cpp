@@ -28,7 +28,7 @@ protected:
             ASSERT_TRUE(servers[i]->ok()) << servers[i]->error().toStdString();
             int code = 0;
             QString text;
-            const FtpLogin login{QStringLiteral("127.0.0.1"), servers[i]->port(),
+            const FtpLogin login{"127.0.0.1", servers[i]->port(),
                                  QString::fromLatin1(PyFtpServer::kUser),
                                  QString::fromLatin1(PyFtpServer::kPassword)};
             connections[i] = ConnectFtp(GetParam(), login, code, text);

@@ -52,14 +52,14 @@ TEST(FtpErrors, CodesGiveTheirTextAndLostConnectionsMinusOne) {
         {99999, "Error code = 99999", 99999},
     };
     for (const auto& c : cases) {
-        QString text = QStringLiteral("stale");
-        EXPECT_EQ(ErrorTextFor(c.code, QStringLiteral("530 x\r\n"), text), c.result) << c.code;
+        QString text = "stale";
+        EXPECT_EQ(ErrorTextFor(c.code, "530 x\r\n", text), c.result) << c.code;
         EXPECT_EQ(text, QString::fromLatin1(c.text)) << c.code;
     }
     QString text;
-    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, QStringLiteral("530 Login incorrect.\r\n"), text),
+    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, "530 Login incorrect.\r\n", text),
               inet::kExtendedError);
-    EXPECT_EQ(text, QStringLiteral("Login incorrect.\n"));
+    EXPECT_EQ(text, "Login incorrect.\n");
     // Our own client: a closed, broken or timed-out control connection is a lost one.
     for (int lost : {1000, 1002, 1005, 1007})
         EXPECT_EQ(ClientErrorCode(lost), -1) << lost;
@@ -86,9 +86,9 @@ TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
 class FtpServerListTest : public ::testing::Test {
 protected:
     const std::vector<CFtpNode> three{
-        {QStringLiteral("ftp.example.org"), QStringLiteral("pw"), QStringLiteral("me"), 0, 21},
-        {QStringLiteral("10.0.0.2"), QString(), QString(), 1, 2121},
-        {QStringLiteral("h\u00e9"), QStringLiteral("p"), QStringLiteral("u"), 0, 65535},
+        {"ftp.example.org", "pw", "me", 0, 21},
+        {"10.0.0.2", QString(), QString(), 1, 2121},
+        {"h\u00e9", "p", "u", 0, 65535},
     };
 };
 
@@ -132,7 +132,7 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
     };
     for (const QByteArray& b : bad) {
         EXPECT_FALSE(UnarchiveFtpNodes(b)) << b.toHex().left(40).constData();
-        platform::WriteBinarySetting(QStringLiteral("FTP"), QStringLiteral("list"), b);
+        platform::WriteBinarySetting("FTP", "list", b);
         EXPECT_TRUE(LoadFtpServerList().empty());
     }
 }

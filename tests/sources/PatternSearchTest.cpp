@@ -36,7 +36,7 @@ public:
         QByteArray bytes;
         int high = -1;
         for (QChar c : text.toUpper()) {
-            const int v = int(QStringLiteral("0123456789ABCDEF").indexOf(c));
+            const int v = int(QString("0123456789ABCDEF").indexOf(c));
             if (v < 0) continue;
             if (high < 0) {
                 high = v;

@@ -52,13 +52,19 @@ void ResetFd(int s) {
     ::setsockopt(s, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
-int Listen127() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return -1;
+sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
+    a.sin_port = htons(uint16_t(port));
+    return a;
+}
+
+int Listen127() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = Loopback(0);
+    if (s < 0) return -1;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
         ::close(s);
         return -1;
     }
@@ -157,11 +163,8 @@ VsFtpServer::VsFtpServer() {
     // Ready once it accepts a connection (bounded).
     for (int i = 0; i < 200; ++i) {
         const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(uint16_t(port));
-        const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const sockaddr_in a = Loopback(port);
+        const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         ::close(s);
         if (up) {
             port_ = port;
