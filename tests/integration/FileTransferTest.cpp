@@ -4,7 +4,6 @@
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "sources/FtpConnection.h"
-#include "sources/TransferJob.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"
 
@@ -126,17 +125,7 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
         servers[0]->Stop();
     };
     user.answers = {true, true, true, true, true};
-    TransferJob job;
-    job.copy = false;
-    job.sourcePath = dir.path() + "/";
-    job.targetPath = "/";
-    job.source = local;
-    job.target = ftp[0];
-    job.messages = &user;
-    TransferItem folder;
-    folder.name = "F";
-    folder.folder = true;
-    job.items = {folder};
+    Prepare(false, dir.path(), "", {FolderItem("F")}, &local, &ftp[0]);
     RunTransfer(job);
 
     // Exactly the one file that arrived whole left its folder; the rest stayed, and so did

@@ -3,7 +3,6 @@
 // a full disk, across file systems).
 #include "sources/FilePrimitives.h"
 #include "platform/FileOps.h"
-#include "sources/TransferJob.h"
 #include "support/TempDir.h"
 #include "support/TransferFixture.h"
 
@@ -236,31 +235,8 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
 
 // ---- the worker ----
 
-namespace {
-
-struct Worker : Fixture {
-    TransferJob job;
-    void Prepare(bool copy, const QString& from, const QString& to, QList<TransferItem> items) {
-        job.copy = copy;
-        job.sourcePath = from + "/";
-        job.targetPath = to + "/";
-        job.source = local;
-        job.target = local;
-        job.messages = &user;
-        job.items.assign(items.begin(), items.end());
-        job.progress.running.store(1);
-        job.progress.ended.store(false);
-    }
-};
-
-TransferItem FolderItem(const QString& name) {
-    TransferItem i;
-    i.name = name;
-    i.folder = true;
-    return i;
-}
-
-} // namespace
+using Worker = Fixture;
+using test::FolderItem;
 
 TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/T/a", "a");
@@ -294,7 +270,7 @@ TEST_F(Worker, NeverIntoItself) {
     for (const QString& target : targets) {
         for (bool copy : {true, false}) {
             SCOPED_TRACE(target.toStdString());
-            Fixture::user.told.clear();
+            user.told.clear();
             Prepare(copy, dir.file("S"), target, {FolderItem("A")});
             RunTransfer(job);
             EXPECT_EQ(ReadAll(dir.file("S/A/x")), "x");

@@ -3,6 +3,7 @@
 // the transfer's running flag and counter.
 
 #include "sources/FilePrimitives.h"
+#include "sources/TransferJob.h"
 #include "support/TempDir.h"
 
 #include <QStringList>
@@ -44,6 +45,7 @@ template <class Base = ::testing::Test> struct TransferFixture : Base {
     std::atomic<int> running{1};
     std::atomic<uint64_t> counter{0};
     TransferControl control{&running, &counter};
+    TransferJob job;
 
     bool Copy(const QString& a, const QString& b) { return Copy(a, b, local, local); }
     bool Move(const QString& a, const QString& b) { return Move(a, b, local, local); }
@@ -53,6 +55,26 @@ template <class Base = ::testing::Test> struct TransferFixture : Base {
     bool Move(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
         return MoveEntry(control, a, b, from, to, user);
     }
+    // A job for the worker from folder `from` to folder `to`: local ones unless sides are given.
+    void Prepare(bool copy, const QString& from, const QString& to, QList<TransferItem> items,
+                 const PaneSide* source = nullptr, const PaneSide* target = nullptr) {
+        job.copy = copy;
+        job.sourcePath = from + "/";
+        job.targetPath = to + "/";
+        job.source = source ? *source : local;
+        job.target = target ? *target : local;
+        job.messages = &user;
+        job.items.assign(items.begin(), items.end());
+        job.progress.running.store(1);
+        job.progress.ended.store(false);
+    }
 };
+
+inline TransferItem FolderItem(const QString& name) {
+    TransferItem i;
+    i.name = name;
+    i.folder = true;
+    return i;
+}
 
 } // namespace velmar::test
