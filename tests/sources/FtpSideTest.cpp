@@ -95,24 +95,17 @@ protected:
 TEST_F(FtpServerListTest, ArchiveHasTheClassTagOnceThenReferences) {
     const std::optional<QByteArray> bytes = ArchiveFtpNodes({three[0], three[1]});
     ASSERT_TRUE(bytes);
-    QByteArray expected = QByteArray::fromHex("0200"
-                                              "ffff"
-                                              "6400"
-                                              "0800") +
-                          "CFtpNode";
-    auto str = [](const char* s) {
+    auto str = [](const char* s) { // a UTF-16 string behind its marker and length
         QByteArray b = QByteArray::fromHex("fffeff") + char(qstrlen(s));
         for (const char* p = s; *p; ++p)
             b += QByteArray(1, *p) + '\0';
         return b;
     };
-    expected += str("ftp.example.org") + str("pw") + str("me");
-    expected += QByteArray::fromHex("00000000"
-                                    "15000000");
-    expected += QByteArray::fromHex("0180");
-    expected += str("10.0.0.2") + str("") + str("");
-    expected += QByteArray::fromHex("01000000"
-                                    "49080000");
+    // Count, new-class tag, schema, class name; then the second object refers to the class.
+    const QByteArray expected = QByteArray::fromHex("0200ffff64000800") + "CFtpNode" +
+                                str("ftp.example.org") + str("pw") + str("me") +
+                                QByteArray::fromHex("00000000150000000180") + str("10.0.0.2") +
+                                str("") + str("") + QByteArray::fromHex("0100000049080000");
     EXPECT_EQ(*bytes, expected);
 }
 
