@@ -1,6 +1,6 @@
 // Shared main of the test programs: a QApplication (offscreen under ctest) and a folder of the
-// run's own that holds its settings and, through TMPDIR, every temporary folder of its tests
-// and of the programs they start, so no test touches the user's settings or leaves files.
+// run's own that holds its settings, its cache and, through TMPDIR, every temporary folder of
+// its tests and of the programs they start, so no test touches the user's files or leaves any.
 #include "platform/Settings.h"
 #include "support/TempDir.h"
 
@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     qputenv("TMPDIR", QFile::encodeName(run.path()));
     const QString settings = run.mkdir(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(run.mkdir(QStringLiteral("cache")))); // the manual
     velmar::platform::SetSettingsFolderForTesting(settings);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
