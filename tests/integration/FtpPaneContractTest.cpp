@@ -264,12 +264,6 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract,
                          ::testing::Values(Peer::CurlPy, Peer::OwnPy, Peer::CurlVs), PeerName);
 
-} // namespace
-} // namespace velmar::test
-
-namespace velmar::test {
-namespace {
-
 // A server that starts a listing and then sends nothing: the pane's stop flag must end the
 // libcurl listing long before any time-out would.
 TEST(CurlStop, StopFlagEndsABlockedListing) {
