@@ -1,6 +1,7 @@
 // The emulator against byte streams: cursor rules, the dialect's sequences with their
 // parameter quirks, attributes, cut reads, telnet replies, sizes, and random streams.
 #include "telnet/Terminal.h"
+#include "TelnetTestSupport.h"
 #include "telnet/TelnetProtocol.h"
 
 #include <QByteArray>
@@ -11,13 +12,6 @@
 using namespace velmar::telnet;
 
 namespace {
-
-QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray out;
-    for (int b : bytes)
-        out.append(char(b));
-    return out;
-}
 
 struct ScreenCase {
     const char* name;
@@ -192,21 +186,6 @@ TEST(Terminal, ResizeKeepsNewestLinesAndClampsTheCursor) {
     t.SetSize(40, 10, 20);
     EXPECT_EQ(t.LineBytes(38), QByteArray(20, ' '));
     EXPECT_EQ(t.LineLength(0), 0);
-}
-
-TEST(Terminal, HugeScrollbackIsRefusedAndTheOldSizeKept) {
-    Terminal t;
-    const SizeChange change = t.SetSize(100000000, 25, 80);
-    EXPECT_TRUE(change.outOfMemory);
-    EXPECT_EQ(t.lines(), 1000);
-}
-
-TEST(Terminal, SaveTextWritesNonEmptyLinesWithCrLf) {
-    Terminal t;
-    t.Process("\n\nlogin:");
-    EXPECT_EQ(t.SaveText(), "login:\r\n");
-    t.Process("\n\n\xC4x");
-    EXPECT_EQ(t.SaveText(), "login:\r\n\xC4x\r\n");
 }
 
 // ---- telnet commands met in the stream: transcripts of what the host sends and gets
