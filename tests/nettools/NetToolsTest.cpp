@@ -1,7 +1,5 @@
 // Ping against the loopback interface, whois and finger against scripted servers and a
 // real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
-#include "ScriptedServer.h"
-
 #include "app/core/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "ftpclient/Printers.h"
@@ -10,6 +8,7 @@
 #include "nettools/TextQuery.h"
 #include "platform/Echo.h"
 #include "res/Ids.h"
+#include "support/FtpServer.h"
 #include "support/MessageScript.h"
 
 #include <QCheckBox>
@@ -18,10 +17,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
+#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace velmar {
 namespace {
@@ -147,7 +151,7 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         answer += "line " + QByteArray::number(i) + " of the record\n";
     {
         ScriptedServer server;
-        server.Play({{answer.left(7000)}, {answer.mid(7000), 30}});
+        server.Expect().Send(answer.left(7000)).Pause(30).Send(answer.mid(7000)).Close().Start();
         int pieces = 0;
         const QueryResult r =
             RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("example.com"), t,
@@ -155,11 +159,11 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, answer);
         EXPECT_GE(pieces, 2);
-        EXPECT_EQ(server.question(), QByteArray("example.com \r\n"));
+        EXPECT_EQ(server.Commands(), QList<QByteArray>{"example.com "});
     }
     {
         ScriptedServer server;
-        server.Play({{"partial\n"}}, 5000);
+        server.Expect().Send("partial\n").WaitForClose().Start();
         const QueryResult r =
             RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("x"), t);
         EXPECT_FALSE(r.ok);
@@ -184,12 +188,12 @@ TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
     {
         // Answers in pieces and then stays silent: the idle time ends the read.
         ScriptedServer server;
-        server.Play({{big.left(3000)}, {big.mid(3000), 100}}, 5000);
+        server.Expect().Send(big.left(3000)).Pause(100).Send(big.mid(3000)).WaitForClose().Start();
         const QueryResult r =
             RunFinger(QStringLiteral("127.0.0.1"), server.port(), true, QStringLiteral("bob"), t);
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, big);
-        EXPECT_EQ(server.question(), QByteArray("/W bob\r\n"));
+        EXPECT_EQ(server.Commands(), QList<QByteArray>{"/W bob"});
     }
     const QueryResult r = RunFinger(kUnresolvable, 79, false, QString(), t);
     EXPECT_FALSE(r.ok);
@@ -199,9 +203,18 @@ TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
 TEST_F(NetTools, FingerAgainstTheRealDaemon) {
     const char* daemon = "/usr/sbin/in.fingerd";
     if (::access(daemon, X_OK) != 0) GTEST_SKIP() << "fingerd is not installed";
-    ScriptedServer server;
-    server.Serve([daemon](int c) {
-        // inetd style: the daemon talks on its standard input and output.
+    // inetd style on one connection: the daemon talks on its standard input and output.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&a), len);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    std::thread server([&] {
+        const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (c < 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, c, 0);
@@ -211,9 +224,13 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
         if (posix_spawn(&pid, daemon, &actions, nullptr, argv, environ) == 0)
             ::waitpid(pid, nullptr, 0);
         posix_spawn_file_actions_destroy(&actions);
+        ::close(c);
     });
-    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), server.port(), false,
+    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), ntohs(a.sin_port), false,
                                     QStringLiteral("root"), QueryTimeouts{});
+    ::shutdown(listener, SHUT_RDWR); // ends a wait for a connection that never came
+    server.join();
+    ::close(listener);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.answer.contains("Login: root")) << r.answer.toStdString();
 }
@@ -258,7 +275,7 @@ TEST_F(NetTools, PingDialogListsLinesKeepsTheHostAndStopsOnEscape) {
 
 TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
     ScriptedServer server;
-    server.Play({{"Domain Name: EXAMPLE.COM\nRegistrar: Test\n"}});
+    server.Expect().Send("Domain Name: EXAMPLE.COM\nRegistrar: Test\n").Close().Start();
     {
         CWhoisDlg dlg;
         auto* servers = FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer);
@@ -291,13 +308,13 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
     // Accepts, reads the question and stays silent; the receive time-out is a minute.
     WriteStoreSetting("RecieveTimeout", 60);
     ScriptedServer server;
-    server.Play({}, 60000);
+    server.Expect().WaitForClose().Start();
     CWhoisDlg dlg;
     dlg.SetPortForTesting(server.port());
     FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer)->setEditText(QStringLiteral("127.0.0.1"));
     FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText(QStringLiteral("example.org"));
     FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
-    ASSERT_TRUE(WaitFor([&] { return !server.question().isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return server.Heard() == 1; }));
     EXPECT_TRUE(dlg.running());
     dlg.reject();
     EXPECT_FALSE(dlg.running());
