@@ -16,9 +16,8 @@
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QThread>
+#include <QTest>
 #include <arpa/inet.h>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
@@ -39,13 +38,7 @@ const QString kSilentAddress = QStringLiteral("127.255.255.255");
 const QString kUnresolvable = QStringLiteral("no..such..host");
 
 bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
+    return QTest::qWaitFor(done, ms);
 }
 
 QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {

@@ -19,22 +19,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTest>
 #include <QTreeWidget>
-#include <chrono>
 #include <gtest/gtest.h>
 
 namespace velmar {
 namespace {
 
 bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
+    return QTest::qWaitFor(done, ms);
 }
 
 QString Output(const QString& program, const QStringList& args) {
@@ -45,12 +38,6 @@ QString Output(const QString& program, const QStringList& args) {
     p.start(program, args);
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-const InfoNode* Branch(const std::vector<InfoNode>& tree, const QString& name) {
-    for (const InfoNode& n : tree)
-        if (n.text == name) return &n;
-    return nullptr;
 }
 
 QStringList Texts(const InfoNode& node) {
