@@ -157,44 +157,18 @@ TEST_F(GameTest, ATurnScoresItsLinesOrBringsThreeBalls) {
         int score, balls;
         std::vector<Beep> beeps;
     };
+    // clang-format off
     const Turn turns[] = {
-        {"noLineThreeBalls",
-         {"1", "", "..2"},
-         {0, 0},
-         {0, 5},
-         {{3, {8, 8}}, {4, {7, 8}}, {5, {6, 8}}},
-         TapResult::Moved,
-         5,
-         5,
-         {}},
-        {"lineScoresNoBalls",
-         {"1111.....", "", "....1", "........2"},
-         {4, 2},
-         {4, 0},
-         {},
-         TapResult::Moved,
-         15,
-         1,
-         {Beep::Line}},
-        {"enclosedCellBeeps",
-         {"1", "", "....2", "...2.2", "....2"},
-         {0, 0},
-         {4, 3},
-         {},
-         TapResult::Blocked,
-         5,
-         5,
-         {Beep::Blocked}},
-        {"newBallsMakeALine",
-         {"6666.....", "", "1"},
-         {0, 2},
-         {0, 4},
-         {{3, {8, 8}}, {6, {4, 0}}, {5, {6, 8}}},
-         TapResult::Moved,
-         15,
-         3,
-         {Beep::Line}},
+        {"noLineThreeBalls", {"1", "", "..2"}, {0, 0}, {0, 5},
+         {{3, {8, 8}}, {4, {7, 8}}, {5, {6, 8}}}, TapResult::Moved, 5, 5, {}},
+        {"lineScoresNoBalls", {"1111.....", "", "....1", "........2"}, {4, 2}, {4, 0},
+         {}, TapResult::Moved, 15, 1, {Beep::Line}},
+        {"enclosedCellBeeps", {"1", "", "....2", "...2.2", "....2"}, {0, 0}, {4, 3},
+         {}, TapResult::Blocked, 5, 5, {Beep::Blocked}},
+        {"newBallsMakeALine", {"6666.....", "", "1"}, {0, 2}, {0, 4},
+         {{3, {8, 8}}, {6, {4, 0}}, {5, {6, 8}}}, TapResult::Moved, 15, 3, {Beep::Line}},
     };
+    // clang-format on
     for (const Turn& t : turns) {
         game.board() = BoardFrom(t.rows, 5);
         seen.beeps.clear();
