@@ -122,12 +122,8 @@ TEST(Terminal, ColoursResolveWithBoldAndReverse) {
     EXPECT_EQ(kPalette[7], 0xBBBBBBu);
 }
 
-TEST(Terminal, KeypadFlagAndReset) {
+TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
     Terminal t;
-    t.Process("\033=");
-    EXPECT_TRUE(t.keypadApplication());
-    t.Process("\033>");
-    EXPECT_FALSE(t.keypadApplication());
     t.Process("\033=\033[1;31mabc\033[8m\033[3");
     t.SetSize(40, 18, 36);
     t.Reset();
