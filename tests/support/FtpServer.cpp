@@ -270,6 +270,7 @@ void ScriptedServer::Run() {
             QByteArray line;
             if (!ReadLine(line)) return;
             commands_.append(line);
+            ++heard_;
             if (step.kind == Step::Pasv) {
                 CloseFd(dataListener_);
                 dataListener_ = Listen127();
@@ -311,6 +312,9 @@ void ScriptedServer::Run() {
         }
         case Step::Reset:
             ResetFd(control_);
+            CloseFd(control_);
+            break;
+        case Step::Close:
             CloseFd(control_);
             break;
         case Step::WaitForClose: {

@@ -86,6 +86,7 @@ public:
     // Accept, read to the end and close; with a limit, reset the connection after that many.
     ScriptedServer& DataReceive(int limit = -1) { return Push(Step::DataReceive, {}, limit); }
     ScriptedServer& Reset() { return Push(Step::Reset); }               // the control connection
+    ScriptedServer& Close() { return Push(Step::Close); }               // an orderly end of it
     ScriptedServer& WaitForClose() { return Push(Step::WaitForClose); } // until the client closes
     // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
     ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
@@ -98,6 +99,7 @@ public:
     QByteArray Received();                      // bytes taken by DataReceive
     bool Completed();                           // the whole script ran
     bool Accepted() const { return accepted_; } // the control connection came in
+    int Heard() const { return heard_; }        // command lines read so far
 
 private:
     struct Step {
@@ -110,6 +112,7 @@ private:
             DataReceive,
             WaitForClose,
             Reset,
+            Close,
             DataHold
         } kind;
         QByteArray bytes;
@@ -132,6 +135,7 @@ private:
     QByteArray received_;
     std::atomic<bool> completed_{false};
     std::atomic<bool> accepted_{false};
+    std::atomic<int> heard_{0};
     std::atomic<bool> stop_{false};
 };
 
