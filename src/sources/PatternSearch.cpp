@@ -7,10 +7,52 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace velmar {
 
 namespace {
+
+qsizetype MemFind(const char* hay, qsizetype n, const char* needle, qsizetype m) {
+    const void* at = memmem(hay, size_t(n), needle, size_t(m));
+    return at ? static_cast<const char*>(at) - hay : -1;
+}
+
+// The first position of `needle` in `hay`, or -1. With SSE2 the needle's first and last
+// bytes are looked for 16 positions at a time and only where both sit is the rest compared:
+// in most data that pair is rare, and the scan costs well under an instruction per byte.
+// Data full of the pair (zeros around a zero-edged hex string) goes back to memmem.
+qsizetype FindExact(const char* hay, qsizetype n, const char* needle, qsizetype m) {
+#if defined(__SSE2__)
+    if (m >= 2) {
+        const __m128i first = _mm_set1_epi8(needle[0]);
+        const __m128i last = _mm_set1_epi8(needle[m - 1]);
+        qsizetype misses = 0;
+        qsizetype pos = 0;
+        for (; pos + m + 15 <= n; pos += 16) {
+            const auto* a = reinterpret_cast<const __m128i*>(hay + pos);
+            const auto* b = reinterpret_cast<const __m128i*>(hay + pos + m - 1);
+            auto mask = unsigned(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(a), first),
+                                                _mm_cmpeq_epi8(_mm_loadu_si128(b), last))));
+            while (mask != 0) {
+                const qsizetype at = pos + __builtin_ctz(mask);
+                if (memcmp(hay + at + 1, needle + 1, size_t(m - 2)) == 0) return at;
+                if (++misses > 64 && misses * 16 > pos) {
+                    const qsizetype rest = MemFind(hay + at + 1, n - at - 1, needle, m);
+                    return rest < 0 ? -1 : at + 1 + rest;
+                }
+                mask &= mask - 1;
+            }
+        }
+        const qsizetype rest = MemFind(hay + pos, n - pos, needle, m);
+        return rest < 0 ? -1 : pos + rest;
+    }
+#endif
+    return MemFind(hay, n, needle, m);
+}
 
 // A file read at offsets: no seeks, and no read at all past the length it had when opened
 // (a file of length 0 may still hold bytes, as in /proc, and is read to its end).
@@ -154,8 +196,7 @@ qsizetype PatternSearch::Find(const SearchPattern& p, const char* data, qsizetyp
     if (n < m) return -1;
     // Folding changes letters only, so a pattern without any is matched exactly.
     if (caseSensitive_ || !p.hasLetters) {
-        const void* at = memmem(data, size_t(n), p.bytes.constData(), size_t(m));
-        return at ? static_cast<const char*>(at) - data : -1;
+        return FindExact(data, n, p.bytes.constData(), m);
     }
     const auto* t = reinterpret_cast<const uint8_t*>(data);
     const auto* u = reinterpret_cast<const uint8_t*>(p.upper.constData());

@@ -123,10 +123,14 @@ TEST(PatternSearchFile, StartOffsetsAreAbsoluteAndSixtyFourBit) {
     const qint64 at = (5LL << 30) + 7;
     {
         QFile f(big);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.seek(at) && f.write("abc") == 3);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.seek(at) && f.write("abc\0b\0", 6) == 6);
     }
     EXPECT_EQ(EngineAt(s, big, at - 1000), at);
     EXPECT_EQ(EngineAt(s, big, at + 1), -1);
+    // Zeros all around a zero-edged hex string: every position looks like a start.
+    PatternSearch z;
+    z.AddPattern("00 62 00", true, true);
+    EXPECT_EQ(EngineAt(z, big, at - 100000), at + 3);
 }
 
 TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
