@@ -92,6 +92,7 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanes) {
     EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
     ClickHeader(*w.left, 0);
     EXPECT_EQ(HeaderText(*w.left, 0), "Name/^ Ext");
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "b", "a.txt", "c.doc"}));
     ClickHeader(*w.left, 0);
     EXPECT_EQ(HeaderText(*w.left, 0), "Name/v Ext");
     EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "c.doc", "a.txt", "b"}));
@@ -141,21 +142,17 @@ TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
     ShowFolder(*w.left, dir.path());
     std::vector<int> rows;
     int files = -1;
-    // Nothing selected, nothing focused.
     w.left->selectionModel()->clear();
     EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
     EXPECT_EQ(files, 0);
-    // Only the parent row focused.
-    MoveFocus(*w.left, 0);
+    MoveFocus(*w.left, 0); // only the parent row
     EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
-    // A focused file, nothing selected.
     const int c = w.left->FindRow("c.doc");
     MoveFocus(*w.left, c);
     EXPECT_EQ(w.left->CollectSelection(&rows, &files), 1);
     EXPECT_EQ(rows, std::vector<int>{c});
     EXPECT_EQ(files, 1);
-    // Invert with nothing selected selects every row, the parent row included; the
-    // collection leaves the parent row out and counts only files.
+    // Invert selects every row, the parent row too; the collection leaves it out.
     w.left->OnCommand(ids::kCmdInvertSelection);
     EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), w.left->RowCount());
     rows.clear();
@@ -163,7 +160,6 @@ TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
     EXPECT_EQ(files, 4);
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
     EXPECT_EQ(rows.front(), 1);
-    // Inverting again selects nothing; then a partial selection flips exactly.
     w.left->InvertSelection();
     EXPECT_TRUE(w.left->selectionModel()->selectedRows().isEmpty());
     AddToSelection(*w.left, 2);
@@ -201,10 +197,9 @@ TEST_F(PaneListTest, NavigationEntersAndReturnsSelectingTheFolderLeft) {
     EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "tmp");
 }
 
-TEST_F(PaneListTest, KeyboardOpensTogglesAndSwitchesPanes) {
+TEST_F(PaneListTest, KeyboardOpensAndMarks) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
-    ShowFolder(*w.right, dir.path());
     w.Focus(w.left);
     ASSERT_TRUE(w.left->hasFocus());
     EXPECT_EQ(w.host.active, w.left);
@@ -225,17 +220,16 @@ TEST_F(PaneListTest, KeyboardOpensTogglesAndSwitchesPanes) {
     EXPECT_TRUE(w.left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
     EXPECT_EQ(w.left->FocusedRow(), 3);
+    // The arrows, pages, Home and End move the focus and keep the marks (LikeNC style).
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
+        QTest::keyClick(w.left, key);
+    EXPECT_EQ(w.left->FocusedRow(), 0);
+    QTest::keyClick(w.left, Qt::Key_End);
+    EXPECT_EQ(w.left->FocusedRow(), w.left->RowCount() - 1);
     MoveFocus(*w.left, 1);
     QTest::keyClick(w.left, Qt::Key_Insert);
     EXPECT_FALSE(w.left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
-
-    // Tab goes to the other pane, which becomes the active one; Tab again comes back.
-    QTest::keyClick(w.left, Qt::Key_Tab);
-    EXPECT_TRUE(w.right->hasFocus());
-    EXPECT_EQ(w.host.active, w.right);
-    QTest::keyClick(w.right, Qt::Key_Tab);
-    EXPECT_TRUE(w.left->hasFocus());
 
     // The focused row's full path reaches the frame.
     w.left->SelectAndFocus(w.left->FindRow("a.txt"));
