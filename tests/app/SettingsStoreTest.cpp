@@ -7,13 +7,9 @@ using namespace velmar;
 TEST(HistoryArchive, ExactBytesOfTheStoredForm) {
     const QByteArray bytes = *ArchiveStrings({"ab", QString(300, QChar('x'))});
     QByteArray expect("\x02\x00", 2);
-    expect += QByteArray("\xFF\xFE\xFF\x02"
-                         "a\x00"
-                         "b\x00",
-                         8);
+    expect += QByteArray("\xFF\xFE\xFF\x02" "a\x00" "b\x00", 8);
     expect += QByteArray("\xFF\xFE\xFF\xFF\x2C\x01", 6);
-    for (int i = 0; i < 300; ++i)
-        expect += QByteArray("x\x00", 2);
+    for (int i = 0; i < 300; ++i) expect += QByteArray("x\x00", 2);
     EXPECT_EQ(bytes, expect);
     EXPECT_EQ(*UnarchiveStrings(bytes), (QStringList{"ab", QString(300, QChar('x'))}));
 }
@@ -47,13 +43,11 @@ TEST(History, MoveToFrontExactCompareAndKeepTwenty) {
     EXPECT_EQ(list, (QStringList{"a", "A", "B"}));
 
     QStringList twenty;
-    for (int i = 0; i < 20; ++i)
-        twenty.append(QString("host%1").arg(i));
+    for (int i = 0; i < 20; ++i) twenty.append(QString("host%1").arg(i));
     SaveHistory("Ping", "LastHosts", twenty);
     QStringList loaded = LoadHistory("Ping", "LastHosts");
     EXPECT_EQ(loaded, twenty);
-    for (int i = 0; i < 5; ++i)
-        AddToHistory(loaded, QString("new%1").arg(i));
+    for (int i = 0; i < 5; ++i) AddToHistory(loaded, QString("new%1").arg(i));
     SaveHistory("Ping", "LastHosts", loaded);
     const QStringList kept = LoadHistory("Ping", "LastHosts");
     ASSERT_EQ(kept.size(), 20);

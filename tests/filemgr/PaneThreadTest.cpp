@@ -15,34 +15,6 @@ using namespace velmar::test;
 
 using PaneThreadTest = PaneFolderTest;
 
-TEST_F(PaneThreadTest, ListingThreadEntriesLandAtTheirOrdinals) {
-    PaneWindow w;
-    CPaneList& pane = *w.left;
-    QAbstractItemModelTester tester(pane.model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
-    pane.paneModel()->ResetRows({});
-    pane.paneModel()->InsertRow(0, PaneRow::Parent());
-    ListingJob& job = pane.listingJob();
-    job.sourceKind = kSourceLocal;
-    StartListing(job, PanePath(dir.path()) + "*.*");
-    ASSERT_TRUE(WaitFor([&] { return job.done.load() && pane.RowCount() == 7; }));
-    const QStringList names = Names(pane);
-    EXPECT_EQ(names[0], "..");
-    EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
-    const int a = pane.FindRow("a.txt");
-    ASSERT_NE(pane.RowRecord(a), nullptr);
-    EXPECT_EQ(pane.RowRecord(a)->size, 2048u);
-    EXPECT_EQ(pane.model()->data(pane.model()->index(a, 1)).toString(), "2 k");
-
-    // A refill drops entries of a listing still waiting in the queue.
-    StartListing(job, PanePath(dir.path()) + "*.*");
-    while (!job.done.load())
-        QThread::msleep(1);
-    ShowFolder(pane, dir.file("A"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(Names(pane), (QStringList{"..", "inner"}));
-}
-
 namespace {
 // A server folder of `count` files named after the folder: "old-0001", ...
 class NumberedSource : public DirSource {

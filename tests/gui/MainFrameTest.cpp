@@ -56,14 +56,13 @@ public:
 };
 
 struct FakePower : platform::PowerSource {
-    bool ok = true;
     int percent = 50;
     int reads = 0;
     bool Read(platform::PowerStatus& s) override {
         ++reads;
         s = platform::PowerStatus{};
         s.batteryLifePercent = percent;
-        return ok;
+        return true;
     }
 };
 
