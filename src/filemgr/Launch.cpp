@@ -147,8 +147,16 @@ void StartLaunch(LaunchJob job) {
     std::thread([job = std::move(job)]() mutable {
         {
             const LaunchJob mine = std::move(job); // gone before the count says so
-            const LaunchPlan plan = PlanLaunch(mine);
-            if (plan.action != LaunchAction::None) PerformLaunch(plan);
+            QCoreApplication* app = QCoreApplication::instance();
+            if (!mine.folder.isEmpty() && QFileInfo(mine.folder).isDir()) {
+                if (app)
+                    QMetaObject::invokeMethod(
+                        app, [enter = mine.enterFolder, folder = mine.folder] { enter(folder); },
+                        Qt::QueuedConnection);
+            } else if (const LaunchPlan plan = PlanLaunch(mine);
+                       plan.action != LaunchAction::None) {
+                PerformLaunch(plan);
+            }
         }
         g_launchesRunning.fetch_sub(1, std::memory_order_release);
     }).detach();

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QMenuBar>
 #include <QPainter>
@@ -355,6 +356,8 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
     // Enter on a folder path in the path field takes the active pane there.
     frame.pathBar()->setText(files.path());
     QTest::keyClick(frame.pathBar(), Qt::Key_Return);
+    for (QDeadlineTimer d(20000); left->currentPath() != files.path() + "/" && !d.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20); // told by the launch thread
     ASSERT_EQ(left->currentPath(), files.path() + "/");
     EXPECT_EQ(QApplication::focusWidget(), left);
 
