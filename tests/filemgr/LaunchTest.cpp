@@ -88,6 +88,7 @@ TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
 
 // Opening a file row plans and launches on a thread of its own: the window's event loop runs
 // while that thread is stuck, and a fifo (whose blocking open would hang it) is never waited on.
+// The path field's folder check runs there too.
 TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     ResetPaneSettings();
     TempDir dir;
@@ -95,6 +96,7 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     ASSERT_EQ(mkfifo(QFile::encodeName(dir.file("pipe")).constData(), 0755), 0);
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
+    const std::thread::id window = std::this_thread::get_id();
     std::mutex m;
     std::condition_variable cv;
     bool release = false;
@@ -127,12 +129,22 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     // An FTP pane launches nothing.
     w.left->setSourceKind(kSourceFtp);
     w.left->OpenRow(w.left->FindRow("run.sh"));
+    // A folder typed in the path field is looked at there too, and handed back to this thread.
+    QString entered;
+    LaunchJob typed;
+    typed.file = typed.folder = dir.path();
+    typed.enterFolder = [&](const QString& folder) {
+        EXPECT_EQ(std::this_thread::get_id(), window);
+        entered = folder;
+    };
+    StartLaunch(typed);
+    EXPECT_TRUE(WaitFor([&] { return entered == dir.path(); }));
     WaitForLaunches();
     SetLauncherForTesting([](const LaunchPlan&) {});
     std::lock_guard<std::mutex> lock(m);
     EXPECT_FALSE(timedOut);
     ASSERT_EQ(plans.size(), 2u);
-    EXPECT_NE(threads[0], std::this_thread::get_id());
+    EXPECT_NE(threads[0], window);
     EXPECT_EQ(plans[0].action, LaunchAction::OpenDocument);
     EXPECT_EQ(plans[0].document, dir.file("pipe"));
     EXPECT_EQ(plans[1].action, LaunchAction::StartProgram);
