@@ -147,9 +147,9 @@ void StartLaunch(LaunchJob job) {
     std::thread([job = std::move(job)]() mutable {
         {
             const LaunchJob mine = std::move(job); // gone before the count says so
-            QCoreApplication* app = QCoreApplication::instance();
             if (!mine.folder.isEmpty() && QFileInfo(mine.folder).isDir()) {
-                if (app)
+                QCoreApplication* app = QCoreApplication::instance();
+                if (app && mine.enterFolder)
                     QMetaObject::invokeMethod(
                         app, [enter = mine.enterFolder, folder = mine.folder] { enter(folder); },
                         Qt::QueuedConnection);
