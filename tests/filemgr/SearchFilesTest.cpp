@@ -153,11 +153,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         TempDir target;
         ShowFolder(*w.right, target.path());
         pane.SelectAndFocus(pane.FindRow("sub/deep/c.txt"));
-        SetDialogHookForTesting([](QDialog* d) {
-            auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
-            EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
-            d->accept();
-        });
+        ScriptSearch({}, true, nullptr); // the copy's progress dialog
         ASSERT_TRUE(pane.OnCommand(ids::kCmdCopy));
         EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
 
