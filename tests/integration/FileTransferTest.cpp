@@ -11,10 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace velmar::test {
 namespace {
@@ -203,5 +205,78 @@ INSTANTIATE_TEST_SUITE_P(BothBackEnds, FileTransfer, ::testing::Values(false, tr
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "OwnClient" : "Curl";
                          });
+
+} // namespace velmar::test
+
+namespace velmar::test {
+
+// A transfer that ends early, refused by the server part-way (a full disk there) or
+// cancelled in the middle of a large file, fails, and leaves neither a part under the
+// target's name nor a changed target, nor any private file beside it.
+TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
+    struct Case {
+        const char* what;
+        bool upload, refused, move, targetExists;
+    } cases[] = {
+        {"upload refused part-way", true, true, false, true},
+        {"move up refused part-way", true, true, true, false},
+        {"download move cancelled", false, false, true, true},
+        {"upload cancelled", true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Throttled when cancelled, so the cancel lands long before the end.
+        PyFtpServer server(c.refused ? PyFtpServer::Limits{65536, 0}
+                                     : PyFtpServer::Limits{-1, 2 << 20});
+        ASSERT_TRUE(server.ok()) << server.error().toStdString();
+        int code = 0;
+        QString text;
+        const auto connection = ConnectFtp(GetParam(),
+                                           {QStringLiteral("127.0.0.1"), server.port(),
+                                            QString::fromLatin1(PyFtpServer::kUser),
+                                            QString::fromLatin1(PyFtpServer::kPassword)},
+                                           code, text);
+        ASSERT_TRUE(connection) << text.toStdString();
+        PaneSide there;
+        there.kind = kSourceFtp;
+        there.connection = connection.get();
+        const QByteArray data = Pattern(c.refused ? 1 << 20 : 16 << 20, 7);
+        const QString mine = dir.path() + "/" + c.what;
+        QDir().mkpath(mine);
+        const QString serverFolder = server.home().path();
+        const QString src = c.upload ? mine + "/src" : serverFolder + "/src";
+        const QString target = c.upload ? serverFolder + "/t" : mine + "/t";
+        QFile::copy(dir.write("data", data), src);
+        if (c.targetExists) QFile::copy(dir.write("old", "old"), target);
+        user.answers = {true};
+        user.told.clear();
+        running.store(1);
+        counter.store(0);
+        std::atomic<bool> finished{false};
+        std::thread canceller([&] {
+            if (c.refused) return;
+            while (!finished.load() && counter.load() < 256 * 1024)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            running.store(0);
+        });
+        PaneSide& from = c.upload ? local : there;
+        PaneSide& to = c.upload ? there : local;
+        const QString a = c.upload ? src : "/src";
+        const QString b = c.upload ? "/t" : target;
+        EXPECT_FALSE(c.move ? Move(a, b, from, to) : Copy(a, b, from, to));
+        finished.store(true);
+        canceller.join();
+        if (c.refused) EXPECT_FALSE(user.told.isEmpty());
+        EXPECT_EQ(ReadAll(src), data);
+        if (c.targetExists)
+            EXPECT_EQ(ReadAll(target), "old");
+        else
+            EXPECT_FALSE(QFileInfo::exists(target));
+        const QString targetFolder = c.upload ? serverFolder : mine;
+        const QStringList left =
+            QDir(targetFolder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        EXPECT_EQ(left, c.targetExists ? QStringList{"t"} : QStringList{});
+    }
+}
 
 } // namespace velmar::test

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
-#include <sys/stat.h>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmar::test {
@@ -20,11 +20,13 @@ namespace {
 
 // The server quits by itself when the test program that started it is gone.
 const char kPyServer[] = R"(
-import os, sys, threading, time, logging
+import errno, os, sys, threading, time, logging
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
+store_limit, rate = int(sys.argv[4]), int(sys.argv[5])
 parent = os.getppid()
 def watch():
     while os.getppid() == parent:
@@ -34,8 +36,29 @@ threading.Thread(target=watch, daemon=True).start()
 logging.basicConfig(level=logging.ERROR)
 auth = DummyAuthorizer()
 auth.add_user(user, password, home, perm='elradfmwMT')
+class FullDisk:
+    # Writes what fits, then fails as a full disk does; the part stays on disk.
+    def __init__(self, f):
+        self.f, self.left = f, store_limit
+    def write(self, data):
+        if len(data) > self.left:
+            self.f.write(data[:self.left])
+            self.left = 0
+            raise OSError(errno.ENOSPC, os.strerror(errno.ENOSPC))
+        self.left -= len(data)
+        return self.f.write(data)
+    def __getattr__(self, name):
+        return getattr(self.f, name)
+class FS(AbstractedFS):
+    def open(self, filename, mode):
+        f = AbstractedFS.open(self, filename, mode)
+        return FullDisk(f) if store_limit >= 0 and 'r' not in mode else f
+class Dtp(ThrottledDTPHandler):
+    read_limit = write_limit = rate
 class Handler(FTPHandler):
-    pass
+    abstracted_fs = FS
+    if rate:
+        dtp_handler = Dtp
 Handler.authorizer = auth
 # Names are bytes, as on vsftpd or ProFTPD: no replacement characters.
 Handler.unicode_errors = 'surrogateescape'
@@ -100,11 +123,15 @@ void CloseFd(int& s) {
 
 // ---- pyftpdlib ----
 
-PyFtpServer::PyFtpServer() {
+PyFtpServer::PyFtpServer() : PyFtpServer(Limits{}) {}
+
+PyFtpServer::PyFtpServer(Limits limits) {
     // Debian's interpreter: the one on PATH may lack pyftpdlib.
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
     process_.setArguments({QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
-                           QString::fromLatin1(kUser), QString::fromLatin1(kPassword)});
+                           QString::fromLatin1(kUser), QString::fromLatin1(kPassword),
+                           QString::number(limits.storeBytes),
+                           QString::number(limits.bytesPerSecond)});
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();
     if (!process_.waitForStarted(10000)) {
@@ -147,18 +174,18 @@ VsFtpServer::VsFtpServer() {
     ::close(probe);
     ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
     const QString empty = state_.mkdir(QStringLiteral("empty"));
-    const QString conf = QStringLiteral(
-                             "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                             "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
-                             "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
-                             "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                             "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                             "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
-                             "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
-                             "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
-                             "max_clients=0\nmax_per_ip=0\n")
-                             .arg(port)
-                             .arg(home_.path(), empty);
+    const QString conf =
+        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                       "max_clients=0\nmax_per_ip=0\n")
+            .arg(port)
+            .arg(home_.path(), empty);
     const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
     process_.setProgram(QStringLiteral("/usr/sbin/vsftpd"));
     process_.setArguments({confPath});

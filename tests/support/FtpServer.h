@@ -24,7 +24,12 @@ public:
     static constexpr const char* kUser = "velmar";
     static constexpr const char* kPassword = "s3cret";
 
+    struct Limits {
+        qint64 storeBytes = -1; // an upload fails past this many bytes, as on a full disk
+        int bytesPerSecond = 0; // data connections throttled to this, 0 for no limit
+    };
     PyFtpServer();
+    explicit PyFtpServer(Limits limits);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
