@@ -250,7 +250,11 @@ bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
     }
     const bool confirmed = ReadReply(confirm);
     data_.Close();
-    if (reason.code != 0) status_ = reason;
+    // A server that refused the rest (426, 452, 552: a full disk) answered on a working
+    // control connection: its reply says more than the data connection it broke, which
+    // would pass for a lost connection.
+    const bool refused = !confirmed && status_.code > 0 && status_.code < 1000;
+    if (reason.code != 0 && !refused) status_ = reason;
     return confirmed && complete;
 }
 
