@@ -75,13 +75,19 @@ void ResetFd(int s) {
     ::setsockopt(s, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
-int Listen127() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return -1;
+sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
+    a.sin_port = htons(uint16_t(port));
+    return a;
+}
+
+int Listen127() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = Loopback(0);
+    if (s < 0) return -1;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
         ::close(s);
         return -1;
     }
@@ -121,23 +127,28 @@ void CloseFd(int& s) {
 
 } // namespace
 
-// ---- pyftpdlib ----
+bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
+    process_.start(program, arguments);
+    if (process_.waitForStarted(10000)) return true;
+    error_ = program + QStringLiteral(" did not start");
+    return false;
+}
+
+void ServerProcess::Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(5000);
+}
 
 PyFtpServer::PyFtpServer() : PyFtpServer(Limits{}) {}
 
 PyFtpServer::PyFtpServer(Limits limits) {
     // Debian's interpreter: the one on PATH may lack pyftpdlib.
-    process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
-                           QString::fromLatin1(kUser), QString::fromLatin1(kPassword),
-                           QString::number(limits.storeBytes),
-                           QString::number(limits.bytesPerSecond)});
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start();
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("python3 did not start");
+    if (!Start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
+                QString::fromLatin1(kUser), QString::fromLatin1(kPassword),
+                QString::number(limits.storeBytes), QString::number(limits.bytesPerSecond)}))
         return;
-    }
     QByteArray out;
     while (!out.contains('\n')) {
         if (!process_.waitForReadyRead(15000)) {
@@ -149,19 +160,6 @@ PyFtpServer::PyFtpServer(Limits limits) {
     }
     port_ = out.trimmed().toInt();
     if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);
-}
-
-PyFtpServer::~PyFtpServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-}
-
-void PyFtpServer::Stop() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished(5000);
 }
 
 VsFtpServer::VsFtpServer() {
@@ -187,21 +185,12 @@ VsFtpServer::VsFtpServer() {
             .arg(port)
             .arg(home_.path(), empty);
     const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
-    process_.setProgram(QStringLiteral("/usr/sbin/vsftpd"));
-    process_.setArguments({confPath});
-    process_.start();
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("vsftpd did not start");
-        return;
-    }
+    if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
     // Ready once it accepts a connection (bounded).
     for (int i = 0; i < 200; ++i) {
         const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(uint16_t(port));
-        const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const sockaddr_in a = Loopback(port);
+        const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         ::close(s);
         if (up) {
             port_ = port;
@@ -212,13 +201,6 @@ VsFtpServer::VsFtpServer() {
     }
     error_ = QStringLiteral("vsftpd did not listen: ") +
              QString::fromLocal8Bit(process_.readAllStandardError());
-}
-
-VsFtpServer::~VsFtpServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
 }
 
 // ---- scripted ----
@@ -241,37 +223,6 @@ ScriptedServer& ScriptedServer::Push(Step::Kind kind, const QByteArray& bytes, i
     steps_.push_back({kind, bytes, number});
     return *this;
 }
-ScriptedServer& ScriptedServer::Send(const QByteArray& bytes) {
-    return Push(Step::Send, bytes);
-}
-ScriptedServer& ScriptedServer::Expect() {
-    return Push(Step::Expect);
-}
-ScriptedServer& ScriptedServer::Answer(const QByteArray& line) {
-    return Expect().Send(line + "\r\n");
-}
-ScriptedServer& ScriptedServer::Pause(int ms) {
-    return Push(Step::Pause, {}, ms);
-}
-ScriptedServer& ScriptedServer::Pasv(const QByteArray& host) {
-    return Push(Step::Pasv, host);
-}
-ScriptedServer& ScriptedServer::DataSend(const QByteArray& b) {
-    return Push(Step::DataSend, b);
-}
-ScriptedServer& ScriptedServer::DataHold(const QByteArray& b) {
-    return Push(Step::DataHold, b);
-}
-ScriptedServer& ScriptedServer::DataReceive(int limit) {
-    return Push(Step::DataReceive, {}, limit);
-}
-ScriptedServer& ScriptedServer::Reset() {
-    return Push(Step::Reset);
-}
-ScriptedServer& ScriptedServer::WaitForClose() {
-    return Push(Step::WaitForClose);
-}
-
 ScriptedServer& ScriptedServer::Login(const QByteArray& systemAnswer, const QByteArray& pwdAnswer) {
     return Send("220 scripted server ready\r\n")
         .Answer("331 Password required")
@@ -345,6 +296,7 @@ void ScriptedServer::Run() {
             QByteArray line;
             if (!ReadLine(line)) return;
             commands_.append(line);
+            ++heard_;
             if (step.kind == Step::Pasv) {
                 CloseFd(dataListener_);
                 dataListener_ = Listen127();
@@ -386,6 +338,9 @@ void ScriptedServer::Run() {
         }
         case Step::Reset:
             ResetFd(control_);
+            CloseFd(control_);
+            break;
+        case Step::Close:
             CloseFd(control_);
             break;
         case Step::WaitForClose: {
