@@ -169,12 +169,9 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
         // Throttled when cancelled, so the cancel lands long before the end.
         Start(1, c.refused ? PyFtpServer::Limits{65536, 0} : PyFtpServer::Limits{-1, 2 << 20});
         const QByteArray data = Pattern(c.refused ? 1 << 20 : 16 << 20, 7);
-        const QString mine = dir.path() + "/" + c.what, there = Home(1);
-        QDir().mkpath(mine);
-        const QString src = (c.upload ? mine : there) + "/src";
-        const QString target = (c.upload ? there : mine) + "/t";
-        QFile::copy(dir.write("data", data), src);
-        if (c.targetExists) QFile::copy(dir.write("old", "old"), target);
+        const End from = c.upload ? Local : Ftp1, to = c.upload ? Ftp1 : Local;
+        Put(from, "src", data);
+        if (c.targetExists) Put(to, "t", "old");
         user.answers = {true};
         user.told.clear();
         running = 1;
@@ -184,17 +181,16 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (!c.refused) running = 0;
         });
-        PaneSide& from = c.upload ? local : ftp[1];
-        PaneSide& to = c.upload ? ftp[1] : local;
-        const QString a = c.upload ? src : "/src", b = c.upload ? "/t" : target;
-        EXPECT_FALSE(c.move ? Move(a, b, from, to) : Copy(a, b, from, to));
+        const QString a = PanePath(from, "src"), b = PanePath(to, "t");
+        EXPECT_FALSE(c.move ? Move(a, b, Side(from), Side(to)) : Copy(a, b, Side(from), Side(to)));
         running = 0;
         canceller.join();
         EXPECT_EQ(user.told.isEmpty(), !c.refused); // a cancel is the user's own doing
-        EXPECT_EQ(ReadAll(src), data);
-        EXPECT_EQ(QDir(c.upload ? there : mine).entryList(QDir::Files | QDir::Hidden),
-                  c.targetExists ? QStringList{"t"} : QStringList{});
-        if (c.targetExists) EXPECT_EQ(ReadAll(target), "old");
+        EXPECT_EQ(Get(from, "src"), data);
+        EXPECT_EQ(Get(to, "t"), c.targetExists ? "old" : "(missing)");
+        EXPECT_TRUE(QDir(to == Local ? dir.path() : Home(1))
+                        .entryList({".vlf*"}, QDir::Files | QDir::Hidden)
+                        .isEmpty());
     }
 }
 
