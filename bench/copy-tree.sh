@@ -5,14 +5,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
-build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}
-mkdir -p "$data"
 source "$here/tree_data.sh"
-make_tree
 out="$data/copy-tree.out"
 on_exit "rm -rf '$out'"
-cmake --build "$build" --target file_driver >/dev/null
 fresh_out() { rm -rf "$out"; mkdir -p "$out"; sync; }
 cat "$data"/tree-20k/d*/* >/dev/null   # warm up
 alternate 5 "$build/bench/file_driver tree $data tree-20k $out" "cp -r $data/tree-20k $out/" \

@@ -5,14 +5,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
-build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}
-mkdir -p "$data"
 source "$here/tree_data.sh"
-make_tree
 victim="$data/delete-tree.victim"
 on_exit "rm -rf '$victim'"
-cmake --build "$build" --target file_driver >/dev/null
 fresh_tree() { rm -rf "$victim"; cp -r "$data/tree-20k" "$victim"; sync; }
 alternate 5 "$build/bench/file_driver rmtree $victim" "rm -rf $victim" fresh_tree fresh_tree
 [ ! -e "$victim" ]

@@ -1,5 +1,9 @@
-# Shared by copy-tree and delete-tree: a tree of 20,000 files of 4 KiB in 200 folders, made
-# once under $data/tree-20k. Source it after common.sh with $data set.
+# Shared set-up of copy-tree and delete-tree: sourced after common.sh with $here set. Sets
+# $build and $data, makes a tree of 20,000 files of 4 KiB in 200 folders once under
+# $data/tree-20k and builds the file driver.
+build=${VELMAR_BUILD:-$here/../build}
+data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}
+mkdir -p "$data"
 make_tree() {
   local tree=$data/tree-20k
   [ -f "$tree/.complete" ] && return 0
@@ -11,3 +15,5 @@ make_tree() {
   done
   touch "$tree/.complete"
 }
+make_tree
+cmake --build "$build" --target file_driver >/dev/null

@@ -149,6 +149,8 @@ public:
     // Data connection and transfers
     bool OpenPassive();
     void CloseData();
+    // `bytesDone` (optional) grows by every block as it arrives or leaves; the transfer stops
+    // between two blocks once `continueFlag` clears.
     bool GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
                  const QString& remote, const QString& local, uint64_t totalSize,
                  bool replaceExisting, uint32_t attributes, int transferType);

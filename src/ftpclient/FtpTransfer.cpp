@@ -19,8 +19,9 @@ bool GoingOn(const std::atomic<int>* continueFlag) {
     return !continueFlag || continueFlag->load(std::memory_order_relaxed) != 0;
 }
 
-void Store(std::atomic<uint64_t>* counter, uint64_t value) {
-    if (counter) counter->store(value, std::memory_order_relaxed);
+// Adds a block to the caller's counter, which may run over many files.
+void Count(std::atomic<uint64_t>* counter, uint64_t bytes) {
+    if (counter) counter->fetch_add(bytes, std::memory_order_relaxed);
 }
 
 const QString kCreateFileError = QStringLiteral("CreateFile error");
@@ -108,7 +109,7 @@ bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
                 break;
             }
             count += uint64_t(n);
-            Store(bytesDone, count);
+            Count(bytesDone, uint64_t(n));
             if (n == 0) {
                 ended = true;
                 break;
@@ -226,7 +227,7 @@ bool FtpClient::UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint6
             return false;
         }
         count += uint64_t(n);
-        Store(bytesDone, count);
+        Count(bytesDone, uint64_t(n));
         OnProgress(count, totalSize);
     }
 }
@@ -249,7 +250,11 @@ bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
     }
     const bool confirmed = ReadReply(confirm);
     data_.Close();
-    if (reason.code != 0) status_ = reason;
+    // A server that refused the rest (426, 452, 552: a full disk) answered on a working
+    // control connection: its reply says more than the data connection it broke, which
+    // would pass for a lost connection.
+    const bool refused = !confirmed && status_.code > 0 && status_.code < 1000;
+    if (reason.code != 0 && !refused) status_ = reason;
     return confirmed && complete;
 }
 

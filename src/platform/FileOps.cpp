@@ -341,4 +341,63 @@ uint64_t TreeSize(const QString& folder, const std::atomic<int>* running) {
     return TreeSizeOf(path, running);
 }
 
+OpenFolder::~OpenFolder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int OpenFolder::Open(const QString& path) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::open(EncodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return fd_ >= 0 ? 0 : errno;
+}
+
+int OpenFolder::OpenChild(const OpenFolder& parent, const char* name) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return fd_ >= 0 ? 0 : errno;
+}
+
+int OpenFolder::Read(std::vector<Entry>& out, bool* readOnlyFs) {
+    out.clear();
+    names_.clear();
+    if (readOnlyFs) {
+        struct statvfs vfs {};
+        *readOnlyFs = ::fstatvfs(fd_, &vfs) == 0 && (vfs.f_flag & ST_RDONLY) != 0;
+    }
+    // Names first, pointers after: the buffer may still move while it grows.
+    std::vector<std::pair<size_t, bool>> found;
+    alignas(dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t n = ::getdents64(fd_, buffer, sizeof buffer);
+        if (n < 0) return errno;
+        if (n == 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            const char* raw = e->d_name;
+            if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+            bool folder = e->d_type == DT_DIR;
+            if (e->d_type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::fstatat(fd_, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
+                folder = S_ISDIR(st.st_mode);
+            }
+            found.emplace_back(names_.size(), folder);
+            names_.insert(names_.end(), raw, raw + std::strlen(raw) + 1);
+        }
+    }
+    out.reserve(found.size());
+    for (const auto& [offset, folder] : found)
+        out.push_back({names_.data() + offset, folder});
+    return 0;
+}
+
+int OpenFolder::RemoveFile(const char* name) const {
+    return ::unlinkat(fd_, name, 0) == 0 ? 0 : errno;
+}
+
+int OpenFolder::RemoveEmptyFolder(const char* name) const {
+    return ::unlinkat(fd_, name, AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
 } // namespace velmar::platform

@@ -74,4 +74,32 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes = false);
 // when `running` clears; a folder that cannot be read adds nothing.
 uint64_t TreeSize(const QString& folder, const std::atomic<int>* running = nullptr);
 
+// A folder held open by descriptor for emptying it: its entries are read in one pass as raw
+// names, files go by unlinkat relative to it and subfolders open by openat with
+// O_NOFOLLOW, so no path is looked up again for each file and a link put in place of a
+// folder is never walked into. Every call returns 0 or an errno value.
+class OpenFolder {
+public:
+    struct Entry {
+        const char* name; // raw bytes, valid until the next Read
+        bool folder;      // a real folder, never a link to one
+    };
+    OpenFolder() = default;
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    int Open(const QString& path);
+    int OpenChild(const OpenFolder& parent, const char* name);
+    // All entries but "." and ".."; `readOnlyFs` (optional) tells whether the folder lies on
+    // a read-only file system.
+    int Read(std::vector<Entry>& out, bool* readOnlyFs = nullptr);
+    int RemoveFile(const char* name) const;
+    int RemoveEmptyFolder(const char* name) const;
+
+private:
+    int fd_ = -1;
+    std::vector<char> names_;
+};
+
 } // namespace velmar::platform

@@ -1,6 +1,7 @@
 #include "sources/FilePrimitives.h"
 
 #include "platform/FileOps.h"
+#include "platform/NameCodec.h"
 #include "sources/FtpPrimitives.h"
 
 #include <cerrno>
@@ -130,17 +131,88 @@ bool ListShownEntries(PaneSide& side, const QString& folder, std::vector<ListedE
     return true;
 }
 
+namespace {
+
+int EmptyLocalFolder(platform::OpenFolder& handle, const QString& folder, const PaneSide& side,
+                     FileMessages& messages);
+
+// Asks, then removes the subfolder `name` of `parent` with what it holds; true when it went.
+bool RemoveLocalSubfolder(const platform::OpenFolder& parent, const char* name,
+                          const QString& parentPath, const PaneSide& side, FileMessages& messages) {
+    const QString folder =
+        parentPath + QLatin1Char('/') + platform::DecodeName(std::string_view(name));
+    if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
+    platform::OpenFolder handle;
+    if (handle.OpenChild(parent, name) != 0) {
+        messages.Tell(kCannotReadFolder.arg(folder));
+        return false;
+    }
+    if (EmptyLocalFolder(handle, folder, side, messages) != 0) return false;
+    const int rc = parent.RemoveEmptyFolder(name);
+    // Something that arrived meanwhile keeps the folder, as hidden entries do.
+    if (rc != 0 && rc != ENOTEMPTY && rc != EEXIST) TellError(messages, rc);
+    return rc == 0;
+}
+
+// Removes what a local folder holds through its descriptor, passing over what the pane hides
+// and asking before each subfolder: 0 when everything went, 1 when something stays, -1 when
+// the folder could not be read (said).
+int EmptyLocalFolder(platform::OpenFolder& handle, const QString& folder, const PaneSide& side,
+                     FileMessages& messages) {
+    std::vector<platform::OpenFolder::Entry> entries;
+    bool readOnlyFs = false;
+    if (handle.Read(entries, side.showInRom ? nullptr : &readOnlyFs) != 0) {
+        messages.Tell(kCannotReadFolder.arg(folder));
+        return -1;
+    }
+    if (readOnlyFs) entries.clear();
+    bool all = true;
+    for (const platform::OpenFolder::Entry& e : entries) {
+        if (e.name[0] == '.' && !side.showHidden) continue;
+        if (!e.folder) {
+            // A link to a folder goes as a link.
+            if (const int rc = handle.RemoveFile(e.name); rc != 0) {
+                TellError(messages, rc);
+                all = false;
+            }
+            continue;
+        }
+        if (!RemoveLocalSubfolder(handle, e.name, folder, side, messages)) all = false;
+    }
+    return all ? 0 : 1;
+}
+
+} // namespace
+
 bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages, bool* whole) {
     if (whole) *whole = false;
     const QString folder = WithoutTrailingSlash(path);
     if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
     if (!side.usable()) return false;
-    platform::FileIdentity self;
-    if (!side.isFtp() && platform::Identify(folder, self, false) == 0 && self.link) {
-        // A link to a folder goes as a link; what it points to is not ours to empty.
-        const bool gone = DeleteEntry(folder, side, messages);
-        if (whole) *whole = gone;
-        return gone;
+    if (!side.isFtp()) {
+        platform::FileIdentity self;
+        if (platform::Identify(folder, self, false) == 0 && self.link) {
+            // A link to a folder goes as a link; what it points to is not ours to empty.
+            const bool gone = DeleteEntry(folder, side, messages);
+            if (whole) *whole = gone;
+            return gone;
+        }
+        platform::OpenFolder handle;
+        if (handle.Open(folder) != 0) {
+            messages.Tell(kCannotReadFolder.arg(folder));
+            return false;
+        }
+        const int left = EmptyLocalFolder(handle, folder, side, messages);
+        // What the pane hides stays, and with it the folder; no further message.
+        if (left != 0) return left > 0;
+        const int rc = platform::RemoveEmptyFolder(folder);
+        if (rc == ENOTEMPTY || rc == EEXIST) return true;
+        if (rc != 0) {
+            TellError(messages, rc);
+            return false;
+        }
+        if (whole) *whole = true;
+        return true;
     }
     std::vector<ListedEntry> entries;
     if (!ListShownEntries(side, folder + QLatin1Char('/'), entries, false)) {
@@ -159,21 +231,8 @@ bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages, b
         }
         if (!side.usable()) return true;
     }
-    // What the pane hides stays, and with it the folder; no further message.
     if (!all) return true;
-    bool ok = false;
-    if (side.isFtp()) {
-        ok = ftpprim::RemoveDir(side, folder, messages);
-    } else {
-        const int rc = platform::RemoveEmptyFolder(folder);
-        // Something that arrived meanwhile keeps the folder, as hidden entries do.
-        if (rc == ENOTEMPTY || rc == EEXIST) return true;
-        if (rc != 0) {
-            TellError(messages, rc);
-            return false;
-        }
-        ok = true;
-    }
+    const bool ok = ftpprim::RemoveDir(side, folder, messages);
     if (whole) *whole = ok;
     return ok;
 }

@@ -140,10 +140,15 @@ bool Upload(const TransferControl& control, PaneSide& to, const QString& local,
             temp, [&in](char* buffer, size_t capacity) { return in.Read(buffer, capacity); },
             control.running, control.counter);
     }
+    // libcurl connects anew for each command: its private part goes even after a cut that
+    // marked the side lost (a server refusing the rest of an upload looks like one to it).
+    const auto dropTemp = [&] {
+        if (to.usable() || !conn.IsOwnClient()) conn.DeleteFile(temp);
+    };
     if (!ok || Cancelled(control)) {
         const bool cancelled = Cancelled(control);
         if (!cancelled) Report(to, messages);
-        if (to.usable()) conn.DeleteFile(temp);
+        dropTemp();
         return false;
     }
     bool placed = conn.Rename(temp, ServerPath(remote));
@@ -152,7 +157,7 @@ bool Upload(const TransferControl& control, PaneSide& to, const QString& local,
         placed = conn.Rename(temp, ServerPath(remote));
     if (!placed) {
         Report(to, messages);
-        if (to.usable()) conn.DeleteFile(temp);
+        dropTemp();
     }
     return placed;
 }

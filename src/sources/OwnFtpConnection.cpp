@@ -60,12 +60,8 @@ public:
         own_ = {};
         std::atomic<int> always{1};
         auto* flag = const_cast<std::atomic<int>*>(running ? running : &always);
-        const uint64_t before = counter ? counter->load() : 0;
-        std::atomic<uint64_t> done{0};
-        const bool ok = client_->GetFile(flag, &done, ServerPath(remote), local, 0, true,
-                                         attr::Normal, ftp::type::Image);
-        if (counter) counter->store(before + done.load());
-        return ok;
+        return client_->GetFile(flag, counter, ServerPath(remote), local, 0, true, attr::Normal,
+                                ftp::type::Image);
     }
 
     bool WriteFile(const QString& remote, const BlockSource& source,
@@ -90,11 +86,7 @@ public:
         own_ = {};
         std::atomic<int> always{1};
         auto* flag = const_cast<std::atomic<int>*>(running ? running : &always);
-        const uint64_t before = counter ? counter->load() : 0;
-        std::atomic<uint64_t> done{0};
-        const bool ok = client_->PutFile(flag, &done, local, ServerPath(remote), 0);
-        if (counter) counter->store(before + done.load());
-        return ok;
+        return client_->PutFile(flag, counter, local, ServerPath(remote), 0);
     }
 
     bool DeleteFile(const QString& remote) override {

@@ -1,6 +1,6 @@
 // Copy and move between local folders and FTP servers (pyftpdlib on 127.0.0.1), through both
 // back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
-// and a server dropped in the middle of a folder move.
+// a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "sources/FtpConnection.h"
@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace velmar::test {
 namespace {
@@ -22,20 +24,25 @@ enum End { Local, Ftp0, Ftp1 };
 class FileTransfer : public TransferFixture<::testing::TestWithParam<bool>> {
 protected:
     void SetUp() override {
-        for (int i = 0; i < 2; ++i) {
-            servers[i] = std::make_unique<PyFtpServer>();
-            ASSERT_TRUE(servers[i]->ok()) << servers[i]->error().toStdString();
-            int code = 0;
-            QString text;
-            const FtpLogin login{"127.0.0.1", servers[i]->port(),
-                                 QString::fromLatin1(PyFtpServer::kUser),
-                                 QString::fromLatin1(PyFtpServer::kPassword)};
-            connections[i] = ConnectFtp(GetParam(), login, code, text);
-            ASSERT_TRUE(connections[i]) << text.toStdString();
-            ftp[i].kind = kSourceFtp;
-            ftp[i].connection = connections[i].get();
-            ftp[i].site = QString::number(servers[i]->port());
-        }
+        for (int i = 0; i < 2; ++i)
+            Start(i, {});
+    }
+    // Starts server i anew and connects ftp[i] to it.
+    void Start(int i, PyFtpServer::Limits limits) {
+        connections[i].reset();
+        servers[i] = std::make_unique<PyFtpServer>(limits);
+        ASSERT_TRUE(servers[i]->ok()) << servers[i]->error().toStdString();
+        int code = 0;
+        QString text;
+        const FtpLogin login{"127.0.0.1", servers[i]->port(),
+                             QString::fromLatin1(PyFtpServer::kUser),
+                             QString::fromLatin1(PyFtpServer::kPassword)};
+        connections[i] = ConnectFtp(GetParam(), login, code, text);
+        ASSERT_TRUE(connections[i]) << text.toStdString();
+        ftp[i] = PaneSide{};
+        ftp[i].kind = kSourceFtp;
+        ftp[i].connection = connections[i].get();
+        ftp[i].site = QString::number(servers[i]->port());
     }
     QString Home(int i) const { return servers[i]->home().path(); }
     PaneSide& Side(End e) { return e == Local ? local : ftp[e - 1]; }
@@ -142,6 +149,49 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
     EXPECT_EQ(job.progress.files.load(), 1);
     EXPECT_TRUE(user.told.contains(kNotRemovedWhole.arg(dir.file("F"))))
         << user.told.join('|').toStdString();
+}
+
+// A transfer that ends early, refused by the server part-way (a full disk there) or
+// cancelled in the middle of a large file, fails, and leaves neither a part under the
+// target's name nor a changed target, nor any private file beside it.
+TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
+    struct Case {
+        const char* what;
+        bool upload, refused, move, targetExists;
+    } cases[] = {
+        {"upload refused part-way", true, true, false, true},
+        {"move up refused part-way", true, true, true, false},
+        {"download move cancelled", false, false, true, true},
+        {"upload cancelled", true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Throttled when cancelled, so the cancel lands long before the end.
+        Start(1, c.refused ? PyFtpServer::Limits{65536, 0} : PyFtpServer::Limits{-1, 2 << 20});
+        const QByteArray data = Pattern(c.refused ? 1 << 20 : 16 << 20, 7);
+        const End from = c.upload ? Local : Ftp1, to = c.upload ? Ftp1 : Local;
+        Put(from, "src", data);
+        if (c.targetExists) Put(to, "t", "old");
+        user.answers = {true};
+        user.told.clear();
+        running = 1;
+        counter = 0;
+        std::thread canceller([&] {
+            while (!c.refused && running.load() && counter.load() < 256 * 1024)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!c.refused) running = 0;
+        });
+        const QString a = PanePath(from, "src"), b = PanePath(to, "t");
+        EXPECT_FALSE(c.move ? Move(a, b, Side(from), Side(to)) : Copy(a, b, Side(from), Side(to)));
+        running = 0;
+        canceller.join();
+        EXPECT_EQ(user.told.isEmpty(), !c.refused); // a cancel is the user's own doing
+        EXPECT_EQ(Get(from, "src"), data);
+        EXPECT_EQ(Get(to, "t"), c.targetExists ? "old" : "(missing)");
+        EXPECT_TRUE(QDir(to == Local ? dir.path() : Home(1))
+                        .entryList({".vlf*"}, QDir::Files | QDir::Hidden)
+                        .isEmpty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, FileTransfer, ::testing::Values(false, true),

@@ -167,6 +167,9 @@ TEST_F(Primitives, RemoveFolderAsksPerFolderAndKeepsWhatThePaneHides) {
     dir.write("T/a", "a");
     dir.write("T/S1/b", "b");
     dir.write("T/S2/c", "c");
+    // A link inside the tree goes as a link too.
+    dir.write("Real/keep", "keep");
+    ASSERT_TRUE(QFile::link(dir.file("Real"), dir.file("T/S1/out")));
     user.answers = {true, true, true};
     bool whole = false;
     EXPECT_TRUE(RemoveFolder(dir.file("T"), local, user, &whole));
@@ -174,6 +177,7 @@ TEST_F(Primitives, RemoveFolderAsksPerFolderAndKeepsWhatThePaneHides) {
     EXPECT_EQ(user.asked.size(), 3);
     EXPECT_EQ(user.asked.first(), kAskRemoveFolder.arg(dir.file("T")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("T")));
+    EXPECT_EQ(ReadAll(dir.file("Real/keep")), "keep");
 
     // Hidden entries stay while the pane hides them, and with them their folder; a declined
     // subfolder stays too.
@@ -191,7 +195,6 @@ TEST_F(Primitives, RemoveFolderAsksPerFolderAndKeepsWhatThePaneHides) {
     EXPECT_EQ(ReadAll(dir.file("D/S/x")), "x");
 
     // A link to a folder goes as a link: what it points to stays.
-    dir.write("Real/keep", "keep");
     ASSERT_TRUE(QFile::link(dir.file("Real"), dir.file("Link")));
     user.answers = {true};
     EXPECT_TRUE(RemoveFolder(dir.file("Link"), local, user, &whole));

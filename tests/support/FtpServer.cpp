@@ -20,11 +20,13 @@ namespace {
 
 // The server quits by itself when the test program that started it is gone.
 const char kPyServer[] = R"(
-import os, sys, threading, time, logging
+import errno, os, sys, threading, time, logging
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
+store_limit, rate = int(sys.argv[4]), int(sys.argv[5])
 parent = os.getppid()
 def watch():
     while os.getppid() == parent:
@@ -34,8 +36,29 @@ threading.Thread(target=watch, daemon=True).start()
 logging.basicConfig(level=logging.ERROR)
 auth = DummyAuthorizer()
 auth.add_user(user, password, home, perm='elradfmwMT')
+class FullDisk:
+    # Writes what fits, then fails as a full disk does; the part stays on disk.
+    def __init__(self, f):
+        self.f, self.left = f, store_limit
+    def write(self, data):
+        if len(data) > self.left:
+            self.f.write(data[:self.left])
+            self.left = 0
+            raise OSError(errno.ENOSPC, os.strerror(errno.ENOSPC))
+        self.left -= len(data)
+        return self.f.write(data)
+    def __getattr__(self, name):
+        return getattr(self.f, name)
+class FS(AbstractedFS):
+    def open(self, filename, mode):
+        f = AbstractedFS.open(self, filename, mode)
+        return FullDisk(f) if store_limit >= 0 and 'r' not in mode else f
+class Dtp(ThrottledDTPHandler):
+    read_limit = write_limit = rate
 class Handler(FTPHandler):
-    pass
+    abstracted_fs = FS
+    if rate:
+        dtp_handler = Dtp
 Handler.authorizer = auth
 # Names are bytes, as on vsftpd or ProFTPD: no replacement characters.
 Handler.unicode_errors = 'surrogateescape'
@@ -117,11 +140,14 @@ void ServerProcess::Stop() {
     process_.waitForFinished(5000);
 }
 
-PyFtpServer::PyFtpServer() {
+PyFtpServer::PyFtpServer() : PyFtpServer(Limits{}) {}
+
+PyFtpServer::PyFtpServer(Limits limits) {
     // Debian's interpreter: the one on PATH may lack pyftpdlib.
     if (!Start(QStringLiteral("/usr/bin/python3"),
                {QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
-                QString::fromLatin1(kUser), QString::fromLatin1(kPassword)}))
+                QString::fromLatin1(kUser), QString::fromLatin1(kPassword),
+                QString::number(limits.storeBytes), QString::number(limits.bytesPerSecond)}))
         return;
     QByteArray out;
     while (!out.contains('\n')) {

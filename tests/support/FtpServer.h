@@ -50,7 +50,12 @@ class PyFtpServer : public ServerProcess {
 public:
     static constexpr const char* kUser = "velmar";
     static constexpr const char* kPassword = "s3cret";
+    struct Limits {
+        qint64 storeBytes = -1; // an upload fails past this many bytes, as on a full disk
+        int bytesPerSecond = 0; // data connections throttled to this, 0 for no limit
+    };
     PyFtpServer();
+    explicit PyFtpServer(Limits limits);
 };
 
 // vsftpd: anonymous log-in (any password), uploads allowed. Never the system's own server.

@@ -34,7 +34,7 @@ public:
 inline QByteArray Pattern(int size, int seed = 0) {
     QByteArray b(size, 0);
     for (int i = 0; i < size; ++i)
-        b[i] = char((i * 167 + seed + i / 251) & 0xff);
+        b[i] = char((unsigned(i) * 167u + unsigned(seed) + unsigned(i) / 251) & 0xff);
     return b;
 }
 
