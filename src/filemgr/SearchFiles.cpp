@@ -55,6 +55,9 @@ CSearchFilesDialog::CSearchFilesDialog(bool ftpPane, QWidget* parent) : QDialog(
     case_ = new QCheckBox(QStringLiteral("Case sensitive "), this);
     case_->setChecked(memory.caseSensitive != 0);
     SetControlId(case_, ids::kIdcSearchCase);
+    // Both only shape a content search, which an FTP pane does not offer.
+    hex_->setEnabled(!ftpPane);
+    case_->setEnabled(!ftpPane);
     grid->addWidget(case_, 3, 0, 1, 2);
 
     auto* group = new QGroupBox(QStringLiteral("Search area"), this);

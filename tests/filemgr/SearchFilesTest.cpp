@@ -5,6 +5,7 @@
 #include "sources/FtpServerList.h"
 #include "support/FtpServer.h"
 
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -141,6 +142,8 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
             [](QDialog* d) {
                 auto* text = FindControl<QLineEdit>(d, ids::kIdcSearchText);
                 EXPECT_TRUE(text->isReadOnly()) << "contents are searched in local files only";
+                for (int id : {ids::kIdcSearchHex, ids::kIdcSearchCase})
+                    EXPECT_FALSE(FindControl<QCheckBox>(d, id)->isEnabled());
                 text->setText("needle");
                 FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
                 d->accept();
