@@ -2,6 +2,7 @@
 //   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread until its done flag
 //   ftp_pane_driver get  HOST PORT REMOTE LOCAL      one libcurl download into a local file
 // Server paths are absolute.
+#include "filemgr/PaneModel.h"
 #include "platform/NameCodec.h"
 #include "sources/FtpConnection.h"
 #include "sources/InetFtpDirSource.h"
@@ -14,7 +15,6 @@
 #include <cstring>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -22,20 +22,17 @@ QString Arg(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
 }
 
-// Stands in for the pane: takes over what the listing thread posts, as the pane does.
+// Stands in for the pane: takes over what the listing thread posts into the pane's model,
+// as the pane does.
 class Receiver : public QObject {
 public:
+    Receiver() { model.InsertRow(0, velmar::PaneRow::Parent()); }
     bool event(QEvent* e) override {
-        if (velmar::ReceivedType(e) == velmar::kEntryEventType) {
-            auto& batch = static_cast<velmar::EntryPostedEvent*>(e)->entries;
-            for (velmar::FileEntry& entry : batch)
-                taken.push_back(std::move(entry.find));
-            entries += int(batch.size());
-        }
+        if (velmar::ReceivedType(e) == velmar::kEntryEventType)
+            model.InsertEntries(static_cast<velmar::EntryPostedEvent*>(e)->entries);
         return true;
     }
-    int entries = 0;
-    std::vector<velmar::FindRecord> taken;
+    velmar::CPaneModel model;
 };
 
 } // namespace
@@ -72,8 +69,9 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         QCoreApplication::sendPostedEvents(&pane);
-        std::fprintf(stderr, "%d entries\n", pane.entries);
-        return failed || pane.entries == 0 ? 1 : 0;
+        const int entries = pane.model.size() - 1;
+        std::fprintf(stderr, "%d entries\n", entries);
+        return failed || entries == 0 ? 1 : 0;
     }
     if (argc >= 6 && std::strcmp(argv[1], "get") == 0) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};

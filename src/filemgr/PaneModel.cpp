@@ -125,6 +125,16 @@ void CPaneModel::InsertRows(int index, std::vector<PaneRow> rows) {
     endInsertRows();
 }
 
+void CPaneModel::InsertEntries(std::vector<FileEntry>& entries) {
+    if (entries.empty()) return;
+    std::vector<PaneRow> rows;
+    rows.reserve(entries.size());
+    for (FileEntry& entry : entries)
+        rows.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+    // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
+    InsertRows(entries.front().ordinal, std::move(rows));
+}
+
 void CPaneModel::RenameRow(int i, const QString& name) {
     if (i < 0 || i >= int(rows_.size())) return;
     PaneRow& r = rows_[size_t(i)];

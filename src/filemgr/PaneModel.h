@@ -12,6 +12,8 @@
 
 namespace velmar {
 
+struct FileEntry; // sources/DirSource.h
+
 enum class RowKind : uint8_t { Parent, Folder, File, Ftp };
 
 struct PaneRow {
@@ -56,6 +58,8 @@ public:
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
     void InsertRows(int index, std::vector<PaneRow> rows); // one insertion for the views
+    // A listing thread's batch (its entries taken over), at the ordinal of its first entry.
+    void InsertEntries(std::vector<FileEntry>& entries);
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.

@@ -58,11 +58,11 @@ std::unique_ptr<DirSource> CreateDirSource(int kind);
 using DirSourceFactory = std::unique_ptr<DirSource> (*)();
 void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
 
-// One listed entry on its way from a listing thread to the pane.
+// One listed entry on its way from a listing thread to the pane. The pane shows the name
+// and size from the record and "<DIR>" or "FTP" by the kind, so no text is made for it here.
 struct FileEntry {
-    QString folder;      // the path with mask of the listing
-    QStringList columns; // [0] name, [1] size text, "<DIR>" or "FTP"
-    int ordinal = -1;    // 1-based position in delivery order
+    int kind = kEntryFile; // the EntryKind the source returned
+    int ordinal = -1;      // 1-based position in delivery order
     FindRecord find;
 };
 

@@ -13,6 +13,11 @@ QEvent::Type FtpMessageEvent::Type() {
 bool InetFtpDirSource::Open(const QString& path) {
     mask = path;
     pattern_ = ServerPath(path);
+    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
+    fileMask_ = pattern_.mid(slash + 1);
+    // The usual mask passes every file: no test per entry.
+    matchAll_ = fileMask_.isEmpty() || fileMask_ == QLatin1String("*.*") ||
+                fileMask_ == QLatin1String("*");
     phase = 1;
     records_.clear();
     position_ = 0;
@@ -64,16 +69,13 @@ EntryKind InetFtpDirSource::Next(FindRecord& out) {
         restart_ = false;
         position_ = 0;
     }
-    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
-    const QString fileMask = pattern_.mid(slash + 1);
     while (position_ < records_.size()) {
         FindRecord& r = records_[position_++];
         if (phase == 1 && r.isFolder()) {
             out = std::move(r);
             return kEntryFolder;
         }
-        if (phase == 0 && !r.isFolder() &&
-            (fileMask.isEmpty() || platform::MatchMask(r.name, fileMask))) {
+        if (phase == 0 && !r.isFolder() && (matchAll_ || platform::MatchMask(r.name, fileMask_))) {
             out = std::move(r);
             return kEntryFile;
         }

@@ -40,6 +40,8 @@ private:
     const std::atomic<bool>* stop_ = nullptr;
     bool ownClient_ = false;
     QString pattern_;
+    QString fileMask_; // the mask after the pattern's last slash
+    bool matchAll_ = true;
     std::vector<FindRecord> records_;
     size_t position_ = 0;
     bool restart_ = true;

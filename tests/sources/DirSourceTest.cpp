@@ -31,13 +31,16 @@ Delivered Drain(DirSource& src, const QString& path) {
 class Sink : public QObject {
 public:
     std::vector<std::unique_ptr<FileEntry>> entries;
+    QStringList folders; // of each batch
     int batches = 0;
     int closed = 0;
     bool event(QEvent* e) override {
         const QEvent::Type type = ReceivedType(e);
         if (type == kEntryEventType) {
             ++batches;
-            for (FileEntry& entry : static_cast<EntryPostedEvent*>(e)->entries)
+            auto* batch = static_cast<EntryPostedEvent*>(e);
+            folders.append(batch->folder);
+            for (FileEntry& entry : batch->entries)
                 entries.push_back(std::make_unique<FileEntry>(std::move(entry)));
             return true;
         }
@@ -95,7 +98,7 @@ TEST(LocalDirSource, MissingFolderAndReopenAfterEnd) {
     EXPECT_NE(dynamic_cast<LocalDirSource*>(CreateDirSource(kSourceLocal).get()), nullptr);
 }
 
-TEST(ListingThread, PostsEntriesInOrderWithOrdinalsAndSizeTexts) {
+TEST(ListingThread, PostsEntriesInOrderWithOrdinalsAndKinds) {
     test::TempDir dir;
     dir.mkdir("A");
     dir.mkdir("B");
@@ -113,17 +116,14 @@ TEST(ListingThread, PostsEntriesInOrderWithOrdinalsAndSizeTexts) {
     ASSERT_EQ(sink.entries.size(), 5u);
     EXPECT_EQ(busyOn, 1);
     EXPECT_EQ(busyOff, 1);
+    EXPECT_EQ(sink.folders, QStringList{dir.path() + "/*.*"});
     QStringList names;
     for (size_t i = 0; i < sink.entries.size(); ++i) {
         const FileEntry& e = *sink.entries[i];
         EXPECT_EQ(e.ordinal, int(i) + 1);
-        EXPECT_EQ(e.folder, dir.path() + "/*.*");
-        names.append(e.columns[0]);
-        if (i < 2) EXPECT_EQ(e.columns[1], "<DIR>");
-        if (e.columns[0] == "c") {
-            EXPECT_EQ(e.columns[1], "1.5 k");
-            EXPECT_EQ(e.find.size, 1536u);
-        }
+        EXPECT_EQ(e.kind, i < 2 ? kEntryFolder : kEntryFile);
+        names.append(e.find.name);
+        if (e.find.name == "c") EXPECT_EQ(e.find.size, 1536u);
     }
     // Local names are exact: no trailing blank is cut.
     EXPECT_TRUE(names.contains("one blank "));
@@ -169,10 +169,10 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     // Batches arrive whole and in order: nothing lost, repeated or swapped between them.
     for (size_t i = 0; i < stopped; ++i) {
         ASSERT_EQ(sink.entries[i]->ordinal, int(i) + 1);
-        ASSERT_EQ(sink.entries[i]->columns[0], QStringLiteral("f%1").arg(i + 1));
+        ASSERT_EQ(sink.entries[i]->find.name, QStringLiteral("f%1").arg(i + 1));
     }
     // One trailing blank of a server's name is the listing's, not the name's.
-    EXPECT_EQ(sink.entries[0]->columns[0], "f1");
+    EXPECT_EQ(sink.entries[0]->find.name, "f1");
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 
     // A source that cannot connect posts the connection-closed message and nothing else.
