@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -22,17 +21,26 @@ QString Arg(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
 }
 
+const auto kListingEndType = QEvent::Type(QEvent::User + 1);
+
 // Stands in for the pane: takes over what the listing thread posts into the pane's model,
-// as the pane does.
+// as the pane does, and learns the listing's end (its wait cursor going off) after the last
+// batch.
 class Receiver : public QObject {
 public:
     Receiver() { model.InsertRow(0, velmar::PaneRow::Parent()); }
     bool event(QEvent* e) override {
-        if (velmar::ReceivedType(e) == velmar::kEntryEventType)
-            model.InsertEntries(static_cast<velmar::EntryPostedEvent*>(e)->entries);
+        const QEvent::Type type = velmar::ReceivedType(e);
+        if (type == velmar::kEntryEventType) {
+            auto* batch = static_cast<velmar::EntryPostedEvent*>(e);
+            model.InsertEntries(batch->entries, batch->more);
+        } else if (type == kListingEndType) {
+            ended = true;
+        }
         return true;
     }
     velmar::CPaneModel model;
+    bool ended = false;
 };
 
 } // namespace
@@ -57,18 +65,21 @@ int main(int argc, char** argv) {
             failed = !connection;
             return !failed;
         };
+        job.busy = [&pane](bool on) {
+            if (!on) PostToWindow(&pane, new QEvent(kListingEndType));
+        };
         job.attach = [&](DirSource& s) {
             static_cast<InetFtpDirSource&>(s).SetConnection(connection.get(), &job.stop);
         };
         QString folder = Arg(argv[5]);
         if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
         StartListing(job, folder + QStringLiteral("*.*"));
-        // The pane's thread takes the batches while the listing runs.
-        while (!job.done.load()) {
-            QCoreApplication::sendPostedEvents(&pane);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        QCoreApplication::sendPostedEvents(&pane);
+        // The pane's thread sleeps in its event loop and takes each batch as it comes, until
+        // the pane is filled.
+        while (!pane.ended)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (!job.done.load())
+            std::this_thread::yield();
         const int entries = pane.model.size() - 1;
         std::fprintf(stderr, "%d entries\n", entries);
         return failed || entries == 0 ? 1 : 0;

@@ -230,7 +230,7 @@ bool CPaneList::event(QEvent* e) {
 }
 
 void CPaneList::TakeEntries(EntryPostedEvent& e) {
-    model_->InsertEntries(e.entries);
+    model_->InsertEntries(e.entries, e.more);
 }
 
 void CPaneList::ReturnToLocalRoot() {

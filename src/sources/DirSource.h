@@ -24,6 +24,9 @@ public:
     virtual bool Open(const QString& path) = 0;
     // Fill `out` with the next entry; kEntryEnd when nothing is left, and again after that.
     virtual EntryKind Next(FindRecord& out) = 0;
+    // At most how many more entries Next may give, when the source knows (0 when it does
+    // not): a pane that learns it makes room for the whole listing at once.
+    virtual size_t PendingHint() const { return 0; }
 
     int phase = 1;            // 1 while folders are listed, 0 while files are
     QObject* owner = nullptr; // the pane the source reports to

@@ -48,8 +48,11 @@ int RunListing(ListingJob& job) {
         auto batchStart = std::chrono::steady_clock::time_point();
         // A stopped listing's entries are of no use to the pane, which has moved on.
         auto send = [&] {
-            if (!batch.empty() && job.pane && !job.stop.load())
-                PostToWindow(job.pane, new EntryPostedEvent(job.path, std::move(batch)));
+            if (!batch.empty() && job.pane && !job.stop.load()) {
+                auto* event = new EntryPostedEvent(job.path, std::move(batch));
+                event->more = source->PendingHint();
+                PostToWindow(job.pane, event);
+            }
             batch.clear();
         };
         ListEntries(*source, job.sourceKind, job.path, [&](FindRecord& record, EntryKind kind) {

@@ -28,6 +28,7 @@ public:
     const int wordParam = ids::kEntryWordParam;
     QString folder;                 // the path with mask of the listing
     std::vector<FileEntry> entries; // the pane takes them over
+    size_t more = 0;                // at most this many entries may follow (0: not known)
 };
 
 // A batch goes out when it holds this many entries, when an entry comes after its first
