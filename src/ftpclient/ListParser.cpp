@@ -11,8 +11,8 @@ namespace velmar::ftp {
 namespace {
 
 // The white space that ends a field: blank, tab, CR, LF, VT and FF, told by one bit test.
-constexpr uint64_t kSpaces = 1ull << ' ' | 1ull << '\t' | 1ull << '\r' | 1ull << '\n' |
-                             1ull << '\v' | 1ull << '\f';
+constexpr uint64_t kSpaces =
+    1ull << ' ' | 1ull << '\t' | 1ull << '\r' | 1ull << '\n' | 1ull << '\v' | 1ull << '\f';
 
 bool IsSpace(char c) {
     const auto u = static_cast<unsigned char>(c);
