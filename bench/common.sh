@@ -41,3 +41,16 @@ random_file() {
   head -c "$2" /dev/urandom >"$1.part"
   mv "$1.part" "$1"
 }
+# term_stream: builds term_driver and makes the 100 MB terminal stream of bench/term.sh once;
+# sets TERM_DRIVER and TERM_STREAM.
+term_stream() {
+  local build=${VELMAR_BUILD:-$(dirname "${BASH_SOURCE[0]}")/../build}
+  local data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/term
+  TERM_STREAM=$data/stream-100m.txt
+  cmake --build "$build" --target term_driver >/dev/null
+  TERM_DRIVER=$build/bench/term_driver
+  if [ ! -f "$data/.complete" ]; then
+    rm -rf "$data"; mkdir -p "$data"
+    "$TERM_DRIVER" make "$TERM_STREAM" 100 && touch "$data/.complete"
+  fi
+}

@@ -69,60 +69,31 @@ int VirtualKeyOf(int key) {
     }
 }
 
-bool IsBoxByte(uint8_t b) {
-    switch (b) {
-    case 179:
-    case 180:
-    case 191:
-    case 192:
-    case 195:
-    case 196:
-    case 217:
-    case 218:
-        return true;
-    default:
-        return false;
-    }
-}
+// The single-line box characters of the PC character set, drawn as arms from the cell's
+// centre to its edges.
+enum BoxArm : uint8_t { kArmUp = 1, kArmDown = 2, kArmLeft = 4, kArmRight = 8 };
 
-// The single-line box characters of the PC character set, drawn as lines through the cell.
-void DrawBox(QPainter& p, uint8_t b, int x0, int y0, int cw, int ch) {
+// Indexed by byte, so the per-character test in painting stays one load.
+constexpr std::array<uint8_t, 256> kBoxArms = [] {
+    std::array<uint8_t, 256> arms{};
+    arms[179] = kArmUp | kArmDown;
+    arms[196] = kArmLeft | kArmRight;
+    arms[180] = kArmUp | kArmDown | kArmLeft;
+    arms[195] = kArmUp | kArmDown | kArmRight;
+    arms[191] = kArmLeft | kArmDown;
+    arms[192] = kArmUp | kArmRight;
+    arms[217] = kArmLeft | kArmUp;
+    arms[218] = kArmDown | kArmRight;
+    return arms;
+}();
+
+void DrawBox(QPainter& p, uint8_t arms, int x0, int y0, int cw, int ch) {
     const int x1 = x0 + cw - 1, y1 = y0 + ch - 1;
     const int xm = x0 + cw / 2, ym = y0 + ch / 2;
-    switch (b) {
-    case 179:
-        p.drawLine(xm, y0, xm, y1);
-        break;
-    case 196:
-        p.drawLine(x0, ym, x1, ym);
-        break;
-    case 180:
-        p.drawLine(xm, y0, xm, y1);
-        p.drawLine(xm, ym, x0, ym);
-        break;
-    case 195:
-        p.drawLine(xm, y0, xm, y1);
-        p.drawLine(xm, ym, x1, ym);
-        break;
-    case 191:
-        p.drawLine(x0, ym, xm, ym);
-        p.drawLine(xm, ym, xm, y1);
-        break;
-    case 192:
-        p.drawLine(xm, y0, xm, ym);
-        p.drawLine(xm, ym, x1, ym);
-        break;
-    case 217:
-        p.drawLine(x0, ym, xm, ym);
-        p.drawLine(xm, ym, xm, y0);
-        break;
-    case 218:
-        p.drawLine(xm, y1, xm, ym);
-        p.drawLine(xm, ym, x1, ym);
-        break;
-    default:
-        break;
-    }
+    if (arms & kArmUp) p.drawLine(xm, ym, xm, y0);
+    if (arms & kArmDown) p.drawLine(xm, ym, xm, y1);
+    if (arms & kArmLeft) p.drawLine(xm, ym, x0, ym);
+    if (arms & kArmRight) p.drawLine(xm, ym, x1, ym);
 }
 
 } // namespace
@@ -452,9 +423,9 @@ void CTelnetView::PaintLine(QPainter& p, int line, int c0, int c1, int sx, int s
         if (b == ' ') continue;
         const int colour = ResolveColours(attrs[c]).text;
         const int x0 = c * cw_ - sx;
-        if (IsBoxByte(b)) {
+        if (const uint8_t arms = kBoxArms[b]) {
             p.setPen(QPen(Colour(colour), 1));
-            DrawBox(p, b, x0, y0, cw_, ch_);
+            DrawBox(p, arms, x0, y0, cw_, ch_);
         } else if (rawFont_.isValid()) {
             glyphs[size_t(colour)].append(glyphs_[b]);
             positions[size_t(colour)].append(QPointF(x0, y0 + ascent_));

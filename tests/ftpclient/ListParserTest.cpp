@@ -81,31 +81,40 @@ TEST(ListParser, CapturedLines) {
     }
 }
 
-TEST(ListParserUnix, DroppedLines) {
+TEST(ListParser, DroppedLines) {
     FindRecord r;
-    for (std::string_view line : {
-             "lrwxrwxrwx   1 root     root            7 Jan  1  2020 bin -> usr/bin",
-             "srwxrwxrwx   1 root     root            0 Jan  1  2020 sock",
-             "total 12",
-             "totals 3",
-             "-rw-r--r--   1 u g 100 JAN 3 1999 caps.txt", // month in capitals
-             "-rw-r--r--   1 u g 100 Foo 3 1999 x",        // no month
-             "-rw-r--r--   1 u g 100 Feb 30 1999 x",       // no such day
-             "-rw-r--r--   1 u g 100 Mar 3 25:10 x",       // no such hour
-             "-rw-r--r-- 1 u 100 Mar 3 1999 nogroup",      // field missing: month is "3"
-             "-rw-r--r--   1 u g 100 Mar 3",               // ends before the time field
-             "",
-             "-rw-r--r--",
+    const char nul[] = "-rw-r--r--   1 u g 1 Jan 1 2020 a\0b";
+    for (auto [system, line] : {
+             std::pair<const char*, std::string_view>{
+                 "UNIX", "lrwxrwxrwx   1 root     root            7 Jan  1  2020 bin -> usr/bin"},
+             {"UNIX", "srwxrwxrwx   1 root     root            0 Jan  1  2020 sock"},
+             {"UNIX", "total 12"},
+             {"UNIX", "totals 3"},
+             {"UNIX", "-rw-r--r--   1 u g 100 JAN 3 1999 caps.txt"}, // month in capitals
+             {"UNIX", "-rw-r--r--   1 u g 100 Foo 3 1999 x"},        // no month
+             {"UNIX", "-rw-r--r--   1 u g 100 Feb 30 1999 x"},       // no such day
+             {"UNIX", "-rw-r--r--   1 u g 100 Mar 3 25:10 x"},       // no such hour
+             {"UNIX", "-rw-r--r-- 1 u 100 Mar 3 1999 nogroup"},      // field missing: month is "3"
+             {"UNIX", "-rw-r--r--   1 u g 100 Mar 3"},               // ends before the time field
+             {"UNIX", ""},
+             {"UNIX", "-rw-r--r--"},
              // Names a folder download must never write to.
-             "drwxr-xr-x   1 u g 0 Jan 1 2020 ..",
-             "-rw-r--r--   1 u g 1 Jan 1 2020 ../../.profile",
+             {"UNIX", "drwxr-xr-x   1 u g 0 Jan 1 2020 .."},
+             {"UNIX", "-rw-r--r--   1 u g 1 Jan 1 2020 ../../.profile"},
+             {"UNIX", std::string_view(nul, sizeof nul - 1)},
+             {"Windows_NT", "01-31-03  10:30PM"},
+             {"Windows_NT", "13-01-03  10:30PM  <DIR> bad"},
+             {"Windows_NT", "02-30-03  10:30PM  <DIR> bad"},
+             // A Unix-form link is still dropped, not taken for a DOS date.
+             {"Windows_NT", "lrwxrwxrwx 1 o g 4 Apr 7 2015 l -> x"},
+             {"Windows_NT", "01-31-03  10:30PM  <DIR>  sub/../.."},
+             {"pSOSytem", "-rwxrwxrwx  1  0  46528  /etc/passwd"},
+             {"pSOSytem", "-rwx 1 0"},
+             // No system type understands nothing.
+             {"", "-rw-r--r-- 1 u g 100 Mar 3 1999 a.txt"},
          }) {
-        EXPECT_FALSE(Unix(line, r)) << line;
-        EXPECT_TRUE(r.name.isEmpty()) << line;
-    }
-    {
-        const char nul[] = "-rw-r--r--   1 u g 1 Jan 1 2020 a\0b";
-        EXPECT_FALSE(Unix(std::string_view(nul, sizeof nul - 1), r));
+        EXPECT_FALSE(ParseListLine(system, line, r, kJune2024)) << line;
+        if (std::string_view(system) == "UNIX") EXPECT_TRUE(r.name.isEmpty()) << line;
     }
 }
 
@@ -116,23 +125,6 @@ TEST(ListParserUnix, NamesKeepTheirBytes) {
     EXPECT_EQ(velmar::platform::EncodeName(r.name), QByteArray("caf\xe9.txt"));
     ASSERT_TRUE(Unix("-rw-r--r-- 1 u g 3 Jan 1 2020 \xd0\xb4\xd0\xb0.txt", r));
     EXPECT_EQ(r.name, QString::fromUtf8("\xd0\xb4\xd0\xb0.txt"));
-}
-
-TEST(ListParser, DroppedLinesOfOtherSystems) {
-    FindRecord r;
-    for (auto [system, line] : {
-             std::pair<const char*, const char*>{"Windows_NT", "01-31-03  10:30PM"},
-             {"Windows_NT", "13-01-03  10:30PM  <DIR> bad"},
-             {"Windows_NT", "02-30-03  10:30PM  <DIR> bad"},
-             // A Unix-form link is still dropped, not taken for a DOS date.
-             {"Windows_NT", "lrwxrwxrwx 1 o g 4 Apr 7 2015 l -> x"},
-             {"Windows_NT", "01-31-03  10:30PM  <DIR>  sub/../.."},
-             {"pSOSytem", "-rwxrwxrwx  1  0  46528  /etc/passwd"},
-             {"pSOSytem", "-rwx 1 0"},
-             // No system type understands nothing.
-             {"", "-rw-r--r-- 1 u g 100 Mar 3 1999 a.txt"},
-         })
-        EXPECT_FALSE(ParseListLine(system, line, r, kJune2024)) << line;
 }
 
 TEST(ListParser, CivilDates) {

@@ -86,41 +86,11 @@ TEST(ReplyQueue, TakesOldestExpectedWithEveryOlderOne) {
     EXPECT_TRUE(q.Empty());
 }
 
-TEST(ReplyQueue, NewestOnlyWhenItArrivedSince) {
-    ReplyQueue q;
-    q.Push({550, "550 old refusal"});
-    const uint64_t since = q.NextSerial();
-    EXPECT_FALSE(q.TakeNewest(550, since)); // only the stale one is there
-    q.Push({450, "450 busy"});
-    EXPECT_FALSE(q.TakeNewest(550, since)); // the newest is another code
-    q.Push({550, "550 empty"});
-    const auto r = q.TakeNewest(550, since);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->line, QByteArray("550 empty"));
-    EXPECT_TRUE(q.Empty());
-}
-
 TEST(ReplyQueue, BoundedWhenRepliesAreNeverConsumed) {
     ReplyQueue q;
     for (int i = 0; i < 1000; ++i)
         q.Push({200, "200 ok"});
     EXPECT_LE(q.Size(), ReplyQueue::kMaxQueued);
-}
-
-TEST(ProcessBufferedLines, OneFinalLinePerCall) {
-    ControlBuffer b;
-    ReplyQueue q;
-    Reply last;
-    Feed(b, "150-Opening\r\n hello\r\n150 Opening\r\n226 Done\r\n");
-    EXPECT_EQ(ProcessBufferedLines(b, q, &last), ProcessResult::Queued);
-    EXPECT_EQ(last.code, 150);
-    EXPECT_EQ(q.Size(), 1u);
-    EXPECT_EQ(ProcessBufferedLines(b, q, &last), ProcessResult::Queued);
-    EXPECT_EQ(last.line, QByteArray("226 Done"));
-    EXPECT_EQ(ProcessBufferedLines(b, q, &last), ProcessResult::NeedMore);
-    Feed(b, "600 what\r\n");
-    EXPECT_EQ(ProcessBufferedLines(b, q, &last), ProcessResult::BadCode);
-    EXPECT_EQ(last.code, 600);
 }
 
 TEST(PasvReply, AddressAndPort) {

@@ -7,12 +7,10 @@
 #include <cerrno>
 #include <climits>
 #include <gtest/gtest.h>
-#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 using namespace velmar::ftp;
 

@@ -106,12 +106,7 @@ TEST(Board, TheArchiveHoldsSizeScoreAndCellsAndRefusesAnythingElse) {
 namespace {
 
 struct Recorder : GameListener {
-    std::vector<int> offers;
     std::vector<Beep> beeps;
-    std::vector<int> ballsAtGameOver;
-    const LinesGame* game = nullptr;
-    void OfferScore(int score) override { offers.push_back(score); }
-    void GameOver() override { ballsAtGameOver.push_back(game->board().BallCount()); }
     void Sound(Beep beep) override { beeps.push_back(beep); }
 };
 
@@ -119,10 +114,7 @@ struct GameTest : ::testing::Test {
     std::deque<quint32> script;
     LinesGame game{std::make_unique<test::ScriptedRandom>(&script)};
     Recorder seen;
-    GameTest() {
-        seen.game = &game;
-        game.SetListener(&seen);
-    }
+    GameTest() { game.SetListener(&seen); }
     // Queues the numbers that bring the next balls to these cells, on the board as it
     // will be after the move: each ball in place, and any line it makes gone, before the
     // next one comes.
@@ -139,17 +131,6 @@ struct GameTest : ::testing::Test {
         }
     }
 };
-
-// A board no line can ever come out of, with a few empty cells.
-LinesBoard Crowded(std::initializer_list<Cell> empty) {
-    LinesBoard board;
-    for (int x = 0; x < kBoardSize; ++x)
-        for (int y = 0; y < kBoardSize; ++y)
-            board.set({x, y}, (x + 2 * y) % 4 + 1);
-    for (Cell c : empty)
-        board.set(c, 0);
-    return board;
-}
 
 } // namespace
 
@@ -176,44 +157,18 @@ TEST_F(GameTest, ATurnScoresItsLinesOrBringsThreeBalls) {
         int score, balls;
         std::vector<Beep> beeps;
     };
+    // clang-format off
     const Turn turns[] = {
-        {"noLineThreeBalls",
-         {"1", "", "..2"},
-         {0, 0},
-         {0, 5},
-         {{3, {8, 8}}, {4, {7, 8}}, {5, {6, 8}}},
-         TapResult::Moved,
-         5,
-         5,
-         {}},
-        {"lineScoresNoBalls",
-         {"1111.....", "", "....1", "........2"},
-         {4, 2},
-         {4, 0},
-         {},
-         TapResult::Moved,
-         15,
-         1,
-         {Beep::Line}},
-        {"enclosedCellBeeps",
-         {"1", "", "....2", "...2.2", "....2"},
-         {0, 0},
-         {4, 3},
-         {},
-         TapResult::Blocked,
-         5,
-         5,
-         {Beep::Blocked}},
-        {"newBallsMakeALine",
-         {"6666.....", "", "1"},
-         {0, 2},
-         {0, 4},
-         {{3, {8, 8}}, {6, {4, 0}}, {5, {6, 8}}},
-         TapResult::Moved,
-         15,
-         3,
-         {Beep::Line}},
+        {"noLineThreeBalls", {"1", "", "..2"}, {0, 0}, {0, 5},
+         {{3, {8, 8}}, {4, {7, 8}}, {5, {6, 8}}}, TapResult::Moved, 5, 5, {}},
+        {"lineScoresNoBalls", {"1111.....", "", "....1", "........2"}, {4, 2}, {4, 0},
+         {}, TapResult::Moved, 15, 1, {Beep::Line}},
+        {"enclosedCellBeeps", {"1", "", "....2", "...2.2", "....2"}, {0, 0}, {4, 3},
+         {}, TapResult::Blocked, 5, 5, {Beep::Blocked}},
+        {"newBallsMakeALine", {"6666.....", "", "1"}, {0, 2}, {0, 4},
+         {{3, {8, 8}}, {6, {4, 0}}, {5, {6, 8}}}, TapResult::Moved, 15, 3, {Beep::Line}},
     };
+    // clang-format on
     for (const Turn& t : turns) {
         game.board() = BoardFrom(t.rows, 5);
         seen.beeps.clear();
@@ -229,20 +184,6 @@ TEST_F(GameTest, ATurnScoresItsLinesOrBringsThreeBalls) {
                   t.result == TapResult::Blocked ? std::optional(t.from) : std::nullopt)
             << t.name;
     }
-}
-
-TEST_F(GameTest, AFullBoardEndsTheGameOffersItsScoreAndTheNextStartsAtOnce) {
-    game.board() = Crowded({{8, 8}, {4, 4}});
-    game.board().setScore(31);
-    // Two balls fill the board; the third finds no room, is dropped, and the game ends.
-    QueueBalls({{7, {8, 7}}, {7, {4, 4}}}, {8, 7}, {8, 8});
-    script.push_back(6); // the dropped ball's colour
-    game.Tap({8, 7});
-    ASSERT_EQ(game.Tap({8, 8}), TapResult::Moved);
-    EXPECT_EQ(seen.ballsAtGameOver, std::vector<int>{81});
-    EXPECT_EQ(seen.offers, std::vector<int>{31});
-    EXPECT_EQ(game.score(), 0);
-    EXPECT_EQ(game.board().BallCount(), 5);
 }
 
 TEST_F(GameTest, WithShowNextTheNewBallsComeInThePreviewColours) {

@@ -47,4 +47,16 @@ inline lines::LinesBoard BoardFrom(std::initializer_list<const char*> rows, int 
     return b;
 }
 
+// A board no line can ever come out of (no two neighbours share a colour), with a few
+// empty cells.
+inline lines::LinesBoard Crowded(std::initializer_list<lines::Cell> empty) {
+    lines::LinesBoard board;
+    for (int x = 0; x < lines::kBoardSize; ++x)
+        for (int y = 0; y < lines::kBoardSize; ++y)
+            board.set({x, y}, (x + 2 * y) % 4 + 1);
+    for (lines::Cell c : empty)
+        board.set(c, 0);
+    return board;
+}
+
 } // namespace velmar::test

@@ -241,6 +241,9 @@ ScriptedServer& ScriptedServer::DataReceive(int limit) {
 ScriptedServer& ScriptedServer::Reset() {
     return Push(Step::Reset);
 }
+ScriptedServer& ScriptedServer::Close() {
+    return Push(Step::Close);
+}
 ScriptedServer& ScriptedServer::WaitForClose() {
     return Push(Step::WaitForClose);
 }
@@ -318,6 +321,7 @@ void ScriptedServer::Run() {
             QByteArray line;
             if (!ReadLine(line)) return;
             commands_.append(line);
+            ++heard_;
             if (step.kind == Step::Pasv) {
                 CloseFd(dataListener_);
                 dataListener_ = Listen127();
@@ -359,6 +363,9 @@ void ScriptedServer::Run() {
         }
         case Step::Reset:
             ResetFd(control_);
+            CloseFd(control_);
+            break;
+        case Step::Close:
             CloseFd(control_);
             break;
         case Step::WaitForClose: {

@@ -89,6 +89,7 @@ public:
     // Accept, read to the end and close; with a limit, reset the connection after that many.
     ScriptedServer& DataReceive(int limit = -1);
     ScriptedServer& Reset();        // reset the control connection
+    ScriptedServer& Close();        // close the control connection (an orderly end)
     ScriptedServer& WaitForClose(); // until the client closes the control
     // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
     ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
@@ -101,6 +102,7 @@ public:
     QByteArray Received();                      // bytes taken by DataReceive
     bool Completed();                           // the whole script ran
     bool Accepted() const { return accepted_; } // the control connection came in
+    int Heard() const { return heard_; }        // command lines read so far
 
 private:
     struct Step {
@@ -113,6 +115,7 @@ private:
             DataReceive,
             WaitForClose,
             Reset,
+            Close,
             DataHold
         } kind;
         QByteArray bytes;
@@ -135,6 +138,7 @@ private:
     QByteArray received_;
     std::atomic<bool> completed_{false};
     std::atomic<bool> accepted_{false};
+    std::atomic<int> heard_{0};
     std::atomic<bool> stop_{false};
 };
 

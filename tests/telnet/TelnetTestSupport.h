@@ -15,6 +15,14 @@
 
 namespace velmar::test {
 
+// Bytes from numbers, for telnet commands and the PC character set.
+inline QByteArray B(std::initializer_list<int> bytes) {
+    QByteArray out;
+    for (int b : bytes)
+        out.append(char(b));
+    return out;
+}
+
 class Peer {
 public:
     Peer() {
@@ -78,4 +86,5 @@ struct TerminalWindow : ::testing::Test {
 
 } // namespace velmar::test
 
+using velmar::test::B;
 using velmar::test::TerminalWindow;

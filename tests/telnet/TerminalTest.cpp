@@ -1,6 +1,7 @@
 // The emulator against byte streams: cursor rules, the dialect's sequences with their
 // parameter quirks, attributes, cut reads, telnet replies, sizes, and random streams.
 #include "telnet/Terminal.h"
+#include "TelnetTestSupport.h"
 #include "telnet/TelnetProtocol.h"
 
 #include <QByteArray>
@@ -11,13 +12,6 @@
 using namespace velmar::telnet;
 
 namespace {
-
-QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray out;
-    for (int b : bytes)
-        out.append(char(b));
-    return out;
-}
 
 struct ScreenCase {
     const char* name;
@@ -128,12 +122,8 @@ TEST(Terminal, ColoursResolveWithBoldAndReverse) {
     EXPECT_EQ(kPalette[7], 0xBBBBBBu);
 }
 
-TEST(Terminal, KeypadFlagAndReset) {
+TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
     Terminal t;
-    t.Process("\033=");
-    EXPECT_TRUE(t.keypadApplication());
-    t.Process("\033>");
-    EXPECT_FALSE(t.keypadApplication());
     t.Process("\033=\033[1;31mabc\033[8m\033[3");
     t.SetSize(40, 18, 36);
     t.Reset();
@@ -192,21 +182,6 @@ TEST(Terminal, ResizeKeepsNewestLinesAndClampsTheCursor) {
     t.SetSize(40, 10, 20);
     EXPECT_EQ(t.LineBytes(38), QByteArray(20, ' '));
     EXPECT_EQ(t.LineLength(0), 0);
-}
-
-TEST(Terminal, HugeScrollbackIsRefusedAndTheOldSizeKept) {
-    Terminal t;
-    const SizeChange change = t.SetSize(100000000, 25, 80);
-    EXPECT_TRUE(change.outOfMemory);
-    EXPECT_EQ(t.lines(), 1000);
-}
-
-TEST(Terminal, SaveTextWritesNonEmptyLinesWithCrLf) {
-    Terminal t;
-    t.Process("\n\nlogin:");
-    EXPECT_EQ(t.SaveText(), "login:\r\n");
-    t.Process("\n\n\xC4x");
-    EXPECT_EQ(t.SaveText(), "login:\r\n\xC4x\r\n");
 }
 
 // ---- telnet commands met in the stream: transcripts of what the host sends and gets
