@@ -1,5 +1,7 @@
 // Drives a pane's FTP connection for the benchmarks, anonymous log-in on HOST:PORT.
-//   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread until its done flag
+//   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread filling a pane's model,
+//                                                    until the last batch is in and the
+//                                                    thread's done flag is set
 //   ftp_pane_driver get  HOST PORT REMOTE LOCAL      one libcurl download into a local file
 // Server paths are absolute.
 #include "filemgr/PaneModel.h"
