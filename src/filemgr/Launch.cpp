@@ -133,7 +133,13 @@ void WaitForLaunches(int ms) {
 
 void StartLaunch(LaunchJob job) {
     static std::once_flag registered;
-    std::call_once(registered, [] { qAddPostRoutine(WaitForLaunchesAtExit); });
+    std::call_once(registered, [] {
+        qAddPostRoutine(WaitForLaunchesAtExit);
+        // The MIME database keeps its cache file as a Qt object of the thread that first reads
+        // it and ends it at exit on this one. Read it here (the system's own cache, once), so
+        // that no launch thread's Qt record is left to be torn down from another thread.
+        RegistryKey().Open(RegistryKey::ClassesRoot, QStringLiteral(".txt"));
+    });
     if (job.file.isEmpty()) return;
     g_launchesRunning.fetch_add(1, std::memory_order_relaxed);
     // Deciding touches the disk (stat, the first bytes, the MIME look-up): a hung network
@@ -141,8 +147,16 @@ void StartLaunch(LaunchJob job) {
     std::thread([job = std::move(job)]() mutable {
         {
             const LaunchJob mine = std::move(job); // gone before the count says so
-            const LaunchPlan plan = PlanLaunch(mine);
-            if (plan.action != LaunchAction::None) PerformLaunch(plan);
+            if (!mine.folder.isEmpty() && QFileInfo(mine.folder).isDir()) {
+                QCoreApplication* app = QCoreApplication::instance();
+                if (app && mine.enterFolder)
+                    QMetaObject::invokeMethod(
+                        app, [enter = mine.enterFolder, folder = mine.folder] { enter(folder); },
+                        Qt::QueuedConnection);
+            } else if (const LaunchPlan plan = PlanLaunch(mine);
+                       plan.action != LaunchAction::None) {
+                PerformLaunch(plan);
+            }
         }
         g_launchesRunning.fetch_sub(1, std::memory_order_release);
     }).detach();

@@ -14,6 +14,10 @@ struct LaunchJob {
     QString parameters; // as typed, blanks included; may be empty
     QString directory;  // the folder to start in; empty: the file's own folder
     int show = 5;       // show normally
+    // The path field's whole text when it may name a local folder: such a folder is handed to
+    // `enterFolder` on the window's thread instead of being launched.
+    QString folder;
+    std::function<void(const QString&)> enterFolder;
 };
 
 enum class LaunchAction { None, StartProgram, OpenDocument };

@@ -4,7 +4,6 @@
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
 
-#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace velmar {
@@ -28,6 +27,10 @@ PathBar::PathBar(QWidget* parent) : QLineEdit(parent) {
     SetControlId(this, ids::kIdcPathBar);
     setFrame(true);
     SetLikeNc(false);
+}
+
+PathBar::~PathBar() {
+    *alive_ = nullptr;
 }
 
 void PathBar::SetLaunchForTesting(LaunchFunction launch) {
@@ -67,10 +70,6 @@ void PathBar::Launch() {
     QString whole = text();
     while (whole.startsWith(QLatin1Char(' ')))
         whole.remove(0, 1);
-    if (whole.startsWith(QLatin1Char('/')) && QFileInfo(whole).isDir()) {
-        emit folderEntered(whole);
-        return;
-    }
     const std::optional<PathBarCommand> command = ParsePathBarText(text());
     if (!command) return;
     if (g_launch)
@@ -80,6 +79,14 @@ void PathBar::Launch() {
         LaunchJob job;
         job.file = command->file;
         job.parameters = command->parameters;
+        // Whether it names a folder is asked on the launch thread: a stat on a hung mount
+        // must not freeze the window.
+        if (whole.startsWith(QLatin1Char('/'))) {
+            job.folder = whole;
+            job.enterFolder = [alive = alive_](const QString& folder) {
+                if (PathBar* bar = *alive) emit bar->folderEntered(folder);
+            };
+        }
         StartLaunch(std::move(job));
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace velmar {
@@ -21,20 +22,21 @@ class PathBar : public QLineEdit {
     Q_OBJECT
 public:
     explicit PathBar(QWidget* parent = nullptr);
+    ~PathBar() override;
 
     // White on black in the panes' own style, the usual colours otherwise.
     void SetLikeNc(bool on);
     bool likeNc() const { return likeNc_; }
 
-    // Tests record the launches instead of starting anything; nullptr restores the launch
-    // thread.
+    // Tests record the launches (folders too) instead of starting anything; nullptr restores
+    // the launch thread.
     using LaunchFunction = std::function<void(const QString& file, const QString& parameters)>;
     static void SetLaunchForTesting(LaunchFunction launch);
 
 signals:
     // Esc: the frame gives the keyboard back to the active pane.
     void escapePressed();
-    // Enter on the path of an existing local folder.
+    // Enter on the path of an existing local folder (told after the launch thread looked).
     void folderEntered(const QString& folder);
 
 protected:
@@ -43,6 +45,8 @@ protected:
 private:
     void Launch();
     bool likeNc_ = false;
+    // Read and cleared on the window's thread only; a launch thread just carries it.
+    std::shared_ptr<PathBar*> alive_ = std::make_shared<PathBar*>(this);
 };
 
 } // namespace velmar

@@ -32,10 +32,6 @@ QString FilePath() {
            QStringLiteral(".conf");
 }
 
-QString Key(const QString& section, const QString& value) {
-    return section + QLatin1Char('/') + value;
-}
-
 // The file holds FTP passwords. Create it private before QSettings first writes it
 // (its save file keeps the permissions of the file it replaces), and tighten it after.
 void PrepareWrite(const QString& path) {
@@ -46,9 +42,19 @@ void PrepareWrite(const QString& path) {
     if (fd >= 0) ::close(fd);
 }
 
-void MakePrivate(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    ::chmod(native.constData(), S_IRUSR | S_IWUSR);
+QVariant Read(const QString& section, const QString& value) {
+    return QSettings(FilePath(), QSettings::IniFormat).value(section + QLatin1Char('/') + value);
+}
+
+void Write(const QString& section, const QString& value, const QVariant& v) {
+    const QString path = FilePath();
+    PrepareWrite(path);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        store.setValue(section + QLatin1Char('/') + value, v);
+        store.sync();
+    }
+    ::chmod(QFile::encodeName(path).constData(), S_IRUSR | S_IWUSR);
 }
 
 } // namespace
@@ -71,8 +77,7 @@ void SetSettingsFolderForTesting(const QString& folder) {
 }
 
 int ReadSetting(const QString& section, const QString& value, int fallback) {
-    QSettings store(FilePath(), QSettings::IniFormat);
-    const QVariant v = store.value(Key(section, value));
+    const QVariant v = Read(section, value);
     if (!v.isValid()) return fallback;
     if (v.typeId() == QMetaType::QByteArray) return fallback;
     bool ok = false;
@@ -83,19 +88,11 @@ int ReadSetting(const QString& section, const QString& value, int fallback) {
 }
 
 void WriteSetting(const QString& section, const QString& value, int number) {
-    const QString path = FilePath();
-    PrepareWrite(path);
-    {
-        QSettings store(path, QSettings::IniFormat);
-        store.setValue(Key(section, value), number);
-        store.sync();
-    }
-    MakePrivate(path);
+    Write(section, value, number);
 }
 
 QString ReadStringSetting(const QString& section, const QString& value, const QString& fallback) {
-    QSettings store(FilePath(), QSettings::IniFormat);
-    const QVariant v = store.value(Key(section, value));
+    const QVariant v = Read(section, value);
     // An unquoted text with a comma reads back as a list: it is still the one text.
     if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
     if (v.typeId() != QMetaType::QString) return fallback;
@@ -103,32 +100,17 @@ QString ReadStringSetting(const QString& section, const QString& value, const QS
 }
 
 void WriteStringSetting(const QString& section, const QString& value, const QString& text) {
-    const QString path = FilePath();
-    PrepareWrite(path);
-    {
-        QSettings store(path, QSettings::IniFormat);
-        store.setValue(Key(section, value), text);
-        store.sync();
-    }
-    MakePrivate(path);
+    Write(section, value, text);
 }
 
 std::optional<QByteArray> ReadBinarySetting(const QString& section, const QString& value) {
-    QSettings store(FilePath(), QSettings::IniFormat);
-    const QVariant v = store.value(Key(section, value));
+    const QVariant v = Read(section, value);
     if (!v.isValid() || v.typeId() != QMetaType::QByteArray) return std::nullopt;
     return v.toByteArray();
 }
 
 void WriteBinarySetting(const QString& section, const QString& value, const QByteArray& bytes) {
-    const QString path = FilePath();
-    PrepareWrite(path);
-    {
-        QSettings store(path, QSettings::IniFormat);
-        store.setValue(Key(section, value), bytes);
-        store.sync();
-    }
-    MakePrivate(path);
+    Write(section, value, bytes);
 }
 
 } // namespace velmar::platform

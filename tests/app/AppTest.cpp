@@ -74,7 +74,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 
-TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
+TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocumentAndItsPicture) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -86,6 +86,16 @@ TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     // The other modes are made on first use only.
     EXPECT_EQ(app.telnetTemplate()->frame(), nullptr);
     EXPECT_EQ(app.gameTemplate()->frame(), nullptr);
+
+    // --screenshot saves the picture of the main window.
+    test::TempDir dir;
+    app.mainFrame()->resize(320, 240);
+    const QString file = dir.file(QStringLiteral("shot.png"));
+    ASSERT_TRUE(SaveWindowShot(app.mainFrame(), file));
+    QImage shot(file);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(320, 240) * shot.devicePixelRatio());
+    EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
 }
 
 using Modes = Fixture;
@@ -202,43 +212,25 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {
     UrlRecorder urls;
     QWidget parent;
-    CHotStatic plain(&parent);
-    plain.setText(QStringLiteral("CE Velmar"));
-    EXPECT_FALSE(plain.Click());
-    EXPECT_FALSE(plain.visited());
-    EXPECT_EQ(plain.currentColor(), QColor(0, 0, 255));
-
-    // Without a target the text is the target.
-    CHotStatic text(&parent);
-    text.setText(QStringLiteral("http://velmar.example.org/page"));
-    EXPECT_TRUE(text.Click());
-    EXPECT_TRUE(text.visited());
-    EXPECT_EQ(text.currentColor(), QColor(128, 0, 128));
-
-    CHotStatic secure(&parent);
-    secure.setText(QStringLiteral("our page"));
-    secure.SetTarget(QStringLiteral("https://velmar.example.org/"));
-    EXPECT_TRUE(secure.Click());
+    const struct {
+        const char* text;
+        const char* target; // none: the text is the target
+        bool browserStarts;
+        bool opened;
+    } cases[] = {{"CE Velmar", nullptr, true, false},
+                 {"http://velmar.example.org/page", nullptr, true, true},
+                 {"our page", "https://velmar.example.org/", true, true},
+                 {"our page", "http://velmar.example.org/", false, false}};
+    for (const auto& c : cases) {
+        CHotStatic link(&parent);
+        link.setText(QString::fromLatin1(c.text));
+        if (c.target) link.SetTarget(QString::fromLatin1(c.target));
+        urls.answer = c.browserStarts;
+        EXPECT_EQ(link.Click(), c.opened) << c.text;
+        EXPECT_EQ(link.visited(), c.opened) << c.text;
+        EXPECT_EQ(link.currentColor(), c.opened ? QColor(128, 0, 128) : QColor(0, 0, 255));
+    }
     EXPECT_EQ(urls.opened, (std::vector<QUrl>{QUrl("http://velmar.example.org/page"),
-                                              QUrl("https://velmar.example.org/")}));
-
-    // A browser that cannot start leaves the link unvisited.
-    urls.answer = false;
-    CHotStatic failing(&parent);
-    failing.SetTarget(QStringLiteral("http://velmar.example.org/"));
-    EXPECT_FALSE(failing.Click());
-    EXPECT_FALSE(failing.visited());
-}
-
-TEST_F(StartUp, ScreenshotSavesThePictureOfTheMainWindow) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
-    test::TempDir dir;
-    app.mainFrame()->resize(320, 240);
-    const QString file = dir.file(QStringLiteral("shot.png"));
-    ASSERT_TRUE(SaveWindowShot(app.mainFrame(), file));
-    QImage shot(file);
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(shot.size(), QSize(320, 240) * shot.devicePixelRatio());
-    EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
+                                              QUrl("https://velmar.example.org/"),
+                                              QUrl("http://velmar.example.org/")}));
 }

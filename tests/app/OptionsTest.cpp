@@ -20,11 +20,12 @@ struct ParseCase {
     bool help;
     bool version;
     QString error; // a part of the message, empty when none is expected
+    int mode = ids::kResFileManager;
 };
 
 } // namespace
 
-TEST(Options, ParseTakesFoldersOptionsAndRefusesWhatItDoesNotKnow) {
+TEST(Options, ParseTakesFoldersOptionsModesAndRefusesWhatItDoesNotKnow) {
     const ParseCase cases[] = {
         {{}, {}, false, false, {}},
         {{"/srv"}, {"/srv"}, false, false, {}},
@@ -38,6 +39,10 @@ TEST(Options, ParseTakesFoldersOptionsAndRefusesWhatItDoesNotKnow) {
         {{"-x"}, {}, false, false, "unknown option -x"},
         {{"--size"}, {}, false, false, "--size needs a value"},
         {{"--size", "wide"}, {}, false, false, "WIDTHxHEIGHT"},
+        {{"--mode", "telnet"}, {}, false, false, {}, ids::kResTelnet},
+        {{"--mode", "game", "/srv"}, {"/srv"}, false, false, {}, ids::kResGame},
+        {{"--mode", "chess"}, {}, false, false, "not chess"},
+        {{"--mode"}, {}, false, false, "--mode wants"},
     };
     for (const ParseCase& c : cases) {
         const ProgramOptions o = ParseOptions(QStringList{"velmar"} + c.args);
@@ -45,6 +50,7 @@ TEST(Options, ParseTakesFoldersOptionsAndRefusesWhatItDoesNotKnow) {
         if (c.error.isEmpty()) {
             EXPECT_TRUE(o.error.isEmpty()) << qPrintable(what) << ": " << qPrintable(o.error);
             EXPECT_EQ(o.folders, c.folders) << qPrintable(what);
+            EXPECT_EQ(o.mode, c.mode) << qPrintable(what);
         } else {
             EXPECT_TRUE(o.error.contains(c.error))
                 << qPrintable(what) << ": " << qPrintable(o.error);
@@ -62,15 +68,6 @@ TEST(Options, HelpAndVersionAreFoundAmongQtsOptionsButNotAfterTheEndOfOptions) {
     EXPECT_TRUE(UsageText(QStringLiteral("/usr/share/velmar/help/ce_velmar.htm"))
                     .contains(QStringLiteral("Manual: /usr/share/velmar/help/ce_velmar.htm\n")));
     EXPECT_FALSE(UsageText(QString()).contains(QStringLiteral("Manual:")));
-}
-
-TEST(Options, ModeNamesPickTheirFrameAndAnUnknownModeIsRefused) {
-    EXPECT_EQ(ParseOptions({"velmar"}).mode, ids::kResFileManager);
-    EXPECT_EQ(ParseOptions({"velmar", "--mode", "telnet"}).mode, ids::kResTelnet);
-    EXPECT_EQ(ParseOptions({"velmar", "--mode", "game", "/srv"}).mode, ids::kResGame);
-    EXPECT_EQ(ParseOptions({"velmar", "--mode", "game", "/srv"}).folders, QStringList{"/srv"});
-    EXPECT_TRUE(ParseOptions({"velmar", "--mode", "chess"}).error.contains("chess"));
-    EXPECT_FALSE(ParseOptions({"velmar", "--mode"}).error.isEmpty());
 }
 
 TEST(Options, StartFoldersResolveAgainstTheWorkingFolderAndAFileGivesItsFolder) {

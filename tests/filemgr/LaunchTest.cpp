@@ -1,12 +1,16 @@
-// The launch rule decided on real files, and the launch thread handing its plan over.
+// The launch rule decided on real files, and the launch thread started by opening a row.
 #include "filemgr/Launch.h"
 #include "PaneTestSupport.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QTimer>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -38,77 +42,114 @@ TEST(LaunchRule, ProgramsStartInTheirFolderWithParameters) {
     EXPECT_EQ(p.workingDirectory, dir.file("bin"));
     // A given directory wins over the file's own.
     EXPECT_EQ(Plan(tool, {}, dir.path()).workingDirectory, dir.path());
-
-    // Only what the kernel runs, with its execute bit, starts as a program; anything else
-    // opens in its viewer, execute bit or not (as every file on an exFAT or CIFS mount).
-    const QString script = dir.write("plain-script", "#!/bin/sh -e\nexit 0\n");
-    EXPECT_EQ(Plan(script).action, LaunchAction::OpenDocument);
-    EXPECT_EQ(platform::ReadInterpreterLine(script), (QStringList{"/bin/sh", "-e"}));
-    for (const char* name : {"photo.png", "notes", "x "}) {
-        const QString file = dir.write(name, "\x89PNG data");
-        MakeExecutable(file);
-        p = Plan(file);
-        EXPECT_EQ(p.action, LaunchAction::OpenDocument) << name;
-        EXPECT_EQ(p.document, file) << name;
-    }
-
     // A bare program name is found in PATH.
     p = Plan("sh");
     EXPECT_EQ(p.action, LaunchAction::StartProgram);
     EXPECT_TRUE(p.program.endsWith("/sh"));
+    // A shortcut (NAME.lnk, a symbolic link) launches its target.
+    ASSERT_TRUE(QFile::link(tool, dir.file("Tool.lnk")));
+    EXPECT_EQ(Plan(dir.file("Tool.lnk")).program, tool);
+    EXPECT_EQ(platform::ReadInterpreterLine(dir.write("s", "#!/bin/sh -e\nexit 0\n")),
+              (QStringList{"/bin/sh", "-e"}));
 }
 
-TEST(LaunchRule, DocumentsOpenOnlyWithAKnownOrProgramExtension) {
+TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
     TempDir dir;
-    // No extension: always launched; not executable, so the desktop opens it.
-    const QString readme = dir.write("README", "text");
-    EXPECT_EQ(Plan(readme).action, LaunchAction::OpenDocument);
-    EXPECT_EQ(Plan(readme).document, readme);
-    EXPECT_FALSE(platform::IsExecutableFile(readme));
-    // A program extension of the old device, whatever its case.
-    EXPECT_EQ(Plan(dir.write("setup.EXE", "MZ")).action, LaunchAction::OpenDocument);
-    // An extension the MIME database knows.
-    EXPECT_EQ(Plan(dir.write("x.TXT", "t")).action, LaunchAction::OpenDocument);
-    EXPECT_EQ(Plan(dir.write("page.html", "<p>")).action, LaunchAction::OpenDocument);
-    // An unknown one: nothing happens.
-    EXPECT_EQ(Plan(dir.write("data.zqxv", "?")).action, LaunchAction::None);
-    // The extension is the name's: a dot in a folder does not count.
-    EXPECT_EQ(Plan(dir.write("v1.zqxv/notes", "n")).action, LaunchAction::OpenDocument);
-    // Nothing to open.
+    const struct {
+        const char* name;
+        const char* bytes;
+        bool executable;
+        LaunchAction action;
+    } cases[] = {
+        // A script without its execute bit; anything else with it (as on exFAT or CIFS).
+        {"plain-script", "#!/bin/sh\n", false, LaunchAction::OpenDocument},
+        {"photo.png", "\x89PNG data", true, LaunchAction::OpenDocument},
+        {"notes", "\x89PNG data", true, LaunchAction::OpenDocument},
+        {"x ", "\x89PNG data", true, LaunchAction::OpenDocument},
+        {"README", "text", false, LaunchAction::OpenDocument},
+        // A program extension of the old device, whatever its case; ones the MIME database knows.
+        {"setup.EXE", "MZ", false, LaunchAction::OpenDocument},
+        {"x.TXT", "t", false, LaunchAction::OpenDocument},
+        {"page.html", "<p>", false, LaunchAction::OpenDocument},
+        {"data.zqxv", "?", false, LaunchAction::None},
+        // The extension is the name's: a dot in a folder does not count.
+        {"v1.zqxv/notes", "n", false, LaunchAction::OpenDocument},
+    };
+    for (const auto& c : cases) {
+        const QString file = dir.write(c.name, c.bytes);
+        if (c.executable) MakeExecutable(file);
+        const LaunchPlan p = Plan(file);
+        EXPECT_EQ(p.action, c.action) << c.name;
+        if (c.action == LaunchAction::OpenDocument) EXPECT_EQ(p.document, file) << c.name;
+    }
     EXPECT_EQ(Plan(dir.file("gone")).action, LaunchAction::None);
     EXPECT_EQ(Plan({}).action, LaunchAction::None);
 }
 
-TEST(LaunchRule, ShortcutsLaunchTheirTarget) {
+// Opening a file row plans and launches on a thread of its own: the window's event loop runs
+// while that thread is stuck, and a fifo (whose blocking open would hang it) is never waited on.
+// The path field's folder check runs there too.
+TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
+    ResetPaneSettings();
     TempDir dir;
-    const QString tool = dir.write("tool", "#!/bin/sh\n");
-    MakeExecutable(tool);
-    ASSERT_TRUE(QFile::link(tool, dir.file("Tool.lnk")));
-    LaunchPlan p = Plan(dir.file("Tool.lnk"));
-    EXPECT_EQ(p.action, LaunchAction::StartProgram);
-    EXPECT_EQ(p.program, tool);
-}
-
-TEST(LaunchRule, ThreadHandsThePlanToTheLauncher) {
-    TempDir dir;
-    const QString doc = dir.write("notes.txt", "n");
+    MakeExecutable(dir.write("run.sh", "#!/bin/sh\nexit 0\n"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.file("pipe")).constData(), 0755), 0);
+    PaneWindow w;
+    ShowFolder(*w.left, dir.path());
+    const std::thread::id window = std::this_thread::get_id();
     std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    bool timedOut = false;
     std::vector<LaunchPlan> plans;
+    std::vector<std::thread::id> threads;
+    auto count = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return plans.size();
+    };
     SetLauncherForTesting([&](const LaunchPlan& p) {
-        std::lock_guard<std::mutex> lock(m);
+        std::unique_lock<std::mutex> lock(m);
         plans.push_back(p);
+        threads.push_back(std::this_thread::get_id());
+        // Bounded, so that a launch run on the window's thread fails instead of hanging.
+        timedOut =
+            timedOut || !cv.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
     });
-    LaunchJob job;
-    job.file = doc;
-    StartLaunch(job);
-    EXPECT_TRUE(WaitFor([&] {
+    w.left->OpenRow(w.left->FindRow("pipe"));
+    ASSERT_TRUE(WaitFor([&] { return count() == 1; }));
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    EXPECT_TRUE(WaitFor([&] { return fired; }));
+    {
         std::lock_guard<std::mutex> lock(m);
-        return !plans.empty();
-    }));
-    SetLauncherForTesting(nullptr);
-    ASSERT_EQ(plans.size(), 1u);
+        release = true;
+    }
+    cv.notify_all();
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    // An FTP pane launches nothing.
+    w.left->setSourceKind(kSourceFtp);
+    w.left->OpenRow(w.left->FindRow("run.sh"));
+    // A folder typed in the path field is looked at there too, and handed back to this thread.
+    QString entered;
+    LaunchJob typed;
+    typed.file = typed.folder = dir.path();
+    typed.enterFolder = [&](const QString& folder) {
+        EXPECT_EQ(std::this_thread::get_id(), window);
+        entered = folder;
+    };
+    StartLaunch(typed);
+    EXPECT_TRUE(WaitFor([&] { return entered == dir.path(); }));
+    WaitForLaunches();
+    SetLauncherForTesting([](const LaunchPlan&) {});
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_FALSE(timedOut);
+    ASSERT_EQ(plans.size(), 2u);
+    EXPECT_NE(threads[0], window);
     EXPECT_EQ(plans[0].action, LaunchAction::OpenDocument);
-    EXPECT_EQ(plans[0].document, doc);
+    EXPECT_EQ(plans[0].document, dir.file("pipe"));
+    EXPECT_EQ(plans[1].action, LaunchAction::StartProgram);
+    EXPECT_EQ(plans[1].program, dir.file("run.sh"));
+    EXPECT_EQ(plans[1].workingDirectory, dir.path());
 }
 
 TEST(LaunchRule, ParametersSplitAsAShellWould) {

@@ -1,85 +1,19 @@
-// The pane's work with other threads: the listing thread posting entries, the fall-back
-// when an FTP listing cannot connect, and the launch thread started by opening a file.
+// The pane's work with the listing thread: entries posted, stale ones dropped, the fall-back
+// when an FTP listing cannot connect, a stop that returns while the thread is blocked.
 #include "PaneTestSupport.h"
-#include "filemgr/Launch.h"
 #include "ftpclient/FtpClient.h"
 #include "sources/ListingThread.h"
 #include "support/FtpServer.h"
 
 #include <QAbstractItemModelTester>
-#include <QFile>
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 
 using namespace velmar;
 using namespace velmar::test;
 
 using PaneThreadTest = PaneFolderTest;
-
-TEST_F(PaneThreadTest, OpeningAFileLaunchesItInItsFolder) {
-    const QString script = dir.write("run.sh", "#!/bin/sh\nexit 0\n");
-    QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
-    PaneWindow w;
-    std::mutex m;
-    std::vector<LaunchPlan> plans;
-    SetLauncherForTesting([&](const LaunchPlan& p) {
-        std::lock_guard<std::mutex> lock(m);
-        plans.push_back(p);
-    });
-    ShowFolder(*w.left, dir.path());
-    w.left->OpenRow(w.left->FindRow("run.sh"));
-    ASSERT_TRUE(WaitFor([&] {
-        std::lock_guard<std::mutex> lock(m);
-        return !plans.empty();
-    }));
-    {
-        std::lock_guard<std::mutex> lock(m);
-        EXPECT_EQ(plans[0].action, LaunchAction::StartProgram);
-        EXPECT_EQ(plans[0].program, script);
-        EXPECT_EQ(plans[0].workingDirectory, dir.path());
-    }
-    // An FTP pane launches nothing and keeps its folder.
-    w.left->setSourceKind(kSourceFtp);
-    const int before = int(plans.size());
-    w.left->OpenRow(w.left->FindRow("run.sh"));
-    QThread::msleep(50);
-    QCoreApplication::processEvents();
-    {
-        std::lock_guard<std::mutex> lock(m);
-        EXPECT_EQ(int(plans.size()), before);
-    }
-    SetLauncherForTesting([](const LaunchPlan&) {});
-}
-
-TEST_F(PaneThreadTest, ListingThreadEntriesLandAtTheirOrdinals) {
-    PaneWindow w;
-    CPaneList& pane = *w.left;
-    QAbstractItemModelTester tester(pane.model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
-    pane.paneModel()->ResetRows({});
-    pane.paneModel()->InsertRow(0, PaneRow::Parent());
-    ListingJob& job = pane.listingJob();
-    job.sourceKind = kSourceLocal;
-    StartListing(job, PanePath(dir.path()) + "*.*");
-    ASSERT_TRUE(WaitFor([&] { return job.done.load() && pane.RowCount() == 7; }));
-    const QStringList names = Names(pane);
-    EXPECT_EQ(names[0], "..");
-    EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
-    const int a = pane.FindRow("a.txt");
-    ASSERT_NE(pane.RowRecord(a), nullptr);
-    EXPECT_EQ(pane.RowRecord(a)->size, 2048u);
-    EXPECT_EQ(pane.model()->data(pane.model()->index(a, 1)).toString(), "2 k");
-
-    // A refill drops entries of a listing still waiting in the queue.
-    StartListing(job, PanePath(dir.path()) + "*.*");
-    while (!job.done.load())
-        QThread::msleep(1);
-    ShowFolder(pane, dir.file("A"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(Names(pane), (QStringList{"..", "inner"}));
-}
 
 namespace {
 // A server folder of `count` files named after the folder: "old-0001", ...

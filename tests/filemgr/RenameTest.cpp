@@ -98,55 +98,43 @@ TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
 
 TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
     w->Focus(&pane());
-    pane().SelectAndFocus(Row("old.txt"));
     MessageScript script;
-    script.answer(QMessageBox::Yes);
     int launched = 0;
     SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
-    QTest::keyClick(&pane(), Qt::Key_F2);
-    auto* editor = Editor(pane());
-    ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->text(), "old.txt");
-    editor->selectAll();
-    QTest::keyClicks(editor, "new.txt");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();
+    // Opens the editor on `from` (F2 or the command), types `to` and ends with `key`.
+    auto edit = [&](const QString& from, const QString& to, Qt::Key key, bool byKey) {
+        pane().SelectAndFocus(Row(from));
+        if (byKey)
+            QTest::keyClick(&pane(), Qt::Key_F2);
+        else
+            ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
+        QLineEdit* editor = Editor(pane());
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), from);
+        editor->selectAll();
+        QTest::keyClicks(editor, to);
+        QTest::keyClick(editor, key);
+        QApplication::processEvents();
+    };
+    script.answer(QMessageBox::Yes);
+    edit("old.txt", "new.txt", Qt::Key_Return, true);
     EXPECT_EQ(script.shown, QStringList{kQuestion});
     EXPECT_TRUE(QFile::exists(dir.file("new.txt")));
     EXPECT_NE(Row("new.txt"), -1);
-    // The Enter that ended the edit did not also open the file (launches run inline here).
+    // The Enter that ended the edit did not also open the file.
     EXPECT_EQ(launched, 0);
-
     // Tab ends the edit like Enter, and opens no other editor.
     script.answer(QMessageBox::Yes);
-    pane().SelectAndFocus(Row("new.txt"));
-    ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
-    editor = Editor(pane());
-    ASSERT_NE(editor, nullptr);
-    editor->selectAll();
-    QTest::keyClicks(editor, "tabbed.txt");
-    QTest::keyClick(editor, Qt::Key_Tab);
-    QApplication::processEvents();
+    edit("new.txt", "tabbed.txt", Qt::Key_Tab, false);
     EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
     EXPECT_EQ(Editor(pane()), nullptr);
-    EXPECT_EQ(script.shown.size(), 2);
-    script.shown.removeLast();
-    dir.write("new.txt", "again");
-    pane().RefillPane();
-
     // Esc cancels: no question, no change.
-    pane().SelectAndFocus(Row("new.txt"));
-    ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
-    editor = Editor(pane());
-    ASSERT_NE(editor, nullptr);
-    QTest::keyClicks(editor, "zzz");
-    QTest::keyClick(editor, Qt::Key_Escape);
-    QApplication::processEvents();
-    EXPECT_EQ(script.shown.size(), 1);
-    EXPECT_TRUE(QFile::exists(dir.file("new.txt")));
+    edit("tabbed.txt", "zzz", Qt::Key_Escape, false);
+    EXPECT_EQ(script.shown.size(), 2);
+    EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
 }
 
-TEST_F(RenameTest, RefusedInFtpPaneAndOnParentRow) {
+TEST_F(RenameTest, NoEditorOnTheParentRowOrInAnFtpPane) {
     pane().SelectAndFocus(0);
     EXPECT_FALSE(pane().BeginLabelEdit(0));
     EXPECT_FALSE(pane().StartRename());

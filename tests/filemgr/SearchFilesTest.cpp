@@ -61,11 +61,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     TempDir target;
     ShowFolder(*w.right, target.path());
     w.left->SelectAndFocus(w.left->FindRow("sub/deep/c.txt"));
-    SetDialogHookForTesting([](QDialog* d) {
-        auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
-        if (name) EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
-        d->accept();
-    });
+    ScriptSearch({}, true, nullptr); // the copy's progress dialog
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdCopy));
     EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();

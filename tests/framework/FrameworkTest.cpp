@@ -66,6 +66,17 @@ struct AppTargetScope {
     ~AppTargetScope() { SetApplicationTarget(nullptr); }
 };
 
+// A frame with one active view and an application target, each recording what reaches it.
+struct CommandRouting : ::testing::Test {
+    AppTargetScope scope;
+    RecordingFrame frame;
+    RecordingView* view = new RecordingView;
+    CommandRouting() {
+        frame.setCentralWidget(view);
+        frame.SetActiveView(view);
+    }
+};
+
 QStringList MenuTitles(QMainWindow& w) {
     QStringList titles;
     for (QAction* a : w.menuBar()->actions())
@@ -82,12 +93,7 @@ std::vector<int> ToolBarIds(CFrame& f) {
 
 } // namespace
 
-TEST(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker) {
-    AppTargetScope scope;
-    RecordingFrame frame;
-    auto* view = new RecordingView;
-    frame.setCentralWidget(view);
-    frame.SetActiveView(view);
+TEST_F(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker) {
 
     view->r.handles = {ids::kCmdCopy};
     frame.r.handles = {ids::kCmdCopy, ids::kCmdPreferences};
@@ -111,12 +117,7 @@ TEST(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker) 
     EXPECT_TRUE(view->r.received.empty());
 }
 
-TEST(CommandRouting, StatesComeFromTheFirstTargetThatKnowsTheCommand) {
-    AppTargetScope scope;
-    RecordingFrame frame;
-    auto* view = new RecordingView;
-    frame.setCentralWidget(view);
-    frame.SetActiveView(view);
+TEST_F(CommandRouting, StatesComeFromTheFirstTargetThatKnowsTheCommand) {
     frame.SetCommandBar(ids::kMenuLikeNcSideBySide);
 
     view->r.states[ids::kCmdCopy] = CommandState{false, false, false};
@@ -146,12 +147,7 @@ TEST(CommandRouting, StatesComeFromTheFirstTargetThatKnowsTheCommand) {
     EXPECT_FALSE(frame.action(ids::kCmdFirstFtp)->isChecked());
 }
 
-TEST(CommandRouting, TriggeringAnActionRoutesItsIdButNotWhenItHasBecomeDisabled) {
-    AppTargetScope scope;
-    RecordingFrame frame;
-    auto* view = new RecordingView;
-    frame.setCentralWidget(view);
-    frame.SetActiveView(view);
+TEST_F(CommandRouting, TriggeringAnActionRoutesItsIdButNotWhenItHasBecomeDisabled) {
     frame.SetCommandBar(ids::kMenuFileManager);
     view->r.handles = {ids::kCmdDelete};
     view->r.states[ids::kCmdDelete] = CommandState{};
@@ -188,23 +184,12 @@ TEST(CommandBars, BarsSwapWithTheirButtonsAndTheActionsStayWithTheFrame) {
     EXPECT_TRUE(frame.actions().contains(fast));
 }
 
-TEST(DialogSeam, HookFillsAndAnswersAndAnUnansweredDialogIsRejected) {
+// Hooks that fill and accept are used by every dialog test; here what they cannot show.
+TEST(DialogSeam, AMissingControlIsNullAndAnUnansweredDialogIsRejected) {
     QDialog dialog;
-    SetControlId(&dialog, 135);
-    auto* edit = new QLineEdit(&dialog);
-    SetControlId(edit, 1010);
+    SetControlId(new QLineEdit(&dialog), 1010);
+    EXPECT_NE(FindControl<QLineEdit>(&dialog, 1010), nullptr);
     EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1011), nullptr);
-
-    int seenId = 0;
-    SetDialogHookForTesting([&](QDialog* d) {
-        seenId = ControlIdOf(d);
-        FindControl<QLineEdit>(d, 1010)->setText(QStringLiteral("new folder"));
-        d->accept();
-    });
-    EXPECT_EQ(RunModal(dialog), QDialog::Accepted);
-    EXPECT_EQ(seenId, 135);
-    EXPECT_EQ(edit->text(), QStringLiteral("new folder"));
-
     SetDialogHookForTesting([](QDialog*) {});
     EXPECT_EQ(RunModal(dialog), QDialog::Rejected);
     SetDialogHookForTesting(nullptr);
@@ -241,15 +226,9 @@ TEST(DocTemplates, OneDocumentWithItsFrameAndOneInitialUpdatePerView) {
 }
 
 TEST(Help, TheManualIsFoundAndTheHelpRequestOpensItInTheBrowser) {
+    // What it says is checked against the menus in ManualTest.
     const QString path = HelpFilePath();
-    ASSERT_FALSE(path.isEmpty());
-    QFile manual(path);
-    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
-    const QString html = QString::fromUtf8(manual.readAll());
-    EXPECT_TRUE(html.contains(QLatin1String("<html")));
-    // It describes the commands, not just the program's name.
-    for (const char* word : {"Preferences", "Invert Selections", "Dir Sizes", "FTP", "Telnet"})
-        EXPECT_TRUE(html.contains(QLatin1String(word))) << word;
+    ASSERT_TRUE(QFile::exists(path)) << qPrintable(path);
 
     std::vector<QUrl> opened;
     SetUrlOpenerForTesting([&](const QUrl& url) {

@@ -1,59 +1,33 @@
 // Copy and move between local folders and FTP servers (pyftpdlib on 127.0.0.1), through both
-// back ends: every pair byte for byte, the overwrite question, a name that is not UTF-8 there
-// and back, and a server dropped in the middle of a folder move.
+// back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
+// and a server dropped in the middle of a folder move.
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
-#include "sources/FilePrimitives.h"
 #include "sources/FtpConnection.h"
-#include "sources/TransferJob.h"
 #include "support/FtpServer.h"
+#include "support/TransferFixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace velmar::test {
 namespace {
 
-class ScriptedUser : public FileMessages {
-public:
-    bool Ask(const QString& q) override {
-        asked.append(q);
-        if (onAsk) onAsk(q);
-        if (answers.empty()) return false;
-        const bool a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void Tell(const QString& t) override { told.append(t); }
-    std::deque<bool> answers;
-    QStringList asked;
-    QStringList told;
-    std::function<void(const QString&)> onAsk;
-};
+// Where a file sits: the local folder or one of the two servers.
+enum End { Local, Ftp0, Ftp1 };
 
-QByteArray Pattern(int size, int seed) {
-    QByteArray b(size, 0);
-    for (int i = 0; i < size; ++i)
-        b[i] = char((i * 167 + seed + i / 251) & 0xff);
-    return b;
-}
-
-class FileTransfer : public ::testing::TestWithParam<bool> {
+class FileTransfer : public TransferFixture<::testing::TestWithParam<bool>> {
 protected:
     void SetUp() override {
-        servers[0] = std::make_unique<PyFtpServer>();
-        servers[1] = std::make_unique<PyFtpServer>();
-        for (auto& s : servers)
-            ASSERT_TRUE(s->ok()) << s->error().toStdString();
         for (int i = 0; i < 2; ++i) {
+            servers[i] = std::make_unique<PyFtpServer>();
+            ASSERT_TRUE(servers[i]->ok()) << servers[i]->error().toStdString();
             int code = 0;
             QString text;
-            const FtpLogin login{QStringLiteral("127.0.0.1"), servers[i]->port(),
+            const FtpLogin login{"127.0.0.1", servers[i]->port(),
                                  QString::fromLatin1(PyFtpServer::kUser),
                                  QString::fromLatin1(PyFtpServer::kPassword)};
             connections[i] = ConnectFtp(GetParam(), login, code, text);
@@ -64,93 +38,74 @@ protected:
         }
     }
     QString Home(int i) const { return servers[i]->home().path(); }
-    bool Copy(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
-        return CopyEntry(control, a, b, from, to, user);
+    PaneSide& Side(End e) { return e == Local ? local : ftp[e - 1]; }
+    // The path a pane gives for `name`, and the file on disk by its bytes (any name).
+    QString PanePath(End e, const QString& name) const {
+        return e == Local ? dir.file(name) : "/" + name;
     }
-    bool Move(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
-        return MoveEntry(control, a, b, from, to, user);
+    QByteArray Disk(End e, const QString& name) const {
+        return platform::EncodeName((e == Local ? dir.path() : Home(e - 1)) + "/" + name);
+    }
+    void Put(End e, const QString& name, const QByteArray& bytes) const {
+        FILE* out = std::fopen(Disk(e, name).constData(), "wb");
+        ASSERT_TRUE(out);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+        std::fclose(out);
+    }
+    QByteArray Get(End e, const QString& name) const {
+        FILE* in = std::fopen(Disk(e, name).constData(), "rb");
+        if (!in) return "(missing)";
+        QFile f;
+        f.open(in, QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        f.close();
+        std::fclose(in);
+        return bytes;
     }
 
     std::unique_ptr<PyFtpServer> servers[2];
     std::unique_ptr<FtpConnection> connections[2];
     PaneSide ftp[2];
-    PaneSide local;
-    TempDir dir;
-    ScriptedUser user;
-    std::atomic<int> running{1};
-    std::atomic<uint64_t> counter{0};
-    TransferControl control{&running, &counter};
 };
 
 } // namespace
 
-TEST_P(FileTransfer, EveryPairCopiesAndMovesByteForByte) {
+TEST_P(FileTransfer, EveryPairCopiesAsksAndMovesByteForByte) {
+    const struct {
+        End from, to;
+    } pairs[] = {{Local, Ftp0}, {Ftp0, Ftp1}, {Ftp1, Local}, {Ftp0, Ftp0}, {Local, Local}};
     const QByteArray data = Pattern(700000, GetParam());
-    // local -> FTP -> FTP (another server) -> local, copying; each arrival byte-exact.
-    const QString src = dir.write("src.bin", data);
-    ASSERT_TRUE(Copy(src, "/up.bin", local, ftp[0]));
-    EXPECT_EQ(ReadAll(Home(0) + "/up.bin"), data);
-    ASSERT_TRUE(Copy("/up.bin", "/across.bin", ftp[0], ftp[1]));
-    EXPECT_EQ(ReadAll(Home(1) + "/across.bin"), data);
-    ASSERT_TRUE(Copy("/across.bin", dir.file("down.bin"), ftp[1], local));
-    EXPECT_EQ(ReadAll(dir.file("down.bin")), data);
-    EXPECT_TRUE(user.asked.isEmpty());
-    EXPECT_TRUE(user.told.isEmpty()) << user.told.join('|').toStdString();
+    for (const auto& [from, to] : pairs) {
+        SCOPED_TRACE(testing::Message() << from << "->" << to);
+        // Names that are not UTF-8 travel byte for byte.
+        const QString tag = QString::number(from) + QString::number(to);
+        const QString src = platform::DecodeName(QByteArray("\xe9t\xe9-\xff")) + tag,
+                      dst = "dst" + tag;
+        const QString a = PanePath(from, src), b = PanePath(to, dst);
+        Put(from, src, data);
+        ASSERT_TRUE(Copy(a, b, Side(from), Side(to)));
+        EXPECT_EQ(Get(to, dst), data);
+        EXPECT_TRUE(user.asked.isEmpty());
+        // An existing target is replaced only after Yes; a move keeps its source until then.
+        Put(to, dst, "old");
+        EXPECT_FALSE(Copy(a, b, Side(from), Side(to)));
+        EXPECT_EQ(user.asked, QStringList{kAskOverwrite.arg(b)});
+        EXPECT_FALSE(Move(a, b, Side(from), Side(to)));
+        EXPECT_EQ(Get(to, dst), "old");
+        user.answers = {true};
+        ASSERT_TRUE(Move(a, b, Side(from), Side(to)));
+        EXPECT_EQ(Get(to, dst), data);
+        EXPECT_EQ(Get(from, src), "(missing)");
+        // Onto itself: refused, the file stays.
+        EXPECT_FALSE(Copy(b, b, Side(to), Side(to)));
+        EXPECT_FALSE(Move(b, b, Side(to), Side(to)));
+        EXPECT_EQ(Get(to, dst), data);
+        user.asked.clear();
+    }
     // No private temporary file is left anywhere.
     for (const QString& folder : {dir.path(), Home(0), Home(1)})
         EXPECT_TRUE(QDir(folder).entryList({".vlf*", "vlf*"}, QDir::Files | QDir::Hidden).isEmpty())
             << folder.toStdString();
-
-    // An existing target is replaced only after Yes, on either side.
-    QFile::copy(dir.write("small", "old"), Home(0) + "/exists");
-    EXPECT_FALSE(Copy(src, "/exists", local, ftp[0]));
-    EXPECT_EQ(user.asked, QStringList{kAskOverwrite.arg("/exists")});
-    EXPECT_EQ(ReadAll(Home(0) + "/exists"), "old");
-    EXPECT_FALSE(Copy("/up.bin", dir.file("small"), ftp[0], local));
-    EXPECT_EQ(ReadAll(dir.file("small")), "old");
-    user.answers = {true};
-    ASSERT_TRUE(Copy("/up.bin", dir.file("small"), ftp[0], local));
-    EXPECT_EQ(ReadAll(dir.file("small")), data);
-
-    // Moves: the source goes once the copy arrived.
-    ASSERT_TRUE(Move(src, "/moved.bin", local, ftp[0]));
-    EXPECT_FALSE(QFileInfo::exists(src));
-    ASSERT_TRUE(Move("/moved.bin", "/moved.bin", ftp[0], ftp[1]));
-    EXPECT_FALSE(QFileInfo::exists(Home(0) + "/moved.bin"));
-    ASSERT_TRUE(Move("/moved.bin", "/renamed.bin", ftp[1], ftp[1])); // one server: a rename
-    ASSERT_TRUE(Move("/renamed.bin", dir.file("back.bin"), ftp[1], local));
-    EXPECT_FALSE(QFileInfo::exists(Home(1) + "/renamed.bin"));
-    EXPECT_EQ(ReadAll(dir.file("back.bin")), data);
-    // Onto itself on one server: refused, the file stays.
-    EXPECT_FALSE(Move("/up.bin", "/up.bin", ftp[0], ftp[0]));
-    EXPECT_FALSE(Copy("/up.bin", "/up.bin", ftp[0], ftp[0]));
-    EXPECT_EQ(ReadAll(Home(0) + "/up.bin"), data);
-}
-
-TEST_P(FileTransfer, NameThatIsNotUtf8GoesThereAndBack) {
-    const QByteArray raw("\xe9t\xe9-\xff.bin");
-    const QString name = platform::DecodeName(raw);
-    const QString src = dir.file(name);
-    {
-        const QByteArray path = QFile::encodeName(dir.path()) + '/' + raw;
-        FILE* out = std::fopen(path.constData(), "wb");
-        ASSERT_TRUE(out);
-        std::fputs("raw bytes", out);
-        std::fclose(out);
-    }
-    ASSERT_TRUE(Copy(src, "/" + name, local, ftp[0]));
-    const QByteArray onServer = QFile::encodeName(Home(0)) + '/' + raw;
-    EXPECT_EQ(::access(onServer.constData(), F_OK), 0);
-    dir.mkdir("back");
-    ASSERT_TRUE(Copy("/" + name, dir.file("back/" + name), ftp[0], local));
-    const QByteArray back = QFile::encodeName(dir.path()) + "/back/" + raw;
-    EXPECT_EQ(::access(back.constData(), F_OK), 0);
-    char bytes[32] = {};
-    FILE* in = std::fopen(back.constData(), "rb");
-    ASSERT_TRUE(in);
-    const size_t n = std::fread(bytes, 1, sizeof bytes, in);
-    std::fclose(in);
-    EXPECT_EQ(QByteArray(bytes, int(n)), "raw bytes");
 }
 
 TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
@@ -170,17 +125,7 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
         servers[0]->Stop();
     };
     user.answers = {true, true, true, true, true};
-    TransferJob job;
-    job.copy = false;
-    job.sourcePath = dir.path() + "/";
-    job.targetPath = "/";
-    job.source = local;
-    job.target = ftp[0];
-    job.messages = &user;
-    TransferItem folder;
-    folder.name = "F";
-    folder.folder = true;
-    job.items = {folder};
+    Prepare(false, dir.path(), "", {FolderItem("F")}, &local, &ftp[0]);
     RunTransfer(job);
 
     // Exactly the one file that arrived whole left its folder; the rest stayed, and so did

@@ -2,7 +2,10 @@
 #include "platform/Power.h"
 #include "support/TempDir.h"
 
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace velmar;
 using platform::PowerStatus;
@@ -16,64 +19,48 @@ void Supply(const test::TempDir& d, const QString& name,
 }
 } // namespace
 
-TEST(Power, LaptopOnBatteryGivesPercentFlagAndDetails) {
+// One folder through the states a machine goes through.
+TEST(Power, StatusFollowsTheSupplyFiles) {
     test::TempDir d;
-    Supply(d, "AC", {{"type", "Mains"}, {"online", "0"}});
+    PowerStatus s;
+    EXPECT_FALSE(SysfsPowerSource(d.file("missing")).Read(s));
+    SysfsPowerSource src(d.path());
+    // Mains only; a wireless mouse's battery is not the system's.
+    Supply(d, "AC", {{"type", "Mains"}, {"online", "1"}});
+    Supply(d, "hidpp_battery_0", {{"type", "Battery"}, {"scope", "Device"}, {"capacity", "90"}});
+    ASSERT_TRUE(src.Read(s));
+    EXPECT_EQ(s.batteryFlag, 128);
+    EXPECT_EQ(s.batteryLifePercent, 255);
+    EXPECT_EQ(s.acLineStatus, 1);
+
+    d.write("AC/online", "0\n");
     Supply(d, "BAT0",
            {{"type", "Battery"},
             {"status", "Discharging"},
             {"capacity", "50"},
             {"voltage_now", "11800000"},
             {"technology", "Li-ion"}});
-    PowerStatus s;
-    ASSERT_TRUE(SysfsPowerSource(d.path()).Read(s));
+    ASSERT_TRUE(src.Read(s));
     EXPECT_EQ(s.acLineStatus, 0);
     EXPECT_EQ(s.batteryLifePercent, 50);
     EXPECT_EQ(s.batteryFlag, 1);
     EXPECT_EQ(s.voltageMicrovolts, 11800000);
-    EXPECT_EQ(s.technology, QStringLiteral("Li-ion"));
-    EXPECT_EQ(s.batteryStatus, QStringLiteral("Discharging"));
-}
-
-TEST(Power, ChargeFromCountersWhenNoCapacityAndDeviceBatteriesIgnored) {
-    test::TempDir d;
-    // A wireless mouse's battery sorts first but is not the system's.
-    Supply(d, "hidpp_battery_0", {{"type", "Battery"}, {"scope", "Device"}, {"capacity", "90"}});
-    Supply(d, "BAT1",
-           {{"type", "Battery"},
-            {"status", "Charging"},
-            {"charge_now", "1000"},
-            {"charge_full", "4000"}});
-    PowerStatus s;
-    ASSERT_TRUE(SysfsPowerSource(d.path()).Read(s));
+    EXPECT_EQ(s.technology, "Li-ion");
+    EXPECT_EQ(s.batteryStatus, "Discharging");
+    // Low, critical, and a capacity out of range.
+    for (auto [capacity, percent, flag] : {std::tuple{"20", 20, 2}, {"3", 3, 4}, {"140", 100, 1}}) {
+        d.write("BAT0/capacity", QByteArray(capacity) + "\n");
+        ASSERT_TRUE(src.Read(s));
+        EXPECT_EQ(s.batteryLifePercent, percent) << capacity;
+        EXPECT_EQ(s.batteryFlag, flag) << capacity;
+    }
+    // Without a capacity the charge counters count; without a mains supply, charging means
+    // the line is there.
+    QFile::remove(d.file("BAT0/capacity"));
+    QDir(d.file("AC")).removeRecursively();
+    Supply(d, "BAT0", {{"status", "Charging"}, {"charge_now", "1000"}, {"charge_full", "4000"}});
+    ASSERT_TRUE(src.Read(s));
     EXPECT_EQ(s.batteryLifePercent, 25);
     EXPECT_EQ(s.batteryFlag, 8);
-    EXPECT_EQ(s.acLineStatus, 1); // charging means the line is there
-}
-
-TEST(Power, NoBatteryAndNoFolder) {
-    test::TempDir d;
-    Supply(d, "ADP1", {{"type", "Mains"}, {"online", "1"}});
-    PowerStatus s;
-    ASSERT_TRUE(SysfsPowerSource(d.path()).Read(s));
-    EXPECT_EQ(s.batteryFlag, 128);
-    EXPECT_EQ(s.batteryLifePercent, 255);
     EXPECT_EQ(s.acLineStatus, 1);
-
-    EXPECT_FALSE(SysfsPowerSource(d.file("missing")).Read(s));
-}
-
-TEST(Power, LowAndCriticalAndOutOfRangeCapacity) {
-    test::TempDir d;
-    Supply(d, "BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "20"}});
-    PowerStatus s;
-    SysfsPowerSource src(d.path());
-    ASSERT_TRUE(src.Read(s));
-    EXPECT_EQ(s.batteryFlag, 2);
-    d.write("BAT0/capacity", "3\n");
-    ASSERT_TRUE(src.Read(s));
-    EXPECT_EQ(s.batteryFlag, 4);
-    d.write("BAT0/capacity", "140\n");
-    ASSERT_TRUE(src.Read(s));
-    EXPECT_EQ(s.batteryLifePercent, 100);
 }

@@ -35,11 +35,9 @@ QMap<int, QString> CommandNames(const QString& header) {
 QString Visible(QString html) {
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     html.remove(tags);
-    html.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
-    html.replace(QLatin1String("&lt;"), QLatin1String("<"));
-    html.replace(QLatin1String("&gt;"), QLatin1String(">"));
-    html.replace(QLatin1String("&quot;"), QLatin1String("\""));
-    html.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    for (const auto& [entity, text] :
+         {std::pair{"&nbsp;", " "}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}})
+        html.replace(QLatin1String(entity), QLatin1String(text));
     return html.simplified();
 }
 

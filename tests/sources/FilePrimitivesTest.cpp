@@ -1,17 +1,15 @@
-// The local file primitives and the transfer worker on real files: copies byte for byte
-// with mode and time, the overwrite and remove questions, and the list of ways a copy or
-// move could lose data (onto itself, into itself, cancelled, a full disk, across file systems).
+// The local file primitives and the transfer worker on real files: mode and time, the remove
+// question, and the ways a copy or move could lose data (onto itself, into itself, cancelled,
+// a full disk, across file systems).
 #include "sources/FilePrimitives.h"
 #include "platform/FileOps.h"
-#include "platform/NameCodec.h"
-#include "sources/TransferJob.h"
 #include "support/TempDir.h"
+#include "support/TransferFixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
-#include <deque>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -21,71 +19,24 @@
 #include <unistd.h>
 
 using namespace velmar;
+using velmar::test::Pattern;
 using velmar::test::ReadAll;
 using velmar::test::TempDir;
 
 namespace {
 
-// The user, scripted: questions are answered from a queue (No when it is empty).
-class ScriptedUser : public FileMessages {
-public:
-    bool Ask(const QString& q) override {
-        asked.append(q);
-        if (answers.empty()) return false;
-        const bool a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void Tell(const QString& t) override { told.append(t); }
-    std::deque<bool> answers;
-    QStringList asked;
-    QStringList told;
-};
-
-QByteArray Pattern(int size) {
-    QByteArray b(size, 0);
-    for (int i = 0; i < size; ++i)
-        b[i] = char((i * 131 + i / 7) & 0xff);
-    return b;
-}
-
-// A private folder on another file system (tmpfs), when the machine has one.
-struct ShmFolder {
-    QString path;
-    ShmFolder() {
-        char name[] = "/dev/shm/velmar-test-XXXXXX";
-        if (::mkdtemp(name)) path = QString::fromLocal8Bit(name);
-    }
-    ~ShmFolder() {
-        if (!path.isEmpty()) QDir(path).removeRecursively();
-    }
-};
-
 QStringList Leftovers(const QString& folder) {
     return QDir(folder).entryList({".vlf*"}, QDir::Files | QDir::Hidden);
 }
 
-struct Fixture : ::testing::Test {
-    TempDir dir;
-    ScriptedUser user;
-    PaneSide local;
-    std::atomic<int> running{1};
-    std::atomic<uint64_t> counter{0};
-    TransferControl control{&running, &counter};
-
-    bool Copy(const QString& a, const QString& b) {
-        return CopyEntry(control, a, b, local, local, user);
-    }
-    bool Move(const QString& a, const QString& b) {
-        return MoveEntry(control, a, b, local, local, user);
-    }
-};
-
+using Fixture = test::TransferFixture<>;
 using Primitives = Fixture;
 
 } // namespace
 
-TEST_F(Primitives, CopyKeepsBytesModeAndTimeAndAsksBeforeReplacing) {
+// Bytes, the overwrite question and names that are not UTF-8: the pair contract of
+// file_transfer_tests, which has the local pair too.
+TEST_F(Primitives, CopyKeepsModeAndTime) {
     const QByteArray data = Pattern(3 << 20);
     const QString src = dir.write("src.bin", data);
     ::chmod(QFile::encodeName(src).constData(), 0640);
@@ -100,25 +51,7 @@ TEST_F(Primitives, CopyKeepsBytesModeAndTimeAndAsksBeforeReplacing) {
     ASSERT_EQ(::stat(QFile::encodeName(dst).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
-    EXPECT_TRUE(user.asked.isEmpty());
-
-    // An existing target: the question names it; No keeps it, Yes replaces it.
-    dir.write("dst.bin", "old");
-    EXPECT_FALSE(Copy(src, dst));
-    EXPECT_EQ(user.asked, QStringList{kAskOverwrite.arg(dst)});
-    EXPECT_EQ(ReadAll(dst), "old");
-    user.answers = {true};
-    EXPECT_TRUE(Copy(src, dst));
-    EXPECT_EQ(ReadAll(dst), data);
     EXPECT_TRUE(user.told.isEmpty());
-    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
-
-    // A name that is not UTF-8 travels byte for byte.
-    const QString odd = platform::DecodeName(QByteArray("caf\xe9-\xff.txt"));
-    const QString oddSrc = dir.write("odd", "latin-1 name");
-    ASSERT_TRUE(Copy(oddSrc, dir.file(odd)));
-    EXPECT_TRUE(QDir(dir.path()).exists(QString::fromLatin1("odd")));
-    EXPECT_EQ(::access((QFile::encodeName(dir.path()) + "/caf\xe9-\xff.txt").constData(), F_OK), 0);
 }
 
 TEST_F(Primitives, SameFileIsRefusedWhateverTheName) {
@@ -214,23 +147,12 @@ TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
     EXPECT_EQ(user.told.last(), kTooLarge);
 }
 
-TEST_F(Primitives, MoveRenamesOrCopiesWholeBeforeRemoving) {
+TEST_F(Primitives, MoveAcrossFileSystemsCopiesWholeBeforeRemoving) {
     const QByteArray data = Pattern(100000);
-    const QString src = dir.write("m.bin", data);
-    ASSERT_TRUE(Move(src, dir.file("moved.bin")));
-    EXPECT_FALSE(QFile::exists(src));
-    EXPECT_EQ(ReadAll(dir.file("moved.bin")), data);
-
-    // Onto an existing file: asked; No keeps both.
-    dir.write("other", "other");
-    EXPECT_FALSE(Move(dir.file("moved.bin"), dir.file("other")));
-    EXPECT_EQ(ReadAll(dir.file("other")), "other");
-    EXPECT_EQ(ReadAll(dir.file("moved.bin")), data);
-
-    // Another file system: copied first, the source goes after.
-    ShmFolder shm;
-    if (shm.path.isEmpty()) GTEST_SKIP() << "no /dev/shm";
-    const QString there = shm.path + "/x.bin";
+    dir.write("moved.bin", data);
+    const TempDir shm("/dev/shm"); // tmpfs
+    if (shm.path().isEmpty()) GTEST_SKIP() << "no /dev/shm";
+    const QString there = shm.file("x.bin");
     ASSERT_TRUE(Move(dir.file("moved.bin"), there));
     EXPECT_EQ(ReadAll(there), data);
     EXPECT_FALSE(QFile::exists(dir.file("moved.bin")));
@@ -313,31 +235,8 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
 
 // ---- the worker ----
 
-namespace {
-
-struct Worker : Fixture {
-    TransferJob job;
-    void Prepare(bool copy, const QString& from, const QString& to, QList<TransferItem> items) {
-        job.copy = copy;
-        job.sourcePath = from + "/";
-        job.targetPath = to + "/";
-        job.source = local;
-        job.target = local;
-        job.messages = &user;
-        job.items.assign(items.begin(), items.end());
-        job.progress.running.store(1);
-        job.progress.ended.store(false);
-    }
-};
-
-TransferItem FolderItem(const QString& name) {
-    TransferItem i;
-    i.name = name;
-    i.folder = true;
-    return i;
-}
-
-} // namespace
+using Worker = Fixture;
+using test::FolderItem;
 
 TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/T/a", "a");
@@ -371,7 +270,7 @@ TEST_F(Worker, NeverIntoItself) {
     for (const QString& target : targets) {
         for (bool copy : {true, false}) {
             SCOPED_TRACE(target.toStdString());
-            Fixture::user.told.clear();
+            user.told.clear();
             Prepare(copy, dir.file("S"), target, {FolderItem("A")});
             RunTransfer(job);
             EXPECT_EQ(ReadAll(dir.file("S/A/x")), "x");

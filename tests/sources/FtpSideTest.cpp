@@ -52,14 +52,14 @@ TEST(FtpErrors, CodesGiveTheirTextAndLostConnectionsMinusOne) {
         {99999, "Error code = 99999", 99999},
     };
     for (const auto& c : cases) {
-        QString text = QStringLiteral("stale");
-        EXPECT_EQ(ErrorTextFor(c.code, QStringLiteral("530 x\r\n"), text), c.result) << c.code;
+        QString text = "stale";
+        EXPECT_EQ(ErrorTextFor(c.code, "530 x\r\n", text), c.result) << c.code;
         EXPECT_EQ(text, QString::fromLatin1(c.text)) << c.code;
     }
     QString text;
-    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, QStringLiteral("530 Login incorrect.\r\n"), text),
+    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, "530 Login incorrect.\r\n", text),
               inet::kExtendedError);
-    EXPECT_EQ(text, QStringLiteral("Login incorrect.\n"));
+    EXPECT_EQ(text, "Login incorrect.\n");
     // Our own client: a closed, broken or timed-out control connection is a lost one.
     for (int lost : {1000, 1002, 1005, 1007})
         EXPECT_EQ(ClientErrorCode(lost), -1) << lost;
@@ -86,33 +86,26 @@ TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
 class FtpServerListTest : public ::testing::Test {
 protected:
     const std::vector<CFtpNode> three{
-        {QStringLiteral("ftp.example.org"), QStringLiteral("pw"), QStringLiteral("me"), 0, 21},
-        {QStringLiteral("10.0.0.2"), QString(), QString(), 1, 2121},
-        {QStringLiteral("h\u00e9"), QStringLiteral("p"), QStringLiteral("u"), 0, 65535},
+        {"ftp.example.org", "pw", "me", 0, 21},
+        {"10.0.0.2", QString(), QString(), 1, 2121},
+        {"h\u00e9", "p", "u", 0, 65535},
     };
 };
 
 TEST_F(FtpServerListTest, ArchiveHasTheClassTagOnceThenReferences) {
     const std::optional<QByteArray> bytes = ArchiveFtpNodes({three[0], three[1]});
     ASSERT_TRUE(bytes);
-    QByteArray expected = QByteArray::fromHex("0200"
-                                              "ffff"
-                                              "6400"
-                                              "0800") +
-                          "CFtpNode";
-    auto str = [](const char* s) {
+    auto str = [](const char* s) { // a UTF-16 string behind its marker and length
         QByteArray b = QByteArray::fromHex("fffeff") + char(qstrlen(s));
         for (const char* p = s; *p; ++p)
             b += QByteArray(1, *p) + '\0';
         return b;
     };
-    expected += str("ftp.example.org") + str("pw") + str("me");
-    expected += QByteArray::fromHex("00000000"
-                                    "15000000");
-    expected += QByteArray::fromHex("0180");
-    expected += str("10.0.0.2") + str("") + str("");
-    expected += QByteArray::fromHex("01000000"
-                                    "49080000");
+    // Count, new-class tag, schema, class name; then the second object refers to the class.
+    const QByteArray expected = QByteArray::fromHex("0200ffff64000800") + "CFtpNode" +
+                                str("ftp.example.org") + str("pw") + str("me") +
+                                QByteArray::fromHex("00000000150000000180") + str("10.0.0.2") +
+                                str("") + str("") + QByteArray::fromHex("0100000049080000");
     EXPECT_EQ(*bytes, expected);
 }
 
@@ -132,7 +125,7 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
     };
     for (const QByteArray& b : bad) {
         EXPECT_FALSE(UnarchiveFtpNodes(b)) << b.toHex().left(40).constData();
-        platform::WriteBinarySetting(QStringLiteral("FTP"), QStringLiteral("list"), b);
+        platform::WriteBinarySetting("FTP", "list", b);
         EXPECT_TRUE(LoadFtpServerList().empty());
     }
 }

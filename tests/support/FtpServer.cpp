@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
-#include <sys/stat.h>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmar::test {
@@ -52,13 +52,19 @@ void ResetFd(int s) {
     ::setsockopt(s, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
-int Listen127() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return -1;
+sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
+    a.sin_port = htons(uint16_t(port));
+    return a;
+}
+
+int Listen127() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = Loopback(0);
+    if (s < 0) return -1;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
         ::close(s);
         return -1;
     }
@@ -98,19 +104,25 @@ void CloseFd(int& s) {
 
 } // namespace
 
-// ---- pyftpdlib ----
+bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
+    process_.start(program, arguments);
+    if (process_.waitForStarted(10000)) return true;
+    error_ = program + QStringLiteral(" did not start");
+    return false;
+}
+
+void ServerProcess::Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(5000);
+}
 
 PyFtpServer::PyFtpServer() {
     // Debian's interpreter: the one on PATH may lack pyftpdlib.
-    process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
-                           QString::fromLatin1(kUser), QString::fromLatin1(kPassword)});
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start();
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("python3 did not start");
+    if (!Start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"), QString::fromLatin1(kPyServer), home_.path(),
+                QString::fromLatin1(kUser), QString::fromLatin1(kPassword)}))
         return;
-    }
     QByteArray out;
     while (!out.contains('\n')) {
         if (!process_.waitForReadyRead(15000)) {
@@ -124,19 +136,6 @@ PyFtpServer::PyFtpServer() {
     if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);
 }
 
-PyFtpServer::~PyFtpServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-}
-
-void PyFtpServer::Stop() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished(5000);
-}
-
 VsFtpServer::VsFtpServer() {
     const int probe = Listen127();
     if (probe < 0) {
@@ -147,34 +146,25 @@ VsFtpServer::VsFtpServer() {
     ::close(probe);
     ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
     const QString empty = state_.mkdir(QStringLiteral("empty"));
-    const QString conf = QStringLiteral(
-                             "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                             "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
-                             "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
-                             "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                             "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                             "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
-                             "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
-                             "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
-                             "max_clients=0\nmax_per_ip=0\n")
-                             .arg(port)
-                             .arg(home_.path(), empty);
+    const QString conf =
+        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                       "max_clients=0\nmax_per_ip=0\n")
+            .arg(port)
+            .arg(home_.path(), empty);
     const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
-    process_.setProgram(QStringLiteral("/usr/sbin/vsftpd"));
-    process_.setArguments({confPath});
-    process_.start();
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("vsftpd did not start");
-        return;
-    }
+    if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
     // Ready once it accepts a connection (bounded).
     for (int i = 0; i < 200; ++i) {
         const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(uint16_t(port));
-        const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const sockaddr_in a = Loopback(port);
+        const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         ::close(s);
         if (up) {
             port_ = port;
@@ -185,13 +175,6 @@ VsFtpServer::VsFtpServer() {
     }
     error_ = QStringLiteral("vsftpd did not listen: ") +
              QString::fromLocal8Bit(process_.readAllStandardError());
-}
-
-VsFtpServer::~VsFtpServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
 }
 
 // ---- scripted ----
@@ -214,40 +197,6 @@ ScriptedServer& ScriptedServer::Push(Step::Kind kind, const QByteArray& bytes, i
     steps_.push_back({kind, bytes, number});
     return *this;
 }
-ScriptedServer& ScriptedServer::Send(const QByteArray& bytes) {
-    return Push(Step::Send, bytes);
-}
-ScriptedServer& ScriptedServer::Expect() {
-    return Push(Step::Expect);
-}
-ScriptedServer& ScriptedServer::Answer(const QByteArray& line) {
-    return Expect().Send(line + "\r\n");
-}
-ScriptedServer& ScriptedServer::Pause(int ms) {
-    return Push(Step::Pause, {}, ms);
-}
-ScriptedServer& ScriptedServer::Pasv(const QByteArray& host) {
-    return Push(Step::Pasv, host);
-}
-ScriptedServer& ScriptedServer::DataSend(const QByteArray& b) {
-    return Push(Step::DataSend, b);
-}
-ScriptedServer& ScriptedServer::DataHold(const QByteArray& b) {
-    return Push(Step::DataHold, b);
-}
-ScriptedServer& ScriptedServer::DataReceive(int limit) {
-    return Push(Step::DataReceive, {}, limit);
-}
-ScriptedServer& ScriptedServer::Reset() {
-    return Push(Step::Reset);
-}
-ScriptedServer& ScriptedServer::Close() {
-    return Push(Step::Close);
-}
-ScriptedServer& ScriptedServer::WaitForClose() {
-    return Push(Step::WaitForClose);
-}
-
 ScriptedServer& ScriptedServer::Login(const QByteArray& systemAnswer, const QByteArray& pwdAnswer) {
     return Send("220 scripted server ready\r\n")
         .Answer("331 Password required")

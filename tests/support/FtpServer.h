@@ -11,6 +11,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -19,52 +20,46 @@
 
 namespace velmar::test {
 
-class PyFtpServer {
+// A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
+class ServerProcess {
 public:
-    static constexpr const char* kUser = "velmar";
-    static constexpr const char* kPassword = "s3cret";
-
-    PyFtpServer();
-    ~PyFtpServer();
-    PyFtpServer(const PyFtpServer&) = delete;
-    PyFtpServer& operator=(const PyFtpServer&) = delete;
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
 
     bool ok() const { return port_ != 0; }
     const QString& error() const { return error_; }
     int port() const { return port_; }
-    // The server's root folder; files made here are what the client sees.
+    // The server's root folder; files made here are what the client sees as "/".
     const TempDir& home() const { return home_; }
     // Ends the server at once, as a crash would: open connections break.
     void Stop();
 
-private:
+protected:
+    ServerProcess() = default;
+    ~ServerProcess() { Stop(); }
+    bool Start(const QString& program, const QStringList& arguments);
+
     TempDir home_;
     QProcess process_;
     int port_ = 0;
     QString error_;
 };
 
-// vsftpd in a child process on 127.0.0.1: anonymous log-in (any password), uploads allowed,
-// its root a temporary folder. Never the system's own server.
-class VsFtpServer {
+// Debian's pyftpdlib: one user.
+class PyFtpServer : public ServerProcess {
+public:
+    static constexpr const char* kUser = "velmar";
+    static constexpr const char* kPassword = "s3cret";
+    PyFtpServer();
+};
+
+// vsftpd: anonymous log-in (any password), uploads allowed. Never the system's own server.
+class VsFtpServer : public ServerProcess {
 public:
     VsFtpServer();
-    ~VsFtpServer();
-    VsFtpServer(const VsFtpServer&) = delete;
-    VsFtpServer& operator=(const VsFtpServer&) = delete;
-
-    bool ok() const { return port_ != 0; }
-    const QString& error() const { return error_; }
-    int port() const { return port_; }
-    // The anonymous root: what the client sees as "/".
-    const TempDir& home() const { return home_; }
 
 private:
-    TempDir home_;
     TempDir state_; // configuration and the empty secure folder
-    QProcess process_;
-    int port_ = 0;
-    QString error_;
 };
 
 class ScriptedServer {
@@ -77,20 +72,22 @@ public:
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    // Building the transcript (before Start):
-    ScriptedServer& Send(const QByteArray& bytes);  // raw bytes on the control connection
-    ScriptedServer& Expect();                       // read one command line and keep it
-    ScriptedServer& Answer(const QByteArray& line); // Expect, then send line + CR LF
-    ScriptedServer& Pause(int milliseconds);        // lets bytes sent so far go out alone
+    // Building the transcript (before Start). Send: raw bytes on the control connection;
+    // Expect: read one command line and keep it; Pause: lets bytes sent so far go out alone;
+    // DataSend: accept, send, close; DataHold: accept, send, then stall (no close).
+    ScriptedServer& Send(const QByteArray& b) { return Push(Step::Send, b); }
+    ScriptedServer& Expect() { return Push(Step::Expect); }
+    ScriptedServer& Answer(const QByteArray& line) { return Expect().Send(line + "\r\n"); }
+    ScriptedServer& Pause(int ms) { return Push(Step::Pause, {}, ms); }
     // Expect PASV, listen on 127.0.0.1, answer 227 naming `host` (a,b,c,d) and the port.
-    ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1");
-    ScriptedServer& DataSend(const QByteArray& bytes); // accept, send, close
-    ScriptedServer& DataHold(const QByteArray& bytes); // accept, send, then stall (no close)
+    ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1") { return Push(Step::Pasv, host); }
+    ScriptedServer& DataSend(const QByteArray& b) { return Push(Step::DataSend, b); }
+    ScriptedServer& DataHold(const QByteArray& b) { return Push(Step::DataHold, b); }
     // Accept, read to the end and close; with a limit, reset the connection after that many.
-    ScriptedServer& DataReceive(int limit = -1);
-    ScriptedServer& Reset();        // reset the control connection
-    ScriptedServer& Close();        // close the control connection (an orderly end)
-    ScriptedServer& WaitForClose(); // until the client closes the control
+    ScriptedServer& DataReceive(int limit = -1) { return Push(Step::DataReceive, {}, limit); }
+    ScriptedServer& Reset() { return Push(Step::Reset); }               // the control connection
+    ScriptedServer& Close() { return Push(Step::Close); }               // an orderly end of it
+    ScriptedServer& WaitForClose() { return Push(Step::WaitForClose); } // until the client closes
     // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
     ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
                           const QByteArray& pwdAnswer = "257 \"/\" is the current directory");

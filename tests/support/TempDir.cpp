@@ -8,21 +8,26 @@
 
 namespace velmar::test {
 
-TempDir::TempDir() {
-    std::string tmpl = QDir::tempPath().toStdString() + "/velmar-test-XXXXXX";
+TempDir::TempDir(const QString& parent, const char* prefix) {
+    const QString base = parent.isEmpty() ? QDir::tempPath() : parent;
+    std::string tmpl = base.toStdString() + "/" + prefix + "XXXXXX";
     if (char* made = mkdtemp(tmpl.data())) path_ = QString::fromLocal8Bit(made);
 }
 
 TempDir::~TempDir() {
-    if (!path_.isEmpty()) {
-        // Make everything writable again so a test that took rights away still cleans up.
-        std::string cmd = "chmod -R u+rwx '" + path_.toStdString() + "' 2>/dev/null";
-        [[maybe_unused]] int rc = std::system(cmd.c_str());
-        QDir(path_).removeRecursively();
-    }
+    if (!path_.isEmpty()) RemoveTree(path_);
 }
 
-QString TempDir::file(const QString& name) const { return path_ + QLatin1Char('/') + name; }
+// Byte-exact: QDir::removeRecursively cannot remove a name that is not UTF-8.
+void RemoveTree(const QString& path) {
+    const std::string p = QFile::encodeName(path).toStdString();
+    const std::string cmd = "chmod -R u+rwx '" + p + "' 2>/dev/null; rm -rf '" + p + "'";
+    [[maybe_unused]] int rc = std::system(cmd.c_str());
+}
+
+QString TempDir::file(const QString& name) const {
+    return path_ + QLatin1Char('/') + name;
+}
 
 QString TempDir::write(const QString& name, const QByteArray& bytes) const {
     const QString p = file(name);

@@ -8,7 +8,8 @@ namespace velmar::test {
 
 class TempDir {
 public:
-    TempDir();
+    // Made below `parent`, by default the temporary folder of the run.
+    explicit TempDir(const QString& parent = {}, const char* prefix = "velmar-test-");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -23,6 +24,9 @@ public:
 private:
     QString path_;
 };
+
+// Removes a tree whatever its names (not UTF-8) and rights (a test may take them away).
+void RemoveTree(const QString& path);
 
 QByteArray ReadAll(const QString& path);
 

@@ -1,0 +1,80 @@
+#pragma once
+// What the copy and move tests share: a scripted user, a byte pattern, a temporary folder and
+// the transfer's running flag and counter.
+
+#include "sources/FilePrimitives.h"
+#include "sources/TransferJob.h"
+#include "support/TempDir.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace velmar::test {
+
+// Questions are answered from a queue (No when it is empty); onAsk sees each question first.
+class ScriptedUser : public FileMessages {
+public:
+    bool Ask(const QString& q) override {
+        asked.append(q);
+        if (onAsk) onAsk(q);
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void Tell(const QString& t) override { told.append(t); }
+    std::deque<bool> answers;
+    QStringList asked;
+    QStringList told;
+    std::function<void(const QString&)> onAsk;
+};
+
+inline QByteArray Pattern(int size, int seed = 0) {
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 167 + seed + i / 251) & 0xff);
+    return b;
+}
+
+template <class Base = ::testing::Test> struct TransferFixture : Base {
+    TempDir dir;
+    ScriptedUser user;
+    PaneSide local;
+    std::atomic<int> running{1};
+    std::atomic<uint64_t> counter{0};
+    TransferControl control{&running, &counter};
+    TransferJob job;
+
+    bool Copy(const QString& a, const QString& b) { return Copy(a, b, local, local); }
+    bool Move(const QString& a, const QString& b) { return Move(a, b, local, local); }
+    bool Copy(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
+        return CopyEntry(control, a, b, from, to, user);
+    }
+    bool Move(const QString& a, const QString& b, PaneSide& from, PaneSide& to) {
+        return MoveEntry(control, a, b, from, to, user);
+    }
+    // A job for the worker from folder `from` to folder `to`: local ones unless sides are given.
+    void Prepare(bool copy, const QString& from, const QString& to, QList<TransferItem> items,
+                 const PaneSide* source = nullptr, const PaneSide* target = nullptr) {
+        job.copy = copy;
+        job.sourcePath = from + "/";
+        job.targetPath = to + "/";
+        job.source = source ? *source : local;
+        job.target = target ? *target : local;
+        job.messages = &user;
+        job.items.assign(items.begin(), items.end());
+        job.progress.running.store(1);
+        job.progress.ended.store(false);
+    }
+};
+
+inline TransferItem FolderItem(const QString& name) {
+    TransferItem i;
+    i.name = name;
+    i.folder = true;
+    return i;
+}
+
+} // namespace velmar::test
