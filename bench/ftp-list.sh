@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# ftp-list: a server folder of 10,000 files listed through the listing thread until its done
-# flag, once through libcurl and once through our own client, each against the same LIST by
+# ftp-list: a server folder of 10,000 files listed through the listing thread into a pane's
+# model until the pane is filled and the thread's done flag is set, once through libcurl and
+# once through our own client, each against the same LIST by
 # `curl -s ftp://.../folder/ -o /dev/null`, from a private vsftpd on 127.0.0.1. Warm cache,
 # best of 11 runs each, alternating. The ratio is the slower back end's.
 set -euo pipefail

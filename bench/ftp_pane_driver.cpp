@@ -1,7 +1,10 @@
 // Drives a pane's FTP connection for the benchmarks, anonymous log-in on HOST:PORT.
-//   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread until its done flag
+//   ftp_pane_driver list curl|own HOST PORT FOLDER   one listing thread filling a pane's model,
+//                                                    until the last batch is in and the
+//                                                    thread's done flag is set
 //   ftp_pane_driver get  HOST PORT REMOTE LOCAL      one libcurl download into a local file
 // Server paths are absolute.
+#include "filemgr/PaneModel.h"
 #include "platform/NameCodec.h"
 #include "sources/FtpConnection.h"
 #include "sources/InetFtpDirSource.h"
@@ -9,12 +12,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -22,20 +23,26 @@ QString Arg(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
 }
 
-// Stands in for the pane: takes over what the listing thread posts, as the pane does.
+const auto kListingEndType = QEvent::Type(QEvent::User + 1);
+
+// Stands in for the pane: takes over what the listing thread posts into the pane's model,
+// as the pane does, and learns the listing's end (its wait cursor going off) after the last
+// batch.
 class Receiver : public QObject {
 public:
+    Receiver() { model.InsertRow(0, velmar::PaneRow::Parent()); }
     bool event(QEvent* e) override {
-        if (velmar::ReceivedType(e) == velmar::kEntryEventType) {
-            auto& batch = static_cast<velmar::EntryPostedEvent*>(e)->entries;
-            for (velmar::FileEntry& entry : batch)
-                taken.push_back(std::move(entry.find));
-            entries += int(batch.size());
+        const QEvent::Type type = velmar::ReceivedType(e);
+        if (type == velmar::kEntryEventType) {
+            auto* batch = static_cast<velmar::EntryPostedEvent*>(e);
+            model.InsertEntries(batch->entries, batch->more);
+        } else if (type == kListingEndType) {
+            ended = true;
         }
         return true;
     }
-    int entries = 0;
-    std::vector<velmar::FindRecord> taken;
+    velmar::CPaneModel model;
+    bool ended = false;
 };
 
 } // namespace
@@ -60,20 +67,24 @@ int main(int argc, char** argv) {
             failed = !connection;
             return !failed;
         };
+        job.busy = [&pane](bool on) {
+            if (!on) PostToWindow(&pane, new QEvent(kListingEndType));
+        };
         job.attach = [&](DirSource& s) {
             static_cast<InetFtpDirSource&>(s).SetConnection(connection.get(), &job.stop);
         };
         QString folder = Arg(argv[5]);
         if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
         StartListing(job, folder + QStringLiteral("*.*"));
-        // The pane's thread takes the batches while the listing runs.
-        while (!job.done.load()) {
-            QCoreApplication::sendPostedEvents(&pane);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        QCoreApplication::sendPostedEvents(&pane);
-        std::fprintf(stderr, "%d entries\n", pane.entries);
-        return failed || pane.entries == 0 ? 1 : 0;
+        // The pane's thread sleeps in its event loop and takes each batch as it comes, until
+        // the pane is filled.
+        while (!pane.ended)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (!job.done.load())
+            std::this_thread::yield();
+        const int entries = pane.model.size() - 1;
+        std::fprintf(stderr, "%d entries\n", entries);
+        return failed || entries == 0 ? 1 : 0;
     }
     if (argc >= 6 && std::strcmp(argv[1], "get") == 0) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};

@@ -69,3 +69,22 @@ ftp_bench_begin() {
   mkdir -p "$data/server/root"
   cmake --build "$build" --target ftp_driver >/dev/null
 }
+
+# ftp_get_compare LABEL: the 512 MiB download comparison of ftp-get and ftp-get-curl. Serves
+# big.bin (made once), checks that `ours` (a function of the caller, writing "$work/ours.bin")
+# and `curl -s -o` both get the very bytes, then runs both 7 times, alternating, each into a
+# fresh file. Sets BEST_OURS and BEST_ANCHOR.
+ftp_get_compare() {
+  local label=$1
+  random_file "$data/server/root/big.bin" $((512 * 1024 * 1024))
+  vsftpd_start "$data/server"
+  url="ftp://127.0.0.1:$VSFTPD_PORT/big.bin"
+  anchor() { curl -s -o "$work/curl.bin" "$url"; }
+  ours; anchor   # warm up, and check both got the very bytes
+  cmp -s "$work/ours.bin" "$data/server/root/big.bin" || { echo "$label download differs" >&2; exit 1; }
+  cmp -s "$work/curl.bin" "$data/server/root/big.bin" || { echo "curl download differs" >&2; exit 1; }
+  # Each run writes a new file on a quiet disk (nothing left to truncate or write back).
+  fresh_ours() { rm -f "$work/ours.bin"; sync; }
+  fresh_anchor() { rm -f "$work/curl.bin"; sync; }
+  alternate 7 ours anchor fresh_ours fresh_anchor
+}

@@ -234,20 +234,7 @@ bool CPaneList::event(QEvent* e) {
 }
 
 void CPaneList::TakeEntries(EntryPostedEvent& e) {
-    if (e.entries.empty()) return;
-    std::vector<PaneRow> rows;
-    rows.reserve(e.entries.size());
-    for (FileEntry& entry : e.entries) {
-        const QString& sizeText = entry.columns.value(1);
-        const int kind = sizeText == QLatin1String("FTP")     ? kEntryFtp
-                         : sizeText == QLatin1String("<DIR>") ? kEntryFolder
-                                                              : kEntryFile;
-        FindRecord record = std::move(entry.find);
-        if (!entry.columns.isEmpty()) record.name = entry.columns.at(0);
-        rows.push_back(PaneRow::FromRecord(std::move(record), kind));
-    }
-    // The ordinals of a batch run on from its first.
-    model_->InsertRows(e.entries.front().ordinal, std::move(rows));
+    model_->InsertEntries(e.entries, e.more);
 }
 
 void CPaneList::ReturnToLocalRoot() {

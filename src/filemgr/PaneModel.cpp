@@ -11,7 +11,7 @@ namespace velmar {
 PaneRow PaneRow::Parent() {
     PaneRow r;
     r.kind = RowKind::Parent;
-    r.label = QStringLiteral("..");
+    r.find.name = QStringLiteral("..");
     return r;
 }
 
@@ -29,12 +29,12 @@ PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
 PaneRow PaneRow::FolderLabel(QString text) {
     PaneRow r;
     r.kind = RowKind::Folder;
-    r.label = std::move(text);
+    r.find.name = std::move(text);
     return r;
 }
 
 QString CPaneModel::SizeText(const PaneRow& row) {
-    if (row.sizeText) return *row.sizeText;
+    if (row.hasSizeText) return row.sizeText;
     switch (row.kind) {
     case RowKind::Parent:
     case RowKind::Folder:
@@ -111,7 +111,7 @@ void CPaneModel::InsertRow(int index, PaneRow row) {
 
 void CPaneModel::SetSizeText(int i, const QString& text) {
     if (i < 0 || i >= int(rows_.size())) return;
-    rows_[size_t(i)].sizeText = text;
+    rows_[size_t(i)].SetSizeText(text);
     const QModelIndex at = index(i, 1);
     emit dataChanged(at, at, {Qt::DisplayRole});
 }
@@ -125,13 +125,32 @@ void CPaneModel::InsertRows(int index, std::vector<PaneRow> rows) {
     endInsertRows();
 }
 
+void CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
+    if (entries.empty()) return;
+    // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
+    const int index = std::clamp(entries.front().ordinal, 0, int(rows_.size()));
+    const size_t needed = rows_.size() + entries.size() + more;
+    // Each growth of a large listing copies every row into pages touched for the first time.
+    if (needed > rows_.capacity()) rows_.reserve(std::max(needed, 2 * rows_.capacity()));
+    const int last = index + int(entries.size()) - 1;
+    beginInsertRows({}, index, last);
+    if (index == int(rows_.size())) {
+        for (FileEntry& entry : entries)
+            rows_.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+    } else {
+        std::vector<PaneRow> rows;
+        rows.reserve(entries.size());
+        for (FileEntry& entry : entries)
+            rows.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+        rows_.insert(rows_.begin() + index, std::make_move_iterator(rows.begin()),
+                     std::make_move_iterator(rows.end()));
+    }
+    endInsertRows();
+}
+
 void CPaneModel::RenameRow(int i, const QString& name) {
     if (i < 0 || i >= int(rows_.size())) return;
-    PaneRow& r = rows_[size_t(i)];
-    if (r.hasRecord)
-        r.find.name = name;
-    else
-        r.label = name;
+    rows_[size_t(i)].find.name = name;
     const QModelIndex at = index(i, 0);
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }

@@ -7,22 +7,30 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace velmar {
 
+struct FileEntry; // sources/DirSource.h
+
 enum class RowKind : uint8_t { Parent, Folder, File, Ftp };
 
 struct PaneRow {
+    // The row's own copy of its record; a row without one (hasRecord false) keeps only its
+    // column 0 text here, as the name.
+    FindRecord find;
+    // Column 1 in place of the usual text when hasSizeText (Dir Sizes' sums, the empty one of
+    // search hits).
+    QString sizeText;
     RowKind kind = RowKind::File;
     bool hasRecord = false;
-    FindRecord find; // the row's own copy; valid when hasRecord
-    QString label;   // column 0 of a row without a record
-    // Column 1 in place of the usual text (Dir Sizes' sums, the empty one of search hits).
-    std::optional<QString> sizeText;
+    bool hasSizeText = false;
 
-    const QString& name() const { return hasRecord ? find.name : label; }
+    const QString& name() const { return find.name; }
+    void SetSizeText(QString text) {
+        sizeText = std::move(text);
+        hasSizeText = true;
+    }
     const FindRecord* record() const { return hasRecord ? &find : nullptr; }
 
     static PaneRow Parent();
@@ -56,6 +64,9 @@ public:
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
     void InsertRows(int index, std::vector<PaneRow> rows); // one insertion for the views
+    // A listing thread's batch (its entries taken over), at the ordinal of its first entry;
+    // room is made for `more` entries to come as well.
+    void InsertEntries(std::vector<FileEntry>& entries, size_t more = 0);
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.

@@ -121,7 +121,7 @@ namespace {
 void TakeHits(SearchJob& job, CPaneModel& model) {
     for (SearchHit& hit : job.TakeHits()) {
         PaneRow row = PaneRow::FromRecord(std::move(hit.record), hit.kind);
-        if (hit.kind != kEntryFtp) row.sizeText = QString();
+        if (hit.kind != kEntryFtp) row.SetSizeText(QString());
         model.InsertRow(model.size(), std::move(row));
     }
 }

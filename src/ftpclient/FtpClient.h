@@ -140,7 +140,11 @@ public:
     const QString& StartFolder() const { return startFolder_; }
     int CurrentType() const { return currentType_; }
 
-    // Listings
+    // Listings. The sink form hands each record to `take` as soon as it is parsed (`take`
+    // may move from it), so a large listing is never copied on its way; on failure the
+    // records already taken are the caller's to drop.
+    using RecordSink = std::function<void(FindRecord&)>;
+    bool ListDir(const RecordSink& take, const QString& path);
     bool ListDir(std::vector<FindRecord>& records, const QString& path);
     bool GetFileInfo(const QString& name, FindRecord& record);
     bool ListNames(QStringList& names);
@@ -189,7 +193,7 @@ private:
     // Failed (status set) on a time-out, an error, a cancel or more than kMaxInMemory.
     DataEnd ReadDataToMemory(uint64_t wanted, bool progress);
     // False (status set) when the listing did not arrive whole.
-    bool ReadListing(std::vector<FindRecord>& records);
+    bool ReadListing(const RecordSink& take);
     // False when cancelled (failure left empty) or failed (failure says why).
     bool UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
                         uint64_t totalSize, FtpStatus& failure);

@@ -26,7 +26,7 @@ const char* FindCrLf(const char* from, const char* end) {
 
 // A line ends at the first CR LF; where no CR LF is left, at the first LF. A last line
 // without any line end when the data ends is not parsed.
-bool FtpClient::ReadListing(std::vector<FindRecord>& records) {
+bool FtpClient::ReadListing(const RecordSink& take) {
     try {
         std::vector<char> buffer(kListingStart);
         size_t filled = 0;
@@ -74,7 +74,7 @@ bool FtpClient::ReadListing(std::vector<FindRecord>& records) {
                 if (dropping)
                     dropping = false;
                 else if (ParseListLine(std::string_view(start, size_t(lineEnd - start)), record))
-                    records.push_back(std::move(record));
+                    take(record);
                 start = lineEnd + endLength;
                 if (crlf) crlf = FindCrLf(start, end);
             }
@@ -83,15 +83,20 @@ bool FtpClient::ReadListing(std::vector<FindRecord>& records) {
             filled = rest;
         }
     } catch (const std::bad_alloc&) {
-        records.clear();
         SetStatus(status::OutOfMemory, QStringLiteral("Not enough memory."));
         return false;
     }
 }
 
 bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
-    if (!RequireLogin()) return false;
     records.clear();
+    if (ListDir([&records](FindRecord& r) { records.push_back(std::move(r)); }, path)) return true;
+    records.clear();
+    return false;
+}
+
+bool FtpClient::ListDir(const RecordSink& take, const QString& path) {
+    if (!RequireLogin()) return false;
     ClearStatus();
     clock_ = CurrentListClock();
     if (!SetType(type::Ascii)) return false;
@@ -106,12 +111,11 @@ bool FtpClient::ListDir(std::vector<FindRecord>& records, const QString& path) {
     if (!OpenPassive()) return false;
     const uint64_t since = replies_.NextSerial();
     if (SendCommand(FtpCommand::LIST) > 0 && WaitDataReply()) {
-        const bool whole = ReadListing(records);
+        const bool whole = ReadListing(take);
         CloseData();
         const FtpStatus failure = status_;
         const bool confirmed = ReadReply({226, 250});
         if (whole) return confirmed;
-        records.clear();
         status_ = failure;
         return false;
     }

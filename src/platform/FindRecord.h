@@ -17,13 +17,14 @@ constexpr uint32_t Normal = 0x80;
 constexpr uint32_t ReparsePoint = 0x400;
 } // namespace attr
 
+// The two 32-bit fields sit together: a pane holds one record per row, a listing another.
 struct FindRecord {
     uint32_t attributes = 0;
+    uint32_t objectId = 0;
     uint64_t creationTime = 0;
     uint64_t lastAccessTime = 0;
     uint64_t lastWriteTime = 0;
     uint64_t size = 0;
-    uint32_t objectId = 0;
     QString name;
 
     bool isFolder() const { return (attributes & attr::Directory) != 0; }

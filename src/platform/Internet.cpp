@@ -209,8 +209,6 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     // A data connection that stalls for the receive time-out counts as broken.
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, quietSeconds);
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
-    curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlFtp::OnProgress);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
@@ -243,8 +241,16 @@ int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
     return rc;
 }
 
+// Large blocks for file transfers only: a listing keeps libcurl's small buffer rather than
+// touch fresh pages of a large one.
+void CurlFtp::UseLargeBuffers() {
+    curl_easy_setopt(h_->easy, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(h_->easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
+}
+
 int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
     curl_easy_reset(h_->easy);
+    UseLargeBuffers();
     sink_ = &sink;
     const int rc = Perform(EncodeFtpUrlPath(path));
     sink_ = nullptr;
@@ -253,6 +259,7 @@ int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
 
 int CurlFtp::Store(const QByteArray& path, const Source& source) {
     curl_easy_reset(h_->easy);
+    UseLargeBuffers();
     curl_easy_setopt(h_->easy, CURLOPT_UPLOAD, 1L);
     source_ = &source;
     const int rc = Perform(EncodeFtpUrlPath(path));

@@ -77,6 +77,7 @@ public:
 private:
     struct Handle;
     int Perform(const QByteArray& urlPath);
+    void UseLargeBuffers();
     bool ShouldStop() const;
     static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);

@@ -35,14 +35,17 @@ int ValidSequence(const unsigned char* p, const unsigned char* end, char32_t& cp
 QString DecodeName(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
-    // Most names are plain ASCII: take the fast path when no byte has the high bit.
+    if (p == end) return QString::fromLatin1(bytes.data(), 0); // null or empty, as given
+    // Most names are plain ASCII: widened in the same pass that looks for a high bit.
+    QString out(qsizetype(bytes.size()), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
     const auto* scan = p;
-    while (scan < end && *scan < 0x80) ++scan;
-    if (scan == end) return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    for (; scan < end && *scan < 0x80; ++scan)
+        *d++ = char16_t(*scan);
+    if (scan == end) return out;
 
-    QString out;
+    out.resize(scan - p);
     out.reserve(qsizetype(bytes.size()));
-    out.append(QLatin1StringView(bytes.data(), scan - p));
     p = scan;
     while (p < end) {
         if (*p < 0x80) {
@@ -80,7 +83,8 @@ QByteArray EncodeName(const QString& text) {
             out.append(char(0xC0 | (u >> 6)));
             out.append(char(0x80 | (u & 0x3F)));
         } else if (u >= 0xD800 && u <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(*p++) - 0xDC00);
+            const char32_t cp =
+                0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(*p++) - 0xDC00);
             out.append(char(0xF0 | (cp >> 18)));
             out.append(char(0x80 | ((cp >> 12) & 0x3F)));
             out.append(char(0x80 | ((cp >> 6) & 0x3F)));

@@ -10,6 +10,8 @@
 
 #include <curl/curl.h>
 
+#include <cstring>
+
 namespace velmar {
 namespace {
 
@@ -58,33 +60,42 @@ public:
 
     int Login() { return Done(ftp_.Login()); }
 
-    bool ListFolder(const QString& folder, std::vector<FindRecord>& records) override {
-        records.clear();
+    using FtpConnection::ListFolder;
+    bool ListFolder(const QString& folder, const RecordSink& take) override {
         const QByteArray path = Path(folder);
         if (path.isNull()) return false;
-        QByteArray pending;
         const ftp::ListClock now = ftp::CurrentListClock();
-        auto take = [&](std::string_view line) {
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (line.empty()) return;
+        FindRecord r;
+        // The parser leaves out "." and "..".
+        auto line = [&](const char* p, size_t n) {
+            if (n > 0 && p[n - 1] == '\r') --n;
+            if (n == 0) return;
             // The form is told line by line: the DOS form starts with its date's digits.
-            const char* form = line[0] >= '0' && line[0] <= '9' ? "Windows_NT" : "UNIX";
-            FindRecord r;
-            if (!ftp::ParseListLine(form, line, r, now)) return;
-            if (r.name == QLatin1String(".") || r.name == QLatin1String("..")) return;
-            records.push_back(std::move(r));
+            const char* form = p[0] >= '0' && p[0] <= '9' ? "Windows_NT" : "UNIX";
+            if (ftp::ParseListLine(form, std::string_view(p, n), r, now)) take(r);
         };
+        // Lines are cut where they lie in each block; only a line split between two blocks
+        // is put together in `pending`.
+        QByteArray pending;
         const CurlFtp::Sink sink = [&](const char* data, size_t size) {
-            pending.append(data, qsizetype(size));
-            qsizetype start = 0;
-            for (qsizetype nl; (nl = pending.indexOf('\n', start)) >= 0; start = nl + 1)
-                take(std::string_view(pending.constData() + start, size_t(nl - start)));
-            pending.remove(0, start);
+            const char* const end = data + size;
+            const char* p = data;
+            for (const char* nl;
+                 (nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))) != nullptr;
+                 p = nl + 1) {
+                if (pending.isEmpty()) {
+                    line(p, size_t(nl - p));
+                } else {
+                    pending.append(p, qsizetype(nl - p));
+                    line(pending.constData(), size_t(pending.size()));
+                    pending.clear();
+                }
+            }
+            pending.append(p, qsizetype(end - p));
             return true;
         };
         const int rc = ftp_.List(path, sink);
-        if (rc == 0 && !pending.isEmpty())
-            take(std::string_view(pending.constData(), size_t(pending.size())));
+        if (rc == 0 && !pending.isEmpty()) line(pending.constData(), size_t(pending.size()));
         return Done(rc) == 0 && rc == 0;
     }
 

@@ -78,7 +78,10 @@ int ListEntries(DirSource& source, int sourceKind, const QString& path,
         source.lastKind = kind;
         if (kind == kEntryEnd) break;
         if (sourceKind == kSourceFtp) TrimOneTrailingBlank(record.name);
-        if (record.name == QLatin1String(".") || record.name == QLatin1String("..")) continue;
+        const QString& n = record.name;
+        if (n.size() <= 2 && n.startsWith(QLatin1Char('.')) &&
+            (n.size() == 1 || n.at(1) == QLatin1Char('.')))
+            continue; // "." and ".."
         ++taken;
         if (!take(record, kind)) break;
     }

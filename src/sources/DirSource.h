@@ -24,6 +24,9 @@ public:
     virtual bool Open(const QString& path) = 0;
     // Fill `out` with the next entry; kEntryEnd when nothing is left, and again after that.
     virtual EntryKind Next(FindRecord& out) = 0;
+    // At most how many more entries Next may give, when the source knows (0 when it does
+    // not): a pane that learns it makes room for the whole listing at once.
+    virtual size_t PendingHint() const { return 0; }
 
     int phase = 1;            // 1 while folders are listed, 0 while files are
     QObject* owner = nullptr; // the pane the source reports to
@@ -58,11 +61,11 @@ std::unique_ptr<DirSource> CreateDirSource(int kind);
 using DirSourceFactory = std::unique_ptr<DirSource> (*)();
 void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
 
-// One listed entry on its way from a listing thread to the pane.
+// One listed entry on its way from a listing thread to the pane. The pane shows the name
+// and size from the record and "<DIR>" or "FTP" by the kind, so no text is made for it here.
 struct FileEntry {
-    QString folder;      // the path with mask of the listing
-    QStringList columns; // [0] name, [1] size text, "<DIR>" or "FTP"
-    int ordinal = -1;    // 1-based position in delivery order
+    int kind = kEntryFile; // the EntryKind the source returned
+    int ordinal = -1;      // 1-based position in delivery order
     FindRecord find;
 };
 

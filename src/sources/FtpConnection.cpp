@@ -10,6 +10,14 @@ QString ServerPath(const QString& path) {
     return p;
 }
 
+bool FtpConnection::ListFolder(const QString& folder, std::vector<FindRecord>& records) {
+    records.clear();
+    if (ListFolder(folder, [&records](FindRecord& r) { records.push_back(std::move(r)); }))
+        return true;
+    records.clear();
+    return false;
+}
+
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login, int& code,
                                           QString& text) {
     code = 0;

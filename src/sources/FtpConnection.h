@@ -58,8 +58,13 @@ public:
     // True for our own FtpClient, false for libcurl.
     virtual bool IsOwnClient() const = 0;
 
-    // The entries of a folder ("." and ".." left out), in the server's order.
-    virtual bool ListFolder(const QString& folder, std::vector<FindRecord>& records) = 0;
+    // The entries of a folder ("." and ".." left out), in the server's order, each handed to
+    // `take` as soon as it is read (`take` may move from it). On failure the entries taken
+    // so far are the caller's to drop.
+    using RecordSink = std::function<void(FindRecord&)>;
+    virtual bool ListFolder(const QString& folder, const RecordSink& take) = 0;
+    // The same into a vector, empty after a failure.
+    bool ListFolder(const QString& folder, std::vector<FindRecord>& records);
 
     // Server file to `sink`, block by block; adds each block to `counter`. Returns false when
     // it failed or when `running` became 0 before the end.

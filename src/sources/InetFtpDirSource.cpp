@@ -13,9 +13,15 @@ QEvent::Type FtpMessageEvent::Type() {
 bool InetFtpDirSource::Open(const QString& path) {
     mask = path;
     pattern_ = ServerPath(path);
+    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
+    fileMask_ = pattern_.mid(slash + 1);
+    // The usual mask passes every file: no test per entry.
+    matchAll_ =
+        fileMask_.isEmpty() || fileMask_ == QLatin1String("*.*") || fileMask_ == QLatin1String("*");
     phase = 1;
     records_.clear();
     position_ = 0;
+    handedOut_ = 0;
     restart_ = true;
     listed_ = false;
     ended_ = false;
@@ -45,7 +51,8 @@ bool InetFtpDirSource::ListOnce() {
     const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
     if (stop_) connection_->SetStopFlag(stop_);
-    const bool ok = connection_->ListFolder(folder, records_);
+    const bool ok = connection_->ListFolder(
+        folder, [this](FindRecord& r) { records_.push_back(std::move(r)); });
     connection_->SetStopFlag(nullptr);
     if (!ok) {
         records_.clear();
@@ -64,17 +71,16 @@ EntryKind InetFtpDirSource::Next(FindRecord& out) {
         restart_ = false;
         position_ = 0;
     }
-    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
-    const QString fileMask = pattern_.mid(slash + 1);
     while (position_ < records_.size()) {
         FindRecord& r = records_[position_++];
         if (phase == 1 && r.isFolder()) {
             out = std::move(r);
+            ++handedOut_;
             return kEntryFolder;
         }
-        if (phase == 0 && !r.isFolder() &&
-            (fileMask.isEmpty() || platform::MatchMask(r.name, fileMask))) {
+        if (phase == 0 && !r.isFolder() && (matchAll_ || platform::MatchMask(r.name, fileMask_))) {
             out = std::move(r);
+            ++handedOut_;
             return kEntryFile;
         }
     }

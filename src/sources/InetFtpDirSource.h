@@ -7,7 +7,7 @@
 
 #include <QEvent>
 #include <atomic>
-#include <vector>
+#include <deque>
 
 namespace velmar {
 
@@ -25,6 +25,7 @@ class InetFtpDirSource : public DirSource {
 public:
     bool Open(const QString& path) override;
     EntryKind Next(FindRecord& out) override;
+    size_t PendingHint() const override { return records_.size() - handedOut_; }
 
     // Borrows the pane's connection (none: the source lists nothing). `stop` ends a blocked
     // listing early.
@@ -40,8 +41,13 @@ private:
     const std::atomic<bool>* stop_ = nullptr;
     bool ownClient_ = false;
     QString pattern_;
-    std::vector<FindRecord> records_;
+    QString fileMask_; // the mask after the pattern's last slash
+    bool matchAll_ = true;
+    // Filled record by record as the listing arrives: a deque grows without copying what
+    // it holds into fresh memory, which a large folder would pay for in page faults.
+    std::deque<FindRecord> records_;
     size_t position_ = 0;
+    size_t handedOut_ = 0; // entries Next gave
     bool restart_ = true;
     bool listed_ = false;
     bool ended_ = false;

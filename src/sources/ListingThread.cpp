@@ -1,7 +1,5 @@
 #include "sources/ListingThread.h"
 
-#include "sources/SizeText.h"
-
 #include <QCoreApplication>
 #include <chrono>
 #include <thread>
@@ -50,8 +48,11 @@ int RunListing(ListingJob& job) {
         auto batchStart = std::chrono::steady_clock::time_point();
         // A stopped listing's entries are of no use to the pane, which has moved on.
         auto send = [&] {
-            if (!batch.empty() && job.pane && !job.stop.load())
-                PostToWindow(job.pane, new EntryPostedEvent(std::move(batch)));
+            if (!batch.empty() && job.pane && !job.stop.load()) {
+                auto* event = new EntryPostedEvent(job.path, std::move(batch));
+                event->more = source->PendingHint();
+                PostToWindow(job.pane, event);
+            }
             batch.clear();
         };
         ListEntries(*source, job.sourceKind, job.path, [&](FindRecord& record, EntryKind kind) {
@@ -61,11 +62,7 @@ int RunListing(ListingJob& job) {
                 batchStart = std::chrono::steady_clock::now();
             }
             FileEntry& entry = batch.emplace_back();
-            entry.folder = job.path;
-            QString sizeText = kind == kEntryFolder ? QStringLiteral("<DIR>")
-                               : kind == kEntryFtp  ? QStringLiteral("FTP")
-                                                    : FormatSize(record.size);
-            entry.columns = QStringList{record.name, std::move(sizeText)};
+            entry.kind = kind;
             entry.ordinal = ++posted;
             entry.find = std::move(record);
             if (int(batch.size()) >= kEntryBatchSize ||

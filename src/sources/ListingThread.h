@@ -23,10 +23,12 @@ constexpr QEvent::Type kConnectionClosedEventType =
 // wake the pane's thread ten thousand times for a large folder.
 class EntryPostedEvent : public QEvent {
 public:
-    explicit EntryPostedEvent(std::vector<FileEntry> e)
-        : QEvent(kEntryEventType), entries(std::move(e)) {}
+    EntryPostedEvent(QString path, std::vector<FileEntry> e)
+        : QEvent(kEntryEventType), folder(std::move(path)), entries(std::move(e)) {}
     const int wordParam = ids::kEntryWordParam;
+    QString folder;                 // the path with mask of the listing
     std::vector<FileEntry> entries; // the pane takes them over
+    size_t more = 0;                // at most this many entries may follow (0: not known)
 };
 
 // A batch goes out when it holds this many entries, when an entry comes after its first

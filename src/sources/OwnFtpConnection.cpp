@@ -23,16 +23,14 @@ public:
 
     bool IsOwnClient() const override { return true; }
 
-    bool ListFolder(const QString& folder, std::vector<FindRecord>& records) override {
+    using FtpConnection::ListFolder;
+    bool ListFolder(const QString& folder, const RecordSink& take) override {
         own_ = {};
         if (stop_ && stop_->load()) return false;
         QString path = ServerPath(folder);
         if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
-        if (!client_->ListDir(records, path)) return false;
-        std::erase_if(records, [](const FindRecord& r) {
-            return r.name == QLatin1String(".") || r.name == QLatin1String("..");
-        });
-        return true;
+        // The parser leaves out "." and "..".
+        return client_->ListDir(take, path);
     }
 
     bool ReadFile(const QString& remote, const BlockSink& sink, const std::atomic<int>* running,

@@ -140,6 +140,19 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     EXPECT_EQ(names, ExpectedRoot());
     ASSERT_TRUE(c->ListFolder(base_ + "/empty/", records));
     EXPECT_TRUE(records.empty());
+    // A listing that arrives in many blocks: no line is lost or cut where a block ends.
+    QDir(home_).mkpath(QStringLiteral("long"));
+    std::set<QString> longNames;
+    for (int i = 0; i < 1500; ++i) {
+        const QByteArray name = "entry " + QByteArray::number(i) + " of a listing of many blocks";
+        WriteRaw(home_ + QStringLiteral("/long"), name, "");
+        longNames.insert(QString::fromLatin1(name));
+    }
+    ASSERT_TRUE(c->ListFolder(base_ + QStringLiteral("/long/"), records));
+    names.clear();
+    for (const FindRecord& r : records)
+        names.insert(r.name);
+    EXPECT_EQ(names, longNames);
 
     // Every odd name reads back its own bytes, by absolute path, with backslashes too.
     TempDir local;

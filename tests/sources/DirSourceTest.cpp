@@ -98,11 +98,11 @@ TEST(ListingThread, LocalNamesAreExactAndTheBusySignalPairs) {
     ASSERT_EQ(sink.entries.size(), 3u);
     EXPECT_EQ(busyOn, 1);
     EXPECT_EQ(busyOff, 1);
-    EXPECT_EQ(sink.entries[0]->columns[1], "<DIR>");
+    EXPECT_EQ(sink.entries[0]->kind, kEntryFolder);
     // No trailing blank is cut from a local name.
     QSet<QString> names;
     for (const auto& e : sink.entries)
-        names.insert(e->columns[0]);
+        names.insert(e->find.name);
     EXPECT_EQ(names, (QSet<QString>{"A", "one blank ", "two blanks  "}));
 }
 
@@ -145,10 +145,10 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     // Batches arrive whole and in order: nothing lost, repeated or swapped between them.
     for (size_t i = 0; i < stopped; ++i) {
         ASSERT_EQ(sink.entries[i]->ordinal, int(i) + 1);
-        ASSERT_EQ(sink.entries[i]->columns[0], QString("f%1").arg(i + 1));
+        ASSERT_EQ(sink.entries[i]->find.name, QString("f%1").arg(i + 1));
     }
     // One trailing blank of a server's name is the listing's, not the name's.
-    EXPECT_EQ(sink.entries[0]->columns[0], "f1");
+    EXPECT_EQ(sink.entries[0]->find.name, "f1");
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 
     // A source that cannot connect posts the connection-closed message and nothing else.
