@@ -239,7 +239,7 @@ qint64 PatternSearch::SearchStream(QIODevice& file, qint64 start) {
     const qsizetype carry = longest_ - 1;
     const qsizetype need = std::max(carry + kBlock, ChunkSize());
     if (bufferSize_ < need) {
-        buffer_.reset(new char[size_t(need)]);
+        buffer_.reset(new (std::align_val_t{4096}) char[size_t(need)]);
         bufferSize_ = need;
     }
     char* buf = buffer_.get();

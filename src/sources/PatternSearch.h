@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
 class QIODevice;
@@ -93,7 +94,12 @@ private:
     qsizetype longest_ = 0;
     bool caseSensitive_ = true;
     std::function<bool()> stillRunning_;
-    std::unique_ptr<char[]> buffer_; // kept between files of one file search
+    struct PageFree {
+        void operator()(char* p) const { ::operator delete[](p, std::align_val_t{4096}); }
+    };
+    // Kept between files of one file search. Page-aligned: the kernel copies file data into an
+    // unaligned buffer at about a third of the speed.
+    std::unique_ptr<char[], PageFree> buffer_;
     qsizetype bufferSize_ = 0;
 };
 
