@@ -18,6 +18,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://ce-velmar.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time (the libcurl FTP back end), so not found among the linked libraries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4")
 # Not libraries: the browser for the manual and links, and the metric twin of Courier New.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2")
 # Packing installs what is built; it does not build the whole tree (tests, benchmarks)

@@ -3,12 +3,14 @@
 #include "platform/Cancel.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
 #include <random>
+#include <type_traits>
 #include <unistd.h>
 
 namespace velmar::platform {
@@ -23,6 +25,59 @@ struct Internet {
 };
 std::mutex g_openLock;
 Internet* g_internet = nullptr;
+
+// libcurl is loaded on first use, not at start: with its TLS, Kerberos and LDAP libraries it
+// costs several milliseconds of relocation that only an FTP connection through it needs.
+struct CurlApi {
+    decltype(&curl_global_init) global_init;
+    decltype(&curl_global_cleanup) global_cleanup;
+    decltype(&curl_share_init) share_init;
+    decltype(&curl_share_cleanup) share_cleanup;
+    CURLSHcode (*share_setopt)(CURLSH*, CURLSHoption, ...);
+    decltype(&curl_easy_init) easy_init;
+    decltype(&curl_easy_cleanup) easy_cleanup;
+    decltype(&curl_easy_reset) easy_reset;
+    decltype(&curl_easy_perform) easy_perform;
+    CURLcode (*easy_setopt)(CURL*, CURLoption, ...);
+    CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...);
+    decltype(&curl_easy_strerror) easy_strerror;
+    decltype(&curl_slist_append) slist_append;
+    decltype(&curl_slist_free_all) slist_free_all;
+};
+
+const CurlApi* LoadCurl() {
+    static const CurlApi* const api = []() -> const CurlApi* {
+        void* lib = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!lib) return nullptr;
+        static CurlApi a;
+        bool complete = true;
+        const auto bind = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(lib, name));
+            complete = complete && fn != nullptr;
+        };
+        bind(a.global_init, "curl_global_init");
+        bind(a.global_cleanup, "curl_global_cleanup");
+        bind(a.share_init, "curl_share_init");
+        bind(a.share_cleanup, "curl_share_cleanup");
+        bind(a.share_setopt, "curl_share_setopt");
+        bind(a.easy_init, "curl_easy_init");
+        bind(a.easy_cleanup, "curl_easy_cleanup");
+        bind(a.easy_reset, "curl_easy_reset");
+        bind(a.easy_perform, "curl_easy_perform");
+        bind(a.easy_setopt, "curl_easy_setopt");
+        bind(a.easy_getinfo, "curl_easy_getinfo");
+        bind(a.easy_strerror, "curl_easy_strerror");
+        bind(a.slist_append, "curl_slist_append");
+        bind(a.slist_free_all, "curl_slist_free_all");
+        return complete ? &a : nullptr; // the library stays loaded for the process's life
+    }();
+    return api;
+}
+
+// Only reached once OpenInternet has succeeded, which needs the library.
+const CurlApi& Curl() {
+    return *LoadCurl();
+}
 
 void LockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
     auto* net = static_cast<Internet*>(user);
@@ -54,18 +109,18 @@ void AppendEncoded(QByteArray& out, const char* p, qsizetype n) {
 bool OpenInternet() {
     std::lock_guard lock(g_openLock);
     if (g_internet) return true;
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+    if (!LoadCurl() || Curl().global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
     auto* net = new Internet;
-    net->share = curl_share_init();
+    net->share = Curl().share_init();
     if (!net->share) {
         delete net;
-        curl_global_cleanup();
+        Curl().global_cleanup();
         return false;
     }
-    curl_share_setopt(net->share, CURLSHOPT_LOCKFUNC, LockShare);
-    curl_share_setopt(net->share, CURLSHOPT_UNLOCKFUNC, UnlockShare);
-    curl_share_setopt(net->share, CURLSHOPT_USERDATA, net);
-    curl_share_setopt(net->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    Curl().share_setopt(net->share, CURLSHOPT_LOCKFUNC, LockShare);
+    Curl().share_setopt(net->share, CURLSHOPT_UNLOCKFUNC, UnlockShare);
+    Curl().share_setopt(net->share, CURLSHOPT_USERDATA, net);
+    Curl().share_setopt(net->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     g_internet = net;
     return true;
 }
@@ -78,10 +133,15 @@ void CloseInternet() {
     std::lock_guard lock(g_openLock);
     if (!g_internet) return;
     // A connection still holding the share keeps it (and the process-wide state) alive.
-    if (curl_share_cleanup(g_internet->share) != CURLSHE_OK) return;
+    if (Curl().share_cleanup(g_internet->share) != CURLSHE_OK) return;
     delete g_internet;
     g_internet = nullptr;
-    curl_global_cleanup();
+    Curl().global_cleanup();
+}
+
+QString CurlErrorText(int code) {
+    const CurlApi* api = LoadCurl();
+    return api ? QString::fromLatin1(api->easy_strerror(CURLcode(code))) : QString();
 }
 
 QByteArray EncodeFtpUrlPath(const QByteArray& path) {
@@ -115,11 +175,11 @@ CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QB
     const QByteArray hostPart =
         name.contains(':') && !name.startsWith('[') ? '[' + name + ']' : name;
     base_ = "ftp://" + hostPart + ':' + QByteArray::number(port <= 0 ? 21 : port);
-    h_->easy = curl_easy_init();
+    if (LoadCurl()) h_->easy = Curl().easy_init();
 }
 
 CurlFtp::~CurlFtp() {
-    if (h_->easy) curl_easy_cleanup(h_->easy);
+    if (h_->easy) Curl().easy_cleanup(h_->easy);
 }
 
 bool CurlFtp::ShouldStop() const {
@@ -194,45 +254,45 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
         return kStopped;
     }
     const QByteArray url = base_ + urlPath;
-    curl_easy_setopt(e, CURLOPT_URL, url.constData());
-    curl_easy_setopt(e, CURLOPT_SHARE, net->share);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    Curl().easy_setopt(e, CURLOPT_URL, url.constData());
+    Curl().easy_setopt(e, CURLOPT_SHARE, net->share);
+    Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     // An empty user logs in anonymously, like our own client.
-    curl_easy_setopt(e, CURLOPT_USERNAME, user_.isEmpty() ? "anonymous" : user_.constData());
-    curl_easy_setopt(e, CURLOPT_PASSWORD,
-                     user_.isEmpty() && password_.isEmpty() ? "velmar@" : password_.constData());
-    curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeouts_.connectMs));
+    Curl().easy_setopt(e, CURLOPT_USERNAME, user_.isEmpty() ? "anonymous" : user_.constData());
+    Curl().easy_setopt(e, CURLOPT_PASSWORD,
+                       user_.isEmpty() && password_.isEmpty() ? "velmar@" : password_.constData());
+    Curl().easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeouts_.connectMs));
     const long quietSeconds =
         std::max(1L, long(std::max(timeouts_.receiveMs, timeouts_.sendMs)) / 1000);
-    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, quietSeconds);
+    Curl().easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, quietSeconds);
     // A data connection that stalls for the receive time-out counts as broken.
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, quietSeconds);
-    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlFtp::OnProgress);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlFtp::OnWrite);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(e, CURLOPT_READFUNCTION, &CurlFtp::OnRead);
-    curl_easy_setopt(e, CURLOPT_READDATA, this);
-    curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, &CurlFtp::OnDebug);
-    curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
-    const CURLcode rc = curl_easy_perform(e);
+    Curl().easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    Curl().easy_setopt(e, CURLOPT_LOW_SPEED_TIME, quietSeconds);
+    Curl().easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    Curl().easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlFtp::OnProgress);
+    Curl().easy_setopt(e, CURLOPT_XFERINFODATA, this);
+    Curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlFtp::OnWrite);
+    Curl().easy_setopt(e, CURLOPT_WRITEDATA, this);
+    Curl().easy_setopt(e, CURLOPT_READFUNCTION, &CurlFtp::OnRead);
+    Curl().easy_setopt(e, CURLOPT_READDATA, this);
+    Curl().easy_setopt(e, CURLOPT_DEBUGFUNCTION, &CurlFtp::OnDebug);
+    Curl().easy_setopt(e, CURLOPT_DEBUGDATA, this);
+    Curl().easy_setopt(e, CURLOPT_VERBOSE, 1L);
+    const CURLcode rc = Curl().easy_perform(e);
     if (stopped_) return kStopped;
     return int(rc);
 }
 
 int CurlFtp::Login() {
-    curl_easy_reset(h_->easy);
-    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    Curl().easy_reset(h_->easy);
+    Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
     // No path: the log-in alone, without a CWD the first listing would undo at once.
     return Perform(QByteArrayLiteral("/"));
 }
 
 int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
-    curl_easy_reset(h_->easy);
+    Curl().easy_reset(h_->easy);
     QByteArray path = folder;
     if (!path.endsWith('/')) path += '/';
     sink_ = &sink;
@@ -244,12 +304,12 @@ int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
 // Large blocks for file transfers only: a listing keeps libcurl's small buffer rather than
 // touch fresh pages of a large one.
 void CurlFtp::UseLargeBuffers() {
-    curl_easy_setopt(h_->easy, CURLOPT_BUFFERSIZE, 256L * 1024);
-    curl_easy_setopt(h_->easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
+    Curl().easy_setopt(h_->easy, CURLOPT_BUFFERSIZE, 256L * 1024);
+    Curl().easy_setopt(h_->easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
 }
 
 int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
-    curl_easy_reset(h_->easy);
+    Curl().easy_reset(h_->easy);
     UseLargeBuffers();
     sink_ = &sink;
     const int rc = Perform(EncodeFtpUrlPath(path));
@@ -258,9 +318,9 @@ int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
 }
 
 int CurlFtp::Store(const QByteArray& path, const Source& source) {
-    curl_easy_reset(h_->easy);
+    Curl().easy_reset(h_->easy);
     UseLargeBuffers();
-    curl_easy_setopt(h_->easy, CURLOPT_UPLOAD, 1L);
+    Curl().easy_setopt(h_->easy, CURLOPT_UPLOAD, 1L);
     source_ = &source;
     const int rc = Perform(EncodeFtpUrlPath(path));
     source_ = nullptr;
@@ -341,25 +401,25 @@ int CurlFtp::StoreFromFile(const QByteArray& local, const QByteArray& path,
 }
 
 int CurlFtp::Commands(const std::vector<QByteArray>& commands) {
-    curl_easy_reset(h_->easy);
+    Curl().easy_reset(h_->easy);
     curl_slist* list = nullptr;
     for (const QByteArray& c : commands)
-        list = curl_slist_append(list, c.constData());
-    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(h_->easy, CURLOPT_QUOTE, list);
+        list = Curl().slist_append(list, c.constData());
+    Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    Curl().easy_setopt(h_->easy, CURLOPT_QUOTE, list);
     const int rc = Perform(EncodeFtpUrlPath("/"));
-    curl_easy_setopt(h_->easy, CURLOPT_QUOTE, nullptr);
-    curl_slist_free_all(list);
+    Curl().easy_setopt(h_->easy, CURLOPT_QUOTE, nullptr);
+    Curl().slist_free_all(list);
     return rc;
 }
 
 int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
-    curl_easy_reset(h_->easy);
-    curl_easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    Curl().easy_reset(h_->easy);
+    Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
     const int rc = Perform(EncodeFtpUrlPath(path));
     if (rc != 0) return rc;
     curl_off_t length = -1;
-    curl_easy_getinfo(h_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    Curl().easy_getinfo(h_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (length < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
     size = uint64_t(length);
     return 0;

@@ -20,6 +20,8 @@ bool OpenInternet();
 bool InternetIsOpen();
 // At exit, after every connection is gone.
 void CloseInternet();
+// libcurl's own text for one of its codes.
+QString CurlErrorText(int code);
 
 struct InternetTimeouts {
     int connectMs = 15000;

@@ -210,8 +210,7 @@ private:
     int Done(int rc) {
         const int code = InternetCode(rc);
         QString reply = platform::DecodeName(ftp_.LastReply());
-        if (code == inet::kExtendedError && reply.isEmpty())
-            reply = QString::fromLatin1(curl_easy_strerror(CURLcode(rc)));
+        if (code == inet::kExtendedError && reply.isEmpty()) reply = platform::CurlErrorText(rc);
         status_ = {code, code == 0 ? QString() : reply};
         return code;
     }

@@ -93,6 +93,7 @@ class UnpackedPackage(unittest.TestCase):
         needed = re.findall(r"\(NEEDED\)\s+Shared library: \[(.+?)\]",
                             run(["readelf", "-d", self.program]).stdout)
         self.assertIn("libQt6Widgets.so.6", needed)
+        self.assertIn("libcurl4", depends, "libcurl is loaded at run time, not linked")
         for soname in needed:
             package = owning_package(soname)
             self.assertIsNotNone(package, soname)
