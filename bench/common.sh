@@ -54,3 +54,16 @@ term_stream() {
     "$TERM_DRIVER" make "$TERM_STREAM" 100 && touch "$data/.complete"
   fi
 }
+
+# search_tree: the tree of 50,000 files in 500 folders shared by search-files and dir-sizes,
+# made once by the search driver. Needs build; sets driver and tree.
+search_tree() {
+  local data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/search-tree
+  cmake --build "$build" --target searchfiles_driver >/dev/null
+  driver=$build/bench/searchfiles_driver
+  if [ ! -f "$data/.complete" ]; then
+    rm -rf "$data"; mkdir -p "$data"
+    "$driver" make "$data/tree" && touch "$data/.complete"
+  fi
+  tree=$data/tree
+}

@@ -5,14 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/search-tree
-cmake --build "$build" --target searchfiles_driver >/dev/null
-driver=$build/bench/searchfiles_driver
-if [ ! -f "$data/.complete" ]; then
-  rm -rf "$data"; mkdir -p "$data"
-  "$driver" make "$data/tree" && touch "$data/.complete"
-fi
-tree=$data/tree
+search_tree
 
 ours_cmd() { "$driver" dirsize "$tree"; }
 du_cmd() { du -s -b "$tree"; }

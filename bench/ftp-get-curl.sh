@@ -6,8 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 source "$here/vsftpd.sh"
-ftp_bench_begin
-cmake --build "$build" --target ftp_pane_driver >/dev/null
+ftp_bench_begin ftp_pane_driver
 ours() { "$build/bench/ftp_pane_driver" get 127.0.0.1 "$VSFTPD_PORT" "$data/server/root/big.bin" "$work/ours.bin"; }
 ftp_get_compare pane
 printf 'libcurl ReadFileTo: %.4f s   curl -o: %.4f s   (512 MiB)\n' "$BEST_OURS" "$BEST_ANCHOR"

@@ -8,8 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 source "$here/vsftpd.sh"
-ftp_bench_begin
-cmake --build "$build" --target ftp_pane_driver >/dev/null
+ftp_bench_begin ftp_pane_driver
 folder="$data/server/root/many10k"
 if [ ! -f "$folder/f09999.txt" ]; then
   mkdir -p "$folder"

@@ -7,15 +7,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 build=${VELMAR_BUILD:-$here/../build}
-data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}/search-tree
 text="Velmar needle"
-cmake --build "$build" --target searchfiles_driver >/dev/null
-driver=$build/bench/searchfiles_driver
-if [ ! -f "$data/.complete" ]; then
-  rm -rf "$data"; mkdir -p "$data"
-  "$driver" make "$data/tree" && touch "$data/.complete"
-fi
-tree=$data/tree
+search_tree
 
 ours_cmd() { "$driver" search "$tree" '*.txt' "$text"; }
 grep_cmd() { LC_ALL=C grep -r -l -F --include='*.txt' -- "$text" "$tree" || true; }

@@ -58,8 +58,8 @@ vsftpd_stop() {
   fi
 }
 
-# ftp_bench_begin: the common start of the FTP comparisons. Sets build (the build folder, with
-# the driver built), data (the cached data folder, kept between runs) and work (a temporary
+# ftp_bench_begin [TARGET...]: the common start of the FTP comparisons. Sets build (the build
+# folder, with ftp_driver and the given driver targets built), data (the cached data folder, kept between runs) and work (a temporary
 # folder removed on exit).
 ftp_bench_begin() {
   build=${VELMAR_BUILD:-$here/../build}
@@ -67,7 +67,7 @@ ftp_bench_begin() {
   work=$(mktemp -d)
   on_exit 'rm -rf "$work"'
   mkdir -p "$data/server/root"
-  cmake --build "$build" --target ftp_driver >/dev/null
+  cmake --build "$build" --target ftp_driver "$@" >/dev/null
 }
 
 # ftp_get_compare LABEL: the 512 MiB download comparison of ftp-get and ftp-get-curl. Serves

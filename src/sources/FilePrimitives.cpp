@@ -3,25 +3,13 @@
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "sources/FtpPrimitives.h"
+#include "sources/SizeText.h"
 
 #include <cerrno>
 
 namespace velmar {
 
 namespace {
-
-QString WithoutTrailingSlash(QString path) {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
-QString ParentOf(const QString& path) {
-    const QString p = WithoutTrailingSlash(path);
-    const int slash = p.lastIndexOf(QLatin1Char('/'));
-    if (slash <= 0) return QStringLiteral("/");
-    return p.left(slash);
-}
 
 void TellError(FileMessages& messages, int error) {
     messages.Tell(platform::SystemErrorText(error));

@@ -3,6 +3,7 @@
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
 #include "sources/FtpConnection.h"
+#include "sources/SizeText.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -10,17 +11,6 @@
 namespace velmar::ftpprim {
 
 namespace {
-
-QString WithoutTrailingSlash(QString path) {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
-QString FolderOf(const QString& path) {
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 // Shows the connection's last failure; a lost connection marks the side so that nothing
 // more is tried on it.
@@ -37,7 +27,7 @@ bool Cancelled(const TransferControl& control) {
 
 // A private name beside `remote` on the server, for an upload not yet complete.
 QString ServerTempName(const QString& remote) {
-    const QString folder = FolderOf(remote);
+    const QString folder = ParentOf(remote);
     return (folder == QLatin1String("/") ? QString() : folder) + QStringLiteral("/.vlf") +
            QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
 }

@@ -36,6 +36,18 @@ QString FileNamePart(const QString& path, QChar separator) {
     return at >= 0 ? path.mid(at + 1) : path;
 }
 
+QString WithoutTrailingSlash(QString path) {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+QString ParentOf(const QString& path) {
+    const QString p = WithoutTrailingSlash(path);
+    const int slash = p.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : p.left(slash);
+}
+
 QString ExtensionOf(const QString& name) {
     const int at = name.lastIndexOf(QLatin1Char('.'));
     return at >= 0 ? name.mid(at) : QString();

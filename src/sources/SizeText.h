@@ -13,6 +13,10 @@ QString FormatSize(uint64_t bytes);
 QString FormatNumber(uint64_t value);
 // The text after the last `separator`, or the whole path.
 QString FileNamePart(const QString& path, QChar separator);
+// The path without slashes at its end ("/" stays "/").
+QString WithoutTrailingSlash(QString path);
+// The folder holding `path` ("/a/b/" and "/a/b" give "/a"; "/a" gives "/").
+QString ParentOf(const QString& path);
 // From the last "." on, dot included; empty when there is none.
 QString ExtensionOf(const QString& name);
 
