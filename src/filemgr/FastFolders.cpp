@@ -63,11 +63,7 @@ public:
         special_->setChecked(true);
         SetControlId(special_, ids::kIdcShortcutSpecial);
         layout->addWidget(special_);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);
-        SetControlId(buttons->button(QDialogButtonBox::Cancel), ids::kIdCancel);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* buttons = OkCancel(this);
         layout->addWidget(buttons);
     }
     QString name() const { return name_->text(); }
@@ -88,14 +84,7 @@ public:
         folder_ = new QPlainTextEdit(folder, this);
         SetControlId(folder_, ids::kIdcFastFolderPath);
         layout->addWidget(folder_);
-        auto* buttons = new QDialogButtonBox(this);
-        QPushButton* add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
-        QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-        SetControlId(add, ids::kIdOk);
-        SetControlId(cancel, ids::kIdCancel);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        layout->addWidget(buttons);
+        layout->addWidget(OkCancel(this, QStringLiteral("Add")));
         resize(360, 120);
     }
     QString folder() const { return folder_->toPlainText().trimmed(); }

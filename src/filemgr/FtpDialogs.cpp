@@ -26,18 +26,6 @@ QLineEdit* Edit(QWidget* parent, int id, bool hidden = false) {
     return edit;
 }
 
-QDialogButtonBox* OkCancel(QDialog* dialog, const char* okText) {
-    auto* buttons = new QDialogButtonBox(dialog);
-    QPushButton* ok = buttons->addButton(QString::fromLatin1(okText), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    ok->setDefault(true);
-    SetControlId(ok, kIdOk);
-    SetControlId(cancel, kIdCancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
-
 } // namespace
 
 // ---- Enter FTP address ----
@@ -58,7 +46,7 @@ CFtpAddressDialog::CFtpAddressDialog(const CFtpNode& node, QWidget* parent)
     auto* portForm = new QFormLayout;
     portForm->addRow(QStringLiteral("Port:"), port_ = Edit(this, kIdcFtpPort));
     layout->addLayout(portForm);
-    layout->addWidget(OkCancel(this, "Save"));
+    layout->addWidget(OkCancel(this, QStringLiteral("Save")));
 
     host_->setText(node.host);
     user_->setText(node.user);
@@ -182,7 +170,7 @@ CFtpLoginDialog::CFtpLoginDialog(const QString& user, QWidget* parent) : QDialog
     form->addRow(QStringLiteral("Login:"), user_ = Edit(this, kIdcLoginUser));
     form->addRow(QStringLiteral("Password:"), password_ = Edit(this, kIdcLoginPassword, true));
     layout->addLayout(form);
-    layout->addWidget(OkCancel(this, "OK"));
+    layout->addWidget(OkCancel(this, QStringLiteral("OK")));
     user_->setText(user);
 }
 

@@ -60,11 +60,7 @@ PreferencesDialog::PreferencesDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(form);
     layout->addWidget(Box(this, kIdcPrefUseLinger, "use LINGER option"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    SetControlId(buttons->button(QDialogButtonBox::Ok), kIdOk);
-    SetControlId(buttons->button(QDialogButtonBox::Cancel), kIdCancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancel(this);
     layout->addWidget(buttons);
 
     Load();

@@ -78,16 +78,7 @@ CSearchFilesDialog::CSearchFilesDialog(bool ftpPane, QWidget* parent) : QDialog(
     area_->button(1)->setChecked(true);
     grid->addWidget(group, 4, 0, 1, 2);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* search =
-        buttons->addButton(QStringLiteral("Search"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    search->setDefault(true);
-    SetControlId(search, ids::kIdOk);
-    SetControlId(cancel, ids::kIdCancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    grid->addWidget(buttons, 5, 0, 1, 2);
+    grid->addWidget(OkCancel(this, QStringLiteral("Search")), 5, 0, 1, 2);
 }
 
 CSearchFilesDialog::~CSearchFilesDialog() {

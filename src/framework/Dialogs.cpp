@@ -1,6 +1,7 @@
 #include "framework/Dialogs.h"
 
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 namespace velmar {
@@ -12,6 +13,19 @@ DialogHook g_hook;
 void SetControlId(QWidget* widget, int id) {
     widget->setProperty(kControlIdProperty, id);
     widget->setObjectName(QStringLiteral("idc%1").arg(id));
+}
+
+QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* ok = okText.isEmpty() ? buttons->addButton(QDialogButtonBox::Ok)
+                                       : buttons->addButton(okText, QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    ok->setDefault(true);
+    SetControlId(ok, 1);
+    SetControlId(cancel, 2);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 int ControlIdOf(const QWidget* widget) {

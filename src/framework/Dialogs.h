@@ -4,6 +4,7 @@
 // hands each dialog to a test hook once it is up.
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QVariant>
 #include <QWidget>
 #include <functional>
@@ -23,6 +24,10 @@ template <class T> T* FindControl(const QWidget* parent, int id) {
         if (child->property(kControlIdProperty).toInt() == id) return child;
     return nullptr;
 }
+
+// The dialog's OK and Cancel buttons (controls 1 and 2), wired to accept and reject; OK is the
+// default button and says `okText` when one is given.
+QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText = QString());
 
 // Runs `dialog` modally and returns its result (QDialog::Accepted or Rejected).
 int RunModal(QDialog& dialog);

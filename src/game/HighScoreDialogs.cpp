@@ -29,11 +29,7 @@ InsertNameDialog::InsertNameDialog(int score, QWidget* parent) : QDialog(parent)
     form->addRow(QStringLiteral("Score:"), value);
     form->addRow(QStringLiteral("Name:"), name_);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    SetControlId(buttons->button(QDialogButtonBox::Ok), kIdOk);
-    SetControlId(buttons->button(QDialogButtonBox::Cancel), kIdCancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancel(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

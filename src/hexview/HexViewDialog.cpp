@@ -40,11 +40,7 @@ HexFindDialog::HexFindDialog(QWidget* parent) : QDialog(parent) {
     case_ = new QCheckBox(QStringLiteral("Case Sensitive"), this);
     SetControlId(case_, ids::kIdcFindCase);
     grid->addWidget(case_, 2, 0, 1, 2);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);
-    SetControlId(buttons->button(QDialogButtonBox::Cancel), ids::kIdCancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancel(this);
     grid->addWidget(buttons, 3, 0, 1, 2);
 }
 

@@ -35,15 +35,6 @@ QLineEdit* IntegerEdit(QWidget* parent, int id, int value) {
     return edit;
 }
 
-QDialogButtonBox* OkCancel(QDialog* dialog) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    SetControlId(buttons->button(QDialogButtonBox::Ok), 1);
-    SetControlId(buttons->button(QDialogButtonBox::Cancel), 2);
-    return buttons;
-}
-
 } // namespace
 
 FontDescription LoadFontDescription() {
