@@ -74,7 +74,11 @@ FrameLayout ComputeFrameLayout(int cx, int cy) {
 CMainFrame::CMainFrame(CVelmarDoc* doc, QWidget* parent) : CFrame(parent), doc_(doc) {
     setObjectName(QStringLiteral("mainFrame"));
     stacked_ = ReadStoreSetting("Horizontal Panes") == 0;
-    SetCommandBar(kMenuFileManager);
+    // The bar of the stored style from the start: the panes ask for the same one when they
+    // first apply their style, so it is built once.
+    SetCommandBar(ReadStoreSetting("LikeNC") == 0 ? kMenuFileManager
+                  : stacked_                      ? kMenuLikeNcStacked
+                                                  : kMenuLikeNcSideBySide);
 
     auto* client = new FrameClient(this);
     client_ = client;

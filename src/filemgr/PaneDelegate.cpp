@@ -87,4 +87,43 @@ QWidget* CLikeNcDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
     return editor;
 }
 
+void CPaneHeader::setLikeNc(bool on) {
+    if (likeNc_ == on) return;
+    likeNc_ = on;
+    // The height follows the style: the plain one asks the style, the LikeNC one is a row
+    // of text between one-pixel lines.
+    headerDataChanged(orientation(), 0, qMax(0, count() - 1));
+    updateGeometry();
+    viewport()->update();
+}
+
+QSize CPaneHeader::sectionSizeFromContents(int logicalIndex) const {
+    QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+    if (likeNc_) size.setHeight(fontMetrics().height() + 2);
+    return size;
+}
+
+void CPaneHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    if (!likeNc_) {
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        return;
+    }
+    painter->save();
+    painter->fillRect(rect, likenc::kBackground);
+    painter->setPen(likenc::kHeaderLine);
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    const QVariant align = model() ? model()->headerData(logicalIndex, orientation(),
+                                                         Qt::TextAlignmentRole)
+                                   : QVariant();
+    const Qt::Alignment alignment =
+        align.isValid() ? Qt::Alignment(align.toInt()) : defaultAlignment();
+    const QString text =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString()
+                : QString();
+    painter->setPen(likenc::kHeaderText);
+    painter->drawText(rect.adjusted(3, 0, -4, -1), int(alignment | Qt::AlignVCenter), text);
+    painter->restore();
+}
+
 } // namespace velmar

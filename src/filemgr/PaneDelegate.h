@@ -3,6 +3,7 @@
 // it paints as the old commander look: light text on dark blue, selected rows yellow,
 // folders white, text cut with "..." and a focus frame around the focused row.
 
+#include <QHeaderView>
 #include <QStyledItemDelegate>
 
 namespace velmar {
@@ -12,6 +13,8 @@ inline const QColor kBackground(0, 0, 143);
 inline const QColor kText(0, 255, 255);
 inline const QColor kHighlightText(255, 255, 0);
 inline const QColor kFolderText(255, 255, 255);
+inline const QColor kHeaderText(255, 255, 0);
+inline const QColor kHeaderLine(0, 255, 255);
 } // namespace likenc
 
 // The longest prefix of `text` that fits in `width` followed by "...", or `text` itself
@@ -30,6 +33,25 @@ public:
                const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+
+private:
+    bool likeNc_ = false;
+};
+
+// The column header: in the LikeNC style yellow titles on dark blue with cyan lines at the
+// right and bottom of each section, painted directly (a style sheet on the header costs
+// a style of its own at start-up and on every paint).
+class CPaneHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit CPaneHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+    void setLikeNc(bool on);
+    bool likeNc() const { return likeNc_; }
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
 
 private:
     bool likeNc_ = false;

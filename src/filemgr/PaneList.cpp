@@ -53,6 +53,8 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     listingJob_.pane = this;
     model_ = new CPaneModel(this);
     delegate_ = new CLikeNcDelegate(this);
+    header_ = new CPaneHeader(this);
+    setHorizontalHeader(header_);
     setModel(model_);
     setItemDelegate(delegate_);
 
@@ -109,15 +111,10 @@ void CPaneList::ApplyPaneStyle(int likeNC, int horizontal) {
         p.setColor(QPalette::Window, likenc::kBackground);
         p.setColor(QPalette::Text, likenc::kText);
         setPalette(p);
-        horizontalHeader()->setStyleSheet(
-            QStringLiteral("QHeaderView::section { color: rgb(255, 255, 0); "
-                           "background-color: rgb(0, 0, 143); border: 0px; "
-                           "border-right: 1px solid rgb(0, 255, 255); "
-                           "border-bottom: 1px solid rgb(0, 255, 255); padding: 0px 3px; }"));
     } else {
         setPalette(QPalette());
-        horizontalHeader()->setStyleSheet(QString());
     }
+    header_->setLikeNc(on);
     FitColumns(true);
     horizontalHeader()->viewport()->update();
     viewport()->update();

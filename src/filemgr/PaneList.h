@@ -16,6 +16,7 @@ namespace velmar {
 class CVelmarDoc;
 class CPaneModel;
 class CLikeNcDelegate;
+class CPaneHeader;
 struct FindRecord;
 
 class CPaneList : public QTableView, public CView {
@@ -134,6 +135,7 @@ private:
     PaneHost* host_ = nullptr;
     CPaneModel* model_ = nullptr;
     CLikeNcDelegate* delegate_ = nullptr;
+    CPaneHeader* header_ = nullptr;
 
     QString currentPath_ = QStringLiteral("/");
     int sourceKind_ = 0;

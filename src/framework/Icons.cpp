@@ -3,9 +3,9 @@
 #include "res/Ids.h"
 #include "res/MenuTables.h"
 
-#include <QFont>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <functional>
 #include <map>
@@ -42,18 +42,28 @@ QPixmap DrawProgram(int s) {
     return pm;
 }
 
-// A short label in a box: clear at any size and in every style.
+// A short label in a box: clear at any size and in every style. The letters are the
+// outline of the window font's glyphs, scaled to the box: a font of another size or weight
+// would cost a second font look-up at start-up for one small picture.
 QPixmap DrawLabel(int s, const QString& text, const QColor& ink) {
     QPixmap pm = Canvas(s);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(text.size() > 2 ? s * 5 / 12 : s / 2);
-    p.setFont(f);
+    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(ink, 1));
     p.drawRoundedRect(QRectF(0.5, 0.5, s - 1, s - 1), 2, 2);
-    p.drawText(QRect(0, 0, s, s), Qt::AlignCenter, text);
+    QPainterPath letters;
+    letters.addText(0, 0, p.font(), text);
+    const QRectF box = letters.boundingRect();
+    if (box.isEmpty()) return pm;
+    const qreal height = text.size() > 2 ? s * 0.34 : s * 0.42;
+    const qreal k = qMin(height / box.height(), (s - 4.0) / box.width());
+    p.translate(s / 2.0, s / 2.0);
+    p.scale(k, k);
+    p.translate(-box.center());
+    // A thin outline around the fill reads as bold at the small sizes of a tool bar.
+    p.setPen(QPen(ink, 0.5 / k));
+    p.setBrush(ink);
+    p.drawPath(letters);
     return pm;
 }
 

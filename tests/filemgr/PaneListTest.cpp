@@ -263,6 +263,12 @@ TEST_F(PaneListTest, StyleSetsColumnsAndColours) {
     const QPoint empty =
         w.left->viewport()->mapTo(&w.window, QPoint(10, w.left->viewport()->height() - 5));
     EXPECT_EQ(image.pixelColor(empty * image.devicePixelRatio()), QColor(0, 0, 143));
+    // The header: dark blue with a cyan line under its titles.
+    QHeaderView* header = w.left->horizontalHeader();
+    const QPoint top = header->mapTo(&w.window, QPoint(header->width() / 2, 1));
+    const QPoint line = header->mapTo(&w.window, QPoint(header->width() / 2, header->height() - 1));
+    EXPECT_EQ(image.pixelColor(top * image.devicePixelRatio()), QColor(0, 0, 143));
+    EXPECT_EQ(image.pixelColor(line * image.devicePixelRatio()), QColor(0, 255, 255));
     w.left->ApplyPaneStyle(0, 1);
     EXPECT_NE(w.left->palette().color(QPalette::Base), QColor(0, 0, 143));
     // Plain stays plain without asking the frame again.

@@ -158,6 +158,7 @@ TEST_F(MainFrame, PanesSetTheBarOfTheirStyleUpAndDownWhenStacked) {
     CVelmarDoc doc;
     CMainFrame frame(&doc);
     EXPECT_TRUE(frame.stacked());
+    EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked); // built once, not replaced
     for (CView* v : doc.views())
         v->OnInitialUpdate();
     EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
