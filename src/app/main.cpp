@@ -4,6 +4,7 @@
 #include "framework/Browser.h"
 #include "framework/Dialogs.h"
 #include "framework/Frame.h"
+#include "framework/Icons.h"
 #include "platform/Internet.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication qapp(argc, argv);
+    QApplication::setStyle(velmar::NewProgramStyle());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvath.Velmar"));
     // QApplication has taken its own options out of argv.

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <functional>
 #include <map>
 
@@ -150,7 +151,41 @@ QIcon FromPainter(std::function<QPixmap(int)> draw) {
     return QIcon(new DrawnIconEngine(std::move(draw)));
 }
 
+// "»": where a bar keeps the commands it has no room for.
+QPixmap DrawExtension(int s, bool vertical) {
+    QPixmap pm = Canvas(s);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (vertical) {
+        p.translate(s, 0);
+        p.rotate(90);
+    }
+    p.setPen(QPen(QColor(60, 60, 60), qMax(1.0, s / 10.0)));
+    const qreal mid = s / 2.0, h = s / 5.0;
+    for (qreal x : {s * 0.3, s * 0.55}) {
+        p.drawLine(QPointF(x, mid - h), QPointF(x + h, mid));
+        p.drawLine(QPointF(x + h, mid), QPointF(x, mid + h));
+    }
+    return pm;
+}
+
+class ProgramStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (which == SP_ToolBarHorizontalExtensionButton)
+            return FromPainter([](int s) { return DrawExtension(s, false); });
+        if (which == SP_ToolBarVerticalExtensionButton)
+            return FromPainter([](int s) { return DrawExtension(s, true); });
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+};
+
 } // namespace
+
+QStyle* NewProgramStyle() {
+    return new ProgramStyle;
+}
 
 QIcon ProgramIcon() {
     static const QIcon icon = FromPainter(&DrawProgram);

@@ -4,18 +4,22 @@
 #include "framework/Dialogs.h"
 #include "framework/DocTemplate.h"
 #include "framework/Frame.h"
+#include "framework/Icons.h"
 #include "framework/Routing.h"
 #include "framework/View.h"
 #include "res/Ids.h"
+#include "res/MenuTables.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <set>
 
 using namespace velmar;
@@ -243,4 +247,21 @@ TEST(Help, TheManualIsFoundAndTheHelpRequestOpensItInTheBrowser) {
     SetUrlOpenerForTesting(nullptr);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toLocalFile(), path);
+}
+
+// Every picture drawn in code shows ink in its middle at a tool bar's size: a label whose
+// letters came out empty, or a bar arrow the style left blank, would show as an empty button.
+TEST(Icons, EveryButtonAndBarArrowHasInkInItsMiddle) {
+    const auto inked = [](const QIcon& icon) {
+        const QImage img = icon.pixmap(16, 16).toImage();
+        for (int y = 5; y < 11; ++y)
+            for (int x = 4; x < 12; ++x)
+                if (img.pixelColor(x, y).alpha() > 0) return true;
+        return false;
+    };
+    for (const res::ButtonDef& b : res::kButtonTexts)
+        EXPECT_TRUE(inked(CommandIcon(b.id))) << b.text;
+    std::unique_ptr<QStyle> style(NewProgramStyle());
+    EXPECT_TRUE(inked(style->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)));
+    EXPECT_TRUE(inked(style->standardIcon(QStyle::SP_ToolBarVerticalExtensionButton)));
 }
