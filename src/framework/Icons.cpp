@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QProxyStyle>
+#include <QStyleOption>
 #include <functional>
 #include <map>
 
@@ -178,6 +179,20 @@ public:
         if (which == SP_ToolBarVerticalExtensionButton)
             return FromPainter([](int s) { return DrawExtension(s, true); });
         return QProxyStyle::standardIcon(which, option, widget);
+    }
+    // A tool bar is a flat strip with a line under it. The platform style shades it with a
+    // gradient and half-transparent lines, which the raster engine blends on helper threads
+    // it starts for the purpose at the first paint.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element != CE_ToolBar) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        const QRect r = option->rect;
+        painter->fillRect(r, option->palette.window());
+        painter->setPen(option->palette.color(QPalette::Mid));
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
     }
 };
 
