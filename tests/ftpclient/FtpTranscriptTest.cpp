@@ -11,15 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
 using velmar::WriteStoreSetting;
+using velmar::test::ReadAll;
 using velmar::test::ScriptedServer;
 using velmar::test::TempDir;
 using Lines = QList<QByteArray>;
@@ -50,6 +48,8 @@ protected:
 
     ScriptedServer server;
     std::unique_ptr<FtpClient> client;
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
 };
 
 // Everything FindFirst and FindNext give for `path`; empty when FindFirst fails.
@@ -62,11 +62,6 @@ std::vector<FindRecord> Find(FtpClient& client, const QString& path) {
     FindClose(listing);
     EXPECT_TRUE(listing.records.empty());
     return found;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -265,20 +260,18 @@ TEST_F(Transcript, StalledDownloadKeepsTheOldFileAndTheNextOneSucceeds) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     client->SetTimeout(FtpClient::DataReceiveTimeout, 300);
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
     EXPECT_FALSE(client->GetFile(&go, &done, QStringLiteral("f.bin"), target, 0, true,
                                  velmar::attr::Normal, type::Image));
     EXPECT_EQ(client->StatusMessage(), QStringLiteral("Operation timed out."));
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("f.bin"))), QByteArray("old content"));
+    EXPECT_EQ(ReadAll(target), QByteArray("old content"));
     // The time-out of the first download must not fail the second; the link at the
     // target name is replaced, not written through.
     ASSERT_TRUE(client->GetFile(&go, &done, QStringLiteral("f.bin"), link, 0, true,
                                 velmar::attr::Normal, type::Image))
         << client->StatusMessage().toStdString();
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("link.bin"))), QByteArray("the whole file"));
+    EXPECT_EQ(ReadAll(link), QByteArray("the whole file"));
     EXPECT_FALSE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("victim.txt"))), QByteArray("not to be touched"));
+    EXPECT_EQ(ReadAll(victim), QByteArray("not to be touched"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     Finish();
 }
@@ -303,8 +296,6 @@ TEST_F(Transcript, CutTransfersAreFailures) {
     QByteArray got;
     EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Image));
     EXPECT_TRUE(got.isEmpty());
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
     EXPECT_FALSE(client->PutFile(&go, &done, local, QStringLiteral("up.bin"), 0));
     // The server's refusal, not a lost connection: the control connection still works.
     EXPECT_EQ(client->StatusCode(), 426);
@@ -407,15 +398,9 @@ TEST(TimeOutSettings, EachEndsAWaitInItsOwnPhase) {
         WriteStoreSetting(name, 1);
 
     // Connect: a listener whose queue is full drops the handshake.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
-    ::listen(listener, 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    const int port = ntohs(a.sin_port);
+    const int listener = velmar::test::ListenLoopback(0);
+    ASSERT_GE(listener, 0);
+    const int port = velmar::test::PortOf(listener);
     std::vector<std::unique_ptr<TimedSocket>> queued;
     for (bool full = false; !full && queued.size() < 8;) {
         queued.push_back(std::make_unique<TimedSocket>());

@@ -17,9 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -195,14 +193,7 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
     const char* daemon = "/usr/sbin/in.fingerd";
     if (::access(daemon, X_OK) != 0) GTEST_SKIP() << "fingerd is not installed";
     // inetd style on one connection: the daemon talks on its standard input and output.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&a), len);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int listener = test::ListenLoopback(1);
     std::thread server([&] {
         const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (c < 0) return;
@@ -217,7 +208,7 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
         posix_spawn_file_actions_destroy(&actions);
         ::close(c);
     });
-    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), ntohs(a.sin_port), false,
+    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), test::PortOf(listener), false,
                                     QStringLiteral("root"), QueryTimeouts{});
     ::shutdown(listener, SHUT_RDWR); // ends a wait for a connection that never came
     server.join();
