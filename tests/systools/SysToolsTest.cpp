@@ -30,12 +30,10 @@ bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
 }
 
-QString Output(const QString& program, const QStringList& args) {
+// `command` run in the C locale.
+QString Output(const QStringList& command) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    p.setProcessEnvironment(env);
-    p.start(program, args);
+    p.start(QStringLiteral("env"), QStringList{QStringLiteral("LC_ALL=C")} + command);
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -45,13 +43,6 @@ QStringList Texts(const InfoNode& node) {
     for (const InfoNode& c : node.children)
         out.append(c.text);
     return out;
-}
-
-void WriteFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text + "\n");
 }
 
 class SysTools : public ::testing::Test {
@@ -66,9 +57,7 @@ TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
     EXPECT_EQ(tree[1].text, QStringLiteral("Disk"));
 
     // free -b: "Mem:  total used free shared buff/cache available"
-    const QStringList mem = Output(QStringLiteral("free"), {QStringLiteral("-b")})
-                                .split('\n')
-                                .filter(QStringLiteral("Mem:"));
+    const QStringList mem = Output({"free", "-b"}).split('\n').filter(QStringLiteral("Mem:"));
     ASSERT_EQ(mem.size(), 1);
     const QStringList f = mem[0].simplified().split(' ');
     const QStringList memory = Texts(tree[0]);
@@ -79,11 +68,7 @@ TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
 
     // df -B1 of "/": the size and the part available to us (the root's lines come first).
     const QStringList df =
-        Output(QStringLiteral("df"),
-               {QStringLiteral("-B1"), QStringLiteral("--output=size,avail"), QStringLiteral("/")})
-            .split('\n')[1]
-            .simplified()
-            .split(' ');
+        Output({"df", "-B1", "--output=size,avail", "/"}).split('\n')[1].simplified().split(' ');
     const QStringList disk = Texts(tree[1]);
     ASSERT_GE(disk.size(), 3);
     EXPECT_EQ(disk[1], QStringLiteral("TotalNumberOfBytes: ") + FormatNumber(df[0].toULongLong()));
@@ -96,8 +81,8 @@ TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
 TEST_F(SysTools, TreeBranchesFollowTheirSources) {
     test::TempDir supply;
     // A charging Li-ion battery beside a mains supply that is on line.
-    WriteFile(supply.path() + "/AC/type", "Mains");
-    WriteFile(supply.path() + "/AC/online", "1");
+    supply.write("AC/type", "Mains\n");
+    supply.write("AC/online", "1\n");
     const std::pair<const char*, const char*> battery[] = {
         {"type", "Battery"},         {"status", "Charging"},
         {"capacity", "80"},          {"voltage_now", "12345000"},
@@ -106,7 +91,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
         {"technology", "Li-ion"},    {"temp", "253"},
     };
     for (const auto& [name, value] : battery)
-        WriteFile(supply.path() + "/BAT0/" + name, value);
+        supply.write(QStringLiteral("BAT0/") + name, QByteArray(value) + "\n");
     platform::SysfsPowerSource sysfs(supply.path());
 
     SystemSources s;
@@ -229,20 +214,15 @@ public:
             display_ = QStringLiteral(":%1").arg(n).toUtf8();
             break;
         }
-        server_.start(xvfb, {QString::fromUtf8(display_), QStringLiteral("-nolisten"),
-                             QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                             QStringLiteral("800x600x24")});
+        server_.start(xvfb, {display_, "-nolisten", "tcp", "-screen", "0", "800x600x24"});
         if (!server_.waitForStarted()) return;
         if (!WaitFor([&] { return (x_ = platform::ConnectX11(display_)) != nullptr; }, 10000))
             return;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(display_));
-        wm_.setProcessEnvironment(env);
+        wm_.setProcessEnvironment(env());
         // Windows mapped while the manager is still starting may never reach its client list:
         // it runs the start-up command once it manages.
         const QString ready = started_.file(QStringLiteral("ready"));
-        wm_.start(wm, {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
-                       QStringLiteral("touch ") + ready});
+        wm_.start(wm, {"--sm-disable", "--startup", "touch " + ready});
         managed_ = WaitFor([&] { return QFile::exists(ready); }, 10000);
     }
     ~X11Session() {
@@ -256,7 +236,12 @@ public:
     }
     platform::WindowSystem* windows() const { return x_.get(); }
     bool managed() const { return managed_; }
-    QByteArray display() const { return display_; }
+    // The environment of a program on this display.
+    QProcessEnvironment env() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(display_));
+        return env;
+    }
 
 private:
     QByteArray display_;
@@ -276,8 +261,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     platform::SetWindowSystemForTesting(x.windows());
 
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(x.display()));
+    QProcessEnvironment env = x.env();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     child.setProcessEnvironment(env);
     int pid = 0;
@@ -288,7 +272,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
         return n;
     };
     child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/systools_window_child"),
-                {QStringLiteral("3")});
+                {"3"});
     ASSERT_TRUE(child.waitForStarted());
     pid = int(child.processId());
     ASSERT_TRUE(WaitFor([&] { return windowsOf() == 3; }));
