@@ -33,7 +33,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
 // `command` run in the C locale.
 QString Output(const QStringList& command) {
     QProcess p;
-    p.start(QStringLiteral("env"), QStringList{QStringLiteral("LC_ALL=C")} + command);
+    p.start("env", QStringList{"LC_ALL=C"} + command);
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -53,18 +53,18 @@ protected:
 TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
     const std::vector<InfoNode> tree = BuildSystemInfo();
     ASSERT_GE(tree.size(), 2u);
-    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
-    EXPECT_EQ(tree[1].text, QStringLiteral("Disk"));
+    EXPECT_EQ(tree[0].text, "Memory");
+    EXPECT_EQ(tree[1].text, "Disk");
 
     // free -b: "Mem:  total used free shared buff/cache available"
-    const QStringList mem = Output({"free", "-b"}).split('\n').filter(QStringLiteral("Mem:"));
+    const QStringList mem = Output({"free", "-b"}).split('\n').filter("Mem:");
     ASSERT_EQ(mem.size(), 1);
     const QStringList f = mem[0].simplified().split(' ');
     const QStringList memory = Texts(tree[0]);
     ASSERT_EQ(memory.size(), 7);
-    EXPECT_TRUE(memory[0].startsWith(QStringLiteral("Utilization: ")) && memory[0].endsWith('%'));
+    EXPECT_TRUE(memory[0].startsWith("Utilization: ") && memory[0].endsWith('%'));
     EXPECT_EQ(memory[1], QStringLiteral("TotalPhys.: ") + FormatNumber(f[1].toULongLong()));
-    EXPECT_TRUE(memory[2].startsWith(QStringLiteral("AvailPhys.: ")));
+    EXPECT_TRUE(memory[2].startsWith("AvailPhys.: "));
 
     // df -B1 of "/": the size and the part available to us (the root's lines come first).
     const QStringList df =
@@ -72,7 +72,7 @@ TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
     const QStringList disk = Texts(tree[1]);
     ASSERT_GE(disk.size(), 3);
     EXPECT_EQ(disk[1], QStringLiteral("TotalNumberOfBytes: ") + FormatNumber(df[0].toULongLong()));
-    EXPECT_TRUE(disk[0].startsWith(QStringLiteral("FreeBytesAvailableToCaller: ")));
+    EXPECT_TRUE(disk[0].startsWith("FreeBytesAvailableToCaller: "));
     for (size_t i = 3; i < tree[1].children.size(); ++i)
         EXPECT_EQ(tree[1].children[i].children.size(), 3u)
             << tree[1].children[i].text.toStdString();
@@ -109,7 +109,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
     s.power = [&](platform::PowerStatus& p) { return sysfs.Read(p); };
     std::vector<InfoNode> tree = BuildSystemInfo(s);
     ASSERT_EQ(tree.size(), 3u);
-    EXPECT_EQ(Texts(tree[0])[0], QStringLiteral("Utilization: 42%"));
+    EXPECT_EQ(Texts(tree[0])[0], "Utilization: 42%");
     EXPECT_EQ(Texts(tree[0])[1], QStringLiteral("TotalPhys.: ") + FormatNumber(8ull << 30));
     // The root's three lines, then one item for the mount that could be read.
     EXPECT_EQ(Texts(tree[1]),
@@ -137,13 +137,13 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
         p.batteryFlag = 9;
         return true;
     };
-    EXPECT_EQ(Texts(BuildSystemInfo(s)[2])[1], QStringLiteral("Battery charge status: unknown"));
+    EXPECT_EQ(Texts(BuildSystemInfo(s)[2])[1], "Battery charge status: unknown");
     // Failing sources leave their branches out; the rest stays.
     s.power = [](platform::PowerStatus&) { return false; };
     s.disk = [](const QString&, platform::DiskSpace&) { return false; };
     tree = BuildSystemInfo(s);
     ASSERT_EQ(tree.size(), 1u);
-    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
+    EXPECT_EQ(tree[0].text, "Memory");
 }
 
 // ---- task manager ----
@@ -169,7 +169,7 @@ void Select(CTaskManagerDlg& dlg, QTreeWidgetItem* item) {
 
 TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     QProcess child;
-    child.start(QStringLiteral("sleep"), {QStringLiteral("1000")});
+    child.start("sleep", {"1000"});
     ASSERT_TRUE(child.waitForStarted());
     const int pid = int(child.processId());
 
@@ -178,8 +178,8 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     QTreeWidgetItem* row = RowOf(dlg, pid, &count);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(row->text(0), QStringLiteral("sleep"));
-    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable(QStringLiteral("sleep")));
+    EXPECT_EQ(row->text(0), "sleep");
+    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable("sleep"));
 
     Select(dlg, row);
     messages.answer(QMessageBox::No);
@@ -206,8 +206,8 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
 class X11Session {
 public:
     X11Session() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        const QString wm = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        const QString wm = QStandardPaths::findExecutable("openbox");
         if (xvfb.isEmpty() || wm.isEmpty()) return;
         for (int n = 90 + int(QCoreApplication::applicationPid() % 400); n < 900; n += 7) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
@@ -221,7 +221,7 @@ public:
         wm_.setProcessEnvironment(env());
         // Windows mapped while the manager is still starting may never reach its client list:
         // it runs the start-up command once it manages.
-        const QString ready = started_.file(QStringLiteral("ready"));
+        const QString ready = started_.file("ready");
         wm_.start(wm, {"--sm-disable", "--startup", "touch " + ready});
         managed_ = WaitFor([&] { return QFile::exists(ready); }, 10000);
     }
@@ -239,7 +239,7 @@ public:
     // The environment of a program on this display.
     QProcessEnvironment env() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(display_));
+        env.insert("DISPLAY", QString::fromUtf8(display_));
         return env;
     }
 
@@ -262,7 +262,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
 
     QProcess child;
     QProcessEnvironment env = x.env();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert("QT_QPA_PLATFORM", "xcb");
     child.setProcessEnvironment(env);
     int pid = 0;
     auto windowsOf = [&] {
@@ -271,8 +271,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
             n += w.pid == pid;
         return n;
     };
-    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/systools_window_child"),
-                {"3"});
+    child.start(QCoreApplication::applicationDirPath() + "/systools_window_child", {"3"});
     ASSERT_TRUE(child.waitForStarted());
     pid = int(child.processId());
     ASSERT_TRUE(WaitFor([&] { return windowsOf() == 3; }));
@@ -284,7 +283,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     QTreeWidgetItem* row = RowOf(dlg, pid, &count);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(row->text(0), QStringLiteral("systools_window_child"));
+    EXPECT_EQ(row->text(0), "systools_window_child");
 
     // Activate: the window manager makes one of the child's windows the active one.
     Select(dlg, row);
