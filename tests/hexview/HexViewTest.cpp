@@ -30,7 +30,7 @@ namespace {
 
 using platform::BlockFile;
 
-QByteArray Pattern(int n) {
+QByteArray Letters(int n) {
     QByteArray b(n, '\0');
     for (int i = 0; i < n; ++i)
         b[i] = char('A' + i % 26);
@@ -134,7 +134,7 @@ TEST_F(HexWindowTest, EmptyAndShortFiles) {
     EXPECT_TRUE(empty->view()->TextsOfRow(0).hex.isEmpty());
     EXPECT_EQ(empty->windowTitle(), "empty");
 
-    auto shortFile = Open(dir.write("short", Pattern(6)), true);
+    auto shortFile = Open(dir.write("short", Letters(6)), true);
     ASSERT_TRUE(shortFile);
     const HexView::RowTexts t = shortFile->view()->TextsOfRow(0);
     EXPECT_EQ(t.hex, "41 42 43 44 45 46 ") << "a short row: a space after each";
@@ -143,7 +143,7 @@ TEST_F(HexWindowTest, EmptyAndShortFiles) {
 }
 
 TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
-    const QString path = dir.write("data", Pattern(0x400));
+    const QString path = dir.write("data", Letters(0x400));
     {
         auto dialog = Open(path, true);
         HexView* view = dialog->view();
@@ -195,7 +195,7 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
 }
 
 TEST_F(HexWindowTest, OffsetEditorScrollsToTheRowAndNotPastTheEnd) {
-    const QString path = dir.write("data", Pattern(0x4000));
+    const QString path = dir.write("data", Letters(0x4000));
     auto dialog = Open(path, true);
     HexView* view = dialog->view();
     EditCell(view, 0, 0, "00003f00");
@@ -211,7 +211,7 @@ TEST_F(HexWindowTest, OffsetEditorScrollsToTheRowAndNotPastTheEnd) {
 }
 
 TEST_F(HexWindowTest, AWriteIntoAShrunkFileFailsAndNeverGrowsIt) {
-    const QString path = dir.write("data", Pattern(64));
+    const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
     HexView* view = dialog->view();
     ASSERT_TRUE(view->BeginEdit(1, 1));
@@ -255,7 +255,7 @@ TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
 }
 
 TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
-    QByteArray data = Pattern(0x2000);
+    QByteArray data = Letters(0x2000);
     data.replace(0x1000, 6, "needle");
     data.replace(0x1800, 2, "\xde\xad");
     const QString path = dir.write("data", data);
@@ -359,7 +359,7 @@ TEST_F(HexWindowTest, FindAbove4GiBAndEscStopsALongSearch) {
 }
 
 TEST_F(HexWindowTest, PopupMenusOpenSearch) {
-    auto dialog = Open(dir.write("data", Pattern(100)), true);
+    auto dialog = Open(dir.write("data", Letters(100)), true);
     HexView* view = dialog->view();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), QPoint(20, 20));
     QApplication::sendEvent(view->viewport(), &rightClick);
