@@ -20,10 +20,8 @@ namespace {
 
 QByteArray Utf16Le(const QString& text) {
     QByteArray b;
-    for (QChar c : text) {
-        b.append(char(c.unicode() & 0xff));
-        b.append(char(c.unicode() >> 8));
-    }
+    for (QChar c : text)
+        b.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
     return b;
 }
 
