@@ -58,11 +58,7 @@ TEST(TimedSocket, ConnectFailures) {
     EXPECT_FALSE(s.Connect(QStringLiteral("no-such-host.invalid"), 21, 1000));
     EXPECT_EQ(LastSocketError(), sockerr::InvalidArgument);
 
-    int closedPort = 0;
-    {
-        Peer gone;
-        closedPort = gone.port;
-    }
+    const int closedPort = velmar::test::FreePort();
     // The timed and the blocking form report the same.
     for (int timeout : {1000, 0}) {
         ASSERT_TRUE(s.Create());

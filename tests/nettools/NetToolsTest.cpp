@@ -157,12 +157,7 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         EXPECT_EQ(r.answer, QByteArray("partial\n"));
     }
     // Nobody listening: refused, nothing sent.
-    int closedPort = 0;
-    {
-        ScriptedServer gone;
-        closedPort = gone.port();
-    }
-    EXPECT_EQ(RunWhois("127.0.0.1", closedPort, "x", t).error, 10061);
+    EXPECT_EQ(RunWhois("127.0.0.1", test::FreePort(), "x", t).error, 10061);
 }
 
 TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {

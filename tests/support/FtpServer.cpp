@@ -128,6 +128,14 @@ int PortOf(int s) {
     return ntohs(a.sin_port);
 }
 
+int FreePort() {
+    const int s = ListenLoopback();
+    if (s < 0) return 0;
+    const int port = PortOf(s);
+    ::close(s);
+    return port;
+}
+
 bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
     process_.start(program, arguments);
     if (process_.waitForStarted(10000)) return true;
@@ -164,13 +172,11 @@ PyFtpServer::PyFtpServer(Limits limits) {
 }
 
 VsFtpServer::VsFtpServer() {
-    const int probe = ListenLoopback();
-    if (probe < 0) {
+    const int port = FreePort();
+    if (port == 0) {
         error_ = QStringLiteral("no free port");
         return;
     }
-    const int port = PortOf(probe);
-    ::close(probe);
     ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
     const QString empty = state_.mkdir(QStringLiteral("empty"));
     const QString conf =

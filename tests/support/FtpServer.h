@@ -23,6 +23,8 @@ namespace velmar::test {
 // A socket listening on 127.0.0.1 at a free port (-1 on failure), and the port of a socket.
 int ListenLoopback(int backlog = 4);
 int PortOf(int socket);
+// A port on 127.0.0.1 that nobody listens on (0 when none could be had).
+int FreePort();
 
 // A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
 class ServerProcess {
