@@ -120,7 +120,6 @@ TEST_F(GameWindow, TheBoardStaysSquareWholeAndBelowTheStripAtAnySize) {
         EXPECT_LT(view->SlotRect(2).right(), score.left()) << at;
 
         const QImage shot = view->grab().toImage();
-        shot.save(QStringLiteral("/tmp/lines_%1.png").arg(QString::fromStdString(at)));
         for (int colour = 1; colour <= 7; ++colour)
             EXPECT_EQ(shot.pixelColor(view->CellRect({colour - 1, 0}).center()),
                       CLinesView::BallColour(colour))
