@@ -3,7 +3,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <locale>
 #include <random>
@@ -154,10 +153,7 @@ TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
     EXPECT_EQ(s.SearchStream(closed, 0), -1);
 
     // "\xff" is not UTF-8: it decodes to the lone surrogate U+DCFF and back to the byte.
-    FILE* out = fopen((QFile::encodeName(dir.path()) + "/odd\xff").constData(), "wb");
-    ASSERT_NE(out, nullptr);
-    fputs("..abc..", out);
-    fclose(out);
+    ASSERT_TRUE(test::WriteRaw(QFile::encodeName(dir.path()) + "/odd\xff", "..abc.."));
     EXPECT_TRUE(s.SearchFile(dir.path() + "/odd" + QChar(0xDCFF)));
 
     QByteArray data = QByteArray(PatternSearch::kBlock + 10, '.') + "abc";
