@@ -2,6 +2,7 @@
 // through the terminal window as a user would.
 #include "TelnetTestSupport.h"
 
+#include "support/FtpServer.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -20,11 +21,8 @@ struct Telnetd : TerminalWindow {
     void SetUp() override {
         const QString busybox = QStandardPaths::findExecutable("busybox");
         if (busybox.isEmpty()) GTEST_SKIP() << "busybox is not installed";
-        {
-            QTcpServer probe; // a free port
-            ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-            port = probe.serverPort();
-        }
+        port = quint16(test::FreePort());
+        ASSERT_NE(port, 0);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("PS1", "$ ");
