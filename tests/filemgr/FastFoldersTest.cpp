@@ -20,10 +20,8 @@ namespace {
 
 QByteArray Utf16Le(const QString& text) {
     QByteArray b;
-    for (QChar c : text) {
-        b.append(char(c.unicode() & 0xff));
-        b.append(char(c.unicode() >> 8));
-    }
+    for (QChar c : text)
+        b.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
     return b;
 }
 
@@ -44,10 +42,10 @@ protected:
 };
 
 TEST_F(FastFolderTest, FileBytesAreUtf16LeEntriesWithoutDuplicates) {
-    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/home/me/work/")));
-    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/d\u00e4t\u00e4/")));
-    ASSERT_TRUE(AddFastFolder(file, QStringLiteral("/home/me/work/")));
-    EXPECT_EQ(ReadAll(file), Utf16Le(QStringLiteral("/home/me/work/;/d\u00e4t\u00e4/;")))
+    ASSERT_TRUE(AddFastFolder(file, "/home/me/work/"));
+    ASSERT_TRUE(AddFastFolder(file, "/d\u00e4t\u00e4/"));
+    ASSERT_TRUE(AddFastFolder(file, "/home/me/work/"));
+    EXPECT_EQ(ReadAll(file), Utf16Le("/home/me/work/;/d\u00e4t\u00e4/;"))
         << "no byte-order mark, no line breaks, one entry each";
 }
 
@@ -85,10 +83,9 @@ TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
     ASSERT_TRUE(AddFastFolder(file, b));
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdFastFolders));
     EXPECT_EQ(w.left->listMode(), 1);
-    EXPECT_EQ(w.left->currentPath(), QStringLiteral("/"));
+    EXPECT_EQ(w.left->currentPath(), "/");
     EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1), b.mid(1).chopped(1)}));
-    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(),
-              QStringLiteral("<DIR>"));
+    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(), "<DIR>");
 
     // Delete takes the entry out of the list, not the folder off the disk.
     w.left->SelectAndFocus(2);

@@ -21,9 +21,7 @@ using namespace ids;
 class FtpDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
-        SaveFtpServerList(
-            {{QStringLiteral("one"), QStringLiteral("p1"), QStringLiteral("u1"), 0, 21},
-             {QStringLiteral("two"), QString(), QStringLiteral("u2"), 1, 2121}});
+        SaveFtpServerList({{"one", "p1", "u1", 0, 21}, {"two", QString(), "u2", 1, 2121}});
     }
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
@@ -51,22 +49,22 @@ TEST_F(FtpDialogs, ButtonsFollowTheSelectionAndEditsAreStored) {
         CFtpServersDialog d;
         auto* list = FindControl<QListWidget>(&d, kIdcServerList);
         ASSERT_EQ(list->count(), 2);
-        EXPECT_EQ(list->item(1)->text(), QStringLiteral("two"));
+        EXPECT_EQ(list->item(1)->text(), "two");
         EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
         list->setCurrentRow(1);
         EXPECT_EQ(States(d), (std::array<bool, 3>{true, true, true}));
         list->clearSelection();
         EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
 
-        AnswerAddress(QStringLiteral("three"), QStringLiteral("990"));
+        AnswerAddress("three", "990");
         Click(d, kIdcServerNew);
         ASSERT_EQ(list->count(), 3);
-        EXPECT_EQ(list->item(2)->text(), QStringLiteral("three"));
+        EXPECT_EQ(list->item(2)->text(), "three");
 
         list->setCurrentRow(0);
-        AnswerAddress(QStringLiteral("uno"), QStringLiteral("2100"));
+        AnswerAddress("uno", "2100");
         Click(d, kIdcServerEdit);
-        EXPECT_EQ(list->item(0)->text(), QStringLiteral("uno"));
+        EXPECT_EQ(list->item(0)->text(), "uno");
 
         list->setCurrentRow(1);
         Click(d, kIdcServerDelete);
@@ -75,20 +73,20 @@ TEST_F(FtpDialogs, ButtonsFollowTheSelectionAndEditsAreStored) {
 
         list->setCurrentRow(1);
         Click(d, kIdOk); // Connect
-        EXPECT_EQ(d.result().host, QStringLiteral("three"));
+        EXPECT_EQ(d.result().host, "three");
         EXPECT_EQ(d.result().port, 990u);
         EXPECT_EQ(d.result().askPassword, 1u);
     }
     stored = LoadFtpServerList();
     ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[0].host, QStringLiteral("uno"));
-    EXPECT_EQ(stored[0].password, QStringLiteral("p1")); // fields the edit left alone stay
+    EXPECT_EQ(stored[0].host, "uno");
+    EXPECT_EQ(stored[0].password, "p1"); // fields the edit left alone stay
     EXPECT_EQ(stored[0].port, 2100u);
-    EXPECT_EQ(stored[1].host, QStringLiteral("three"));
+    EXPECT_EQ(stored[1].host, "three");
 }
 
 TEST_F(FtpDialogs, CancelAfterDeletingTheOnlyEntryLeavesAnEmptyList) {
-    SaveFtpServerList({{QStringLiteral("only"), {}, {}, 0, 21}});
+    SaveFtpServerList({{"only", {}, {}, 0, 21}});
     {
         CFtpServersDialog d;
         FindControl<QListWidget>(&d, kIdcServerList)->setCurrentRow(0);
@@ -108,7 +106,7 @@ TEST_F(FtpDialogs, PortOutsideTheRangeIsRefusedWithAMessage) {
     for (const auto& c : cases) {
         MessageScript messages;
         CFtpAddressDialog d(CFtpNode{});
-        EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcFtpPort)->text(), QStringLiteral("21"));
+        EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcFtpPort)->text(), "21");
         FindControl<QLineEdit>(&d, kIdcFtpPort)->setText(QString::fromLatin1(c.port));
         d.accept();
         EXPECT_EQ(d.result() == QDialog::Accepted, c.accepted) << c.port;
@@ -117,8 +115,8 @@ TEST_F(FtpDialogs, PortOutsideTheRangeIsRefusedWithAMessage) {
 }
 
 TEST_F(FtpDialogs, LoginDialogStartsWithTheEntrysUser) {
-    CFtpLoginDialog d(QStringLiteral("u2"));
-    EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcLoginUser)->text(), QStringLiteral("u2"));
+    CFtpLoginDialog d("u2");
+    EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcLoginUser)->text(), "u2");
     EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcLoginPassword)->echoMode(), QLineEdit::Password);
     EXPECT_EQ(d.password(), QString());
 }

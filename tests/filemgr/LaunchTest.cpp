@@ -22,11 +22,7 @@ void MakeExecutable(const QString& path) {
 }
 
 LaunchPlan Plan(const QString& file, const QString& parameters = {}, const QString& dir = {}) {
-    LaunchJob job;
-    job.file = file;
-    job.parameters = parameters;
-    job.directory = dir;
-    return PlanLaunch(job);
+    return PlanLaunch({.file = file, .parameters = parameters, .directory = dir});
 }
 
 } // namespace

@@ -9,13 +9,24 @@
 #include <QHeaderView>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace velmar;
 using namespace velmar::test;
 
 namespace {
 
-using PaneListTest = PaneFolderTest;
+// Two panes, the left one showing the test folder.
+struct PaneListTest : PaneFolderTest {
+    void SetUp() override {
+        PaneFolderTest::SetUp();
+        window.emplace();
+        left = window->left;
+        ShowFolder(*left, dir.path());
+    }
+    std::optional<PaneWindow> window;
+    CPaneList* left = nullptr;
+};
 
 QString HeaderText(CPaneList& pane, int column) {
     return pane.model()->headerData(column, Qt::Horizontal).toString();
@@ -40,263 +51,246 @@ void MoveFocus(CPaneList& pane, int row) {
 } // namespace
 
 TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
     // Unsorted: delivery order, parent row first, folders before files.
-    const QStringList names = Names(*w.left);
+    const QStringList names = Names(*left);
     ASSERT_EQ(names.size(), 7);
     EXPECT_EQ(names[0], "..");
-    EXPECT_TRUE(w.left->IsParentRow(0));
-    EXPECT_TRUE(w.left->IsFolderRow(0));
+    EXPECT_TRUE(left->IsParentRow(0));
+    EXPECT_TRUE(left->IsFolderRow(0));
     EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
     EXPECT_EQ(QSet<QString>(names.begin() + 3, names.end()),
               (QSet<QString>{"a.txt", "b", "c.doc", ".hidden"}));
-    CPaneModel* m = w.left->paneModel();
+    CPaneModel* m = left->paneModel();
     auto size = [&](const QString& name) {
-        return m->data(m->index(w.left->FindRow(name), 1)).toString();
+        return m->data(m->index(left->FindRow(name), 1)).toString();
     };
     EXPECT_EQ(m->data(m->index(0, 1)).toString(), "<DIR>");
     EXPECT_EQ(size("A"), "<DIR>");
     EXPECT_EQ(size("a.txt"), "2 k");
     EXPECT_EQ(size("b"), "300 b");
-    EXPECT_FALSE(w.left->IsFolderRow(w.left->FindRow("a.txt")));
-    EXPECT_EQ(HeaderText(*w.left, 0), "Name/Ext");
-    EXPECT_EQ(HeaderText(*w.left, 1), "Size");
+    EXPECT_FALSE(left->IsFolderRow(left->FindRow("a.txt")));
+    EXPECT_EQ(HeaderText(*left, 0), "Name/Ext");
+    EXPECT_EQ(HeaderText(*left, 1), "Size");
 
     // At the local root there is no parent row.
-    ShowFolder(*w.left, "/");
-    EXPECT_FALSE(w.left->IsParentRow(0));
-    EXPECT_NE(w.left->RowName(0), "..");
+    ShowFolder(*left, "/");
+    EXPECT_FALSE(left->IsParentRow(0));
+    EXPECT_NE(left->RowName(0), "..");
 
     // A folder that cannot be listed shows only the parent row, without a message.
     MessageScript script;
-    ShowFolder(*w.left, dir.file("missing"));
-    EXPECT_EQ(Names(*w.left), QStringList{".."});
+    ShowFolder(*left, dir.file("missing"));
+    EXPECT_EQ(Names(*left), QStringList{".."});
     EXPECT_TRUE(script.shown.isEmpty());
 }
 
 TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
-    ShowFolder(*w.right, dir.path());
+    ShowFolder(*window->right, dir.path());
     WriteStoreSetting("ShowHidden", 0);
-    w.left->OnUpdate(nullptr);
-    w.right->OnUpdate(nullptr);
+    left->OnUpdate(nullptr);
+    window->right->OnUpdate(nullptr);
 
-    ClickHeader(*w.left, 0);
-    EXPECT_EQ(SortMode, 0);
-    EXPECT_EQ(HeaderText(*w.left, 0), "^ Name/Ext");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "c.doc", "b", "a.txt"}));
-    ClickHeader(*w.left, 0);
-    EXPECT_EQ(HeaderText(*w.left, 0), "v Name/Ext");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
-    ClickHeader(*w.left, 0);
-    EXPECT_EQ(HeaderText(*w.left, 0), "Name/^ Ext");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "b", "a.txt", "c.doc"}));
-    ClickHeader(*w.left, 0);
-    EXPECT_EQ(HeaderText(*w.left, 0), "Name/v Ext");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "c.doc", "a.txt", "b"}));
-
-    // Size after name mode 3 keeps mode 3: largest first.
-    ClickHeader(*w.left, 1);
-    EXPECT_EQ(SortMode, 3);
-    EXPECT_EQ(HeaderText(*w.left, 0), "Name/Ext");
-    EXPECT_EQ(HeaderText(*w.left, 1), "^ Size");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
-    ClickHeader(*w.left, 1);
-    EXPECT_EQ(HeaderText(*w.left, 1), "v Size");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "B", "A", "c.doc", "b", "a.txt"}));
-    ClickHeader(*w.left, 1);
-    EXPECT_EQ(SortMode, 1);
+    const QStringList nameUp{"..", "B", "A", "c.doc", "b", "a.txt"};
+    const QStringList nameDown{"..", "A", "B", "a.txt", "b", "c.doc"};
+    const struct {
+        int column, mode; // -1: any mode
+        QString headers;  // both columns
+        QStringList names;
+    } clicks[] = {
+        {0, 0, "^ Name/Ext|Size", nameUp},
+        {0, -1, "v Name/Ext|Size", nameDown},
+        {0, -1, "Name/^ Ext|Size", {"..", "B", "A", "b", "a.txt", "c.doc"}},
+        {0, -1, "Name/v Ext|Size", {"..", "A", "B", "c.doc", "a.txt", "b"}},
+        {1, 3, "Name/Ext|^ Size", nameDown}, // size after name mode 3 keeps 3: largest first
+        {1, -1, "Name/Ext|v Size", nameUp},
+        {1, 1, "Name/Ext|^ Size", nameDown},
+    };
+    for (const auto& c : clicks) {
+        ClickHeader(*left, c.column);
+        SCOPED_TRACE(c.headers.toStdString());
+        if (c.mode >= 0) EXPECT_EQ(SortMode, c.mode);
+        EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), c.headers);
+        EXPECT_EQ(Names(*left), c.names);
+    }
 
     // A refill keeps the column, the order and the header.
-    w.left->RefillPane();
-    EXPECT_EQ(HeaderText(*w.left, 1), "^ Size");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+    left->RefillPane();
+    EXPECT_EQ(HeaderText(*left, 1), "^ Size");
+    EXPECT_EQ(Names(*left), nameDown);
 
     // The other pane uses the same mode once it sorts: its first name click keeps mode 1.
-    w.right->SortByColumn(0);
+    window->right->SortByColumn(0);
     EXPECT_EQ(SortMode, 1);
-    EXPECT_EQ(HeaderText(*w.right, 0), "v Name/Ext");
-    EXPECT_EQ(Names(*w.right), (QStringList{"..", "A", "B", "a.txt", "b", "c.doc"}));
+    EXPECT_EQ(HeaderText(*window->right, 0), "v Name/Ext");
+    EXPECT_EQ(Names(*window->right), nameDown);
     // Sorting keeps the selection and the focus on the same rows.
-    w.right->SelectAndFocus(w.right->FindRow("b"));
-    AddToSelection(*w.right, w.right->FindRow("A"));
-    w.right->SortByColumn(0);
+    window->right->SelectAndFocus(window->right->FindRow("b"));
+    AddToSelection(*window->right, window->right->FindRow("A"));
+    window->right->SortByColumn(0);
     std::vector<int> rows;
-    ASSERT_EQ(w.right->CollectSelection(&rows, nullptr), 2);
-    EXPECT_EQ(rows, (std::vector<int>{w.right->FindRow("A"), w.right->FindRow("b")}));
-    EXPECT_EQ(w.right->RowName(w.right->FocusedRow()), "b");
+    ASSERT_EQ(window->right->CollectSelection(&rows, nullptr), 2);
+    EXPECT_EQ(rows, (std::vector<int>{window->right->FindRow("A"), window->right->FindRow("b")}));
+    EXPECT_EQ(window->right->RowName(window->right->FocusedRow()), "b");
 }
 
 TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
     std::vector<int> rows;
     int files = -1;
-    w.left->selectionModel()->clear();
-    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
+    left->selectionModel()->clear();
+    EXPECT_EQ(left->CollectSelection(&rows, &files), 0);
     EXPECT_EQ(files, 0);
-    MoveFocus(*w.left, 0); // only the parent row
-    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 0);
-    const int c = w.left->FindRow("c.doc");
-    MoveFocus(*w.left, c);
-    EXPECT_EQ(w.left->CollectSelection(&rows, &files), 1);
+    MoveFocus(*left, 0); // only the parent row
+    EXPECT_EQ(left->CollectSelection(&rows, &files), 0);
+    const int c = left->FindRow("c.doc");
+    MoveFocus(*left, c);
+    EXPECT_EQ(left->CollectSelection(&rows, &files), 1);
     EXPECT_EQ(rows, std::vector<int>{c});
     EXPECT_EQ(files, 1);
     // Invert selects every row, the parent row too; the collection leaves it out.
-    w.left->OnCommand(ids::kCmdInvertSelection);
-    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), w.left->RowCount());
+    left->OnCommand(ids::kCmdInvertSelection);
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->RowCount());
     rows.clear();
-    EXPECT_EQ(w.left->CollectSelection(&rows, &files), w.left->RowCount() - 1);
+    EXPECT_EQ(left->CollectSelection(&rows, &files), left->RowCount() - 1);
     EXPECT_EQ(files, 4);
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
     EXPECT_EQ(rows.front(), 1);
-    w.left->InvertSelection();
-    EXPECT_TRUE(w.left->selectionModel()->selectedRows().isEmpty());
-    AddToSelection(*w.left, 2);
-    w.left->InvertSelection();
-    EXPECT_FALSE(w.left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), w.left->RowCount() - 1);
+    left->InvertSelection();
+    EXPECT_TRUE(left->selectionModel()->selectedRows().isEmpty());
+    AddToSelection(*left, 2);
+    left->InvertSelection();
+    EXPECT_FALSE(left->selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->RowCount() - 1);
 }
 
 TEST_F(PaneListTest, NavigationEntersAndReturnsSelectingTheFolderLeft) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
     const QString top = PanePath(dir.path());
-    w.left->OpenRow(w.left->FindRow("A"));
-    EXPECT_EQ(w.left->currentPath(), top + "A/");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", "inner"}));
-    EXPECT_EQ(w.left->FocusedRow(), 0);
-    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(0, {}));
+    left->OpenRow(left->FindRow("A"));
+    EXPECT_EQ(left->currentPath(), top + "A/");
+    EXPECT_EQ(Names(*left), (QStringList{"..", "inner"}));
+    EXPECT_EQ(left->FocusedRow(), 0);
+    EXPECT_TRUE(left->selectionModel()->isRowSelected(0, {}));
 
-    w.left->OpenRow(1);
-    EXPECT_EQ(w.left->currentPath(), top + "A/inner/");
-    w.left->OpenRow(0);
-    EXPECT_EQ(w.left->currentPath(), top + "A/");
-    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "inner");
-    w.left->OpenRow(0);
-    EXPECT_EQ(w.left->currentPath(), top);
-    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "A");
-    EXPECT_EQ(w.left->selectionModel()->selectedRows().size(), 1);
+    left->OpenRow(1);
+    EXPECT_EQ(left->currentPath(), top + "A/inner/");
+    left->OpenRow(0);
+    EXPECT_EQ(left->currentPath(), top + "A/");
+    EXPECT_EQ(left->RowName(left->FocusedRow()), "inner");
+    left->OpenRow(0);
+    EXPECT_EQ(left->currentPath(), top);
+    EXPECT_EQ(left->RowName(left->FocusedRow()), "A");
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), 1);
 
     // From a folder just below the root, ".." lands on the root without a parent row.
-    w.left->setCurrentPath("/tmp/");
-    w.left->RefillPane();
-    w.left->OpenRow(0);
-    EXPECT_EQ(w.left->currentPath(), "/");
-    EXPECT_NE(w.left->RowName(0), "..");
-    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "tmp");
+    left->setCurrentPath("/tmp/");
+    left->RefillPane();
+    left->OpenRow(0);
+    EXPECT_EQ(left->currentPath(), "/");
+    EXPECT_NE(left->RowName(0), "..");
+    EXPECT_EQ(left->RowName(left->FocusedRow()), "tmp");
 }
 
 TEST_F(PaneListTest, KeyboardOpensAndMarks) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
-    w.Focus(w.left);
-    ASSERT_TRUE(w.left->hasFocus());
-    EXPECT_EQ(w.host.active, w.left);
+    window->Focus(left);
+    ASSERT_TRUE(left->hasFocus());
+    EXPECT_EQ(window->host.active, left);
 
     // Enter on a folder enters it; Backspace comes back with the folder selected.
-    w.left->SelectAndFocus(w.left->FindRow("B"));
-    QTest::keyClick(w.left, Qt::Key_Return);
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()) + "B/");
-    QTest::keyClick(w.left, Qt::Key_Backspace);
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
-    EXPECT_EQ(w.left->RowName(w.left->FocusedRow()), "B");
+    left->SelectAndFocus(left->FindRow("B"));
+    QTest::keyClick(left, Qt::Key_Return);
+    EXPECT_EQ(left->currentPath(), PanePath(dir.path()) + "B/");
+    QTest::keyClick(left, Qt::Key_Backspace);
+    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(left->RowName(left->FocusedRow()), "B");
 
     // Insert toggles the focused row and moves down, leaving other rows alone.
-    w.left->selectionModel()->clear();
-    MoveFocus(*w.left, 1);
-    QTest::keyClick(w.left, Qt::Key_Insert);
-    QTest::keyClick(w.left, Qt::Key_Insert);
-    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(1, {}));
-    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(w.left->FocusedRow(), 3);
+    left->selectionModel()->clear();
+    MoveFocus(*left, 1);
+    QTest::keyClick(left, Qt::Key_Insert);
+    QTest::keyClick(left, Qt::Key_Insert);
+    EXPECT_TRUE(left->selectionModel()->isRowSelected(1, {}));
+    EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
+    EXPECT_EQ(left->FocusedRow(), 3);
     // The arrows, pages, Home and End move the focus and keep the marks (LikeNC style).
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
-        QTest::keyClick(w.left, key);
-    EXPECT_EQ(w.left->FocusedRow(), 0);
-    QTest::keyClick(w.left, Qt::Key_End);
-    EXPECT_EQ(w.left->FocusedRow(), w.left->RowCount() - 1);
-    MoveFocus(*w.left, 1);
-    QTest::keyClick(w.left, Qt::Key_Insert);
-    EXPECT_FALSE(w.left->selectionModel()->isRowSelected(1, {}));
-    EXPECT_TRUE(w.left->selectionModel()->isRowSelected(2, {}));
+        QTest::keyClick(left, key);
+    EXPECT_EQ(left->FocusedRow(), 0);
+    QTest::keyClick(left, Qt::Key_End);
+    EXPECT_EQ(left->FocusedRow(), left->RowCount() - 1);
+    MoveFocus(*left, 1);
+    QTest::keyClick(left, Qt::Key_Insert);
+    EXPECT_FALSE(left->selectionModel()->isRowSelected(1, {}));
+    EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
 
     // The focused row's full path reaches the frame.
-    w.left->SelectAndFocus(w.left->FindRow("a.txt"));
-    ASSERT_FALSE(w.host.pathTexts.isEmpty());
-    EXPECT_EQ(w.host.pathTexts.last(), PanePath(dir.path()) + "a.txt");
+    left->SelectAndFocus(left->FindRow("a.txt"));
+    ASSERT_FALSE(window->host.pathTexts.isEmpty());
+    EXPECT_EQ(window->host.pathTexts.last(), PanePath(dir.path()) + "a.txt");
 }
 
 TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
     WriteStoreSetting("LikeNC", 0);
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
-    w.Focus(w.left);
-    const int a = w.left->FindRow("A");
-    const QRect cell = w.left->visualRect(w.left->model()->index(a, 0));
+    left->OnUpdate(nullptr);
+    window->Focus(left);
+    const int a = left->FindRow("A");
+    const QRect cell = left->visualRect(left->model()->index(a, 0));
     // Beside the text, in the plain style: nothing.
-    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
+    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.right() - 2, cell.center().y()));
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
     // Below the last row: nothing.
-    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
-                       QPoint(5, w.left->viewport()->height() - 2));
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
+                       QPoint(5, left->viewport()->height() - 2));
+    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
     // On the name: enters.
-    QTest::mouseDClick(w.left->viewport(), Qt::LeftButton, {},
+    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.left() + 4, cell.center().y()));
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()) + "A/");
+    EXPECT_EQ(left->currentPath(), PanePath(dir.path()) + "A/");
 }
 
 // The bar each style asks for is checked through the real frame (MainFrameTest).
 TEST_F(PaneListTest, StyleSetsColumnsAndColours) {
-    PaneWindow w;
-    EXPECT_EQ(w.left->style(), 1); // the default: LikeNC
-    EXPECT_EQ(w.left->palette().color(QPalette::Base), QColor(0, 0, 143));
-    ShowFolder(*w.left, dir.path());
-    w.window.show();
+    EXPECT_EQ(left->style(), 1); // the default: LikeNC
+    EXPECT_EQ(left->palette().color(QPalette::Base), QColor(0, 0, 143));
+    window->window.show();
     QApplication::processEvents();
     // Below the last row the list shows its background.
-    const QImage image = w.window.grab().toImage();
+    const QImage image = window->window.grab().toImage();
     const QPoint empty =
-        w.left->viewport()->mapTo(&w.window, QPoint(10, w.left->viewport()->height() - 5));
+        left->viewport()->mapTo(&window->window, QPoint(10, left->viewport()->height() - 5));
     EXPECT_EQ(image.pixelColor(empty * image.devicePixelRatio()), QColor(0, 0, 143));
     // The header: dark blue with a cyan line under its titles.
-    QHeaderView* header = w.left->horizontalHeader();
-    const QPoint top = header->mapTo(&w.window, QPoint(header->width() / 2, 1));
-    const QPoint line = header->mapTo(&w.window, QPoint(header->width() / 2, header->height() - 1));
+    QHeaderView* header = left->horizontalHeader();
+    const QPoint top = header->mapTo(&window->window, QPoint(header->width() / 2, 1));
+    const QPoint line =
+        header->mapTo(&window->window, QPoint(header->width() / 2, header->height() - 1));
     EXPECT_EQ(image.pixelColor(top * image.devicePixelRatio()), QColor(0, 0, 143));
     EXPECT_EQ(image.pixelColor(line * image.devicePixelRatio()), QColor(0, 255, 255));
-    w.left->ApplyPaneStyle(0, 1);
-    EXPECT_NE(w.left->palette().color(QPalette::Base), QColor(0, 0, 143));
+    left->ApplyPaneStyle(0, 1);
+    EXPECT_NE(left->palette().color(QPalette::Base), QColor(0, 0, 143));
     // Plain stays plain without asking the frame again.
-    const size_t calls = w.host.menuBars.size();
-    w.left->ApplyPaneStyle(0, 0);
-    EXPECT_EQ(w.host.menuBars.size(), calls);
+    const size_t calls = window->host.menuBars.size();
+    left->ApplyPaneStyle(0, 0);
+    EXPECT_EQ(window->host.menuBars.size(), calls);
 
     // Column widths: the size column fits " 999.9 M ", the name column takes the rest.
-    w.left->resize(240, 200);
+    left->resize(240, 200);
     QApplication::processEvents();
-    w.left->ApplyPaneStyle(1, 1);
-    const int sizeWidth = w.left->fontMetrics().horizontalAdvance(" 999.9 M ");
-    EXPECT_EQ(w.left->columnWidth(1), sizeWidth);
-    EXPECT_EQ(w.left->columnWidth(0), w.left->viewport()->width() - sizeWidth);
+    left->ApplyPaneStyle(1, 1);
+    const int sizeWidth = left->fontMetrics().horizontalAdvance(" 999.9 M ");
+    EXPECT_EQ(left->columnWidth(1), sizeWidth);
+    EXPECT_EQ(left->columnWidth(0), left->viewport()->width() - sizeWidth);
     // A very narrow pane keeps a name column of 40.
-    w.left->setMinimumWidth(0);
-    w.left->resize(30, 200);
+    left->setMinimumWidth(0);
+    left->resize(30, 200);
     QApplication::processEvents();
-    w.left->ApplyPaneStyle(1, 1);
-    EXPECT_EQ(w.left->columnWidth(0), 40);
+    left->ApplyPaneStyle(1, 1);
+    EXPECT_EQ(left->columnWidth(0), 40);
 }
 
 TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
-    PaneWindow w;
-    ShowFolder(*w.left, dir.path());
     auto state = [&](int id) {
         CommandState s;
-        EXPECT_TRUE(w.left->OnUpdateCommand(id, s));
+        EXPECT_TRUE(left->OnUpdateCommand(id, s));
         return s.enabled;
     };
     // Parent row, folder, file: {view hex, edit hex, rename, properties, invert, copy, move,
@@ -306,7 +300,7 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         {"A", {false, false, true, true, true, true, true, true, true, true}},
         {"b", {true, true, true, true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
-        w.left->SelectAndFocus(w.left->FindRow(name));
+        left->SelectAndFocus(left->FindRow(name));
         EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
                                      state(ids::kCmdRename), state(ids::kCmdProperties),
                                      state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
@@ -318,8 +312,7 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
 }
 
 TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
-    PaneWindow w;
-    CPaneList& pane = *w.left;
+    CPaneList& pane = *left;
     QAbstractItemModelTester tester(pane.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ShowFolder(pane, dir.path());

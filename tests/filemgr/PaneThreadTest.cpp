@@ -102,12 +102,7 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
     ScriptedServer silent; // accepts, and never answers
     silent.WaitForClose();
     silent.Start();
-    int refusedPort = 0;
-    {
-        ScriptedServer gone;
-        refusedPort = gone.port();
-    }
-    std::atomic<int> port{refusedPort};
+    std::atomic<int> port{FreePort()};
     std::atomic<int> status{0};
     auto w = std::make_unique<PaneWindow>();
     CPaneList& pane = *w->left;

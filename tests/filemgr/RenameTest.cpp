@@ -29,10 +29,10 @@ protected:
 
     TempDir dir;
     std::unique_ptr<PaneWindow> w;
+    MessageScript script;
 };
 
-const QString kQuestion =
-    QStringLiteral("Do you want to rename file\nold.txt\nto the file\nnew.txt ?");
+const QString kQuestion = "Do you want to rename file\nold.txt\nto the file\nnew.txt ?";
 
 // The open label editor; closed editors may still wait for their deferred deletion.
 QLineEdit* Editor(CPaneList& pane) {
@@ -43,7 +43,6 @@ QLineEdit* Editor(CPaneList& pane) {
 } // namespace
 
 TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
-    MessageScript script;
     script.answer(QMessageBox::Yes);
     EXPECT_TRUE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
     EXPECT_EQ(script.shown, QStringList{kQuestion});
@@ -57,7 +56,6 @@ TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
 }
 
 TEST_F(RenameTest, NoEmptyAndUnchangedKeepTheOldName) {
-    MessageScript script;
     script.answer(QMessageBox::No);
     EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
     EXPECT_EQ(script.shown, QStringList{kQuestion});
@@ -72,7 +70,6 @@ TEST_F(RenameTest, NoEmptyAndUnchangedKeepTheOldName) {
 }
 
 TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
-    MessageScript script;
     script.answer(QMessageBox::Yes);
     // The new name is taken: the other file must survive.
     EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "taken.txt"));
@@ -98,7 +95,6 @@ TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
 
 TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
     w->Focus(&pane());
-    MessageScript script;
     int launched = 0;
     SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
     // Opens the editor on `from` (F2 or the command), types `to` and ends with `key`.
@@ -153,7 +149,6 @@ TEST_F(RenameTest, ANameEndingInABlankIsItsOwnFile) {
     ShowFolder(pane(), dir.path());
     ASSERT_NE(Row("x"), -1);
     ASSERT_NE(Row("x "), -1);
-    MessageScript script;
     script.answer(QMessageBox::Yes);
     EXPECT_TRUE(pane().EndLabelEdit(Row("x "), "y"));
     EXPECT_EQ(ReadAll(dir.file("y")), "with blank");

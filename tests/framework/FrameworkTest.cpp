@@ -64,15 +64,15 @@ public:
     }
 };
 
-struct AppTargetScope {
-    Recorder app;
-    AppTargetScope() { SetApplicationTarget(&app); }
-    ~AppTargetScope() { SetApplicationTarget(nullptr); }
+// The application target while it lives.
+struct AppTarget : Recorder {
+    AppTarget() { SetApplicationTarget(this); }
+    ~AppTarget() { SetApplicationTarget(nullptr); }
 };
 
 // A frame with one active view and an application target, each recording what reaches it.
 struct CommandRouting : ::testing::Test {
-    AppTargetScope scope;
+    AppTarget app;
     RecordingFrame frame;
     RecordingView* view = new RecordingView;
     CommandRouting() {
@@ -98,10 +98,9 @@ std::vector<int> ToolBarIds(CFrame& f) {
 } // namespace
 
 TEST_F(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker) {
-
     view->r.handles = {ids::kCmdCopy};
     frame.r.handles = {ids::kCmdCopy, ids::kCmdPreferences};
-    scope.app.handles = {ids::kCmdCopy, ids::kCmdPreferences, ids::kCmdAbout};
+    app.handles = {ids::kCmdCopy, ids::kCmdPreferences, ids::kCmdAbout};
 
     EXPECT_TRUE(frame.RouteCommand(ids::kCmdCopy));
     EXPECT_TRUE(frame.RouteCommand(ids::kCmdPreferences));
@@ -112,7 +111,7 @@ TEST_F(CommandRouting, GoesToViewThenFrameThenApplicationAndStopsAtTheFirstTaker
                                                   ids::kCmdAbout, ids::kCmdMove}));
     EXPECT_EQ(frame.r.received,
               (std::vector<int>{ids::kCmdPreferences, ids::kCmdAbout, ids::kCmdMove}));
-    EXPECT_EQ(scope.app.received, (std::vector<int>{ids::kCmdAbout, ids::kCmdMove}));
+    EXPECT_EQ(app.received, (std::vector<int>{ids::kCmdAbout, ids::kCmdMove}));
 
     // Without an active view the frame is first.
     frame.SetActiveView(nullptr);
@@ -127,7 +126,7 @@ TEST_F(CommandRouting, StatesComeFromTheFirstTargetThatKnowsTheCommand) {
     view->r.states[ids::kCmdCopy] = CommandState{false, false, false};
     frame.r.states[ids::kCmdCopy] = CommandState{true, false, false}; // hidden by the view
     frame.r.states[ids::kCmdFirstFtp] = CommandState{true, true, true};
-    scope.app.states[ids::kCmdTelnet] = CommandState{};
+    app.states[ids::kCmdTelnet] = CommandState{};
 
     frame.UpdateCommandStates();
     EXPECT_FALSE(frame.action(ids::kCmdCopy)->isEnabled());
@@ -181,7 +180,7 @@ TEST(CommandBars, BarsSwapWithTheirButtonsAndTheActionsStayWithTheFrame) {
     EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
     // The accelerator outlives a bar swap.
     QAction* fast = frame.action(ids::kCmdFastFolders);
-    EXPECT_EQ(fast->shortcut(), QKeySequence(QStringLiteral("Ctrl+Alt+F")));
+    EXPECT_EQ(fast->shortcut(), QKeySequence("Ctrl+Alt+F"));
     ASSERT_TRUE(frame.SetCommandBar(ids::kMenuTelnet));
     EXPECT_EQ(MenuTitles(frame), QStringList{"Menu"});
     EXPECT_EQ(frame.action(ids::kCmdFastFolders), fast);
@@ -203,7 +202,7 @@ TEST(DocTemplates, OneDocumentWithItsFrameAndOneInitialUpdatePerView) {
     RecordingView* view = nullptr;
     int frames = 0;
     CDocTemplate t(
-        145, QStringLiteral("Telnet terminal (CE velmar)\n\nTelnet terminal\n\n\nTelnet.Document"),
+        145, "Telnet terminal (CE velmar)\n\nTelnet terminal\n\n\nTelnet.Document",
         [] { return std::make_unique<CDocument>(); },
         [&](CDocument* doc) -> CFrame* {
             ++frames;
@@ -215,15 +214,15 @@ TEST(DocTemplates, OneDocumentWithItsFrameAndOneInitialUpdatePerView) {
         });
     ASSERT_NE(t.OpenNewDocument(), nullptr);
     EXPECT_EQ(view->initialUpdates, 1);
-    EXPECT_EQ(t.frame()->windowTitle(), QStringLiteral("Telnet terminal (CE velmar)"));
-    EXPECT_EQ(t.titleField(2), QStringLiteral("Telnet terminal"));
+    EXPECT_EQ(t.frame()->windowTitle(), "Telnet terminal (CE velmar)");
+    EXPECT_EQ(t.titleField(2), "Telnet terminal");
     EXPECT_EQ(t.OpenNewDocument(), nullptr);
     EXPECT_EQ(frames, 1);
     t.document()->UpdateAllViews();
     EXPECT_EQ(view->updates, 1);
 
     CDocTemplate none(
-        150, QStringLiteral("Lines"), [] { return std::make_unique<CDocument>(); },
+        150, "Lines", [] { return std::make_unique<CDocument>(); },
         [](CDocument*) -> CFrame* { return nullptr; });
     EXPECT_EQ(none.OpenNewDocument(), nullptr);
     EXPECT_EQ(none.document(), nullptr) << "a frame that cannot be made leaves no document";

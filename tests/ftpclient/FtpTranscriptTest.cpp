@@ -11,15 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
 using velmar::WriteStoreSetting;
+using velmar::test::ReadAll;
 using velmar::test::ScriptedServer;
 using velmar::test::TempDir;
 using Lines = QList<QByteArray>;
@@ -39,7 +37,7 @@ protected:
     bool Connect(const QString& user = {}, const QString& password = {}) {
         server.Start();
         client = std::make_unique<FtpClient>();
-        return client->Connect(QStringLiteral("127.0.0.1"), user, password, server.port());
+        return client->Connect("127.0.0.1", user, password, server.port());
     }
     // Ends the session with QUIT and gives what the server heard.
     Lines Finish() {
@@ -50,6 +48,8 @@ protected:
 
     ScriptedServer server;
     std::unique_ptr<FtpClient> client;
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
 };
 
 // Everything FindFirst and FindNext give for `path`; empty when FindFirst fails.
@@ -62,11 +62,6 @@ std::vector<FindRecord> Find(FtpClient& client, const QString& path) {
     FindClose(listing);
     EXPECT_TRUE(listing.records.empty());
     return found;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -84,8 +79,8 @@ TEST_F(Transcript, GreetingSplitOverPackets) {
         .Answer("257 \"/home/ftp\" is the current directory")
         .Answer("221 Goodbye.");
     ASSERT_TRUE(Connect());
-    EXPECT_EQ(client->GetSystemType(), QStringLiteral("UNIX"));
-    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/home/ftp"));
+    EXPECT_EQ(client->GetSystemType(), "UNIX");
+    EXPECT_EQ(client->CurrentFolder(), "/home/ftp");
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"QUIT"}));
     EXPECT_TRUE(server.Completed());
 }
@@ -98,7 +93,7 @@ TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
         .Answer("257 \"/\"")
         .Answer("221 Bye");
     // A backslash in the user name goes out as a slash.
-    ASSERT_TRUE(Connect(QStringLiteral("DOMAIN\\guest"), QStringLiteral("pw")));
+    ASSERT_TRUE(Connect("DOMAIN\\guest", "pw"));
     EXPECT_EQ(Finish(), (Lines{"USER DOMAIN/guest", "HELP", "SYST", "PWD", "QUIT"}));
 }
 
@@ -107,9 +102,9 @@ TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
         .Answer("331 Password please")
         .Answer("530 Login incorrect.")
         .WaitForClose();
-    EXPECT_FALSE(Connect(QStringLiteral("u"), QStringLiteral("bad")));
+    EXPECT_FALSE(Connect("u", "bad"));
     EXPECT_EQ(client->StatusCode(), 530);
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("530 Login incorrect."));
+    EXPECT_EQ(client->StatusMessage(), "530 Login incorrect.");
     EXPECT_FALSE(client->IsConnected());
     client.reset();
     EXPECT_EQ(server.Commands(), (Lines{"USER u", "PASS bad"}));
@@ -131,12 +126,12 @@ TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     QByteArray got;
-    ASSERT_TRUE(client->GetFileToMemory(QStringLiteral("f.txt"), got, 0, type::Image));
+    ASSERT_TRUE(client->GetFileToMemory("f.txt", got, 0, type::Image));
     EXPECT_EQ(got, QByteArray("hello"));
     // The 226 came from the buffer; the next reply read is the NOOP's own.
     EXPECT_TRUE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("200 NOOP ok"));
-    ASSERT_TRUE(client->GetFileToMemory(QStringLiteral("g.txt"), got, 0, type::Image));
+    EXPECT_EQ(client->StatusMessage(), "200 NOOP ok");
+    ASSERT_TRUE(client->GetFileToMemory("g.txt", got, 0, type::Image));
     EXPECT_EQ(got, QByteArray("via peer"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "PASV",
                                                  "RETR g.txt", "QUIT"}));
@@ -152,13 +147,13 @@ TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
         .WaitForClose();
     ASSERT_TRUE(Connect());
     EXPECT_TRUE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("200 fine"));
+    EXPECT_EQ(client->StatusMessage(), "200 fine");
     EXPECT_FALSE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Invalid Server Response"));
+    EXPECT_EQ(client->StatusMessage(), "Invalid Server Response");
     EXPECT_FALSE(client->IsConnected());
     // Anything after the reset needs a new log-in.
-    EXPECT_FALSE(client->MakeDir(QStringLiteral("x")));
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Command requires an active connection."));
+    EXPECT_FALSE(client->MakeDir("x"));
+    EXPECT_EQ(client->StatusMessage(), "Command requires an active connection.");
     client.reset();
     EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "NOOP"}));
 }
@@ -171,10 +166,10 @@ TEST_F(Transcript, CurrentFolderForms) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     EXPECT_EQ(client->StartFolder(), QString()); // no quotes, no folder
-    ASSERT_TRUE(client->ChangeDir(QStringLiteral("sub\\dir")));
-    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/with \"quotes\" and space"));
-    EXPECT_FALSE(client->ChangeDir(QStringLiteral("nowhere")));
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("550 No such folder"));
+    ASSERT_TRUE(client->ChangeDir("sub\\dir"));
+    EXPECT_EQ(client->CurrentFolder(), "/with \"quotes\" and space");
+    EXPECT_FALSE(client->ChangeDir("nowhere"));
+    EXPECT_EQ(client->StatusMessage(), "550 No such folder");
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD sub/dir", "PWD", "CWD nowhere", "QUIT"}));
 }
 
@@ -188,11 +183,11 @@ TEST_F(Transcript, ArgumentRules) {
     // Nothing of these reaches the server.
     EXPECT_EQ(client->SendCommand(FtpCommand::CWD, QString(128, QLatin1Char('a'))), 0);
     EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
-    EXPECT_EQ(client->SendCommand(FtpCommand::DELE, QStringLiteral("x\r\nRMD /")), 0);
-    EXPECT_EQ(client->SendCommand(FtpCommand::PWD, QStringLiteral("arg")), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::DELE, "x\r\nRMD /"), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::PWD, "arg"), 0);
     EXPECT_EQ(client->SendCommand(FtpCommand::CWD), -1);
-    EXPECT_FALSE(client->Rename(QStringLiteral("a"), QString()));
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Invalid filename argument"));
+    EXPECT_FALSE(client->Rename("a", QString()));
+    EXPECT_EQ(client->StatusMessage(), "Invalid filename argument");
     EXPECT_FALSE(client->DeleteFile(QString()));
     EXPECT_EQ(client->StatusCode(), 0);
     EXPECT_TRUE(client->SetType(type::Ascii)); // already ASCII
@@ -204,7 +199,7 @@ TEST_F(Transcript, ArgumentRules) {
         QString(121, QLatin1Char('n')) + velmar::platform::DecodeName(QByteArray("caf\xe9.t"));
     ASSERT_EQ(name.size(), 127);
     EXPECT_TRUE(client->DeleteFile(name));
-    EXPECT_EQ(client->SendRaw(QStringLiteral("SITE CHMOD 644 a\\b")), 1);
+    EXPECT_EQ(client->SendRaw("SITE CHMOD 644 a\\b"), 1);
     EXPECT_EQ(Finish(),
               (kAnonymousLogin + Lines{"TYPE I", "DELE " + QByteArray(121, 'n') + "caf\xe9.t",
                                        "SITE CHMOD 644 a\\b", "QUIT"}));
@@ -220,7 +215,7 @@ TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     server.Start();
     client = std::make_unique<FtpClient>();
     client->SetTimeout(FtpClient::ControlReceiveTimeout, 300);
-    EXPECT_FALSE(client->Connect(QStringLiteral("127.0.0.1"), {}, {}, server.port()));
+    EXPECT_FALSE(client->Connect("127.0.0.1", {}, {}, server.port()));
     EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
     client.reset();
     EXPECT_TRUE(server.Commands().isEmpty());
@@ -231,7 +226,7 @@ TEST_F(Transcript, ResetWhileWaitingForAReply) {
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(client->Noop());
     EXPECT_EQ(client->StatusCode(), status::ConnectionClosed);
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Connection closed by host."));
+    EXPECT_EQ(client->StatusMessage(), "Connection closed by host.");
     EXPECT_FALSE(client->IsConnected());
 }
 
@@ -241,16 +236,15 @@ TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
     client = std::make_unique<FtpClient>();
     // 100 characters, but 200 bytes on the wire.
     const QString password(100, QChar(0xe9));
-    EXPECT_FALSE(
-        client->Connect(QStringLiteral("127.0.0.1"), QStringLiteral("u"), password, server.port()));
+    EXPECT_FALSE(client->Connect("127.0.0.1", "u", password, server.port()));
     EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
 }
 
 TEST_F(Transcript, StalledDownloadKeepsTheOldFileAndTheNextOneSucceeds) {
     TempDir dir;
-    const QString target = dir.write(QStringLiteral("f.bin"), "old content");
-    const QString victim = dir.write(QStringLiteral("victim.txt"), "not to be touched");
-    const QString link = dir.file(QStringLiteral("link.bin"));
+    const QString target = dir.write("f.bin", "old content");
+    const QString victim = dir.write("victim.txt", "not to be touched");
+    const QString link = dir.file("link.bin");
     ASSERT_TRUE(QFile::link(victim, link));
     server.Login()
         .Answer("200 Switching to Binary mode.")
@@ -265,27 +259,25 @@ TEST_F(Transcript, StalledDownloadKeepsTheOldFileAndTheNextOneSucceeds) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     client->SetTimeout(FtpClient::DataReceiveTimeout, 300);
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
-    EXPECT_FALSE(client->GetFile(&go, &done, QStringLiteral("f.bin"), target, 0, true,
-                                 velmar::attr::Normal, type::Image));
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("Operation timed out."));
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("f.bin"))), QByteArray("old content"));
+    EXPECT_FALSE(
+        client->GetFile(&go, &done, "f.bin", target, 0, true, velmar::attr::Normal, type::Image));
+    EXPECT_EQ(client->StatusMessage(), "Operation timed out.");
+    EXPECT_EQ(ReadAll(target), QByteArray("old content"));
     // The time-out of the first download must not fail the second; the link at the
     // target name is replaced, not written through.
-    ASSERT_TRUE(client->GetFile(&go, &done, QStringLiteral("f.bin"), link, 0, true,
-                                velmar::attr::Normal, type::Image))
+    ASSERT_TRUE(
+        client->GetFile(&go, &done, "f.bin", link, 0, true, velmar::attr::Normal, type::Image))
         << client->StatusMessage().toStdString();
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("link.bin"))), QByteArray("the whole file"));
+    EXPECT_EQ(ReadAll(link), QByteArray("the whole file"));
     EXPECT_FALSE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(ReadAll(dir.file(QStringLiteral("victim.txt"))), QByteArray("not to be touched"));
+    EXPECT_EQ(ReadAll(victim), QByteArray("not to be touched"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     Finish();
 }
 
 TEST_F(Transcript, CutTransfersAreFailures) {
     TempDir dir;
-    const QString local = dir.write(QStringLiteral("up.bin"), QByteArray(4 << 20, 'u'));
+    const QString local = dir.write("up.bin", QByteArray(4 << 20, 'u'));
     server.Login()
         .Answer("200 Switching to Binary mode.")
         .Pasv()
@@ -301,11 +293,9 @@ TEST_F(Transcript, CutTransfersAreFailures) {
     ASSERT_TRUE(Connect());
     // A 426 is success only when the client itself stopped at the wanted size.
     QByteArray got;
-    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("f"), got, 0, type::Image));
+    EXPECT_FALSE(client->GetFileToMemory("f", got, 0, type::Image));
     EXPECT_TRUE(got.isEmpty());
-    std::atomic<int> go{1};
-    std::atomic<uint64_t> done{0};
-    EXPECT_FALSE(client->PutFile(&go, &done, local, QStringLiteral("up.bin"), 0));
+    EXPECT_FALSE(client->PutFile(&go, &done, local, "up.bin", 0));
     // The server's refusal, not a lost connection: the control connection still works.
     EXPECT_EQ(client->StatusCode(), 426);
     EXPECT_LT(done.load(), uint64_t(4 << 20));
@@ -326,7 +316,7 @@ TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
     std::vector<FindRecord> records;
     ASSERT_TRUE(client->ListDir(records, QString()));
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].name, QStringLiteral("good"));
+    EXPECT_EQ(records[0].name, "good");
     Finish();
 }
 
@@ -345,12 +335,12 @@ TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
         .Send("226 Transfer complete.\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    const auto found = Find(*client, QStringLiteral("\\pub\\*.*"));
+    const auto found = Find(*client, "\\pub\\*.*");
     QStringList names; // the lines themselves are the list parser's
     for (const FindRecord& r : found)
         names << r.name;
     EXPECT_EQ(names, (QStringList{"pub", "x.bin", "unix form.txt"}));
-    EXPECT_EQ(client->CurrentFolder(), QStringLiteral("/pub"));
+    EXPECT_EQ(client->CurrentFolder(), "/pub");
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /pub", "PWD", "PASV", "LIST", "QUIT"}));
 }
 
@@ -364,7 +354,7 @@ TEST_F(Transcript, PsosStartFolderListingAndItsEmptyFolder) {
         .Answer("550 No files")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    EXPECT_EQ(client->StartFolder(), QStringLiteral("/flash0")); // named in a 550
+    EXPECT_EQ(client->StartFolder(), "/flash0"); // named in a 550
     std::vector<FindRecord> records;
     ASSERT_TRUE(client->ListDir(records, QString()));
     EXPECT_EQ(records.size(), 2u); // pSOSytem lines, which the Unix form does not read
@@ -387,15 +377,15 @@ TEST_F(Transcript, EmptyUnixFolderAnswers550ButAStaleRefusalIsNoEmptyFolder) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     QByteArray got;
-    EXPECT_FALSE(client->GetFileToMemory(QStringLiteral("missing"), got, 0, type::Ascii));
+    EXPECT_FALSE(client->GetFileToMemory("missing", got, 0, type::Ascii));
     EXPECT_EQ(client->StatusCode(), 550);
     // The 550 left from RETR must not make this refused LIST look like an empty folder.
     std::vector<FindRecord> records;
     EXPECT_FALSE(client->ListDir(records, QString()));
-    EXPECT_EQ(client->StatusMessage(), QStringLiteral("450 Folder busy"));
-    const auto found = Find(*client, QStringLiteral("/"));
+    EXPECT_EQ(client->StatusMessage(), "450 Folder busy");
+    const auto found = Find(*client, "/");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].name, QStringLiteral("."));
+    EXPECT_EQ(found[0].name, ".");
     EXPECT_EQ(found[0].attributes, velmar::attr::Directory);
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"PASV", "RETR missing", "PASV", "LIST", "CWD /",
                                                  "PWD", "PASV", "LIST", "QUIT"}));
@@ -407,24 +397,17 @@ TEST(TimeOutSettings, EachEndsAWaitInItsOwnPhase) {
         WriteStoreSetting(name, 1);
 
     // Connect: a listener whose queue is full drops the handshake.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
-    ::listen(listener, 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    const int port = ntohs(a.sin_port);
+    const int listener = velmar::test::ListenLoopback(0);
+    ASSERT_GE(listener, 0);
+    const int port = velmar::test::PortOf(listener);
     std::vector<std::unique_ptr<TimedSocket>> queued;
     for (bool full = false; !full && queued.size() < 8;) {
         queued.push_back(std::make_unique<TimedSocket>());
-        full = queued.back()->Create() &&
-               !queued.back()->Connect(QStringLiteral("127.0.0.1"), port, 300);
+        full = queued.back()->Create() && !queued.back()->Connect("127.0.0.1", port, 300);
     }
     FtpClient refused;
-    EXPECT_FALSE(refused.Connect(QStringLiteral("127.0.0.1"), {}, {}, port));
-    EXPECT_EQ(refused.StatusMessage(), QStringLiteral("Operation timed out."));
+    EXPECT_FALSE(refused.Connect("127.0.0.1", {}, {}, port));
+    EXPECT_EQ(refused.StatusMessage(), "Operation timed out.");
     ::close(listener);
 
     // Send: a data connection nobody reads; receive: a command nobody answers.
@@ -438,10 +421,9 @@ TEST(TimeOutSettings, EachEndsAWaitInItsOwnPhase) {
         .WaitForClose();
     server.Start();
     FtpClient client;
-    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1"), {}, {}, server.port()));
-    EXPECT_FALSE(
-        client.PutFileFromMemory(QStringLiteral("big"), QByteArray(64 << 20, 'b'), type::Image));
-    EXPECT_EQ(client.StatusMessage(), QStringLiteral("Operation timed out."));
+    ASSERT_TRUE(client.Connect("127.0.0.1", {}, {}, server.port()));
+    EXPECT_FALSE(client.PutFileFromMemory("big", QByteArray(64 << 20, 'b'), type::Image));
+    EXPECT_EQ(client.StatusMessage(), "Operation timed out.");
     EXPECT_FALSE(client.Noop());
     EXPECT_EQ(client.StatusCode(), status::ControlTimeout);
     for (const char* name : {"ConnectTimeout", "SendTimeout", "RecieveTimeout"})

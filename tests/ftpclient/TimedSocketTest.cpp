@@ -1,13 +1,13 @@
 // The socket layer against plain peers on 127.0.0.1.
 #include "ftpclient/TimedSocket.h"
 #include "platform/Cancel.h"
+#include "support/FtpServer.h"
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -18,20 +18,9 @@ namespace {
 
 // A listening socket and, after Accept(), the server side of one connection.
 struct Peer {
-    int listener = -1;
+    int listener = velmar::test::ListenLoopback(1);
     int conn = -1;
-    int port = 0;
-    Peer() {
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listener, 1);
-        socklen_t len = sizeof a;
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
+    int port = velmar::test::PortOf(listener);
     void Accept() { conn = ::accept(listener, nullptr, nullptr); }
     ~Peer() {
         if (conn >= 0) ::close(conn);
@@ -69,11 +58,7 @@ TEST(TimedSocket, ConnectFailures) {
     EXPECT_FALSE(s.Connect(QStringLiteral("no-such-host.invalid"), 21, 1000));
     EXPECT_EQ(LastSocketError(), sockerr::InvalidArgument);
 
-    int closedPort = 0;
-    {
-        Peer gone;
-        closedPort = gone.port;
-    }
+    const int closedPort = velmar::test::FreePort();
     // The timed and the blocking form report the same.
     for (int timeout : {1000, 0}) {
         ASSERT_TRUE(s.Create());

@@ -43,13 +43,16 @@ struct GameWindow : ::testing::Test {
     void SetUp() override {
         QFile::remove(platform::SettingsFilePath());
         SetDialogHookForTesting([this](QDialog* d) { AnswerName(d); });
+        Open();
     }
     void TearDown() override {
         SetDialogHookForTesting(nullptr);
         frame.reset();
         doc.reset();
     }
+    // A new game window (again, for scores stored after SetUp).
     void Open() {
+        frame.reset();
         doc = std::make_unique<CLinesDoc>(std::make_unique<test::ScriptedRandom>(&script, 2026));
         frame = std::make_unique<CMainFrameGame>(doc.get());
         view = frame->view();
@@ -95,7 +98,6 @@ struct GameWindow : ::testing::Test {
 } // namespace
 
 TEST_F(GameWindow, TheBoardStaysSquareWholeAndBelowTheStripAtAnySize) {
-    Open();
     for (QSize size : {QSize(640, 560), QSize(320, 760), QSize(1100, 420), QSize(200, 230)}) {
         frame->resize(size);
         QApplication::processEvents();
@@ -118,7 +120,6 @@ TEST_F(GameWindow, TheBoardStaysSquareWholeAndBelowTheStripAtAnySize) {
         EXPECT_LT(view->SlotRect(2).right(), score.left()) << at;
 
         const QImage shot = view->grab().toImage();
-        shot.save(QStringLiteral("/tmp/lines_%1.png").arg(QString::fromStdString(at)));
         for (int colour = 1; colour <= 7; ++colour)
             EXPECT_EQ(shot.pixelColor(view->CellRect({colour - 1, 0}).center()),
                       CLinesView::BallColour(colour))
@@ -133,7 +134,6 @@ TEST_F(GameWindow, TheBoardStaysSquareWholeAndBelowTheStripAtAnySize) {
 }
 
 TEST_F(GameWindow, ClicksSelectAndMoveAndClicksOffTheBoardDoNothing) {
-    Open();
     SetBoard({"1", "", "..2", "........3"});
     const QRect board = view->CellRect({0, 0}).united(view->CellRect({8, 8}));
     for (QPoint p : {QPoint(5, 5), QPoint(board.left() - 3, board.center().y()),
@@ -151,7 +151,6 @@ TEST_F(GameWindow, ClicksSelectAndMoveAndClicksOffTheBoardDoNothing) {
 }
 
 TEST_F(GameWindow, ArrowsMoveTheCursorAndSpaceOrEnterSelectAndMove) {
-    Open();
     SetBoard({"1111.....", "", "........1"});
     Keys(Qt::Key_Left, 6); // from the middle; it stops at the edge
     Keys(Qt::Key_Up, 6);
@@ -168,7 +167,6 @@ TEST_F(GameWindow, ArrowsMoveTheCursorAndSpaceOrEnterSelectAndMove) {
 }
 
 TEST_F(GameWindow, TheTogglesCarryCheckMarksAndShowNextFillsThePreviewSlots) {
-    Open();
     EXPECT_FALSE(Checked(ids::kCmdSound));
     frame->action(ids::kCmdSound)->trigger();
     EXPECT_TRUE(Checked(ids::kCmdSound));
@@ -246,7 +244,6 @@ TEST_F(GameWindow, NewGameInTheMiddleOffersThatScoreAndHighScoresListsTheTable) 
 }
 
 TEST_F(GameWindow, AFullBoardSaysTheEndAndEntersTheScoreBeforeTheBoardIsCleared) {
-    Open();
     doc->game().board() = test::Crowded({{8, 8}, {4, 4}});
     doc->game().board().setScore(31);
     int ballsAtOffer = -1;

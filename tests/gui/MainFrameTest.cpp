@@ -56,21 +56,18 @@ public:
     void OnUpdate(CView*) override { ++updates; }
 };
 
+// Installed while it lives.
 struct FakePower : platform::PowerSource {
-    int percent = 50;
+    int percent = 100;
     int reads = 0;
+    FakePower() { platform::SetPowerSourceForTesting(this); }
+    ~FakePower() override { platform::SetPowerSourceForTesting(nullptr); }
     bool Read(platform::PowerStatus& s) override {
         ++reads;
         s = platform::PowerStatus{};
         s.batteryLifePercent = percent;
         return true;
     }
-};
-
-struct PowerScope {
-    FakePower power;
-    PowerScope() { platform::SetPowerSourceForTesting(&power); }
-    ~PowerScope() { platform::SetPowerSourceForTesting(nullptr); }
 };
 
 QStringList MenuTitles(QMainWindow& w) {
@@ -110,8 +107,7 @@ TEST(FrameLayout, SplitterAbovePathFieldWithTheGaugeAtTheBottomRight) {
 using MainFrame = FreshSettings;
 
 TEST_F(MainFrame, LayoutOrientationSwitchAndTheGaugeOnMessage0x467) {
-    PowerScope power;
-    power.power.percent = 100;
+    FakePower power;
     CVelmarDoc doc;
     CMainFrame frame(&doc);
     frame.resize(400, 400);
@@ -126,10 +122,10 @@ TEST_F(MainFrame, LayoutOrientationSwitchAndTheGaugeOnMessage0x467) {
     EXPECT_EQ(frame.splitter()->orientation(), Qt::Horizontal);
     EXPECT_TRUE(Halved(frame));
 
-    const int reads = power.power.reads;
+    const int reads = power.reads;
     QCoreApplication::postEvent(&frame, new QEvent(kGaugeRepaintEventType));
     Settle();
-    EXPECT_GT(power.power.reads, reads);
+    EXPECT_GT(power.reads, reads);
     EXPECT_EQ(frame.gauge()->grab().toImage().pixelColor(2, 5), QColor(0, 255, 0));
 
     // Stacking keeps both pane objects.

@@ -54,10 +54,7 @@ protected:
         return platform::EncodeName((e == Local ? dir.path() : Home(e - 1)) + "/" + name);
     }
     void Put(End e, const QString& name, const QByteArray& bytes) const {
-        FILE* out = std::fopen(Disk(e, name).constData(), "wb");
-        ASSERT_TRUE(out);
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
-        std::fclose(out);
+        ASSERT_TRUE(WriteRaw(Disk(e, name), bytes));
     }
     QByteArray Get(End e, const QString& name) const {
         FILE* in = std::fopen(Disk(e, name).constData(), "rb");

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <map>
@@ -20,19 +19,12 @@
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
+using velmar::test::Pattern;
 using velmar::test::PyFtpServer;
 using velmar::test::ReadAll;
 using velmar::test::TempDir;
 
 namespace {
-
-QByteArray RandomBytes(qsizetype n, quint32 seed) {
-    QByteArray b(n, Qt::Uninitialized);
-    QRandomGenerator g(seed);
-    for (qsizetype i = 0; i < n; ++i)
-        b[i] = char(g.generate() & 0xff);
-    return b;
-}
 
 class RealServer : public ::testing::Test {
 protected:
@@ -90,7 +82,7 @@ TEST_F(RealServer, FolderCommandsAndTheirRefusals) {
 TEST_F(RealServer, ListingMatchesTheFilesOnDisk) {
     home().write(folder_ + "/empty", {});
     home().write(folder_ + "/one byte", "1");
-    home().write(folder_ + "/data.bin", RandomBytes(123457, 1));
+    home().write(folder_ + "/data.bin", Pattern(123457, 1));
     home().mkdir(folder_ + "/sub folder");
     // An old file lists with its year, a recent one with its time.
     const qint64 oldTime =
@@ -143,7 +135,7 @@ TEST_F(RealServer, DownloadsAndUploadsAreByteExact) {
                                        5 * 1024 * 1024 + 12345};
     for (qsizetype size : sizes) {
         SCOPED_TRACE(size);
-        const QByteArray content = RandomBytes(size, quint32(size));
+        const QByteArray content = Pattern(size, int(size));
         const QString name = QString("f%1.bin").arg(size);
         home().write(folder_ + QLatin1Char('/') + name, content);
 
@@ -216,7 +208,7 @@ TEST_F(RealServer, StouAppeAndMemoryTransfers) {
     ASSERT_TRUE(client_->AppendFile(local, "mem.txt", 0, type::Image));
     EXPECT_EQ(ReadAll(OnServer("mem.txt")), QByteArray("from memory;first part;"));
 
-    const QByteArray big = RandomBytes(8 * 1024 * 1024, 7);
+    const QByteArray big = Pattern(8 * 1024 * 1024, 7);
     home().write(folder_ + "/big.bin", big);
     QByteArray got;
     ASSERT_TRUE(client_->GetFileToMemory("big.bin", got, 100, type::Image))
@@ -230,7 +222,7 @@ TEST_F(RealServer, StouAppeAndMemoryTransfers) {
 }
 
 TEST_F(RealServer, CancelMidTransfer) {
-    const QByteArray big = RandomBytes(16 * 1024 * 1024, 3);
+    const QByteArray big = Pattern(16 * 1024 * 1024, 3);
     home().write(folder_ + "/big.bin", big);
     std::atomic<int> go{1};
     std::atomic<uint64_t> done{0};

@@ -18,10 +18,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <array>
-#include <fcntl.h>
 #include <future>
 #include <set>
-#include <unistd.h>
 
 namespace velmar::test {
 namespace {
@@ -34,14 +32,6 @@ std::string PeerName(const ::testing::TestParamInfo<Peer>& info) {
 
 // Names that need every byte of a path carried as it is.
 const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
-
-void WriteRaw(const QString& folder, const QByteArray& name, const QByteArray& bytes) {
-    const QByteArray path = QFile::encodeName(folder) + '/' + name;
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path.constData();
-    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-    ::close(fd);
-}
 
 class FtpContract : public ::testing::TestWithParam<Peer> {
 protected:
@@ -64,10 +54,11 @@ protected:
         }
         own_ = GetParam() == Peer::OwnPy;
         for (int i = 0; i < int(std::size(kOddNames)); ++i)
-            WriteRaw(home_, kOddNames[i], QByteArray(100 * (i + 1), char('a' + i)));
+            ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + '/') + kOddNames[i],
+                                 QByteArray(100 * (i + 1), char('a' + i))));
         QDir(home_).mkpath("sub dir");
         QDir(home_).mkpath("empty");
-        WriteRaw(home_ + "/sub dir", "inner.txt", "inner");
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/sub dir/inner.txt"), "inner"));
     }
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
@@ -145,7 +136,7 @@ TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     std::set<QString> longNames;
     for (int i = 0; i < 1500; ++i) {
         const QByteArray name = "entry " + QByteArray::number(i) + " of a listing of many blocks";
-        WriteRaw(home_ + QStringLiteral("/long"), name, "");
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/long/") + name, ""));
         longNames.insert(QString::fromLatin1(name));
     }
     ASSERT_TRUE(c->ListFolder(base_ + QStringLiteral("/long/"), records));

@@ -17,9 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -33,9 +31,9 @@ using test::ScriptedServer;
 
 // 127.255.255.255 is the loopback broadcast address: echo requests to it go out and the
 // kernel, which ignores broadcast echoes, never answers them.
-const QString kSilentAddress = QStringLiteral("127.255.255.255");
+const QString kSilentAddress = "127.255.255.255";
 // Consecutive dots make a name the resolver rejects before asking any server.
-const QString kUnresolvable = QStringLiteral("no..such..host");
+const QString kUnresolvable = "no..such..host";
 
 bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
@@ -81,15 +79,14 @@ TEST_F(NetTools, LoopbackAnswersEveryRequestWithTheSizeActuallySent) {
     };
     for (const Case& c : cases) {
         PingOutcome outcome{};
-        const QStringList lines =
-            Ping({QStringLiteral("127.0.0.1"), c.size, c.count, c.ttl, 2000}, &outcome);
+        const QStringList lines = Ping({"127.0.0.1", c.size, c.count, c.ttl, 2000}, &outcome);
         EXPECT_EQ(outcome, PingOutcome::Done);
         ASSERT_EQ(lines.size(), 2 + c.count) << c.sizeLine;
         EXPECT_EQ(lines[0], QString::fromLatin1(c.sizeLine));
-        EXPECT_EQ(lines[1], QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(lines[1], "127.0.0.1");
         for (int i = 0; i < c.count; ++i)
             EXPECT_TRUE(
-                lines[2 + i].startsWith(QStringLiteral("RTT: ")) &&
+                lines[2 + i].startsWith("RTT: ") &&
                 lines[2 + i].endsWith(QStringLiteral(" ms, DataSize: %1 bytes").arg(c.sent)))
                 << lines[2 + i].toStdString();
     }
@@ -116,13 +113,13 @@ TEST_F(NetTools, UnansweredRequestsTimeOutAndBadHostsNeverSend) {
 
 TEST_F(NetTools, QuestionsAndWhoisAnswerText) {
     EXPECT_EQ(FingerQuestion(true, QString()), QByteArray("/W\r\n"));
-    EXPECT_EQ(FingerQuestion(false, QStringLiteral("bob")), QByteArray("bob\r\n"));
+    EXPECT_EQ(FingerQuestion(false, "bob"), QByteArray("bob\r\n"));
     EXPECT_EQ(FingerQuestion(false, QString()), QByteArray("\r\n"));
     EXPECT_EQ(WhoisQuestion(QString(600, QLatin1Char('q'))), QByteArray(512, 'q') + " \r\n");
 
     const std::pair<QByteArray, QString> table[] = {
-        {"a\nb\n", QStringLiteral("a\r\nb\r\n")},
-        {"a\r\nb", QStringLiteral("a\r\r\nb")},
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"a\r\nb", "a\r\r\nb"},
         {"", QString()},
     };
     for (const auto& [in, out] : table)
@@ -144,9 +141,8 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         ScriptedServer server;
         server.Expect().Send(answer.left(7000)).Pause(30).Send(answer.mid(7000)).Close().Start();
         int pieces = 0;
-        const QueryResult r =
-            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("example.com"), t,
-                     [&](const QByteArray&) { ++pieces; });
+        const QueryResult r = RunWhois("127.0.0.1", server.port(), "example.com", t,
+                                       [&](const QByteArray&) { ++pieces; });
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, answer);
         EXPECT_GE(pieces, 2);
@@ -155,20 +151,13 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
     {
         ScriptedServer server;
         server.Expect().Send("partial\n").WaitForClose().Start();
-        const QueryResult r =
-            RunWhois(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("x"), t);
+        const QueryResult r = RunWhois("127.0.0.1", server.port(), "x", t);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.error, 10060);
         EXPECT_EQ(r.answer, QByteArray("partial\n"));
     }
     // Nobody listening: refused, nothing sent.
-    int closedPort = 0;
-    {
-        ScriptedServer gone;
-        closedPort = gone.port();
-    }
-    EXPECT_EQ(RunWhois(QStringLiteral("127.0.0.1"), closedPort, QStringLiteral("x"), t).error,
-              10061);
+    EXPECT_EQ(RunWhois("127.0.0.1", test::FreePort(), "x", t).error, 10061);
 }
 
 TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
@@ -180,8 +169,7 @@ TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
         // Answers in pieces and then stays silent: the idle time ends the read.
         ScriptedServer server;
         server.Expect().Send(big.left(3000)).Pause(100).Send(big.mid(3000)).WaitForClose().Start();
-        const QueryResult r =
-            RunFinger(QStringLiteral("127.0.0.1"), server.port(), true, QStringLiteral("bob"), t);
+        const QueryResult r = RunFinger("127.0.0.1", server.port(), true, "bob", t);
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.answer, big);
         EXPECT_EQ(server.Commands(), QList<QByteArray>{"/W bob"});
@@ -195,14 +183,7 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
     const char* daemon = "/usr/sbin/in.fingerd";
     if (::access(daemon, X_OK) != 0) GTEST_SKIP() << "fingerd is not installed";
     // inetd style on one connection: the daemon talks on its standard input and output.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&a), len);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int listener = test::ListenLoopback(1);
     std::thread server([&] {
         const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (c < 0) return;
@@ -217,8 +198,8 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
         posix_spawn_file_actions_destroy(&actions);
         ::close(c);
     });
-    const QueryResult r = RunFinger(QStringLiteral("127.0.0.1"), ntohs(a.sin_port), false,
-                                    QStringLiteral("root"), QueryTimeouts{});
+    const QueryResult r =
+        RunFinger("127.0.0.1", test::PortOf(listener), false, "root", QueryTimeouts{});
     ::shutdown(listener, SHUT_RDWR); // ends a wait for a connection that never came
     server.join();
     ::close(listener);
@@ -229,11 +210,10 @@ TEST_F(NetTools, FingerAgainstTheRealDaemon) {
 // ---- dialogs ----
 
 TEST_F(NetTools, PingDialogListsLinesKeepsTheHostAndStopsOnEscape) {
-    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"),
-                {"zeta.example", "alpha.example"});
+    SaveHistory("Ping", "LastHosts", {"zeta.example", "alpha.example"});
     {
         CPingDlg dlg;
-        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText(QStringLiteral("127.0.0.1"));
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText("127.0.0.1");
         FindControl<QSpinBox>(&dlg, ids::kIdcPingCount)->setValue(2);
         FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
         ASSERT_TRUE(WaitFor([&] { return !dlg.running() && dlg.results().size() == 4; }));
@@ -273,18 +253,17 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
         ASSERT_EQ(servers->count(), 3);
         EXPECT_LT(servers->itemText(0), servers->itemText(1));
         EXPECT_EQ(servers->currentText(), CWhoisDlg::kDefaultServers.front());
-        servers->setEditText(QStringLiteral("127.0.0.1"));
+        servers->setEditText("127.0.0.1");
         dlg.SetPortForTesting(server.port());
-        FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)
-            ->setEditText(QStringLiteral("example.com"));
+        FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText("example.com");
         FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
         ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
-        EXPECT_EQ(dlg.resultText(), QStringLiteral("Domain Name: EXAMPLE.COM\nRegistrar: Test\n"));
+        EXPECT_EQ(dlg.resultText(), "Domain Name: EXAMPLE.COM\nRegistrar: Test\n");
     }
     CWhoisDlg again;
     auto* query = FindControl<QComboBox>(&again, ids::kIdcWhoisQuery);
     ASSERT_EQ(query->count(), 1);
-    EXPECT_EQ(query->itemText(0), QStringLiteral("example.com"));
+    EXPECT_EQ(query->itemText(0), "example.com");
 }
 
 TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeverAnswers) {
@@ -294,7 +273,7 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
         FindControl<QComboBox>(&dlg, ids::kIdcFingerServer)->setEditText(kUnresolvable);
         FindControl<QPushButton>(&dlg, ids::kIdcFingerStart)->click();
         ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
-        EXPECT_EQ(dlg.resultText(), QStringLiteral("10022"));
+        EXPECT_EQ(dlg.resultText(), "10022");
     }
     // Accepts, reads the question and stays silent; the receive time-out is a minute.
     WriteStoreSetting("RecieveTimeout", 60);
@@ -302,8 +281,8 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
     server.Expect().WaitForClose().Start();
     CWhoisDlg dlg;
     dlg.SetPortForTesting(server.port());
-    FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer)->setEditText(QStringLiteral("127.0.0.1"));
-    FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText(QStringLiteral("example.org"));
+    FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer)->setEditText("127.0.0.1");
+    FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText("example.org");
     FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
     ASSERT_TRUE(WaitFor([&] { return server.Heard() == 1; }));
     EXPECT_TRUE(dlg.running());

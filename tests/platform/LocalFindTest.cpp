@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,10 +59,7 @@ TEST(LocalFind, ReportsAttributesSizesAndTimes) {
 TEST(LocalFind, NameThatIsNotUtf8ListsAndReopens) {
     test::TempDir dir;
     const QByteArray raw = QFile::encodeName(dir.path()) + "/odd\xFF\xFEname";
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, "12345", 5), 5);
-    ::close(fd);
+    ASSERT_TRUE(test::WriteRaw(raw, "12345"));
     LocalFind f;
     FindRecord r;
     ASSERT_TRUE(f.Open(dir.path() + "/*.*") && f.Next(r));

@@ -118,50 +118,20 @@ def process_group(pgid):
     return pids
 
 
-def socket_inodes(pid):
-    inodes = set()
-    try:
-        for fd in os.listdir("/proc/%d/fd" % pid):
-            try:
-                target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
-            except OSError:
-                continue
-            if target.startswith("socket:["):
-                inodes.add(target[8:-1])
-    except OSError:
-        pass
-    return inodes
-
-
-def decode_address(hex_addr):
-    raw = bytes.fromhex(hex_addr)
-    # The kernel prints each 32-bit word in host order.
-    words = b"".join(raw[i:i + 4][::-1] for i in range(0, len(raw), 4))
-    if len(words) == 4:
-        return socket.inet_ntop(socket.AF_INET, words)
-    return socket.inet_ntop(socket.AF_INET6, words)
+def listening_sockets(pids):
+    """(protocol, address, port) of every listening TCP and bound UDP socket of `pids`."""
+    found = []
+    for line in subprocess.run(["ss", "-Hlntup"], capture_output=True, text=True,
+                               check=True).stdout.splitlines():
+        if any("pid=%d," % pid in line for pid in pids):
+            proto, _state, _recv, _send, local = line.split()[:5]
+            addr, port = local.rsplit(":", 1)
+            found.append((proto, addr.strip("[]").split("%")[0], int(port)))
+    return found
 
 
 def is_loopback(address):
     return address.startswith("127.") or address in ("::1",) or address.startswith("::ffff:127.")
-
-
-def listening_sockets(inodes):
-    """(protocol, address, port) of every listening TCP and bound UDP socket among `inodes`."""
-    found = []
-    for proto, wanted_state in (("tcp", "0A"), ("tcp6", "0A"), ("udp", "07"), ("udp6", "07")):
-        try:
-            with open("/proc/net/" + proto) as f:
-                lines = f.readlines()[1:]
-        except OSError:
-            continue
-        for line in lines:
-            fields = line.split()
-            local, state, inode = fields[1], fields[3], fields[9]
-            if inode in inodes and state == wanted_state:
-                addr, port = local.rsplit(":", 1)
-                found.append((proto, decode_address(addr), int(port, 16)))
-    return found
 
 
 class HeadlessRun(unittest.TestCase):
@@ -225,10 +195,7 @@ class HeadlessRun(unittest.TestCase):
         self.assertIn("127.0.0.1::%d" % self.port, self.run_output())
 
         pids = process_group(self.run.pid)
-        inodes = set()
-        for pid in pids:
-            inodes |= socket_inodes(pid)
-        sockets = listening_sockets(inodes)
+        sockets = listening_sockets(pids)
         self.assertIn(("tcp", "127.0.0.1", self.port), sockets)
         for proto, address, port in sockets:
             self.assertTrue(is_loopback(address), "%s %s:%d listens beyond this machine"

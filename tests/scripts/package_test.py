@@ -30,13 +30,11 @@ def png_size(path):
 
 def owning_package(soname):
     """The installed package that ships the library `soname` (as the loader finds it)."""
-    found = run(["ldconfig", "-p"]).stdout
-    m = re.search(r"^\s*" + re.escape(soname) + r" \(libc6,x86-64\) => (\S+)$", found, re.M)
-    if not m:
-        m = re.search(r"^\s*" + re.escape(soname) + r" \([^)]*\) => (\S+)$", found, re.M)
-    if not m:
+    found = re.findall(r"^\s*%s \(([^)]*)\) => (\S+)$" % re.escape(soname),
+                       run(["ldconfig", "-p"]).stdout, re.M)
+    if not found:
         return None
-    path = m.group(1)
+    path = min(found, key=lambda f: f[0] != "libc6,x86-64")[1]  # the 64-bit one first
     variants = {path, os.path.realpath(path)}
     for p in list(variants):
         variants.add(p[4:] if p.startswith("/usr/") else "/usr" + p)

@@ -206,11 +206,7 @@ TEST_F(Primitives, RemoveFolderAsksPerFolderAndKeepsWhatThePaneHides) {
 TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
     dir.write("D/a", QByteArray(1000, 'a'));
     dir.write("D/sub/b", QByteArray(24, 'b'));
-    const QString sparse = dir.file("D/sub/huge");
-    QFile f(sparse);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(f.resize(qint64(5) << 30)); // 5 GiB, sparse
-    f.close();
+    ASSERT_TRUE(QFile::resize(dir.write("D/sub/huge", {}), qint64(5) << 30)); // 5 GiB, sparse
     dir.write("Other/big", QByteArray(5000, 'c'));
     ASSERT_TRUE(QFile::link(dir.file("Other"), dir.file("D/link")));
     ASSERT_TRUE(QFile::link(dir.file("D"), dir.file("D/sub/loop")));

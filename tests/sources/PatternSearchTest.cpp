@@ -3,7 +3,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <locale>
 #include <random>
@@ -78,10 +77,6 @@ qint64 EngineAt(PatternSearch& s, const QString& path, qint64 start) {
     return f.open(QIODevice::ReadOnly) ? s.SearchStream(f, start) : -2;
 }
 
-QByteArray Filler(qsizetype n) {
-    return QByteArray(n, '.');
-}
-
 } // namespace
 
 TEST(PatternSearchPatterns, TextFormsHexNibblesAndTheLongestLength) {
@@ -111,7 +106,7 @@ TEST(PatternSearchPatterns, TextFormsHexNibblesAndTheLongestLength) {
 
 TEST(PatternSearchFile, StartOffsetsAreAbsoluteAndSixtyFourBit) {
     test::TempDir dir;
-    const QString p = dir.write("f", Filler(20) + "abc" + Filler(20) + "abc");
+    const QString p = dir.write("f", QByteArray(20, '.') + "abc" + QByteArray(20, '.') + "abc");
     PatternSearch s;
     s.AddPattern("abc", true, false);
     for (auto [start, want] :
@@ -158,13 +153,10 @@ TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
     EXPECT_EQ(s.SearchStream(closed, 0), -1);
 
     // "\xff" is not UTF-8: it decodes to the lone surrogate U+DCFF and back to the byte.
-    FILE* out = fopen((QFile::encodeName(dir.path()) + "/odd\xff").constData(), "wb");
-    ASSERT_NE(out, nullptr);
-    fputs("..abc..", out);
-    fclose(out);
+    ASSERT_TRUE(test::WriteRaw(QFile::encodeName(dir.path()) + "/odd\xff", "..abc.."));
     EXPECT_TRUE(s.SearchFile(dir.path() + "/odd" + QChar(0xDCFF)));
 
-    QByteArray data = Filler(PatternSearch::kBlock + 10) + "abc";
+    QByteArray data = QByteArray(PatternSearch::kBlock + 10, '.') + "abc";
     QBuffer buffer(&data);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     EXPECT_EQ(s.SearchStream(buffer, 5), PatternSearch::kBlock + 10);
@@ -172,7 +164,7 @@ TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
 
 TEST(PatternSearchFile, AStopRequestEndsTheSearchAsNotFound) {
     test::TempDir dir;
-    const QString p = dir.write("f", Filler(3 * PatternSearch::kBlock) + "abc");
+    const QString p = dir.write("f", QByteArray(3 * PatternSearch::kBlock, '.') + "abc");
     PatternSearch s;
     s.AddPattern("abc", true, false);
     int asked = 0;

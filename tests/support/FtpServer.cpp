@@ -83,24 +83,6 @@ sockaddr_in Loopback(int port) {
     return a;
 }
 
-int Listen127() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in a = Loopback(0);
-    if (s < 0) return -1;
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 4) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-
-int PortOf(int s) {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    return ntohs(a.sin_port);
-}
-
 bool WaitReadable(int s, int ms) {
     pollfd p{s, POLLIN, 0};
     int r;
@@ -126,6 +108,33 @@ void CloseFd(int& s) {
 }
 
 } // namespace
+
+int ListenLoopback(int backlog) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = Loopback(0);
+    if (s < 0) return -1;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(s, backlog) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+int PortOf(int s) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+int FreePort() {
+    const int s = ListenLoopback();
+    if (s < 0) return 0;
+    const int port = PortOf(s);
+    ::close(s);
+    return port;
+}
 
 bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
     process_.start(program, arguments);
@@ -163,13 +172,11 @@ PyFtpServer::PyFtpServer(Limits limits) {
 }
 
 VsFtpServer::VsFtpServer() {
-    const int probe = Listen127();
-    if (probe < 0) {
+    const int port = FreePort();
+    if (port == 0) {
         error_ = QStringLiteral("no free port");
         return;
     }
-    const int port = PortOf(probe);
-    ::close(probe);
     ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
     const QString empty = state_.mkdir(QStringLiteral("empty"));
     const QString conf =
@@ -187,16 +194,15 @@ VsFtpServer::VsFtpServer() {
     const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
     if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
     // Ready once it accepts a connection (bounded).
-    for (int i = 0; i < 200; ++i) {
+    const sockaddr_in a = Loopback(port);
+    for (int i = 0; i < 200 && process_.state() != QProcess::NotRunning; ++i) {
         const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in a = Loopback(port);
         const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         ::close(s);
         if (up) {
             port_ = port;
             return;
         }
-        if (process_.state() == QProcess::NotRunning) break;
         QThread::msleep(25);
     }
     error_ = QStringLiteral("vsftpd did not listen: ") +
@@ -206,21 +212,21 @@ VsFtpServer::VsFtpServer() {
 // ---- scripted ----
 
 ScriptedServer::ScriptedServer() {
-    listener_ = Listen127();
+    listener_ = ListenLoopback();
     if (listener_ >= 0) port_ = PortOf(listener_);
 }
 
 ScriptedServer::~ScriptedServer() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    Join();
     CloseFd(control_);
     CloseFd(held_);
     CloseFd(dataListener_);
     CloseFd(listener_);
 }
 
-ScriptedServer& ScriptedServer::Push(Step::Kind kind, const QByteArray& bytes, int number) {
-    steps_.push_back({kind, bytes, number});
+ScriptedServer& ScriptedServer::Push(Op op, const QByteArray& bytes, int number) {
+    steps_.push_back({op, bytes, number});
     return *this;
 }
 ScriptedServer& ScriptedServer::Login(const QByteArray& systemAnswer, const QByteArray& pwdAnswer) {
@@ -236,20 +242,8 @@ void ScriptedServer::Start() {
     thread_ = std::thread([this] { Run(); });
 }
 
-// After the join nothing else touches the results.
-QList<QByteArray> ScriptedServer::Commands() {
+void ScriptedServer::Join() {
     if (thread_.joinable()) thread_.join();
-    return commands_;
-}
-
-QByteArray ScriptedServer::Received() {
-    if (thread_.joinable()) thread_.join();
-    return received_;
-}
-
-bool ScriptedServer::Completed() {
-    if (thread_.joinable()) thread_.join();
-    return completed_;
 }
 
 bool ScriptedServer::ReadLine(QByteArray& line) {
@@ -284,22 +278,22 @@ void ScriptedServer::Run() {
     ::setsockopt(control_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     for (const Step& step : steps_) {
         if (stop_) return;
-        switch (step.kind) {
-        case Step::Send:
+        switch (step.op) {
+        case Op::Send:
             WriteAll(control_, step.bytes);
             break;
-        case Step::Pause:
+        case Op::Pause:
             std::this_thread::sleep_for(std::chrono::milliseconds(step.number));
             break;
-        case Step::Expect:
-        case Step::Pasv: {
+        case Op::Expect:
+        case Op::Pasv: {
             QByteArray line;
             if (!ReadLine(line)) return;
             commands_.append(line);
             ++heard_;
-            if (step.kind == Step::Pasv) {
+            if (step.op == Op::Pasv) {
                 CloseFd(dataListener_);
-                dataListener_ = Listen127();
+                dataListener_ = ListenLoopback();
                 const int p = PortOf(dataListener_);
                 WriteAll(control_, "227 Entering Passive Mode (" + step.bytes + ',' +
                                        QByteArray::number(p >> 8) + ',' +
@@ -307,20 +301,16 @@ void ScriptedServer::Run() {
             }
             break;
         }
-        case Step::DataSend:
-        case Step::DataHold: {
+        case Op::DataSend:
+        case Op::DataHold: {
             int s = AcceptData();
             if (s < 0) return;
             WriteAll(s, step.bytes);
-            if (step.kind == Step::DataHold) {
-                CloseFd(held_);
-                held_ = s;
-                s = -1;
-            }
+            if (step.op == Op::DataHold) std::swap(s, held_); // the old one is closed
             CloseFd(s);
             break;
         }
-        case Step::DataReceive: {
+        case Op::DataReceive: {
             int s = AcceptData();
             if (s < 0) return;
             char buf[65536];
@@ -336,14 +326,11 @@ void ScriptedServer::Run() {
             CloseFd(s);
             break;
         }
-        case Step::Reset:
-            ResetFd(control_);
+        case Op::Close:
+            if (step.number) ResetFd(control_);
             CloseFd(control_);
             break;
-        case Step::Close:
-            CloseFd(control_);
-            break;
-        case Step::WaitForClose: {
+        case Op::Drain: {
             // Silent from here on, but every line that still comes is kept.
             QByteArray line;
             while (ReadLine(line))

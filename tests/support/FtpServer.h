@@ -20,6 +20,12 @@
 
 namespace velmar::test {
 
+// A socket listening on 127.0.0.1 at a free port (-1 on failure), and the port of a socket.
+int ListenLoopback(int backlog = 4);
+int PortOf(int socket);
+// A port on 127.0.0.1 that nobody listens on (0 when none could be had).
+int FreePort();
+
 // A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
 class ServerProcess {
 public:
@@ -80,19 +86,19 @@ public:
     // Building the transcript (before Start). Send: raw bytes on the control connection;
     // Expect: read one command line and keep it; Pause: lets bytes sent so far go out alone;
     // DataSend: accept, send, close; DataHold: accept, send, then stall (no close).
-    ScriptedServer& Send(const QByteArray& b) { return Push(Step::Send, b); }
-    ScriptedServer& Expect() { return Push(Step::Expect); }
+    ScriptedServer& Send(const QByteArray& b) { return Push(Op::Send, b); }
+    ScriptedServer& Expect() { return Push(Op::Expect); }
     ScriptedServer& Answer(const QByteArray& line) { return Expect().Send(line + "\r\n"); }
-    ScriptedServer& Pause(int ms) { return Push(Step::Pause, {}, ms); }
+    ScriptedServer& Pause(int ms) { return Push(Op::Pause, {}, ms); }
     // Expect PASV, listen on 127.0.0.1, answer 227 naming `host` (a,b,c,d) and the port.
-    ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1") { return Push(Step::Pasv, host); }
-    ScriptedServer& DataSend(const QByteArray& b) { return Push(Step::DataSend, b); }
-    ScriptedServer& DataHold(const QByteArray& b) { return Push(Step::DataHold, b); }
+    ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1") { return Push(Op::Pasv, host); }
+    ScriptedServer& DataSend(const QByteArray& b) { return Push(Op::DataSend, b); }
+    ScriptedServer& DataHold(const QByteArray& b) { return Push(Op::DataHold, b); }
     // Accept, read to the end and close; with a limit, reset the connection after that many.
-    ScriptedServer& DataReceive(int limit = -1) { return Push(Step::DataReceive, {}, limit); }
-    ScriptedServer& Reset() { return Push(Step::Reset); }               // the control connection
-    ScriptedServer& Close() { return Push(Step::Close); }               // an orderly end of it
-    ScriptedServer& WaitForClose() { return Push(Step::WaitForClose); } // until the client closes
+    ScriptedServer& DataReceive(int limit = -1) { return Push(Op::DataReceive, {}, limit); }
+    ScriptedServer& Reset() { return Push(Op::Close, {}, 1); } // the control connection
+    ScriptedServer& Close() { return Push(Op::Close); }        // an orderly end of it
+    ScriptedServer& WaitForClose() { return Push(Op::Drain); } // until the client closes
     // The usual greeting and log-in answers: 220, 331, 230, HELP, SYST, PWD.
     ScriptedServer& Login(const QByteArray& systemAnswer = "215 UNIX Type: L8",
                           const QByteArray& pwdAnswer = "257 \"/\" is the current directory");
@@ -100,31 +106,22 @@ public:
     void Start();
     int port() const { return port_; }
     // Ends the script (waits for it, bounded) and gives the command lines received.
-    QList<QByteArray> Commands();
-    QByteArray Received();                      // bytes taken by DataReceive
-    bool Completed();                           // the whole script ran
-    bool Accepted() const { return accepted_; } // the control connection came in
-    int Heard() const { return heard_; }        // command lines read so far
+    QList<QByteArray> Commands() { return Join(), commands_; }
+    QByteArray Received() { return Join(), received_; } // bytes taken by DataReceive
+    bool Completed() { return Join(), completed_; }     // the whole script ran
+    bool Accepted() const { return accepted_; }         // the control connection came in
+    int Heard() const { return heard_; }                // command lines read so far
 
 private:
+    enum class Op { Send, Expect, Pause, Pasv, DataSend, DataHold, DataReceive, Close, Drain };
     struct Step {
-        enum Kind {
-            Send,
-            Expect,
-            Pause,
-            Pasv,
-            DataSend,
-            DataReceive,
-            WaitForClose,
-            Reset,
-            Close,
-            DataHold
-        } kind;
+        Op op;
         QByteArray bytes;
         int number = 0;
     };
-    ScriptedServer& Push(Step::Kind kind, const QByteArray& bytes = {}, int number = 0);
+    ScriptedServer& Push(Op op, const QByteArray& bytes = {}, int number = 0);
     void Run();
+    void Join(); // after it nothing else touches the results
     bool ReadLine(QByteArray& line);
     int AcceptData();
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -46,6 +47,14 @@ QString TempDir::mkdir(const QString& name) const {
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteRaw(const QByteArray& path, const QByteArray& bytes) {
+    FILE* f = std::fopen(path.constData(), "wb");
+    if (!f) return false;
+    const size_t n = size_t(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, n, f) == n;
+    return std::fclose(f) == 0 && written;
 }
 
 } // namespace velmar::test

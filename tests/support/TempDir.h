@@ -29,5 +29,15 @@ private:
 void RemoveTree(const QString& path);
 
 QByteArray ReadAll(const QString& path);
+// Writes a file whose path is any bytes (a name that is not UTF-8 too); false on failure.
+bool WriteRaw(const QByteArray& path, const QByteArray& bytes);
+
+// Bytes without a power-of-two period, so that a block sent twice or left out shows.
+inline QByteArray Pattern(qsizetype size, int seed = 0) {
+    QByteArray b(size, 0);
+    for (qsizetype i = 0; i < size; ++i)
+        b[i] = char((unsigned(i) * 167u + unsigned(seed) + unsigned(i) / 251) & 0xff);
+    return b;
+}
 
 } // namespace velmar::test

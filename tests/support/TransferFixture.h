@@ -1,6 +1,6 @@
 #pragma once
-// What the copy and move tests share: a scripted user, a byte pattern, a temporary folder and
-// the transfer's running flag and counter.
+// What the copy and move tests share: a scripted user, a temporary folder and the transfer's
+// running flag and counter.
 
 #include "sources/FilePrimitives.h"
 #include "sources/TransferJob.h"
@@ -30,13 +30,6 @@ public:
     QStringList told;
     std::function<void(const QString&)> onAsk;
 };
-
-inline QByteArray Pattern(int size, int seed = 0) {
-    QByteArray b(size, 0);
-    for (int i = 0; i < size; ++i)
-        b[i] = char((unsigned(i) * 167u + unsigned(seed) + unsigned(i) / 251) & 0xff);
-    return b;
-}
 
 template <class Base = ::testing::Test> struct TransferFixture : Base {
     TempDir dir;

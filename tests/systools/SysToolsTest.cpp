@@ -30,12 +30,10 @@ bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
 }
 
-QString Output(const QString& program, const QStringList& args) {
+// `command` run in the C locale.
+QString Output(const QStringList& command) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    p.setProcessEnvironment(env);
-    p.start(program, args);
+    p.start("env", QStringList{"LC_ALL=C"} + command);
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -47,13 +45,6 @@ QStringList Texts(const InfoNode& node) {
     return out;
 }
 
-void WriteFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text + "\n");
-}
-
 class SysTools : public ::testing::Test {
 protected:
     test::MessageScript messages;
@@ -62,32 +53,26 @@ protected:
 TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
     const std::vector<InfoNode> tree = BuildSystemInfo();
     ASSERT_GE(tree.size(), 2u);
-    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
-    EXPECT_EQ(tree[1].text, QStringLiteral("Disk"));
+    EXPECT_EQ(tree[0].text, "Memory");
+    EXPECT_EQ(tree[1].text, "Disk");
 
     // free -b: "Mem:  total used free shared buff/cache available"
-    const QStringList mem = Output(QStringLiteral("free"), {QStringLiteral("-b")})
-                                .split('\n')
-                                .filter(QStringLiteral("Mem:"));
+    const QStringList mem = Output({"free", "-b"}).split('\n').filter("Mem:");
     ASSERT_EQ(mem.size(), 1);
     const QStringList f = mem[0].simplified().split(' ');
     const QStringList memory = Texts(tree[0]);
     ASSERT_EQ(memory.size(), 7);
-    EXPECT_TRUE(memory[0].startsWith(QStringLiteral("Utilization: ")) && memory[0].endsWith('%'));
+    EXPECT_TRUE(memory[0].startsWith("Utilization: ") && memory[0].endsWith('%'));
     EXPECT_EQ(memory[1], QStringLiteral("TotalPhys.: ") + FormatNumber(f[1].toULongLong()));
-    EXPECT_TRUE(memory[2].startsWith(QStringLiteral("AvailPhys.: ")));
+    EXPECT_TRUE(memory[2].startsWith("AvailPhys.: "));
 
     // df -B1 of "/": the size and the part available to us (the root's lines come first).
     const QStringList df =
-        Output(QStringLiteral("df"),
-               {QStringLiteral("-B1"), QStringLiteral("--output=size,avail"), QStringLiteral("/")})
-            .split('\n')[1]
-            .simplified()
-            .split(' ');
+        Output({"df", "-B1", "--output=size,avail", "/"}).split('\n')[1].simplified().split(' ');
     const QStringList disk = Texts(tree[1]);
     ASSERT_GE(disk.size(), 3);
     EXPECT_EQ(disk[1], QStringLiteral("TotalNumberOfBytes: ") + FormatNumber(df[0].toULongLong()));
-    EXPECT_TRUE(disk[0].startsWith(QStringLiteral("FreeBytesAvailableToCaller: ")));
+    EXPECT_TRUE(disk[0].startsWith("FreeBytesAvailableToCaller: "));
     for (size_t i = 3; i < tree[1].children.size(); ++i)
         EXPECT_EQ(tree[1].children[i].children.size(), 3u)
             << tree[1].children[i].text.toStdString();
@@ -96,8 +81,8 @@ TEST_F(SysTools, SystemFiguresAgreeWithFreeAndDf) {
 TEST_F(SysTools, TreeBranchesFollowTheirSources) {
     test::TempDir supply;
     // A charging Li-ion battery beside a mains supply that is on line.
-    WriteFile(supply.path() + "/AC/type", "Mains");
-    WriteFile(supply.path() + "/AC/online", "1");
+    supply.write("AC/type", "Mains\n");
+    supply.write("AC/online", "1\n");
     const std::pair<const char*, const char*> battery[] = {
         {"type", "Battery"},         {"status", "Charging"},
         {"capacity", "80"},          {"voltage_now", "12345000"},
@@ -106,7 +91,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
         {"technology", "Li-ion"},    {"temp", "253"},
     };
     for (const auto& [name, value] : battery)
-        WriteFile(supply.path() + "/BAT0/" + name, value);
+        supply.write(QStringLiteral("BAT0/") + name, QByteArray(value) + "\n");
     platform::SysfsPowerSource sysfs(supply.path());
 
     SystemSources s;
@@ -124,7 +109,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
     s.power = [&](platform::PowerStatus& p) { return sysfs.Read(p); };
     std::vector<InfoNode> tree = BuildSystemInfo(s);
     ASSERT_EQ(tree.size(), 3u);
-    EXPECT_EQ(Texts(tree[0])[0], QStringLiteral("Utilization: 42%"));
+    EXPECT_EQ(Texts(tree[0])[0], "Utilization: 42%");
     EXPECT_EQ(Texts(tree[0])[1], QStringLiteral("TotalPhys.: ") + FormatNumber(8ull << 30));
     // The root's three lines, then one item for the mount that could be read.
     EXPECT_EQ(Texts(tree[1]),
@@ -152,13 +137,13 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
         p.batteryFlag = 9;
         return true;
     };
-    EXPECT_EQ(Texts(BuildSystemInfo(s)[2])[1], QStringLiteral("Battery charge status: unknown"));
+    EXPECT_EQ(Texts(BuildSystemInfo(s)[2])[1], "Battery charge status: unknown");
     // Failing sources leave their branches out; the rest stays.
     s.power = [](platform::PowerStatus&) { return false; };
     s.disk = [](const QString&, platform::DiskSpace&) { return false; };
     tree = BuildSystemInfo(s);
     ASSERT_EQ(tree.size(), 1u);
-    EXPECT_EQ(tree[0].text, QStringLiteral("Memory"));
+    EXPECT_EQ(tree[0].text, "Memory");
 }
 
 // ---- task manager ----
@@ -184,7 +169,7 @@ void Select(CTaskManagerDlg& dlg, QTreeWidgetItem* item) {
 
 TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     QProcess child;
-    child.start(QStringLiteral("sleep"), {QStringLiteral("1000")});
+    child.start("sleep", {"1000"});
     ASSERT_TRUE(child.waitForStarted());
     const int pid = int(child.processId());
 
@@ -193,8 +178,8 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     QTreeWidgetItem* row = RowOf(dlg, pid, &count);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(row->text(0), QStringLiteral("sleep"));
-    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable(QStringLiteral("sleep")));
+    EXPECT_EQ(row->text(0), "sleep");
+    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable("sleep"));
 
     Select(dlg, row);
     messages.answer(QMessageBox::No);
@@ -221,28 +206,23 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
 class X11Session {
 public:
     X11Session() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        const QString wm = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        const QString wm = QStandardPaths::findExecutable("openbox");
         if (xvfb.isEmpty() || wm.isEmpty()) return;
         for (int n = 90 + int(QCoreApplication::applicationPid() % 400); n < 900; n += 7) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
             display_ = QStringLiteral(":%1").arg(n).toUtf8();
             break;
         }
-        server_.start(xvfb, {QString::fromUtf8(display_), QStringLiteral("-nolisten"),
-                             QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                             QStringLiteral("800x600x24")});
+        server_.start(xvfb, {display_, "-nolisten", "tcp", "-screen", "0", "800x600x24"});
         if (!server_.waitForStarted()) return;
         if (!WaitFor([&] { return (x_ = platform::ConnectX11(display_)) != nullptr; }, 10000))
             return;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(display_));
-        wm_.setProcessEnvironment(env);
+        wm_.setProcessEnvironment(env());
         // Windows mapped while the manager is still starting may never reach its client list:
         // it runs the start-up command once it manages.
-        const QString ready = started_.file(QStringLiteral("ready"));
-        wm_.start(wm, {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
-                       QStringLiteral("touch ") + ready});
+        const QString ready = started_.file("ready");
+        wm_.start(wm, {"--sm-disable", "--startup", "touch " + ready});
         managed_ = WaitFor([&] { return QFile::exists(ready); }, 10000);
     }
     ~X11Session() {
@@ -256,7 +236,12 @@ public:
     }
     platform::WindowSystem* windows() const { return x_.get(); }
     bool managed() const { return managed_; }
-    QByteArray display() const { return display_; }
+    // The environment of a program on this display.
+    QProcessEnvironment env() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", QString::fromUtf8(display_));
+        return env;
+    }
 
 private:
     QByteArray display_;
@@ -276,9 +261,8 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     platform::SetWindowSystemForTesting(x.windows());
 
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(x.display()));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcessEnvironment env = x.env();
+    env.insert("QT_QPA_PLATFORM", "xcb");
     child.setProcessEnvironment(env);
     int pid = 0;
     auto windowsOf = [&] {
@@ -287,8 +271,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
             n += w.pid == pid;
         return n;
     };
-    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/systools_window_child"),
-                {QStringLiteral("3")});
+    child.start(QCoreApplication::applicationDirPath() + "/systools_window_child", {"3"});
     ASSERT_TRUE(child.waitForStarted());
     pid = int(child.processId());
     ASSERT_TRUE(WaitFor([&] { return windowsOf() == 3; }));
@@ -300,7 +283,7 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     QTreeWidgetItem* row = RowOf(dlg, pid, &count);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(row->text(0), QStringLiteral("systools_window_child"));
+    EXPECT_EQ(row->text(0), "systools_window_child");
 
     // Activate: the window manager makes one of the child's windows the active one.
     Select(dlg, row);

@@ -6,6 +6,7 @@
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "support/FtpServer.h"
 #include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
@@ -206,7 +207,6 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
     view->FlushDamage();
     QApplication::processEvents();
     const QImage image = view->viewport()->grab().toImage();
-    image.save("/tmp/telnet_colours.png");
     const int cw = view->cellWidth(), ch = view->cellHeight();
     const int sy = view->verticalScrollBar()->value();
     auto cellOrigin = [&](int row, int column) {
@@ -230,18 +230,10 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
         EXPECT_EQ(image.pixelColor(80 * cw + 5, 2), QColor(187, 187, 187));
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(TerminalWindow, RefusedConnectionSaysSoAndKeepsTheScreen) {
-    quint16 closed = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        closed = probe.serverPort();
-    }
-    view->Connect("127.0.0.1", closed);
+    const int closed = test::FreePort();
+    ASSERT_NE(closed, 0);
+    view->Connect("127.0.0.1", quint16(closed));
     view->Feed("still here");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 10000));
     EXPECT_EQ(messages.shown, QStringList{"Connection error"});
