@@ -1,5 +1,7 @@
 #include "framework/BesideWindow.h"
 
+#include "platform/WindowPost.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -16,7 +18,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
-        switch (e->type()) {
+        // The worker's end of work comes through here too: read as a hand-over.
+        switch (platform::ReceivedType(e)) {
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) running_.store(0);
             return true;
@@ -52,7 +55,7 @@ bool RunBesideWindow(std::atomic<int>& running, const std::function<void()>& wor
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::thread worker([&] {
         work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        platform::PostToWindow(&loop, new QEvent(QEvent::Quit));
     });
     loop.exec();
     worker.join();

@@ -3,6 +3,7 @@
 // EntryPostedEvent batches, so that the pane's list is only touched on its own thread.
 
 #include "platform/Cancel.h"
+#include "platform/WindowPost.h"
 #include "res/Ids.h"
 #include "sources/DirSource.h"
 
@@ -42,12 +43,8 @@ public:
     ConnectionClosedEvent() : QEvent(kConnectionClosedEventType) {}
 };
 
-// Posting from a worker thread to a window. Qt hands posted events over through locks that
-// ThreadSanitizer cannot see; these two mark the hand-over for it (and cost nothing in other
-// builds). Workers post through PostToWindow; a receiver reads the type of an event through
-// ReceivedType before it touches the event.
-void PostToWindow(QObject* receiver, QEvent* event);
-QEvent::Type ReceivedType(QEvent* event);
+using platform::PostToWindow;
+using platform::ReceivedType;
 
 // The parameter block of one listing thread. It belongs to the pane and must outlive the
 // thread: a pane stops and awaits its thread (StopListing) before it goes.
