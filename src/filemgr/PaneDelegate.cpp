@@ -98,9 +98,11 @@ void CPaneHeader::setLikeNc(bool on) {
 }
 
 QSize CPaneHeader::sectionSizeFromContents(int logicalIndex) const {
-    QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
-    if (likeNc_) size.setHeight(fontMetrics().height() + 2);
-    return size;
+    if (!likeNc_ || !model()) return QHeaderView::sectionSizeFromContents(logicalIndex);
+    // The title in the header's own font between 3-pixel margins, over a one-pixel line.
+    const QString title = model()->headerData(logicalIndex, orientation()).toString();
+    const QFontMetrics fm = fontMetrics();
+    return {fm.horizontalAdvance(title) + 7, fm.height() + 2};
 }
 
 void CPaneHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {

@@ -54,6 +54,9 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     model_ = new CPaneModel(this);
     delegate_ = new CLikeNcDelegate(this);
     header_ = new CPaneHeader(this);
+    // The stored style before the header first measures itself: the plain style's measure
+    // loads a bold font that the LikeNC header never uses.
+    header_->setLikeNc(ReadStoreSetting("LikeNC") != 0);
     setHorizontalHeader(header_);
     setModel(model_);
     setItemDelegate(delegate_);
