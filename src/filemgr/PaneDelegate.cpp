@@ -98,7 +98,7 @@ void CPaneHeader::setLikeNc(bool on) {
 }
 
 QSize CPaneHeader::sectionSizeFromContents(int logicalIndex) const {
-    if (!likeNc_ || !model()) return QHeaderView::sectionSizeFromContents(logicalIndex);
+    if (!likeNc_) return QHeaderView::sectionSizeFromContents(logicalIndex);
     // The title in the header's own font between 3-pixel margins, over a one-pixel line.
     const QString title = model()->headerData(logicalIndex, orientation()).toString();
     const QFontMetrics fm = fontMetrics();
@@ -112,19 +112,16 @@ void CPaneHeader::paintSection(QPainter* painter, const QRect& rect, int logical
     }
     painter->save();
     painter->fillRect(rect, likenc::kBackground);
-    painter->setPen(likenc::kHeaderLine);
+    painter->setPen(likenc::kText);
     painter->drawLine(rect.topRight(), rect.bottomRight());
     painter->drawLine(rect.bottomLeft(), rect.bottomRight());
-    const QVariant align = model() ? model()->headerData(logicalIndex, orientation(),
-                                                         Qt::TextAlignmentRole)
-                                   : QVariant();
+    // Sections are painted only with a model.
+    const QVariant align = model()->headerData(logicalIndex, orientation(), Qt::TextAlignmentRole);
     const Qt::Alignment alignment =
         align.isValid() ? Qt::Alignment(align.toInt()) : defaultAlignment();
-    const QString text =
-        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString()
-                : QString();
-    painter->setPen(likenc::kHeaderText);
-    painter->drawText(rect.adjusted(3, 0, -4, -1), int(alignment | Qt::AlignVCenter), text);
+    painter->setPen(likenc::kHighlightText);
+    painter->drawText(rect.adjusted(3, 0, -4, -1), int(alignment | Qt::AlignVCenter),
+                      model()->headerData(logicalIndex, orientation()).toString());
     painter->restore();
 }
 

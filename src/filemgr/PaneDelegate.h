@@ -13,8 +13,6 @@ inline const QColor kBackground(0, 0, 143);
 inline const QColor kText(0, 255, 255);
 inline const QColor kHighlightText(255, 255, 0);
 inline const QColor kFolderText(255, 255, 255);
-inline const QColor kHeaderText(255, 255, 0);
-inline const QColor kHeaderLine(0, 255, 255);
 } // namespace likenc
 
 // The longest prefix of `text` that fits in `width` followed by "...", or `text` itself
@@ -40,7 +38,9 @@ private:
 
 // The column header: in the LikeNC style yellow titles on dark blue with cyan lines at the
 // right and bottom of each section, painted directly (a style sheet on the header costs
-// a style of its own at start-up and on every paint).
+// a style of its own at start-up and on every paint). It starts in the LikeNC style, the
+// default: the plain style's measure of the titles loads a bold font the LikeNC header
+// never draws.
 class CPaneHeader : public QHeaderView {
     Q_OBJECT
 public:
@@ -54,7 +54,7 @@ protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
 
 private:
-    bool likeNc_ = false;
+    bool likeNc_ = true;
 };
 
 } // namespace velmar

@@ -54,9 +54,6 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     model_ = new CPaneModel(this);
     delegate_ = new CLikeNcDelegate(this);
     header_ = new CPaneHeader(this);
-    // The stored style before the header first measures itself: the plain style's measure
-    // loads a bold font that the LikeNC header never uses.
-    header_->setLikeNc(ReadStoreSetting("LikeNC") != 0);
     setHorizontalHeader(header_);
     setModel(model_);
     setItemDelegate(delegate_);
@@ -119,7 +116,6 @@ void CPaneList::ApplyPaneStyle(int likeNC, int horizontal) {
     }
     header_->setLikeNc(on);
     FitColumns(true);
-    horizontalHeader()->viewport()->update();
     viewport()->update();
     if (host_)
         host_->SetMenuBar(!on               ? ids::kMenuFileManager

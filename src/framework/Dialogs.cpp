@@ -1,5 +1,7 @@
 #include "framework/Dialogs.h"
 
+#include "res/Ids.h"
+
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -21,8 +23,8 @@ QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText) {
                                        : buttons->addButton(okText, QDialogButtonBox::AcceptRole);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     ok->setDefault(true);
-    SetControlId(ok, 1);
-    SetControlId(cancel, 2);
+    SetControlId(ok, ids::kIdOk);
+    SetControlId(cancel, ids::kIdCancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
