@@ -1,6 +1,6 @@
 // Stored history lists are outside input: any bytes must read as a list or as missing,
 // and a list that reads must archive back to bytes that read as the same list.
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // kept in its frame for the life of the program, the commands any frame's menu sends to
 // the application, and exit.
 
-#include "app/core/SearchMemory.h"
+#include "settings/SearchMemory.h"
 #include "framework/Command.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "filemgr/Launch.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Browser.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"

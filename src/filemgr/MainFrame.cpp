@@ -1,6 +1,6 @@
 #include "filemgr/MainFrame.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"

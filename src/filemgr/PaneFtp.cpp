@@ -1,7 +1,7 @@
 // The FTP side of a pane: connecting through the server list, the listing thread's connect,
 // and going back to the local root.
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"

@@ -1,6 +1,6 @@
 #include "filemgr/PaneList.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "filemgr/FastFolders.h"
 #include "filemgr/FileCommands.h"
 #include "filemgr/Launch.h"

@@ -1,6 +1,6 @@
 #include "filemgr/Preferences.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
 

@@ -1,6 +1,6 @@
 #include "filemgr/SearchFiles.h"
 
-#include "app/core/SearchMemory.h"
+#include "settings/SearchMemory.h"
 #include "filemgr/FileCommands.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PaneModel.h"

@@ -1,6 +1,6 @@
 #include "ftpclient/FtpClient.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ftpclient/ListParser.h"
 #include "platform/NameCodec.h"
 

@@ -1,7 +1,7 @@
 // Passive data connections and the transfers over them.
 #include "ftpclient/FtpClient.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ftpclient/PasvReply.h"
 #include "platform/NameCodec.h"
 

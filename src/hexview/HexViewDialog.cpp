@@ -1,6 +1,6 @@
 #include "hexview/HexViewDialog.h"
 
-#include "app/core/SearchMemory.h"
+#include "settings/SearchMemory.h"
 #include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"

@@ -1,6 +1,6 @@
 #include "nettools/NetToolDialogs.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "ftpclient/TimedSocket.h"

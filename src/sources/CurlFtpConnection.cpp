@@ -2,7 +2,7 @@
 
 #include "sources/FtpConnectionImpl.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ftpclient/ListParser.h"
 #include "platform/Internet.h"
 #include "platform/NameCodec.h"

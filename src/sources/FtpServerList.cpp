@@ -1,7 +1,7 @@
 #include "sources/FtpServerList.h"
 
-#include "app/core/Archive.h"
-#include "app/core/SettingsStore.h"
+#include "settings/Archive.h"
+#include "settings/SettingsStore.h"
 #include "platform/Settings.h"
 
 namespace velmar {

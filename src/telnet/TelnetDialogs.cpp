@@ -1,6 +1,6 @@
 #include "telnet/TelnetDialogs.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"

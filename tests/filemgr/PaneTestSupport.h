@@ -2,7 +2,7 @@
 // Two real panes over one document in a window, with a frame stand-in that records what
 // the panes ask of it.
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneHost.h"
 #include "filemgr/PaneList.h"

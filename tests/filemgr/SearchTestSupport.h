@@ -2,7 +2,7 @@
 #include "filemgr/SearchFiles.h"
 #pragma once
 #include "PaneTestSupport.h"
-#include "app/core/SearchMemory.h"
+#include "settings/SearchMemory.h"
 #include "filemgr/FileCommands.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"

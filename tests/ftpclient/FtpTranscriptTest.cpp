@@ -1,7 +1,7 @@
 // The client against scripted servers: replies no real server gives, and the exact
 // command lines the client sends.
 #include "Printers.h"
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ftpclient/FtpClient.h"
 #include "ftpclient/FtpListing.h"
 #include "platform/NameCodec.h"

@@ -2,7 +2,7 @@
 // same two panes, per-pane routing, menu bars by style, Preferences, the path field and
 // the battery gauge.
 #include "filemgr/MainFrame.h"
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"

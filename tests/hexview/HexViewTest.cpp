@@ -3,7 +3,7 @@
 // pop-up menus, the open failures, and the pane commands that open it.
 #include "hexview/HexView.h"
 #include "../filemgr/PaneTestSupport.h"
-#include "app/core/SearchMemory.h"
+#include "settings/SearchMemory.h"
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "hexview/HexViewDialog.h"

@@ -1,6 +1,6 @@
 // Ping against the loopback interface, whois and finger against scripted servers and a
 // real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "ftpclient/Printers.h"
 #include "nettools/NetToolDialogs.h"

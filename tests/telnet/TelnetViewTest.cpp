@@ -2,7 +2,7 @@
 // tool-bar buttons send, the size, connect, font and save commands, and the drawing.
 #include "TelnetTestSupport.h"
 
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"

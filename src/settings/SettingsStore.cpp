@@ -1,6 +1,6 @@
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "app/core/Archive.h"
+#include "settings/Archive.h"
 
 #include <QMimeDatabase>
 #include <cstring>

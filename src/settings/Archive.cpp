@@ -1,4 +1,4 @@
-#include "app/core/Archive.h"
+#include "settings/Archive.h"
 
 namespace velmar::archive {
 

@@ -1,4 +1,4 @@
-#include "app/core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
