@@ -5,11 +5,12 @@
 //                       stands for its folder, with the file under the cursor
 //   --help, -h          what follows, and where the manual is
 //   --version           the program's name and version
-//   --screenshot FILE   render the main window after start-up into a PNG and exit
 //   --size WxH          the main window's size
-//   --quit-after-show   exit as soon as the main window has been painted once
 //   --mode MODE         start in the mode "filemanager", "telnet" or "game"
 //   --                  everything after it is a folder, even when it begins with "-"
+// and two for the manual's pictures and the start-up benchmark, left out of --help:
+//   --screenshot FILE   render the main window after start-up into a PNG and exit
+//   --quit-after-show   exit as soon as the main window has been painted once
 
 #include "res/Ids.h"
 
