@@ -26,7 +26,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     SetControlId(link, ids::kIdcAboutLink);
     // The program has no web site: the link opens the manual installed with it.
     link->setText(QStringLiteral("CE Velmar manual"));
-    link->SetTarget(QUrl::fromLocalFile(HelpFilePath()).toString());
+    link->SetTarget(QUrl::fromLocalFile(HelpFilePath()).toString(QUrl::FullyEncoded));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);

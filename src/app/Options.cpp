@@ -63,6 +63,23 @@ ProgramOptions ParseOptions(const QStringList& args) {
                 return o;
             }
             o.mode = modes.value(v);
+        } else if (a == QLatin1String("--open")) {
+            static const QMap<QString, int> windows{
+                {QStringLiteral("about"), ids::kCmdAbout},
+                {QStringLiteral("ping"), ids::kCmdPing},
+                {QStringLiteral("whois"), ids::kCmdWhois},
+                {QStringLiteral("finger"), ids::kCmdFinger},
+                {QStringLiteral("tasks"), ids::kCmdTaskManager},
+                {QStringLiteral("sysinfo"), ids::kCmdSystemInfo},
+                {QStringLiteral("hex"), ids::kCmdViewHex}};
+            const QString v = i + 1 < args.size() ? args.at(++i) : QString();
+            if (!windows.contains(v)) {
+                o.error = QStringLiteral("--open wants one of ") +
+                          QStringList(windows.keys()).join(QStringLiteral(", ")) +
+                          QStringLiteral(", not ") + v;
+                return o;
+            }
+            o.openCommand = windows.value(v);
         } else if (a == QLatin1String("--quit-after-show")) {
             o.quitAfterShow = true;
         } else {

@@ -118,7 +118,18 @@ int main(int argc, char** argv) {
         // A picture of the window as it opens: a question it would ask on opening (the
         // telnet mode's host) is closed unanswered instead of waiting for a person.
         velmar::SetDialogHookForTesting([](QDialog*) {});
-        const bool saved = velmar::SaveWindowShot(window, options.screenshotFile);
+        bool saved = false;
+        if (options.openCommand == 0) {
+            saved = velmar::SaveWindowShot(window, options.screenshotFile);
+        } else {
+            // The dialog's picture is taken as it opens, then it is closed.
+            velmar::SaveWindowShot(window, QString());
+            velmar::SetDialogHookForTesting([&](QDialog* dialog) {
+                saved = velmar::SaveWindowShot(dialog, options.screenshotFile);
+                velmar::SetDialogHookForTesting([](QDialog*) {});
+            });
+            app.activeFrame()->RouteCommand(options.openCommand);
+        }
         if (!saved)
             std::fprintf(stderr, "velmar: cannot write %s\n", qPrintable(options.screenshotFile));
         return saved ? 0 : 1;

@@ -16,13 +16,11 @@ using namespace velmar;
 namespace {
 
 // A busybox with telnetd: the one on PATH when it has it (busybox-static does, Debian's busybox
-// does not), else the private copy scripts/deps unpacks for the tests.
+// does not), else the private copy scripts/deps unpacks for the tests (under HOME: the test
+// main gives every run a cache folder of its own).
 QString FindBusyboxTelnetd() {
-    const QString cache = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME")
-                              ? QDir::homePath() + "/.cache"
-                              : qEnvironmentVariable("XDG_CACHE_HOME");
     for (const QString& busybox : {QStandardPaths::findExecutable("busybox"),
-                                   cache + "/velmar/test-tools/busybox"}) {
+                                   QDir::homePath() + "/.cache/velmar/test-tools/busybox"}) {
         if (busybox.isEmpty() || !QFileInfo(busybox).isExecutable()) continue;
         QProcess list;
         list.start(busybox, {"--list"});
