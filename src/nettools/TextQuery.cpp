@@ -1,13 +1,13 @@
 #include "nettools/TextQuery.h"
 
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "platform/NameCodec.h"
 
 namespace velmar {
 
 namespace {
 
-using ftp::TimedSocket;
+using platform::TimedSocket;
 
 bool Connect(TimedSocket& socket, const QString& server, int port, int connectMs) {
     return socket.Create() && socket.Connect(server, port, connectMs);
@@ -56,7 +56,7 @@ QueryResult RunWhois(const QString& server, int port, const QString& query,
     TimedSocket s;
     if (!Connect(s, server, port, timeouts.connectMs) ||
         !SendAll(s, WhoisQuestion(query), timeouts.sendMs)) {
-        result.error = ftp::LastSocketError();
+        result.error = platform::LastSocketError();
         return result;
     }
     char buffer[4096];
@@ -69,7 +69,7 @@ QueryResult RunWhois(const QString& server, int port, const QString& query,
         }
         // The server closes when the answer is complete; silence or an error keeps what came.
         result.ok = n == 0 && !s.TimedOut();
-        if (!result.ok) result.error = ftp::LastSocketError();
+        if (!result.ok) result.error = platform::LastSocketError();
         return result;
     }
 }
@@ -80,7 +80,7 @@ QueryResult RunFinger(const QString& server, int port, bool verbose, const QStri
     TimedSocket s;
     if (!Connect(s, server, port, timeouts.connectMs) ||
         !SendAll(s, FingerQuestion(verbose, user), timeouts.sendMs)) {
-        result.error = ftp::LastSocketError();
+        result.error = platform::LastSocketError();
         return result;
     }
     char buffer[4096];
@@ -93,7 +93,7 @@ QueryResult RunFinger(const QString& server, int port, bool verbose, const QStri
         }
         // Silence for the idle time or an orderly close: the answer is complete.
         result.ok = n == 0;
-        if (!result.ok) result.error = ftp::LastSocketError();
+        if (!result.ok) result.error = platform::LastSocketError();
         return result;
     }
 }
