@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <climits>
 
@@ -90,17 +92,51 @@ void CNetToolDlg::reject() {
     QDialog::reject();
 }
 
-void CNetToolDlg::ShowAnswersIn(QPlainTextEdit* results) {
-    connect(&worker_, &ToolWorker::textReady, this,
-            [results](const QString& text) { results->setPlainText(ForEdit(text)); });
-    connect(&worker_, &ToolWorker::finished, this, [this] {
-        worker_.StopAndWait();
-        start_->setEnabled(true);
+namespace {
+constexpr int kBatchMs = 50;
+}
+
+CNetToolDlg::CNetToolDlg(QWidget* parent) : QDialog(parent), batch_(new QTimer(this)) {
+    batch_->setSingleShot(true);
+    batch_->setInterval(kBatchMs);
+    connect(batch_, &QTimer::timeout, this, &CNetToolDlg::Flush);
+    connect(&worker_, &ToolWorker::textReady, this, [this](const QString& text) {
+        pendingText_ += text;
+        if (!batch_->isActive()) batch_->start();
     });
+    connect(&worker_, &ToolWorker::lineReady, this, [this](const QString& line) {
+        pendingLines_.append(line);
+        if (!batch_->isActive()) batch_->start();
+    });
+    // The end of a run comes after every piece it posted: show them, then end the run.
+    connect(&worker_, &ToolWorker::finished, this, [this] {
+        Flush();
+        worker_.StopAndWait(); // the thread has returned; join it
+        start_->setEnabled(true);
+        OnRunFinished();
+    });
+}
+
+void CNetToolDlg::Flush() {
+    batch_->stop();
+    if (!pendingText_.isEmpty() && answer_) {
+        QTextCursor end(answer_->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(ForEdit(pendingText_));
+    }
+    pendingText_.clear();
+    if (!pendingLines_.isEmpty()) ShowLines(pendingLines_);
+    pendingLines_.clear();
+}
+
+void CNetToolDlg::ShowAnswersIn(QPlainTextEdit* results) {
+    answer_ = results;
 }
 
 void CNetToolDlg::StartRun(std::function<void(ToolWorker&)> job) {
     worker_.StopAndWait();
+    pendingText_.clear();
+    pendingLines_.clear();
     start_->setEnabled(false);
     worker_.Start(std::move(job));
 }
@@ -147,11 +183,6 @@ CPingDlg::CPingDlg(QWidget* parent) : CNetToolDlg(parent) {
 
     FillSortedCombo(host_, history_);
     connect(start_, &QPushButton::clicked, this, &CPingDlg::OnPing);
-    connect(&worker_, &ToolWorker::lineReady, this, [this](const QString& line) {
-        results_->addItem(line);
-        results_->scrollToBottom();
-    });
-    connect(&worker_, &ToolWorker::finished, this, [this] { OnRunFinished(); });
     resize(460, 420);
 }
 
@@ -184,9 +215,12 @@ void CPingDlg::OnPing() {
     });
 }
 
+void CPingDlg::ShowLines(const QStringList& lines) {
+    results_->addItems(lines);
+    results_->scrollToBottom();
+}
+
 void CPingDlg::OnRunFinished() {
-    worker_.StopAndWait(); // the thread has returned; join it
-    start_->setEnabled(true);
     switch (PingOutcome(outcome_.load())) {
     case PingOutcome::InvalidHost:
         ShowMessage(QStringLiteral("Invalid Host or IP Entered"), MessageKind::Warning, this);
@@ -259,9 +293,13 @@ void CWhoisDlg::OnWhois() {
     const QueryTimeouts timeouts = StoredTimeouts();
     const int port = port_;
     StartRun([=](ToolWorker& w) {
-        const QueryResult r =
-            RunWhois(server, port, query, timeouts,
-                     [&w](const QByteArray& soFar) { w.PostText(WhoisAnswerText(soFar)); });
+        AnswerText text(AnswerText::Whois);
+        auto post = [&w](const QString& t) {
+            if (!t.isEmpty()) w.PostText(t);
+        };
+        const QueryResult r = RunWhois(server, port, query, timeouts,
+                                       [&](const QByteArray& piece) { post(text.Append(piece)); });
+        post(text.Finish());
         // Say why nothing came instead of leaving an empty answer that looks like one.
         if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(platform::SocketErrorText(r.error));
     });
@@ -301,6 +339,7 @@ CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
 
     connect(start_, &QPushButton::clicked, this, &CFingerDlg::OnFinger);
     ShowAnswersIn(results_);
+
     resize(520, 460);
 }
 
@@ -314,9 +353,15 @@ QString CFingerDlg::resultText() const {
     return results_->toPlainText();
 }
 
+void CFingerDlg::OnRunFinished() {
+    // On failure only the error number is shown: it replaces what came.
+    if (const int e = error_.exchange(0)) results_->setPlainText(QString::number(e));
+}
+
 void CFingerDlg::OnFinger() {
     if (running()) return;
     results_->clear();
+    error_ = 0;
     const QString server = server_->currentText();
     const QString user = user_->currentText();
     const bool verbose = verbose_->isChecked();
@@ -324,11 +369,19 @@ void CFingerDlg::OnFinger() {
     AddToHistory(names_, user);
     QueryTimeouts timeouts = StoredTimeouts();
     const int port = port_;
-    StartRun([=](ToolWorker& w) {
-        const QueryResult r =
-            RunFinger(server, port, verbose, user, timeouts,
-                      [&w](const QByteArray& soFar) { w.PostText(FingerAnswerText(soFar)); });
-        if (!r.ok && !w.Stopped()) w.PostText(QString::number(r.error));
+    StartRun([=, this](ToolWorker& w) {
+        AnswerText text(AnswerText::Finger);
+        auto post = [&w](const QString& t) {
+            if (!t.isEmpty()) w.PostText(t);
+        };
+        const QueryResult r = RunFinger(server, port, verbose, user, timeouts,
+                                        [&](const QByteArray& piece) { post(text.Append(piece)); });
+        if (!r.ok) {
+            if (!w.Stopped()) error_ = r.error;
+            return;
+        }
+        post(text.Finish());
+        if (r.cut) post(FingerCutLine());
     });
 }
 
