@@ -15,7 +15,6 @@ public:
     explicit CHotStatic(QWidget* parent = nullptr);
 
     void SetTarget(const QString& target) { target_ = target; }
-    const QString& target() const { return target_; }
     bool visited() const { return visited_; }
     QColor currentColor() const { return visited_ ? visitedColor_ : normalColor_; }
 

@@ -1,7 +1,6 @@
 #include "app/VelmarApp.h"
 
 #include "app/AboutBox.h"
-#include "app/ModeFrames.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
@@ -15,6 +14,7 @@
 #include "platform/SystemChecks.h"
 #include "res/Ids.h"
 #include "systools/SysToolDialogs.h"
+#include "telnet/TelnetFrame.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -161,15 +161,9 @@ void CVelmarApp::RegisterTool(int id, ToolRunner run) {
     tools_[id] = std::move(run);
 }
 
-void CVelmarApp::AddExitHook(std::function<void()> hook) {
-    exitHooks_.push_back(std::move(hook));
-}
-
 void CVelmarApp::ExitInstance() {
     if (exited_) return;
     exited_ = true;
-    for (const auto& hook : exitHooks_)
-        hook();
     if (activeFrame_ && activeFrame_ != mainFrame()) {
         activeFrame_ = mainFrame();
         SetActiveFrame(activeFrame_);
