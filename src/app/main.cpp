@@ -89,6 +89,8 @@ int main(int argc, char** argv) {
     QApplication::setStyle(velmar::NewProgramStyle());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvath.Velmar"));
+    // Every window carries it, message boxes and dialogs as well as the frames.
+    QApplication::setWindowIcon(velmar::ProgramIcon());
     // QApplication has taken its own options out of argv.
     const velmar::ProgramOptions options = velmar::ParseOptions(DecodeArguments(argc, argv));
     const QString error = CheckArguments(options, folders);
