@@ -5,7 +5,7 @@
 #include "framework/Dialogs.h"
 #include "framework/Frame.h"
 #include "framework/Icons.h"
-#include "platform/Internet.h"
+#include "ftp/curl/CurlFtp.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
 
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
 
     // The internet state goes after the application object, with the last pane connection.
     struct InternetCloser {
-        ~InternetCloser() { velmar::platform::CloseInternet(); }
+        ~InternetCloser() { velmar::ftp::CloseInternet(); }
     } internetCloser;
     velmar::CVelmarApp app;
     if (!app.InitInstance()) return 1;

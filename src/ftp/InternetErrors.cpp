@@ -1,7 +1,7 @@
-#include "sources/InternetErrors.h"
+#include "ftp/InternetErrors.h"
 
-#include "ftpclient/FtpClient.h"
-#include "sources/FtpConnection.h"
+#include "ftp/client/FtpClient.h"
+#include "ftp/FtpConnection.h"
 
 #include <QStringList>
 

@@ -1,12 +1,12 @@
 // The FTP side without a server: error texts, the reduction of a server's reply, the URL
 // path a server path becomes, and the stored server list.
-#include "platform/Internet.h"
+#include "ftp/curl/CurlFtp.h"
 #include "platform/Settings.h"
-#include "sources/FtpConnection.h"
-#include "sources/FtpServerList.h"
-#include "sources/InternetErrors.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpServerList.h"
+#include "ftp/InternetErrors.h"
 
-#include "../ftpclient/Printers.h"
+#include "support/Printers.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +80,7 @@ TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
         {"//two//", "/%2F%74%77%6F//"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(platform::EncodeFtpUrlPath(c.path), QByteArray(c.url)) << c.url;
+        EXPECT_EQ(ftp::EncodeFtpUrlPath(c.path), QByteArray(c.url)) << c.url;
 }
 
 class FtpServerListTest : public ::testing::Test {

@@ -1,6 +1,5 @@
-#include "sources/FtpConnection.h"
-#include "sources/FtpConnectionImpl.h"
-#include "sources/InetFtpDirSource.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpConnectionImpl.h"
 
 namespace velmar {
 
@@ -22,8 +21,6 @@ std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
                                           QString& text) {
     code = 0;
     text.clear();
-    // Whoever holds a connection may list through it.
-    RegisterInetFtpDirSource();
     return ownClient ? ConnectOwnClient(login, code, text) : ConnectCurl(login, code, text);
 }
 

@@ -9,7 +9,7 @@
 
 struct sockaddr_in;
 
-namespace velmar::ftp {
+namespace velmar::platform {
 
 // Winsock-style codes the user-visible texts know.
 namespace sockerr {
@@ -86,4 +86,4 @@ private:
 // Resolves an ASCII host name or dotted address to an IPv4 address (network order).
 bool ResolveHost(const QString& host, uint32_t& address);
 
-} // namespace velmar::ftp
+} // namespace velmar::platform

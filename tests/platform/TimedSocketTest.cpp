@@ -1,5 +1,5 @@
 // The socket layer against plain peers on 127.0.0.1.
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "platform/Cancel.h"
 #include "support/FtpServer.h"
 
@@ -12,7 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace velmar::ftp;
+using namespace velmar::platform;
 
 namespace {
 

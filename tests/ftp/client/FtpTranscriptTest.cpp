@@ -1,9 +1,9 @@
 // The client against scripted servers: replies no real server gives, and the exact
 // command lines the client sends.
-#include "Printers.h"
+#include "support/Printers.h"
 #include "settings/SettingsStore.h"
-#include "ftpclient/FtpClient.h"
-#include "ftpclient/FtpListing.h"
+#include "ftp/client/FtpClient.h"
+#include "ftp/client/FtpListing.h"
 #include "platform/NameCodec.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "ftpclient/ReplyReader.h"
+#include "ftp/client/ReplyReader.h"
 
 #include <algorithm>
 #include <cstring>

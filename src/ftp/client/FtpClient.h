@@ -3,9 +3,9 @@
 // blocking the calling thread for at most the time-outs of the settings. Failures are
 // results; the reason is the status (code, message). One thread at a time uses a client.
 
-#include "ftpclient/ListParser.h"
-#include "ftpclient/ReplyReader.h"
-#include "ftpclient/TimedSocket.h"
+#include "ftp/ListParser.h"
+#include "ftp/client/ReplyReader.h"
+#include "platform/TimedSocket.h"
 #include "platform/FindRecord.h"
 #include "platform/LocalFiles.h"
 
@@ -22,6 +22,12 @@
 #include <vector>
 
 namespace velmar::ftp {
+
+// The socket layer lives in the platform, shared with the network tools.
+using platform::LastSocketError;
+using platform::SocketErrorText;
+using platform::TimedSocket;
+namespace sockerr = platform::sockerr;
 
 // The command table; codes 1 to 17 take an argument, 18 and 20 may.
 enum class FtpCommand : int {

@@ -1,4 +1,4 @@
-#include "ftpclient/PasvReply.h"
+#include "ftp/client/PasvReply.h"
 
 namespace velmar::ftp {
 

@@ -1,5 +1,5 @@
 // Listings: LIST and NLST over a passive data connection, cut into lines in place.
-#include "ftpclient/FtpListing.h"
+#include "ftp/client/FtpListing.h"
 
 #include "platform/NameCodec.h"
 

@@ -1,4 +1,4 @@
-#include "sources/FtpServerList.h"
+#include "ftp/FtpServerList.h"
 
 #include "settings/Archive.h"
 #include "settings/SettingsStore.h"

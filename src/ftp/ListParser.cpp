@@ -1,4 +1,4 @@
-#include "ftpclient/ListParser.h"
+#include "ftp/ListParser.h"
 
 #include "platform/NameCodec.h"
 

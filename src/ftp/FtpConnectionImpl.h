@@ -1,7 +1,7 @@
 #pragma once
 // The two back ends behind ConnectFtp.
 
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 
 namespace velmar {
 

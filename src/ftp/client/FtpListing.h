@@ -2,7 +2,7 @@
 // One folder's entries read from the server through FtpClient, handed out one at a time
 // like a local folder search.
 
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 #include "platform/FindRecord.h"
 
 #include <QString>

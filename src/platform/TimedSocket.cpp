@@ -1,4 +1,4 @@
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 
 #include "platform/Cancel.h"
 
@@ -15,7 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace velmar::ftp {
+namespace velmar::platform {
 
 namespace {
 
@@ -48,7 +48,7 @@ int WaitUntil(int handle, short events, Clock::time_point deadline) {
         t_lastError = sockerr::NotSocket;
         return -1;
     }
-    platform::CancelToken* cancel = platform::CurrentCancelToken();
+    CancelToken* cancel = CurrentCancelToken();
     const int wake = cancel ? cancel->WakeHandle() : -1;
     pollfd p[2] = {{handle, events, 0}, {wake, POLLIN, 0}};
     for (;;) {
@@ -359,4 +359,4 @@ int64_t TimedSocket::SendAll(const void* buffer, size_t length, int timeoutMs) {
     return int64_t(total);
 }
 
-} // namespace velmar::ftp
+} // namespace velmar::platform

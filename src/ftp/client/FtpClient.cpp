@@ -1,7 +1,7 @@
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 
 #include "settings/SettingsStore.h"
-#include "ftpclient/ListParser.h"
+#include "ftp/ListParser.h"
 #include "platform/NameCodec.h"
 
 #include <algorithm>

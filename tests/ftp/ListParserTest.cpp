@@ -1,6 +1,6 @@
 // LIST lines as servers print them, through the parser.
-#include "ftpclient/ListParser.h"
-#include "Printers.h"
+#include "ftp/ListParser.h"
+#include "support/Printers.h"
 #include "platform/NameCodec.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 // Framing of control replies and the PASV answer, without sockets.
-#include "ftpclient/ReplyReader.h"
-#include "ftpclient/PasvReply.h"
+#include "ftp/client/ReplyReader.h"
+#include "ftp/client/PasvReply.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Passive data connections and the transfers over them.
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 
 #include "settings/SettingsStore.h"
-#include "ftpclient/PasvReply.h"
+#include "ftp/client/PasvReply.h"
 #include "platform/NameCodec.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 // FtpConnection over our own FtpClient.
 
-#include "sources/FtpConnection.h"
-#include "sources/FtpConnectionImpl.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpConnectionImpl.h"
 
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 #include "platform/NameCodec.h"
-#include "sources/InternetErrors.h"
+#include "ftp/InternetErrors.h"
 
 #include <QDir>
 #include <QFile>

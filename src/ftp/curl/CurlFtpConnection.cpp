@@ -1,12 +1,12 @@
 // FtpConnection over libcurl.
 
-#include "sources/FtpConnectionImpl.h"
+#include "ftp/FtpConnectionImpl.h"
 
 #include "settings/SettingsStore.h"
-#include "ftpclient/ListParser.h"
-#include "platform/Internet.h"
+#include "ftp/ListParser.h"
+#include "ftp/curl/CurlFtp.h"
 #include "platform/NameCodec.h"
-#include "sources/InternetErrors.h"
+#include "ftp/InternetErrors.h"
 
 #include <curl/curl.h>
 
@@ -15,7 +15,7 @@
 namespace velmar {
 namespace {
 
-using platform::CurlFtp;
+using ftp::CurlFtp;
 
 // A libcurl result as the internet code ErrorText knows.
 int InternetCode(int rc) {
@@ -52,7 +52,7 @@ bool SafeServerPath(const QByteArray& path) {
 
 class CurlFtpConnection final : public FtpConnection {
 public:
-    CurlFtpConnection(const FtpLogin& login, const platform::InternetTimeouts& timeouts)
+    CurlFtpConnection(const FtpLogin& login, const ftp::InternetTimeouts& timeouts)
         : ftp_(login.host, login.port, platform::EncodeName(login.user),
                platform::EncodeName(login.password), timeouts) {}
 
@@ -210,7 +210,7 @@ private:
     int Done(int rc) {
         const int code = InternetCode(rc);
         QString reply = platform::DecodeName(ftp_.LastReply());
-        if (code == inet::kExtendedError && reply.isEmpty()) reply = platform::CurlErrorText(rc);
+        if (code == inet::kExtendedError && reply.isEmpty()) reply = ftp::CurlErrorText(rc);
         status_ = {code, code == 0 ? QString() : reply};
         return code;
     }
@@ -231,12 +231,12 @@ private:
 } // namespace
 
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, int& code, QString& text) {
-    if (!platform::OpenInternet()) {
+    if (!ftp::OpenInternet()) {
         code = inet::kCannotConnect;
         text = QStringLiteral("Can't open internet connection");
         return nullptr;
     }
-    const platform::InternetTimeouts timeouts{ReadStoreSetting("ConnectTimeout") * 1000,
+    const ftp::InternetTimeouts timeouts{ReadStoreSetting("ConnectTimeout") * 1000,
                                               ReadStoreSetting("SendTimeout") * 1000,
                                               ReadStoreSetting("RecieveTimeout") * 1000};
     auto connection = std::make_unique<CurlFtpConnection>(login, timeouts);

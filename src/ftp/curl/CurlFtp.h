@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace velmar::platform {
+namespace velmar::ftp {
 
 // Opens the process-wide internet state once; false when libcurl cannot be set up.
 bool OpenInternet();
@@ -102,4 +102,4 @@ private:
     QByteArray lastReply_;
 };
 
-} // namespace velmar::platform
+} // namespace velmar::ftp

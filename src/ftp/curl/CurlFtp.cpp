@@ -1,4 +1,4 @@
-#include "platform/Internet.h"
+#include "ftp/curl/CurlFtp.h"
 
 #include "platform/Cancel.h"
 
@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <unistd.h>
 
-namespace velmar::platform {
+namespace velmar::ftp {
 namespace {
 
 // One share object for every connection: host-name lookups are cached across them. Handles
@@ -201,7 +201,7 @@ CurlFtp::~CurlFtp() {
 bool CurlFtp::ShouldStop() const {
     if (abort_.load()) return true;
     // The calling thread's stop request (a listing thread's, for one).
-    if (const CancelToken* token = CurrentCancelToken(); token && token->IsCancelled()) return true;
+    if (const platform::CancelToken* token = platform::CurrentCancelToken(); token && token->IsCancelled()) return true;
     if (const std::atomic<bool>* s = stop_.load(); s && s->load()) return true;
     if (const std::atomic<int>* r = running_.load(); r && r->load() == 0) return true;
     return false;
@@ -441,4 +441,4 @@ int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
     return 0;
 }
 
-} // namespace velmar::platform
+} // namespace velmar::ftp
