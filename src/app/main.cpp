@@ -28,8 +28,8 @@ QStringList DecodeArguments(int argc, char** argv) {
 }
 
 // Whether Qt has a display to open: one named in the environment, or a platform chosen
-// there or by Qt's own options. Without one QApplication aborts with its own message, so
-// the arguments are checked before it.
+// there or by Qt's own options. Without one QApplication would abort with its own message,
+// so the program says what is wrong before it.
 bool DisplayNamed(int argc, char** argv) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         if (!qEnvironmentVariableIsEmpty(name)) return true;
@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velmar: %s\n", qPrintable(error));
             return 2;
         }
-        folders.clear();
+        std::fputs("velmar: no display to show the windows on (DISPLAY is not set)\n", stderr);
+        return 1;
     }
 
     QApplication qapp(argc, argv);
