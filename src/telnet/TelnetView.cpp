@@ -576,6 +576,7 @@ void CTelnetView::mouseMoveEvent(QMouseEvent* event) {
 void CTelnetView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !selecting_) return;
     selecting_ = false;
+    SetSelection(anchor_, CellAt(event->position().toPoint()));
     PublishSelection();
 }
 
