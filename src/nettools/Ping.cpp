@@ -54,6 +54,8 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
     uint32_t address = 0xFFFFFFFF;
     QString target = params.host;
     if (ftp::ResolveHost(params.host, address)) target = DottedAddress(address);
+    const platform::CancelToken* cancel = platform::CurrentCancelToken();
+    if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped; // closed during the look-up
     if (address == 0xFFFFFFFF) return PingOutcome::InvalidHost;
 
     platform::IcmpEcho echo;
@@ -71,7 +73,6 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
 
     platform::IpOptionInfo options;
     options.ttl = uint8_t(params.ttl & 0xFF);
-    const platform::CancelToken* cancel = platform::CurrentCancelToken();
     const uint32_t timeout = params.timeoutMs < 0 ? 0 : uint32_t(params.timeoutMs);
     for (int i = 0; i < params.count; ++i) {
         if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped;
