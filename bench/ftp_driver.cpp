@@ -2,7 +2,7 @@
 //   ftp_driver get  HOST PORT REMOTE LOCAL      one download (GetFile, image type)
 //   ftp_driver put  HOST PORT LOCAL REMOTE      one upload (PutFile)
 //   ftp_driver many HOST PORT PREFIX FILE...    uploads each FILE as PREFIX+its name, one log-in
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>

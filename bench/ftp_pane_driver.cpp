@@ -6,7 +6,7 @@
 // Server paths are absolute.
 #include "filemgr/PaneModel.h"
 #include "platform/NameCodec.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/ListingThread.h"
 

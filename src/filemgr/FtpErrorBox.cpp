@@ -1,8 +1,8 @@
 #include "filemgr/FtpErrorBox.h"
 
 #include "framework/Message.h"
-#include "sources/FtpConnection.h"
-#include "sources/InternetErrors.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/InternetErrors.h"
 
 namespace velmar {
 namespace {

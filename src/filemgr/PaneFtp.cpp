@@ -6,7 +6,7 @@
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
-#include "platform/Internet.h"
+#include "ftp/curl/CurlFtp.h"
 #include "sources/InetFtpDirSource.h"
 
 namespace velmar {
@@ -41,7 +41,7 @@ void CPaneList::OnFtpCommand() {
         if (RunModal(servers) != QDialog::Accepted) return;
         node = servers.result();
     }
-    if (!platform::OpenInternet()) {
+    if (!ftp::OpenInternet()) {
         ShowMessage(QStringLiteral("Can't open internet connection"), MessageKind::Error, this);
         return;
     }

@@ -5,7 +5,7 @@
 
 #include "filemgr/PaneHost.h"
 #include "framework/View.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "sources/ListingThread.h"
 
 #include <QTableView>

@@ -3,7 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "nettools/Ping.h"
 #include "res/Ids.h"
 
@@ -299,7 +299,7 @@ void CWhoisDlg::OnWhois() {
                                        [&](const QByteArray& piece) { post(text.Append(piece)); });
         post(text.Finish());
         // Say why nothing came instead of leaving an empty answer that looks like one.
-        if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(ftp::SocketErrorText(r.error));
+        if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(platform::SocketErrorText(r.error));
     });
 }
 

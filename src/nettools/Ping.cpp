@@ -1,6 +1,6 @@
 #include "nettools/Ping.h"
 
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "platform/Cancel.h"
 #include "platform/Echo.h"
 
@@ -83,7 +83,7 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
     // A name that resolves pings its first address; anything else must be dotted already.
     uint32_t address = 0xFFFFFFFF;
     QString target = params.host;
-    if (ftp::ResolveHost(params.host, address)) target = DottedAddress(address);
+    if (platform::ResolveHost(params.host, address)) target = DottedAddress(address);
     const platform::CancelToken* cancel = platform::CurrentCancelToken();
     if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped; // closed during the look-up
     if (address == 0xFFFFFFFF) return PingOutcome::InvalidHost;

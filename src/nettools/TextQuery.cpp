@@ -1,6 +1,6 @@
 #include "nettools/TextQuery.h"
 
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "platform/NameCodec.h"
 
 #include <algorithm>
@@ -9,7 +9,7 @@ namespace velmar {
 
 namespace {
 
-using ftp::TimedSocket;
+using platform::TimedSocket;
 
 bool Connect(TimedSocket& socket, const QString& server, int port, int connectMs) {
     return socket.Create() && socket.Connect(server, port, connectMs);
@@ -123,13 +123,13 @@ QueryResult RunWhois(const QString& server, int port, const QString& query,
     TimedSocket s;
     if (!Connect(s, server, port, timeouts.connectMs) ||
         !SendAll(s, WhoisQuestion(query), timeouts.sendMs)) {
-        result.error = ftp::LastSocketError();
+        result.error = platform::LastSocketError();
         return result;
     }
     result = ReadAnswer(s, timeouts.receiveMs, kWhoisTextLimit, progress, std::move(result));
     // The server closes when the answer is complete; silence or an error keeps what came.
     if (!result.cut && s.TimedOut()) result.ok = false;
-    if (!result.ok) result.error = ftp::LastSocketError();
+    if (!result.ok) result.error = platform::LastSocketError();
     return result;
 }
 
@@ -139,12 +139,12 @@ QueryResult RunFinger(const QString& server, int port, bool verbose, const QStri
     TimedSocket s;
     if (!Connect(s, server, port, timeouts.connectMs) ||
         !SendAll(s, FingerQuestion(verbose, user), timeouts.sendMs)) {
-        result.error = ftp::LastSocketError();
+        result.error = platform::LastSocketError();
         return result;
     }
     // Silence for the idle time or an orderly close: the answer is complete.
     result = ReadAnswer(s, timeouts.fingerIdleMs, kFingerAnswerLimit, progress, std::move(result));
-    if (!result.ok) result.error = ftp::LastSocketError();
+    if (!result.ok) result.error = platform::LastSocketError();
     return result;
 }
 

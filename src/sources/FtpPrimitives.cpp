@@ -2,7 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "sources/SizeText.h"
 
 #include <QRandomGenerator>

@@ -3,7 +3,7 @@
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"
 

@@ -1,10 +1,10 @@
 // FtpClient against a real server: pyftpdlib on 127.0.0.1 with a temporary home.
-#include "ftpclient/FtpClient.h"
-#include "ftpclient/FtpListing.h"
+#include "ftp/client/FtpClient.h"
+#include "ftp/client/FtpListing.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 
-#include "../ftpclient/Printers.h"
+#include "support/Printers.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -4,13 +4,13 @@
 #include "framework/Dialogs.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
-#include "sources/FtpConnection.h"
-#include "sources/FtpServerList.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpServerList.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
 
 #include "../filemgr/PaneTestSupport.h"
-#include "../ftpclient/Printers.h"
+#include "support/Printers.h"
 
 #include <QDir>
 #include <QFile>

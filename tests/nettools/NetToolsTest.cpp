@@ -2,7 +2,7 @@
 // real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
 #include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
-#include "ftpclient/Printers.h"
+#include "support/Printers.h"
 #include "nettools/NetToolDialogs.h"
 #include "nettools/Ping.h"
 #include "nettools/TextQuery.h"

@@ -2,7 +2,7 @@
 // power-supply folder; the task list, Activate and Kill against real child processes,
 // with real windows under Xvfb and openbox where those can be had.
 #include "framework/Dialogs.h"
-#include "ftpclient/Printers.h"
+#include "support/Printers.h"
 #include "platform/Power.h"
 #include "platform/Processes.h"
 #include "platform/Windows.h"
