@@ -71,7 +71,8 @@ ProgramOptions ParseOptions(const QStringList& args) {
                 {QStringLiteral("finger"), ids::kCmdFinger},
                 {QStringLiteral("tasks"), ids::kCmdTaskManager},
                 {QStringLiteral("sysinfo"), ids::kCmdSystemInfo},
-                {QStringLiteral("hex"), ids::kCmdViewHex}};
+                {QStringLiteral("hex"), ids::kCmdViewHex},
+                {QStringLiteral("connect"), ids::kCmdTelnetConnect}};
             const QString v = i + 1 < args.size() ? args.at(++i) : QString();
             if (!windows.contains(v)) {
                 o.error = QStringLiteral("--open wants one of ") +

@@ -12,7 +12,7 @@
 //   --screenshot FILE   render the main window after start-up into a PNG and exit
 //   --open WINDOW       with --screenshot: the picture is of this dialog, opened from the
 //                       window ("about", "ping", "whois", "finger", "tasks", "sysinfo", or
-//                       "hex" for the file under the cursor)
+//                       "hex" for the file under the cursor, "connect" in the telnet mode)
 //   --quit-after-show   exit as soon as the main window has been painted once
 
 #include "res/Ids.h"

@@ -28,8 +28,8 @@ QStringList DecodeArguments(int argc, char** argv) {
 }
 
 // Whether Qt has a display to open: one named in the environment, or a platform chosen
-// there or by Qt's own options. Without one QApplication aborts with its own message, so
-// the arguments are checked before it.
+// there or by Qt's own options. Without one QApplication would abort with its own message,
+// so the program says what is wrong before it.
 bool DisplayNamed(int argc, char** argv) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         if (!qEnvironmentVariableIsEmpty(name)) return true;
@@ -82,13 +82,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velmar: %s\n", qPrintable(error));
             return 2;
         }
-        folders.clear();
+        std::fputs("velmar: no display to show the windows on (DISPLAY is not set)\n", stderr);
+        return 1;
     }
 
     QApplication qapp(argc, argv);
     QApplication::setStyle(velmar::NewProgramStyle());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvath.Velmar"));
+    // Every window carries it, message boxes and dialogs as well as the frames.
+    QApplication::setWindowIcon(velmar::ProgramIcon());
     // QApplication has taken its own options out of argv.
     const velmar::ProgramOptions options = velmar::ParseOptions(DecodeArguments(argc, argv));
     const QString error = CheckArguments(options, folders);

@@ -188,6 +188,9 @@ class UnpackedPackage(unittest.TestCase):
                     self.assertIn("velmar: " + text, r.stderr)
                     if not display:  # only our own words
                         self.assertTrue(r.stderr.startswith("velmar: "), r.stderr)
+        r = run([self.program, "/"], env=program_env())
+        self.assertEqual((r.returncode, r.stderr),
+                         (1, "velmar: no display to show the windows on (DISPLAY is not set)\n"))
 
 
 if __name__ == "__main__":
