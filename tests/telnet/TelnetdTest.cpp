@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <vector>
 
 using namespace velmar;
 
@@ -67,10 +68,16 @@ struct Telnetd : TerminalWindow {
     }
 
     QString Screen() const {
+        // Whole rows, blanks included, so a prompt's trailing blank counts.
         QString out;
-        const telnet::Terminal& t = view->terminal();
-        for (int r = 0; r < t.rows(); ++r)
-            out += QString::fromLatin1(t.RowBytes(r)) + '\n';
+        const telnet::Emulation& e = view->emulation();
+        std::vector<telnet::Cell> cells(size_t(e.columns()));
+        for (int r = 0; r < e.rows(); ++r) {
+            e.LineCells(e.ScreenToView(r), cells.data());
+            for (const telnet::Cell& c : cells)
+                out += QString::fromUcs4(&c.ch, 1);
+            out += '\n';
+        }
         return out;
     }
     bool WaitForScreen(const QString& text) {
@@ -90,7 +97,7 @@ TEST_F(Telnetd, ShellWindowSizeFullScreenEditorAndSessionEnd) {
     // The window size the host got: 24 usable rows of 80 columns.
     Type("stty size");
     Enter();
-    ASSERT_TRUE(WaitForScreen("\n24 80\n")) << Screen().toStdString();
+    ASSERT_TRUE(WaitForScreen("24 80 ")) << Screen().toStdString();
 
     // A full-screen editor: busybox vi writes a file.
     const QString file = home.path() + "/note.txt";

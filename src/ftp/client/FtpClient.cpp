@@ -66,10 +66,9 @@ const char* CommandName(FtpCommand code) {
 }
 
 namespace {
-// Seconds of a setting as milliseconds, whatever number the settings hold.
+// Seconds of a setting as milliseconds, read as every reader of the time-outs reads them.
 int SettingMs(const char* name) {
-    const int64_t ms = int64_t(ReadStoreSetting(name)) * 1000;
-    return int(std::clamp<int64_t>(ms, 0, INT_MAX));
+    return TimeoutSettingMs(name);
 }
 } // namespace
 

@@ -236,9 +236,9 @@ std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, int& code, QSt
         text = QStringLiteral("Can't open internet connection");
         return nullptr;
     }
-    const ftp::InternetTimeouts timeouts{ReadStoreSetting("ConnectTimeout") * 1000,
-                                              ReadStoreSetting("SendTimeout") * 1000,
-                                              ReadStoreSetting("RecieveTimeout") * 1000};
+    const ftp::InternetTimeouts timeouts{TimeoutSettingMs("ConnectTimeout"),
+                                         TimeoutSettingMs("SendTimeout"),
+                                         TimeoutSettingMs("RecieveTimeout")};
     auto connection = std::make_unique<CurlFtpConnection>(login, timeouts);
     if (connection->Login() != 0) {
         code = connection->ErrorText(text);
