@@ -3,6 +3,10 @@
 #include "framework/Message.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/InternetErrors.h"
+#include "settings/SettingsStore.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace velmar {
 namespace {
@@ -31,6 +35,19 @@ int ShowErrorCode(int code, const QString& responseInfo, QWidget* owner) {
     QString text;
     const int result = ErrorTextFor(code, responseInfo, text);
     return Show(result, text, owner);
+}
+
+FtpOptions ReadFtpOptions() {
+    // Whatever number the settings hold, a sane count of milliseconds.
+    const auto ms = [](const char* name) {
+        return int(std::clamp<int64_t>(int64_t(ReadStoreSetting(name)) * 1000, 0, INT_MAX));
+    };
+    FtpOptions options;
+    options.connectMs = ms("ConnectTimeout");
+    options.sendMs = ms("SendTimeout");
+    options.receiveMs = ms("RecieveTimeout");
+    options.linger = ReadStoreSetting("UseLinger") != 0;
+    return options;
 }
 
 } // namespace velmar
