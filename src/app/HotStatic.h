@@ -1,7 +1,7 @@
 #pragma once
 // A text that works as a link: blue, italic and underlined, purple once visited. A click
 // opens its target (or, with no target, its own text) in the browser when that is a web
-// address; a failed start beeps and leaves the link unvisited.
+// address or a file: URL; a failed start beeps and leaves the link unvisited.
 
 #include <QColor>
 #include <QFont>

@@ -145,12 +145,11 @@ bool CVelmarApp::SwitchMode(int resourceId) {
     if (!target) return false;
     CFrame* previous = activeFrame_;
     if (previous) previous->SetActiveView(nullptr);
+    // A template keeps its document and frame together (both or neither).
     if (CDocument* doc = target->document()) {
-        CView* first = doc->views().empty() ? nullptr : doc->views().front();
-        CFrame* frame = target->frame();
-        if (frame) frame->SetActiveView(first);
-        if (frame) Activate(frame, previous);
-        return frame != nullptr;
+        target->frame()->SetActiveView(doc->views().empty() ? nullptr : doc->views().front());
+        Activate(target->frame(), previous);
+        return true;
     }
     if (!target->OpenNewDocument()) return false;
     Activate(target->frame(), previous);

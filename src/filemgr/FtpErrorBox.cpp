@@ -5,9 +5,6 @@
 #include "ftp/InternetErrors.h"
 #include "settings/SettingsStore.h"
 
-#include <algorithm>
-#include <climits>
-
 namespace velmar {
 namespace {
 int Show(int code, const QString& text, QWidget* owner) {
@@ -38,14 +35,10 @@ int ShowErrorCode(int code, const QString& responseInfo, QWidget* owner) {
 }
 
 FtpOptions ReadFtpOptions() {
-    // Whatever number the settings hold, a sane count of milliseconds.
-    const auto ms = [](const char* name) {
-        return int(std::clamp<int64_t>(int64_t(ReadStoreSetting(name)) * 1000, 0, INT_MAX));
-    };
     FtpOptions options;
-    options.connectMs = ms("ConnectTimeout");
-    options.sendMs = ms("SendTimeout");
-    options.receiveMs = ms("RecieveTimeout");
+    options.connectMs = TimeoutSettingMs("ConnectTimeout");
+    options.sendMs = TimeoutSettingMs("SendTimeout");
+    options.receiveMs = TimeoutSettingMs("RecieveTimeout");
     options.linger = ReadStoreSetting("UseLinger") != 0;
     return options;
 }

@@ -203,7 +203,10 @@ QStyle* NewProgramStyle() {
 }
 
 QIcon ProgramIcon() {
-    static const QIcon icon = FromPainter(&DrawProgram);
+    // The installed icon, as the desktop shows it in menus and task bars; drawn when the
+    // program runs from its build folder.
+    static const QIcon icon =
+        QIcon::fromTheme(QStringLiteral("org.korvath.Velmar"), FromPainter(&DrawProgram));
     return icon;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/TimedSocket.h"
 
 #include "platform/Cancel.h"
+#include "platform/NameLookup.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -175,16 +176,7 @@ bool ResolveHost(const QString& host, uint32_t& address) {
         address = dotted.s_addr;
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
-    sockaddr_in first{};
-    std::memcpy(&first, found->ai_addr, sizeof first);
-    ::freeaddrinfo(found);
-    address = first.sin_addr.s_addr;
-    return true;
+    return platform::LookUpIPv4(name, address);
 }
 
 TimedSocket::~TimedSocket() {

@@ -76,6 +76,9 @@ constexpr int kCmdTermCtrlD = 32852;
 constexpr int kCmdTermCtrlS = 32853;
 constexpr int kCmdTermCtrlQ = 32854;
 constexpr int kCmdTermCtrlZ = 32855;
+// The terminal's clipboard commands (Ctrl+Shift+C / Ctrl+Shift+V, as Linux terminals have them).
+constexpr int kCmdTelnetCopy = 32856;
+constexpr int kCmdTelnetPaste = 32857;
 
 // ---- Framework commands ----
 constexpr int kCmdAbout = 57664; // "&About CE Velmar..."
@@ -205,6 +208,7 @@ constexpr int kIdcFontWeight = 1066;
 constexpr int kIdcFontName = 1078;
 constexpr int kIdcFontFaces = 1079;
 constexpr int kIdcFontCancel = 1080;
+constexpr int kIdcTelnetEmulation = 1201; // the emulation choice of "Telnet option"
 
 // Ping (169)
 constexpr int kIdcPingHost = 1093;

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
@@ -183,7 +184,7 @@ TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
 
 using About = Fixture;
 
-TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
+TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
     UrlRecorder urls;
@@ -202,7 +203,8 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
     SetDialogHookForTesting(nullptr);
     EXPECT_TRUE(seen);
     ASSERT_EQ(urls.opened.size(), 1u);
-    EXPECT_EQ(urls.opened[0], QUrl(QString::fromLatin1(kProductWebPage)));
+    EXPECT_EQ(urls.opened[0], QUrl::fromLocalFile(HelpFilePath())); // no web site to link to
+    EXPECT_TRUE(QFileInfo(urls.opened[0].toLocalFile()).isFile());
 }
 
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {

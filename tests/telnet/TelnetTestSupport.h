@@ -6,6 +6,7 @@
 #include "telnet/TelnetDialogs.h"
 #include "telnet/TelnetFrame.h"
 #include "telnet/TelnetView.h"
+#include "telnet/Terminal.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -80,7 +80,7 @@ TEST_F(TerminalWindow, EscapeIsAPrefixAndToolBarKeysSendOnlyWithAConnection) {
     ASSERT_TRUE(frame->QueryCommand(ids::kCmdTermCtrlC, state));
     EXPECT_TRUE(state.enabled);
     QTest::keyClick(view, Qt::Key_Escape);
-    EXPECT_TRUE(view->escapePrefix());
+    EXPECT_TRUE(view->terminal()->escapePrefix());
     QTest::keyClick(view, Qt::Key_X);
     EXPECT_EQ(Received(2), "\033x");
     QTest::keyClick(view, Qt::Key_Escape);
@@ -111,11 +111,12 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
         d->accept();
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
-    EXPECT_EQ(view->terminal().lines(), 25);
-    EXPECT_EQ(view->terminal().rows(), 24);
-    EXPECT_EQ(view->terminal().columns(), 80);
+    EXPECT_EQ(view->emulation().lines(), 25);
+    EXPECT_EQ(view->emulation().rows(), 24);
+    EXPECT_EQ(view->emulation().columns(), 80);
     EXPECT_EQ(Received(12), WindowSizeUpdate(80, 23));
-    EXPECT_EQ(view->pictureSize(), QSize(80 * view->cellWidth() + 3, 25 * view->cellHeight() + 3));
+    EXPECT_EQ(view->pictureSize(), QSize(80 * view->cellWidth() + 3,
+                                         view->emulation().viewLines() * view->cellHeight() + 3));
 
     SetDialogHookForTesting([](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcTelnetLines)->setText("99999999");
@@ -123,12 +124,12 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
     EXPECT_EQ(messages.shown, QStringList{"Out of memory. Please decrease buffer size"});
-    EXPECT_EQ(view->terminal().lines(), 25);
+    EXPECT_EQ(view->emulation().lines(), 25);
 
     // A new connection starts again from the reset size.
     ConnectToPeer();
-    EXPECT_EQ(view->terminal().lines(), 1000);
-    EXPECT_EQ(view->terminal().rows(), 25);
+    EXPECT_EQ(view->emulation().lines(), 1000);
+    EXPECT_EQ(view->emulation().rows(), 25);
 }
 
 TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
@@ -210,7 +211,7 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
     const int cw = view->cellWidth(), ch = view->cellHeight();
     const int sy = view->verticalScrollBar()->value();
     auto cellOrigin = [&](int row, int column) {
-        return QPoint(column * cw, view->terminal().ScreenLine(row) * ch - sy);
+        return QPoint(column * cw, view->emulation().ScreenToView(row) * ch - sy);
     };
     // Row 0 column 0: a blank on blue.
     EXPECT_EQ(image.pixelColor(cellOrigin(0, 0) + QPoint(2, 2)), QColor(0, 0, 187));
@@ -230,15 +231,34 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
         EXPECT_EQ(image.pixelColor(80 * cw + 5, 2), QColor(187, 187, 187));
 }
 
-TEST_F(TerminalWindow, RefusedConnectionSaysSoAndKeepsTheScreen) {
+TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
     const int closed = test::FreePort();
     ASSERT_NE(closed, 0);
-    view->Connect("127.0.0.1", quint16(closed));
-    view->Feed("still here");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 10000));
-    EXPECT_EQ(messages.shown, QStringList{"Connection error"});
-    EXPECT_FALSE(view->connected());
-    EXPECT_EQ(view->terminal().RowBytes(0), "still here");
+    const struct {
+        const char* host;
+        quint16 port;
+        const char* why;
+    } cases[] = {
+        {"127.0.0.1", quint16(closed), "refused"},
+        {"no-such-host.invalid", 23, "not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host);
+        messages.shown.clear();
+        view->Connect(c.host, c.port);
+        view->Feed("still here");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 20000));
+        ASSERT_EQ(messages.shown.size(), 1);
+        EXPECT_TRUE(messages.shown[0].startsWith("Connection error: ")) << messages.shown[0].toStdString();
+        EXPECT_TRUE(messages.shown[0].contains(c.why, Qt::CaseInsensitive))
+            << messages.shown[0].toStdString();
+        EXPECT_FALSE(view->connected());
+        EXPECT_EQ(view->terminal()->RowBytes(0), "still here");
+        // Typing afterwards goes nowhere and says nothing.
+        QTest::keyClicks(view, "abc");
+        QTest::qWait(50);
+        EXPECT_EQ(messages.shown.size(), 1);
+    }
 }
 
 } // namespace
