@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         job.connect = [&] {
             int code = 0;
             QString text;
-            connection = ConnectFtp(own, login, code, text);
+            connection = ConnectFtp(own, login, {}, code, text);
             failed = !connection;
             return !failed;
         };
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};
         int code = 0;
         QString text;
-        auto connection = ConnectFtp(false, login, code, text);
+        auto connection = ConnectFtp(false, login, {}, code, text);
         if (!connection) {
             std::fprintf(stderr, "log-in failed: %s\n", text.toUtf8().constData());
             return 1;

@@ -3,6 +3,7 @@
 
 #include "settings/SettingsStore.h"
 #include "filemgr/FtpDialogs.h"
+#include "filemgr/FtpErrorBox.h"
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
@@ -22,7 +23,7 @@ bool CPaneList::ConnectPane() {
     if (ftp_) return true;
     int code = 0;
     QString text;
-    ftp_ = ConnectFtp(ownClient_, ftpLogin_, code, text);
+    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ReadFtpOptions(), code, text);
     if (ftp_) return true;
     // Our own client's status says why as well; without it a refused log-in would look
     // like nothing at all.

@@ -7,8 +7,12 @@
 // platform::DecodeName, so bytes that are not UTF-8 travel back to the server unchanged.
 //
 // One thread at a time uses a connection. A transfer stops between blocks when its running
-// flag becomes 0; Abort() may be called from any thread to end a blocked operation promptly.
+// flag becomes 0. Every wait of either back end ends at once when the calling thread's cancel
+// token (platform/Cancel.h) fires or Abort() is called from another thread.
+//
+// Options (time-outs) come in when the connection is made; nothing here reads the settings.
 
+#include "ftp/FtpOptions.h"
 #include "platform/FindRecord.h"
 
 #include <QString>
@@ -70,15 +74,15 @@ public:
     // it failed or when `running` became 0 before the end.
     virtual bool ReadFile(const QString& remote, const BlockSink& sink,
                           const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
-    // Server file into a local file, made anew (an existing one is replaced). A failed or
-    // cancelled download leaves the local file as it was (none when there was none).
-    virtual bool ReadFileTo(const QString& remote, const QString& local,
-                            const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
     // Server file written from `source` (STOR), block by block, counted.
     virtual bool WriteFile(const QString& remote, const BlockSource& source,
                            const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
-    virtual bool WriteFileFrom(const QString& local, const QString& remote,
-                               const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
+    // Server file into a local file, made anew (an existing one is replaced). A failed or
+    // cancelled download leaves the local file as it was (none when there was none).
+    bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
+                    std::atomic<uint64_t>* counter);
+    bool WriteFileFrom(const QString& local, const QString& remote,
+                       const std::atomic<int>* running, std::atomic<uint64_t>* counter);
 
     virtual bool DeleteFile(const QString& remote) = 0;
     virtual bool MakeDir(const QString& remote) = 0;
@@ -86,7 +90,8 @@ public:
     virtual bool Rename(const QString& from, const QString& to) = 0;
     virtual bool FileSize(const QString& remote, uint64_t& size) = 0;
 
-    // Ends a blocked operation of another thread soon (it then fails). Safe from any thread.
+    // Ends a blocked operation of another thread at once (it then fails). Safe from any
+    // thread; the next operation started clears it.
     virtual void Abort() = 0;
     // While set, every operation watches `stop` and ends soon (failing, with no error to show)
     // once it reads true: how a listing thread's stop flag ends a blocked LIST.
@@ -101,12 +106,16 @@ public:
         QString unused;
         return ErrorText(unused) == -1;
     }
+
+protected:
+    // The last operation failed on our side (a local file, errno `error`), not the server's.
+    virtual void LocalFailure(int error) = 0;
 };
 
 // Connects and logs in through the chosen back end. On failure: null, with `code` and `text`
 // what ErrorText (libcurl) or ShowClientError (our own client) would show.
-std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login, int& code,
-                                          QString& text);
+std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
+                                          const FtpOptions& options, int& code, QString& text);
 
 // Every backslash of a path as a slash: the form a server path travels in.
 QString ServerPath(const QString& path);

@@ -5,7 +5,9 @@
 
 namespace velmar {
 
-std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, int& code, QString& text);
-std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, int& code, QString& text);
+std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
+                                                int& code, QString& text);
+std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
+                                           int& code, QString& text);
 
 } // namespace velmar

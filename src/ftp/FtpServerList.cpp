@@ -64,6 +64,9 @@ std::optional<std::vector<CFtpNode>> UnarchiveFtpNodes(const QByteArray& bytes) 
         if (!r.String(n.host) || !r.String(n.password) || !r.String(n.user) ||
             !r.U32(n.askPassword) || !r.U32(n.port))
             return std::nullopt;
+        // No TCP port is above 65535: a bigger stored number would reach the server on
+        // its low 16 bits. Such an entry keeps its server with the default port.
+        if (n.port > 65535) n.port = 21;
         nodes.push_back(std::move(n));
     }
     return nodes;

@@ -70,17 +70,15 @@ QString ForEdit(QString text) {
 } // namespace
 
 void FillSortedCombo(QComboBox* combo, const QStringList& entries) {
-    QStringList sorted = entries;
-    sorted.sort();
-    combo->addItems(sorted);
+    combo->addItems(SortedForList(entries));
     combo->setCurrentIndex(-1);
 }
 
 QueryTimeouts StoredTimeouts() {
     QueryTimeouts t;
-    t.connectMs = ReadStoreSetting("ConnectTimeout") * 1000;
-    t.sendMs = ReadStoreSetting("SendTimeout") * 1000;
-    t.receiveMs = ReadStoreSetting("RecieveTimeout") * 1000;
+    t.connectMs = TimeoutSettingMs("ConnectTimeout");
+    t.sendMs = TimeoutSettingMs("SendTimeout");
+    t.receiveMs = TimeoutSettingMs("RecieveTimeout");
     return t;
 }
 
@@ -146,7 +144,7 @@ void CNetToolDlg::StartRun(std::function<void(ToolWorker&)> job) {
 CPingDlg::CPingDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgPing);
     setWindowTitle(QStringLiteral("Ping"));
-    history_ = LoadHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"));
+    history_ = loaded_ = LoadHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"));
 
     auto* layout = new QVBoxLayout(this);
     auto* address = new QGroupBox(QStringLiteral("Ping Address"), this);
@@ -188,7 +186,7 @@ CPingDlg::CPingDlg(QWidget* parent) : CNetToolDlg(parent) {
 
 CPingDlg::~CPingDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"), history_);
+    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"), history_, loaded_);
 }
 
 QStringList CPingDlg::results() const {
@@ -244,7 +242,7 @@ const QStringList CWhoisDlg::kDefaultServers{QStringLiteral("whois.iana.org"),
 CWhoisDlg::CWhoisDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgWhois);
     setWindowTitle(QStringLiteral("Whois"));
-    history_ = LoadHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"));
+    history_ = loaded_ = LoadHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"));
 
     auto* layout = new QVBoxLayout(this);
     auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
@@ -277,7 +275,7 @@ CWhoisDlg::CWhoisDlg(QWidget* parent) : CNetToolDlg(parent) {
 
 CWhoisDlg::~CWhoisDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"), history_);
+    SaveHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"), history_, loaded_);
 }
 
 QString CWhoisDlg::resultText() const {
@@ -310,8 +308,8 @@ void CWhoisDlg::OnWhois() {
 CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgFinger);
     setWindowTitle(QStringLiteral("Finger"));
-    hosts_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"));
-    names_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"));
+    hosts_ = loadedHosts_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"));
+    names_ = loadedNames_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"));
 
     auto* layout = new QVBoxLayout(this);
     auto* fields = new QGroupBox(QStringLiteral("Static"), this);
@@ -345,8 +343,8 @@ CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
 
 CFingerDlg::~CFingerDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"), hosts_);
-    SaveHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"), names_);
+    SaveHistories({{QStringLiteral("Finger"), QStringLiteral("LastHosts"), hosts_, loadedHosts_},
+                   {QStringLiteral("Finger"), QStringLiteral("LastNames"), names_, loadedNames_}});
 }
 
 QString CFingerDlg::resultText() const {

@@ -68,6 +68,7 @@ private:
     QSpinBox* timeout_;
     QListWidget* results_;
     QStringList history_;
+    QStringList loaded_; // as read, to merge with another copy's on saving
     std::atomic<int> outcome_{0};
 };
 
@@ -86,6 +87,7 @@ private:
     QComboBox* server_;
     QPlainTextEdit* results_;
     QStringList history_;
+    QStringList loaded_;
     int port_ = kWhoisPort;
 };
 
@@ -107,6 +109,8 @@ private:
     QPlainTextEdit* results_;
     QStringList hosts_;
     QStringList names_;
+    QStringList loadedHosts_;
+    QStringList loadedNames_;
     int port_ = kFingerPort;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/TimedSocket.h"
 
 #include "platform/Cancel.h"
+#include "platform/NameLookup.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -40,32 +41,44 @@ int RemainingMs(Clock::time_point deadline) {
     return left <= 0 ? 0 : int(std::min<int64_t>(left, INT_MAX));
 }
 
+bool Cancelled(const CancelToken* a, const CancelToken* b) {
+    return (a && a->IsCancelled()) || (b && b->IsCancelled());
+}
+
 // poll rather than select: a descriptor above FD_SETSIZE must not overrun an fd_set. The
-// calling thread's cancel token is polled beside the socket, so a stop request ends any
-// wait at once. 1 ready, 0 time-out, -1 error or cancelled (last error set).
-int WaitUntil(int handle, short events, Clock::time_point deadline) {
+// calling thread's cancel token and the socket's own are polled beside the socket, so a stop
+// request ends any wait at once. 1 ready, 0 time-out, -1 error or cancelled (last error set).
+int WaitUntil(int handle, short events, Clock::time_point deadline, const CancelToken* own) {
     if (handle < 0) {
         t_lastError = sockerr::NotSocket;
         return -1;
     }
-    CancelToken* cancel = CurrentCancelToken();
-    const int wake = cancel ? cancel->WakeHandle() : -1;
-    pollfd p[2] = {{handle, events, 0}, {wake, POLLIN, 0}};
+    const CancelToken* thread = CurrentCancelToken();
+    pollfd p[3] = {{handle, events, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    nfds_t count = 1;
+    bool unwatched = false; // a token without a wake-up descriptor
+    for (const CancelToken* t : {thread, own}) {
+        if (!t) continue;
+        if (t->WakeHandle() >= 0)
+            p[count++].fd = t->WakeHandle();
+        else
+            unwatched = true;
+    }
     for (;;) {
-        if (cancel && cancel->IsCancelled()) {
+        if (Cancelled(thread, own)) {
             t_lastError = sockerr::Interrupted;
             return -1;
         }
         int timeout = RemainingMs(deadline);
         // A token without a wake-up descriptor is looked at between short waits.
-        if (cancel && wake < 0 && (timeout < 0 || timeout > 50)) timeout = 50;
-        const int r = ::poll(p, wake >= 0 ? 2 : 1, timeout);
+        if (unwatched && (timeout < 0 || timeout > 50)) timeout = 50;
+        const int r = ::poll(p, count, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             Fail(errno);
             return -1;
         }
-        if (cancel && (cancel->IsCancelled() || (wake >= 0 && p[1].revents != 0))) {
+        if (Cancelled(thread, own)) {
             t_lastError = sockerr::Interrupted;
             return -1;
         }
@@ -163,16 +176,7 @@ bool ResolveHost(const QString& host, uint32_t& address) {
         address = dotted.s_addr;
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
-    sockaddr_in first{};
-    std::memcpy(&first, found->ai_addr, sizeof first);
-    ::freeaddrinfo(found);
-    address = first.sin_addr.s_addr;
-    return true;
+    return platform::LookUpIPv4(name, address);
 }
 
 TimedSocket::~TimedSocket() {
@@ -252,7 +256,7 @@ bool TimedSocket::Connect(const sockaddr_in& address, int timeoutMs) {
     ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK);
     bool ok = ::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (!ok && (errno == EINPROGRESS || errno == EINTR)) {
-        const int w = WaitUntil(handle_, POLLOUT, DeadlineIn(timeoutMs > 0 ? timeoutMs : -1));
+        const int w = WaitUntil(handle_, POLLOUT, DeadlineIn(timeoutMs > 0 ? timeoutMs : -1), cancel_);
         if (w == 0) {
             t_lastError = sockerr::TimedOut;
         } else if (w > 0) {
@@ -308,7 +312,7 @@ int64_t TimedSocket::Receive(void* buffer, size_t capacity, int timeoutMs) {
     t_lastError = 0;
     const Clock::time_point deadline = DeadlineIn(std::max(timeoutMs, 0));
     for (;;) {
-        const int w = WaitUntil(handle_, POLLIN, deadline);
+        const int w = WaitUntil(handle_, POLLIN, deadline, cancel_);
         if (w < 0) return -1;
         if (w == 0) {
             timedOut_ = true;
@@ -329,7 +333,7 @@ int64_t TimedSocket::Send(const void* buffer, size_t length, int timeoutMs) {
     t_lastError = 0;
     const Clock::time_point deadline = DeadlineIn(std::max(timeoutMs, 0));
     for (;;) {
-        const int w = WaitUntil(handle_, POLLOUT, deadline);
+        const int w = WaitUntil(handle_, POLLOUT, deadline, cancel_);
         if (w <= 0) {
             if (w == 0) {
                 timedOut_ = true;

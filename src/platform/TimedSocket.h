@@ -11,6 +11,8 @@ struct sockaddr_in;
 
 namespace velmar::platform {
 
+class CancelToken;
+
 // Winsock-style codes the user-visible texts know.
 namespace sockerr {
 constexpr int Interrupted = 10004;
@@ -67,6 +69,10 @@ public:
 
     static int GetLastError() { return LastSocketError(); }
 
+    // A token every wait of this socket watches besides the thread's own (an owner's Abort
+    // from another thread); none by default.
+    void SetCancel(const CancelToken* token) { cancel_ = token; }
+
     // Waits up to timeoutMs for data; 0 on time-out or orderly close, -1 on error or when
     // the thread's cancel token (platform/Cancel.h) fires (last error 10004).
     int64_t Receive(void* buffer, size_t capacity, int timeoutMs);
@@ -81,6 +87,7 @@ public:
 private:
     int handle_ = kInvalid;
     bool timedOut_ = false;
+    const CancelToken* cancel_ = nullptr;
 };
 
 // Resolves an ASCII host name or dotted address to an IPv4 address (network order).

@@ -128,6 +128,14 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
         platform::WriteBinarySetting("FTP", "list", b);
         EXPECT_TRUE(LoadFtpServerList().empty());
     }
+    // A stored port no TCP port can be (the last entry's, the archive's last four bytes)
+    // keeps the entry with the default port.
+    for (const char* port : {"70110100", "ffffffff"}) {
+        const std::optional<std::vector<CFtpNode>> nodes =
+            UnarchiveFtpNodes(good.chopped(4) + QByteArray::fromHex(port));
+        ASSERT_TRUE(nodes && nodes->size() == 3) << port;
+        EXPECT_EQ(nodes->back().port, 21u) << port;
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "nettools/Ping.h"
 #include "nettools/TextQuery.h"
 #include "platform/Echo.h"
+#include "platform/NameLookup.h"
+#include "platform/Cancel.h"
 #include "res/Ids.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
@@ -23,6 +25,8 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -96,10 +100,24 @@ TEST_F(NetTools, LoopbackAnswersEveryRequestWithTheSizeActuallySent) {
 
 TEST_F(NetTools, UnansweredRequestsTimeOutAndBadHostsNeverSend) {
     PingOutcome outcome{};
-    QStringList lines = Ping({kSilentAddress, 32, 2, 128, 150}, &outcome);
+    QStringList lines = Ping({kSilentAddress, 32, 1, 128, 150}, &outcome);
     EXPECT_EQ(outcome, PingOutcome::Done);
-    EXPECT_EQ(lines.mid(1), (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)",
-                                         "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    EXPECT_EQ(lines.mid(1),
+              (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    // Requests that fail at once (time-out 0) are spaced out, not sent back to back.
+    platform::CancelToken token;
+    std::atomic<int> failed{0};
+    std::thread run([&] {
+        const platform::ScopedCancel scope(&token);
+        RunPing({kSilentAddress, 32, 1000, 128, 0}, [&](const QString& l) {
+            failed += l.startsWith("Ping Failed");
+        });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    token.Cancel();
+    run.join();
+    EXPECT_GE(failed.load(), 1);
+    EXPECT_LE(failed.load(), 2);
     for (const QString& host : {kUnresolvable, QString()}) {
         lines = Ping({host, 32, 1, 128, 150}, &outcome);
         EXPECT_EQ(outcome, PingOutcome::InvalidHost);
@@ -372,6 +390,42 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
     EXPECT_FALSE(dlg.running());
     EXPECT_TRUE(dlg.resultText().isEmpty());
     WriteStoreSetting("RecieveTimeout", 5);
+}
+
+TEST_F(NetTools, ClosingDuringASlowNameLookUpDoesNotWaitForIt) {
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false, open = false, left = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    platform::SetNameResolverForTesting([gate](const QByteArray&, uint32_t&) {
+        std::unique_lock<std::mutex> lock(gate->m);
+        gate->entered = true;
+        gate->cv.notify_all();
+        gate->cv.wait_for(lock, std::chrono::seconds(20), [&] { return gate->open; });
+        gate->left = true;
+        gate->cv.notify_all();
+        return false;
+    });
+    {
+        CPingDlg dlg;
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText("slow.example");
+        FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
+        std::unique_lock<std::mutex> lock(gate->m);
+        ASSERT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->entered; }));
+        lock.unlock();
+        dlg.reject();
+        lock.lock();
+        EXPECT_FALSE(gate->left); // closed while the look-up still hangs
+        EXPECT_FALSE(dlg.running());
+        gate->open = true;
+        gate->cv.notify_all();
+        gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->left; });
+    }
+    platform::SetNameResolverForTesting({});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(messages.shown.isEmpty()); // the dropped answer is no "Invalid Host"
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "ftp/client/FtpClient.h"
 
-#include "settings/SettingsStore.h"
 #include "ftp/ListParser.h"
 #include "platform/NameCodec.h"
 
@@ -65,33 +64,18 @@ const char* CommandName(FtpCommand code) {
     return i >= 0 && i < kCommandCount ? kCommandNames[i] : "";
 }
 
-namespace {
-// Seconds of a setting as milliseconds, whatever number the settings hold.
-int SettingMs(const char* name) {
-    const int64_t ms = int64_t(ReadStoreSetting(name)) * 1000;
-    return int(std::clamp<int64_t>(ms, 0, INT_MAX));
-}
-} // namespace
-
-FtpClient::FtpClient() {
-    auto ms = [](const char* name) { return SettingMs(name); };
-    timeouts_ = {ms("ConnectTimeout"), 0,
-                 ms("SendTimeout"),    ms("RecieveTimeout"),
-                 ms("SendTimeout"),    ms("RecieveTimeout")};
+FtpClient::FtpClient(const FtpOptions& options) : linger_(options.linger) {
+    const auto ms = [](int value) { return std::max(value, 0); };
+    timeouts_ = {ms(options.connectMs), 0,
+                 ms(options.sendMs),    ms(options.receiveMs),
+                 ms(options.sendMs),    ms(options.receiveMs)};
+    control_.SetCancel(&abort_);
+    data_.SetCancel(&abort_);
 }
 
 FtpClient::~FtpClient() {
     Disconnect();
     FatalReset();
-}
-
-void FtpClient::SetTimeout(int index, int milliseconds) {
-    if (index >= 0 && index < int(timeouts_.size()))
-        timeouts_[size_t(index)] = std::max(milliseconds, 0);
-}
-
-int FtpClient::GetTimeout(int index) const {
-    return index >= 0 && index < int(timeouts_.size()) ? timeouts_[size_t(index)] : 0;
 }
 
 QString FtpClient::GetSystemType() const {
@@ -110,15 +94,9 @@ void FtpClient::SetSocketError(int code) {
 void FtpClient::FatalReset() {
     control_.Close();
     data_.Close();
-    CloseLocalFile();
     connected_ = false;
     currentType_ = type::Ascii;
     dataCount_ = 0;
-}
-
-void FtpClient::CloseLocalFile() {
-    input_.Close();
-    output_.Abandon();
 }
 
 bool FtpClient::RequireName(const QString& name) {
@@ -304,8 +282,8 @@ bool FtpClient::Disconnect() {
 }
 
 std::unique_ptr<FtpClient> ConnectClient(const QString& host, int port, const QString& user,
-                                         const QString& password) {
-    auto client = std::make_unique<FtpClient>();
+                                         const QString& password, const FtpOptions& options) {
+    auto client = std::make_unique<FtpClient>(options);
     if (!client->Connect(host, user, password, port == 0 ? 21 : port)) return nullptr;
     return client;
 }
@@ -379,10 +357,6 @@ bool FtpClient::Noop() {
 bool FtpClient::ParseListLine(std::string_view line, FindRecord& record) {
     return ftp::ParseListLine(std::string_view(systemType_.constData(), size_t(systemType_.size())),
                               line, record, clock_);
-}
-
-void FtpClient::OnProgress(uint64_t done, uint64_t total) {
-    if (progress_) progress_(done, total);
 }
 
 } // namespace velmar::ftp

@@ -1,13 +1,16 @@
 #pragma once
 // Our own FTP client: one control connection, passive data connections, every operation
-// blocking the calling thread for at most the time-outs of the settings. Failures are
-// results; the reason is the status (code, message). One thread at a time uses a client.
+// blocking the calling thread for at most the time-outs it was made with. Bytes come from and
+// go to the caller's callbacks (the client owns no local file). Failures are results; the
+// reason is the status (code, message). One thread at a time uses a client; Abort() may come
+// from any thread, and so may the calling thread's cancel token (platform/Cancel.h).
 
+#include "ftp/FtpOptions.h"
 #include "ftp/ListParser.h"
+#include "platform/Cancel.h"
 #include "ftp/client/ReplyReader.h"
-#include "platform/TimedSocket.h"
 #include "platform/FindRecord.h"
-#include "platform/LocalFiles.h"
+#include "platform/TimedSocket.h"
 
 #include <QByteArray>
 #include <QString>
@@ -101,14 +104,13 @@ public:
     // Bytes per receive or send of a transfer: progress and the continue flag are seen
     // once per block, and the blocks are large enough for full loopback speed.
     static constexpr size_t kBlockSize = 256 * 1024;
-    static constexpr size_t kUploadBlockSize = 64 * 1024; // see UploadFromFile
+    static constexpr size_t kUploadBlockSize = 64 * 1024; // see Upload
     static constexpr int kMaxArgument = 127;              // bytes sent, after encoding
     static constexpr int kMaxRaw = 253;
-    // The most a listing or a read into memory takes from a server.
+    // The most a listing takes from a server.
     static constexpr uint64_t kMaxInMemory = uint64_t(256) << 20;
 
-    // Reads the time-outs from the settings.
-    FtpClient();
+    explicit FtpClient(const FtpOptions& options = {});
     virtual ~FtpClient();
     FtpClient(const FtpClient&) = delete;
     FtpClient& operator=(const FtpClient&) = delete;
@@ -117,8 +119,11 @@ public:
     int StatusCode() const { return status_.code; }
     const QString& StatusMessage() const { return status_.message; }
 
-    void SetTimeout(int index, int milliseconds);
-    int GetTimeout(int index) const;
+    // Ends the operation in progress soon, from any thread: its socket waits return at once
+    // (the control connection is then dropped, as after a lost connection). Stays in force
+    // until ClearAbort, which the next operation's owner calls on its own thread.
+    void Abort() { abort_.Cancel(); }
+    void ClearAbort() { abort_.Reset(); }
 
     // Connection
     bool Connect(const QString& host, const QString& user, const QString& password, int port);
@@ -153,30 +158,26 @@ public:
     bool ListDir(const RecordSink& take, const QString& path);
     bool ListDir(std::vector<FindRecord>& records, const QString& path);
     bool GetFileInfo(const QString& name, FindRecord& record);
-    bool ListNames(QStringList& names);
     virtual bool ParseListLine(std::string_view line, FindRecord& record);
 
     // Data connection and transfers
     bool OpenPassive();
     void CloseData();
-    // `bytesDone` (optional) grows by every block as it arrives or leaves; the transfer stops
-    // between two blocks once `continueFlag` clears.
-    bool GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                 const QString& remote, const QString& local, uint64_t totalSize,
-                 bool replaceExisting, uint32_t attributes, int transferType);
-    bool PutFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                 const QString& local, const QString& remote, uint64_t totalSize);
-    bool AppendFile(const QString& local, const QString& remote, uint64_t totalSize,
-                    int transferType);
-    bool GetFileToMemory(const QString& remote, QByteArray& out, uint64_t wantedSize,
-                         int transferType);
-    bool PutFileFromMemory(const QString& remote, const QByteArray& bytes, int transferType);
-    uint64_t DataCount() const { return dataCount_; }
-
-    // Progress after every block: the owner's callback gets (bytes so far, total).
-    using ProgressCallback = std::function<void(uint64_t done, uint64_t total)>;
-    void SetProgressCallback(ProgressCallback callback) { progress_ = std::move(callback); }
-    virtual void OnProgress(uint64_t done, uint64_t total);
+    // Gets each block read; false stops the transfer as failed (the caller's write error).
+    using BlockSink = std::function<bool(const char* data, size_t size)>;
+    // Fills up to `capacity` bytes; the count, 0 at the end, -1 on the caller's read error.
+    using BlockSource = std::function<int64_t(char* buffer, size_t capacity)>;
+    // RETR in image type, every block to `sink`. `bytesDone` (optional) grows by every block;
+    // the transfer stops between two blocks once `continueFlag` (optional) clears. True only
+    // when every byte arrived and the server confirmed it.
+    bool Retrieve(const QString& remote, const BlockSink& sink,
+                  const std::atomic<int>* continueFlag = nullptr,
+                  std::atomic<uint64_t>* bytesDone = nullptr);
+    // STOR (STOU when `remote` is empty) in image type from `source`. An upload that did not
+    // end whole is reset, so the server never takes a cut file for a complete one.
+    bool Store(const QString& remote, const BlockSource& source,
+               const std::atomic<int>* continueFlag = nullptr,
+               std::atomic<uint64_t>* bytesDone = nullptr);
 
 protected:
     void ClearStatus() { status_ = {}; }
@@ -195,16 +196,15 @@ private:
     bool AnsweredWith(int code, uint64_t since);
     bool SendWithArgument(FtpCommand code, const QString& argument);
     enum class DataEnd { Closed, Wanted, Failed };
-    // Reads the data connection to its end into dataBuffer_; stops early at `wanted`.
-    // Failed (status set) on a time-out, an error, a cancel or more than kMaxInMemory.
-    DataEnd ReadDataToMemory(uint64_t wanted, bool progress);
+    // Reads the data connection to its end into dataBuffer_. Failed (status set) on a
+    // time-out, an error, a cancel or more than kMaxInMemory.
+    DataEnd ReadDataToMemory();
     // False (status set) when the listing did not arrive whole.
     bool ReadListing(const RecordSink& take);
     // False when cancelled (failure left empty) or failed (failure says why).
-    bool UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                        uint64_t totalSize, FtpStatus& failure);
+    bool Upload(const BlockSource& source, const std::atomic<int>* continueFlag,
+                std::atomic<uint64_t>* bytesDone, FtpStatus& failure);
     bool FinishUpload(bool complete, const FtpStatus& failure, std::initializer_list<int> confirm);
-    void CloseLocalFile();
 
     FtpStatus status_;
     uint8_t dataIp_[4] = {0, 0, 0, 0};
@@ -222,9 +222,8 @@ private:
     int currentType_ = type::Ascii;
     QString currentFolder_;
     QString startFolder_;
-    ProgressCallback progress_;
-    platform::InputFile input_;
-    platform::ReplacingFile output_;
+    bool linger_ = false;
+    platform::CancelToken abort_; // watched by both sockets' waits
     std::vector<char> block_;
     Reply consumed_;                       // the reply the last successful ReadReply took
     ListClock clock_ = CurrentListClock(); // "now" for the listing in progress
@@ -232,6 +231,6 @@ private:
 
 // A logged-in client, or nothing (port 0 means 21).
 std::unique_ptr<FtpClient> ConnectClient(const QString& host, int port, const QString& user,
-                                         const QString& password);
+                                         const QString& password, const FtpOptions& options = {});
 
 } // namespace velmar::ftp

@@ -1,7 +1,6 @@
 // Passive data connections and the transfers over them.
 #include "ftp/client/FtpClient.h"
 
-#include "settings/SettingsStore.h"
 #include "ftp/client/PasvReply.h"
 #include "platform/NameCodec.h"
 
@@ -24,8 +23,6 @@ void Count(std::atomic<uint64_t>* counter, uint64_t bytes) {
     if (counter) counter->fetch_add(bytes, std::memory_order_relaxed);
 }
 
-const QString kCreateFileError = QStringLiteral("CreateFile error");
-const QString kOpenFileError = QStringLiteral("OpenFile error");
 const QString kWriteFileError = QStringLiteral("WriteFile error");
 const QString kReadFileError = QStringLiteral("ReadFile error");
 const QString kOutOfMemory = QStringLiteral("Not enough memory.");
@@ -63,7 +60,7 @@ bool FtpClient::OpenPassive() {
         data_.Close();
         return false;
     }
-    if (ReadStoreSetting("UseLinger") != 0) {
+    if (linger_) {
         const linger on{1, 10};
         data_.SetOption(SO_LINGER, &on, sizeof on, SOL_SOCKET);
     }
@@ -72,28 +69,16 @@ bool FtpClient::OpenPassive() {
 
 // ---- downloads ----
 
-bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                        const QString& remote, const QString& local, uint64_t totalSize,
-                        bool /*replaceExisting: the file is always made anew*/, uint32_t attributes,
-                        int transferType) {
+bool FtpClient::Retrieve(const QString& remote, const BlockSink& sink,
+                         const std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone) {
+    ClearStatus();
     if (!GoingOn(continueFlag)) return false;
-    if (!RequireName(remote) || !RequireName(local) || !RequireLogin()) return false;
-
-    // The bytes go to a new file beside the target, which replaces it only once the server
-    // confirms the whole transfer: a cancelled, cut or refused download leaves an existing
-    // file as it was and nothing half-written behind.
-    CloseLocalFile();
-    if (!output_.Open(local, (attributes & attr::ReadOnly) != 0)) {
-        SetStatus(status::LocalFileError, kCreateFileError);
-        return false;
-    }
-
+    if (!RequireName(remote) || !RequireLogin()) return false;
     data_.Close();
     bool result = false;
-    if (SetType(transferType) && OpenPassive() && SendWithArgument(FtpCommand::RETR, remote) &&
+    if (SetType(type::Image) && OpenPassive() && SendWithArgument(FtpCommand::RETR, remote) &&
         WaitDataReply()) {
         block_.resize(kBlockSize);
-        uint64_t count = 0;
         bool ended = false;
         FtpStatus failure;
         while (GoingOn(continueFlag)) {
@@ -104,48 +89,33 @@ bool FtpClient::GetFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* b
                            SocketErrorText(n < 0 ? LastSocketError() : sockerr::TimedOut)};
                 break;
             }
-            if (n > 0 && !output_.Write(block_.data(), size_t(n))) {
-                failure = {status::LocalFileError, kWriteFileError};
-                break;
-            }
-            count += uint64_t(n);
-            Count(bytesDone, uint64_t(n));
             if (n == 0) {
                 ended = true;
                 break;
             }
-            OnProgress(count, totalSize);
+            if (!sink(block_.data(), size_t(n))) {
+                failure = {status::LocalFileError, kWriteFileError};
+                break;
+            }
+            Count(bytesDone, uint64_t(n));
         }
         data_.Close();
         const bool confirmed = ReadReply({226});
         // A cancelled, broken or short download is no success, whatever the server says.
         result = confirmed && ended && failure.code == 0;
         if (failure.code != 0) status_ = failure;
-        if (result && !output_.Commit()) {
-            SetStatus(status::LocalFileError, kWriteFileError);
-            result = false;
-        }
     }
     data_.Close();
-    CloseLocalFile();
     return result;
 }
 
-FtpClient::DataEnd FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
+FtpClient::DataEnd FtpClient::ReadDataToMemory() {
     dataBuffer_.clear();
     dataCount_ = 0;
-    if (wanted > kMaxInMemory) {
-        SetStatus(status::OutOfMemory, kOutOfMemory);
-        return DataEnd::Failed;
-    }
-    const uint64_t limit = wanted > 0 ? wanted : kMaxInMemory;
+    const uint64_t limit = kMaxInMemory;
     DataEnd end = DataEnd::Closed;
     try {
         for (;;) {
-            if (wanted > 0 && dataCount_ >= wanted) {
-                end = DataEnd::Wanted;
-                break;
-            }
             if (dataCount_ >= limit) {
                 // More than we take into memory: fail rather than keep a cut copy.
                 SetStatus(status::OutOfMemory, kOutOfMemory);
@@ -167,7 +137,6 @@ FtpClient::DataEnd FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
                 break;
             }
             dataCount_ += uint64_t(n);
-            if (progress) OnProgress(dataCount_, wanted);
         }
         dataBuffer_.resize(qsizetype(dataCount_));
     } catch (const std::bad_alloc&) {
@@ -179,43 +148,16 @@ FtpClient::DataEnd FtpClient::ReadDataToMemory(uint64_t wanted, bool progress) {
     return end;
 }
 
-bool FtpClient::GetFileToMemory(const QString& remote, QByteArray& out, uint64_t wantedSize,
-                                int transferType) {
-    ClearStatus();
-    if (!RequireName(remote) || !RequireLogin()) return false;
-    if (!SetType(transferType) || !OpenPassive()) return false;
-    if (!SendWithArgument(FtpCommand::RETR, remote) || !WaitDataReply()) {
-        data_.Close();
-        return false;
-    }
-    const DataEnd end = ReadDataToMemory(wantedSize, true);
-    data_.Close();
-    const FtpStatus failure = status_;
-    // Closing early at the wanted size makes the server report an aborted transfer; any
-    // other abort is a cut copy.
-    const bool confirmed = end == DataEnd::Wanted ? ReadReply({226, 426}) : ReadReply({226});
-    if (end == DataEnd::Failed) {
-        status_ = failure;
-        dataBuffer_.clear();
-        return false;
-    }
-    if (!confirmed) return false;
-    out = dataBuffer_;
-    dataBuffer_.clear();
-    return true;
-}
-
 // ---- uploads ----
 
-bool FtpClient::UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                               uint64_t totalSize, FtpStatus& failure) {
-    uint64_t count = 0;
+bool FtpClient::Upload(const BlockSource& source, const std::atomic<int>* continueFlag,
+                       std::atomic<uint64_t>* bytesDone, FtpStatus& failure) {
     // Small blocks on purpose: a block that stays in the processor's cache between read and
     // send beats sendfile here, whose pages reach the receiver cold (measured on loopback).
     block_.resize(kUploadBlockSize);
     for (;;) {
         if (!GoingOn(continueFlag)) return false;
-        const int64_t n = input_.Read(block_.data(), block_.size());
+        const int64_t n = source(block_.data(), block_.size());
         if (n < 0) {
             failure = {status::LocalFileError, kReadFileError};
             return false;
@@ -226,9 +168,7 @@ bool FtpClient::UploadFromFile(std::atomic<int>* continueFlag, std::atomic<uint6
             failure = {status::SocketError, SocketErrorText(LastSocketError())};
             return false;
         }
-        count += uint64_t(n);
         Count(bytesDone, uint64_t(n));
-        OnProgress(count, totalSize);
     }
 }
 
@@ -258,71 +198,23 @@ bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
     return confirmed && complete;
 }
 
-bool FtpClient::PutFile(std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone,
-                        const QString& local, const QString& remote, uint64_t totalSize) {
+bool FtpClient::Store(const QString& remote, const BlockSource& source,
+                      const std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone) {
     ClearStatus();
-    if (!RequireName(local) || !RequireLogin()) return false;
-    CloseLocalFile();
-    if (!input_.Open(local)) {
-        SetStatus(status::LocalFileError, kOpenFileError);
-        return false;
-    }
+    if (!GoingOn(continueFlag) || !RequireLogin()) return false;
     bool result = false;
-    if (OpenPassive()) {
-        const bool started = SetType(type::Image) &&
-                             (remote.isEmpty() ? SendCommand(FtpCommand::STOU) > 0
+    if (SetType(type::Image) && OpenPassive()) {
+        const bool started = (remote.isEmpty() ? SendCommand(FtpCommand::STOU) > 0
                                                : SendWithArgument(FtpCommand::STOR, remote)) &&
                              WaitDataReply();
         if (started) {
             FtpStatus failure;
-            const bool complete = UploadFromFile(continueFlag, bytesDone, totalSize, failure);
-            CloseLocalFile();
+            const bool complete = Upload(source, continueFlag, bytesDone, failure);
             result = FinishUpload(complete, failure, {226});
         }
         data_.Close();
     }
-    CloseLocalFile();
     return result;
-}
-
-bool FtpClient::AppendFile(const QString& local, const QString& remote, uint64_t totalSize,
-                           int transferType) {
-    ClearStatus();
-    if (!RequireName(local) || !RequireName(remote) || !RequireLogin()) return false;
-    CloseLocalFile();
-    if (!input_.Open(local)) {
-        SetStatus(status::LocalFileError, kCreateFileError);
-        return false;
-    }
-    bool result = false;
-    if (SetType(transferType) && OpenPassive()) {
-        if (SendWithArgument(FtpCommand::APPE, remote) && WaitDataReply()) {
-            FtpStatus failure;
-            const bool complete = UploadFromFile(nullptr, nullptr, totalSize, failure);
-            CloseLocalFile();
-            result = FinishUpload(complete, failure, {226, 250});
-        }
-        data_.Close();
-    }
-    CloseLocalFile();
-    return result;
-}
-
-bool FtpClient::PutFileFromMemory(const QString& remote, const QByteArray& bytes,
-                                  int transferType) {
-    ClearStatus();
-    if (!RequireName(remote) || !RequireLogin()) return false;
-    if (!SetType(transferType) || !OpenPassive()) return false;
-    if (!SendWithArgument(FtpCommand::STOR, remote) || !WaitDataReply()) {
-        data_.Close();
-        return false;
-    }
-    const int64_t sent =
-        data_.SendAll(bytes.constData(), size_t(bytes.size()), timeouts_[DataSendTimeout]);
-    const bool complete = sent == bytes.size();
-    FtpStatus failure;
-    if (!complete) failure = {status::SocketError, SocketErrorText(LastSocketError())};
-    return FinishUpload(complete, failure, {226});
 }
 
 } // namespace velmar::ftp

@@ -3,13 +3,9 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpConnectionImpl.h"
 
-#include "ftp/client/FtpClient.h"
-#include "platform/NameCodec.h"
 #include "ftp/InternetErrors.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
+#include "ftp/client/FtpClient.h"
+#include "platform/FileOps.h"
 
 namespace velmar {
 namespace {
@@ -25,7 +21,7 @@ public:
 
     using FtpConnection::ListFolder;
     bool ListFolder(const QString& folder, const RecordSink& take) override {
-        own_ = {};
+        Begin();
         if (stop_ && stop_->load()) return false;
         QString path = ServerPath(folder);
         if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
@@ -35,84 +31,41 @@ public:
 
     bool ReadFile(const QString& remote, const BlockSink& sink, const std::atomic<int>* running,
                   std::atomic<uint64_t>* counter) override {
-        own_ = {};
-        // The client writes to files only: go through a private temporary file.
-        QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/vlfXXXXXX"));
-        if (!temp.open()) return Fail(ftp::status::LocalFileError, "CreateFile error");
-        temp.close();
-        if (!ReadFileTo(remote, temp.fileName(), running, counter)) return false;
-        QFile in(temp.fileName());
-        if (!in.open(QIODevice::ReadOnly))
-            return Fail(ftp::status::LocalFileError, "OpenFile error");
-        std::vector<char> block(FtpClient::kBlockSize);
-        for (;;) {
-            const qint64 n = in.read(block.data(), qint64(block.size()));
-            if (n < 0) return Fail(ftp::status::LocalFileError, "OpenFile error");
-            if (n == 0) return true;
-            if (!sink(block.data(), size_t(n))) return false;
-        }
-    }
-
-    bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
-                    std::atomic<uint64_t>* counter) override {
-        own_ = {};
-        std::atomic<int> always{1};
-        auto* flag = const_cast<std::atomic<int>*>(running ? running : &always);
-        return client_->GetFile(flag, counter, ServerPath(remote), local, 0, true, attr::Normal,
-                                ftp::type::Image);
+        Begin();
+        return client_->Retrieve(ServerPath(remote), sink, running, counter);
     }
 
     bool WriteFile(const QString& remote, const BlockSource& source,
                    const std::atomic<int>* running, std::atomic<uint64_t>* counter) override {
-        own_ = {};
-        QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/vlfXXXXXX"));
-        if (!temp.open()) return Fail(ftp::status::LocalFileError, "CreateFile error");
-        std::vector<char> block(FtpClient::kUploadBlockSize);
-        for (;;) {
-            const int64_t n = source(block.data(), block.size());
-            if (n < 0) return Fail(ftp::status::LocalFileError, "OpenFile error");
-            if (n == 0) break;
-            if (temp.write(block.data(), n) != n)
-                return Fail(ftp::status::LocalFileError, "CreateFile error");
-        }
-        temp.close();
-        return WriteFileFrom(temp.fileName(), remote, running, counter);
-    }
-
-    bool WriteFileFrom(const QString& local, const QString& remote, const std::atomic<int>* running,
-                       std::atomic<uint64_t>* counter) override {
-        own_ = {};
-        std::atomic<int> always{1};
-        auto* flag = const_cast<std::atomic<int>*>(running ? running : &always);
-        return client_->PutFile(flag, counter, local, ServerPath(remote), 0);
+        Begin();
+        return client_->Store(ServerPath(remote), source, running, counter);
     }
 
     bool DeleteFile(const QString& remote) override {
-        own_ = {};
+        Begin();
         return client_->DeleteFile(ServerPath(remote));
     }
     bool MakeDir(const QString& remote) override {
-        own_ = {};
+        Begin();
         return client_->MakeDir(ServerPath(remote));
     }
     bool RemoveDir(const QString& remote) override {
-        own_ = {};
+        Begin();
         return client_->RemoveDir(ServerPath(remote));
     }
     bool Rename(const QString& from, const QString& to) override {
-        own_ = {};
+        Begin();
         return client_->Rename(ServerPath(from), ServerPath(to));
     }
     bool FileSize(const QString& remote, uint64_t& size) override {
-        own_ = {};
+        Begin();
         FindRecord record;
         if (!client_->GetFileInfo(ServerPath(remote), record)) return false;
         size = record.size;
         return true;
     }
 
-    // Our client's waits are bounded by its time-outs; a stop is seen between operations.
-    void Abort() override {}
+    void Abort() override { client_->Abort(); }
     void SetStopFlag(const std::atomic<bool>* stop) override { stop_ = stop; }
 
     FtpStatusInfo LastStatus() const override {
@@ -126,21 +79,26 @@ public:
         return ClientErrorCode(s.code);
     }
 
+protected:
+    void LocalFailure(int error) override { own_ = {error, platform::SystemErrorText(error)}; }
+
 private:
-    bool Fail(int code, const char* text) {
-        own_ = {code, QString::fromLatin1(text)};
-        return false;
+    // Every operation starts clean: no failure of an earlier one, no abort meant for it.
+    void Begin() {
+        own_ = {};
+        client_->ClearAbort();
     }
 
     std::unique_ptr<FtpClient> client_;
-    FtpStatusInfo own_; // a failure of this adapter's own local side
+    FtpStatusInfo own_; // a failure on our side of a transfer
     const std::atomic<bool>* stop_ = nullptr;
 };
 
 } // namespace
 
-std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, int& code, QString& text) {
-    auto client = std::make_unique<FtpClient>();
+std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
+                                                int& code, QString& text) {
+    auto client = std::make_unique<FtpClient>(options);
     if (!client->Connect(login.host, login.user, login.password,
                          login.port == 0 ? 21 : login.port)) {
         code = ClientErrorCode(client->StatusCode());

@@ -184,8 +184,8 @@ struct CurlFtp::Handle {
 };
 
 CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
-                 const InternetTimeouts& timeouts)
-    : h_(std::make_unique<Handle>()), user_(user), password_(password), timeouts_(timeouts) {
+                 const FtpOptions& options)
+    : h_(std::make_unique<Handle>()), user_(user), password_(password), timeouts_(options) {
     // An IPv6 literal needs its brackets in a URL.
     const QByteArray name = host.toUtf8();
     const QByteArray hostPart =
@@ -340,79 +340,6 @@ int CurlFtp::Store(const QByteArray& path, const Source& source) {
     source_ = &source;
     const int rc = Perform(EncodeFtpUrlPath(path));
     source_ = nullptr;
-    return rc;
-}
-
-namespace {
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-} // namespace
-
-int CurlFtp::RetrieveToFile(const QByteArray& path, const QByteArray& local,
-                            const std::function<void(size_t)>& counted, int& localErrno) {
-    localErrno = 0;
-    std::random_device random;
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = local + ".vlf" + QByteArray::number(random(), 16);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        localErrno = errno;
-        return kLocalError;
-    }
-    const Sink sink = [&](const char* data, size_t size) {
-        if (!WriteAll(fd, data, size)) {
-            localErrno = errno ? errno : EIO;
-            return false;
-        }
-        if (counted) counted(size);
-        return true;
-    };
-    int rc = Retrieve(path, sink);
-    if (::close(fd) != 0 && rc == 0) localErrno = errno;
-    if (localErrno != 0) rc = kLocalError;
-    if (rc == 0 && ::rename(temp.constData(), local.constData()) != 0) {
-        localErrno = errno;
-        rc = kLocalError;
-    }
-    if (rc != 0) ::unlink(temp.constData());
-    return rc;
-}
-
-int CurlFtp::StoreFromFile(const QByteArray& local, const QByteArray& path,
-                           const std::function<void(size_t)>& counted, int& localErrno) {
-    localErrno = 0;
-    const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        localErrno = errno;
-        return kLocalError;
-    }
-    const Source source = [&](char* buffer, size_t capacity) -> int64_t {
-        ssize_t n;
-        do {
-            n = ::read(fd, buffer, capacity);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            localErrno = errno;
-            return -1;
-        }
-        if (n > 0 && counted) counted(size_t(n));
-        return n;
-    };
-    int rc = Store(path, source);
-    ::close(fd);
-    if (localErrno != 0) rc = kLocalError;
     return rc;
 }
 

@@ -4,6 +4,8 @@
 // password whose control connection stays open between operations (libcurl keeps it in the
 // easy handle). Passive data connections. Paths are server bytes, absolute ("/dir/file").
 
+#include "ftp/FtpOptions.h"
+
 #include <QByteArray>
 #include <QString>
 #include <atomic>
@@ -23,12 +25,6 @@ void CloseInternet();
 // libcurl's own text for one of its codes.
 QString CurlErrorText(int code);
 
-struct InternetTimeouts {
-    int connectMs = 15000;
-    int sendMs = 5000;
-    int receiveMs = 5000;
-};
-
 // The URL path naming the absolute server path `path`: every byte of every name is
 // percent-encoded and the first slash is sent as "%2F", so the path is read from the
 // server's root rather than from the log-in folder. A folder ends in "/".
@@ -43,7 +39,7 @@ public:
     using Source = std::function<int64_t(char* buffer, size_t capacity)>;
 
     CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
-            const InternetTimeouts& timeouts);
+            const FtpOptions& options);
     ~CurlFtp();
     CurlFtp(const CurlFtp&) = delete;
     CurlFtp& operator=(const CurlFtp&) = delete;
@@ -54,15 +50,6 @@ public:
     int List(const QByteArray& folder, const Sink& sink);
     int Retrieve(const QByteArray& path, const Sink& sink);
     int Store(const QByteArray& path, const Source& source);
-    // Retrieve into the local file `local` (bytes): written to a new file beside it and put in
-    // its place only when complete, so a failed download leaves an existing file as it was.
-    // `counted` gets each block's size. A local failure gives kLocalError with errno kept.
-    static constexpr int kLocalError = -3;
-    int RetrieveToFile(const QByteArray& path, const QByteArray& local,
-                       const std::function<void(size_t)>& counted, int& localErrno);
-    // Store from the local file `local` (bytes), counting each block.
-    int StoreFromFile(const QByteArray& local, const QByteArray& path,
-                      const std::function<void(size_t)>& counted, int& localErrno);
     // Raw commands in order (DELE, MKD, RNFR + RNTO ...), each needing a 2xx or 3xx answer.
     int Commands(const std::vector<QByteArray>& commands);
     int Size(const QByteArray& path, uint64_t& size);
@@ -90,7 +77,7 @@ private:
     QByteArray base_; // "ftp://host:port"
     QByteArray user_;
     QByteArray password_;
-    InternetTimeouts timeouts_;
+    FtpOptions timeouts_;
     const Sink* sink_ = nullptr;
     const Source* source_ = nullptr;
     bool sinkRefused_ = false;

@@ -2,15 +2,13 @@
 
 #include "ftp/FtpConnectionImpl.h"
 
-#include "settings/SettingsStore.h"
+#include "ftp/InternetErrors.h"
+#include "ftp/ListLines.h"
 #include "ftp/ListParser.h"
 #include "ftp/curl/CurlFtp.h"
 #include "platform/NameCodec.h"
-#include "ftp/InternetErrors.h"
 
 #include <curl/curl.h>
-
-#include <cstring>
 
 namespace velmar {
 namespace {
@@ -52,9 +50,9 @@ bool SafeServerPath(const QByteArray& path) {
 
 class CurlFtpConnection final : public FtpConnection {
 public:
-    CurlFtpConnection(const FtpLogin& login, const ftp::InternetTimeouts& timeouts)
+    CurlFtpConnection(const FtpLogin& login, const FtpOptions& options)
         : ftp_(login.host, login.port, platform::EncodeName(login.user),
-               platform::EncodeName(login.password), timeouts) {}
+               platform::EncodeName(login.password), options) {}
 
     bool IsOwnClient() const override { return false; }
 
@@ -66,36 +64,20 @@ public:
         if (path.isNull()) return false;
         const ftp::ListClock now = ftp::CurrentListClock();
         FindRecord r;
-        // The parser leaves out "." and "..".
-        auto line = [&](const char* p, size_t n) {
-            if (n > 0 && p[n - 1] == '\r') --n;
-            if (n == 0) return;
-            // The form is told line by line: the DOS form starts with its date's digits.
-            const char* form = p[0] >= '0' && p[0] <= '9' ? "Windows_NT" : "UNIX";
-            if (ftp::ParseListLine(form, std::string_view(p, n), r, now)) take(r);
+        // The parser leaves out "." and "..". The form is told line by line: the DOS form
+        // starts with its date's digits.
+        const auto line = [&](std::string_view text) {
+            if (text.empty()) return;
+            const char* form = text[0] >= '0' && text[0] <= '9' ? "Windows_NT" : "UNIX";
+            if (ftp::ParseListLine(form, text, r, now)) take(r);
         };
-        // Lines are cut where they lie in each block; only a line split between two blocks
-        // is put together in `pending`.
-        QByteArray pending;
+        ftp::ListLineSplitter lines;
         const CurlFtp::Sink sink = [&](const char* data, size_t size) {
-            const char* const end = data + size;
-            const char* p = data;
-            for (const char* nl;
-                 (nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))) != nullptr;
-                 p = nl + 1) {
-                if (pending.isEmpty()) {
-                    line(p, size_t(nl - p));
-                } else {
-                    pending.append(p, qsizetype(nl - p));
-                    line(pending.constData(), size_t(pending.size()));
-                    pending.clear();
-                }
-            }
-            pending.append(p, qsizetype(end - p));
+            lines.Feed(data, size, line);
             return true;
         };
         const int rc = ftp_.List(path, sink);
-        if (rc == 0 && !pending.isEmpty()) line(pending.constData(), size_t(pending.size()));
+        if (rc == 0) lines.Finish(line);
         return Done(rc) == 0 && rc == 0;
     }
 
@@ -114,22 +96,6 @@ public:
         return Done(rc) == 0 && rc == 0;
     }
 
-    bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
-                    std::atomic<uint64_t>* counter) override {
-        const QByteArray path = Path(remote);
-        if (path.isNull()) return false;
-        int localErrno = 0;
-        ftp_.SetRunningFlag(running);
-        const int rc = ftp_.RetrieveToFile(
-            path, platform::EncodeName(local),
-            [counter](size_t n) {
-                if (counter) counter->fetch_add(n);
-            },
-            localErrno);
-        ftp_.SetRunningFlag(nullptr);
-        return Finish(rc, localErrno);
-    }
-
     bool WriteFile(const QString& remote, const BlockSource& source,
                    const std::atomic<int>* running, std::atomic<uint64_t>* counter) override {
         const QByteArray path = Path(remote);
@@ -143,22 +109,6 @@ public:
         const int rc = ftp_.Store(path, count);
         ftp_.SetRunningFlag(nullptr);
         return Done(rc) == 0 && rc == 0;
-    }
-
-    bool WriteFileFrom(const QString& local, const QString& remote, const std::atomic<int>* running,
-                       std::atomic<uint64_t>* counter) override {
-        const QByteArray path = Path(remote);
-        if (path.isNull()) return false;
-        int localErrno = 0;
-        ftp_.SetRunningFlag(running);
-        const int rc = ftp_.StoreFromFile(
-            platform::EncodeName(local), path,
-            [counter](size_t n) {
-                if (counter) counter->fetch_add(n);
-            },
-            localErrno);
-        ftp_.SetRunningFlag(nullptr);
-        return Finish(rc, localErrno);
     }
 
     bool DeleteFile(const QString& remote) override { return Command("DELE ", remote); }
@@ -189,6 +139,9 @@ public:
         return ErrorTextFor(status_.code, status_.responseInfo, text);
     }
 
+protected:
+    void LocalFailure(int error) override { status_ = {error, {}}; }
+
 private:
     // The server path as bytes; null (and a failure) for one that cannot be sent.
     QByteArray Path(const QString& path) {
@@ -215,31 +168,20 @@ private:
         return code;
     }
 
-    // A transfer's end: a local file error keeps its errno (the platform's own text).
-    bool Finish(int rc, int localErrno) {
-        if (rc == CurlFtp::kLocalError) {
-            status_ = {localErrno != 0 ? localErrno : 5, {}};
-            return false;
-        }
-        return Done(rc) == 0 && rc == 0;
-    }
-
     CurlFtp ftp_;
     FtpStatusInfo status_;
 };
 
 } // namespace
 
-std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, int& code, QString& text) {
+std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
+                                           int& code, QString& text) {
     if (!ftp::OpenInternet()) {
         code = inet::kCannotConnect;
         text = QStringLiteral("Can't open internet connection");
         return nullptr;
     }
-    const ftp::InternetTimeouts timeouts{ReadStoreSetting("ConnectTimeout") * 1000,
-                                              ReadStoreSetting("SendTimeout") * 1000,
-                                              ReadStoreSetting("RecieveTimeout") * 1000};
-    auto connection = std::make_unique<CurlFtpConnection>(login, timeouts);
+    auto connection = std::make_unique<CurlFtpConnection>(login, options);
     if (connection->Login() != 0) {
         code = connection->ErrorText(text);
         return nullptr;
