@@ -2,22 +2,22 @@
 // tool-bar buttons send, the size, connect, font and save commands, and the drawing.
 #include "TelnetTestSupport.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QClipboard>
-#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -275,7 +275,8 @@ TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
         view->Feed("still here");
         ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 20000));
         ASSERT_EQ(messages.shown.size(), 1);
-        EXPECT_TRUE(messages.shown[0].startsWith("Connection error: ")) << messages.shown[0].toStdString();
+        EXPECT_TRUE(messages.shown[0].startsWith("Connection error: "))
+            << messages.shown[0].toStdString();
         EXPECT_TRUE(messages.shown[0].contains(c.why, Qt::CaseInsensitive))
             << messages.shown[0].toStdString();
         EXPECT_FALSE(view->connected());

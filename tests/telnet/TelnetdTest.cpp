@@ -26,7 +26,8 @@ QString FindBusyboxTelnetd() {
         if (busybox.isEmpty() || !QFileInfo(busybox).isExecutable()) continue;
         QProcess list;
         list.start(busybox, {"--list"});
-        if (list.waitForFinished(5000) && list.readAllStandardOutput().split('\n').contains("telnetd"))
+        if (list.waitForFinished(5000) &&
+            list.readAllStandardOutput().split('\n').contains("telnetd"))
             return busybox;
     }
     return {};
@@ -41,7 +42,8 @@ struct Telnetd : TerminalWindow {
 
     void SetUp() override {
         busybox = FindBusyboxTelnetd();
-        if (busybox.isEmpty()) GTEST_SKIP() << "no busybox with telnetd (scripts/deps test unpacks one)";
+        if (busybox.isEmpty())
+            GTEST_SKIP() << "no busybox with telnetd (scripts/deps test unpacks one)";
     }
     // telnetd on a free port, running `login` for each connection. busybox's telnetd never
     // asks the terminal type, so the shell gets it from here: `terminal` is what ours announces.
@@ -202,7 +204,8 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
 
     Type("ls -l");
     Enter();
-    ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[1].startsWith("total "); })) << Shown();
+    ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[1].startsWith("total "); }))
+        << Shown();
     if (qEnvironmentVariableIsSet("VELMAR_TELNET_PICTURE"))
         frame->grab().save(qEnvironmentVariable("VELMAR_TELNET_PICTURE"));
 
