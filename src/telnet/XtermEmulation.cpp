@@ -15,10 +15,10 @@ namespace velmar::telnet {
 
 namespace {
 
-constexpr uint32_t kStoredBold = 0x1;
-constexpr uint32_t kStoredUnderline = 0x2;
-constexpr uint32_t kStoredReverse = 0x4;
-constexpr uint32_t kStoredWide = 0x8;
+// A stored cell keeps libvterm's attribute bits as they are (copied, not decoded: lines are
+// pushed far more often than drawn) and the width in the top bit.
+constexpr uint32_t kStoredWide = 0x80000000u;
+static_assert(sizeof(VTermScreenCellAttrs) == sizeof(uint32_t));
 
 uint32_t Pack(const VTermColor& c) {
     uint32_t out = 0;
@@ -34,8 +34,16 @@ VTermColor Unpack(uint32_t v) {
 }
 
 uint32_t Attrs(const VTermScreenCell& cell) {
-    return (cell.attrs.bold ? kStoredBold : 0) | (cell.attrs.underline ? kStoredUnderline : 0) |
-           (cell.attrs.reverse ? kStoredReverse : 0) | (cell.width > 1 ? kStoredWide : 0);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &cell.attrs, sizeof bits);
+    return (bits & ~kStoredWide) | (cell.width > 1 ? kStoredWide : 0);
+}
+
+VTermScreenCellAttrs AttrsOf(uint32_t stored) {
+    VTermScreenCellAttrs attrs;
+    stored &= ~kStoredWide;
+    std::memcpy(&attrs, &stored, sizeof attrs);
+    return attrs;
 }
 
 VTermColor Rgb(uint32_t rgb) {
@@ -160,10 +168,18 @@ void XtermEmulation::PushLine(int cols, const void* data) {
         historyFirst_ = (historyFirst_ + 1) % historyCapacity_;
     }
     const int n = std::min(cols, storedColumns_);
-    for (int c = 0; c < n; ++c)
-        line[c] = {cells[c].chars[0], Pack(cells[c].fg), Pack(cells[c].bg), Attrs(cells[c])};
-    for (int c = n; c < storedColumns_; ++c)
-        line[c] = {' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0};
+    for (int c = 0; c < n; ++c) {
+        StoredCell& to = line[c];
+        const VTermScreenCell& from = cells[c];
+        to.ch = from.chars[0];
+        std::memcpy(&to.fg, &from.fg, sizeof to.fg);
+        std::memcpy(&to.bg, &from.bg, sizeof to.bg);
+        to.attrs = Attrs(from);
+    }
+    if (n < storedColumns_) {
+        const StoredCell blank{' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0};
+        std::fill(line + n, line + storedColumns_, blank);
+    }
 }
 
 bool XtermEmulation::PopLine(int cols, void* data) {
@@ -177,9 +193,7 @@ bool XtermEmulation::PopLine(int cols, void* data) {
             cell.chars[0] = line[c].ch;
             cell.fg = Unpack(line[c].fg);
             cell.bg = Unpack(line[c].bg);
-            cell.attrs.bold = (line[c].attrs & kStoredBold) != 0;
-            cell.attrs.underline = (line[c].attrs & kStoredUnderline) != 0;
-            cell.attrs.reverse = (line[c].attrs & kStoredReverse) != 0;
+            cell.attrs = AttrsOf(line[c].attrs);
             cell.width = (line[c].attrs & kStoredWide) ? 2 : 1;
         } else {
             cell.chars[0] = ' ';
@@ -255,9 +269,10 @@ Cell XtermEmulation::ToCell(uint32_t ch, uint32_t fgBits, uint32_t bgBits, uint3
     vterm_screen_convert_color_to_rgb(screen_, &bg);
     uint32_t text = (uint32_t(fg.rgb.red) << 16) | (uint32_t(fg.rgb.green) << 8) | fg.rgb.blue;
     uint32_t fill = (uint32_t(bg.rgb.red) << 16) | (uint32_t(bg.rgb.green) << 8) | bg.rgb.blue;
-    if (attrs & kStoredReverse) std::swap(text, fill);
+    const VTermScreenCellAttrs a = AttrsOf(attrs);
+    if (a.reverse) std::swap(text, fill);
     uint8_t flags = 0;
-    if (attrs & kStoredUnderline) flags |= kCellUnderline;
+    if (a.underline) flags |= kCellUnderline;
     if (attrs & kStoredWide) flags |= kCellWide;
     // The right half of a wide glyph holds no character of its own.
     const bool none = ch == 0 || ch == 0xFFFFFFFFu;
