@@ -15,6 +15,9 @@ namespace velmar::telnet {
 
 namespace {
 
+// libvterm 0.1 writes outside its screen when a wide character meets a screen of one column.
+constexpr int kMinColumns = 2;
+
 // A stored cell keeps libvterm's attribute bits as they are (copied, not decoded: lines are
 // pushed far more often than drawn) and the width in the top bit.
 constexpr uint32_t kStoredWide = 0x80000000u;
@@ -100,7 +103,8 @@ const VTermScreenCallbacks kScreenCallbacks = {
 } // namespace
 
 XtermEmulation::XtermEmulation(int rows, int columns)
-    : rows_(std::clamp(rows, 1, kMaxScreenSize)), columns_(std::clamp(columns, 1, kMaxScreenSize)) {
+    : rows_(std::clamp(rows, 1, kMaxScreenSize)),
+      columns_(std::clamp(columns, kMinColumns, kMaxScreenSize)) {
     vt_ = vterm_new(rows_, columns_);
     if (!vt_) throw std::bad_alloc();
     vterm_set_utf8(vt_, 1);
@@ -136,6 +140,7 @@ void XtermEmulation::Reset() {
     vterm_screen_reset(screen_, 1);
     cursorVisible_ = true;
     altScreen_ = false;
+    csi_ = Csi::None;
     replies_.clear();
     damage_ = {};
     damage_.scrolled = 1;
@@ -205,9 +210,71 @@ bool XtermEmulation::PopLine(int cols, void* data) {
     return true;
 }
 
+void XtermEmulation::Write(const uint8_t* data, size_t n) {
+    if (n > 0) vterm_input_write(vt_, reinterpret_cast<const char*>(data), n);
+}
+
+// libvterm 0.1 writes past its array of 16 arguments when a control sequence has more, so a
+// host could crash the program with one line of output. Such a sequence is cancelled (CAN,
+// which ends any sequence) where its 17th argument would start, and the rest of it dropped.
 void XtermEmulation::Process(const uint8_t* data, size_t n) {
-    if (n == 0) return;
-    vterm_input_write(vt_, reinterpret_cast<const char*>(data), n);
+    constexpr uint8_t kEsc = 0x1B, kCancel = 0x18;
+    constexpr int kMaxSeparators = 15; // 16 arguments
+    size_t start = 0;                  // first byte not yet handed to libvterm
+    size_t i = 0;
+    while (i < n) {
+        switch (csi_) {
+        case Csi::None: {
+            const void* esc = std::memchr(data + i, kEsc, n - i);
+            if (!esc) {
+                i = n;
+                break;
+            }
+            i = size_t(static_cast<const uint8_t*>(esc) - data) + 1;
+            csi_ = Csi::Escape;
+            break;
+        }
+        case Csi::Escape:
+            if (data[i] == '[') {
+                csi_ = Csi::Params;
+                csiSeparators_ = 0;
+            } else if (data[i] != kEsc) {
+                csi_ = Csi::None;
+            }
+            ++i;
+            break;
+        case Csi::Params: {
+            const uint8_t b = data[i];
+            if (b == ';' || b == ':') {
+                if (++csiSeparators_ > kMaxSeparators) {
+                    Write(data + start, i - start);
+                    Write(&kCancel, 1);
+                    csi_ = Csi::Dropping;
+                    start = i + 1;
+                }
+            } else if (b >= 0x40 && b <= 0x7E) {
+                csi_ = Csi::None;
+            } else if (b == kEsc) {
+                csi_ = Csi::Escape;
+            }
+            ++i;
+            break;
+        }
+        case Csi::Dropping: {
+            const uint8_t b = data[i];
+            if (b == kEsc) {
+                csi_ = Csi::Escape;
+                start = i;
+            } else {
+                if (b >= 0x40 && b <= 0x7E) csi_ = Csi::None;
+                start = i + 1;
+            }
+            ++i;
+            break;
+        }
+        }
+    }
+    Write(data + start, n - start);
     vterm_screen_flush_damage(screen_);
 }
 
@@ -220,7 +287,10 @@ QByteArray XtermEmulation::TakeReplies() {
 Damage XtermEmulation::TakeDamage() {
     Damage out = damage_;
     damage_ = {};
-    if (out.bottom >= rows_) out.bottom = rows_ - 1;
+    // Rows reported before a resize, or libvterm's "no position yet", stay on the screen.
+    out.top = std::max(out.top, 0);
+    out.bottom = std::min(out.bottom, rows_ - 1);
+    if (out.bottom < out.top) out.top = INT_MAX, out.bottom = -1;
     return out;
 }
 
@@ -228,7 +298,8 @@ SizeChange XtermEmulation::SetSize(int lines, int rows, int columns) {
     SizeChange result;
     int newLines = lines >= 2 ? lines : lines_;
     int newRows = (rows > 0 && rows <= kMaxScreenSize) ? rows : rows_;
-    int newColumns = (columns > 0 && columns <= kMaxScreenSize) ? columns : columns_;
+    int newColumns =
+        (columns > 0 && columns <= kMaxScreenSize) ? std::max(columns, kMinColumns) : columns_;
     if (newLines != lines_ && int64_t(newLines) * newColumns > kMaxCells) {
         result.outOfMemory = true;
         newLines = lines_;
