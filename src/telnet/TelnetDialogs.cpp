@@ -1,9 +1,9 @@
 #include "telnet/TelnetDialogs.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -78,15 +78,15 @@ std::optional<QFont> MakeFont(const FontDescription& d) {
 }
 
 EmulationKind LoadEmulationKind() {
-    const QString stored = platform::ReadStringSetting(kSection, QStringLiteral("Emulation"),
-                                                       QStringLiteral("ansi"));
+    const QString stored =
+        platform::ReadStringSetting(kSection, QStringLiteral("Emulation"), QStringLiteral("ansi"));
     return stored == QLatin1String("xterm") ? EmulationKind::Xterm : EmulationKind::Ansi;
 }
 
 void StoreEmulationKind(EmulationKind kind) {
-    platform::WriteStringSetting(
-        kSection, QStringLiteral("Emulation"),
-        kind == EmulationKind::Xterm ? QStringLiteral("xterm") : QStringLiteral("ansi"));
+    platform::WriteStringSetting(kSection, QStringLiteral("Emulation"),
+                                 kind == EmulationKind::Xterm ? QStringLiteral("xterm")
+                                                              : QStringLiteral("ansi"));
 }
 
 CTelnetOptionDialog::CTelnetOptionDialog(int lines, int rows, int columns, EmulationKind kind,
