@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# ftp-many: 200 files of 4 KiB uploaded one after another through FtpClient::PutFile over
+# ftp-many: 200 files of 4 KiB uploaded one after another through FtpClient::Store over
 # one log-in, against one curl command uploading the same files over one connection, both
 # to a private vsftpd on 127.0.0.1. Best of 5 runs each, alternating.
 set -euo pipefail
@@ -23,10 +23,10 @@ anchor() { curl -s -K "$work/curl.cfg"; }
 ours; anchor   # warm up, and check both sent every file whole
 for f in "${files[@]}"; do
   n=$(basename "$f")
-  cmp -s "$f" "$data/server/root/o_$n" || { echo "PutFile upload of $n differs" >&2; exit 1; }
+  cmp -s "$f" "$data/server/root/o_$n" || { echo "Store upload of $n differs" >&2; exit 1; }
   cmp -s "$f" "$data/server/root/c_$n" || { echo "curl upload of $n differs" >&2; exit 1; }
 done
 alternate 5 ours anchor
 rm -f "$data"/server/root/o_f* "$data"/server/root/c_f*
-printf 'PutFile x200: %.4f s   curl -K (200 uploads): %.4f s   (4 KiB each)\n' "$BEST_OURS" "$BEST_ANCHOR"
+printf 'Store x200: %.4f s   curl -K (200 uploads): %.4f s   (4 KiB each)\n' "$BEST_OURS" "$BEST_ANCHOR"
 ratio "$BEST_OURS" "$BEST_ANCHOR"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# ftp-put: one 512 MiB upload through FtpClient::PutFile against `curl -s -T`, both to a
+# ftp-put: one 512 MiB upload through FtpClient::Store against `curl -s -T`, both to a
 # private vsftpd on 127.0.0.1. Warm cache, best of 11 runs each, alternating.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +19,7 @@ vsftpd_start "$server"
 ours() { "$build/bench/ftp_driver" put 127.0.0.1 "$VSFTPD_PORT" "$data/big-local.bin" up-ours.bin; }
 anchor() { curl -s -T "$data/big-local.bin" "ftp://127.0.0.1:$VSFTPD_PORT/up-curl.bin"; }
 ours; anchor   # warm up, and check both sent the very bytes
-cmp -s "$server/root/up-ours.bin" "$data/big-local.bin" || { echo "PutFile upload differs" >&2; exit 1; }
+cmp -s "$server/root/up-ours.bin" "$data/big-local.bin" || { echo "Store upload differs" >&2; exit 1; }
 cmp -s "$server/root/up-curl.bin" "$data/big-local.bin" || { echo "curl upload differs" >&2; exit 1; }
 # Each run writes a new file on a quiet disk: the last run's pages are neither truncated
 # nor still being written back while the clock runs.
@@ -27,5 +27,5 @@ fresh_ours() { rm -f "$server/root/up-ours.bin"; sync; }
 fresh_anchor() { rm -f "$server/root/up-curl.bin"; sync; }
 alternate 11 ours anchor fresh_ours fresh_anchor
 rm -f "$server/root/up-ours.bin" "$server/root/up-curl.bin"
-printf 'PutFile: %.4f s   curl -T: %.4f s   (512 MiB)\n' "$BEST_OURS" "$BEST_ANCHOR"
+printf 'Store: %.4f s   curl -T: %.4f s   (512 MiB)\n' "$BEST_OURS" "$BEST_ANCHOR"
 ratio "$BEST_OURS" "$BEST_ANCHOR"

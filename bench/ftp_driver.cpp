@@ -1,8 +1,9 @@
 // Drives FtpClient for the FTP benchmarks, anonymous log-in on HOST:PORT.
-//   ftp_driver get  HOST PORT REMOTE LOCAL      one download (GetFile, image type)
-//   ftp_driver put  HOST PORT LOCAL REMOTE      one upload (PutFile)
+//   ftp_driver get  HOST PORT REMOTE LOCAL      one download (Retrieve into a local file)
+//   ftp_driver put  HOST PORT LOCAL REMOTE      one upload (Store from a local file)
 //   ftp_driver many HOST PORT PREFIX FILE...    uploads each FILE as PREFIX+its name, one log-in
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
+#include "platform/LocalFiles.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,23 @@
 namespace {
 QString DecodeName(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
+}
+
+// As the file engine does it: the bytes go to a new file that replaces the target when whole.
+bool Get(velmar::ftp::FtpClient& client, const QString& remote, const QString& local) {
+    velmar::platform::ReplacingFile out;
+    if (!out.Open(local, false)) return false;
+    return client.Retrieve(remote,
+                           [&out](const char* data, size_t size) { return out.Write(data, size); }) &&
+           out.Commit();
+}
+
+bool Put(velmar::ftp::FtpClient& client, const QString& local, const QString& remote) {
+    velmar::platform::InputFile in;
+    if (!in.Open(local)) return false;
+    return client.Store(remote, [&in](char* buffer, size_t capacity) {
+        return in.Read(buffer, capacity);
+    });
 }
 } // namespace
 
@@ -32,15 +50,14 @@ int main(int argc, char** argv) {
     }
     bool ok = true;
     if (std::strcmp(argv[1], "get") == 0) {
-        ok = client->GetFile(nullptr, nullptr, DecodeName(argv[4]), DecodeName(argv[5]), 0, true,
-                             128, velmar::ftp::type::Image);
+        ok = Get(*client, DecodeName(argv[4]), DecodeName(argv[5]));
     } else if (std::strcmp(argv[1], "put") == 0) {
-        ok = client->PutFile(nullptr, nullptr, DecodeName(argv[4]), DecodeName(argv[5]), 0);
+        ok = Put(*client, DecodeName(argv[4]), DecodeName(argv[5]));
     } else if (std::strcmp(argv[1], "many") == 0) {
         const QString prefix = DecodeName(argv[4]);
         for (int i = 5; i < argc && ok; ++i) {
             const QString local = DecodeName(argv[i]);
-            ok = client->PutFile(nullptr, nullptr, local, prefix + QFileInfo(local).fileName(), 0);
+            ok = Put(*client, local, prefix + QFileInfo(local).fileName());
         }
     } else {
         ok = false;

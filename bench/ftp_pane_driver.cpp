@@ -6,7 +6,7 @@
 // Server paths are absolute.
 #include "filemgr/PaneModel.h"
 #include "platform/NameCodec.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/ListingThread.h"
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         bool failed = false;
         job.connect = [&](QString& text) {
             int code = 0;
-            connection = ConnectFtp(own, login, code, text);
+            connection = ConnectFtp(own, login, {}, code, text);
             failed = !connection;
             return !failed;
         };
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};
         int code = 0;
         QString text;
-        auto connection = ConnectFtp(false, login, code, text);
+        auto connection = ConnectFtp(false, login, {}, code, text);
         if (!connection) {
             std::fprintf(stderr, "log-in failed: %s\n", text.toUtf8().constData());
             return 1;

@@ -4,12 +4,16 @@
 //                               changes, cursor moves, erases)
 //   term_driver core FILE       feeds FILE through the emulator in reads of 4 KiB
 //   term_driver vterm FILE      the same through libvterm's vterm_input_write into a screen
+//   term_driver xterm FILE      the same through our xterm emulation (libvterm with our
+//                               scrollback, damage and replies)
+//   term_driver vterm-utf8 FILE libvterm alone as the xterm emulation sets it up (UTF-8)
 //   term_driver view FILE       the same through the terminal window (offscreen, painted)
 // Each run prints the final cursor so the sides can be seen to have done the work.
 #include "DriverSupport.h"
 #include "framework/Dialogs.h"
 #include "telnet/TelnetView.h"
 #include "telnet/Terminal.h"
+#include "telnet/XtermEmulation.h"
 
 #include <QApplication>
 #include <cstdint>
@@ -103,9 +107,20 @@ int Core(const std::vector<uint8_t>& data) {
     return 0;
 }
 
-int Vterm(const std::vector<uint8_t>& data) {
+int Xterm(const std::vector<uint8_t>& data) {
+    velmar::telnet::XtermEmulation t(kRows, kColumns);
+    for (size_t pos = 0; pos < data.size(); pos += kRead) {
+        t.Process(data.data() + pos, std::min(kRead, data.size() - pos));
+        t.TakeDamage();
+        t.TakeReplies();
+    }
+    std::printf("%d %d history %d\n", t.cursorX(), t.cursorY(), t.historyLines());
+    return 0;
+}
+
+int Vterm(const std::vector<uint8_t>& data, bool utf8) {
     VTerm* vt = vterm_new(kRows, kColumns);
-    vterm_set_utf8(vt, 0);
+    vterm_set_utf8(vt, utf8 ? 1 : 0);
     VTermScreen* screen = vterm_obtain_screen(vt);
     vterm_screen_reset(screen, 1);
     for (size_t pos = 0; pos < data.size(); pos += kRead)
@@ -135,7 +150,7 @@ int View(int argc, char** argv, const std::vector<uint8_t>& data) {
     }
     view.FlushDamage();
     QApplication::processEvents();
-    std::printf("%d %d paints %d\n", view.terminal().cursorX(), view.terminal().cursorY(),
+    std::printf("%d %d paints %d\n", view.emulation().cursorX(), view.emulation().cursorY(),
                 view.paintCount());
     return 0;
 }
@@ -145,13 +160,16 @@ int View(int argc, char** argv, const std::vector<uint8_t>& data) {
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "make") == 0) return Make(argv[2], std::atol(argv[3]));
     if (argc < 3) {
-        std::fprintf(stderr, "usage: term_driver make FILE MIB | core|vterm|view FILE\n");
+        std::fprintf(stderr,
+                     "usage: term_driver make FILE MIB | core|vterm|vterm-utf8|xterm|view FILE\n");
         return 2;
     }
     const std::vector<uint8_t> data = ReadAll(argv[2]);
     if (data.empty()) return 1;
     if (std::strcmp(argv[1], "core") == 0) return Core(data);
-    if (std::strcmp(argv[1], "vterm") == 0) return Vterm(data);
+    if (std::strcmp(argv[1], "vterm") == 0) return Vterm(data, false);
+    if (std::strcmp(argv[1], "vterm-utf8") == 0) return Vterm(data, true);
+    if (std::strcmp(argv[1], "xterm") == 0) return Xterm(data);
     if (std::strcmp(argv[1], "view") == 0) return View(argc, argv, data);
     return 2;
 }

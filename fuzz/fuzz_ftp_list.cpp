@@ -1,7 +1,7 @@
 // LIST lines are outside input. The first byte picks the server's system type; the rest
 // is one line. An accepted line's name must be the line's own tail, byte for byte, and one
 // plain name: never empty, ".", "..", nor holding a slash or a NUL.
-#include "ftpclient/ListParser.h"
+#include "ftp/ListParser.h"
 #include "platform/NameCodec.h"
 
 #include <cstdint>

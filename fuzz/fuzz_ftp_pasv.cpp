@@ -1,6 +1,6 @@
 // PASV answers are outside input. Whatever parses must name an address that, written
 // back in the plain form, parses to the same address.
-#include "ftpclient/PasvReply.h"
+#include "ftp/client/PasvReply.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Control replies are outside input: any byte stream, cut into any receive sizes, must
 // frame into lines without overrunning the control buffer, and queue only final replies.
-#include "ftpclient/ReplyReader.h"
+#include "ftp/client/ReplyReader.h"
 
 #include <algorithm>
 #include <cstdint>

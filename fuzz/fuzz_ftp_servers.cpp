@@ -1,8 +1,8 @@
 // The stored FTP server list is outside input: any bytes must read as a list or as
 // nothing, and a list that reads must archive back to bytes that read as the same list.
 // A server's reply reduction gets the same bytes as text.
-#include "sources/FtpServerList.h"
-#include "sources/InternetErrors.h"
+#include "ftp/FtpServerList.h"
+#include "ftp/InternetErrors.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,9 @@
-// Telnet commands from the host: the interpreter always moves forward within the data, and
-// what it answers is a run of whole commands (IAC verb option, or IAC SB ... IAC SE).
+// Telnet commands from the host, cut anywhere between reads: no byte 255 reaches the
+// terminal data, and what is answered is a run of whole commands (IAC verb option, or
+// IAC SB ... IAC SE).
 #include "telnet/TelnetProtocol.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -35,22 +37,18 @@ bool WellFormed(const QByteArray& out) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace velmar::telnet;
     if (size < 2) return 0;
-    const int width = data[0], height = data[1];
+    TelnetProtocol protocol;
+    protocol.SetWindowSize(data[0], data[1]);
     size_t i = 2;
-    QByteArray replies;
+    QByteArray terminalData;
     while (i < size) {
-        if (data[i] != kIac) {
-            ++i;
-            continue;
-        }
-        const CommandResult r = InterpretCommand(data, i, size, width, height, replies);
-        if (r.incomplete) {
-            if (r.next != size) std::abort();
-            break;
-        }
-        if (r.next <= i || r.next > size) std::abort();
-        i = r.next;
+        // One byte chooses the size of the next read, so commands are cut anywhere.
+        const size_t n = std::min(size_t(data[i++]) % 32 + 1, size - i);
+        protocol.Receive(data + i, n, terminalData);
+        i += n;
     }
-    if (!WellFormed(replies)) std::abort();
+    // The emulator never sees a byte 255: data and commands are apart.
+    if (terminalData.contains(char(kIac))) std::abort();
+    if (!WellFormed(protocol.TakeReplies())) std::abort();
     return 0;
 }

@@ -1,5 +1,5 @@
 // Host output is outside input: any byte stream, in any size of reads, on any terminal size,
-// keeps the cursor on the screen, the buffer at its size, and replies well formed.
+// keeps the cursor on the screen and the buffer at its size.
 #include "telnet/Terminal.h"
 
 #include <cstdint>
@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (t.savedY() < 0 || t.savedY() >= t.rows()) std::abort();
         if (t.rows() > t.lines() - 1 || t.pendingLength() > Terminal::kPendingMax) std::abort();
         if (t.LineLength(t.lines() - 1) != 0) std::abort();
-        const QByteArray replies = t.TakeReplies();
-        if (!replies.isEmpty() && uint8_t(replies[0]) != 255) std::abort();
+        if (!t.TakeReplies().isEmpty()) std::abort(); // this dialect answers nothing
         const Damage d = t.TakeDamage();
         if (d.bottom >= d.top && (d.top < 0 || d.bottom >= t.rows())) std::abort();
     }

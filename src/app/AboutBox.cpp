@@ -1,6 +1,7 @@
 #include "app/AboutBox.h"
 
 #include "app/HotStatic.h"
+#include "framework/Browser.h"
 #include "framework/Dialogs.h"
 #include "framework/Icons.h"
 #include "res/Ids.h"
@@ -9,10 +10,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 namespace velmar {
-
-const char kProductWebPage[] = "https://ce-velmar.example.org/";
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     SetControlId(this, ids::kDlgAbout);
@@ -24,8 +24,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* name = new QLabel(QStringLiteral("CE Velmar 1.1"), this);
     auto* link = new CHotStatic(this);
     SetControlId(link, ids::kIdcAboutLink);
-    link->setText(QString::fromLatin1(kProductWebPage));
-    link->SetTarget(QString::fromLatin1(kProductWebPage));
+    // The program has no web site: the link opens the manual installed with it.
+    link->setText(QStringLiteral("CE Velmar manual"));
+    link->SetTarget(QUrl::fromLocalFile(HelpFilePath()).toString(QUrl::FullyEncoded));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     SetControlId(buttons->button(QDialogButtonBox::Ok), ids::kIdOk);

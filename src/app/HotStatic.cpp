@@ -41,8 +41,9 @@ QSize CHotStatic::minimumSizeHint() const {
 
 bool CHotStatic::Click() {
     if (target_.isEmpty()) target_ = text();
-    // https is as much a web address as http.
-    if (!target_.contains(QLatin1String("http:")) && !target_.contains(QLatin1String("https:")))
+    // https is as much a web address as http; a file: target is the installed manual.
+    if (!target_.contains(QLatin1String("http:")) && !target_.contains(QLatin1String("https:")) &&
+        !target_.startsWith(QLatin1String("file:")))
         return false;
     const QUrl url(target_.trimmed(), QUrl::StrictMode);
     if (url.isValid() && OpenInBrowser(url)) {

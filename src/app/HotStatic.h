@@ -1,7 +1,7 @@
 #pragma once
 // A text that works as a link: blue, italic and underlined, purple once visited. A click
 // opens its target (or, with no target, its own text) in the browser when that is a web
-// address; a failed start beeps and leaves the link unvisited.
+// address or a file: URL; a failed start beeps and leaves the link unvisited.
 
 #include <QColor>
 #include <QFont>
@@ -15,7 +15,6 @@ public:
     explicit CHotStatic(QWidget* parent = nullptr);
 
     void SetTarget(const QString& target) { target_ = target; }
-    const QString& target() const { return target_; }
     bool visited() const { return visited_; }
     QColor currentColor() const { return visited_ ? visitedColor_ : normalColor_; }
 

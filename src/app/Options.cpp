@@ -63,6 +63,24 @@ ProgramOptions ParseOptions(const QStringList& args) {
                 return o;
             }
             o.mode = modes.value(v);
+        } else if (a == QLatin1String("--open")) {
+            static const QMap<QString, int> windows{
+                {QStringLiteral("about"), ids::kCmdAbout},
+                {QStringLiteral("ping"), ids::kCmdPing},
+                {QStringLiteral("whois"), ids::kCmdWhois},
+                {QStringLiteral("finger"), ids::kCmdFinger},
+                {QStringLiteral("tasks"), ids::kCmdTaskManager},
+                {QStringLiteral("sysinfo"), ids::kCmdSystemInfo},
+                {QStringLiteral("hex"), ids::kCmdViewHex},
+                {QStringLiteral("connect"), ids::kCmdTelnetConnect}};
+            const QString v = i + 1 < args.size() ? args.at(++i) : QString();
+            if (!windows.contains(v)) {
+                o.error = QStringLiteral("--open wants one of ") +
+                          QStringList(windows.keys()).join(QStringLiteral(", ")) +
+                          QStringLiteral(", not ") + v;
+                return o;
+            }
+            o.openCommand = windows.value(v);
         } else if (a == QLatin1String("--quit-after-show")) {
             o.quitAfterShow = true;
         } else {
@@ -94,15 +112,11 @@ QString UsageText(const QString& manual) {
         "system tools. The left pane starts in the first FOLDER, the right pane in the\n"
         "second (the root folder when none is given); a file stands for its folder.\n"
         "\n"
-        "  -h, --help              show this help and exit\n"
-        "      --version           show the version and exit\n"
-        "      --size WxH          open the main window at this size\n"
-        "      --mode MODE         start in the mode filemanager, telnet or game\n"
-        "      --screenshot FILE   save the window as a PNG picture and exit\n"
-        "      --quit-after-show   exit once the main window has been drawn\n"
-        "      --                  what follows is a FOLDER, even if it begins with -\n"
-        "\n"
-        "Qt's own options (-platform NAME, -display :N, ...) are taken as well.\n");
+        "  -h, --help        show this help and exit\n"
+        "      --version     show the version and exit\n"
+        "      --mode MODE   start in the mode filemanager, telnet or game\n"
+        "      --size WxH    open the main window at this size\n"
+        "      --            what follows is a FOLDER, even if it begins with -\n");
     if (!manual.isEmpty()) text += QStringLiteral("\nManual: ") + manual + QLatin1Char('\n');
     return text;
 }

@@ -5,11 +5,15 @@
 //                       stands for its folder, with the file under the cursor
 //   --help, -h          what follows, and where the manual is
 //   --version           the program's name and version
-//   --screenshot FILE   render the main window after start-up into a PNG and exit
 //   --size WxH          the main window's size
-//   --quit-after-show   exit as soon as the main window has been painted once
 //   --mode MODE         start in the mode "filemanager", "telnet" or "game"
 //   --                  everything after it is a folder, even when it begins with "-"
+// and three for the manual's pictures and the start-up benchmark, left out of --help:
+//   --screenshot FILE   render the main window after start-up into a PNG and exit
+//   --open WINDOW       with --screenshot: the picture is of this dialog, opened from the
+//                       window ("about", "ping", "whois", "finger", "tasks", "sysinfo", or
+//                       "hex" for the file under the cursor, "connect" in the telnet mode)
+//   --quit-after-show   exit as soon as the main window has been painted once
 
 #include "res/Ids.h"
 
@@ -31,6 +35,7 @@ struct ProgramOptions {
     bool help = false;
     bool version = false;
     int mode = ids::kResFileManager; // the mode to start in, by resource id
+    int openCommand = 0;             // --open: the command that opens the dialog to picture
     QStringList folders;             // as given, at most two
     QString error;                   // not empty: the options are wrong, this says why
 };

@@ -1,7 +1,6 @@
 #include "app/VelmarApp.h"
 
 #include "app/AboutBox.h"
-#include "app/ModeFrames.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
@@ -15,6 +14,7 @@
 #include "platform/SystemChecks.h"
 #include "res/Ids.h"
 #include "systools/SysToolDialogs.h"
+#include "telnet/TelnetFrame.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -145,12 +145,11 @@ bool CVelmarApp::SwitchMode(int resourceId) {
     if (!target) return false;
     CFrame* previous = activeFrame_;
     if (previous) previous->SetActiveView(nullptr);
+    // A template keeps its document and frame together (both or neither).
     if (CDocument* doc = target->document()) {
-        CView* first = doc->views().empty() ? nullptr : doc->views().front();
-        CFrame* frame = target->frame();
-        if (frame) frame->SetActiveView(first);
-        if (frame) Activate(frame, previous);
-        return frame != nullptr;
+        target->frame()->SetActiveView(doc->views().empty() ? nullptr : doc->views().front());
+        Activate(target->frame(), previous);
+        return true;
     }
     if (!target->OpenNewDocument()) return false;
     Activate(target->frame(), previous);
@@ -161,15 +160,9 @@ void CVelmarApp::RegisterTool(int id, ToolRunner run) {
     tools_[id] = std::move(run);
 }
 
-void CVelmarApp::AddExitHook(std::function<void()> hook) {
-    exitHooks_.push_back(std::move(hook));
-}
-
 void CVelmarApp::ExitInstance() {
     if (exited_) return;
     exited_ = true;
-    for (const auto& hook : exitHooks_)
-        hook();
     if (activeFrame_ && activeFrame_ != mainFrame()) {
         activeFrame_ = mainFrame();
         SetActiveFrame(activeFrame_);

@@ -11,7 +11,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 
 namespace velmar {
 
@@ -36,7 +35,7 @@ public:
 
     // Start-up; false when the program must end.
     bool InitInstance();
-    // The exit handler: exit hooks, the telnet and game modes go, then the loop ends.
+    // The exit handler: the telnet and game modes go, then the loop ends.
     void ExitInstance();
 
     CMainFrame* mainFrame() const;
@@ -53,8 +52,6 @@ public:
     // a tool without a runner shows disabled.
     using ToolRunner = std::function<void(QWidget* owner)>;
     void RegisterTool(int id, ToolRunner run);
-    // Run at exit before the modes go (the FTP side closes its internet handle here).
-    void AddExitHook(std::function<void()> hook);
 
     // The "Search files" dialog's values for this run of the program.
     SearchMemory& search = RememberedSearch();
@@ -73,7 +70,6 @@ private:
     std::unique_ptr<CDocTemplate> game_;
     CFrame* activeFrame_ = nullptr;
     std::map<int, ToolRunner> tools_;
-    std::vector<std::function<void()>> exitHooks_;
     bool exited_ = false;
 };
 

@@ -2,7 +2,7 @@
 // The FTP server list dialogs: "Ftp Servers" (152) keeps the list, "Enter FTP address" (137)
 // edits one entry, "Ftp login" (153) asks for a login and password before connecting.
 
-#include "sources/FtpServerList.h"
+#include "ftp/FtpServerList.h"
 
 #include <QDialog>
 #include <optional>

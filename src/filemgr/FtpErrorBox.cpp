@@ -1,8 +1,9 @@
 #include "filemgr/FtpErrorBox.h"
 
 #include "framework/Message.h"
-#include "sources/FtpConnection.h"
-#include "sources/InternetErrors.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/InternetErrors.h"
+#include "settings/SettingsStore.h"
 
 namespace velmar {
 namespace {
@@ -31,6 +32,15 @@ int ShowErrorCode(int code, const QString& responseInfo, QWidget* owner) {
     QString text;
     const int result = ErrorTextFor(code, responseInfo, text);
     return Show(result, text, owner);
+}
+
+FtpOptions ReadFtpOptions() {
+    FtpOptions options;
+    options.connectMs = TimeoutSettingMs("ConnectTimeout");
+    options.sendMs = TimeoutSettingMs("SendTimeout");
+    options.receiveMs = TimeoutSettingMs("RecieveTimeout");
+    options.linger = ReadStoreSetting("UseLinger") != 0;
+    return options;
 }
 
 } // namespace velmar

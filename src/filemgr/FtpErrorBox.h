@@ -1,5 +1,8 @@
 #pragma once
-// Showing FTP and platform errors to the user (message seam, error icon).
+// Showing FTP and platform errors to the user (message seam, error icon), and the FTP
+// options from the settings.
+
+#include "ftp/FtpOptions.h"
 
 #include <QString>
 
@@ -18,5 +21,8 @@ int ShowClientError(const FtpConnection& connection, QWidget* owner = nullptr);
 int ShowFtpError(const FtpConnection& connection, QWidget* owner = nullptr);
 // A platform error code (errno) or an internet code with the server's reply lines.
 int ShowErrorCode(int code, const QString& responseInfo = {}, QWidget* owner = nullptr);
+
+// The time-outs and options a new connection is made with, from the settings (seconds there).
+FtpOptions ReadFtpOptions();
 
 } // namespace velmar

@@ -404,7 +404,7 @@ bool PaneController::ConnectOnListingThread(QString& failure) {
     // Runs on the listing thread; the window's thread does not touch ftp_ until it ends.
     if (ftp_) return true;
     int code = 0;
-    ftp_ = ConnectFtp(ownClient_, ftpLogin_, code, failure);
+    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, failure);
     if (!ftp_) {
         // Our own client's status says why as well; without it a refused log-in would look
         // like nothing at all.
@@ -415,11 +415,12 @@ bool PaneController::ConnectOnListingThread(QString& failure) {
     return true;
 }
 
-void PaneController::ConnectTo(const FtpLogin& login, bool ownClient) {
+void PaneController::ConnectTo(const FtpLogin& login, bool ownClient, const FtpOptions& options) {
     RegisterInetFtpDirSource();
     CloseFtpConnection();
     ownClient_ = ownClient;
     ftpLogin_ = login;
+    ftpOptions_ = options;
     listingJob_.connect = [this](QString& failure) { return ConnectOnListingThread(failure); };
     listingJob_.attach = [this](DirSource& source) {
         if (auto* ftp = dynamic_cast<InetFtpDirSource*>(&source))
@@ -451,7 +452,7 @@ FtpConnection* PaneController::ConnectionForWork(QString* failure) {
     if (!ftp_ && sourceKind_ == kSourceFtp) {
         int code = 0;
         QString text;
-        ftp_ = ConnectFtp(ownClient_, ftpLogin_, code, text);
+        ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, text);
         if (failure) *failure = code != 0 ? text : QString();
         ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
     }

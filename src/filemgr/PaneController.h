@@ -6,7 +6,8 @@
 // input; the commands that need a dialog are handed to the window layer (PaneCommandUi).
 
 #include "framework/Command.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpOptions.h"
 #include "sources/ListingThread.h"
 
 #include <QObject>
@@ -126,8 +127,9 @@ public:
     bool CanViewInHex(bool readOnly) const;
 
     // ---- FTP ----
-    // Makes this an FTP pane on `login` and lists its root; the listing thread connects.
-    void ConnectTo(const FtpLogin& login, bool ownClient);
+    // Makes this an FTP pane on `login` and lists its root; the listing thread connects
+    // (with our own client when `ownClient`) with `options`.
+    void ConnectTo(const FtpLogin& login, bool ownClient, const FtpOptions& options);
     // Closes the connection (stopping the listing thread first); the pane stays as it is.
     void CloseFtpConnection();
     // Closes the connection and lists the local root.
@@ -198,6 +200,7 @@ private:
     std::unique_ptr<FtpConnection> ftp_;
     FtpState ftpState_ = FtpState::None;
     FtpLogin ftpLogin_;
+    FtpOptions ftpOptions_;
     bool ownClient_ = false;
 };
 

@@ -6,7 +6,8 @@
 #include "filemgr/PaneController.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
-#include "platform/Internet.h"
+#include "filemgr/FtpErrorBox.h"
+#include "ftp/curl/CurlFtp.h"
 #include "settings/SettingsStore.h"
 
 namespace velmar {
@@ -18,7 +19,7 @@ void ConnectThroughServerList(PaneController& pane, QWidget* parent) {
         if (RunModal(servers) != QDialog::Accepted) return;
         node = servers.result();
     }
-    if (!platform::OpenInternet()) {
+    if (!ftp::OpenInternet()) {
         ShowMessage(QStringLiteral("Can't open internet connection"), MessageKind::Error, parent);
         return;
     }
@@ -29,7 +30,7 @@ void ConnectThroughServerList(PaneController& pane, QWidget* parent) {
         login.user = dialog.user();
         login.password = dialog.password();
     }
-    pane.ConnectTo(login, ReadStoreSetting("InternalFTP") != 0);
+    pane.ConnectTo(login, ReadStoreSetting("InternalFTP") != 0, ReadFtpOptions());
 }
 
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent) {

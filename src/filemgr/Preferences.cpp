@@ -101,7 +101,7 @@ void PreferencesDialog::Store(const Writer& write) const {
 }
 
 void PreferencesDialog::Store() const {
-    Store([](const char* name, int value) { WriteStoreSetting(name, value); });
+    WriteStoreSettings(values()); // one write of the settings file for the whole dialog
 }
 
 } // namespace velmar

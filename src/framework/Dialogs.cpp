@@ -12,9 +12,9 @@ namespace {
 DialogHook g_hook;
 }
 
-void SetControlId(QWidget* widget, int id) {
+void SetControlId(QWidget* widget, int id, const char* name) {
     widget->setProperty(kControlIdProperty, id);
-    widget->setObjectName(QStringLiteral("idc%1").arg(id));
+    widget->setObjectName(name ? QString::fromLatin1(name) : QStringLiteral("idc%1").arg(id));
 }
 
 QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText) {
@@ -23,8 +23,8 @@ QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText) {
                                        : buttons->addButton(okText, QDialogButtonBox::AcceptRole);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     ok->setDefault(true);
-    SetControlId(ok, ids::kIdOk);
-    SetControlId(cancel, ids::kIdCancel);
+    SetControlId(ok, ids::kIdOk, "ok");
+    SetControlId(cancel, ids::kIdCancel, "cancel");
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;

@@ -1,7 +1,7 @@
 #pragma once
 // Modal dialogs that tests can answer: every control carries its number (property
-// "controlId", object name "idc<number>"), every dialog its resource number, and RunModal
-// hands each dialog to a test hook once it is up.
+// "controlId") and an object name (the name given, else "idc<number>"), every dialog its
+// resource number, and RunModal hands each dialog to a test hook once it is up.
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -13,8 +13,8 @@ namespace velmar {
 
 inline constexpr char kControlIdProperty[] = "controlId";
 
-// Marks `widget` as control (or dialog) `id`.
-void SetControlId(QWidget* widget, int id);
+// Marks `widget` as control (or dialog) `id`, found by `name` as well when one is given.
+void SetControlId(QWidget* widget, int id, const char* name = nullptr);
 int ControlIdOf(const QWidget* widget);
 
 // The child of `parent` with control number `id` and type T, or nullptr.
@@ -25,7 +25,7 @@ template <class T> T* FindControl(const QWidget* parent, int id) {
     return nullptr;
 }
 
-// The dialog's OK and Cancel buttons (controls 1 and 2), wired to accept and reject; OK is the
+// The dialog's OK and Cancel buttons (controls 1 "ok" and 2 "cancel"), wired to accept and reject; OK is the
 // default button and says `okText` when one is given.
 QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText = QString());
 

@@ -3,6 +3,8 @@
 #include "res/Ids.h"
 #include "res/MenuTables.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -203,7 +205,20 @@ QStyle* NewProgramStyle() {
 }
 
 QIcon ProgramIcon() {
-    static const QIcon icon = FromPainter(&DrawProgram);
+    // The installed icon (share/icons/hicolor beside the program's bin folder), as the desktop
+    // shows it in menus and task bars; drawn when the program runs from its build folder.
+    // Found by its paths: the icon theme's search costs more at start-up than it is worth.
+    static const QIcon icon = [] {
+        const QString hicolor =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor/");
+        QIcon installed;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+            const QString file =
+                hicolor + QStringLiteral("%1x%1/apps/org.korvath.Velmar.png").arg(size);
+            if (QFileInfo::exists(file)) installed.addFile(file, QSize(size, size));
+        }
+        return installed.isNull() ? FromPainter(&DrawProgram) : installed;
+    }();
     return icon;
 }
 

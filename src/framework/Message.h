@@ -17,10 +17,6 @@ enum class MessageKind { Info, Warning, Error, Question, Plain, StopQuestion };
 // Shows `text`; returns the button pressed (QMessageBox::Ok for plain messages).
 QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind = MessageKind::Info,
                                         QWidget* owner = nullptr);
-// True for the kinds that ask Yes or No.
-inline bool IsQuestion(MessageKind kind) {
-    return kind == MessageKind::Question || kind == MessageKind::StopQuestion;
-}
 // A Yes/No question; true only for Yes.
 bool AskYesNo(const QString& text, QWidget* owner = nullptr);
 

@@ -38,10 +38,9 @@ void CLinesDoc::OfferScore(int score) {
     if (!scores_.Qualifies(score)) return;
     InsertNameDialog dialog(score, ActiveFrame());
     if (RunModal(dialog) != QDialog::Accepted) return;
-    scores_.Insert(dialog.name(), score);
-    scores_.Save();
-    // Read back what was stored, so the table holds the ten entries of the settings.
-    LoadScores();
+    // One write, merged with what another running copy stored meanwhile.
+    scores_.Record(dialog.name(), score);
+    best_ = scores_.best();
     emit bestChanged(best_);
 }
 

@@ -7,8 +7,8 @@ namespace velmar {
 
 int HexLayout::BytesPerRow(int width, int pairWidth, int charWidth) {
     const int per = std::max(pairWidth + charWidth, 1);
-    const int b = (width - 15) / per / 4 * 4;
-    return std::max(b, 4);
+    const int b = (width - kRowMargin) / per / kRowStep * kRowStep;
+    return std::max(b, kRowStep);
 }
 
 HexLayout::HexLayout(qint64 fileLength, int bytesPerRow)
@@ -71,7 +71,7 @@ QString HexLayout::CharText(const QByteArray& bytes) {
     QString out(bytes.size(), QLatin1Char('.'));
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b >= 32 && b <= 126) out[i] = QLatin1Char(char(b));
+        if (b >= ' ' && b <= '~') out[i] = QLatin1Char(char(b));
     }
     return out;
 }
@@ -80,7 +80,7 @@ qint64 HexLayout::ParseHex(const QString& text) {
     constexpr quint64 kMax = quint64(std::numeric_limits<qint64>::max());
     quint64 v = 0;
     for (const QChar c : text) {
-        const int d = c.isDigit() && c.unicode() < 128                   ? c.unicode() - '0'
+        const int d = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ? c.unicode() - '0'
                       : (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ? c.unicode() - 'a' + 10
                       : (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ? c.unicode() - 'A' + 10
                                                                          : -1;

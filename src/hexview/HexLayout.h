@@ -15,6 +15,10 @@ public:
     // Bytes per row for `width` pixels left to the hex and text columns, with `pairWidth` the
     // width of "00 " and `charWidth` that of "0": a multiple of 4, never below 4.
     static int BytesPerRow(int width, int pairWidth, int charWidth);
+    // Rows hold a multiple of this many bytes (and at least this many).
+    static constexpr int kRowStep = 4;
+    // Pixels of `width` kept free of the hex and text columns.
+    static constexpr int kRowMargin = 15;
 
     HexLayout(qint64 fileLength = 0, int bytesPerRow = 4);
 
@@ -42,7 +46,7 @@ public:
     // Two uppercase digits per byte; a space after every byte whose place in the row is
     // below B - 1 (a full row has no trailing space, a short last row one after each byte).
     static QString HexText(const QByteArray& bytes, int bytesPerRow);
-    // Bytes 32-126 as themselves, everything else as ".".
+    // Printable ASCII (' ' to '~') as itself, everything else as ".".
     static QString CharText(const QByteArray& bytes);
     // Hex digits of either case from the start, up to the first other character; an empty
     // or non-hex text gives 0. Saturates instead of wrapping (an offset past any file).

@@ -3,7 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "nettools/Ping.h"
 #include "res/Ids.h"
 
@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <climits>
 
@@ -68,17 +70,15 @@ QString ForEdit(QString text) {
 } // namespace
 
 void FillSortedCombo(QComboBox* combo, const QStringList& entries) {
-    QStringList sorted = entries;
-    sorted.sort();
-    combo->addItems(sorted);
+    combo->addItems(SortedForList(entries));
     combo->setCurrentIndex(-1);
 }
 
 QueryTimeouts StoredTimeouts() {
     QueryTimeouts t;
-    t.connectMs = ReadStoreSetting("ConnectTimeout") * 1000;
-    t.sendMs = ReadStoreSetting("SendTimeout") * 1000;
-    t.receiveMs = ReadStoreSetting("RecieveTimeout") * 1000;
+    t.connectMs = TimeoutSettingMs("ConnectTimeout");
+    t.sendMs = TimeoutSettingMs("SendTimeout");
+    t.receiveMs = TimeoutSettingMs("RecieveTimeout");
     return t;
 }
 
@@ -90,17 +90,51 @@ void CNetToolDlg::reject() {
     QDialog::reject();
 }
 
-void CNetToolDlg::ShowAnswersIn(QPlainTextEdit* results) {
-    connect(&worker_, &ToolWorker::textReady, this,
-            [results](const QString& text) { results->setPlainText(ForEdit(text)); });
-    connect(&worker_, &ToolWorker::finished, this, [this] {
-        worker_.StopAndWait();
-        start_->setEnabled(true);
+namespace {
+constexpr int kBatchMs = 50;
+}
+
+CNetToolDlg::CNetToolDlg(QWidget* parent) : QDialog(parent), batch_(new QTimer(this)) {
+    batch_->setSingleShot(true);
+    batch_->setInterval(kBatchMs);
+    connect(batch_, &QTimer::timeout, this, &CNetToolDlg::Flush);
+    connect(&worker_, &ToolWorker::textReady, this, [this](const QString& text) {
+        pendingText_ += text;
+        if (!batch_->isActive()) batch_->start();
     });
+    connect(&worker_, &ToolWorker::lineReady, this, [this](const QString& line) {
+        pendingLines_.append(line);
+        if (!batch_->isActive()) batch_->start();
+    });
+    // The end of a run comes after every piece it posted: show them, then end the run.
+    connect(&worker_, &ToolWorker::finished, this, [this] {
+        Flush();
+        worker_.StopAndWait(); // the thread has returned; join it
+        start_->setEnabled(true);
+        OnRunFinished();
+    });
+}
+
+void CNetToolDlg::Flush() {
+    batch_->stop();
+    if (!pendingText_.isEmpty() && answer_) {
+        QTextCursor end(answer_->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(ForEdit(pendingText_));
+    }
+    pendingText_.clear();
+    if (!pendingLines_.isEmpty()) ShowLines(pendingLines_);
+    pendingLines_.clear();
+}
+
+void CNetToolDlg::ShowAnswersIn(QPlainTextEdit* results) {
+    answer_ = results;
 }
 
 void CNetToolDlg::StartRun(std::function<void(ToolWorker&)> job) {
     worker_.StopAndWait();
+    pendingText_.clear();
+    pendingLines_.clear();
     start_->setEnabled(false);
     worker_.Start(std::move(job));
 }
@@ -110,7 +144,7 @@ void CNetToolDlg::StartRun(std::function<void(ToolWorker&)> job) {
 CPingDlg::CPingDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgPing);
     setWindowTitle(QStringLiteral("Ping"));
-    history_ = LoadHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"));
+    history_ = loaded_ = LoadHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"));
 
     auto* layout = new QVBoxLayout(this);
     auto* address = new QGroupBox(QStringLiteral("Ping Address"), this);
@@ -147,17 +181,12 @@ CPingDlg::CPingDlg(QWidget* parent) : CNetToolDlg(parent) {
 
     FillSortedCombo(host_, history_);
     connect(start_, &QPushButton::clicked, this, &CPingDlg::OnPing);
-    connect(&worker_, &ToolWorker::lineReady, this, [this](const QString& line) {
-        results_->addItem(line);
-        results_->scrollToBottom();
-    });
-    connect(&worker_, &ToolWorker::finished, this, [this] { OnRunFinished(); });
     resize(460, 420);
 }
 
 CPingDlg::~CPingDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"), history_);
+    SaveHistory(QStringLiteral("Ping"), QStringLiteral("LastHosts"), history_, loaded_);
 }
 
 QStringList CPingDlg::results() const {
@@ -184,9 +213,12 @@ void CPingDlg::OnPing() {
     });
 }
 
+void CPingDlg::ShowLines(const QStringList& lines) {
+    results_->addItems(lines);
+    results_->scrollToBottom();
+}
+
 void CPingDlg::OnRunFinished() {
-    worker_.StopAndWait(); // the thread has returned; join it
-    start_->setEnabled(true);
     switch (PingOutcome(outcome_.load())) {
     case PingOutcome::InvalidHost:
         ShowMessage(QStringLiteral("Invalid Host or IP Entered"), MessageKind::Warning, this);
@@ -210,7 +242,7 @@ const QStringList CWhoisDlg::kDefaultServers{QStringLiteral("whois.iana.org"),
 CWhoisDlg::CWhoisDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgWhois);
     setWindowTitle(QStringLiteral("Whois"));
-    history_ = LoadHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"));
+    history_ = loaded_ = LoadHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"));
 
     auto* layout = new QVBoxLayout(this);
     auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
@@ -243,7 +275,7 @@ CWhoisDlg::CWhoisDlg(QWidget* parent) : CNetToolDlg(parent) {
 
 CWhoisDlg::~CWhoisDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"), history_);
+    SaveHistory(QStringLiteral("Whois"), QStringLiteral("LastHosts"), history_, loaded_);
 }
 
 QString CWhoisDlg::resultText() const {
@@ -259,11 +291,15 @@ void CWhoisDlg::OnWhois() {
     const QueryTimeouts timeouts = StoredTimeouts();
     const int port = port_;
     StartRun([=](ToolWorker& w) {
-        const QueryResult r =
-            RunWhois(server, port, query, timeouts,
-                     [&w](const QByteArray& soFar) { w.PostText(WhoisAnswerText(soFar)); });
+        AnswerText text(AnswerText::Whois);
+        auto post = [&w](const QString& t) {
+            if (!t.isEmpty()) w.PostText(t);
+        };
+        const QueryResult r = RunWhois(server, port, query, timeouts,
+                                       [&](const QByteArray& piece) { post(text.Append(piece)); });
+        post(text.Finish());
         // Say why nothing came instead of leaving an empty answer that looks like one.
-        if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(ftp::SocketErrorText(r.error));
+        if (!r.ok && !w.Stopped() && r.answer.isEmpty()) w.PostText(platform::SocketErrorText(r.error));
     });
 }
 
@@ -272,8 +308,8 @@ void CWhoisDlg::OnWhois() {
 CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
     SetControlId(this, kDlgFinger);
     setWindowTitle(QStringLiteral("Finger"));
-    hosts_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"));
-    names_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"));
+    hosts_ = loadedHosts_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"));
+    names_ = loadedNames_ = LoadHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"));
 
     auto* layout = new QVBoxLayout(this);
     auto* fields = new QGroupBox(QStringLiteral("Static"), this);
@@ -301,22 +337,29 @@ CFingerDlg::CFingerDlg(QWidget* parent) : CNetToolDlg(parent) {
 
     connect(start_, &QPushButton::clicked, this, &CFingerDlg::OnFinger);
     ShowAnswersIn(results_);
+
     resize(520, 460);
 }
 
 CFingerDlg::~CFingerDlg() {
     worker_.StopAndWait();
-    SaveHistory(QStringLiteral("Finger"), QStringLiteral("LastHosts"), hosts_);
-    SaveHistory(QStringLiteral("Finger"), QStringLiteral("LastNames"), names_);
+    SaveHistories({{QStringLiteral("Finger"), QStringLiteral("LastHosts"), hosts_, loadedHosts_},
+                   {QStringLiteral("Finger"), QStringLiteral("LastNames"), names_, loadedNames_}});
 }
 
 QString CFingerDlg::resultText() const {
     return results_->toPlainText();
 }
 
+void CFingerDlg::OnRunFinished() {
+    // On failure only the error number is shown: it replaces what came.
+    if (const int e = error_.exchange(0)) results_->setPlainText(QString::number(e));
+}
+
 void CFingerDlg::OnFinger() {
     if (running()) return;
     results_->clear();
+    error_ = 0;
     const QString server = server_->currentText();
     const QString user = user_->currentText();
     const bool verbose = verbose_->isChecked();
@@ -324,11 +367,19 @@ void CFingerDlg::OnFinger() {
     AddToHistory(names_, user);
     QueryTimeouts timeouts = StoredTimeouts();
     const int port = port_;
-    StartRun([=](ToolWorker& w) {
-        const QueryResult r =
-            RunFinger(server, port, verbose, user, timeouts,
-                      [&w](const QByteArray& soFar) { w.PostText(FingerAnswerText(soFar)); });
-        if (!r.ok && !w.Stopped()) w.PostText(QString::number(r.error));
+    StartRun([=, this](ToolWorker& w) {
+        AnswerText text(AnswerText::Finger);
+        auto post = [&w](const QString& t) {
+            if (!t.isEmpty()) w.PostText(t);
+        };
+        const QueryResult r = RunFinger(server, port, verbose, user, timeouts,
+                                        [&](const QByteArray& piece) { post(text.Append(piece)); });
+        if (!r.ok) {
+            if (!w.Stopped()) error_ = r.error;
+            return;
+        }
+        post(text.Finish());
+        if (r.cut) post(FingerCutLine());
     });
 }
 

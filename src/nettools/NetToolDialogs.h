@@ -16,6 +16,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 class QCheckBox;
+class QTimer;
 
 namespace velmar {
 
@@ -25,17 +26,27 @@ void FillSortedCombo(QComboBox* combo, const QStringList& entries);
 class CNetToolDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CNetToolDlg(QWidget* parent) : QDialog(parent) {}
+    explicit CNetToolDlg(QWidget* parent);
     bool running() const { return worker_.Running(); }
     void reject() override;
 
 protected:
     void StartRun(std::function<void(ToolWorker&)> job);
-    // A whole answer at a time into `results`; the start button comes back when the run ends.
+    // Pieces of text are appended to `results` at its end; the view stays where it is.
     void ShowAnswersIn(QPlainTextEdit* results);
+    // What came since the last batch; results reach the window in batches, so a fast
+    // stream costs one update per batch rather than one per piece.
+    virtual void ShowLines(const QStringList&) {}
     virtual void OnRunFinished() {}
     QPushButton* start_ = nullptr;
     ToolWorker worker_;
+
+private:
+    void Flush();
+    QPlainTextEdit* answer_ = nullptr;
+    QString pendingText_;
+    QStringList pendingLines_;
+    QTimer* batch_;
 };
 
 class CPingDlg : public CNetToolDlg {
@@ -48,6 +59,7 @@ public:
     void OnPing();
 
 private:
+    void ShowLines(const QStringList& lines) override;
     void OnRunFinished() override;
     QComboBox* host_;
     QSpinBox* size_;
@@ -56,6 +68,7 @@ private:
     QSpinBox* timeout_;
     QListWidget* results_;
     QStringList history_;
+    QStringList loaded_; // as read, to merge with another copy's on saving
     std::atomic<int> outcome_{0};
 };
 
@@ -74,6 +87,7 @@ private:
     QComboBox* server_;
     QPlainTextEdit* results_;
     QStringList history_;
+    QStringList loaded_;
     int port_ = kWhoisPort;
 };
 
@@ -87,12 +101,16 @@ public:
     void SetPortForTesting(int port) { port_ = port; }
 
 private:
+    void OnRunFinished() override;
+    std::atomic<int> error_{0};
     QComboBox* server_;
     QComboBox* user_;
     QCheckBox* verbose_;
     QPlainTextEdit* results_;
     QStringList hosts_;
     QStringList names_;
+    QStringList loadedHosts_;
+    QStringList loadedNames_;
     int port_ = kFingerPort;
 };
 

@@ -1,10 +1,13 @@
 #include "nettools/Ping.h"
 
-#include "ftpclient/TimedSocket.h"
+#include "platform/TimedSocket.h"
 #include "platform/Cancel.h"
 #include "platform/Echo.h"
 
 #include <array>
+#include <chrono>
+#include <poll.h>
+#include <thread>
 #include <new>
 #include <vector>
 
@@ -37,6 +40,33 @@ constexpr std::array<const char*, 24> kStatusNames{"IP_STATUS_BASE",
                                                    "IP_UNLOAD",
                                                    "Unknown"};
 
+// A request that failed sooner than this after it went out (a time-out of 0, a network
+// that is unreachable) holds the next one back until this much time has passed: a run
+// must not turn into a flood of back-to-back requests.
+constexpr int kFailedRequestSpacingMs = 1000;
+
+// Waits `ms` unless the token fires first; false when it did.
+bool PauseUnlessCancelled(const platform::CancelToken* cancel, int ms) {
+    if (ms <= 0) return !(cancel && cancel->IsCancelled());
+    if (!cancel || cancel->WakeHandle() < 0) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            if (cancel && cancel->IsCancelled()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return !(cancel && cancel->IsCancelled());
+    }
+    pollfd wake{cancel->WakeHandle(), POLLIN, 0};
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              until - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) return !cancel->IsCancelled();
+        if (::poll(&wake, 1, int(left)) > 0 || cancel->IsCancelled()) return false;
+    }
+}
+
 } // namespace
 
 QString IpStatusName(int code) {
@@ -53,7 +83,9 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
     // A name that resolves pings its first address; anything else must be dotted already.
     uint32_t address = 0xFFFFFFFF;
     QString target = params.host;
-    if (ftp::ResolveHost(params.host, address)) target = DottedAddress(address);
+    if (platform::ResolveHost(params.host, address)) target = DottedAddress(address);
+    const platform::CancelToken* cancel = platform::CurrentCancelToken();
+    if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped; // closed during the look-up
     if (address == 0xFFFFFFFF) return PingOutcome::InvalidHost;
 
     platform::IcmpEcho echo;
@@ -71,10 +103,10 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
 
     platform::IpOptionInfo options;
     options.ttl = uint8_t(params.ttl & 0xFF);
-    const platform::CancelToken* cancel = platform::CurrentCancelToken();
     const uint32_t timeout = params.timeoutMs < 0 ? 0 : uint32_t(params.timeoutMs);
     for (int i = 0; i < params.count; ++i) {
         if (cancel && cancel->IsCancelled()) return PingOutcome::Stopped;
+        const auto sent = std::chrono::steady_clock::now();
         const int n = echo.EchoSend(address, data.data(), uint16_t(size), &options, replies.data(),
                                     replies.size() * sizeof(platform::EchoReply), timeout);
         if (n > 0) {
@@ -86,6 +118,12 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
         const int e = echo.LastError();
         if (e == platform::kErrorStopped) return PingOutcome::Stopped;
         line(QStringLiteral("Ping Failed: %1 (%2)").arg(IpStatusName(e)).arg(e));
+        if (i + 1 == params.count) break;
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - sent)
+                              .count();
+        if (!PauseUnlessCancelled(cancel, kFailedRequestSpacingMs - int(took)))
+            return PingOutcome::Stopped;
     }
     return PingOutcome::Done;
 }

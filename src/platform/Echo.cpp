@@ -164,7 +164,8 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
         ::setsockopt(fd_, IPPROTO_IP, IP_TOS, &tos, sizeof tos);
     }
 
-    std::vector<uint8_t> packet(kHeader + size);
+    std::vector<uint8_t>& packet = out_;
+    packet.assign(kHeader + size, 0);
     const uint16_t seq = ++sequence_;
     packet[0] = ICMP_ECHO;
     packet[4] = uint8_t(ident_ >> 8);
@@ -176,11 +177,8 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
     packet[2] = uint8_t(sum >> 8);
     packet[3] = uint8_t(sum);
 
-    // Errors left over from an earlier request belong to it, not to this one.
-    uint8_t scratch[64];
-    while (::recv(fd_, scratch, sizeof scratch, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0) {
-    }
-
+    // Errors left over from an earlier request quote its sequence number and are passed
+    // over below.
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = destination;
@@ -193,17 +191,25 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
     const int wake = cancel ? cancel->WakeHandle() : -1;
     std::vector<uint8_t>& in = in_;
     alignas(cmsghdr) char control[512];
+    // A near peer (the loopback above all) has answered by the time sendto returns: look
+    // for the reply once before the first wait.
+    bool look = true;
     for (;;) {
-        const uint32_t elapsed = ElapsedMs(start);
-        if (elapsed >= timeoutMs) return Fail(int(ipstatus::ReqTimedOut));
-        if (Cancelled(cancel)) return Fail(kErrorStopped);
         pollfd polled[2] = {{fd_, POLLIN, 0}, {wake, POLLIN, 0}};
-        int wait = int(timeoutMs - elapsed);
-        if (cancel && wake < 0) wait = std::min(wait, kSlice);
-        const int ready = ::poll(polled, wake >= 0 ? 2 : 1, wait);
-        if (ready < 0 && errno != EINTR) return Fail(StatusForErrno(errno));
-        if (Cancelled(cancel)) return Fail(kErrorStopped);
-        if (ready <= 0 || polled[0].revents == 0) continue;
+        if (look) {
+            look = false;
+            polled[0].revents = POLLIN;
+        } else {
+            const uint32_t elapsed = ElapsedMs(start);
+            if (elapsed >= timeoutMs) return Fail(int(ipstatus::ReqTimedOut));
+            if (Cancelled(cancel)) return Fail(kErrorStopped);
+            int wait = int(timeoutMs - elapsed);
+            if (cancel && wake < 0) wait = std::min(wait, kSlice);
+            const int ready = ::poll(polled, wake >= 0 ? 2 : 1, wait);
+            if (ready < 0 && errno != EINTR) return Fail(StatusForErrno(errno));
+            if (Cancelled(cancel)) return Fail(kErrorStopped);
+            if (ready <= 0 || polled[0].revents == 0) continue;
+        }
         const pollfd& p = polled[0];
 
         sockaddr_in from{};

@@ -82,7 +82,8 @@ private:
     uint16_t sequence_ = 0;
     int lastTtl_ = -1;
     int lastError_ = 0;
-    std::vector<uint8_t> in_; // receive buffer, one for all requests
+    std::vector<uint8_t> in_;  // receive buffer, one for all requests
+    std::vector<uint8_t> out_; // the request being sent
 };
 
 // The IP status for an ICMP error message (type, code); GeneralFailure for other kinds.

@@ -4,15 +4,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/syscall.h>
 #include <sys/types.h>
-#include <thread>
 #include <unistd.h>
 
 namespace velmar::platform {
@@ -40,6 +39,35 @@ QString ShortName(const std::string& folder) {
     return DecodeName(std::string_view(buf, len));
 }
 
+// The state letter and the start time from a /proc/PID/stat file; false when unreadable.
+bool ReadStat(const std::string& file, char& state, unsigned long long& startTime) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0) return false;
+    buf[n] = '\0';
+    // The name in parentheses may hold spaces and ')': the fields follow the last ')'.
+    const char* p = std::strrchr(buf, ')');
+    if (!p || p[1] != ' ' || !p[2]) return false;
+    state = p[2];
+    p += 2;
+    // Field 3 is the state; the start time is field 22.
+    for (int field = 3; field < 22; ++field) {
+        p = std::strchr(p, ' ');
+        if (!p) return false;
+        ++p;
+    }
+    char* end = nullptr;
+    startTime = std::strtoull(p, &end, 10);
+    return end != p;
+}
+
+std::string StatPath(int pid) {
+    return "/proc/" + std::to_string(pid) + "/stat";
+}
+
 std::string ReadLink(const std::string& link) {
     char buf[4096];
     const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);
@@ -58,6 +86,8 @@ bool ListProcesses(std::vector<ProcessInfo>& out, const QString& procRoot) {
         const std::string folder = root + '/' + e->d_name;
         ProcessInfo info;
         info.pid = std::atoi(e->d_name);
+        char state = 0;
+        if (!ReadStat(folder + "/stat", state, info.startTime)) continue; // gone meanwhile
         const std::string exe = ReadLink(folder + "/exe");
         if (!exe.empty()) {
             info.path = DecodeName(exe);
@@ -66,7 +96,7 @@ bool ListProcesses(std::vector<ProcessInfo>& out, const QString& procRoot) {
         } else {
             // No executable: a kernel thread, another user's process, or one that has
             // ended and waits for its parent (not a row: it is no longer running).
-            if (!ProcessAlive(info.pid)) continue;
+            if (state == 'Z' || state == 'X') continue;
             info.name = ShortName(folder);
         }
         out.push_back(std::move(info));
@@ -81,30 +111,49 @@ QString ProcessExecutable(int pid) {
     return DecodeName(ReadLink("/proc/" + std::to_string(pid) + "/exe"));
 }
 
+unsigned long long ProcessStartTime(int pid, const QString& procRoot) {
+    char state = 0;
+    unsigned long long start = 0;
+    if (pid <= 0 ||
+        !ReadStat(procRoot.toStdString() + '/' + std::to_string(pid) + "/stat", state, start))
+        return 0;
+    return start;
+}
+
 bool ProcessAlive(int pid) {
     if (pid <= 0 || (::kill(pid, 0) != 0 && errno == ESRCH)) return false;
     // kill(0) succeeds for a zombie: the state letter in stat tells.
-    const int fd = ::open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buf[512];
-    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
-    ::close(fd);
-    if (n <= 0) return false;
-    buf[n] = '\0';
-    const char* close = std::strrchr(buf, ')');
-    return !(close && close[1] == ' ' && (close[2] == 'Z' || close[2] == 'X'));
+    char state = 0;
+    unsigned long long start = 0;
+    return ReadStat(StatPath(pid), state, start) && state != 'Z' && state != 'X';
 }
 
-KillResult KillProcess(int pid, int waitMs) {
+bool ProcessAlive(int pid, unsigned long long startTime) {
+    char state = 0;
+    unsigned long long start = 0;
+    return pid > 0 && ReadStat(StatPath(pid), state, start) && start == startTime &&
+           state != 'Z' && state != 'X';
+}
+
+KillResult KillProcess(int pid, unsigned long long startTime) {
     if (pid <= 0) return KillResult::NoSuchProcess;
-    if (::kill(pid, SIGKILL) != 0)
-        return errno == EPERM ? KillResult::NotPermitted : KillResult::NoSuchProcess;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    while (ProcessAlive(pid)) {
-        if (std::chrono::steady_clock::now() >= deadline) return KillResult::StillRunning;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return KillResult::Ended;
+    // Pin the process first: from here on the descriptor names this one process, whatever
+    // happens to its id. Kernels before 5.3 have no pidfd; there the check and the signal
+    // follow each other as closely as they can.
+    const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0 && errno == ESRCH) return KillResult::NoSuchProcess;
+    char state = 0;
+    unsigned long long start = 0;
+    KillResult result = KillResult::Sent;
+    if (!ReadStat(StatPath(pid), state, start))
+        result = KillResult::NoSuchProcess;
+    else if (start != startTime)
+        result = KillResult::Replaced;
+    else if ((pidfd >= 0 ? ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0)
+                         : ::kill(pid, SIGKILL)) != 0)
+        result = errno == EPERM ? KillResult::NotPermitted : KillResult::NoSuchProcess;
+    if (pidfd >= 0) ::close(pidfd);
+    return result;
 }
 
 } // namespace velmar::platform

@@ -14,7 +14,13 @@ namespace velmar::platform {
 struct TopWindow {
     uint32_t id = 0;
     int pid = 0; // 0 when the window does not say
+    // WM_CLIENT_MACHINE: the host the window's program runs on. The pid names a process
+    // there (a program shown through ssh -X runs elsewhere).
+    QByteArray machine;
 };
+
+// Whether a window's client machine is this host (a short name matches its long form).
+bool IsThisMachine(const QByteArray& machine);
 
 class WindowSystem {
 public:

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace velmar::platform {
@@ -31,14 +32,29 @@ public:
     std::vector<TopWindow> TopLevelWindows() override {
         std::vector<TopWindow> out;
         std::vector<uint32_t> ids = Windows(root_, clientList_);
-        // Ask for every window's process id first, then collect: one round trip in all.
+        // Ask for every window's process id and machine first, then collect: one round trip.
         std::vector<xcb_get_property_cookie_t> cookies;
+        std::vector<xcb_get_property_cookie_t> machines;
         cookies.reserve(ids.size());
-        for (uint32_t id : ids)
+        machines.reserve(ids.size());
+        for (uint32_t id : ids) {
             cookies.push_back(xcb_get_property(c_, 0, id, wmPid_, XCB_ATOM_CARDINAL, 0, 1));
+            machines.push_back(
+                xcb_get_property(c_, 0, id, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 0, 64));
+        }
         for (size_t i = 0; i < ids.size(); ++i) {
             TopWindow w;
             w.id = ids[i];
+            if (xcb_get_property_reply_t* r = xcb_get_property_reply(c_, machines[i], nullptr)) {
+                if (r->format == 8) {
+                    w.machine = QByteArray(static_cast<const char*>(xcb_get_property_value(r)),
+                                           xcb_get_property_value_length(r));
+                    // A STRING property may end in a zero byte.
+                    while (w.machine.endsWith('\0'))
+                        w.machine.chop(1);
+                }
+                std::free(r);
+            }
             if (xcb_get_property_reply_t* r = xcb_get_property_reply(c_, cookies[i], nullptr)) {
                 if (r->format == 32 && xcb_get_property_value_length(r) >= 4) {
                     uint32_t pid = 0;
@@ -114,6 +130,21 @@ private:
 std::atomic<WindowSystem*> g_testSystem{nullptr};
 
 } // namespace
+
+bool IsThisMachine(const QByteArray& machine) {
+    if (machine.isEmpty()) return false;
+    char buf[256] = {};
+    if (::gethostname(buf, sizeof buf - 1) != 0) return false;
+    const QByteArray host(buf);
+    auto shortName = [](const QByteArray& n) {
+        const qsizetype dot = n.indexOf('.');
+        return dot < 0 ? n : n.left(dot);
+    };
+    // "box" and "box.example.org" are one machine when either side gives only the short name.
+    if (machine.compare(host, Qt::CaseInsensitive) == 0) return true;
+    if (machine.contains('.') && host.contains('.')) return false;
+    return shortName(machine).compare(shortName(host), Qt::CaseInsensitive) == 0;
+}
 
 std::unique_ptr<WindowSystem> ConnectX11(const QByteArray& display) {
     const QByteArray name = display.isEmpty() ? qgetenv("DISPLAY") : display;

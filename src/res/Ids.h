@@ -8,8 +8,7 @@ namespace velmar::ids {
 // Posted messages between threads and windows (delivered as QEvents of type QEvent::User + n).
 constexpr int kMsgEntry = 0x464;            // a listing thread hands a FileEntry to its pane
 constexpr int kMsgConnectionClosed = 0x465; // an FTP connection was lost or refused
-constexpr int kMsgDeferred = 0x467;
-constexpr int kMsgGaugeRepaint = 0x467; // the frame repaints its battery gauge
+constexpr int kMsgGaugeRepaint = 0x467;    // the frame repaints its battery gauge
 constexpr int kEntryWordParam = 1083;
 
 // ---- Resources: templates, menus, tool bars and icons share one number ----
@@ -23,9 +22,6 @@ constexpr int kMenuTelnet = 145;
 constexpr int kMenuGame = 150;
 constexpr int kMenuHexPopup = 142; // sub-menus "HexMenu" and "HexMenu1"
 constexpr int kIconProgram = 128;
-
-// Strings
-constexpr int kStrSocketsInitFailed = 104; // "Windows sockets initialization failed."
 
 // ---- Menu commands ----
 constexpr int kCmdViewHex = 32771;         // "View in HEX"
@@ -83,10 +79,11 @@ constexpr int kCmdTermCtrlD = 32852;
 constexpr int kCmdTermCtrlS = 32853;
 constexpr int kCmdTermCtrlQ = 32854;
 constexpr int kCmdTermCtrlZ = 32855;
+// The terminal's clipboard commands (Ctrl+Shift+C / Ctrl+Shift+V, as Linux terminals have them).
+constexpr int kCmdTelnetCopy = 32856;
+constexpr int kCmdTelnetPaste = 32857;
 
 // ---- Framework commands ----
-constexpr int kCmdFileNew = 57600;
-constexpr int kCmdFileOpen = 57601;
 constexpr int kCmdAbout = 57664; // "&About CE Velmar..."
 constexpr int kCmdExit = 57665;  // "E&xit"
 constexpr int kCmdHelp = 57670;  // the help request: opens the manual
@@ -214,6 +211,7 @@ constexpr int kIdcFontWeight = 1066;
 constexpr int kIdcFontName = 1078;
 constexpr int kIdcFontFaces = 1079;
 constexpr int kIdcFontCancel = 1080;
+constexpr int kIdcTelnetEmulation = 1201; // the emulation choice of "Telnet option"
 
 // Ping (169)
 constexpr int kIdcPingHost = 1093;

@@ -123,6 +123,8 @@ inline constexpr std::array kTelnetItems{
     MenuItemDef{kCmdTelnetConnect, "Connect to ...", nullptr},
     MenuItemDef{kCmdTelnetFont, "Change font ...", nullptr},
     MenuItemDef{kCmdTelnetSave, "Save to file ...", nullptr},
+    MenuItemDef{kCmdTelnetCopy, "Copy", "Ctrl+Shift+C"},
+    MenuItemDef{kCmdTelnetPaste, "Paste", "Ctrl+Shift+V"},
     kSep,
     MenuItemDef{kCmdPing, "Ping", nullptr},
     MenuItemDef{kCmdWhois, "Whois", nullptr},

@@ -3,6 +3,7 @@
 #include "settings/Archive.h"
 
 #include <QMimeDatabase>
+#include <algorithm>
 #include <cstring>
 
 namespace velmar {
@@ -24,6 +25,22 @@ int ReadStoreSetting(const char* name) {
 
 void WriteStoreSetting(const char* name, int number) {
     WriteSetting(kSettingsSection, QString::fromLatin1(name), number);
+}
+
+void WriteStoreSettings(const std::array<int, kSettingsStore.size()>& values) {
+    platform::EditSettings([&](platform::SettingsEdit& e) {
+        for (size_t i = 0; i < kSettingsStore.size(); ++i)
+            e.WriteInt(kSettingsSection, QString::fromLatin1(kSettingsStore[i].name), values[i]);
+    });
+}
+
+int TimeoutMs(int seconds) {
+    if (seconds <= 0) return kNoTimeLimitMs;
+    return seconds > kNoTimeLimitMs / 1000 ? kNoTimeLimitMs : seconds * 1000;
+}
+
+int TimeoutSettingMs(const char* name) {
+    return TimeoutMs(ReadStoreSetting(name));
 }
 
 std::optional<QByteArray> ArchiveStrings(const QStringList& list) {
@@ -62,11 +79,54 @@ QStringList LoadHistory(const QString& section, const QString& value) {
     return list;
 }
 
-void SaveHistory(const QString& section, const QString& value, QStringList list) {
-    if (list.size() > kHistoryKeep) list.erase(list.begin() + kHistoryKeep, list.end());
-    const std::optional<QByteArray> bytes = ArchiveStrings(list);
-    if (!bytes) return;
-    platform::WriteBinarySetting(section, value, *bytes);
+QStringList MergeHistory(const QStringList& list, const QStringList& loaded,
+                         const QStringList& stored) {
+    // The front part that this copy added: the shortest head after which the list is what
+    // it loaded, less the entries moved to the head.
+    qsizetype head = 0;
+    for (; head < list.size(); ++head) {
+        QStringList rest = loaded;
+        for (qsizetype i = 0; i < head; ++i)
+            rest.removeAll(list[i]);
+        if (list.mid(head) == rest) break;
+    }
+    QStringList merged = list.mid(0, head);
+    for (const QString& s : stored)
+        if (!merged.contains(s)) merged.append(s);
+    // Entries this copy has that the stored list lost (it cut them) follow.
+    for (const QString& s : list.mid(head))
+        if (!merged.contains(s)) merged.append(s);
+    return merged;
+}
+
+void SaveHistories(const std::vector<HistorySave>& lists) {
+    platform::EditSettings([&](platform::SettingsEdit& e) {
+        for (const HistorySave& h : lists) {
+            const std::optional<QByteArray> stored = e.ReadBinary(h.section, h.value);
+            QStringList merged = h.list;
+            if (stored) {
+                QStringList other = UnarchiveStrings(*stored).value_or(QStringList{});
+                other.removeAll(QString());
+                merged = MergeHistory(h.list, h.loaded, other);
+            }
+            if (merged.size() > kHistoryKeep)
+                merged.erase(merged.begin() + kHistoryKeep, merged.end());
+            if (const std::optional<QByteArray> bytes = ArchiveStrings(merged))
+                e.WriteBinary(h.section, h.value, *bytes);
+        }
+    });
+}
+
+void SaveHistory(const QString& section, const QString& value, QStringList list,
+                 const QStringList& loaded) {
+    SaveHistories({HistorySave{section, value, std::move(list), loaded}});
+}
+
+QStringList SortedForList(QStringList list) {
+    std::stable_sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    return list;
 }
 
 void AddToHistory(QStringList& list, const QString& text) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace velmar {
 
@@ -39,6 +40,15 @@ inline constexpr std::array<SettingDef, 10> kSettingsStore{{
 // A "Settings" value by name, with the default of the table above (0 for an unknown name).
 int ReadStoreSetting(const char* name);
 void WriteStoreSetting(const char* name, int number);
+// All ten values of the table, in its order, in one write of the settings file.
+void WriteStoreSettings(const std::array<int, kSettingsStore.size()>& values);
+
+// A stored time-out in seconds ("ConnectTimeout", "SendTimeout", "RecieveTimeout") in
+// milliseconds, the same for every reader: 0 or less means no time limit (kNoTimeLimitMs),
+// and a number of seconds too large for milliseconds is held at the largest wait there is.
+constexpr int kNoTimeLimitMs = 2147483647;
+int TimeoutSettingMs(const char* name);
+int TimeoutMs(int seconds);
 
 // History lists: most recent first, at most kHistoryKeep kept on save.
 constexpr int kHistoryKeep = 20;
@@ -52,9 +62,25 @@ std::optional<QStringList> UnarchiveStrings(const QByteArray& bytes);
 // Missing, over-long or corrupt values read as an empty list.
 QStringList LoadHistory(const QString& section, const QString& value);
 // Keeps the first kHistoryKeep entries; writes nothing when the archive cannot be built.
-void SaveHistory(const QString& section, const QString& value, QStringList list);
+// Another running copy may have saved the list since this one loaded it (`loaded`): the
+// entries put in front here come first, then the stored list without them.
+void SaveHistory(const QString& section, const QString& value, QStringList list,
+                 const QStringList& loaded = {});
+// Several lists of one dialog in one write.
+struct HistorySave {
+    QString section;
+    QString value;
+    QStringList list;
+    QStringList loaded;
+};
+void SaveHistories(const std::vector<HistorySave>& lists);
+// The merge SaveHistory makes: `list` grew from `loaded` by moves to the front.
+QStringList MergeHistory(const QStringList& list, const QStringList& loaded,
+                         const QStringList& stored);
 // A started action: move (or put) the text to the front; an empty text changes nothing.
 void AddToHistory(QStringList& list, const QString& text);
+// A history in the order a sorted combo box lists it: alphabetical, ignoring case.
+QStringList SortedForList(QStringList list);
 
 // A reader of one key. The launcher asks the classes root whether an extension has an
 // association; here that is the shared MIME database knowing a type for it.

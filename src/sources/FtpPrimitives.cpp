@@ -2,7 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "sources/SizeText.h"
 
 #include <QRandomGenerator>
@@ -117,24 +117,10 @@ bool Upload(const TransferControl& control, PaneSide& to, const QString& local,
     if (existed && !messages.Ask(kAskOverwrite.arg(remote))) return false;
     // Under a private name first: a cut transfer never stands under the target's name.
     const QString temp = ServerTempName(ServerPath(remote));
-    bool ok;
-    if (conn.IsOwnClient()) {
-        ok = conn.WriteFileFrom(local, temp, control.running, control.counter);
-    } else {
-        platform::InputFile in;
-        if (!in.Open(local)) {
-            messages.Tell(platform::SystemErrorText(errno));
-            return false;
-        }
-        ok = conn.WriteFile(
-            temp, [&in](char* buffer, size_t capacity) { return in.Read(buffer, capacity); },
-            control.running, control.counter);
-    }
-    // libcurl connects anew for each command: its private part goes even after a cut that
-    // marked the side lost (a server refusing the rest of an upload looks like one to it).
-    const auto dropTemp = [&] {
-        if (to.usable() || !conn.IsOwnClient()) conn.DeleteFile(temp);
-    };
+    bool ok = conn.WriteFileFrom(local, temp, control.running, control.counter);
+    // Tried even after a cut that marked the side lost: libcurl connects anew for each
+    // command (a server refusing the rest of an upload looks like a lost connection to it).
+    const auto dropTemp = [&] { conn.DeleteFile(temp); };
     if (!ok || Cancelled(control)) {
         const bool cancelled = Cancelled(control);
         if (!cancelled) Report(to, messages);

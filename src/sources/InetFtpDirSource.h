@@ -3,7 +3,7 @@
 // (either back end), handed out folders first, then the files that match the mask.
 
 #include "sources/DirSource.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 
 #include <QEvent>
 #include <atomic>

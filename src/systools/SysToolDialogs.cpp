@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -19,6 +20,7 @@ using namespace ids;
 
 namespace {
 constexpr int kKillWaitMs = 5000;
+constexpr int kKillPollMs = 20;
 
 void AddNodes(QTreeWidgetItem* parent, QTreeWidget* tree, const std::vector<InfoNode>& nodes) {
     for (const InfoNode& n : nodes) {
@@ -102,28 +104,51 @@ void CTaskManagerDlg::OnActivate() {
 
 void CTaskManagerDlg::OnKill() {
     const int row = SelectedRow();
-    if (row < 0) return;
+    if (row < 0 || killPending()) return;
     const TaskRow target = rows_[size_t(row)];
     if (!AskYesNo(QStringLiteral("Are you sure you want to kill\n%1?").arg(target.process), this))
         return;
-    switch (platform::KillProcess(target.pid, kKillWaitMs)) {
+    switch (platform::KillProcess(target.pid, target.startTime)) {
+    case platform::KillResult::Sent:
+        WaitForEnd(target);
+        return;
     case platform::KillResult::NotPermitted:
         ShowMessage(QStringLiteral("You may not end %1 (process %2): permission denied.")
                         .arg(target.process)
                         .arg(target.pid),
                     MessageKind::Error, this);
         break;
-    case platform::KillResult::StillRunning:
-        ShowMessage(QStringLiteral("%1 (process %2) has not ended yet.")
+    case platform::KillResult::Replaced:
+        ShowMessage(QStringLiteral("%1 (process %2) has already ended; its number now belongs to "
+                                   "another process, which was left alone.")
                         .arg(target.process)
                         .arg(target.pid),
                     MessageKind::Warning, this);
         break;
-    case platform::KillResult::Ended:
     case platform::KillResult::NoSuchProcess:
         break;
     }
     Fill();
+}
+
+void CTaskManagerDlg::WaitForEnd(const TaskRow& target) {
+    // The list is filled again once the process has gone (or the wait gave up); the
+    // window keeps answering meanwhile.
+    killTimer_ = new QTimer(this);
+    killSince_.start();
+    connect(killTimer_, &QTimer::timeout, this, [this, target] {
+        const bool alive = platform::ProcessAlive(target.pid, target.startTime);
+        if (alive && !killSince_.hasExpired(kKillWaitMs)) return;
+        killTimer_->deleteLater();
+        killTimer_ = nullptr;
+        if (alive)
+            ShowMessage(QStringLiteral("%1 (process %2) has not ended yet.")
+                            .arg(target.process)
+                            .arg(target.pid),
+                        MessageKind::Warning, this);
+        Fill();
+    });
+    killTimer_->start(kKillPollMs);
 }
 
 // ---- System Info ----

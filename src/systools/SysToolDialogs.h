@@ -5,9 +5,11 @@
 #include "systools/TaskList.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QCheckBox;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 
 namespace velmar {
@@ -21,6 +23,8 @@ public:
     void OnActivate();
     void OnKill();
     QTreeWidget* list() const { return list_; }
+    // A killed process not yet seen to end (the wait runs beside the window).
+    bool killPending() const { return killTimer_ != nullptr; }
     const std::vector<TaskRow>& rows() const { return rows_; }
 
 protected:
@@ -28,12 +32,15 @@ protected:
 
 private:
     int SelectedRow() const;
+    void WaitForEnd(const TaskRow& target);
     QTreeWidget* list_;
     QCheckBox* onlyWindows_;
     QPushButton* activate_;
     QPushButton* refresh_;
     QPushButton* kill_;
     std::vector<TaskRow> rows_;
+    QTimer* killTimer_ = nullptr;
+    QElapsedTimer killSince_;
 };
 
 class CSystemInfoDlg : public QDialog {

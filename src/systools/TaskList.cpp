@@ -12,9 +12,11 @@ bool BuildTaskList(bool onlyWindows, platform::WindowSystem& windows, std::vecto
     if (onlyWindows) {
         std::unordered_set<int> seen;
         for (const platform::TopWindow& w : windows.TopLevelWindows()) {
-            if (w.pid <= 0 || !seen.insert(w.pid).second) continue;
+            if (!IsLocalWindow(w) || !seen.insert(w.pid).second) continue;
             TaskRow row;
             row.pid = w.pid;
+            row.startTime = platform::ProcessStartTime(w.pid);
+            if (row.startTime == 0) continue; // ended since the window was listed
             row.fileName = platform::ProcessExecutable(w.pid);
             const qsizetype slash = row.fileName.lastIndexOf(QLatin1Char('/'));
             row.process = slash < 0 ? row.fileName : row.fileName.mid(slash + 1);
@@ -26,13 +28,17 @@ bool BuildTaskList(bool onlyWindows, platform::WindowSystem& windows, std::vecto
     if (!platform::ListProcesses(processes)) return false;
     rows.reserve(processes.size());
     for (platform::ProcessInfo& p : processes)
-        rows.push_back(TaskRow{std::move(p.name), std::move(p.path), p.pid});
+        rows.push_back(TaskRow{std::move(p.name), std::move(p.path), p.pid, p.startTime});
     return true;
+}
+
+bool IsLocalWindow(const platform::TopWindow& window) {
+    return window.pid > 0 && platform::IsThisMachine(window.machine);
 }
 
 bool ActivateProcess(int pid, platform::WindowSystem& windows) {
     for (const platform::TopWindow& w : windows.TopLevelWindows())
-        if (w.pid == pid) return windows.Activate(w.id);
+        if (w.pid == pid && IsLocalWindow(w)) return windows.Activate(w.id);
     return false;
 }
 

@@ -1,9 +1,9 @@
 #include "telnet/TelnetDialogs.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -40,6 +40,7 @@ QLineEdit* IntegerEdit(QWidget* parent, int id, int value) {
 FontDescription LoadFontDescription() {
     FontDescription font;
     font.height = platform::ReadSetting(kSection, QStringLiteral("lfHeight"), 14);
+    font.width = platform::ReadSetting(kSection, QStringLiteral("lfWidth"), 0);
     font.weight = platform::ReadSetting(kSection, QStringLiteral("lfWeight"), 700);
     font.face = platform::ReadStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
     return font;
@@ -47,13 +48,14 @@ FontDescription LoadFontDescription() {
 
 void StoreFontDescription(const FontDescription& font) {
     platform::WriteSetting(kSection, QStringLiteral("lfHeight"), font.height);
+    platform::WriteSetting(kSection, QStringLiteral("lfWidth"), font.width);
     platform::WriteSetting(kSection, QStringLiteral("lfWeight"), font.weight);
     platform::WriteStringSetting(kSection, QStringLiteral("lfFaceName"), font.face);
 }
 
 std::optional<QFont> MakeFont(const FontDescription& d) {
     if (d.face.trimmed().isEmpty() || d.height < -1000 || d.height > 1000 || d.weight < 0 ||
-        d.weight > 1000)
+        d.weight > 1000 || d.width < 0 || d.width > 1000)
         return std::nullopt;
     QFont font(d.face);
     font.setStyleHint(QFont::TypeWriter);
@@ -67,20 +69,46 @@ std::optional<QFont> MakeFont(const FontDescription& d) {
         for (int px = asked; px > 1 && QFontMetrics(font).height() > d.height; --px)
             font.setPixelSize(px - 1);
     }
+    // A width stretches or narrows the face until its advance is that many pixels.
+    if (d.width > 0) {
+        const int natural = QFontMetrics(font).horizontalAdvance(QLatin1Char('M'));
+        if (natural > 0) font.setStretch(std::clamp(d.width * 100 / natural, 1, 4000));
+    }
     return font;
 }
 
-CTelnetOptionDialog::CTelnetOptionDialog(int lines, int rows, int columns, QWidget* parent)
+EmulationKind LoadEmulationKind() {
+    const QString stored =
+        platform::ReadStringSetting(kSection, QStringLiteral("Emulation"), QStringLiteral("ansi"));
+    return stored == QLatin1String("xterm") ? EmulationKind::Xterm : EmulationKind::Ansi;
+}
+
+void StoreEmulationKind(EmulationKind kind) {
+    platform::WriteStringSetting(kSection, QStringLiteral("Emulation"),
+                                 kind == EmulationKind::Xterm ? QStringLiteral("xterm")
+                                                              : QStringLiteral("ansi"));
+}
+
+CTelnetOptionDialog::CTelnetOptionDialog(int lines, int rows, int columns, EmulationKind kind,
+                                         bool followsWindow, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("Telnet option"));
     SetControlId(this, ids::kDlgTelnetOption);
     lines_ = IntegerEdit(this, ids::kIdcTelnetLines, lines);
     rows_ = IntegerEdit(this, ids::kIdcTelnetRows, rows);
     columns_ = IntegerEdit(this, ids::kIdcTelnetColumns, columns);
+    rows_->setReadOnly(followsWindow);
+    columns_->setReadOnly(followsWindow);
+    emulation_ = new QComboBox(this);
+    emulation_->addItem(QStringLiteral("ansi"));
+    emulation_->addItem(QStringLiteral("xterm"));
+    emulation_->setCurrentIndex(kind == EmulationKind::Xterm ? 1 : 0);
+    SetControlId(emulation_, ids::kIdcTelnetEmulation);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Lines of scrollback "), lines_);
     form->addRow(QStringLiteral("Rows"), rows_);
     form->addRow(QStringLiteral("Columns"), columns_);
+    form->addRow(QStringLiteral("Emulation"), emulation_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(OkCancel(this));
@@ -94,6 +122,9 @@ int CTelnetOptionDialog::rows() const {
 }
 int CTelnetOptionDialog::columns() const {
     return columns_->text().toInt();
+}
+EmulationKind CTelnetOptionDialog::kind() const {
+    return emulation_->currentIndex() == 1 ? EmulationKind::Xterm : EmulationKind::Ansi;
 }
 
 CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidget* parent)
@@ -182,7 +213,11 @@ CChooseFontDialog::CChooseFontDialog(const FontDescription& font, QWidget* paren
     } else {
         UpdateMetrics();
     }
-    connect(faces_, &QListWidget::currentTextChanged, this, [this] { SelectionChanged(); });
+    connect(faces_, &QListWidget::currentTextChanged, this, [this] {
+        // Another face starts at its own width.
+        width_->setText(QStringLiteral("0"));
+        SelectionChanged();
+    });
 }
 
 void CChooseFontDialog::SelectionChanged() {
@@ -206,7 +241,8 @@ void CChooseFontDialog::UpdateMetrics() {
     const QFontMetrics metrics(*f);
     const QFontInfo info(*f);
     height_->setText(QString::number(metrics.height()));
-    width_->setText(QString::number(metrics.averageCharWidth()));
+    // The advance of a cell, which is what a typed width sets.
+    width_->setText(QString::number(metrics.horizontalAdvance(QLatin1Char('M'))));
     weight_->setText(QString::number(info.weight()));
     name_->setText(info.family());
 }

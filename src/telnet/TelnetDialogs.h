@@ -1,6 +1,8 @@
 #pragma once
 // The three dialogs of the terminal menu: size (147), host and port (151), font (1063).
 
+#include "telnet/Emulation.h"
+
 #include <QDialog>
 #include <QFont>
 #include <QStringList>
@@ -15,10 +17,10 @@ namespace velmar::telnet {
 
 inline constexpr char kTelnetSection[] = "Telnet";
 
-// The stored font of the terminal ("lfHeight", "lfWeight", "lfFaceName").
+// The stored font of the terminal ("lfHeight", "lfWidth", "lfWeight", "lfFaceName").
 struct FontDescription {
     int height = 14; // > 0: cell height in pixels; < 0: character height; 0: default
-    int width = 0;
+    int width = 0;   // > 0: the character advance in pixels; 0: the face's own
     int weight = 700;
     QString face = QStringLiteral("Courier New");
 };
@@ -26,20 +28,27 @@ FontDescription LoadFontDescription();
 void StoreFontDescription(const FontDescription& font);
 // The font of a description; nullopt when none can be made (no face, absurd sizes).
 std::optional<QFont> MakeFont(const FontDescription& font);
+// The stored emulation ("Emulation": "ansi" or "xterm"; anything else is "ansi").
+EmulationKind LoadEmulationKind();
+void StoreEmulationKind(EmulationKind kind);
 
-// "Telnet option": lines of scrollback, rows, columns.
+// "Telnet option": lines of scrollback, rows, columns and the emulation. Where the screen
+// follows the window, rows and columns are shown but not edited.
 class CTelnetOptionDialog : public QDialog {
     Q_OBJECT
 public:
-    CTelnetOptionDialog(int lines, int rows, int columns, QWidget* parent = nullptr);
+    CTelnetOptionDialog(int lines, int rows, int columns, EmulationKind kind, bool followsWindow,
+                        QWidget* parent = nullptr);
     int lines() const;
     int rows() const;
     int columns() const;
+    EmulationKind kind() const;
 
 private:
     QLineEdit* lines_;
     QLineEdit* rows_;
     QLineEdit* columns_;
+    QComboBox* emulation_;
 };
 
 // "Host & port settings" with the "LastHosts" history.

@@ -5,39 +5,42 @@
 #include "res/Ids.h"
 #include "telnet/KeyMap.h"
 #include "telnet/TelnetDialogs.h"
-#include "telnet/TelnetProtocol.h"
+#include "telnet/Terminal.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGlyphRun>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTcpSocket>
 #include <algorithm>
+#include <vector>
 
 namespace velmar::telnet {
 
 namespace {
 
-constexpr int kDropCheckMs = 100;
 constexpr int kFrameMs = 16;
-constexpr int kReadSize = 4096;
-constexpr quint16 kDefaultPort = 23;
 const QColor kCursorColour(85, 255, 85);
 const QString kModeTitle = QStringLiteral("Telnet terminal (CE velmar)");
 
-QColor Colour(int index) {
-    return QColor::fromRgb(QRgb(kPalette[size_t(index & 15)]));
+QColor Colour(uint32_t rgb) {
+    return QColor::fromRgb(QRgb(rgb));
 }
 
 int VirtualKeyOf(int key) {
     switch (key) {
     case Qt::Key_Tab:
+    case Qt::Key_Backtab: // Shift+Tab is still a tab to the host
         return kVkTab;
+    case Qt::Key_Backspace:
+        return kVkBack;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         return kVkReturn;
@@ -73,19 +76,42 @@ int VirtualKeyOf(int key) {
 // centre to its edges.
 enum BoxArm : uint8_t { kArmUp = 1, kArmDown = 2, kArmLeft = 4, kArmRight = 8 };
 
-// Indexed by byte, so the per-character test in painting stays one load.
-constexpr std::array<uint8_t, 256> kBoxArms = [] {
-    std::array<uint8_t, 256> arms{};
-    arms[179] = kArmUp | kArmDown;
-    arms[196] = kArmLeft | kArmRight;
-    arms[180] = kArmUp | kArmDown | kArmLeft;
-    arms[195] = kArmUp | kArmDown | kArmRight;
-    arms[191] = kArmLeft | kArmDown;
-    arms[192] = kArmUp | kArmRight;
-    arms[217] = kArmLeft | kArmUp;
-    arms[218] = kArmDown | kArmRight;
-    return arms;
-}();
+// The light box-drawing characters (U+2500 ..) that hosts and the PC character set use.
+uint8_t BoxArms(char32_t ch) {
+    switch (ch) {
+    case U'\u2500':
+        return kArmLeft | kArmRight;
+    case U'\u2502':
+        return kArmUp | kArmDown;
+    case U'\u250C':
+        return kArmDown | kArmRight;
+    case U'\u2510':
+        return kArmDown | kArmLeft;
+    case U'\u2514':
+        return kArmUp | kArmRight;
+    case U'\u2518':
+        return kArmUp | kArmLeft;
+    case U'\u251C':
+        return kArmUp | kArmDown | kArmRight;
+    case U'\u2524':
+        return kArmUp | kArmDown | kArmLeft;
+    case U'\u252C':
+        return kArmDown | kArmLeft | kArmRight;
+    case U'\u2534':
+        return kArmUp | kArmLeft | kArmRight;
+    case U'\u253C':
+        return kArmUp | kArmDown | kArmLeft | kArmRight;
+    default:
+        return 0;
+    }
+}
+
+bool IsWordCharacter(char32_t ch) {
+    if (ch == U' ') return false;
+    // Paths, addresses and options select whole.
+    static const QString kWordPunctuation = QStringLiteral("-_./~:@+%#=?&");
+    return QChar::isLetterOrNumber(ch) || (ch < 128 && kWordPunctuation.contains(QChar(ch)));
+}
 
 void DrawBox(QPainter& p, uint8_t arms, int x0, int y0, int cw, int ch) {
     const int x1 = x0 + cw - 1, y1 = y0 + ch - 1;
@@ -98,25 +124,42 @@ void DrawBox(QPainter& p, uint8_t arms, int x0, int y0, int cw, int ch) {
 
 } // namespace
 
-CTelnetView::CTelnetView(QWidget* parent) : QAbstractScrollArea(parent) {
+CTelnetView::CTelnetView(QWidget* parent) : QAbstractScrollArea(parent), session_(this) {
     setObjectName(QStringLiteral("telnetView"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    dropTimer_.setInterval(kDropCheckMs);
-    connect(&dropTimer_, &QTimer::timeout, this, [this] { DropCheck(); });
+    viewport()->setCursor(Qt::IBeamCursor);
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, [this] { FlushDamage(); });
+    // Nothing is read while the window is not shown.
+    session_.SetPaused(true);
+    session_.SetKind(LoadEmulationKind());
+    connect(&session_, &TelnetSession::updated, this, [this] { CollectDamage(); });
+    connect(&session_, &TelnetSession::screenReset, this, [this] {
+        selStart_ = selEnd_ = {};
+        ApplyFontAndLayout();
+    });
+    connect(&session_, &TelnetSession::connectFailed, this, [this](const QString& why) {
+        ShowSessionMessage(QStringLiteral("Connection error: %1").arg(why), false);
+    });
+    connect(&session_, &TelnetSession::closedByPeer, this,
+            [this] { ShowSessionMessage(QStringLiteral("Connection Closed"), false); });
+    connect(&session_, &TelnetSession::dropped, this,
+            [this] { ShowSessionMessage(QStringLiteral("Connection Dropped"), false); });
+    connect(&session_, &TelnetSession::sendFailed, this,
+            [this](const QString& why) { ShowSessionMessage(why, true); });
     ApplyFontAndLayout();
 }
 
-CTelnetView::~CTelnetView() {
-    if (socket_) {
-        socket_->disconnect(this);
-        socket_->abort();
-    }
+CTelnetView::~CTelnetView() = default;
+
+Terminal* CTelnetView::terminal() {
+    return dynamic_cast<Terminal*>(&session_.emulation());
+}
+
+void CTelnetView::ShowSessionMessage(const QString& text, bool error) {
+    ShowMessage(text, error ? MessageKind::Error : MessageKind::Info, this);
 }
 
 bool CTelnetView::OnCommand(int id) {
@@ -133,11 +176,17 @@ bool CTelnetView::OnCommand(int id) {
     case ids::kCmdTelnetSave:
         SaveCommand();
         return true;
+    case ids::kCmdTelnetCopy:
+        CopyCommand();
+        return true;
+    case ids::kCmdTelnetPaste:
+        PasteCommand();
+        return true;
     case ids::kCmdTermEscape:
-        KeyDown(kVkEscape);
+        Key({.vk = kVkEscape});
         return true;
     case ids::kCmdTermDelete:
-        KeyDown(kVkDelete);
+        Key({.vk = kVkDelete});
         return true;
     case ids::kCmdTermCtrlC:
     case ids::kCmdTermCtrlD:
@@ -145,8 +194,7 @@ bool CTelnetView::OnCommand(int id) {
     case ids::kCmdTermCtrlQ:
     case ids::kCmdTermCtrlZ: {
         static constexpr char kLetters[] = "cdsqz";
-        const int c = kLetters[id - ids::kCmdTermCtrlC];
-        SendBytes(QByteArray(1, char(TranslateChar(c, false, true, false) & 0xFF)));
+        Key({.ch = char32_t(kLetters[id - ids::kCmdTermCtrlC]), .ctrl = true});
         return true;
     }
     default:
@@ -162,6 +210,10 @@ bool CTelnetView::OnUpdateCommand(int id, CommandState& state) {
     case ids::kCmdTelnetSave:
         state.enabled = true;
         return true;
+    case ids::kCmdTelnetCopy:
+        state.enabled = hasSelection();
+        return true;
+    case ids::kCmdTelnetPaste:
     case ids::kCmdTermEscape:
     case ids::kCmdTermDelete:
     case ids::kCmdTermCtrlC:
@@ -181,27 +233,31 @@ bool CTelnetView::OnUpdateCommand(int id, CommandState& state) {
 
 void CTelnetView::showEvent(QShowEvent* event) {
     QAbstractScrollArea::showEvent(event);
+    // Whatever waited while hidden is taken up in slices.
+    session_.SetPaused(false);
     if (!started_) {
         started_ = true;
         // After the frame is up, so the dialog has its owner on screen.
         QTimer::singleShot(0, this, [this] { StartUp(); });
-    } else if (socket_) {
-        // Nothing is read while hidden; take up what came meanwhile.
-        QTimer::singleShot(0, this, [this] { ReadPending(); });
     }
+}
+
+void CTelnetView::hideEvent(QHideEvent* event) {
+    QAbstractScrollArea::hideEvent(event);
+    // The socket's bounded buffer fills and TCP holds the host back.
+    session_.SetPaused(true);
 }
 
 void CTelnetView::StartUp() {
     ConnectCommand();
     ApplyFontAndLayout();
-    dropTimer_.start();
 }
 
 void CTelnetView::ConnectCommand() {
-    quint16 port = kDefaultPort;
+    quint16 port = TelnetSession::kDefaultPort;
     QString host;
     {
-        CTelnetConnectDialog dialog(lastHost_, kDefaultPort, this);
+        CTelnetConnectDialog dialog(lastHost_, TelnetSession::kDefaultPort, this);
         if (RunModal(dialog) != QDialog::Accepted) return;
         host = dialog.host();
         port = quint16(dialog.port());
@@ -210,121 +266,50 @@ void CTelnetView::ConnectCommand() {
     Connect(host, port);
 }
 
-void CTelnetView::CloseConnection() {
-    if (!socket_) return;
-    QTcpSocket* old = socket_;
-    socket_ = nullptr;
-    old->disconnect(this);
-    old->abort();
-    old->deleteLater();
-}
-
 void CTelnetView::Connect(const QString& host, quint16 port) {
-    CloseConnection();
-    auto* socket = new QTcpSocket(this);
-    socket_ = socket;
-    wasConnected_ = false;
-    connect(socket, &QTcpSocket::connected, this, [this, socket] {
-        if (socket != socket_) return;
-        wasConnected_ = true;
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 0);
-        viewport()->update();
-    });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError) {
-        if (socket != socket_ || wasConnected_) return;
-        ShowMessage(QStringLiteral("Connection error"), MessageKind::Info, this);
-    });
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket == socket_ && isVisible()) ReadPending();
-    });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-        if (socket != socket_ || !wasConnected_) return;
-        if (isVisible()) ReadPending();
-        dropped_ = true;
-        ShowMessage(QStringLiteral("Connection Closed"), MessageKind::Info, this);
-        CloseConnection();
-    });
-    socket->connectToHost(host, port);
-
     window()->setWindowTitle(host + QStringLiteral(" - ") + kModeTitle);
-    term_.Reset();
-    dropped_ = false;
-    escapePrefix_ = false;
-    ApplyFontAndLayout();
-}
-
-bool CTelnetView::connected() const {
-    return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
-}
-
-void CTelnetView::DropCheck() {
-    if (dropped_ || !socket_ || !wasConnected_) return;
-    if (socket_->state() != QAbstractSocket::UnconnectedState) return;
-    dropped_ = true;
-    ShowMessage(QStringLiteral("Connection Dropped"), MessageKind::Info, this);
-    CloseConnection();
-}
-
-void CTelnetView::ReadPending() {
-    if (!socket_) return;
-    char buffer[kReadSize];
-    bool any = false;
-    while (socket_ && socket_->bytesAvailable() > 0) {
-        const qint64 n = socket_->read(buffer, sizeof buffer);
-        if (n <= 0) break;
-        term_.Process(reinterpret_cast<const uint8_t*>(buffer), size_t(n));
-        const QByteArray replies = term_.TakeReplies();
-        if (!replies.isEmpty()) SendBytes(replies);
-        any = true;
-    }
-    if (any) CollectDamage();
-}
-
-void CTelnetView::Feed(const QByteArray& bytes) {
-    term_.Process(bytes);
-    const QByteArray replies = term_.TakeReplies();
-    if (!replies.isEmpty()) SendBytes(replies);
-    CollectDamage();
-}
-
-void CTelnetView::SendBytes(const QByteArray& bytes) {
-    if (!socket_ || bytes.isEmpty()) return;
-    if (socket_->write(bytes) < 0) ShowMessage(socket_->errorString(), MessageKind::Error, this);
+    session_.Connect(host, port);
 }
 
 // ---- damage and painting
 
 QSize CTelnetView::pictureSize() const {
-    return {term_.columns() * cw_ + 3, term_.lines() * ch_ + 3};
+    const Emulation& e = session_.emulation();
+    return {e.columns() * cw_ + 3, e.viewLines() * ch_ + 3};
 }
 
 QSize CTelnetView::sizeHint() const {
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    return {pictureSize().width() + bar + 2 * frameWidth(),
-            (term_.rows() + 1) * ch_ + bar + 2 * frameWidth()};
+    const Emulation& e = session_.emulation();
+    return {e.columns() * cw_ + 3 + bar + 2 * frameWidth(),
+            (e.rows() + e.trailingLines()) * ch_ + 3 + bar + 2 * frameWidth()};
 }
 
-QRect CTelnetView::CellRect(int line, int column) const {
-    return {column * cw_, line * ch_, cw_, ch_};
+QRect CTelnetView::LineRect(int line) const {
+    return {0, line * ch_, pictureSize().width(), ch_};
 }
 
 void CTelnetView::CollectDamage() {
-    const Damage d = term_.TakeDamage();
-    const int cursorLine = term_.ScreenLine(term_.cursorY());
+    const Emulation& e = session_.emulation();
+    const Damage d = session_.emulation().TakeDamage();
+    const int cursorLine = e.ScreenToView(e.cursorY());
     if (d.scrolled > 0) {
+        // What was selected has moved under the selection.
+        selStart_ = selEnd_ = {};
+        UpdateScrollBars();
         ScrollToBottom();
         pending_ = QRegion(QRect(QPoint(0, 0), pictureSize()));
     } else {
         if (d.bottom >= d.top) {
-            const int top = term_.ScreenLine(d.top);
-            const int bottom = term_.ScreenLine(d.bottom);
+            const int top = e.ScreenToView(d.top);
+            const int bottom = e.ScreenToView(d.bottom);
             pending_ += QRect(0, top * ch_, pictureSize().width(), (bottom - top + 1) * ch_);
         }
-        if (cursorLine != cursorLine_ || term_.cursorX() != cursorColumn_) {
+        if (cursorLine != cursorLine_ || e.cursorX() != cursorColumn_) {
             // The frame reaches one pixel past the cell.
             if (cursorLine_ >= 0)
-                pending_ += CellRect(cursorLine_, cursorColumn_).adjusted(0, 0, 1, 1);
-            pending_ += CellRect(cursorLine, term_.cursorX()).adjusted(0, 0, 1, 1);
+                pending_ += QRect(cursorColumn_ * cw_, cursorLine_ * ch_, cw_ + 1, ch_ + 1);
+            pending_ += QRect(e.cursorX() * cw_, cursorLine * ch_, cw_ + 1, ch_ + 1);
         }
     }
     ScheduleRepaint();
@@ -363,8 +348,16 @@ void CTelnetView::ScrollToBottom() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
+void CTelnetView::FollowWindow() {
+    if (!session_.emulation().followsWindow()) return;
+    const QSize view = viewport()->size();
+    session_.FollowWindow(std::max(1, (view.height() - 3) / ch_),
+                          std::max(1, (view.width() - 3) / cw_));
+}
+
 void CTelnetView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    FollowWindow();
     UpdateScrollBars();
     if (isVisible()) ScrollToBottom();
 }
@@ -379,18 +372,26 @@ void CTelnetView::ApplyFontAndLayout() {
     } else {
         font_ = *font;
         const QFontMetrics metrics(font_);
-        cw_ = 2 * metrics.horizontalAdvance(QLatin1Char('-')) + 1;
+        // The face's own advance: cells as wide as its letters, no gaps between them.
+        cw_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
         ch_ = std::max(1, metrics.height());
         ascent_ = metrics.ascent();
     }
     setFont(font_);
     rawFont_ = QRawFont::fromFont(font_);
+    glyphs_.clear();
     if (rawFont_.isValid()) {
         for (int b = 0; b < 256; ++b) {
             const QList<quint32> index = rawFont_.glyphIndexesForString(QString(QChar(b)));
-            glyphs_[size_t(b)] = index.isEmpty() ? 0 : index.first();
+            latinGlyphs_[size_t(b)] = index.isEmpty() ? 0 : index.first();
         }
     }
+    // A screen that follows the window never needs a sideways scroll bar.
+    const bool follows = session_.emulation().followsWindow();
+    setHorizontalScrollBarPolicy(follows ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(follows ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    FollowWindow();
+    session_.emulation().TakeDamage();
     UpdateScrollBars();
     ScrollToBottom();
     cursorLine_ = -1;
@@ -398,90 +399,228 @@ void CTelnetView::ApplyFontAndLayout() {
     viewport()->update();
 }
 
+quint32 CTelnetView::Glyph(char32_t ch) {
+    if (ch < 256) return latinGlyphs_[size_t(ch)];
+    const auto found = glyphs_.constFind(ch);
+    if (found != glyphs_.cend()) return *found;
+    const QList<quint32> index = rawFont_.glyphIndexesForString(QString::fromUcs4(&ch, 1));
+    const quint32 glyph = index.isEmpty() ? 0 : index.first();
+    glyphs_.insert(ch, glyph);
+    return glyph;
+}
+
 void CTelnetView::PaintLine(QPainter& p, int line, int c0, int c1, int sx, int sy) {
-    const uint8_t* text = term_.LineText(line);
-    const uint16_t* attrs = term_.LineAttrs(line);
-    const int length = term_.LineLength(line);
+    const Emulation& e = session_.emulation();
+    thread_local std::vector<Cell> cells;
+    cells.resize(size_t(e.columns()));
+    e.LineCells(line, cells.data());
     const int y0 = line * ch_ - sy;
+    // The selection shows its cells in swapped colours.
+    const bool anySelected = hasSelection() && line >= selStart_.line && line <= selEnd_.line;
+    if (anySelected) {
+        for (int c = c0; c <= c1; ++c) {
+            const CellPos pos{line, c};
+            if (!(pos < selStart_) && pos < selEnd_)
+                std::swap(cells[size_t(c)].text, cells[size_t(c)].fill);
+        }
+    }
 
     // Fills, merged into runs of one colour.
     for (int c = c0; c <= c1;) {
-        const int fill = ResolveColours(attrs[c]).fill;
+        const uint32_t fill = cells[size_t(c)].fill;
         int end = c + 1;
-        while (end <= c1 && ResolveColours(attrs[end]).fill == fill)
+        while (end <= c1 && cells[size_t(end)].fill == fill)
             ++end;
         p.fillRect(c * cw_ - sx, y0, (end - c) * cw_, ch_, Colour(fill));
         c = end;
     }
 
     // Characters: one glyph run per text colour; box characters as lines.
-    std::array<QList<quint32>, 16> glyphs;
-    std::array<QList<QPointF>, 16> positions;
-    const int last = std::min(c1, length - 1);
-    for (int c = c0; c <= last; ++c) {
-        const uint8_t b = text[c];
-        if (b == ' ') continue;
-        const int colour = ResolveColours(attrs[c]).text;
+    struct Run {
+        uint32_t colour;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    std::vector<Run> runs;
+    for (int c = c0; c <= c1; ++c) {
+        const Cell& cell = cells[size_t(c)];
         const int x0 = c * cw_ - sx;
-        if (const uint8_t arms = kBoxArms[b]) {
-            p.setPen(QPen(Colour(colour), 1));
+        if (cell.flags & kCellUnderline) {
+            p.setPen(QPen(Colour(cell.text), 1));
+            p.drawLine(x0, y0 + ascent_ + 1, x0 + cw_ - 1, y0 + ascent_ + 1);
+        }
+        if (cell.ch == U' ') continue;
+        if (const uint8_t arms = BoxArms(cell.ch)) {
+            p.setPen(QPen(Colour(cell.text), 1));
             DrawBox(p, arms, x0, y0, cw_, ch_);
         } else if (rawFont_.isValid()) {
-            glyphs[size_t(colour)].append(glyphs_[b]);
-            positions[size_t(colour)].append(QPointF(x0, y0 + ascent_));
+            auto run = std::find_if(runs.begin(), runs.end(),
+                                    [&](const Run& r) { return r.colour == cell.text; });
+            if (run == runs.end()) run = runs.insert(runs.end(), Run{cell.text, {}, {}});
+            run->glyphs.append(Glyph(cell.ch));
+            run->positions.append(QPointF(x0, y0 + ascent_));
         } else {
-            p.setPen(Colour(colour));
-            p.drawText(QPoint(x0, y0 + ascent_), QString(QChar(b)));
+            p.setPen(Colour(cell.text));
+            p.drawText(QPoint(x0, y0 + ascent_), QString::fromUcs4(&cell.ch, 1));
         }
     }
-    for (size_t k = 0; k < glyphs.size(); ++k) {
-        if (glyphs[k].isEmpty()) continue;
+    for (const Run& r : runs) {
         QGlyphRun run;
         run.setRawFont(rawFont_);
-        run.setGlyphIndexes(glyphs[k]);
-        run.setPositions(positions[k]);
-        p.setPen(Colour(int(k)));
+        run.setGlyphIndexes(r.glyphs);
+        run.setPositions(r.positions);
+        p.setPen(Colour(r.colour));
         p.drawGlyphRun(QPointF(0, 0), run);
     }
 }
 
 void CTelnetView::paintEvent(QPaintEvent* event) {
     ++paints_;
+    const Emulation& e = session_.emulation();
     QPainter p(viewport());
     const QRect area = event->rect();
     const int sx = horizontalScrollBar()->value();
     const int sy = verticalScrollBar()->value();
     const QRect picture(QPoint(-sx, -sy), pictureSize());
 
-    // Around the picture: the colour of the default foreground; its 3-pixel margin: black.
+    // Around the picture: the emulation's window colour; its 3-pixel margin: black.
     const QRegion outside = QRegion(area) - picture;
     for (const QRect& r : outside)
-        p.fillRect(r, Colour(term_.defaultForeground()));
+        p.fillRect(r, Colour(e.windowColour()));
     p.fillRect(area & picture, Colour(0));
 
     const int firstLine = std::max(0, (area.top() + sy) / ch_);
-    const int lastLine = std::min(term_.lines() - 1, (area.bottom() + sy) / ch_);
+    const int lastLine = std::min(e.viewLines() - 1, (area.bottom() + sy) / ch_);
     const int firstColumn = std::max(0, (area.left() + sx) / cw_);
-    const int lastColumn = std::min(term_.columns() - 1, (area.right() + sx) / cw_);
+    const int lastColumn = std::min(e.columns() - 1, (area.right() + sx) / cw_);
     if (firstColumn <= lastColumn)
         for (int line = firstLine; line <= lastLine; ++line)
             PaintLine(p, line, firstColumn, lastColumn, sx, sy);
 
     // The frame cursor.
-    cursorLine_ = term_.ScreenLine(term_.cursorY());
-    cursorColumn_ = term_.cursorX();
-    p.setPen(QPen(kCursorColour, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(cursorColumn_ * cw_ - sx, cursorLine_ * ch_ - sy, cw_, ch_);
+    cursorLine_ = e.ScreenToView(e.cursorY());
+    cursorColumn_ = e.cursorX();
+    if (e.cursorVisible()) {
+        p.setPen(QPen(kCursorColour, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(cursorColumn_ * cw_ - sx, cursorLine_ * ch_ - sy, cw_, ch_);
+    }
+}
+
+// ---- selection and the clipboard
+
+CellPos CTelnetView::CellAt(QPoint point) const {
+    const Emulation& e = session_.emulation();
+    const int x = point.x() + horizontalScrollBar()->value();
+    const int y = point.y() + verticalScrollBar()->value();
+    return {std::clamp(y / ch_, 0, std::max(0, e.viewLines() - 1)),
+            std::clamp((x + cw_ / 2) / cw_, 0, e.columns())};
+}
+
+void CTelnetView::SetSelection(CellPos start, CellPos end) {
+    if (end < start) std::swap(start, end);
+    selStart_ = start;
+    selEnd_ = end;
+    viewport()->update();
+}
+
+QString CTelnetView::SelectedText() const {
+    if (!hasSelection()) return {};
+    const Emulation& e = session_.emulation();
+    std::vector<Cell> cells(size_t(e.columns()));
+    QStringList lines;
+    for (int line = selStart_.line; line <= selEnd_.line && line < e.viewLines(); ++line) {
+        e.LineCells(line, cells.data());
+        const int from = line == selStart_.line ? selStart_.column : 0;
+        const int to = line == selEnd_.line ? selEnd_.column : e.columns();
+        QString text;
+        for (int c = from; c < to && c < e.columns(); ++c) {
+            if (c > 0 && (cells[size_t(c - 1)].flags & kCellWide)) continue;
+            text += QString::fromUcs4(&cells[size_t(c)].ch, 1);
+        }
+        // Blanks at a line's end are the screen's, not the text's.
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        lines << text;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CTelnetView::PublishSelection() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+void CTelnetView::CopyCommand() {
+    if (hasSelection()) QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+void CTelnetView::PasteCommand() {
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty()) session_.Paste(text);
+}
+
+void CTelnetView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        anchor_ = CellAt(event->position().toPoint());
+        selecting_ = true;
+        SetSelection(anchor_, anchor_);
+        return;
+    }
+    if (event->button() == Qt::MiddleButton) {
+        // The X11 primary selection, as every terminal there pastes it.
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString text = clipboard->text(
+            clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);
+        if (!text.isEmpty()) session_.Paste(text);
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CTelnetView::mouseMoveEvent(QMouseEvent* event) {
+    if (!selecting_) return;
+    SetSelection(anchor_, CellAt(event->position().toPoint()));
+}
+
+void CTelnetView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !selecting_) return;
+    selecting_ = false;
+    SetSelection(anchor_, CellAt(event->position().toPoint()));
+    PublishSelection();
+}
+
+void CTelnetView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const Emulation& e = session_.emulation();
+    const QPoint point = event->position().toPoint();
+    const int line = CellAt(point).line;
+    const int column =
+        std::clamp((point.x() + horizontalScrollBar()->value()) / cw_, 0, e.columns() - 1);
+    std::vector<Cell> cells(size_t(e.columns()));
+    e.LineCells(line, cells.data());
+    if (!IsWordCharacter(cells[size_t(column)].ch)) return;
+    int from = column, to = column + 1;
+    while (from > 0 && IsWordCharacter(cells[size_t(from - 1)].ch))
+        --from;
+    while (to < e.columns() && IsWordCharacter(cells[size_t(to)].ch))
+        ++to;
+    selecting_ = false;
+    SetSelection({line, from}, {line, to});
+    PublishSelection();
 }
 
 // ---- keyboard
 
 bool CTelnetView::event(QEvent* event) {
-    // Keys belong to the host while the terminal has the focus, not to menu shortcuts.
+    // Keys belong to the host while the terminal has the focus, not to menu shortcuts; the
+    // clipboard's Ctrl+Shift keys stay commands.
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (!(key->modifiers() & Qt::AltModifier)) {
+        const bool clipboardKey = key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
+                                  (key->key() == Qt::Key_C || key->key() == Qt::Key_V);
+        if (!(key->modifiers() & Qt::AltModifier) && !clipboardKey) {
             event->accept();
             return true;
         }
@@ -489,50 +628,38 @@ bool CTelnetView::event(QEvent* event) {
     return QAbstractScrollArea::event(event);
 }
 
-void CTelnetView::KeyDown(int vk) {
-    if (vk == kVkEscape) {
-        escapePrefix_ = !escapePrefix_;
-        if (escapePrefix_) return; // the next character goes out behind an ESC
-    }
-    SendBytes(KeyBytes(vk, term_.keypadApplication()));
-}
-
-void CTelnetView::Character(int c, bool shift, bool ctrl, bool alt) {
-    if (escapePrefix_) {
-        escapePrefix_ = false;
-        SendBytes(QByteArray{"\033"} + char(c & 0xFF));
-        return;
-    }
-    // The keyboard layout has already shifted what it delivers; only control and Alt
-    // combinations need the table.
-    if (!ctrl && !alt && c >= 32 && c != 127) {
-        SendBytes(QByteArray(1, char(c & 0xFF)));
-        return;
-    }
-    SendBytes(QByteArray(1, char(TranslateChar(c, shift, ctrl, alt) & 0xFF)));
+void CTelnetView::Key(const KeyPress& key) {
+    session_.Key(key);
 }
 
 void CTelnetView::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool shift = mods & Qt::ShiftModifier;
-    const bool ctrl = mods & Qt::ControlModifier;
-    const bool alt = mods & Qt::AltModifier;
+    KeyPress press;
+    press.shift = mods & Qt::ShiftModifier;
+    press.ctrl = mods & Qt::ControlModifier;
+    press.alt = mods & Qt::AltModifier;
     const int key = event->key();
-    const int vk = VirtualKeyOf(key);
-    if (vk != 0 && !KeyBytes(vk, false).isEmpty()) {
-        KeyDown(vk);
+    if (press.ctrl && press.shift && (key == Qt::Key_C || key == Qt::Key_V)) {
+        if (key == Qt::Key_C)
+            CopyCommand();
+        else
+            PasteCommand();
         return;
     }
-    if (key == Qt::Key_Backspace) {
-        Character(8, shift, ctrl, alt);
+    press.vk = VirtualKeyOf(key);
+    if (press.vk == kVkBack) press.ch = 8;
+    if (press.vk != 0) {
+        Key(press);
         return;
     }
-    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
-        Character('a' + (key - Qt::Key_A), shift, ctrl, alt);
+    if (press.ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        press.ch = char32_t('a' + (key - Qt::Key_A));
+        Key(press);
         return;
     }
-    if (ctrl && key == Qt::Key_Space) {
-        Character(' ', shift, ctrl, alt);
+    if (press.ctrl && key == Qt::Key_Space) {
+        press.ch = U' ';
+        Key(press);
         return;
     }
     const QString text = event->text();
@@ -540,27 +667,39 @@ void CTelnetView::keyPressEvent(QKeyEvent* event) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    for (const QChar ch : text)
-        Character(ch.unicode(), shift, ctrl, alt);
+    for (const uint ch : text.toUcs4()) {
+        press.ch = char32_t(ch);
+        Key(press);
+    }
 }
 
 // ---- options, font, saving
 
 void CTelnetView::OptionCommand() {
+    Emulation& e = session_.emulation();
     int lines = 0, rows = 0, columns = 0;
+    EmulationKind kind = session_.kind();
     {
-        CTelnetOptionDialog dialog(term_.lines(), term_.rows(), term_.columns(), this);
+        CTelnetOptionDialog dialog(e.lines(), e.rows(), e.columns(), kind, e.followsWindow(), this);
         if (RunModal(dialog) != QDialog::Accepted) return;
         lines = dialog.lines();
         rows = dialog.rows();
         columns = dialog.columns();
+        kind = dialog.kind();
     }
-    const SizeChange change = term_.SetSize(lines, rows, columns);
+    if (kind != session_.kind()) {
+        StoreEmulationKind(kind);
+        session_.SetKind(kind);
+    }
+    Emulation& now = session_.emulation();
+    if (now.followsWindow()) {
+        rows = now.rows();
+        columns = now.columns();
+    }
+    const SizeChange change = session_.SetSize(lines, rows, columns);
     if (change.outOfMemory)
         ShowMessage(QStringLiteral("Out of memory. Please decrease buffer size"), MessageKind::Info,
                     this);
-    if (change.screenChanged && connected())
-        SendBytes(WindowSizeUpdate(term_.columns(), term_.rows() - 1));
     if (change.changed) ApplyFontAndLayout();
 }
 
@@ -598,7 +737,7 @@ void CTelnetView::SaveCommand() {
                   this))
         return;
     QFile file(name);
-    const QByteArray bytes = term_.SaveText();
+    const QByteArray bytes = session_.emulation().SaveText();
     // A buffer that did not reach the disk must not pass for saved.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(bytes) != bytes.size() || !file.flush())

@@ -1,22 +1,36 @@
 #pragma once
-// The terminal window: owns the connection and the emulator, paints the visible rows of the
-// buffer with a frame cursor, and turns keys, characters and tool-bar buttons into bytes.
+// The terminal window: paints the session's emulation (cells, damage, scrollback) with a
+// frame cursor, maps keys, mouse selection and the clipboard, and runs the terminal menu's
+// dialogs. The session owns the connection.
 
 #include "framework/View.h"
-#include "telnet/Terminal.h"
+#include "telnet/Emulation.h"
+#include "telnet/TelnetSession.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QPointer>
+#include <QHash>
 #include <QRawFont>
 #include <QRegion>
 #include <QTimer>
 #include <array>
 
-#include <QTcpSocket>
+class QTcpSocket;
 
 namespace velmar::telnet {
+
+class Terminal;
+
+// A position in the window's lines (scrollback first, then the screen).
+struct CellPos {
+    int line = 0;
+    int column = 0;
+    friend bool operator==(CellPos, CellPos) = default;
+    friend bool operator<(CellPos a, CellPos b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    }
+};
 
 class CTelnetView : public QAbstractScrollArea, public CView {
     Q_OBJECT
@@ -32,24 +46,26 @@ public:
     // The connect command: the dialog, then Connect.
     void ConnectCommand();
     void Connect(const QString& host, quint16 port);
-    bool connected() const;
-    QTcpSocket* socket() const { return socket_; }
+    bool connected() const { return session_.connected(); }
+    QTcpSocket* socket() const { return session_.socket(); }
     const QString& lastHost() const { return lastHost_; }
+    TelnetSession& session() { return session_; }
 
     // One read from the host, as if it came from the socket.
-    void Feed(const QByteArray& bytes);
-    // Sends bytes to the host (nothing without a connection).
-    void SendBytes(const QByteArray& bytes);
+    void Feed(const QByteArray& bytes) { session_.Feed(bytes); }
 
     void OptionCommand();
     void FontCommand();
     void SaveCommand();
+    void CopyCommand();
+    void PasteCommand();
     void ApplyFontAndLayout();
 
-    Terminal& terminal() { return term_; }
+    Emulation& emulation() { return session_.emulation(); }
+    // The reduced dialect's emulator (nullptr in xterm mode).
+    Terminal* terminal();
     int cellWidth() const { return cw_; }
     int cellHeight() const { return ch_; }
-    bool escapePrefix() const { return escapePrefix_; }
     QSize pictureSize() const;
     // The whole width of the terminal and its screen rows.
     QSize sizeHint() const override;
@@ -58,50 +74,60 @@ public:
     // Pushes pending damage to the window now instead of at the next frame.
     void FlushDamage();
 
+    // The selection, ordered, end exclusive; empty when nothing is selected.
+    bool hasSelection() const { return selStart_ != selEnd_; }
+    QString SelectedText() const;
+    // The cell under a point of the viewport.
+    CellPos CellAt(QPoint point) const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
     bool event(QEvent* event) override;
 
 private:
     void StartUp();
-    void ReadPending();
-    void Interpret(const uint8_t* data, size_t n);
     void CollectDamage();
     void ScheduleRepaint();
     void UpdateScrollBars();
     void ScrollToBottom();
-    void KeyDown(int vk);
-    void Character(int c, bool shift, bool ctrl, bool alt);
-    void DropCheck();
-    void CloseConnection();
-    QRect CellRect(int line, int column) const;
+    void FollowWindow();
+    void Key(const KeyPress& key);
+    void ShowSessionMessage(const QString& text, bool error);
+    QRect LineRect(int line) const;
     void PaintLine(class QPainter& p, int line, int c0, int c1, int sx, int sy);
+    quint32 Glyph(char32_t ch);
+    void SetSelection(CellPos start, CellPos end);
+    void PublishSelection();
 
-    Terminal term_;
-    QPointer<QTcpSocket> socket_;
-    bool wasConnected_ = false;
-    bool dropped_ = false;
+    TelnetSession session_;
     QString lastHost_;
     bool started_ = false;
-    bool escapePrefix_ = false;
 
     QFont font_;
     QRawFont rawFont_;
-    std::array<quint32, 256> glyphs_{};
+    std::array<quint32, 256> latinGlyphs_{};
+    QHash<char32_t, quint32> glyphs_;
     int cw_ = 16;
     int ch_ = 18;
     int ascent_ = 14;
 
-    QTimer dropTimer_;
     QTimer frameTimer_;
     QElapsedTimer sinceFlush_;
     QRegion pending_; // damage in picture coordinates, not yet handed to the window
     int cursorLine_ = -1, cursorColumn_ = 0; // where the cursor was last painted
     int paints_ = 0;
+
+    CellPos selStart_, selEnd_, anchor_;
+    bool selecting_ = false;
 };
 
 } // namespace velmar::telnet

@@ -1,7 +1,8 @@
 #include "telnet/Terminal.h"
 
-#include "telnet/TelnetProtocol.h"
+#include "telnet/KeyMap.h"
 
+#include <QString>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -40,6 +41,29 @@ CellColours ResolveColours(uint16_t attr) {
     return {fg + bright, bg};
 }
 
+char32_t PcCharacter(uint8_t b) {
+    switch (b) {
+    case 179:
+        return U'\u2502';
+    case 196:
+        return U'\u2500';
+    case 180:
+        return U'\u2524';
+    case 195:
+        return U'\u251C';
+    case 191:
+        return U'\u2510';
+    case 192:
+        return U'\u2514';
+    case 217:
+        return U'\u2518';
+    case 218:
+        return U'\u250C';
+    default:
+        return b;
+    }
+}
+
 Terminal::Terminal() {
     Reset();
 }
@@ -58,8 +82,9 @@ void Terminal::Reset() {
     bg_ = defaultBg_ = 0;
     flags_ = 0;
     x_ = y_ = savedX_ = savedY_ = 0;
-    conceal_ = keypadApp_ = false;
+    conceal_ = keypadApp_ = escapePrefix_ = false;
     pendingLen_ = 0;
+    history_ = 0;
     rows_ = kResetRows;
     Allocate(kResetLines, kResetColumns);
     replies_.clear();
@@ -102,7 +127,7 @@ void Terminal::Interpret(const uint8_t* data, size_t n) {
     size_t i = 0;
     while (i < n) {
         const uint8_t b = data[i];
-        if (b >= 32 && b != 255) {
+        if (b >= 32) {
             if (conceal_)
                 ++i;
             else
@@ -135,15 +160,6 @@ void Terminal::Interpret(const uint8_t* data, size_t n) {
             i = next;
             break;
         }
-        case 255: {
-            const CommandResult r = InterpretCommand(data, i, n, columns_, rows_ - 1, replies_);
-            if (r.incomplete) {
-                KeepPending(data, i, n);
-                return;
-            }
-            i = r.next;
-            break;
-        }
         default: // other control bytes, carriage return and bell included
             ++i;
             break;
@@ -153,13 +169,13 @@ void Terminal::Interpret(const uint8_t* data, size_t n) {
 
 void Terminal::PutRun(const uint8_t* data, size_t& i, size_t end) {
     const uint16_t attr = currentAttr();
-    uint8_t* text = RowText(y_);
-    uint16_t* attrs = RowAttrs(y_);
+    uint8_t* text = RowData(y_);
+    uint16_t* attrs = RowAttrData(y_);
     int* length = &RowLength(y_);
     Dirty(y_);
     while (i < end) {
         const uint8_t b = data[i];
-        if (b < 32 || b == 255) return;
+        if (b < 32) return;
         if (*length < x_) std::memset(text + *length, ' ', size_t(x_ - *length));
         text[x_] = b;
         attrs[x_] = attr;
@@ -169,8 +185,8 @@ void Terminal::PutRun(const uint8_t* data, size_t& i, size_t end) {
             ++x_;
         } else {
             Forward(1);
-            text = RowText(y_);
-            attrs = RowAttrs(y_);
+            text = RowData(y_);
+            attrs = RowAttrData(y_);
             length = &RowLength(y_);
             Dirty(y_);
         }
@@ -178,11 +194,11 @@ void Terminal::PutRun(const uint8_t* data, size_t& i, size_t end) {
 }
 
 void Terminal::PutChar(uint8_t b) {
-    uint8_t* text = RowText(y_);
+    uint8_t* text = RowData(y_);
     int& length = RowLength(y_);
     if (length < x_) std::memset(text + length, ' ', size_t(x_ - length));
     text[x_] = b;
-    RowAttrs(y_)[x_] = currentAttr();
+    RowAttrData(y_)[x_] = currentAttr();
     if (length <= x_) length = x_ + 1;
     Dirty(y_);
 }
@@ -226,6 +242,7 @@ void Terminal::ScrollUp(int count) {
         damage_.top = INT_MAX;
         damage_.bottom = -1;
     }
+    history_ = int(std::min<int64_t>(int64_t(history_) + count, lines_ - rows_ - 1));
     // More than the whole buffer leaves the same blank buffer.
     count = std::min(count, lines_);
     for (int k = 0; k < count; ++k) {
@@ -242,8 +259,8 @@ void Terminal::Erase(int row, int from, int to) {
     to = std::min(to, length);
     if (from >= to) return;
     const uint16_t attr = currentAttr();
-    std::memset(RowText(row) + from, ' ', size_t(to - from));
-    std::fill(RowAttrs(row) + from, RowAttrs(row) + to, attr);
+    std::memset(RowData(row) + from, ' ', size_t(to - from));
+    std::fill(RowAttrData(row) + from, RowAttrData(row) + to, attr);
     Dirty(row);
 }
 
@@ -252,8 +269,8 @@ void Terminal::InsertPosition() {
     if (x_ >= length) return;
     // A full line loses its last character instead of growing past the screen.
     const int newLength = std::min(length + 1, columns_);
-    uint8_t* text = RowText(y_);
-    uint16_t* attrs = RowAttrs(y_);
+    uint8_t* text = RowData(y_);
+    uint16_t* attrs = RowAttrData(y_);
     for (int c = newLength - 1; c > x_; --c)
         text[c] = text[c - 1];
     std::fill(attrs + x_ + 1, attrs + newLength, currentAttr());
@@ -264,8 +281,8 @@ void Terminal::InsertPosition() {
 void Terminal::DeleteChar() {
     const int length = RowLength(y_);
     if (x_ >= length) return;
-    uint8_t* text = RowText(y_);
-    uint16_t* attrs = RowAttrs(y_);
+    uint8_t* text = RowData(y_);
+    uint16_t* attrs = RowAttrData(y_);
     for (int c = x_; c < length - 1; ++c)
         text[c] = text[c + 1];
     text[length - 1] = ' ';
@@ -489,67 +506,125 @@ void Terminal::ClampCursor() {
 
 SizeChange Terminal::SetSize(int lines, int rows, int columns) {
     SizeChange result;
-    int newLines = lines_;
-    int newColumns = columns_;
-    if (lines != lines_ && lines >= 2) {
-        const int widest = (columns > 0 && columns < 255) ? std::max(columns, columns_) : columns_;
-        if (lines > lines_ && int64_t(lines) * widest > kMaxCells)
-            result.outOfMemory = true;
-        else
-            newLines = lines;
+    int newLines = lines >= 2 ? lines : lines_;
+    int newColumns = (columns > 0 && columns <= kMaxScreenSize) ? columns : columns_;
+    // The cap is on cells, so columns count as much as lines.
+    if (newLines != lines_ && int64_t(newLines) * newColumns > kMaxCells) {
+        result.outOfMemory = true;
+        newLines = lines_;
     }
-    if (columns != columns_ && columns > 0 && columns < 255) newColumns = columns;
+    if (newColumns != columns_ && int64_t(newLines) * newColumns > kMaxCells) {
+        result.outOfMemory = true;
+        newColumns = columns_;
+    }
     int newRows = rows_;
     if (rows >= newLines)
         newRows = newLines - 1;
-    else if (rows != rows_ && rows > 0 && rows < 255)
+    else if (rows != rows_ && rows > 0 && rows <= kMaxScreenSize)
         newRows = rows;
     // A shorter buffer must still hold the screen and its blank last line.
-    newRows = std::min(newRows, newLines - 1);
+    newRows = std::min({newRows, newLines - 1, kMaxScreenSize});
+    if (newLines == lines_ && newColumns == columns_ && newRows == rows_) return result;
 
-    if (newLines != lines_ || newColumns != columns_) {
-        try {
-            std::vector<uint8_t> text(size_t(newLines) * newColumns, ' ');
-            std::vector<uint16_t> attrs(size_t(newLines) * newColumns, kDefaultAttr);
-            std::vector<int> lengths(size_t(newLines), 0);
-            // Lines are kept from the newest end; the oldest go or blanks come first.
-            const int shared = std::min(lines_, newLines);
-            const int sharedColumns = std::min(columns_, newColumns);
-            for (int k = 0; k < shared; ++k) {
-                const int from = lines_ - shared + k;
-                const int to = newLines - shared + k;
-                std::memcpy(&text[size_t(to) * newColumns], LineText(from), size_t(sharedColumns));
-                std::memcpy(&attrs[size_t(to) * newColumns], LineAttrs(from),
-                            size_t(sharedColumns) * sizeof(uint16_t));
-                lengths[size_t(to)] = std::min(LineLength(from), newColumns);
-            }
-            text_.swap(text);
-            attrs_.swap(attrs);
-            lengths_.swap(lengths);
-            first_ = 0;
-            result.changed = true;
-            result.screenChanged = newColumns != columns_;
-            lines_ = newLines;
-            columns_ = newColumns;
-        } catch (const std::bad_alloc&) {
-            result.outOfMemory = true;
-            newRows = std::min(rows_, lines_ - 1);
+    const bool screenChanged = newRows != rows_ || newColumns != columns_;
+    // A new screen size starts clean: what the host drew for the old size would be
+    // overwritten piecemeal. The cursor's row becomes the top row of the new screen.
+    const int cursorLine = ScreenLine(y_);
+    const int newTop = newLines - newRows - 1;
+    const int offset = screenChanged ? newTop - cursorLine : newLines - lines_;
+    const int lastKept = screenChanged ? cursorLine : lines_ - 1;
+    try {
+        std::vector<uint8_t> text(size_t(newLines) * newColumns, ' ');
+        std::vector<uint16_t> attrs(size_t(newLines) * newColumns, kDefaultAttr);
+        std::vector<int> lengths(size_t(newLines), 0);
+        const int sharedColumns = std::min(columns_, newColumns);
+        for (int to = 0; to < newLines; ++to) {
+            const int from = to - offset;
+            if (from < 0 || from > lastKept) continue;
+            std::memcpy(&text[size_t(to) * newColumns], LineData(from), size_t(sharedColumns));
+            std::memcpy(&attrs[size_t(to) * newColumns], LineAttrs(from),
+                        size_t(sharedColumns) * sizeof(uint16_t));
+            lengths[size_t(to)] = std::min(LineLength(from), newColumns);
         }
+        text_.swap(text);
+        attrs_.swap(attrs);
+        lengths_.swap(lengths);
+    } catch (const std::bad_alloc&) {
+        result.outOfMemory = true;
+        return result;
     }
-    if (newRows != rows_) {
-        rows_ = newRows;
-        result.changed = result.screenChanged = true;
-    }
-    if (result.changed) {
-        ClampCursor();
-        damage_.top = 0;
-        damage_.bottom = rows_ - 1;
-    }
+    history_ = std::clamp(screenChanged ? history_ + y_ : history_, 0, newTop);
+    first_ = 0;
+    lines_ = newLines;
+    columns_ = newColumns;
+    rows_ = newRows;
+    if (screenChanged) y_ = savedY_ = 0;
+    ClampCursor();
+    result.changed = true;
+    result.screenChanged = screenChanged;
+    damage_.top = 0;
+    damage_.bottom = rows_ - 1;
+    damage_.scrolled = 1; // the whole window moves
     return result;
 }
 
+void Terminal::LineCells(int line, Cell* out) const {
+    const int buffer = lines_ - rows_ - 1 - history_ + line;
+    const uint8_t* text = LineData(buffer);
+    const uint16_t* attrs = LineAttrs(buffer);
+    const int length = LineLength(buffer);
+    for (int c = 0; c < columns_; ++c) {
+        const CellColours colours = ResolveColours(attrs[c]);
+        out[c] = {c < length ? PcCharacter(text[c]) : U' ', kPalette[size_t(colours.text)],
+                  kPalette[size_t(colours.fill)], 0};
+    }
+}
+
+void Terminal::Key(const KeyPress& key) {
+    if (key.vk != 0) {
+        const QByteArray bytes = KeyBytes(key.vk, keypadApp_);
+        if (!bytes.isEmpty()) {
+            if (key.vk == kVkEscape) {
+                escapePrefix_ = !escapePrefix_;
+                if (escapePrefix_) return; // the next character goes out behind an ESC
+            }
+            replies_.append(bytes);
+            return;
+        }
+    }
+    if (key.ch != 0) Character(int(key.ch), key.shift, key.ctrl, key.alt);
+}
+
+void Terminal::Character(int c, bool shift, bool ctrl, bool alt) {
+    if (escapePrefix_) {
+        escapePrefix_ = false;
+        replies_.append('\033');
+        replies_.append(char(c & 0xFF));
+        return;
+    }
+    // The keyboard layout has already shifted what it delivers; only control and Alt
+    // combinations need the table.
+    if (!ctrl && !alt && c >= 32 && c != 127) {
+        replies_.append(char(c & 0xFF));
+        return;
+    }
+    replies_.append(char(TranslateChar(c, shift, ctrl, alt) & 0xFF));
+}
+
+void Terminal::Paste(const QString& text) {
+    // One byte per character as typed; a line end is the Enter key's.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar ch : std::as_const(lines)) {
+        if (ch == QLatin1Char('\n'))
+            replies_.append("\r\n");
+        else
+            replies_.append(ch.unicode() < 256 ? char(ch.unicode()) : '?');
+    }
+}
+
 QByteArray Terminal::LineBytes(int line) const {
-    return QByteArray(reinterpret_cast<const char*>(LineText(line)), LineLength(line));
+    return QByteArray(reinterpret_cast<const char*>(LineData(line)), LineLength(line));
 }
 
 QByteArray Terminal::SaveText() const {

@@ -1,10 +1,13 @@
 #pragma once
-// The terminal emulator: bytes from the host in, screen changes (damage) and telnet
-// replies out. No socket, no drawing: the view pulls cells and repaints the damage.
+// The reduced ANSI dialect ("ansi"): bytes from the host in, screen changes (damage) out.
+// No socket, no telnet, no drawing: the session takes the telnet commands out of the
+// stream, and the view pulls cells and repaints the damage.
 //
 // The screen is the bottom of a scrollback buffer of `lines` text lines. Screen row r is
 // buffer line lines - rows - 1 + r; the last buffer line belongs to no row and stays blank,
 // so the host addresses rows 1 .. rows - 1 (what the window-size reply reports).
+
+#include "telnet/Emulation.h"
 
 #include <QByteArray>
 #include <array>
@@ -31,57 +34,57 @@ struct CellColours {
 };
 CellColours ResolveColours(uint16_t attr);
 
-// Screen rows touched since the last TakeDamage, in the row numbers they have now.
-struct Damage {
-    int scrolled = 0; // buffer lines scrolled up
-    int top = INT_MAX;
-    int bottom = -1;
-    bool empty() const { return scrolled == 0 && bottom < top; }
-};
+// The single-line box characters of the PC character set as the Unicode ones; other bytes
+// are Latin-1.
+char32_t PcCharacter(uint8_t b);
 
-struct SizeChange {
-    bool changed = false;       // anything changed (the view lays out again)
-    bool screenChanged = false; // columns or rows changed (the host is told)
-    bool outOfMemory = false;   // the scrollback could not grow; its size was kept
-};
-
-class Terminal {
+class Terminal : public Emulation {
 public:
+    using Emulation::Process;
     // The size a reset gives on a desktop.
     static constexpr int kResetLines = 1000;
     static constexpr int kResetColumns = 80;
     static constexpr int kResetRows = 25;
     // A cut-off sequence up to this long is carried into the next read.
     static constexpr int kPendingMax = 10;
-    // Growing past this many cells reports out of memory instead of trying.
-    static constexpr int64_t kMaxCells = int64_t(1) << 26;
 
     Terminal();
 
     // Reset for a new connection: colours, cursor, flags, size and all text.
-    void Reset();
+    void Reset() override;
 
     // Interprets one read from the host.
-    void Process(const uint8_t* data, size_t n);
-    void Process(const QByteArray& bytes) {
-        Process(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-    }
+    void Process(const uint8_t* data, size_t n) override;
 
-    // The telnet replies collected so far (sent in one piece after each read).
-    QByteArray TakeReplies();
-    Damage TakeDamage();
+    // Key bytes collected so far (this dialect answers no query).
+    QByteArray TakeReplies() override;
+    Damage TakeDamage() override;
 
     // The size dialog's rules: a new line count below 2 is not taken; columns and rows
-    // outside 1..254 are ignored; rows of `lines` or more become lines - 1.
-    SizeChange SetSize(int lines, int rows, int columns);
+    // outside 1..254 are ignored; rows of `lines` or more become lines - 1 (at most 254);
+    // lines x columns beyond kMaxCells is out of memory. A new screen size starts a clean
+    // screen: the rows above the cursor go to the scrollback, the cursor's row becomes the
+    // top row, the rows below it are blank.
+    SizeChange SetSize(int lines, int rows, int columns) override;
 
-    int lines() const { return lines_; }
-    int columns() const { return columns_; }
-    int rows() const { return rows_; }
+    int lines() const override { return lines_; }
+    int columns() const override { return columns_; }
+    int rows() const override { return rows_; }
+    bool followsWindow() const override { return false; }
+    QByteArray terminalType() const override { return "ansi"; }
+    // The last buffer line belongs to no row: the host addresses one row less.
+    int reportedRows() const override { return rows_ - 1; }
+    int historyLines() const override { return history_; }
+    int trailingLines() const override { return 1; }
+    void LineCells(int line, Cell* out) const override;
+    uint32_t windowColour() const override { return kPalette[size_t(defaultFg_)]; }
+    void Key(const KeyPress& key) override;
+    void Paste(const QString& text) override;
+    bool escapePrefix() const { return escapePrefix_; }
     // The buffer line of screen row `row`.
     int ScreenLine(int row) const { return lines_ - rows_ - 1 + row; }
-    int cursorX() const { return x_; }
-    int cursorY() const { return y_; }
+    int cursorX() const override { return x_; }
+    int cursorY() const override { return y_; }
     int savedX() const { return savedX_; }
     int savedY() const { return savedY_; }
     bool keypadApplication() const { return keypadApp_; }
@@ -92,7 +95,7 @@ public:
 
     // Buffer line `line` (0 = oldest): its text length, bytes and attribute words.
     int LineLength(int line) const { return lengths_[Phys(line)]; }
-    const uint8_t* LineText(int line) const { return &text_[size_t(Phys(line)) * columns_]; }
+    const uint8_t* LineData(int line) const { return &text_[size_t(Phys(line)) * columns_]; }
     const uint16_t* LineAttrs(int line) const { return &attrs_[size_t(Phys(line)) * columns_]; }
     // The text of a line as bytes, and of a screen row (tests and saving).
     QByteArray LineBytes(int line) const;
@@ -100,20 +103,17 @@ public:
     uint16_t AttrAt(int row, int column) const { return LineAttrs(ScreenLine(row))[column]; }
 
     // The buffer as saved to a file: each non-empty line followed by CR LF.
-    QByteArray SaveText() const;
+    QByteArray SaveText() const override;
 
 private:
     int Phys(int line) const {
         const int p = first_ + line;
         return p >= lines_ ? p - lines_ : p;
     }
-    uint8_t* RowText(int row) { return &text_[size_t(Phys(ScreenLine(row))) * columns_]; }
-    uint16_t* RowAttrs(int row) { return &attrs_[size_t(Phys(ScreenLine(row))) * columns_]; }
+    uint8_t* RowData(int row) { return &text_[size_t(Phys(ScreenLine(row))) * columns_]; }
+    uint16_t* RowAttrData(int row) { return &attrs_[size_t(Phys(ScreenLine(row))) * columns_]; }
     int& RowLength(int row) { return lengths_[Phys(ScreenLine(row))]; }
-    void Dirty(int row) {
-        if (row < damage_.top) damage_.top = row;
-        if (row > damage_.bottom) damage_.bottom = row;
-    }
+    void Dirty(int row) { damage_.Add(row); }
 
     void Interpret(const uint8_t* data, size_t n);
     void PutRun(const uint8_t* data, size_t& i, size_t end);
@@ -134,6 +134,7 @@ private:
     size_t Escape(const uint8_t* data, size_t i, size_t end);
     void KeepPending(const uint8_t* data, size_t i, size_t end);
     void Allocate(int lines, int columns);
+    void Character(int c, bool shift, bool ctrl, bool alt);
 
     int lines_ = 0;
     int columns_ = 0;
@@ -147,6 +148,8 @@ private:
     int fg_ = 7, bg_ = 0, flags_ = 0, defaultFg_ = 7, defaultBg_ = 0;
     bool conceal_ = false;
     bool keypadApp_ = false;
+    bool escapePrefix_ = false;
+    int history_ = 0; // buffer lines above the screen that were once on it
 
     std::array<uint8_t, kPendingMax> pending_{};
     int pendingLen_ = 0;

@@ -2,7 +2,6 @@
 // application's commands, exit, the About box and its link, the program's options.
 #include "app/AboutBox.h"
 #include "app/HotStatic.h"
-#include "app/ModeFrames.h"
 #include "app/Options.h"
 #include "app/VelmarApp.h"
 #include "filemgr/MainFrame.h"
@@ -17,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
@@ -162,17 +162,14 @@ TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
     EXPECT_EQ(owner, fm);
 }
 
-TEST_F(Modes, ExitRunsTheHooksEndsTheLoopAndLetsTheOtherModesGo) {
+TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
-    int hooks = 0;
-    app.AddExitHook([&] { ++hooks; });
     app.mainFrame()->show();
     ASSERT_TRUE(app.mainFrame()->RouteCommand(ids::kCmdGame));
     CFrame* game = app.gameTemplate()->frame();
     // Exit chosen in the game frame's own menu.
     game->action(ids::kCmdExit)->trigger();
-    EXPECT_EQ(hooks, 1);
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(game->isVisible());
     EXPECT_FALSE(app.mainFrame()->isVisible());
@@ -182,12 +179,12 @@ TEST_F(Modes, ExitRunsTheHooksEndsTheLoopAndLetsTheOtherModesGo) {
     EXPECT_EQ(app.telnetTemplate(), nullptr);
     // A second exit (the window closing after the menu's exit) does nothing more.
     app.ExitInstance();
-    EXPECT_EQ(hooks, 1);
+    EXPECT_EQ(quits, 1);
 }
 
 using About = Fixture;
 
-TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
+TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
     UrlRecorder urls;
@@ -206,7 +203,8 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheProductPage) {
     SetDialogHookForTesting(nullptr);
     EXPECT_TRUE(seen);
     ASSERT_EQ(urls.opened.size(), 1u);
-    EXPECT_EQ(urls.opened[0], QUrl(QString::fromLatin1(kProductWebPage)));
+    EXPECT_EQ(urls.opened[0], QUrl::fromLocalFile(HelpFilePath())); // no web site to link to
+    EXPECT_TRUE(QFileInfo(urls.opened[0].toLocalFile()).isFile());
 }
 
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {

@@ -5,7 +5,7 @@
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 
-#include "../ftpclient/Printers.h"
+#include "support/Printers.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The pane's work with the listing thread: entries posted, stale ones dropped, the fall-back
 // when an FTP listing cannot connect, a stop that returns while the thread is blocked.
 #include "PaneTestSupport.h"
-#include "ftpclient/FtpClient.h"
+#include "ftp/client/FtpClient.h"
 #include "sources/ListingThread.h"
 #include "support/FtpServer.h"
 

@@ -2,7 +2,7 @@
 // pane and copied from it, the areas, cancel; an FTP pane's search through its connection.
 #include "SearchTestSupport.h"
 #include "filemgr/FtpDialogs.h"
-#include "sources/FtpServerList.h"
+#include "ftp/FtpServerList.h"
 #include "support/FtpServer.h"
 
 #include <QCheckBox>

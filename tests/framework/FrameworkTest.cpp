@@ -188,9 +188,10 @@ TEST(CommandBars, BarsSwapWithTheirButtonsAndTheActionsStayWithTheFrame) {
 }
 
 // Hooks that fill and accept are used by every dialog test; here what they cannot show.
-TEST(DialogSeam, AMissingControlIsNullAndAnUnansweredDialogIsRejected) {
+TEST(DialogSeam, ControlsAreFoundByNumberAndNameAndAnUnansweredDialogIsRejected) {
     QDialog dialog;
-    SetControlId(new QLineEdit(&dialog), 1010);
+    SetControlId(new QLineEdit(&dialog), 1010, "host");
+    EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1010), dialog.findChild<QLineEdit*>("host"));
     EXPECT_NE(FindControl<QLineEdit>(&dialog, 1010), nullptr);
     EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1011), nullptr);
     SetDialogHookForTesting([](QDialog*) {});

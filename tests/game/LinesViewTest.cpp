@@ -216,6 +216,27 @@ TEST_F(GameWindow, OnlyAScoreAboveTheTenthAsksForANameAndItGoesBelowItsEquals) {
                                              "Score0=91\nScore1=90\nScore2=50\nScore3=50\n"
                                              "Score4=50\nScore5=40\nScore6=30\nScore7=20\n"
                                              "Score8=10\nScore9=5\n");
+    // Another running copy enters a score after this one read the table: both stay.
+    lines::HighScoreTable other;
+    other.Load();
+    other.Record("Other", 60);
+    answerName = "Me";
+    doc->OfferScore(70);
+    lines::HighScoreTable stored;
+    stored.Load();
+    QStringList names;
+    for (const lines::HighScoreEntry& e : stored.entries())
+        names.append(e.name + "=" + QString::number(e.score));
+    EXPECT_EQ(names.mid(0, 5), (QStringList{"=91", "p0=90", "Me=70", "Other=60", "p1=50"}));
+    // Stored scores below 0 (written, or wrapped from above 2^31) read as 0: a game of 0
+    // points never enters the table, and the table stays best first.
+    platform::WriteSetting("GamesScore", "Score9", -1);
+    platform::WriteStringSetting("GamesScore", "Score8", "4294967295");
+    Open();
+    offered.clear();
+    doc->OfferScore(0);
+    EXPECT_TRUE(offered.isEmpty());
+    EXPECT_EQ(doc->highScores().entries().back().score, 0);
 }
 
 TEST_F(GameWindow, NewGameInTheMiddleOffersThatScoreAndHighScoresListsTheTable) {

@@ -3,7 +3,7 @@
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
-#include "sources/FtpConnection.h"
+#include "ftp/FtpConnection.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"
 
@@ -37,7 +37,7 @@ protected:
         const FtpLogin login{"127.0.0.1", servers[i]->port(),
                              QString::fromLatin1(PyFtpServer::kUser),
                              QString::fromLatin1(PyFtpServer::kPassword)};
-        connections[i] = ConnectFtp(GetParam(), login, code, text);
+        connections[i] = ConnectFtp(GetParam(), login, {}, code, text);
         ASSERT_TRUE(connections[i]) << text.toStdString();
         ftp[i] = PaneSide{};
         ftp[i].kind = kSourceFtp;

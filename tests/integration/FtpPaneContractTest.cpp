@@ -4,13 +4,13 @@
 #include "framework/Dialogs.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
-#include "sources/FtpConnection.h"
-#include "sources/FtpServerList.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpServerList.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
 
 #include "../filemgr/PaneTestSupport.h"
-#include "../ftpclient/Printers.h"
+#include "support/Printers.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +117,7 @@ protected:
 TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
     int code = 0;
     QString text;
-    std::unique_ptr<FtpConnection> c = ConnectFtp(own_, login_, code, text);
+    std::unique_ptr<FtpConnection> c = ConnectFtp(own_, login_, {}, code, text);
     ASSERT_TRUE(c) << code << " " << text.toStdString();
     EXPECT_EQ(c->IsOwnClient(), own_);
 
@@ -273,7 +273,6 @@ INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract,
 // libcurl listing long before any time-out would.
 TEST(CurlStop, StopFlagEndsABlockedListing) {
     ResetPaneSettings();
-    WriteStoreSetting("RecieveTimeout", 600);
     ScriptedServer server;
     server.Send("220 scripted server ready\r\n")
         .Answer("331 Password required")
@@ -289,7 +288,8 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
     int code = 0;
     QString text;
     std::unique_ptr<FtpConnection> c =
-        ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"}, code, text);
+        ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"}, {15000, 600000, 600000, false},
+                   code, text);
     ASSERT_TRUE(c) << text.toStdString();
     std::atomic<bool> stop{false};
     c->SetStopFlag(&stop);

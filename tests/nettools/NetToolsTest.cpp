@@ -2,11 +2,13 @@
 // real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
 #include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
-#include "ftpclient/Printers.h"
+#include "support/Printers.h"
 #include "nettools/NetToolDialogs.h"
 #include "nettools/Ping.h"
 #include "nettools/TextQuery.h"
 #include "platform/Echo.h"
+#include "platform/NameLookup.h"
+#include "platform/Cancel.h"
 #include "res/Ids.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
@@ -14,13 +16,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -94,10 +100,24 @@ TEST_F(NetTools, LoopbackAnswersEveryRequestWithTheSizeActuallySent) {
 
 TEST_F(NetTools, UnansweredRequestsTimeOutAndBadHostsNeverSend) {
     PingOutcome outcome{};
-    QStringList lines = Ping({kSilentAddress, 32, 2, 128, 150}, &outcome);
+    QStringList lines = Ping({kSilentAddress, 32, 1, 128, 150}, &outcome);
     EXPECT_EQ(outcome, PingOutcome::Done);
-    EXPECT_EQ(lines.mid(1), (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)",
-                                         "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    EXPECT_EQ(lines.mid(1),
+              (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    // Requests that fail at once (time-out 0) are spaced out, not sent back to back.
+    platform::CancelToken token;
+    std::atomic<int> failed{0};
+    std::thread run([&] {
+        const platform::ScopedCancel scope(&token);
+        RunPing({kSilentAddress, 32, 1000, 128, 0}, [&](const QString& l) {
+            failed += l.startsWith("Ping Failed");
+        });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    token.Cancel();
+    run.join();
+    EXPECT_GE(failed.load(), 1);
+    EXPECT_LE(failed.load(), 2);
     for (const QString& host : {kUnresolvable, QString()}) {
         lines = Ping({host, 32, 1, 128, 150}, &outcome);
         EXPECT_EQ(outcome, PingOutcome::InvalidHost);
@@ -129,13 +149,83 @@ TEST_F(NetTools, QuestionsAndWhoisAnswerText) {
     EXPECT_EQ(longText.size(), kWhoisTextLimit);
     EXPECT_EQ(longText.count(QLatin1Char('x')), 9000);
     EXPECT_TRUE(longText.endsWith(QLatin1String("\r\n")));
+    // Piece by piece: a character split between pieces waits for its rest; the pieces'
+    // texts add up to the whole answer's text.
+    const QByteArray utf8 = QStringLiteral("a\u00e9\u20ac\U0001F600\n").toUtf8() + "\xff";
+    for (qsizetype cut = 0; cut <= utf8.size(); ++cut) {
+        AnswerText text(AnswerText::Whois);
+        QString joined = text.Append(utf8.left(cut));
+        joined += text.Append(utf8.mid(cut));
+        joined += text.Finish();
+        EXPECT_EQ(joined, WhoisAnswerText(utf8)) << cut;
+    }
+}
+
+// A server that answers without end: every read loop must stop by itself.
+class EndlessServer {
+public:
+    explicit EndlessServer(QByteArray chunk) : listener_(test::ListenLoopback(1)) {
+        thread_ = std::thread([this, chunk] {
+            const int c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c < 0) return;
+            char question[600];
+            ::recv(c, question, sizeof question, 0);
+            for (long long sent = 0; sent < (1ll << 32);) {
+                const ssize_t n = ::send(c, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += n;
+            }
+            ::close(c);
+        });
+    }
+    ~EndlessServer() {
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+    int port() const { return test::PortOf(listener_); }
+
+private:
+    int listener_;
+    std::thread thread_;
+};
+
+TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
+    QueryTimeouts t;
+    {
+        EndlessServer server(QByteArray(8192, 'w') + "\n");
+        qsizetype pieces = 0;
+        const QueryResult r = RunWhois("127.0.0.1", server.port(), "x", t,
+                                       [&](const QByteArray& p) { pieces += p.size(); });
+        EXPECT_TRUE(r.ok && r.cut);
+        EXPECT_EQ(r.answer.size(), kWhoisTextLimit);
+        EXPECT_EQ(pieces, kWhoisTextLimit); // every byte reported once
+    }
+    {
+        EndlessServer server("user  tty1\r\n");
+        const QueryResult r = RunFinger("127.0.0.1", server.port(), false, "", t);
+        EXPECT_TRUE(r.ok && r.cut);
+        EXPECT_EQ(r.answer.size(), kFingerAnswerLimit);
+    }
+    // A megabyte in one line, then silence: the finger dialog shows its limit and says so.
+    ScriptedServer server;
+    server.Expect().Send(QByteArray(1 << 20, 'm')).WaitForClose().Start();
+    CFingerDlg dlg;
+    dlg.SetPortForTesting(server.port());
+    FindControl<QComboBox>(&dlg, ids::kIdcFingerServer)->setEditText("127.0.0.1");
+    FindControl<QPushButton>(&dlg, ids::kIdcFingerStart)->click();
+    ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
+    const QString shown = dlg.resultText();
+    EXPECT_EQ(shown.count(QLatin1Char('m')), kFingerAnswerLimit);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\n[The answer was cut after %1 bytes.]\n")
+                                   .arg(kFingerAnswerLimit)));
 }
 
 TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
     QueryTimeouts t;
     t.receiveMs = 300;
     QByteArray answer;
-    for (int i = 0; i < 800; ++i)
+    for (int i = 0; i < 600; ++i)
         answer += "line " + QByteArray::number(i) + " of the record\n";
     {
         ScriptedServer server;
@@ -144,7 +234,7 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
         const QueryResult r = RunWhois("127.0.0.1", server.port(), "example.com", t,
                                        [&](const QByteArray&) { ++pieces; });
         EXPECT_TRUE(r.ok);
-        EXPECT_EQ(r.answer, answer);
+        EXPECT_TRUE(r.answer == answer);
         EXPECT_GE(pieces, 2);
         EXPECT_EQ(server.Commands(), QList<QByteArray>{"example.com "});
     }
@@ -245,10 +335,14 @@ TEST_F(NetTools, PingDialogListsLinesKeepsTheHostAndStopsOnEscape) {
 }
 
 TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
+    QByteArray first = "Domain Name: EXAMPLE.COM\n";
+    for (int i = 0; i < 80; ++i)
+        first += "Remark: line " + QByteArray::number(i) + "\n";
     ScriptedServer server;
-    server.Expect().Send("Domain Name: EXAMPLE.COM\nRegistrar: Test\n").Close().Start();
+    server.Expect().Send(first).Pause(300).Send("Registrar: Test\n").Close().Start();
     {
         CWhoisDlg dlg;
+        dlg.resize(400, 300);
         auto* servers = FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer);
         ASSERT_EQ(servers->count(), 3);
         EXPECT_LT(servers->itemText(0), servers->itemText(1));
@@ -257,8 +351,14 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
         dlg.SetPortForTesting(server.port());
         FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText("example.com");
         FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
-        ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
-        EXPECT_EQ(dlg.resultText(), "Domain Name: EXAMPLE.COM\nRegistrar: Test\n");
+        ASSERT_TRUE(WaitFor([&] { return dlg.resultText().contains("line 79"); }));
+        // The reader scrolls; the next piece does not take the view back to the top.
+        auto* bar = FindControl<QPlainTextEdit>(&dlg, ids::kIdcWhoisResults)->verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 5);
+        bar->setValue(5);
+        ASSERT_TRUE(WaitFor([&] { return !dlg.running(); }));
+        EXPECT_EQ(dlg.resultText(), QString::fromLatin1(first + "Registrar: Test\n"));
+        EXPECT_EQ(bar->value(), 5);
     }
     CWhoisDlg again;
     auto* query = FindControl<QComboBox>(&again, ids::kIdcWhoisQuery);
@@ -290,6 +390,42 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
     EXPECT_FALSE(dlg.running());
     EXPECT_TRUE(dlg.resultText().isEmpty());
     WriteStoreSetting("RecieveTimeout", 5);
+}
+
+TEST_F(NetTools, ClosingDuringASlowNameLookUpDoesNotWaitForIt) {
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false, open = false, left = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    platform::SetNameResolverForTesting([gate](const QByteArray&, uint32_t&) {
+        std::unique_lock<std::mutex> lock(gate->m);
+        gate->entered = true;
+        gate->cv.notify_all();
+        gate->cv.wait_for(lock, std::chrono::seconds(20), [&] { return gate->open; });
+        gate->left = true;
+        gate->cv.notify_all();
+        return false;
+    });
+    {
+        CPingDlg dlg;
+        FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText("slow.example");
+        FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
+        std::unique_lock<std::mutex> lock(gate->m);
+        ASSERT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->entered; }));
+        lock.unlock();
+        dlg.reject();
+        lock.lock();
+        EXPECT_FALSE(gate->left); // closed while the look-up still hangs
+        EXPECT_FALSE(dlg.running());
+        gate->open = true;
+        gate->cv.notify_all();
+        gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->left; });
+    }
+    platform::SetNameResolverForTesting({});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(messages.shown.isEmpty()); // the dropped answer is no "Invalid Host"
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""scripts/run without a display: Xvfb and x11vnc on 127.0.0.1 with the program on that
-display. A small RFB client asks for red and blue the other way round from the server's
-own pixel format and must still see the panes navy."""
+"""scripts/run without a display: Xvfb, a window manager and x11vnc on 127.0.0.1 behind a
+password, with the program on that display. A small RFB client is refused without the
+password; with it, it asks for red and blue the other way round from the server's own pixel
+format and must still see the panes navy."""
 import argparse
 import os
+import re
 import signal
 import socket
 import struct
@@ -34,10 +36,24 @@ def recv_exact(sock, n):
     return bytes(data)
 
 
-class RfbClient:
-    """Handshake (3.8, no authentication), a pixel format of our choice, raw updates."""
+def vnc_response(password, challenge):
+    """VNC authentication: the challenge encrypted with DES, keyed by the password with each
+    byte's bits reversed. Python has no DES; OpenSSL keeps it in its legacy provider."""
+    key = bytes(int("{:08b}".format(b)[::-1], 2) for b in password.encode()[:8].ljust(8, b"\0"))
+    r = subprocess.run(["openssl", "enc", "-des-ecb", "-nopad", "-K", key.hex(),
+                        "-provider", "legacy", "-provider", "default"],
+                       input=challenge, capture_output=True, check=True)
+    return r.stdout
 
-    def __init__(self, port):
+
+class RfbRefused(Exception):
+    pass
+
+
+class RfbClient:
+    """Handshake (3.8, VNC authentication), a pixel format of our choice, raw updates."""
+
+    def __init__(self, port, password=None, response=None):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=30)
         version = recv_exact(self.sock, 12)
         if not version.startswith(b"RFB "):
@@ -46,12 +62,15 @@ class RfbClient:
         count = recv_exact(self.sock, 1)[0]
         if count == 0:
             raise AssertionError("server refused: %r" % self.read_reason())
-        types = recv_exact(self.sock, count)
-        if 1 not in types:
-            raise AssertionError("server wants authentication: types %r" % list(types))
-        self.sock.sendall(b"\x01")
+        self.security_types = list(recv_exact(self.sock, count))
+        if 2 not in self.security_types:
+            raise AssertionError("no VNC authentication offered: %r" % self.security_types)
+        self.sock.sendall(b"\x02")
+        challenge = recv_exact(self.sock, 16)
+        self.sock.sendall(response or vnc_response(password, challenge))
         if struct.unpack(">I", recv_exact(self.sock, 4))[0] != 0:
-            raise AssertionError("security handshake failed: %r" % self.read_reason())
+            self.sock.close()
+            raise RfbRefused()
         self.sock.sendall(b"\x01")  # shared
         self.width, self.height = struct.unpack(">HH", recv_exact(self.sock, 4))
         (self.server_bpp, _depth, _big, _true, _rmax, _gmax, _bmax, self.server_red_shift,
@@ -135,13 +154,15 @@ def is_loopback(address):
 
 
 class HeadlessRun(unittest.TestCase):
-    def setUp(self):
+    def start(self, **extra_env):
         self.tmp = tempfile.TemporaryDirectory(prefix="velmar-headless-")
         self.port = free_port()
         env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LD_PRELOAD")}
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LD_PRELOAD",
+                            "VELMAR_VNC_PASSWORD")}
         env.update(VELMAR_VNC_PORT=str(self.port), VELMAR_PROGRAM=ARGS.program,
                    XDG_CONFIG_HOME=self.tmp.name, TMPDIR=self.tmp.name)
+        env.update(extra_env)
         self.output = open(os.path.join(self.tmp.name, "run.out"), "w+")
         self.run = subprocess.Popen([ARGS.run], env=env, stdout=self.output,
                                     stderr=subprocess.STDOUT, start_new_session=True)
@@ -161,20 +182,41 @@ class HeadlessRun(unittest.TestCase):
         self.output.seek(0)
         return self.output.read()
 
-    def connect(self):
+    def wait_for_password(self):
+        """The password scripts/run prints once its VNC server listens, and the file it keeps."""
         deadline = time.monotonic() + WAIT_SECONDS
         while True:
+            found = re.search(r"VNC password: (\S+) .*also in (\S+)\)", self.run_output())
+            if found:
+                return found.group(1), found.group(2)
             if self.run.poll() is not None:
                 self.fail("scripts/run ended (%d):\n%s" % (self.run.returncode, self.run_output()))
-            try:
-                return RfbClient(self.port)
-            except OSError:
-                if time.monotonic() > deadline:
-                    self.fail("no VNC server on 127.0.0.1:%d:\n%s" % (self.port, self.run_output()))
-                time.sleep(0.2)
+            if time.monotonic() > deadline:
+                self.fail("no VNC password printed:\n%s" % self.run_output())
+            time.sleep(0.2)
 
-    def test_panes_arrive_navy_in_the_viewers_pixel_format_and_only_loopback_listens(self):
-        client = self.connect()
+    def test_a_port_in_use_is_reported_not_taken_for_the_server(self):
+        with socket.socket() as other:
+            other.bind(("127.0.0.1", 0))
+            other.listen()
+            self.start(VELMAR_VNC_PORT=str(other.getsockname()[1]))
+            self.assertEqual(self.run.wait(timeout=WAIT_SECONDS), 1)
+        self.assertIn("already in use", self.run_output())
+
+    def test_only_the_password_opens_the_session_and_panes_arrive_navy_in_its_pixel_format(self):
+        self.start()
+        password, password_file = self.wait_for_password()
+        self.assertEqual(os.stat(password_file).st_mode & 0o777, 0o600)
+        with open(password_file) as f:
+            self.assertEqual(f.read().strip(), password)
+        pids = process_group(self.run.pid)
+        for pid in pids:  # never on a command line, where every user reads it
+            with open("/proc/%d/cmdline" % pid, "rb") as f:
+                self.assertNotIn(password.encode(), f.read())
+        with self.assertRaises(RfbRefused):
+            RfbClient(self.port, response=bytes(16))
+        client = RfbClient(self.port, password)
+        self.assertNotIn(1, client.security_types)  # no way in without the password
         self.addCleanup(client.close)
         self.assertEqual((client.width, client.height), (1024, 768))
         # Red and blue the other way round from the server's own format.
@@ -202,7 +244,12 @@ class HeadlessRun(unittest.TestCase):
                             % (proto, address, port))
 
         # Ending scripts/run ends what it started.
-        self.assertGreaterEqual(len(pids), 4)  # the script, Xvfb, x11vnc, the program
+        self.assertGreaterEqual(len(pids), 5)  # the script, Xvfb, openbox, x11vnc, the program
+        names = []
+        for pid in pids:
+            with open("/proc/%d/comm" % pid) as f:
+                names.append(f.read().strip())
+        self.assertIn("openbox", names)
         client.close()
         os.kill(self.run.pid, signal.SIGTERM)
         self.run.wait(timeout=30)

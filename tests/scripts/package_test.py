@@ -102,7 +102,10 @@ class UnpackedPackage(unittest.TestCase):
         for rel in ["usr/share/applications/%s.desktop" % APP_ID,
                     "usr/share/metainfo/%s.metainfo.xml" % APP_ID,
                     "usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
-                    "usr/share/velmar/help/ce_velmar.htm"]:
+                    "usr/share/velmar/help/ce_velmar.htm",
+                    "usr/share/man/man1/velmar.1.gz",
+                    "usr/share/doc/velmar/copyright",
+                    "usr/share/doc/velmar/changelog.Debian.gz"]:
             self.assertTrue(os.path.isfile(self.path(rel)), rel)
         for size in ICON_SIZES:
             png = self.path("usr/share/icons/hicolor/%dx%d/apps/%s.png" % (size, size, APP_ID))
@@ -111,6 +114,26 @@ class UnpackedPackage(unittest.TestCase):
                 self.assertEqual(png_size(png), (size, size))
         # Nothing outside /usr, and no build-tree leftovers.
         self.assertEqual(sorted(os.listdir(self.root)), ["usr"])
+
+    def test_licence_is_stated_alike_everywhere_and_lintian_finds_no_error(self):
+        with open(self.path("usr/share/doc/velmar/copyright"), encoding="utf-8") as f:
+            copyright = f.read()
+        self.assertTrue(copyright.startswith(
+            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"))
+        self.assertIn("License: GPL-3+\n", copyright)
+        with open(self.path("usr/share/metainfo/%s.metainfo.xml" % APP_ID), encoding="utf-8") as f:
+            metainfo = f.read()
+        self.assertIn("<project_license>GPL-3.0-or-later</project_license>", metainfo)
+        # The program has no web site: nothing may point at one.
+        self.assertNotIn("<url", metainfo)
+        self.assertEqual(self.field("Homepage"), "")
+        if not shutil.which("lintian"):
+            self.skipTest("lintian is not installed")
+        r = run(["lintian", "--tag-display-limit", "0", self.deb])
+        tags = [l for l in r.stdout.splitlines() if re.match(r"^[EWIP]: ", l)]
+        for line in tags:
+            print("lintian:", line, file=sys.stderr)
+        self.assertEqual([l for l in tags if l.startswith("E: ")], [], r.stdout + r.stderr)
 
     def test_manual_carries_every_picture_it_shows(self):
         help_dir = self.path("usr/share/velmar/help")
@@ -140,7 +163,7 @@ class UnpackedPackage(unittest.TestCase):
         version = self.field("Version")
         r = run([self.program, "--version"], env=program_env())
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(r.stdout, "CE Velmar %s\n" % version)
+        self.assertEqual(r.stdout, "CE Velmar %s\n" % version.split("-")[0])  # 1.1 of 1.1-1
         r = run([self.program, "--help"], env=program_env())
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn("Manual: %s\n" % os.path.realpath(self.path("usr/share/velmar/help/ce_velmar.htm")),
@@ -154,13 +177,20 @@ class UnpackedPackage(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 self.assertEqual(png_size(shot), (640, 480))
 
-    def test_unpacked_program_refuses_unknown_options_and_missing_folders(self):
+    def test_unpacked_program_refuses_unknown_options_and_missing_folders_even_without_display(self):
         for args, text in ((["--frobnicate"], "unknown option --frobnicate"),
-                           (["/no/such/folder"], "no such file or folder: /no/such/folder")):
-            with self.subTest(args=args):
-                r = run([self.program] + args, env=program_env(display=True))
-                self.assertEqual(r.returncode, 2)
-                self.assertIn("velmar: " + text, r.stderr)
+                           (["/no/such/folder"], "no such file or folder: /no/such/folder"),
+                           (["/", "/usr", "/tmp"], "too many folders")):
+            for display in (True, False):  # without one: no Qt platform error, no abort
+                with self.subTest(args=args, display=display):
+                    r = run([self.program] + args, env=program_env(display=display))
+                    self.assertEqual(r.returncode, 2, r.stderr)
+                    self.assertIn("velmar: " + text, r.stderr)
+                    if not display:  # only our own words
+                        self.assertTrue(r.stderr.startswith("velmar: "), r.stderr)
+        r = run([self.program, "/"], env=program_env())
+        self.assertEqual((r.returncode, r.stderr),
+                         (1, "velmar: no display to show the windows on (DISPLAY is not set)\n"))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,10 @@
 #include "settings/SettingsStore.h"
 
+#include <QFileInfo>
+#include <climits>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace velmar;
 
@@ -54,6 +58,60 @@ TEST(History, MoveToFrontExactCompareAndKeepTwenty) {
     EXPECT_EQ(kept.first(), "new4");
     EXPECT_EQ(kept.last(), "host14");
     EXPECT_TRUE(LoadHistory("Whois", "LastHosts").isEmpty());
+}
+
+TEST(History, TwoRunningCopiesMergeTheirListsAndListsSortIgnoringCase) {
+    SaveHistory("Whois", "LastHosts", {"base1", "base2"});
+    // Two copies read the list, each adds its own; the later save keeps the other's too.
+    const QStringList loadedA = LoadHistory("Whois", "LastHosts");
+    const QStringList loadedB = loadedA;
+    QStringList a = loadedA, b = loadedB;
+    AddToHistory(a, "fromA");
+    AddToHistory(b, "fromB");
+    AddToHistory(b, "base2");
+    SaveHistory("Whois", "LastHosts", a, loadedA);
+    SaveHistory("Whois", "LastHosts", b, loadedB);
+    EXPECT_EQ(LoadHistory("Whois", "LastHosts"),
+              (QStringList{"base2", "fromB", "fromA", "base1"}));
+    EXPECT_EQ(SortedForList({"beta", "Alpha", "gamma", "alpha2", "Beta"}),
+              (QStringList{"Alpha", "alpha2", "beta", "Beta", "gamma"}));
+}
+
+// The file is replaced (written to a temporary file, renamed) once per dialog's OK.
+TEST(SettingsFile, PreferencesAreOneWriteOfTheFile) {
+    WriteStoreSetting("UseLinger", 0); // the file exists
+    const QString path = platform::SettingsFilePath();
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    inotify_add_watch(watch, QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                      IN_MOVED_TO);
+    WriteStoreSettings({0, 1, 0, 1, 0, 1, 20, 6, 7, 1});
+    int replaced = 0;
+    alignas(inotify_event) char events[8192];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;)
+        for (char* p = events; p < events + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if (e->len && QFile::decodeName(e->name) == QFileInfo(path).fileName()) ++replaced;
+            p += sizeof(inotify_event) + e->len;
+        }
+    close(watch);
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(ReadStoreSetting("SendTimeout"), 6);
+    EXPECT_EQ(ReadStoreSetting("UseLinger"), 1);
+}
+
+// A stored time-out means the same to every reader: seconds to milliseconds without
+// overflow, and 0 (or below) as no limit rather than "give up at once".
+TEST(SettingsFile, TimeOutsInMillisecondsWithoutOverflow) {
+    const std::pair<int, int> table[] = {
+        {5, 5000},          {0, kNoTimeLimitMs},       {-3, kNoTimeLimitMs},
+        {2147483, 2147483000}, {2147484, kNoTimeLimitMs}, {INT_MAX, kNoTimeLimitMs},
+    };
+    for (const auto& [seconds, ms] : table) {
+        WriteStoreSetting("RecieveTimeout", seconds);
+        EXPECT_EQ(TimeoutSettingMs("RecieveTimeout"), ms) << seconds;
+    }
+    WriteStoreSetting("RecieveTimeout", 5);
 }
 
 TEST(RegistryKey, ClassesRootKnowsExtensionsThroughTheMimeDatabase) {

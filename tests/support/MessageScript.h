@@ -15,7 +15,8 @@ public:
         SetMessageAnswererForTesting([this](const QString& text, MessageKind kind) {
             shown.append(text);
             kinds.append(kind);
-            if (!IsQuestion(kind)) return QMessageBox::Ok;
+            if (kind != MessageKind::Question && kind != MessageKind::StopQuestion)
+                return QMessageBox::Ok;
             if (answers.empty()) return QMessageBox::No;
             const auto a = answers.front();
             answers.pop_front();

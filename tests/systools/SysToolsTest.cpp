@@ -2,7 +2,7 @@
 // power-supply folder; the task list, Activate and Kill against real child processes,
 // with real windows under Xvfb and openbox where those can be had.
 #include "framework/Dialogs.h"
-#include "ftpclient/Printers.h"
+#include "support/Printers.h"
 #include "platform/Power.h"
 #include "platform/Processes.h"
 #include "platform/Windows.h"
@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace velmar {
 namespace {
@@ -125,11 +126,31 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
                      "Battery milliamp hours (mAh): 2200", "Battery temperature (.1 Celsius): 253",
                      "Battery type: Lion"}));
 
+    // A laptop battery that counts energy (µWh) and power, as most do: no "mAh", the times
+    // and the current worked out from energy, power and voltage.
+    QDir(supply.path() + "/BAT0").removeRecursively();
+    supply.write("AC/online", "0\n");
+    const std::pair<const char*, const char*> laptop[] = {
+        {"type", "Battery"},           {"status", "Discharging"},     {"present", "1"},
+        {"capacity", "57"},            {"energy_now", "28500000"},    {"energy_full", "50000000"},
+        {"energy_full_design", "57020000"}, {"power_now", "9500000"}, {"voltage_now", "11400000"},
+        {"technology", "Li-poly"},     {"cycle_count", "211"},        {"model_name", "5B10W13930"},
+    };
+    for (const auto& [name, value] : laptop)
+        supply.write(QStringLiteral("BAT0/") + name, QByteArray(value) + "\n");
+    EXPECT_EQ(Texts(BuildSystemInfo(s)[2]),
+              (QStringList{"AC power status: offline", "Battery charge status: high",
+                           "Battery charge: 57%", "Battery life time: days:0,hours:03,mins:00,secs:00",
+                           "BackupBatteryFullLifeTime: days:0,hours:05,mins:15,secs:47",
+                           "Battery voltage (mV): " + FormatNumber(11400),
+                           "Battery current (mA): -833", "Battery milliwatt hours (mWh): 28500",
+                           "Battery type: LiPoly"}));
+
     // No battery at all: the status says so and only the type line follows.
     QDir(supply.path() + "/BAT0").removeRecursively();
     tree = BuildSystemInfo(s);
     EXPECT_EQ(Texts(tree[2]),
-              (QStringList{"AC power status: online", "Battery charge status: no battery",
+              (QStringList{"AC power status: offline", "Battery charge status: no battery",
                            "Battery type: unknown"}));
     // Combined flag bits are not a state of their own.
     s.power = [](platform::PowerStatus& p) {
@@ -190,6 +211,9 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     Select(dlg, RowOf(dlg, pid));
     messages.answer(QMessageBox::Yes);
     FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    // The wait for the end runs beside the window, which answers meanwhile.
+    EXPECT_TRUE(dlg.killPending() || !platform::ProcessAlive(pid));
+    EXPECT_TRUE(WaitFor([&] { return !dlg.killPending(); }));
     EXPECT_FALSE(platform::ProcessAlive(pid));
     EXPECT_EQ(RowOf(dlg, pid), nullptr);
     EXPECT_EQ(messages.shown.size(), 2);
@@ -200,6 +224,77 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
     FindControl<QPushButton>(&dlg, ids::kIdcTaskActivate)->click();
     EXPECT_EQ(messages.shown.size(), 2);
+}
+
+// The task manager names a process by its id and start time: a row whose process ended and
+// whose id went to a newer process never kills the newer one.
+TEST_F(SysTools, KillLeavesAProcessThatTookAnEndedOnesNumberAlone) {
+    QProcess first;
+    first.start("sleep", {"1000"});
+    ASSERT_TRUE(first.waitForStarted());
+    const int pid = int(first.processId());
+    const unsigned long long started = platform::ProcessStartTime(pid);
+    ASSERT_NE(started, 0u);
+    // The number in another process's hands looks, through /proc, like a start time that
+    // differs from the remembered one: that is what the platform layer checks.
+    EXPECT_EQ(platform::KillProcess(pid, started - 1), platform::KillResult::Replaced);
+    EXPECT_TRUE(platform::ProcessAlive(pid));
+
+    CTaskManagerDlg dlg;
+    Select(dlg, RowOf(dlg, pid));
+    first.kill();
+    first.waitForFinished();
+    QTest::qWait(30); // start times count in 10 ms ticks: the next process starts a tick later
+    // Real reuse where the kernel lets us choose the next number (root): the next process
+    // started takes the ended one's number.
+    QProcess second;
+    for (int attempt = 0; attempt < 20 && int(second.processId()) != pid; ++attempt) {
+        if (second.state() != QProcess::NotRunning) {
+            second.kill();
+            second.waitForFinished();
+        }
+        QFile last("/proc/sys/kernel/ns_last_pid");
+        if (!last.open(QIODevice::WriteOnly) || last.write(QByteArray::number(pid - 1)) < 0) break;
+        last.close();
+        second.start("sleep", {"1000"});
+        second.waitForStarted();
+    }
+    if (int(second.processId()) != pid)
+        GTEST_SKIP() << "the next process number cannot be chosen here (not root)";
+    messages.answer(QMessageBox::Yes);
+    FindControl<QPushButton>(&dlg, ids::kIdcTaskKill)->click();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_TRUE(messages.shown[1].contains("now belongs to another process"));
+    EXPECT_FALSE(dlg.killPending());
+    EXPECT_TRUE(platform::ProcessAlive(pid));
+    second.kill();
+    second.waitForFinished();
+}
+
+// "Only Windows" takes a window's process id only from windows of this machine: a program
+// shown here through ssh -X names a process of its own host.
+TEST_F(SysTools, OnlyWindowsSkipsWindowsOfOtherMachines) {
+    struct Fake : platform::WindowSystem {
+        std::vector<platform::TopWindow> windows;
+        std::vector<platform::TopWindow> TopLevelWindows() override { return windows; }
+        bool Activate(uint32_t id) override { return activated = id, true; }
+        uint32_t ActiveWindow() override { return 0; }
+        uint32_t activated = 0;
+    } fake;
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const int self = int(QCoreApplication::applicationPid());
+    fake.windows = {{1, self, "far-away.example.org"}, {2, self, {}}, {3, self, host}};
+    std::vector<TaskRow> rows;
+    ASSERT_TRUE(BuildTaskList(true, fake, rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].pid, self);
+    EXPECT_TRUE(ActivateProcess(self, fake));
+    EXPECT_EQ(fake.activated, 3u);
+    fake.windows.pop_back();
+    EXPECT_TRUE(BuildTaskList(true, fake, rows));
+    EXPECT_TRUE(rows.empty());
+    EXPECT_FALSE(ActivateProcess(self, fake));
 }
 
 // Xvfb with openbox, which keeps the client list, on a display of the test's own.

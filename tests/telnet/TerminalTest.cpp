@@ -1,17 +1,28 @@
-// The emulator against byte streams: cursor rules, the dialect's sequences with their
-// parameter quirks, attributes, cut reads, telnet replies, sizes, and random streams.
+// The emulations against byte streams: the contract both keep, the reduced dialect's
+// sequences with their parameter quirks, attributes, cut reads, sizes and random streams;
+// xterm on libvterm with real programs' sequences; the telnet framing and its replies.
 #include "telnet/Terminal.h"
-#include "TelnetTestSupport.h"
 #include "telnet/TelnetProtocol.h"
+#include "telnet/XtermEmulation.h"
 
 #include <QByteArray>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
 #include <vector>
 
 using namespace velmar::telnet;
 
 namespace {
+
+// Bytes from numbers, for telnet commands and the PC character set.
+QByteArray B(std::initializer_list<int> bytes) {
+    QByteArray out;
+    for (int b : bytes)
+        out.append(char(b));
+    return out;
+}
 
 struct ScreenCase {
     const char* name;
@@ -75,8 +86,6 @@ const std::vector<ScreenCase> kScreenCases = {
     {"FullResetHomesAndErases", {"ab\ncd\033cx"}, 1, 0, 0, "x "},
     {"ColourSelectBackground", {"\033[1;12xx"}, 1, 0, 0, "x", 0, 0x0470},
     {"ColourSelectForeground", {"\033[2;3xx"}, 1, 0, 0, "x", 0, 0x0030},
-    {"DoubledIacShowsNothing", {B({'a', 255, 255, 'b'})}, 2, 0, 0, "ab"},
-    {"CutIacCarriedOver", {B({'a', 255}), B({255, 'b'})}, 2, 0, 0, "ab"},
     {"DownScrollsCountedFromOldRow", {"\033[10;1Htop\033[22;1H\033[5B"}, 0, 24, 7, "top"},
     {"HighBytesArePrintable", {B({127, 128, 254})}, 3, 0, 0, B({127, 128, 254})},
 };
@@ -154,6 +163,9 @@ TEST(Terminal, SizeRules) {
         {"LinesBelowTwoNotTaken", 1, 18, 36, 25, 18, 36, false},
         {"ShrinkingLinesPullsRowsIn", 10, 0, 36, 10, 9, 36, true},
         {"Grow", 200, 30, 100, 200, 30, 100, true},
+        // The window-size reply has one byte for the rows: never 255 or more.
+        {"RowsNeverPast254", 1000, 1000, 36, 1000, 254, 36, true},
+        {"RowsOf255Ignored", 1000, 255, 36, 1000, 18, 36, false},
     };
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,85 +181,291 @@ TEST(Terminal, SizeRules) {
     }
 }
 
-TEST(Terminal, ResizeKeepsNewestLinesAndClampsTheCursor) {
+TEST(Terminal, CellCapCountsColumnsAsMuchAsLines) {
     Terminal t;
-    t.SetSize(25, 18, 36);
-    t.Process("\033[17;30Hend");
-    // Screen row 17 is buffer line 24 - 18 + 17 = 23.
-    ASSERT_EQ(t.LineBytes(23), QByteArray(29, ' ') + "end");
-    t.SetSize(20, 10, 20);
-    EXPECT_EQ(t.LineBytes(18), QByteArray(20, ' '));
-    EXPECT_EQ(t.cursorX(), 19);
-    EXPECT_EQ(t.cursorY(), 9);
-    t.SetSize(40, 10, 20);
-    EXPECT_EQ(t.LineBytes(38), QByteArray(20, ' '));
-    EXPECT_EQ(t.LineLength(0), 0);
+    ASSERT_TRUE(t.SetSize(300000, 18, 36).changed); // 10.8 M cells
+    // 254 columns of 300,000 lines would be 76 M cells.
+    const SizeChange wider = t.SetSize(300000, 18, 254);
+    EXPECT_TRUE(wider.outOfMemory);
+    EXPECT_EQ(t.columns(), 36);
+    EXPECT_EQ(t.lines(), 300000);
+    EXPECT_TRUE(t.SetSize(99999999, 18, 36).outOfMemory);
+    EXPECT_EQ(t.lines(), 300000);
 }
 
-// ---- telnet commands met in the stream: transcripts of what the host sends and gets
+TEST(Terminal, NewScreenSizeStartsCleanBelowTheCursorRow) {
+    Terminal t;
+    t.SetSize(25, 18, 36);
+    t.Process("old 1\nold 2\nlin");
+    t.Process("\033[10;1Hstale");
+    t.Process("\033[2;4H"); // back on the row of "lin" (this dialect does not reduce it), column 3
+    t.TakeDamage();
+    t.SetSize(25, 10, 36);
+    // The cursor's row is the top row; what was above it is scrollback; nothing below.
+    EXPECT_EQ(t.cursorY(), 0);
+    EXPECT_EQ(t.cursorX(), 3);
+    EXPECT_EQ(t.RowText(0), "lin");
+    EXPECT_EQ(t.historyLines(), 2);
+    EXPECT_EQ(t.LineText(0), "old 1");
+    for (int r = 1; r < t.rows(); ++r)
+        EXPECT_EQ(t.RowText(r), "") << r;
+    // New output goes after the kept text, not over old text.
+    t.Process("stty size\n32 36\n");
+    EXPECT_EQ(t.RowText(0), "linstty size");
+    EXPECT_EQ(t.RowText(1), "32 36");
+    // Only the scrollback changing keeps the screen as it is.
+    t.SetSize(40, 10, 36);
+    EXPECT_EQ(t.RowText(1), "32 36");
+}
 
-struct Transcript {
+// ---- one contract for both emulations
+
+struct Maker {
     const char* name;
-    QByteArray received;
-    QByteArray replies;
+    std::function<std::unique_ptr<Emulation>()> make;
 };
 
-TEST(Terminal, TelnetRepliesInTheStream) {
-    const Transcript cases[] = {
-        {"TerminalTypeAtOnce", B({255, 253, 24}),
-         B({255, 251, 24, 255, 250, 24, 0}) + "ansi" + B({255, 240})},
-        {"TerminalTypeAgainOnSend", B({255, 250, 24, 1, 255, 240}),
-         B({255, 250, 24, 0}) + "ansi" + B({255, 240})},
-        {"TerminalSpeed", B({255, 250, 32, 1, 255, 240}),
-         B({255, 250, 32, 0}) + "115200,115200" + B({255, 240})},
-        {"WindowSizeReportsAddressableRows", B({255, 253, 31}),
-         B({255, 251, 31, 255, 250, 31, 0, 36, 0, 17, 255, 240})},
-        {"WillEcho", B({255, 251, 1}), B({255, 253, 1})},
-        {"WillSuppressGoAhead", B({255, 251, 3}), B({255, 253, 3})},
-        {"WillOther", B({255, 251, 5}), B({255, 254, 5})},
-        {"Wont", B({255, 252, 1}), B({255, 254, 1})},
-        {"DoEcho", B({255, 253, 1}), B({255, 251, 1})},
-        {"DoOther", B({255, 253, 5}), B({255, 252, 5})},
-        {"Dont", B({255, 254, 3}), B({255, 252, 3})},
-        {"RepeatsAnsweredEachTime", B({255, 253, 5, 255, 253, 5}), B({255, 252, 5, 255, 252, 5})},
-        {"OtherSubnegotiationIgnored", B({255, 250, 24, 0, 'x', 255, 240}), {}},
-        {"NopAndGoAheadIgnored", B({255, 241, 255, 249}), {}},
-    };
-    for (const Transcript& c : cases) {
+class EmulationContract : public ::testing::TestWithParam<Maker> {
+protected:
+    std::unique_ptr<Emulation> e = GetParam().make();
+};
+
+TEST_P(EmulationContract, LinesColoursScrollbackAndSaving) {
+    // Host output that both understand: lines with CR LF, colours of the shared palette.
+    e->Process("first\r\n\033[1;31;44mX\033[0m second\r\n");
+    EXPECT_EQ(e->RowText(0), "first");
+    EXPECT_EQ(e->RowText(1), "X second");
+    std::vector<Cell> cells(size_t(e->columns()));
+    e->LineCells(e->ScreenToView(1), cells.data());
+    EXPECT_EQ(cells[0].text, 0xFF5555u); // bold red is bright
+    EXPECT_EQ(cells[0].fill, 0x0000BBu);
+    EXPECT_EQ(cells[2].text, 0xBBBBBBu);
+    EXPECT_EQ(e->cursorY(), 2);
+    EXPECT_EQ(e->cursorX(), 0);
+
+    // Lines that scroll off the screen are kept above it, oldest first.
+    e->TakeDamage();
+    for (int k = 0; k < 60; ++k)
+        e->Process(QByteArray::number(k) + "\r\n");
+    EXPECT_GT(e->TakeDamage().scrolled, 0);
+    EXPECT_GT(e->historyLines(), 0);
+    EXPECT_EQ(e->LineText(0), "first");
+    EXPECT_EQ(e->RowText(e->cursorY() - 1), "59");
+    const QByteArray saved = e->SaveText();
+    EXPECT_TRUE(saved.startsWith("first\r\nX second\r\n0\r\n1\r\n")) << saved.left(40).data();
+    EXPECT_TRUE(saved.endsWith("58\r\n59\r\n"));
+
+    // The cap on cells holds for every size change; rows stay below 255.
+    EXPECT_TRUE(e->SetSize(99999999, e->rows(), e->columns()).outOfMemory);
+    e->SetSize(2000, 300, 254);
+    EXPECT_LE(e->rows(), kMaxScreenSize);
+    EXPECT_LE(e->reportedRows(), kMaxScreenSize);
+
+    // A reset starts a clean screen without scrollback.
+    e->Reset();
+    EXPECT_EQ(e->historyLines(), 0);
+    EXPECT_EQ(e->RowText(0), "");
+}
+
+TEST_P(EmulationContract, PasteSendsTheTextWithEnterForLineEnds) {
+    e->Paste("ls -l\r\ncd /tmp\n");
+    const QByteArray sent = e->TakeReplies();
+    EXPECT_TRUE(sent.startsWith("ls -l\r")) << sent.data();
+    EXPECT_TRUE(sent.contains("cd /tmp\r")) << sent.data();
+    EXPECT_EQ(sent.count('\r'), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Both, EmulationContract,
+    ::testing::Values(Maker{"Ansi", [] { return std::make_unique<Terminal>(); }},
+                      Maker{"Xterm", [] { return std::make_unique<XtermEmulation>(24, 80); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- xterm on libvterm: what real full-screen programs send
+
+struct XtermCase {
+    const char* name;
+    QByteArray received;
+    std::vector<QString> rows; // the first rows of the screen afterwards
+    int x = -1, y = -1;        // the cursor, when checked
+    QByteArray replies = {};   // what goes back to the host
+};
+
+const std::vector<XtermCase> kXtermCases = {
+    {"ClearHomesAndErases", "old\r\ntext\033[H\033[2J", {"", ""}, 0, 0},
+    {"HomeWithoutParameters", "abc\033[Hx", {"xbc"}, 1, 0},
+    {"CarriageReturnReturns", "abc\rX", {"Xbc"}, 1, 0},
+    {"TabStopsEveryEight", "a\tb", {"a       b"}, 9, 0},
+    {"Utf8", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC", {QString::fromUtf8("grüß €")}, 6, 0},
+    {"ScrollRegionKeepsTheRowsOutside",
+     "top\033[2;3r\033[2;1Ha\r\nb\r\nc\r\n\033[r\033[5;1Hbelow",
+     {"top", "c", "", "", "below"}},
+    {"InsertAndDeleteLine", "1\r\n2\r\n3\033[2;1H\033[L\033[3;1H\033[M", {"1", "", "3"}},
+    {"InsertAndDeleteCharacter", "abcdef\033[1;2H\033[2@XY\033[1;5H\033[1P", {"aXYbdef"}},
+    {"DecLineDrawing", "\033(0lqk\033(B", {QString::fromUtf8("┌─┐")}},
+    {"AlternateScreenComesBackToThePrimary",
+     "shell\033[?1049hfull screen\033[?1049l",
+     {"shell"},
+     5,
+     0},
+    {"DeviceAttributesAnswered", "\033[c", {""}, 0, 0, "\033[?1;2c"},
+    {"CursorPositionAnswered", "\033[5;7H\033[6n", {""}, 6, 4, "\033[5;7R"},
+    {"BracketedPasteModeShowsNothing", "\033[?2004hok", {"ok"}},
+};
+
+TEST(Xterm, ProgramsSequences) {
+    for (const XtermCase& c : kXtermCases) {
         SCOPED_TRACE(c.name);
-        Terminal t;
-        t.SetSize(25, 18, 36);
-        t.Process(c.received);
-        EXPECT_EQ(t.TakeReplies(), c.replies);
-        EXPECT_EQ(t.RowBytes(0), "");
-        EXPECT_EQ(t.cursorX(), 0);
+        XtermEmulation e(24, 80);
+        e.Process(c.received);
+        for (size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(e.RowText(int(r)), c.rows[r]) << r;
+        if (c.x >= 0) {
+            EXPECT_EQ(e.cursorX(), c.x);
+            EXPECT_EQ(e.cursorY(), c.y);
+        }
+        EXPECT_EQ(e.TakeReplies(), c.replies);
     }
 }
 
-TEST(Terminal, CommandCutBetweenReadsIsAnsweredOnce) {
-    Terminal t;
-    t.Process(B({'a', 255, 251}));
-    EXPECT_EQ(t.TakeReplies(), QByteArray());
-    t.Process(B({1, 'b'}));
-    EXPECT_EQ(t.TakeReplies(), B({255, 253, 1}));
-    EXPECT_EQ(t.RowBytes(0), "ab");
-
-    t.Process(B({255, 250, 24, 1}));
-    t.Process(B({255, 240}));
-    EXPECT_EQ(t.TakeReplies(), B({255, 250, 24, 0}) + "ansi" + B({255, 240}));
-    EXPECT_EQ(t.RowBytes(0), "ab");
+TEST(Xterm, ColoursOf256AndDirect) {
+    XtermEmulation e(24, 80);
+    e.Process("\033[38;5;196mR\033[48;5;21mB\033[38;2;1;2;3mD\033[7mV");
+    std::vector<Cell> cells(80);
+    e.LineCells(e.ScreenToView(0), cells.data());
+    EXPECT_EQ(cells[0].text, 0xFF0000u);
+    EXPECT_EQ(cells[1].fill, 0x0000FFu);
+    EXPECT_EQ(cells[2].text, 0x010203u);
+    EXPECT_EQ(cells[3].fill, 0x010203u); // reverse
 }
 
-TEST(Terminal, EmptyReadChangesNothing) {
-    Terminal t;
-    t.TakeDamage();
-    t.Process(QByteArray());
-    EXPECT_TRUE(t.TakeDamage().empty());
-    EXPECT_TRUE(t.TakeReplies().isEmpty());
+struct XtermKey {
+    const char* name;
+    KeyPress key;
+    QByteArray sent;
+};
+
+TEST(Xterm, KeysAsXtermSendsThem) {
+    const XtermKey cases[] = {
+        {"BackspaceIsDel", {.vk = kVkBack, .ch = 8}, "\x7f"},
+        {"Home", {.vk = kVkHome}, "\033[H"},
+        {"End", {.vk = kVkEnd}, "\033[F"},
+        {"Insert", {.vk = kVkInsert}, "\033[2~"},
+        {"Delete", {.vk = kVkDelete}, "\033[3~"},
+        {"F1", {.vk = kVkF1}, "\033OP"},
+        {"F5", {.vk = kVkF1 + 4}, "\033[15~"},
+        {"Up", {.vk = kVkUp}, "\033[A"},
+        {"Enter", {.vk = kVkReturn}, "\r"},
+        {"Escape", {.vk = kVkEscape}, "\033"},
+        {"CtrlC", {.ch = U'c', .ctrl = true}, "\x03"},
+        {"AltX", {.ch = U'x', .alt = true}, "\033x"},
+        {"Euro", {.ch = U'\u20AC'}, "\xE2\x82\xAC"},
+    };
+    for (const XtermKey& c : cases) {
+        SCOPED_TRACE(c.name);
+        XtermEmulation e(24, 80);
+        e.Key(c.key);
+        EXPECT_EQ(e.TakeReplies(), c.sent);
+    }
+    // Cursor keys follow the application mode that full-screen programs set.
+    XtermEmulation e(24, 80);
+    e.Process("\033[?1h");
+    e.Key({.vk = kVkUp});
+    EXPECT_EQ(e.TakeReplies(), "\033OA");
+    // A paste is bracketed only for a program that asked.
+    e.Process("\033[?2004h");
+    e.Paste("x");
+    EXPECT_EQ(e.TakeReplies(), "\033[200~x\033[201~");
 }
 
-TEST(Telnet, WindowSizeUpdateIsSizeThenDo) {
+TEST(Xterm, ResizeMovesRowsThroughTheScrollback) {
+    XtermEmulation e(24, 80);
+    for (int k = 0; k < 30; ++k)
+        e.Process(QByteArray::number(k) + "\r\n");
+    const int before = e.historyLines();
+    e.SetSize(e.lines(), 10, 40);
+    EXPECT_EQ(e.rows(), 10);
+    EXPECT_EQ(e.columns(), 40);
+    EXPECT_GT(e.historyLines(), before);
+    EXPECT_EQ(e.RowText(e.cursorY() - 1), "29");
+    e.SetSize(e.lines(), 24, 40); // taller: lines come back from the scrollback
+    EXPECT_EQ(e.historyLines(), before);
+    EXPECT_EQ(e.RowText(e.cursorY() - 1), "29");
+    EXPECT_EQ(e.LineText(0), "0");
+}
+
+// ---- the telnet framing: transcripts of what the host sends, what it gets, what is shown
+
+struct Transcript {
+    const char* name;
+    std::vector<QByteArray> reads;
+    QByteArray replies;
+    QByteArray data = {};
+};
+
+TEST(Telnet, FramingAndReplies) {
+    const Transcript cases[] = {
+        {"TerminalTypeAtOnce",
+         {B({255, 253, 24})},
+         B({255, 251, 24, 255, 250, 24, 0}) + "ansi" + B({255, 240})},
+        {"TerminalTypeAgainOnSend",
+         {B({255, 250, 24, 1, 255, 240})},
+         B({255, 250, 24, 0}) + "ansi" + B({255, 240})},
+        {"TerminalSpeed",
+         {B({255, 250, 32, 1, 255, 240})},
+         B({255, 250, 32, 0}) + "115200,115200" + B({255, 240})},
+        {"WindowSizeReportsAddressableRows",
+         {B({255, 253, 31})},
+         B({255, 251, 31, 255, 250, 31, 0, 36, 0, 17, 255, 240})},
+        {"WillEcho", {B({255, 251, 1})}, B({255, 253, 1})},
+        {"WillSuppressGoAhead", {B({255, 251, 3})}, B({255, 253, 3})},
+        {"WillOther", {B({255, 251, 5})}, B({255, 254, 5})},
+        {"Wont", {B({255, 252, 1})}, B({255, 254, 1})},
+        {"DoEcho", {B({255, 253, 1})}, B({255, 251, 1})},
+        {"DoOther", {B({255, 253, 5})}, B({255, 252, 5})},
+        {"Dont", {B({255, 254, 3})}, B({255, 252, 3})},
+        {"RepeatsAnsweredEachTime", {B({255, 253, 5, 255, 253, 5})}, B({255, 252, 5, 255, 252, 5})},
+        {"OtherSubnegotiationIgnored", {B({255, 250, 24, 0, 'x', 255, 240})}, {}},
+        {"NopAndGoAheadIgnored", {B({'a', 255, 241, 255, 249, 'b'})}, {}, "ab"},
+        {"DoubledIacShowsNothing", {B({'a', 255, 255, 'b'})}, {}, "ab"},
+        // Cut anywhere, a command is carried whole into the next read.
+        {"CutIacCarried", {B({'a', 255}), B({255, 'b'})}, {}, "ab"},
+        {"CutVerbCarried", {B({'a', 255, 251}), B({1, 'b'})}, B({255, 253, 1}), "ab"},
+        {"CutSubnegotiationCarried",
+         {B({255, 250, 24}), B({1, 255}), B({240, 'z'})},
+         B({255, 250, 24, 0}) + "ansi" + B({255, 240}),
+         "z"},
+        {"LongSubnegotiationReadToItsEnd",
+         {B({255, 250, 39}) + QByteArray(5000, 'v'), QByteArray(5000, 'w') + B({255, 240}) + "ok"},
+         {},
+         "ok"},
+        {"Value255InsideSubnegotiation", {B({255, 250, 31, 255, 255, 255, 240, 'k'})}, {}, "k"},
+    };
+    for (const Transcript& c : cases) {
+        SCOPED_TRACE(c.name);
+        TelnetProtocol protocol;
+        protocol.SetWindowSize(36, 17);
+        QByteArray data;
+        for (const QByteArray& read : c.reads)
+            protocol.Receive(reinterpret_cast<const uint8_t*>(read.constData()),
+                             size_t(read.size()), data);
+        EXPECT_EQ(protocol.TakeReplies(), c.replies);
+        EXPECT_EQ(data, c.data);
+        EXPECT_FALSE(protocol.carrying());
+    }
+}
+
+TEST(Telnet, EveryByte255InARepliesIsDoubled) {
     EXPECT_EQ(WindowSizeUpdate(60, 19), B({255, 250, 31, 0, 60, 0, 19, 255, 240, 255, 253, 31}));
+    // Sizes past one byte go as two, and a byte 255 of them goes twice.
+    EXPECT_EQ(WindowSizeReply(255, 300), B({255, 250, 31, 0, 255, 255, 1, 44, 255, 240}));
+    EXPECT_EQ(EscapeIac(B({'a', 255, 'b'})), B({'a', 255, 255, 'b'}));
+    TelnetProtocol protocol;
+    protocol.SetTerminalType(B({'x', 255}));
+    QByteArray data;
+    const QByteArray ask = B({255, 250, 24, 1, 255, 240});
+    protocol.Receive(reinterpret_cast<const uint8_t*>(ask.constData()), size_t(ask.size()), data);
+    EXPECT_EQ(protocol.TakeReplies(), B({255, 250, 24, 0, 'x', 255, 255, 255, 240}));
 }
 
 // ---- random streams: whatever arrives, the cursor stays on the screen and the buffer keeps
@@ -278,12 +496,11 @@ TEST(Terminal, RandomStreamsKeepTheInvariants) {
             ASSERT_LT(t.savedX(), t.columns());
             ASSERT_LT(t.savedY(), t.rows());
             ASSERT_LE(t.rows(), t.lines() - 1);
+            ASSERT_LE(t.historyLines(), t.lines() - t.rows() - 1);
             ASSERT_LE(t.pendingLength(), Terminal::kPendingMax);
             for (int l = 0; l < t.lines(); ++l)
                 ASSERT_LE(t.LineLength(l), t.columns());
             ASSERT_EQ(t.LineLength(t.lines() - 1), 0);
-            const QByteArray replies = t.TakeReplies();
-            if (!replies.isEmpty()) ASSERT_EQ(uint8_t(replies[0]), kIac);
             const Damage d = t.TakeDamage();
             if (d.bottom >= d.top) {
                 ASSERT_GE(d.top, 0);

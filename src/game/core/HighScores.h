@@ -16,10 +16,15 @@ constexpr int kHighScoreEntries = 10;
 
 class HighScoreTable {
 public:
-    // Reads the ten entries; missing ones are empty names with score 0.
+    // Reads the ten entries; missing ones are empty names with score 0. A stored score
+    // below 0 reads as 0, and the entries are kept best first whatever the file says.
     void Load();
     // Writes the first ten entries.
     void Save() const;
+    // Inserts (name, score) into the table as it is stored now (another running copy may
+    // have added entries since Load) and writes the ten best back, in one write; the table
+    // then holds what was written.
+    void Record(const QString& name, int score);
 
     // A score enters only when it beats the tenth entry.
     bool Qualifies(int score) const;

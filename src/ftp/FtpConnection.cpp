@@ -1,0 +1,82 @@
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpConnectionImpl.h"
+
+#include "platform/FileOps.h"
+#include "platform/LocalFiles.h"
+
+#include <cerrno>
+
+namespace velmar {
+
+QString ServerPath(const QString& path) {
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
+bool FtpConnection::ListFolder(const QString& folder, std::vector<FindRecord>& records) {
+    records.clear();
+    if (ListFolder(folder, [&records](FindRecord& r) { records.push_back(std::move(r)); }))
+        return true;
+    records.clear();
+    return false;
+}
+
+bool FtpConnection::ReadFileTo(const QString& remote, const QString& local,
+                               const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
+    platform::ReplacingFile out;
+    if (!out.Open(local, false)) {
+        LocalFailure(errno ? errno : EIO);
+        return false;
+    }
+    int writeError = 0;
+    const bool ok = ReadFile(
+        remote,
+        [&](const char* data, size_t size) {
+            if (out.Write(data, size)) return true;
+            writeError = errno ? errno : EIO;
+            return false;
+        },
+        running, counter);
+    if (!ok) {
+        out.Abandon();
+        if (writeError != 0) LocalFailure(writeError);
+        return false;
+    }
+    if (!out.Commit()) {
+        LocalFailure(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool FtpConnection::WriteFileFrom(const QString& local, const QString& remote,
+                                  const std::atomic<int>* running,
+                                  std::atomic<uint64_t>* counter) {
+    platform::InputFile in;
+    if (!in.Open(local)) {
+        LocalFailure(errno ? errno : EIO);
+        return false;
+    }
+    int readError = 0;
+    const bool ok = WriteFile(
+        remote,
+        [&](char* buffer, size_t capacity) {
+            const int64_t n = in.Read(buffer, capacity);
+            if (n < 0) readError = errno ? errno : EIO;
+            return n;
+        },
+        running, counter);
+    if (!ok && readError != 0) LocalFailure(readError);
+    return ok;
+}
+
+std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
+                                          const FtpOptions& options, int& code, QString& text) {
+    code = 0;
+    text.clear();
+    return ownClient ? ConnectOwnClient(login, options, code, text)
+                     : ConnectCurl(login, options, code, text);
+}
+
+} // namespace velmar

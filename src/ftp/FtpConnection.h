@@ -1,0 +1,123 @@
+#pragma once
+// A pane's FTP connection, whichever back end made it: libcurl ("internet" side) or our own
+// FtpClient (setting InternalFTP). Listing, transfers and the file primitives call only this.
+//
+// Paths are absolute server paths ("/" is the server's root as the log-in sees it, not the
+// log-in folder); a backslash in a path is sent as a slash. Names are QStrings decoded with
+// platform::DecodeName, so bytes that are not UTF-8 travel back to the server unchanged.
+//
+// One thread at a time uses a connection. A transfer stops between blocks when its running
+// flag becomes 0. Every wait of either back end ends at once when the calling thread's cancel
+// token (platform/Cancel.h) fires or Abort() is called from another thread.
+//
+// Options (time-outs) come in when the connection is made; nothing here reads the settings.
+
+#include "ftp/FtpOptions.h"
+#include "platform/FindRecord.h"
+
+#include <QString>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace velmar {
+
+// Internet error codes (the numbers ErrorText knows).
+namespace inet {
+constexpr int kNoMoreFiles = 18;
+constexpr int kTimeout = 12002;
+constexpr int kExtendedError = 12003; // the server refused; its reply is the response info
+constexpr int kInvalidUrl = 12005;
+constexpr int kNameNotResolved = 12007;
+constexpr int kLoginFailure = 12014;
+constexpr int kCannotConnect = 12029;
+constexpr int kConnectionAborted = 12030;
+} // namespace inet
+
+// The raw status of the last operation of a connection.
+struct FtpStatusInfo {
+    int code = 0;         // libcurl side: an inet code; own client: its FtpStatus code
+    QString responseInfo; // libcurl side: the server's last reply lines; own: the status text
+};
+
+struct FtpLogin {
+    QString host;
+    int port = 21; // 0 means 21
+    QString user;  // empty: anonymous
+    QString password;
+};
+
+class FtpConnection {
+public:
+    // Gets each block read; false stops the transfer as failed (a local write error).
+    using BlockSink = std::function<bool(const char* data, size_t size)>;
+    // Fills up to `capacity` bytes; returns the count, 0 at the end, -1 on a read error.
+    using BlockSource = std::function<int64_t(char* buffer, size_t capacity)>;
+
+    virtual ~FtpConnection() = default;
+
+    // True for our own FtpClient, false for libcurl.
+    virtual bool IsOwnClient() const = 0;
+
+    // The entries of a folder ("." and ".." left out), in the server's order, each handed to
+    // `take` as soon as it is read (`take` may move from it). On failure the entries taken
+    // so far are the caller's to drop.
+    using RecordSink = std::function<void(FindRecord&)>;
+    virtual bool ListFolder(const QString& folder, const RecordSink& take) = 0;
+    // The same into a vector, empty after a failure.
+    bool ListFolder(const QString& folder, std::vector<FindRecord>& records);
+
+    // Server file to `sink`, block by block; adds each block to `counter`. Returns false when
+    // it failed or when `running` became 0 before the end.
+    virtual bool ReadFile(const QString& remote, const BlockSink& sink,
+                          const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
+    // Server file written from `source` (STOR), block by block, counted.
+    virtual bool WriteFile(const QString& remote, const BlockSource& source,
+                           const std::atomic<int>* running, std::atomic<uint64_t>* counter) = 0;
+    // Server file into a local file, made anew (an existing one is replaced). A failed or
+    // cancelled download leaves the local file as it was (none when there was none).
+    bool ReadFileTo(const QString& remote, const QString& local, const std::atomic<int>* running,
+                    std::atomic<uint64_t>* counter);
+    bool WriteFileFrom(const QString& local, const QString& remote,
+                       const std::atomic<int>* running, std::atomic<uint64_t>* counter);
+
+    virtual bool DeleteFile(const QString& remote) = 0;
+    virtual bool MakeDir(const QString& remote) = 0;
+    virtual bool RemoveDir(const QString& remote) = 0;
+    virtual bool Rename(const QString& from, const QString& to) = 0;
+    virtual bool FileSize(const QString& remote, uint64_t& size) = 0;
+
+    // Ends a blocked operation of another thread at once (it then fails). Safe from any
+    // thread; the next operation started clears it.
+    virtual void Abort() = 0;
+    // While set, every operation watches `stop` and ends soon (failing, with no error to show)
+    // once it reads true: how a listing thread's stop flag ends a blocked LIST.
+    virtual void SetStopFlag(const std::atomic<bool>* stop) = 0;
+
+    // The status of the last operation (code 0 after a success).
+    virtual FtpStatusInfo LastStatus() const = 0;
+    // The text to show for the last failure and its code as ErrorText / ShowClientError give
+    // them: 0 no error, -1 the connection is lost (the owner then drops the connection).
+    virtual int ErrorText(QString& text) const = 0;
+    bool IsLost() const {
+        QString unused;
+        return ErrorText(unused) == -1;
+    }
+
+protected:
+    // The last operation failed on our side (a local file, errno `error`), not the server's.
+    virtual void LocalFailure(int error) = 0;
+};
+
+// Connects and logs in through the chosen back end. On failure: null, with `code` and `text`
+// what ErrorText (libcurl) or ShowClientError (our own client) would show.
+std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
+                                          const FtpOptions& options, int& code, QString& text);
+
+// Every backslash of a path as a slash: the form a server path travels in.
+QString ServerPath(const QString& path);
+
+} // namespace velmar

@@ -1,0 +1,13 @@
+#pragma once
+// The two back ends behind ConnectFtp.
+
+#include "ftp/FtpConnection.h"
+
+namespace velmar {
+
+std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
+                                                int& code, QString& text);
+std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
+                                           int& code, QString& text);
+
+} // namespace velmar

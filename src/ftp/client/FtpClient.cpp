@@ -1,0 +1,362 @@
+#include "ftp/client/FtpClient.h"
+
+#include "ftp/ListParser.h"
+#include "platform/NameCodec.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+namespace velmar::ftp {
+
+namespace {
+
+constexpr const char* kCommandNames[] = {
+    "",     "CWD",  "MKD",  "RMD",  "XMKD", "XRWD", "XCWD", "PASS", "PORT", "RETR",
+    "TYPE", "USER", "MODE", "DELE", "STOR", "RNFR", "RNTO", "APPE", "NLST", "ABOR",
+    "LIST", "PWD",  "XPWD", "PASV", "QUIT", "HELP", "SYST", "STOU", "NOOP", "CDUP",
+};
+constexpr int kCommandCount = int(sizeof kCommandNames / sizeof kCommandNames[0]);
+
+// Sent for an anonymous log-in without a password: an e-mail address of 23 characters.
+constexpr char kAnonymousPassword[] = "guest@ce-velmar.invalid";
+static_assert(sizeof kAnonymousPassword - 1 == 23);
+
+bool HasLineBreak(const QByteArray& bytes) {
+    return bytes.contains('\r') || bytes.contains('\n');
+}
+
+// The text between the first pair of double quotes; a doubled quote inside stands for one.
+QByteArray QuotedPath(const QByteArray& line) {
+    const qsizetype open = line.indexOf('"');
+    if (open < 0) return {};
+    QByteArray path;
+    for (qsizetype i = open + 1; i < line.size(); ++i) {
+        if (line[i] != '"') {
+            path += line[i];
+            continue;
+        }
+        if (i + 1 < line.size() && line[i + 1] == '"') {
+            path += '"';
+            ++i;
+            continue;
+        }
+        return path;
+    }
+    return {}; // no closing quote
+}
+
+// From the fifth character of a reply line up to the first of `stops` or the end.
+QByteArray WordAfterCode(const QByteArray& line, const char* stops) {
+    QByteArray word;
+    for (qsizetype i = 4; i < line.size(); ++i) {
+        if (std::strchr(stops, line[i])) break;
+        word += line[i];
+    }
+    return word;
+}
+
+} // namespace
+
+const char* CommandName(FtpCommand code) {
+    const int i = int(code);
+    return i >= 0 && i < kCommandCount ? kCommandNames[i] : "";
+}
+
+FtpClient::FtpClient(const FtpOptions& options) : linger_(options.linger) {
+    const auto ms = [](int value) { return std::max(value, 0); };
+    timeouts_ = {ms(options.connectMs), 0,
+                 ms(options.sendMs),    ms(options.receiveMs),
+                 ms(options.sendMs),    ms(options.receiveMs)};
+    control_.SetCancel(&abort_);
+    data_.SetCancel(&abort_);
+}
+
+FtpClient::~FtpClient() {
+    Disconnect();
+    FatalReset();
+}
+
+QString FtpClient::GetSystemType() const {
+    return platform::DecodeName(systemType_);
+}
+
+void FtpClient::SetStatus(int code, const QString& message) {
+    status_.code = code;
+    status_.message = message;
+}
+
+void FtpClient::SetSocketError(int code) {
+    SetStatus(status::SocketError, SocketErrorText(code));
+}
+
+void FtpClient::FatalReset() {
+    control_.Close();
+    data_.Close();
+    connected_ = false;
+    currentType_ = type::Ascii;
+    dataCount_ = 0;
+}
+
+bool FtpClient::RequireName(const QString& name) {
+    if (!name.isEmpty()) return true;
+    SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+    return false;
+}
+
+bool FtpClient::RequireLogin() {
+    if (connected_) return true;
+    SetStatus(status::NotConnected, QStringLiteral("Command requires an active connection."));
+    return false;
+}
+
+// ---- command sender ----
+
+int FtpClient::SendLine(const QByteArray& line) {
+    const int64_t sent =
+        control_.SendAll(line.constData(), size_t(line.size()), timeouts_[ControlSendTimeout]);
+    if (sent > 0) return int(sent);
+    SetSocketError(LastSocketError());
+    FatalReset();
+    return -1;
+}
+
+int FtpClient::SendCommand(FtpCommand code) {
+    const int c = int(code);
+    if (c < 18 || c >= kCommandCount) return -1;
+    return SendLine(QByteArray(kCommandNames[c]) + "\r\n");
+}
+
+int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
+    const int c = int(code);
+    if (argument.isEmpty() || c < 1 || c > 20 || c == 19) return 0;
+    QByteArray arg = platform::EncodeName(argument);
+    arg.replace('\\', '/');
+    // An overlong argument, or one that would smuggle a second command line, is refused.
+    if (arg.size() > kMaxArgument || HasLineBreak(arg)) {
+        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        return 0;
+    }
+    const int sent = SendLine(QByteArray(kCommandNames[c]) + ' ' + arg + "\r\n");
+    return sent > 0 ? sent : 0;
+}
+
+int FtpClient::SendRaw(const QString& text) {
+    if (!RequireLogin()) return -1;
+    const QByteArray bytes = platform::EncodeName(text);
+    if (bytes.size() > kMaxRaw || HasLineBreak(bytes)) {
+        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        return -1;
+    }
+    if (SendLine(bytes + "\r\n") <= 0) return -1;
+    ReadReply({200});
+    return 1;
+}
+
+// ---- reply reader ----
+
+bool FtpClient::ReadReply(std::initializer_list<int> expected, bool queueOnly) {
+    if (std::optional<Reply> r = replies_.Take(expected)) {
+        consumed_ = std::move(*r);
+        return true;
+    }
+    if (queueOnly) return false;
+    return ReadFromServer(expected);
+}
+
+// Takes at most one new final reply from the buffer or the server, then answers from the
+// queue, so replies nobody asked for yet wait there for their own call.
+bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
+    auto process = [&](bool& done) {
+        Reply last;
+        switch (ProcessBufferedLines(controlBuffer_, replies_, &last)) {
+        case ProcessResult::Queued:
+            SetStatus(last.code, platform::DecodeName(last.line));
+            done = true;
+            return ReadReply(expected, true);
+        case ProcessResult::BadCode:
+            SetStatus(status::InvalidResponse, QStringLiteral("Invalid Server Response"));
+            FatalReset();
+            done = true;
+            return false;
+        case ProcessResult::NeedMore:
+            break;
+        }
+        done = false;
+        return false;
+    };
+    bool done = false;
+    bool result = process(done);
+    if (done) return result;
+    // One bound for the whole reply: a server that trickles continuation lines forever
+    // gets the same time-out as one that says nothing.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(timeouts_[ControlReceiveTimeout]);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int64_t n =
+            left <= 0 ? 0
+                      : control_.Receive(controlBuffer_.FreeSpace(), controlBuffer_.FreeSize(),
+                                         int(std::min<int64_t>(left, INT_MAX)));
+        if (n == 0) {
+            SetStatus(status::ControlTimeout, QStringLiteral("Server timeout (on control)."));
+            return false;
+        }
+        if (n < 0) {
+            SetStatus(status::ConnectionClosed, QStringLiteral("Connection closed by host."));
+            FatalReset();
+            return false;
+        }
+        controlBuffer_.Commit(size_t(n));
+        result = process(done);
+        if (done) return result;
+    }
+}
+
+bool FtpClient::AnsweredWith(int code, uint64_t since) {
+    if (std::optional<Reply> r = replies_.TakeNewest(code, since)) {
+        consumed_ = std::move(*r);
+        return true;
+    }
+    return false;
+}
+
+// ---- connection ----
+
+bool FtpClient::Connect(const QString& host, const QString& user, const QString& password,
+                        int port) {
+    ClearStatus();
+    if (connected_) return false;
+    // Refused before any byte goes out, rather than after the server's silence.
+    if (platform::EncodeName(user).size() > kMaxArgument ||
+        platform::EncodeName(password).size() > kMaxArgument) {
+        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        return false;
+    }
+    port_ = port;
+    // Nothing from an earlier connection may answer for this one.
+    replies_.Clear();
+    controlBuffer_.Clear();
+    if (!control_.Create()) return false;
+    if (!control_.Connect(host, port, timeouts_[ConnectTimeout])) {
+        SetSocketError(LastSocketError());
+        control_.Close();
+        return false;
+    }
+    auto fail = [this] {
+        control_.Close();
+        return false;
+    };
+    if (!ReadReply({220})) return fail();
+    if (SendCommand(FtpCommand::USER, user.isEmpty() ? QStringLiteral("anonymous") : user) <= 0)
+        return fail();
+    // A server that lets the user in at USER answers 230 there; it waits in the queue.
+    if (ReadReply({331}))
+        SendCommand(FtpCommand::PASS,
+                    password.isEmpty() ? QString::fromLatin1(kAnonymousPassword) : password);
+    if (!ReadReply({230})) return fail();
+    currentType_ = type::Ascii;
+    connected_ = true;
+
+    if (SendCommand(FtpCommand::HELP) > 0) ReadReply({211});
+    systemType_.clear();
+    if (SendCommand(FtpCommand::SYST) > 0 && ReadReply({215}))
+        systemType_ = WordAfterCode(consumed_.line, " ");
+    if (!connected_) return false; // a fatal error on the way
+    startFolder_ = currentFolder_ = GetCurrentDir();
+    return connected_;
+}
+
+bool FtpClient::Disconnect() {
+    ClearStatus();
+    if (!connected_) return true;
+    if (SendCommand(FtpCommand::QUIT) > 0) ReadReply({200});
+    data_.Close();
+    control_.Close();
+    connected_ = false;
+    systemType_.clear();
+    return true;
+}
+
+std::unique_ptr<FtpClient> ConnectClient(const QString& host, int port, const QString& user,
+                                         const QString& password, const FtpOptions& options) {
+    auto client = std::make_unique<FtpClient>(options);
+    if (!client->Connect(host, user, password, port == 0 ? 21 : port)) return nullptr;
+    return client;
+}
+
+// ---- single-command operations ----
+
+QString FtpClient::GetCurrentDir() {
+    ClearStatus();
+    if (!RequireLogin()) return {};
+    const uint64_t since = replies_.NextSerial();
+    if (SendCommand(FtpCommand::PWD) <= 0) return {};
+    if (ReadReply({257})) return platform::DecodeName(QuotedPath(consumed_.line));
+    // The answer to PWD is queued by now; looking further would only wait for a time-out.
+    if (AnsweredWith(550, since) && systemType_ == "pSOSytem")
+        return platform::DecodeName(WordAfterCode(consumed_.line, " \r\n"));
+    return {};
+}
+
+bool FtpClient::SendWithArgument(FtpCommand code, const QString& argument) {
+    return SendCommand(code, argument) > 0;
+}
+
+bool FtpClient::ChangeDir(const QString& path) {
+    ClearStatus();
+    if (!RequireName(path) || !RequireLogin()) return false;
+    if (!SendWithArgument(FtpCommand::CWD, path) || !ReadReply({250})) return false;
+    currentFolder_ = GetCurrentDir();
+    return true;
+}
+
+bool FtpClient::MakeDir(const QString& name) {
+    ClearStatus();
+    if (!RequireName(name) || !RequireLogin()) return false;
+    return SendWithArgument(FtpCommand::MKD, name) && ReadReply({257});
+}
+
+bool FtpClient::RemoveDir(const QString& name) {
+    ClearStatus();
+    if (!RequireName(name) || !RequireLogin()) return false;
+    return SendWithArgument(FtpCommand::RMD, name) && ReadReply({250});
+}
+
+bool FtpClient::DeleteFile(const QString& name) {
+    ClearStatus();
+    if (!RequireLogin()) return false;
+    return SendWithArgument(FtpCommand::DELE, name) && ReadReply({250});
+}
+
+bool FtpClient::Rename(const QString& from, const QString& to) {
+    ClearStatus();
+    if (!RequireName(from) || !RequireName(to) || !RequireLogin()) return false;
+    if (!SendWithArgument(FtpCommand::RNFR, from) || !ReadReply({350})) return false;
+    return SendWithArgument(FtpCommand::RNTO, to) && ReadReply({250});
+}
+
+bool FtpClient::SetType(int transferType) {
+    if (!connected_) return false;
+    if (transferType == currentType_) return true;
+    static constexpr const char* kTypes[] = {"A", "I", "E"};
+    if (transferType < 0 || transferType > 2) return false;
+    if (!SendWithArgument(FtpCommand::TYPE, QString::fromLatin1(kTypes[transferType])))
+        return false;
+    currentType_ = transferType;
+    return ReadReply({200});
+}
+
+bool FtpClient::Noop() {
+    return SendCommand(FtpCommand::NOOP) > 0 && ReadReply({200});
+}
+
+bool FtpClient::ParseListLine(std::string_view line, FindRecord& record) {
+    return ftp::ParseListLine(std::string_view(systemType_.constData(), size_t(systemType_.size())),
+                              line, record, clock_);
+}
+
+} // namespace velmar::ftp

@@ -1,0 +1,92 @@
+#pragma once
+// The internet layer over libcurl: the process-wide state (global initialisation and one
+// share object for host-name lookups) and an FTP connection bound to a host, port, user and
+// password whose control connection stays open between operations (libcurl keeps it in the
+// easy handle). Passive data connections. Paths are server bytes, absolute ("/dir/file").
+
+#include "ftp/FtpOptions.h"
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace velmar::ftp {
+
+// Opens the process-wide internet state once; false when libcurl cannot be set up.
+bool OpenInternet();
+bool InternetIsOpen();
+// At exit, after every connection is gone.
+void CloseInternet();
+// libcurl's own text for one of its codes.
+QString CurlErrorText(int code);
+
+// The URL path naming the absolute server path `path`: every byte of every name is
+// percent-encoded and the first slash is sent as "%2F", so the path is read from the
+// server's root rather than from the log-in folder. A folder ends in "/".
+QByteArray EncodeFtpUrlPath(const QByteArray& path);
+
+class CurlFtp {
+public:
+    // Results: 0 or a libcurl code (CURLcode); kStopped when the stop flag ended it.
+    static constexpr int kStopped = -2;
+
+    using Sink = std::function<bool(const char* data, size_t size)>;
+    using Source = std::function<int64_t(char* buffer, size_t capacity)>;
+
+    CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
+            const FtpOptions& options);
+    ~CurlFtp();
+    CurlFtp(const CurlFtp&) = delete;
+    CurlFtp& operator=(const CurlFtp&) = delete;
+
+    // Connects and logs in (goes to "/"), keeping the connection for what follows.
+    int Login();
+    // The LIST answer of a folder, handed to `sink` as it arrives.
+    int List(const QByteArray& folder, const Sink& sink);
+    int Retrieve(const QByteArray& path, const Sink& sink);
+    int Store(const QByteArray& path, const Source& source);
+    // Raw commands in order (DELE, MKD, RNFR + RNTO ...), each needing a 2xx or 3xx answer.
+    int Commands(const std::vector<QByteArray>& commands);
+    int Size(const QByteArray& path, uint64_t& size);
+
+    // Watched by every operation: when it reads true the operation ends with kStopped.
+    void SetStopFlag(const std::atomic<bool>* stop) { stop_.store(stop); }
+    void SetRunningFlag(const std::atomic<int>* running) { running_.store(running); }
+    // Ends the operation in progress soon, from any thread; cleared when the next starts.
+    void Abort() { abort_.store(true); }
+
+    // The server's reply lines to the last command sent ("\r\n" kept).
+    QByteArray LastReply() const { return lastReply_; }
+
+private:
+    struct Handle;
+    int Perform(const QByteArray& urlPath);
+    void UseLargeBuffers();
+    bool ShouldStop() const;
+    static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
+    static size_t OnWrite(char* data, size_t size, size_t count, void* self);
+    static size_t OnRead(char* data, size_t size, size_t count, void* self);
+    static int OnDebug(void*, int type, char* data, size_t size, void* self);
+
+    std::unique_ptr<Handle> h_;
+    QByteArray base_; // "ftp://host:port"
+    QByteArray user_;
+    QByteArray password_;
+    FtpOptions timeouts_;
+    const Sink* sink_ = nullptr;
+    const Source* source_ = nullptr;
+    bool sinkRefused_ = false;
+    std::atomic<const std::atomic<bool>*> stop_{nullptr};
+    std::atomic<const std::atomic<int>*> running_{nullptr};
+    std::atomic<bool> abort_{false};
+    bool stopped_ = false;
+    bool quitting_ = false;
+    QByteArray lastReply_;
+};
+
+} // namespace velmar::ftp

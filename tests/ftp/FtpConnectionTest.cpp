@@ -1,0 +1,142 @@
+// The FTP side without a server: error texts, the reduction of a server's reply, the URL
+// path a server path becomes, and the stored server list.
+#include "ftp/curl/CurlFtp.h"
+#include "platform/Settings.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpServerList.h"
+#include "ftp/InternetErrors.h"
+
+#include "support/Printers.h"
+
+#include <gtest/gtest.h>
+
+namespace velmar {
+namespace {
+
+TEST(FtpErrors, ServerReplyKeepsOnlyItsFailureLinesWithoutCodes) {
+    const struct {
+        const char* reply;
+        const char* shown;
+    } cases[] = {
+        {"530 Login incorrect.\r\n", "Login incorrect.\n"},
+        {"550 No such file.", " No such file."}, // a last line without a break: code only
+        {"220 hello\r\n550-first\r\n550 second\r\n", "first\nsecond\n"},
+        {"250 fine\r\n", "250 fine\r\n"}, // no failure line: the whole reply stays
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReduceServerReply(QString::fromLatin1(c.reply)), QString::fromLatin1(c.shown))
+            << c.reply;
+}
+
+TEST(FtpErrors, CodesGiveTheirTextAndLostConnectionsMinusOne) {
+    const struct {
+        int code;
+        const char* text;
+        int result;
+    } cases[] = {
+        {0, "", 0},
+        {12005, "Invalid URL", 12005},
+        {12007, "Server not found\n(name not resolved)", 12007},
+        {12013, "Login failure (incorrect password or login)", 12013},
+        {12014, "Login failure (incorrect password or login)", 12014},
+        {12015, "Login failure (incorrect password or login)", 12015},
+        {12029, "Can't connect to server", 12029},
+        {12030, "Connection aborted", -1},
+        {12031, "Connection aborted", -1},
+        {12159, "TCP IP not installed", 12159},
+        {12163, "Internet disconected", -1},
+        {12164, "Server unreachable", 12164},
+        {12165, "Proxy-server unreachable", 12165},
+        {12100, "Internet error:\nINTERNET_ERROR_BASE+100", 12100},
+        {99999, "Error code = 99999", 99999},
+    };
+    for (const auto& c : cases) {
+        QString text = "stale";
+        EXPECT_EQ(ErrorTextFor(c.code, "530 x\r\n", text), c.result) << c.code;
+        EXPECT_EQ(text, QString::fromLatin1(c.text)) << c.code;
+    }
+    QString text;
+    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, "530 Login incorrect.\r\n", text),
+              inet::kExtendedError);
+    EXPECT_EQ(text, "Login incorrect.\n");
+    // Our own client: a closed, broken or timed-out control connection is a lost one.
+    for (int lost : {1000, 1002, 1005, 1007})
+        EXPECT_EQ(ClientErrorCode(lost), -1) << lost;
+    for (int kept : {550, 1001, 1003, 1004})
+        EXPECT_EQ(ClientErrorCode(kept), kept) << kept;
+}
+
+TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
+    const struct {
+        QByteArray path;
+        const char* url;
+    } cases[] = {
+        {"/", "/%2F/"},
+        {"/a/", "/%2F%61/"},
+        {"/a b/c#d", "/%2F%61%20%62/%63%23%64"},
+        {"\\x\\%?;", "/%2F%78/%25%3F%3B"},
+        {"/\xff\xfe", "/%2F%FF%FE"},
+        {"//two//", "/%2F%74%77%6F//"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ftp::EncodeFtpUrlPath(c.path), QByteArray(c.url)) << c.url;
+}
+
+class FtpServerListTest : public ::testing::Test {
+protected:
+    const std::vector<CFtpNode> three{
+        {"ftp.example.org", "pw", "me", 0, 21},
+        {"10.0.0.2", QString(), QString(), 1, 2121},
+        {"h\u00e9", "p", "u", 0, 65535},
+    };
+};
+
+TEST_F(FtpServerListTest, ArchiveHasTheClassTagOnceThenReferences) {
+    const std::optional<QByteArray> bytes = ArchiveFtpNodes({three[0], three[1]});
+    ASSERT_TRUE(bytes);
+    auto str = [](const char* s) { // a UTF-16 string behind its marker and length
+        QByteArray b = QByteArray::fromHex("fffeff") + char(qstrlen(s));
+        for (const char* p = s; *p; ++p)
+            b += QByteArray(1, *p) + '\0';
+        return b;
+    };
+    // Count, new-class tag, schema, class name; then the second object refers to the class.
+    const QByteArray expected = QByteArray::fromHex("0200ffff64000800") + "CFtpNode" +
+                                str("ftp.example.org") + str("pw") + str("me") +
+                                QByteArray::fromHex("00000000150000000180") + str("10.0.0.2") +
+                                str("") + str("") + QByteArray::fromHex("0100000049080000");
+    EXPECT_EQ(*bytes, expected);
+}
+
+TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
+    SaveFtpServerList(three);
+    EXPECT_EQ(LoadFtpServerList(), three);
+    SaveFtpServerList({});
+    EXPECT_TRUE(LoadFtpServerList().empty());
+
+    const QByteArray good = *ArchiveFtpNodes(three);
+    const QByteArray bad[] = {
+        good.left(good.size() - 1),                        // cut short
+        QByteArray::fromHex("0100ffff6500") + good.mid(6), // another schema
+        QByteArray::fromHex("ffff") + good,                // a count it cannot hold
+        QByteArray::fromHex("0300") + good.mid(2, 30),
+        QByteArray(40000, '\x01'),
+    };
+    for (const QByteArray& b : bad) {
+        EXPECT_FALSE(UnarchiveFtpNodes(b)) << b.toHex().left(40).constData();
+        platform::WriteBinarySetting("FTP", "list", b);
+        EXPECT_TRUE(LoadFtpServerList().empty());
+    }
+    // A stored port no TCP port can be (the last entry's, the archive's last four bytes)
+    // keeps the entry with the default port.
+    for (const char* port : {"70110100", "ffffffff"}) {
+        const std::optional<std::vector<CFtpNode>> nodes =
+            UnarchiveFtpNodes(good.chopped(4) + QByteArray::fromHex(port));
+        ASSERT_TRUE(nodes && nodes->size() == 3) << port;
+        EXPECT_EQ(nodes->back().port, 21u) << port;
+    }
+}
+
+} // namespace
+} // namespace velmar

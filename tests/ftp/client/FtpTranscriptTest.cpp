@@ -1,0 +1,426 @@
+// The client against scripted servers: replies no real server gives, and the exact
+// command lines the client sends.
+#include "support/Printers.h"
+#include "ftp/client/FtpClient.h"
+#include "platform/NameCodec.h"
+#include "support/FtpServer.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace velmar::ftp;
+using velmar::FindRecord;
+using velmar::test::ScriptedServer;
+using Lines = QList<QByteArray>;
+
+namespace {
+
+const Lines kAnonymousLogin{"USER anonymous", "PASS guest@ce-velmar.invalid", "HELP", "SYST",
+                            "PWD"};
+
+Lines operator+(Lines a, const Lines& b) {
+    a.append(b);
+    return a;
+}
+
+class Transcript : public ::testing::Test {
+protected:
+    bool Connect(const QString& user = {}, const QString& password = {},
+                 const velmar::FtpOptions& options = {}) {
+        server.Start();
+        client = std::make_unique<FtpClient>(options);
+        return client->Connect("127.0.0.1", user, password, server.port());
+    }
+    // Ends the session with QUIT and gives what the server heard.
+    Lines Finish() {
+        client->Disconnect();
+        client.reset();
+        return server.Commands();
+    }
+
+    ScriptedServer server;
+    std::unique_ptr<FtpClient> client;
+    std::atomic<int> go{1};
+    std::atomic<uint64_t> done{0};
+};
+
+// A download into memory.
+bool Get(FtpClient& client, const QString& name, QByteArray& got) {
+    got.clear();
+    return client.Retrieve(name, [&got](const char* data, size_t size) {
+        got.append(data, qsizetype(size));
+        return true;
+    });
+}
+
+// An upload source over bytes in memory.
+FtpClient::BlockSource FromMemory(const QByteArray& bytes) {
+    return [bytes, at = qsizetype(0)](char* buffer, size_t capacity) mutable -> int64_t {
+        const qsizetype n = std::min<qsizetype>(qsizetype(capacity), bytes.size() - at);
+        std::memcpy(buffer, bytes.constData() + at, size_t(n));
+        at += n;
+        return n;
+    };
+}
+
+velmar::FtpOptions Waits(int ms) {
+    return {ms, ms, ms, false};
+}
+
+} // namespace
+
+TEST_F(Transcript, GreetingSplitOverPackets) {
+    server.Send("220-Welcome to\r\n")
+        .Pause(30)
+        .Send("220-the scripted server\r\n220")
+        .Pause(30)
+        .Send(" ready\r\n")
+        .Answer("331 Please specify the password.")
+        .Answer("230 Login successful.")
+        .Answer("214-The following commands are recognized.\r\n ABOR ACCT\r\n214 Help OK.")
+        .Answer("215 UNIX Type: L8")
+        .Answer("257 \"/home/ftp\" is the current directory")
+        .Answer("221 Goodbye.");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->GetSystemType(), "UNIX");
+    EXPECT_EQ(client->CurrentFolder(), "/home/ftp");
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"QUIT"}));
+    EXPECT_TRUE(server.Completed());
+}
+
+TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
+    server.Send("220 ready\r\n")
+        .Answer("230 User logged in, proceed.")
+        .Answer("502 HELP not implemented")
+        .Answer("215 UNIX Type: L8")
+        .Answer("257 \"/\"")
+        .Answer("221 Bye");
+    // A backslash in the user name goes out as a slash.
+    ASSERT_TRUE(Connect("DOMAIN\\guest", "pw"));
+    EXPECT_EQ(Finish(), (Lines{"USER DOMAIN/guest", "HELP", "SYST", "PWD", "QUIT"}));
+}
+
+TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
+    server.Send("220 ready\r\n")
+        .Answer("331 Password please")
+        .Answer("530 Login incorrect.")
+        .WaitForClose();
+    EXPECT_FALSE(Connect("u", "bad"));
+    EXPECT_EQ(client->StatusCode(), 530);
+    EXPECT_EQ(client->StatusMessage(), "530 Login incorrect.");
+    EXPECT_FALSE(client->IsConnected());
+    client.reset();
+    EXPECT_EQ(server.Commands(), (Lines{"USER u", "PASS bad"}));
+}
+
+TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Expect()
+        .Send("150 Opening BINARY mode data connection\r\n226 Transfer complete\r\n")
+        .DataSend("hello")
+        .Answer("200 NOOP ok")
+        // Nothing listens at the address named: the data must come from the control peer.
+        .Pasv("127,0,0,2")
+        .Answer("150 Opening BINARY mode data connection")
+        .DataSend("via peer")
+        .Send("226 Transfer complete\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    ASSERT_TRUE(Get(*client, "f.txt", got));
+    EXPECT_EQ(got, QByteArray("hello"));
+    // The 226 came from the buffer; the next reply read is the NOOP's own.
+    EXPECT_TRUE(client->Noop());
+    EXPECT_EQ(client->StatusMessage(), "200 NOOP ok");
+    ASSERT_TRUE(Get(*client, "g.txt", got));
+    EXPECT_EQ(got, QByteArray("via peer"));
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "PASV",
+                                                 "RETR g.txt", "QUIT"}));
+}
+
+TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
+    const QByteArray longLine(3000, 'x');
+    server.Login()
+        .Expect()
+        .Send("2000 four digits\r\nfree text\r\n" + longLine + "\r\n200 fine\r\n")
+        .Expect()
+        .Send("600 Beyond the codes\r\n")
+        .WaitForClose();
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(client->Noop());
+    EXPECT_EQ(client->StatusMessage(), "200 fine");
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusMessage(), "Invalid Server Response");
+    EXPECT_FALSE(client->IsConnected());
+    // Anything after the reset needs a new log-in.
+    EXPECT_FALSE(client->MakeDir("x"));
+    EXPECT_EQ(client->StatusMessage(), "Command requires an active connection.");
+    client.reset();
+    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "NOOP"}));
+}
+
+TEST_F(Transcript, CurrentFolderForms) {
+    server.Login("215 UNIX Type: L8", "257 /home is the current folder")
+        .Answer("250 Directory changed")
+        .Answer("257 \"/with \"\"quotes\"\" and space\" is current")
+        .Answer("550 No such folder")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->StartFolder(), QString()); // no quotes, no folder
+    ASSERT_TRUE(client->ChangeDir("sub\\dir"));
+    EXPECT_EQ(client->CurrentFolder(), "/with \"quotes\" and space");
+    EXPECT_FALSE(client->ChangeDir("nowhere"));
+    EXPECT_EQ(client->StatusMessage(), "550 No such folder");
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD sub/dir", "PWD", "CWD nowhere", "QUIT"}));
+}
+
+TEST_F(Transcript, ArgumentRules) {
+    server.Login()
+        .Answer("200 Type set to I")
+        .Answer("250 Deleted")
+        .Answer("200 SITE ok")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    // Nothing of these reaches the server.
+    EXPECT_EQ(client->SendCommand(FtpCommand::CWD, QString(128, QLatin1Char('a'))), 0);
+    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+    EXPECT_EQ(client->SendCommand(FtpCommand::DELE, "x\r\nRMD /"), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::PWD, "arg"), 0);
+    EXPECT_EQ(client->SendCommand(FtpCommand::CWD), -1);
+    EXPECT_FALSE(client->Rename("a", QString()));
+    EXPECT_EQ(client->StatusMessage(), "Invalid filename argument");
+    EXPECT_FALSE(client->DeleteFile(QString()));
+    EXPECT_EQ(client->StatusCode(), 0);
+    EXPECT_TRUE(client->SetType(type::Ascii)); // already ASCII
+    EXPECT_FALSE(client->SetType(7));
+    EXPECT_TRUE(client->SetType(type::Image));
+    EXPECT_TRUE(client->SetType(type::Image));
+    // 127 characters are fine, and a name read from a listing goes back byte for byte.
+    const QString name =
+        QString(121, QLatin1Char('n')) + velmar::platform::DecodeName(QByteArray("caf\xe9.t"));
+    ASSERT_EQ(name.size(), 127);
+    EXPECT_TRUE(client->DeleteFile(name));
+    EXPECT_EQ(client->SendRaw("SITE CHMOD 644 a\\b"), 1);
+    EXPECT_EQ(Finish(),
+              (kAnonymousLogin + Lines{"TYPE I", "DELE " + QByteArray(121, 'n') + "caf\xe9.t",
+                                       "SITE CHMOD 644 a\\b", "QUIT"}));
+}
+
+TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
+    // Each line comes well within the time-out, but the reply never ends: the bound is
+    // for the whole reply, so the client gives up long before the final line below.
+    server.Send("220-first line of a greeting\r\n");
+    for (int i = 0; i < 20; ++i)
+        server.Pause(50).Send("220-and more\r\n");
+    server.Send("220 ready\r\n").Expect();
+    server.Start();
+    client = std::make_unique<FtpClient>(Waits(300));
+    EXPECT_FALSE(client->Connect("127.0.0.1", {}, {}, server.port()));
+    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    client.reset();
+    EXPECT_TRUE(server.Commands().isEmpty());
+}
+
+TEST_F(Transcript, ResetWhileWaitingForAReply) {
+    server.Login().Expect().Reset();
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusCode(), status::ConnectionClosed);
+    EXPECT_EQ(client->StatusMessage(), "Connection closed by host.");
+    EXPECT_FALSE(client->IsConnected());
+}
+
+TEST_F(Transcript, AbortFromAnotherThreadEndsAWaitForAReply) {
+    server.Login().Expect().WaitForClose();
+    // A minute's wait: only the abort can end it in time.
+    ASSERT_TRUE(Connect({}, {}, Waits(60000)));
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client->Abort();
+    });
+    EXPECT_FALSE(client->Noop());
+    stopper.join();
+    EXPECT_NE(client->StatusCode(), status::ControlTimeout);
+    EXPECT_FALSE(client->IsConnected()); // the reply may still come: the connection is gone
+}
+
+TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
+    // The server listens but never greets: a client that got as far as waiting for a reply
+    // would end with a time-out instead.
+    client = std::make_unique<FtpClient>();
+    // 100 characters, but 200 bytes on the wire.
+    const QString password(100, QChar(0xe9));
+    EXPECT_FALSE(client->Connect("127.0.0.1", "u", password, server.port()));
+    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+}
+
+TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Opening BINARY mode data connection")
+        .DataHold("first half ")
+        .Send("426 Transfer aborted\r\n")
+        .Pasv()
+        .Answer("150 Opening BINARY mode data connection")
+        .DataSend("the whole file")
+        .Send("226 Transfer complete\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect({}, {}, Waits(300)));
+    QByteArray got;
+    EXPECT_FALSE(Get(*client, "f.bin", got));
+    EXPECT_EQ(client->StatusMessage(), "Operation timed out.");
+    // The time-out of the first download must not fail the second.
+    ASSERT_TRUE(Get(*client, "f.bin", got)) << client->StatusMessage().toStdString();
+    EXPECT_EQ(got, QByteArray("the whole file"));
+    Finish();
+}
+
+TEST_F(Transcript, CutTransfersAreFailures) {
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Opening")
+        .DataSend("only a part")
+        .Send("426 Connection closed; transfer aborted.\r\n")
+        .Pasv()
+        .Expect()
+        .Send("150 Ok to send data.\r\n")
+        .DataReceive(64 * 1024)
+        .Send("426 Failure reading network stream.\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    QByteArray got;
+    EXPECT_FALSE(Get(*client, "f", got));
+    EXPECT_FALSE(client->Store("up.bin", FromMemory(QByteArray(4 << 20, 'u')), &go, &done));
+    // The server's refusal, not a lost connection: the control connection still works.
+    EXPECT_EQ(client->StatusCode(), 426);
+    EXPECT_LT(done.load(), uint64_t(4 << 20));
+    EXPECT_EQ(Finish(),
+              (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f", "PASV", "STOR up.bin", "QUIT"}));
+}
+
+TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
+    // The tail after the first mebibyte of the long line reads like an entry of its own.
+    const QByteArray longLine = QByteArray(1 << 20, 'x') + "-rw-r--r-- 1 u g 1 Jan 1 2020 evil\r\n";
+    server.Login()
+        .Pasv()
+        .Answer("150 Here it comes")
+        .DataSend(longLine + "-rw-r--r-- 1 u g 2 Jan 1 2020 good\r\n")
+        .Send("226 Done\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    std::vector<FindRecord> records;
+    ASSERT_TRUE(client->ListDir(records, QString()));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].name, "good");
+    Finish();
+}
+
+TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
+    server.Login("215 Windows_NT")
+        .Answer("250 CWD command successful.")
+        .Answer("257 \"/pub\" is current directory.")
+        .Pasv()
+        .Expect()
+        .Send("125 Data connection already open; Transfer starting.\r\n")
+        .DataSend("01-31-03  10:30PM       <DIR>          pub\r\n"
+                  "12-01-99  12:05AM                 1024 x.bin\r\n"
+                  "-rwxrwxrwx   1 owner    group          42 Apr  7  2015 unix form.txt\r\n"
+                  "garbage\r\n"
+                  "01-01-20  01:00AM                    7 no line end.txt")
+        .Send("226 Transfer complete.\r\n")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    std::vector<FindRecord> found;
+    ASSERT_TRUE(client->ListDir(found, "\\pub\\*.*"));
+    QStringList names; // the lines themselves are the list parser's
+    for (const FindRecord& r : found)
+        names << r.name;
+    // A last line without its line end is an entry all the same.
+    EXPECT_EQ(names, (QStringList{"pub", "x.bin", "unix form.txt", "no line end.txt"}));
+    EXPECT_EQ(client->CurrentFolder(), "/pub");
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /pub", "PWD", "PASV", "LIST", "QUIT"}));
+}
+
+TEST_F(Transcript, PsosStartFolderListingAndItsEmptyFolder) {
+    server.Login("215 pSOSytem", "550 /flash0 is current")
+        .Pasv()
+        .Answer("150 Opening")
+        .DataSend("drwxrwxrwx  1  0  512  SYSTEM\n-rwxrwxrwx  1  0  46528  boot image.bin\n")
+        .Send("226 Done\r\n")
+        .Pasv()
+        .Answer("550 No files")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client->StartFolder(), "/flash0"); // named in a 550
+    std::vector<FindRecord> records;
+    ASSERT_TRUE(client->ListDir(records, QString()));
+    EXPECT_EQ(records.size(), 2u); // pSOSytem lines, which the Unix form does not read
+    // On pSOSytem a 550 is a refusal, not an empty folder.
+    EXPECT_FALSE(client->ListDir(records, QString()));
+    EXPECT_EQ(client->StatusCode(), 550);
+    Finish();
+}
+
+TEST_F(Transcript, EmptyUnixFolderAnswers550ButAStaleRefusalIsNoEmptyFolder) {
+    server.Login()
+        .Answer("550 No such file")
+        .Pasv()
+        .Answer("450 Folder busy")
+        .Answer("250 Directory changed")
+        .Answer("257 \"/\"")
+        .Pasv()
+        .Answer("550 No files found")
+        .Answer("221 Bye");
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(client->DeleteFile("missing"));
+    EXPECT_EQ(client->StatusCode(), 550);
+    // The 550 left from DELE must not make this refused LIST look like an empty folder.
+    std::vector<FindRecord> records;
+    EXPECT_FALSE(client->ListDir(records, QString()));
+    EXPECT_EQ(client->StatusMessage(), "450 Folder busy");
+    ASSERT_TRUE(client->ListDir(records, "/"));
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"DELE missing", "PASV", "LIST", "CWD /", "PWD",
+                                                 "PASV", "LIST", "QUIT"}));
+}
+
+TEST(TimeOuts, EachEndsAWaitInItsOwnPhase) {
+    // One second each, given as the client is made.
+
+    // Connect: a listener whose queue is full drops the handshake.
+    const int listener = velmar::test::ListenLoopback(0);
+    ASSERT_GE(listener, 0);
+    const int port = velmar::test::PortOf(listener);
+    std::vector<std::unique_ptr<TimedSocket>> queued;
+    for (bool full = false; !full && queued.size() < 8;) {
+        queued.push_back(std::make_unique<TimedSocket>());
+        full = queued.back()->Create() && !queued.back()->Connect("127.0.0.1", port, 300);
+    }
+    FtpClient refused(Waits(1000));
+    EXPECT_FALSE(refused.Connect("127.0.0.1", {}, {}, port));
+    EXPECT_EQ(refused.StatusMessage(), "Operation timed out.");
+    ::close(listener);
+
+    // Send: a data connection nobody reads; receive: a command nobody answers.
+    ScriptedServer server;
+    server.Login()
+        .Answer("200 Switching to Binary mode.")
+        .Pasv()
+        .Answer("150 Ok to send data.")
+        .DataHold("")
+        .Expect()
+        .WaitForClose();
+    server.Start();
+    FtpClient client(Waits(1000));
+    ASSERT_TRUE(client.Connect("127.0.0.1", {}, {}, server.port()));
+    EXPECT_FALSE(client.Store("big", FromMemory(QByteArray(64 << 20, 'b'))));
+    EXPECT_EQ(client.StatusMessage(), "Operation timed out.");
+    EXPECT_FALSE(client.Noop());
+    EXPECT_EQ(client.StatusCode(), status::ControlTimeout);
+}
