@@ -125,17 +125,7 @@ QString ShortcutFolder() {
 QString ReadFastFolderText(const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = in.readAll();
-    QString text(bytes.size() / 2, QChar());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(uchar(bytes[2 * i]) | uchar(bytes[2 * i + 1]) << 8));
-    return text;
-}
-
-QStringList FastFolderEntries(const QString& text) {
-    QStringList entries = text.split(QLatin1Char(';'));
-    entries.removeLast(); // the text after the last ";" is no entry
-    return entries;
+    return FastFolderTextOf(in.readAll());
 }
 
 bool AddFastFolder(const QString& file, const QString& folder) {
@@ -153,9 +143,6 @@ bool RemoveFastFolders(const QString& file, const QStringList& folders) {
     return WriteFastFolderText(file, JoinEntries(entries));
 }
 
-QString FastFolderRowText(const QString& entry) {
-    return entry.size() >= 2 ? entry.mid(1, entry.size() - 2) : QString();
-}
 
 QString ShortcutNameFor(const QString& fileName) {
     QString name = fileName;

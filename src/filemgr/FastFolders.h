@@ -4,6 +4,8 @@
 // the shortcut folder "ShortCuts" beside it holds NAME.lnk links. The file functions use
 // QtCore only; the pane commands sit on them.
 
+#include "filemgr/FastFolderFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,16 +21,12 @@ QString ShortcutFolder();
 
 // The whole file as text; empty when it is missing or cannot be read.
 QString ReadFastFolderText(const QString& file);
-// The entries in file order ("/a/b/"), one per ";".
-QStringList FastFolderEntries(const QString& text);
 // Adds `folder` (ending with "/") unless that exact entry is there. False when the file
 // cannot be written.
 bool AddFastFolder(const QString& file, const QString& folder);
 // Removes exactly the entries in `folders`; every other entry stays whole. False when the
 // file cannot be written.
 bool RemoveFastFolders(const QString& file, const QStringList& folders);
-// The row text of an entry: without its first and its last character.
-QString FastFolderRowText(const QString& entry);
 
 // A shortcut's proposed name: the file name with every "." as "_".
 QString ShortcutNameFor(const QString& fileName);
