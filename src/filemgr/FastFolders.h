@@ -9,9 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace velmar {
 
-class CPaneList;
+class PaneController;
 
 // The per-user data folder (ends with "/"); tests put a folder of their own in its place.
 QString DataFolder();
@@ -36,14 +38,10 @@ bool CreateShortcutLink(const QString& folder, const QString& name, const QStrin
 
 // ---- Pane commands ----
 
-// The fast-folder list into `pane` (list mode 1); false (and nothing changed) for an FTP
-// pane or a missing or empty file.
-bool ShowFastFolders(CPaneList& pane);
+// (The fast-folder list itself is shown by the pane's controller: PaneController::ShowFastFolders.)
 // Delete in the fast-folder list: the chosen rows leave the file, then the list shows again.
-void DeleteFastFolderRows(CPaneList& pane);
+void DeleteFastFolderRows(PaneController& pane, QWidget* parent);
 // "Create Shortcut": a link for each chosen file, a fast-folder entry for each chosen folder.
-void CreateShortcuts(CPaneList& pane);
-// "Shortcuts": the pane shows the shortcut folder.
-void ShowShortcutFolder(CPaneList& pane);
+void CreateShortcuts(PaneController& pane, QWidget* parent);
 
 } // namespace velmar
