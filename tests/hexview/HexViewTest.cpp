@@ -3,12 +3,12 @@
 // pop-up menus, the open failures, and the pane commands that open it.
 #include "hexview/HexView.h"
 #include "../filemgr/PaneTestSupport.h"
-#include "settings/SearchMemory.h"
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "hexview/HexViewDialog.h"
 #include "platform/BlockFile.h"
 #include "res/Ids.h"
+#include "settings/SearchMemory.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
@@ -430,7 +430,8 @@ TEST_F(HexWindowTest, PaneCommandsOpenTheFocusedFile) {
         {"..", ids::kCmdEditHex, false, nullptr},
     };
     for (const Case& c : cases) {
-        w.left->SelectAndFocus(w.left->FindRow(QString::fromLatin1(c.row)));
+        w.left->controller().SelectAndFocus(
+            w.left->controller().FindRow(QString::fromLatin1(c.row)));
         CommandState state;
         ASSERT_TRUE(w.left->OnUpdateCommand(c.command, state));
         EXPECT_EQ(state.enabled, c.enabled) << c.row << " " << c.command;
