@@ -99,8 +99,7 @@ void PaneController::RefillPane() {
         };
     }
     listingJob_.arrange = nullptr;
-    if (sortColumn_ != kSortByName && sortColumn_ != kSortBySize &&
-        sourceKind_ == kSourceLocal) {
+    if (sortColumn_ != kSortByName && sortColumn_ != kSortBySize && sourceKind_ == kSourceLocal) {
         // Unsorted, a local folder still comes in name order, folders first: the file
         // system's own order is a hash order no one can read.
         listingJob_.arrange = [](std::vector<FileEntry>& all) {
