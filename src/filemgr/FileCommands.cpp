@@ -178,15 +178,14 @@ QString CNewFolderDialog::name() const {
 
 PaneSide SideOf(const CPaneList& pane) {
     PaneSide side;
-    side.kind = pane.sourceKind();
+    if (pane.sourceKind() == kSourceFtp) {
+        const FtpLogin& login = pane.ftpLogin();
+        side = PaneSide::Ftp(pane.ftpConnection(), login.user + QLatin1Char('@') + login.host +
+                                                       QLatin1Char(':') +
+                                                       QString::number(login.port));
+    }
     side.showHidden = pane.showHidden();
     side.showInRom = pane.showInRom();
-    if (side.isFtp()) {
-        side.connection = pane.ftpConnection();
-        const FtpLogin& login = pane.ftpLogin();
-        side.site = login.user + QLatin1Char('@') + login.host + QLatin1Char(':') +
-                    QString::number(login.port);
-    }
     return side;
 }
 
@@ -206,7 +205,7 @@ void StopPaneListing(CPaneList& pane) {
 
 // A connection found lost is dropped; the pane's next FTP action connects anew.
 void DropIfLost(CPaneList& pane, const PaneSide& side) {
-    if (side.isFtp() && side.lost) pane.CloseFtpConnection();
+    if (side.lost()) pane.CloseFtpConnection();
 }
 
 bool AnyRowSelected(const CPaneList& pane) {
