@@ -23,24 +23,26 @@ QString Arg(const char* arg) {
     return velmar::platform::DecodeName(std::string_view(arg));
 }
 
-const auto kListingEndType = QEvent::Type(QEvent::User + 1);
-
 // Stands in for the pane: takes over what the listing thread posts into the pane's model,
-// as the pane does, and learns the listing's end (its wait cursor going off) after the last
-// batch.
+// as the pane does, and learns the listing's end after the last batch.
 class Receiver : public QObject {
 public:
-    Receiver() { model.InsertRow(0, velmar::PaneRow::Parent()); }
+    explicit Receiver(velmar::ListingJob& j) : job(j) {
+        model.InsertRow(0, velmar::PaneRow::Parent());
+    }
     bool event(QEvent* e) override {
         const QEvent::Type type = velmar::ReceivedType(e);
-        if (type == velmar::kEntryEventType) {
+        if (type == velmar::EntryEventType()) {
             auto* batch = static_cast<velmar::EntryPostedEvent*>(e);
+            job.TookBatch();
             model.InsertEntries(batch->entries, batch->more);
-        } else if (type == kListingEndType) {
+        } else if (type == velmar::ListingDoneEventType() ||
+                   type == velmar::ListingFailedEventType()) {
             ended = true;
         }
         return true;
     }
+    velmar::ListingJob& job;
     velmar::CPaneModel model;
     bool ended = false;
 };
@@ -55,20 +57,16 @@ int main(int argc, char** argv) {
         const FtpLogin login{Arg(argv[3]), std::atoi(argv[4]), {}, {}};
         RegisterInetFtpDirSource();
         std::unique_ptr<FtpConnection> connection;
-        Receiver pane;
         ListingJob job;
+        Receiver pane(job);
         job.pane = &pane;
         job.sourceKind = kSourceFtp;
         bool failed = false;
-        job.connect = [&] {
+        job.connect = [&](QString& text) {
             int code = 0;
-            QString text;
             connection = ConnectFtp(own, login, {}, code, text);
             failed = !connection;
             return !failed;
-        };
-        job.busy = [&pane](bool on) {
-            if (!on) PostToWindow(&pane, new QEvent(kListingEndType));
         };
         job.attach = [&](DirSource& s) {
             static_cast<InetFtpDirSource&>(s).SetConnection(connection.get(), &job.stop);

@@ -160,7 +160,8 @@ int View(int argc, char** argv, const std::vector<uint8_t>& data) {
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "make") == 0) return Make(argv[2], std::atol(argv[3]));
     if (argc < 3) {
-        std::fprintf(stderr, "usage: term_driver make FILE MIB | core|vterm|vterm-utf8|xterm|view FILE\n");
+        std::fprintf(stderr,
+                     "usage: term_driver make FILE MIB | core|vterm|vterm-utf8|xterm|view FILE\n");
         return 2;
     }
     const std::vector<uint8_t> data = ReadAll(argv[2]);

@@ -142,11 +142,10 @@ StartFolder ResolveStartFolder(const QString& arg, const QString& cwd) {
 void OpenStartFolders(CMainFrame* frame, const QList<StartFolder>& folders) {
     CPaneList* panes[] = {frame->firstPane(), frame->secondPane()};
     for (qsizetype i = 0; i < folders.size() && i < 2; ++i) {
-        CPaneList* pane = panes[i];
-        pane->setCurrentPath(folders[i].folder);
-        pane->RefillPane();
-        const int row = folders[i].focus.isEmpty() ? -1 : pane->FindRow(folders[i].focus);
-        if (row >= 0) pane->SelectAndFocus(row);
+        PaneController& pane = panes[i]->controller();
+        pane.setCurrentPath(folders[i].folder);
+        pane.FocusAfterRefill(folders[i].focus);
+        pane.RefillPane();
     }
 }
 

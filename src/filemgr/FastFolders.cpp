@@ -1,6 +1,6 @@
 #include "filemgr/FastFolders.h"
 
-#include "filemgr/PaneList.h"
+#include "filemgr/PaneController.h"
 #include "filemgr/PaneModel.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
@@ -93,13 +93,6 @@ private:
     QPlainTextEdit* folder_;
 };
 
-void UpdateViews(CPaneList& pane) {
-    if (CDocument* doc = pane.document())
-        doc->UpdateAllViews(nullptr);
-    else
-        pane.RefillPane();
-}
-
 } // namespace
 
 QString DataFolder() {
@@ -125,17 +118,7 @@ QString ShortcutFolder() {
 QString ReadFastFolderText(const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = in.readAll();
-    QString text(bytes.size() / 2, QChar());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(uchar(bytes[2 * i]) | uchar(bytes[2 * i + 1]) << 8));
-    return text;
-}
-
-QStringList FastFolderEntries(const QString& text) {
-    QStringList entries = text.split(QLatin1Char(';'));
-    entries.removeLast(); // the text after the last ";" is no entry
-    return entries;
+    return FastFolderTextOf(in.readAll());
 }
 
 bool AddFastFolder(const QString& file, const QString& folder) {
@@ -153,9 +136,6 @@ bool RemoveFastFolders(const QString& file, const QStringList& folders) {
     return WriteFastFolderText(file, JoinEntries(entries));
 }
 
-QString FastFolderRowText(const QString& entry) {
-    return entry.size() >= 2 ? entry.mid(1, entry.size() - 2) : QString();
-}
 
 QString ShortcutNameFor(const QString& fileName) {
     QString name = fileName;
@@ -170,36 +150,21 @@ bool CreateShortcutLink(const QString& folder, const QString& name, const QStrin
 
 // ---- Pane commands ----
 
-bool ShowFastFolders(CPaneList& pane) {
-    if (pane.sourceKind() != 0) return false;
-    const QStringList entries = FastFolderEntries(ReadFastFolderText(FastFolderFilePath()));
-    if (entries.isEmpty()) return false;
-    pane.setListMode(1);
-    pane.setCurrentPath(pane.PathSeparator());
-    std::vector<PaneRow> rows;
-    rows.push_back(PaneRow::Parent());
-    for (const QString& e : entries)
-        rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));
-    pane.paneModel()->ResetRows(std::move(rows));
-    pane.SelectAndFocus(1);
-    return true;
-}
-
-void DeleteFastFolderRows(CPaneList& pane) {
+void DeleteFastFolderRows(PaneController& pane, QWidget* parent) {
     std::vector<int> rows;
     pane.CollectSelection(&rows, nullptr);
     QStringList folders;
     for (int row : rows)
-        if (!pane.IsParentRow(row))
-            folders.append(QLatin1Char('/') + pane.RowName(row) + QLatin1Char('/'));
+        folders.append(QLatin1Char('/') + pane.RowName(row) + QLatin1Char('/'));
     if (folders.isEmpty()) return;
     if (!RemoveFastFolders(FastFolderFilePath(), folders))
-        ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error, &pane);
-    if (!ShowFastFolders(pane)) pane.paneModel()->ResetRows({PaneRow::Parent()});
+        ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error,
+                    parent);
+    if (!pane.ShowFastFolders()) pane.model()->ResetRows({PaneRow::Parent()});
 }
 
-void CreateShortcuts(CPaneList& pane) {
-    if (pane.sourceKind() != 0) return;
+void CreateShortcuts(PaneController& pane, QWidget* parent) {
+    if (pane.sourceKind() != kSourceLocal) return;
     const QString path = pane.currentPath();
     // Selected rows and the focused one, in row order.
     std::vector<int> rows;
@@ -214,32 +179,23 @@ void CreateShortcuts(CPaneList& pane) {
         if (!record) continue;
         const QString name = pane.RowName(row);
         if (record->isFolder()) {
-            CAddFastFolderDialog dialog(path + name + QLatin1Char('/'), &pane);
+            CAddFastFolderDialog dialog(path + name + QLatin1Char('/'), parent);
             if (RunModal(dialog) != QDialog::Accepted) continue;
             QString folder = dialog.folder();
             if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
             if (!AddFastFolder(FastFolderFilePath(), folder))
                 ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error,
-                            &pane);
+                            parent);
             continue;
         }
-        CCreateShortcutDialog dialog(ShortcutNameFor(name), &pane);
+        CCreateShortcutDialog dialog(ShortcutNameFor(name), parent);
         if (RunModal(dialog) != QDialog::Accepted) continue;
         const QString folder = dialog.special() ? ShortcutFolder() : path;
         if (!CreateShortcutLink(folder, dialog.name(), path + name))
             ShowMessage(QStringLiteral("Can't create shortcut %1.lnk").arg(dialog.name()),
-                        MessageKind::Error, &pane);
+                        MessageKind::Error, parent);
     }
-    UpdateViews(pane);
-}
-
-void ShowShortcutFolder(CPaneList& pane) {
-    if (pane.sourceKind() != 0) return;
-    QDir().mkpath(ShortcutFolder());
-    pane.setCurrentPath(ShortcutFolder());
-    pane.setMask(QStringLiteral("*.*"));
-    pane.setListMode(0);
-    UpdateViews(pane);
+    pane.NotifyFilesChanged();
 }
 
 } // namespace velmar

@@ -4,12 +4,16 @@
 // the shortcut folder "ShortCuts" beside it holds NAME.lnk links. The file functions use
 // QtCore only; the pane commands sit on them.
 
+#include "filemgr/FastFolderFile.h"
+
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace velmar {
 
-class CPaneList;
+class PaneController;
 
 // The per-user data folder (ends with "/"); tests put a folder of their own in its place.
 QString DataFolder();
@@ -19,16 +23,12 @@ QString ShortcutFolder();
 
 // The whole file as text; empty when it is missing or cannot be read.
 QString ReadFastFolderText(const QString& file);
-// The entries in file order ("/a/b/"), one per ";".
-QStringList FastFolderEntries(const QString& text);
 // Adds `folder` (ending with "/") unless that exact entry is there. False when the file
 // cannot be written.
 bool AddFastFolder(const QString& file, const QString& folder);
 // Removes exactly the entries in `folders`; every other entry stays whole. False when the
 // file cannot be written.
 bool RemoveFastFolders(const QString& file, const QStringList& folders);
-// The row text of an entry: without its first and its last character.
-QString FastFolderRowText(const QString& entry);
 
 // A shortcut's proposed name: the file name with every "." as "_".
 QString ShortcutNameFor(const QString& fileName);
@@ -38,14 +38,10 @@ bool CreateShortcutLink(const QString& folder, const QString& name, const QStrin
 
 // ---- Pane commands ----
 
-// The fast-folder list into `pane` (list mode 1); false (and nothing changed) for an FTP
-// pane or a missing or empty file.
-bool ShowFastFolders(CPaneList& pane);
+// (The fast-folder list itself is shown by the pane's controller: PaneController::ShowFastFolders.)
 // Delete in the fast-folder list: the chosen rows leave the file, then the list shows again.
-void DeleteFastFolderRows(CPaneList& pane);
+void DeleteFastFolderRows(PaneController& pane, QWidget* parent);
 // "Create Shortcut": a link for each chosen file, a fast-folder entry for each chosen folder.
-void CreateShortcuts(CPaneList& pane);
-// "Shortcuts": the pane shows the shortcut folder.
-void ShowShortcutFolder(CPaneList& pane);
+void CreateShortcuts(PaneController& pane, QWidget* parent);
 
 } // namespace velmar

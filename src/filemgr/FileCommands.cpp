@@ -1,6 +1,6 @@
 #include "filemgr/FileCommands.h"
 
-#include "filemgr/PaneList.h"
+#include "filemgr/PaneController.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "platform/FindRecord.h"
@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -108,7 +108,10 @@ CProgressDialog::CProgressDialog(JobProgress& progress, Mode mode, const QString
     SetControlId(bar_, kIdcProgressBar);
     layout->addWidget(bar_);
     if (mode == kSearch) bar_->hide();
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    // Cancel while the worker runs, Close once it has ended.
+    close_ = buttons->button(QDialogButtonBox::Cancel);
+    close_->setObjectName(QStringLiteral("progressClose"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     setMinimumWidth(260);
@@ -131,6 +134,7 @@ void CProgressDialog::Start(std::function<void()> work) {
 
 void CProgressDialog::Refresh() {
     const JobProgress::Snapshot s = progress_.Take();
+    close_->setText(s.ended ? QStringLiteral("Close") : QStringLiteral("Cancel"));
     name_->setText(s.name);
     counter_->setText(counterText_.arg(s.files));
     bar_->setValue(ProgressPercent(s.done, s.total));
@@ -176,11 +180,11 @@ QString CNewFolderDialog::name() const {
 
 // ---- commands ----
 
-PaneSide SideOf(const CPaneList& pane) {
+PaneSide SideForWork(PaneController& pane) {
     PaneSide side;
     if (pane.sourceKind() == kSourceFtp) {
         const FtpLogin& login = pane.ftpLogin();
-        side = PaneSide::Ftp(pane.ftpConnection(), login.user + QLatin1Char('@') + login.host +
+        side = PaneSide::Ftp(pane.connection(), login.user + QLatin1Char('@') + login.host +
                                                        QLatin1Char(':') +
                                                        QString::number(login.port));
     }
@@ -191,45 +195,38 @@ PaneSide SideOf(const CPaneList& pane) {
 
 namespace {
 
-void Refresh(CPaneList& pane) {
-    if (CDocument* doc = pane.document())
-        doc->UpdateAllViews(nullptr);
-    else
-        pane.RefillPane();
-}
-
-// The worker uses an FTP pane's connection: no listing thread may use it meanwhile.
-void StopPaneListing(CPaneList& pane) {
-    if (pane.sourceKind() == kSourceFtp) StopListing(pane.listingJob());
-}
-
 // A connection found lost is dropped; the pane's next FTP action connects anew.
-void DropIfLost(CPaneList& pane, const PaneSide& side) {
-    if (side.lost()) pane.CloseFtpConnection();
+void DropIfLost(PaneController& pane, const PaneSide& side) {
+    if (side.lost()) pane.ConnectionLost();
 }
 
-bool AnyRowSelected(const CPaneList& pane) {
-    return pane.selectionModel() && pane.selectionModel()->hasSelection();
+// Runs `work` under the progress dialog until the user closes it.
+void RunUnderProgress(JobProgress& progress, const QString& title, QWidget* parent,
+                      std::function<void()> work, std::function<void()> stopHook = {}) {
+    CProgressDialog dialog(progress, CProgressDialog::kTransfer, title, QStringLiteral("Files: %1"),
+                           parent ? parent->window() : nullptr);
+    if (stopHook) dialog.SetStopHook(std::move(stopHook));
+    dialog.Start(std::move(work));
+    RunModal(dialog);
+    dialog.StopWorker();
 }
 
-void CopyOrMove(CPaneList& pane, bool copy) {
+void CopyOrMove(PaneController& pane, bool copy, QWidget* parent) {
     std::vector<int> rows;
     const int n = pane.CollectSelection(&rows, nullptr);
-    CPaneList* other = pane.host() ? pane.host()->OtherPane(&pane) : nullptr;
+    PaneController* other = pane.otherPane();
     // Move wants a real selection; the focused row alone is enough only for Copy.
-    if ((copy ? n < 1 : !AnyRowSelected(pane)) || !other) {
+    if ((copy ? n < 1 : !pane.AnyRowSelected()) || !other) {
         QApplication::beep();
         return;
     }
-    StopPaneListing(pane);
-    StopPaneListing(*other);
     TransferJob job;
     job.copy = copy;
     job.title = copy ? QStringLiteral("Copy") : QStringLiteral("Move");
     job.sourcePath = pane.currentPath();
     job.targetPath = other->currentPath();
-    job.source = SideOf(pane);
-    job.target = SideOf(*other);
+    job.source = SideForWork(pane);
+    job.target = SideForWork(*other);
     for (int row : rows) {
         TransferItem item;
         item.name = pane.RowName(row);
@@ -241,104 +238,82 @@ void CopyOrMove(CPaneList& pane, bool copy) {
     }
     SeamMessages messages(&job.progress.running);
     job.messages = &messages;
-    CProgressDialog dialog(job.progress, CProgressDialog::kTransfer, job.title,
-                           QStringLiteral("Files: %1"), pane.window());
-    dialog.Start([&job] { RunTransfer(job); });
-    RunModal(dialog);
-    dialog.StopWorker();
+    RunUnderProgress(job.progress, job.title, parent, [&job] { RunTransfer(job); });
     DropIfLost(pane, job.source);
     DropIfLost(*other, job.target);
-    Refresh(pane);
+    pane.NotifyFilesChanged();
 }
 
-void Delete(CPaneList& pane) {
-    // The fast-folder list is not a folder: its rows are never files on disk.
-    if (pane.listMode() == 1) return;
+void Delete(PaneController& pane, QWidget* parent) {
     std::vector<int> rows;
     int files = 0;
     const int n = pane.CollectSelection(&rows, &files);
     if (n == 0) return;
     if (!AskYesNo(kAskDelete.arg(files).arg(n - files))) return;
-    StopPaneListing(pane);
-    PaneSide side = SideOf(pane);
-    SeamMessages messages;
+    struct Item {
+        QString name;
+        bool folder;
+    };
+    std::vector<Item> items;
+    for (int row : rows)
+        items.push_back({pane.RowName(row), pane.IsFolderRow(row)});
+    PaneSide side = SideForWork(pane);
     const QString folder = pane.currentPath();
-    for (int row : rows) {
-        if (!side.usable()) break;
-        const QString path = folder + pane.RowName(row);
-        if (pane.IsFolderRow(row))
-            RemoveFolder(path, side, messages);
-        else
-            DeleteEntry(path, side, messages);
-    }
-    Refresh(pane);
+    JobProgress progress;
+    SeamMessages messages(&progress.running);
+    RunUnderProgress(progress, QStringLiteral("Delete"), parent, [&] {
+        for (const Item& item : items) {
+            // Cancel takes effect between entries; a folder tree asks its own question.
+            if (progress.running.load() == 0 || !side.usable()) break;
+            progress.SetName(item.name);
+            const QString path = folder + item.name;
+            const bool gone = item.folder ? RemoveFolder(path, side, messages)
+                                          : DeleteEntry(path, side, messages);
+            if (gone && !item.folder) progress.files.fetch_add(1);
+        }
+        progress.Finish();
+    });
+    DropIfLost(pane, side);
+    pane.NotifyFilesChanged();
 }
 
-void NewDir(CPaneList& pane) {
-    CNewFolderDialog dialog(pane.window());
+void NewDir(PaneController& pane, QWidget* parent) {
+    CNewFolderDialog dialog(parent ? parent->window() : nullptr);
     if (RunModal(dialog) == QDialog::Accepted && !dialog.name().isEmpty()) {
-        StopPaneListing(pane);
-        PaneSide side = SideOf(pane);
-        SeamMessages messages;
-        if (side.usable()) CreateFolder(side, pane.currentPath() + dialog.name(), messages);
+        PaneSide side = SideForWork(pane);
+        const QString path = pane.currentPath() + dialog.name();
+        JobProgress progress;
+        SeamMessages messages(&progress.running);
+        // A server may take its time to answer MKD: the window stays alive meanwhile.
+        RunUnderProgress(progress, QStringLiteral("New Dir"), parent, [&] {
+            progress.SetName(dialog.name());
+            if (side.usable() && CreateFolder(side, path, messages)) progress.files.store(1);
+            progress.Finish();
+        });
         DropIfLost(pane, side);
     }
-    Refresh(pane);
+    pane.NotifyFilesChanged();
 }
 
 } // namespace
 
-int FileCommandForKey(int key) {
-    switch (key) {
-    case Qt::Key_F5:
-        return kCmdCopy;
-    case Qt::Key_F6:
-        return kCmdMove;
-    case Qt::Key_F7:
-        return kCmdNewDir;
-    case Qt::Key_F8:
-    case Qt::Key_Delete:
-        return kCmdDelete;
-    default:
-        return 0;
-    }
-}
-
-bool IsFileCommand(int id) {
-    return id == kCmdCopy || id == kCmdMove || id == kCmdDelete || id == kCmdNewDir;
-}
-
-bool RunFileCommand(CPaneList& pane, int id) {
+bool RunFileCommand(PaneController& pane, int id, QWidget* parent) {
     switch (id) {
     case kCmdCopy:
-        CopyOrMove(pane, true);
+        CopyOrMove(pane, true, parent);
         return true;
     case kCmdMove:
-        CopyOrMove(pane, false);
+        CopyOrMove(pane, false, parent);
         return true;
     case kCmdDelete:
-        Delete(pane);
+        Delete(pane, parent);
         return true;
     case kCmdNewDir:
-        NewDir(pane);
+        NewDir(pane, parent);
         return true;
     default:
         return false;
     }
-}
-
-void UpdateFileCommand(const CPaneList& pane, int id, CommandState& state) {
-    if (id == kCmdNewDir) {
-        state.enabled = SideOf(pane).usable();
-        return;
-    }
-    bool enabled = pane.CollectSelection(nullptr, nullptr) >= 1 && SideOf(pane).usable();
-    if (id == kCmdCopy || id == kCmdMove) {
-        CPaneList* other =
-            pane.host() ? pane.host()->OtherPane(const_cast<CPaneList*>(&pane)) : nullptr;
-        enabled = enabled && other && SideOf(*other).usable();
-    }
-    state.enabled = enabled;
 }
 
 } // namespace velmar

@@ -3,7 +3,6 @@
 // worker under it, and the New Folder dialog. The work itself is in the primitives and the
 // transfer worker of the sources core; this layer only collects rows, asks and shows.
 
-#include "framework/Command.h"
 #include "sources/FilePrimitives.h"
 #include "sources/TransferJob.h"
 
@@ -14,11 +13,12 @@
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 namespace velmar {
 
-class CPaneList;
+class PaneController;
 
 // Routes the primitives' questions and errors to the message seam; from a worker thread
 // they are shown on the interface thread while the worker waits for the answer. A worker
@@ -36,8 +36,8 @@ private:
 };
 
 // "Copy" (136): the current name, a counter and a progress bar, refreshed every 200 ms from
-// a snapshot of the job. Closing it stops the worker and waits for it. Mode 1 (search) hides
-// the bar.
+// a snapshot of the job. Its button reads Cancel while the worker runs and Close after;
+// either way it stops the worker and waits for it. Mode 1 (search) hides the bar.
 class CProgressDialog : public QDialog {
     Q_OBJECT
 public:
@@ -70,6 +70,7 @@ private:
     QLabel* name_ = nullptr;
     QLabel* counter_ = nullptr;
     QProgressBar* bar_ = nullptr;
+    QPushButton* close_ = nullptr;
     QTimer* timer_ = nullptr;
     std::thread worker_;
     std::function<void()> stopHook_;
@@ -87,15 +88,14 @@ private:
     QLineEdit* edit_ = nullptr;
 };
 
-// What the primitives use of a pane.
-PaneSide SideOf(const CPaneList& pane);
+// What the primitives use of a pane, for work about to run: the pane's listing is stopped
+// first, as the worker uses the connection.
+PaneSide SideForWork(PaneController& pane);
 
-// The commands Copy, Move, Delete and New Dir; false for any other id.
-bool IsFileCommand(int id);
-bool RunFileCommand(CPaneList& pane, int id);
-void UpdateFileCommand(const CPaneList& pane, int id, CommandState& state);
-// The keys of twin-pane file managers: F5 copy, F6 move, F7 new folder, F8 and Delete delete.
-int FileCommandForKey(int key);
+// The commands Copy, Move, Delete and New Dir (found enabled by the controller), with their
+// dialogs over `parent`; false for any other id. Every one runs as a worker under the
+// progress dialog, whose Cancel stops it.
+bool RunFileCommand(PaneController& pane, int id, QWidget* parent);
 
 inline const QString kAskDelete = QStringLiteral("Do you want to delete %1 files and %2 folders?");
 

@@ -58,6 +58,13 @@ private:
     QPushButton* delete_;
 };
 
+class PaneController;
+
+// The pane's "FTP" command: the server list, then the log-in; the controller connects.
+void ConnectThroughServerList(PaneController& pane, QWidget* parent);
+// What the user is told when a pane's FTP listing failed.
+void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent);
+
 class CFtpLoginDialog : public QDialog {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
 #include "filemgr/MainFrame.h"
 
-#include "settings/SettingsStore.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"
@@ -9,6 +8,7 @@
 #include "framework/Dialogs.h"
 #include "framework/PostedEvents.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QResizeEvent>
@@ -94,12 +94,17 @@ CMainFrame::CMainFrame(CVelmarDoc* doc, QWidget* parent) : CFrame(parent), doc_(
     first_->setObjectName(QStringLiteral("firstPane"));
     second_ = new CPaneList(doc, this, splitter_);
     second_->setObjectName(QStringLiteral("secondPane"));
+    first_->controller().SetOtherPane(&second_->controller());
+    second_->controller().SetOtherPane(&first_->controller());
     client->relayout = [this] { Relayout(); };
     connect(pathBar_, &PathBar::escapePressed, this, [this] {
         if (CView* v = activeView()) v->widget()->setFocus(Qt::OtherFocusReason);
     });
     connect(pathBar_, &PathBar::folderEntered, this, [this](const QString& folder) {
-        if (CPaneList* pane = ActivePane()) pane->GoToFolder(folder);
+        if (CPaneList* pane = ActivePane()) {
+            pane->controller().GoToFolder(folder);
+            pane->setFocus(Qt::OtherFocusReason);
+        }
     });
     SetActiveView(first_);
     // The keyboard starts in the left pane, so Down and letters reach the list.
@@ -164,7 +169,7 @@ void CMainFrame::SetPathText(const QString& text) {
 
 void CMainFrame::SetActivePane(CPaneList* pane) {
     SetActiveView(pane);
-    if (pane) SetPathText(pane->PathText());
+    if (pane) SetPathText(pane->controller().PathText());
 }
 
 CPaneList* CMainFrame::ActivePane() const {
@@ -193,7 +198,7 @@ void CMainFrame::RunPreferences() {
     const bool stacked = ReadStoreSetting("Horizontal Panes") == 0;
     if (stacked != stacked_) SetStacked(stacked);
     if (doc_) doc_->UpdateAllViews();
-    if (CPaneList* pane = ActivePane()) SetPathText(pane->PathText());
+    if (CPaneList* pane = ActivePane()) SetPathText(pane->controller().PathText());
 }
 
 bool CMainFrame::OnCommand(int id) {
@@ -214,12 +219,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     int mapped = 0;
     if (CPaneList* pane = PaneForCommand(id, &mapped)) {
         // Enabled only when the pane does something with the command.
-        state.enabled = false;
-        if (!pane->OnUpdateCommand(mapped, state)) state.enabled = false;
-        if (mapped == kCmdFtp && state.enabled) {
-            state.checkable = true;
-            state.checked = pane->sourceKind() == 1;
-        }
+        if (!pane->controller().OnUpdateCommand(mapped, state)) state.enabled = false;
         return true;
     }
     if (id == kCmdPreferences) return true;
@@ -227,7 +227,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
 }
 
 void CMainFrame::SendToPane(CPaneList* pane, int id) {
-    pane->OnCommand(id);
+    pane->controller().OnCommand(id);
 }
 
 bool CMainFrame::event(QEvent* event) {

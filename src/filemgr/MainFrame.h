@@ -40,6 +40,7 @@ public:
     void SetActivePane(CPaneList* pane) override;
     CPaneList* OtherPane(CPaneList* pane) override;
     CPaneList* ActivePane() const override;
+    void RefreshCommandStates() override { UpdateCommandStates(); }
 
     CPaneList* firstPane() const { return first_; }
     CPaneList* secondPane() const { return second_; }

@@ -21,6 +21,9 @@ public:
     virtual CPaneList* OtherPane(CPaneList* pane) = 0;
     // The pane commands go to; none when the host does not tell.
     virtual CPaneList* ActivePane() const { return nullptr; }
+    // A key is about to be matched against the command shortcuts: their enabled states must
+    // be those of this moment (a disabled action's key is not taken).
+    virtual void RefreshCommandStates() {}
 };
 
 } // namespace velmar

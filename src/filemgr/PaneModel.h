@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <future>
 #include <vector>
 
 namespace velmar {
@@ -47,6 +48,7 @@ public:
     static constexpr int kFolderRole = Qt::UserRole + 1;
 
     using QAbstractTableModel::QAbstractTableModel;
+    ~CPaneModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -85,6 +87,7 @@ private:
     bool IsRowIndex(const QModelIndex& index) const;
 
     std::vector<PaneRow> rows_;
+    std::future<void> disposal_; // old rows being freed beside the window
     QString nameHeader_ = QStringLiteral("Name/Ext");
     QString sizeHeader_ = QStringLiteral("Size");
 };

@@ -1,13 +1,14 @@
 #include "filemgr/SearchFiles.h"
 
-#include "settings/SearchMemory.h"
 #include "filemgr/FileCommands.h"
-#include "filemgr/PaneList.h"
+#include "filemgr/FtpDialogs.h"
+#include "filemgr/PaneController.h"
 #include "filemgr/PaneModel.h"
 #include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "res/Ids.h"
+#include "settings/SearchMemory.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
@@ -131,7 +132,7 @@ bool ConnectionBroken(const FtpConnection& connection) {
 
 } // namespace
 
-void RunSearchFiles(CPaneList& pane) {
+void RunSearchFiles(PaneController& pane, QWidget* parent) {
     const bool ftp = pane.sourceKind() == kSourceFtp;
     QString text;
     bool hex = false;
@@ -139,7 +140,7 @@ void RunSearchFiles(CPaneList& pane) {
     int area = 1;
     QString mask;
     {
-        CSearchFilesDialog dialog(ftp, &pane);
+        CSearchFilesDialog dialog(ftp, parent);
         if (RunModal(dialog) != QDialog::Accepted) return;
         text = dialog.text();
         hex = dialog.hex();
@@ -148,18 +149,20 @@ void RunSearchFiles(CPaneList& pane) {
         mask = dialog.mask();
     }
     // The walk lists through an FTP pane's own connection: the pane's thread stops first,
-    // and rows it still had on the way never mix with the hits.
-    pane.DropListing();
-    // A listing stopped in the middle may have cost the connection: connect anew.
-    if (ftp && pane.ftpConnection() && pane.ftpConnection()->IsLost()) pane.CloseFtpConnection();
-    if (ftp && !pane.ftpConnection() && !pane.ConnectPane()) {
-        PostToWindow(&pane, new ConnectionClosedEvent); // as a listing's failed connect
+    // and rows it still had on the way never mix with the hits. A listing stopped in the
+    // middle may have cost the connection: it is made anew.
+    QString failure;
+    FtpConnection* connection = ftp ? pane.ConnectionForWork(&failure) : nullptr;
+    if (ftp && !connection) {
+        // As a listing's failed connect: told, and the pane goes back to the local root.
+        TellListingFailed(failure, false, parent);
+        pane.ReturnToLocalRoot();
         return;
     }
-    FtpConnection* connection = ftp ? pane.ftpConnection() : nullptr;
+    pane.DropListing();
     if (area == 0) pane.setCurrentPath(pane.PathSeparator());
     pane.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
-    pane.setListMode(0);
+    pane.setListMode(ListMode::Folder);
 
     PatternSearch pattern;
     pattern.Init();
@@ -180,12 +183,12 @@ void RunSearchFiles(CPaneList& pane) {
         job.textSearch = true;
         job.pattern = &pattern;
     }
-    CPaneModel& model = *pane.paneModel();
+    CPaneModel& model = *pane.model();
     model.ResetRows({});
     model.InsertRow(0, PaneRow::Parent());
 
     CProgressDialog dialog(job.progress, CProgressDialog::kSearch, job.title,
-                           QStringLiteral("Files found: %1"), pane.window());
+                           QStringLiteral("Files found: %1"), parent ? parent->window() : nullptr);
     QTimer hits;
     hits.setInterval(200);
     QObject::connect(&hits, &QTimer::timeout, &pane, [&job, &model] { TakeHits(job, model); });
@@ -205,15 +208,15 @@ void RunSearchFiles(CPaneList& pane) {
     // or listing connects anew. Lost on its own, it cut the hits short: the user is told.
     if (connection && ConnectionBroken(*connection)) {
         if (!stoppedEarly)
-            ShowMessage(QStringLiteral("Ftp connection closed"), MessageKind::Info, &pane);
-        pane.CloseFtpConnection();
+            ShowMessage(QStringLiteral("Ftp connection closed"), MessageKind::Info, parent);
+        pane.ConnectionLost();
     }
-    pane.setFocus();
+    if (parent) parent->setFocus();
 }
 
 // ---- Dir Sizes ----
 
-void RunDirSizes(CPaneList& pane) {
+void RunDirSizes(PaneController& pane) {
     if (pane.sourceKind() != kSourceLocal) return;
     std::vector<int> rows;
     std::vector<QString> folders;
@@ -234,7 +237,7 @@ void RunDirSizes(CPaneList& pane) {
         }
     });
     for (size_t i = 0; i < rows.size(); ++i)
-        if (sums[i]) pane.paneModel()->SetSizeText(rows[i], FormatSize(*sums[i]));
+        if (sums[i]) pane.model()->SetSizeText(rows[i], FormatSize(*sums[i]));
 }
 
 } // namespace velmar

@@ -10,7 +10,7 @@ class QLineEdit;
 
 namespace velmar {
 
-class CPaneList;
+class PaneController;
 
 // "File Name & Text" (141). Starts from the remembered values and stores them back when it
 // goes: the mask and the text when not empty, the hex choice always, the case choice only
@@ -36,9 +36,9 @@ private:
 };
 
 // Runs the dialog and, on "Search", the search; the hits stay in the pane.
-void RunSearchFiles(CPaneList& pane);
+void RunSearchFiles(PaneController& pane, QWidget* parent);
 // The total size of every listed folder into its size column. The walk runs beside the
 // window, under the wait cursor; Esc stops it (sums done so far stay).
-void RunDirSizes(CPaneList& pane);
+void RunDirSizes(PaneController& pane);
 
 } // namespace velmar

@@ -109,7 +109,8 @@ bool CFrame::SetCommandBar(int resourceId) {
             }
             QAction* a = action(item.id);
             a->setText(QString::fromUtf8(item.text));
-            if (item.shortcut) a->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
+            if (item.shortcut)
+                a->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(item.shortcut)));
             menu->addAction(a);
         }
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenuStates(menu); });

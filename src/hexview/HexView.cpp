@@ -9,7 +9,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QInputMethodEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <algorithm>
 
@@ -33,8 +35,51 @@ bool IsTextKey(const QKeyEvent* e) {
 HexEditBox::HexEditBox(HexView* view, int mode, const QString& offsetText, const QString& hexText,
                        QWidget* parent)
     : QLineEdit(parent), view_(view), mode_(mode), startOffset_(offsetText), startHex_(hexText) {
-    setText(mode == 0 ? offsetText : hexText);
+    good_ = mode == 0 ? offsetText : hexText;
+    setText(good_);
     setFrame(false);
+    setDragEnabled(false);
+    setAcceptDrops(false);
+    // Whatever way text comes in (a paste by middle click, a drop, an input method, a key
+    // the line edit handles itself), the cell keeps its length: one inserted character
+    // would shift every later pair and cut the row's last byte when it is written.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (Fits(t)) {
+            good_ = t;
+            return;
+        }
+        const int caret = std::min(cursorPosition(), int(good_.size()));
+        const QSignalBlocker block(this);
+        setText(good_);
+        setCursorPosition(caret);
+    });
+}
+
+bool HexEditBox::Fits(const QString& t) const {
+    if (t.size() != good_.size()) return false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const bool separator = good_[i] == QLatin1Char(' ');
+        if ((t[i] == QLatin1Char(' ')) != separator || !HexEdit::Accepts(t[i])) return false;
+    }
+    return true;
+}
+
+void HexEditBox::TypeText(const QString& typed) {
+    HexEdit edit{text(), cursorPosition()};
+    bool changed = false;
+    for (const QChar c : typed)
+        changed = edit.Type(c) || changed;
+    if (!changed) return;
+    setText(edit.text);
+    deselect();
+    setCursorPosition(edit.caret);
+}
+
+void HexEditBox::inputMethodEvent(QInputMethodEvent* e) {
+    // An on-screen keyboard types through here: each committed character overwrites as a
+    // typed key does; text still being composed never enters the cell.
+    TypeText(e->commitString());
+    e->accept();
 }
 
 void HexEditBox::keyPressEvent(QKeyEvent* e) {
@@ -71,6 +116,11 @@ void HexEditBox::keyPressEvent(QKeyEvent* e) {
         if (IsTextKey(e)) {
             if (edit.Type(e->text().at(0))) setText(edit.text);
             break;
+        }
+        // Other keys that carry text (Alt+digit and the like) would insert it.
+        if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+            e->accept();
+            return;
         }
         QLineEdit::keyPressEvent(e);
         return;
@@ -336,9 +386,13 @@ bool HexView::BeginEdit(qint64 row, int column) {
         return false;
     if (column != 0 && !(column == 1 && !readOnly_)) return false;
     if (editor_) FinishEdit();
-    const RowTexts t = TextsOfRow(row);
+    RowTexts t = TextsOfRow(row);
     // Nothing to retype in an empty or unreadable row.
     if (column == 1 && t.hex.isEmpty()) return false;
+    // The editor overwrites: an offset cell holds as many digits as the file's last offset
+    // needs, so any offset of the file can be typed from any row (past 4 GiB from row 0).
+    const int digits = int(HexLayout::OffsetText(std::max<qint64>(layout_.fileLength() - 1, 0)).size());
+    t.offset = t.offset.rightJustified(digits, QLatin1Char('0'));
     auto* box = new HexEditBox(this, column, t.offset, t.hex, viewport());
     box->setFont(font());
     QRect r = CellRect(row, column).translated(3, 0);
@@ -373,6 +427,8 @@ void HexView::FinishEdit() {
 
 bool HexView::WriteRow(const HexEditBox& box) {
     const qint64 offset = HexLayout::ParseHex(box.startOffsetText());
+    // Exactly the row's bytes, as many as its text held when the edit began.
+    if (box.text().size() != box.startHexText().size()) return false;
     QByteArray bytes = HexLayout::BytesOfHexText(box.text());
     // A write never changes the length, even if the file shrank meanwhile.
     const qint64 size = std::min(file_->Size(), layout_.fileLength());

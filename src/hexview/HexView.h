@@ -35,14 +35,20 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    // Whether `t` can stand in the cell: the same length, digits where digits were and
+    // separators where separators were.
+    bool Fits(const QString& t) const;
+    void TypeText(const QString& typed);
     HexView* view_;
     int mode_;
     QString startOffset_;
     QString startHex_;
+    QString good_; // the text as it last fitted
 };
 
 class HexView : public QAbstractScrollArea {

@@ -6,8 +6,6 @@
 
 #include <array>
 #include <chrono>
-#include <poll.h>
-#include <thread>
 #include <new>
 #include <vector>
 
@@ -44,28 +42,6 @@ constexpr std::array<const char*, 24> kStatusNames{"IP_STATUS_BASE",
 // that is unreachable) holds the next one back until this much time has passed: a run
 // must not turn into a flood of back-to-back requests.
 constexpr int kFailedRequestSpacingMs = 1000;
-
-// Waits `ms` unless the token fires first; false when it did.
-bool PauseUnlessCancelled(const platform::CancelToken* cancel, int ms) {
-    if (ms <= 0) return !(cancel && cancel->IsCancelled());
-    if (!cancel || cancel->WakeHandle() < 0) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            if (cancel && cancel->IsCancelled()) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return !(cancel && cancel->IsCancelled());
-    }
-    pollfd wake{cancel->WakeHandle(), POLLIN, 0};
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              until - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) return !cancel->IsCancelled();
-        if (::poll(&wake, 1, int(left)) > 0 || cancel->IsCancelled()) return false;
-    }
-}
 
 } // namespace
 
@@ -122,7 +98,7 @@ PingOutcome RunPing(const PingParams& params, const std::function<void(const QSt
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - sent)
                               .count();
-        if (!PauseUnlessCancelled(cancel, kFailedRequestSpacingMs - int(took)))
+        if (!platform::PauseUnlessCancelled(cancel, kFailedRequestSpacingMs - int(took)))
             return PingOutcome::Stopped;
     }
     return PingOutcome::Done;

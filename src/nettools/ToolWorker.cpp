@@ -1,8 +1,44 @@
 #include "nettools/ToolWorker.h"
 
+#include "platform/WindowPost.h"
+
+#include <QEvent>
 #include <QMetaObject>
 
 namespace velmar {
+
+namespace {
+
+const QEvent::Type kPostedText = QEvent::Type(QEvent::registerEventType());
+
+// A line or a piece of text from the run, in a string no other thread holds: the posting
+// marks the hand-over, so the run's thread and the dialog's never share a string's count.
+struct PostedText : QEvent {
+    PostedText(bool line, const QString& text)
+        : QEvent(kPostedText), isLine(line), text(text.constData(), text.size()) {}
+    bool isLine;
+    QString text;
+};
+
+} // namespace
+
+void ToolWorker::PostLine(const QString& line) {
+    platform::PostToWindow(this, new PostedText(true, line));
+}
+
+void ToolWorker::PostText(const QString& text) {
+    platform::PostToWindow(this, new PostedText(false, text));
+}
+
+bool ToolWorker::event(QEvent* e) {
+    if (platform::ReceivedType(e) != kPostedText) return QObject::event(e);
+    const auto* posted = static_cast<const PostedText*>(e);
+    if (posted->isLine)
+        emit lineReady(posted->text);
+    else
+        emit textReady(posted->text);
+    return true;
+}
 
 ToolWorker::~ToolWorker() {
     StopAndWait();

@@ -31,8 +31,12 @@ public:
     // For the job: whether it was asked to stop, and its way of reporting. The job's
     // socket and echo waits watch the worker's cancel token and end at once on Stop.
     bool Stopped() const { return token_.IsCancelled(); }
-    void PostLine(const QString& line) { emit lineReady(line); }
-    void PostText(const QString& text) { emit textReady(text); }
+    // Both hand the text over to the dialog's thread as a copy of its own.
+    void PostLine(const QString& line);
+    void PostText(const QString& text);
+
+protected:
+    bool event(QEvent* e) override;
 
 signals:
     void lineReady(const QString& line);

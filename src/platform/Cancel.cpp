@@ -1,7 +1,11 @@
 #include "platform/Cancel.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <poll.h>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace velmar::platform {
@@ -34,6 +38,24 @@ void CancelToken::Reset() {
 
 CancelToken* CurrentCancelToken() {
     return t_current;
+}
+
+bool PauseUnlessCancelled(const CancelToken* token, int ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto until = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+    for (;;) {
+        if (token && token->IsCancelled()) return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0) return true;
+        if (token && token->WakeHandle() >= 0) {
+            pollfd wake{token->WakeHandle(), POLLIN, 0};
+            ::poll(&wake, 1, int(left));
+        } else {
+            // Without a wake-up descriptor the token is looked at now and then.
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left, 10)));
+        }
+    }
 }
 
 ScopedCancel::ScopedCancel(CancelToken* token) : previous_(t_current) {

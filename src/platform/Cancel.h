@@ -31,6 +31,9 @@ private:
 // The token the calling thread's blocking waits watch, or none.
 CancelToken* CurrentCancelToken();
 
+// Waits `ms` unless `token` (may be none) fires first; false when it fired.
+bool PauseUnlessCancelled(const CancelToken* token, int ms);
+
 // Names `token` as the calling thread's for its lifetime.
 class ScopedCancel {
 public:

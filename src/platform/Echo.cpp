@@ -242,43 +242,57 @@ int IcmpEcho::EchoSend(uint32_t destination, const void* data, uint16_t size,
 
         const ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
         if (n < 0) continue;
-        size_t at = 0;
-        int ttl = -1;
-        if (raw_) {
-            if (n < 20 || (in[0] >> 4) != 4) continue;
-            at = size_t(in[0] & 0x0F) * 4;
-            ttl = in[8];
-        }
-        if (size_t(n) < at + kHeader) continue;
-        const uint8_t* icmp = &in[at];
-        const int type = icmp[0];
-        if (type == ICMP_ECHOREPLY) {
-            if (Read16(icmp + 6) != seq) continue;
-            if (raw_ && Read16(icmp + 4) != ident_) continue;
-            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
-                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL)
-                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-            EchoReply& r = replies[0];
-            r = EchoReply{};
-            r.address = from.sin_addr.s_addr;
-            r.status = ipstatus::Success;
-            r.roundTripMs = ElapsedMs(start);
-            r.dataSize = uint16_t(size_t(n) - at - kHeader);
-            r.ttl = uint8_t(ttl < 0 ? 0 : ttl);
-            lastError_ = 0;
-            return 1;
-        }
-        // A raw socket sees ICMP errors as packets: the quoted request tells whose they are.
-        if (raw_ && (type == ICMP_DEST_UNREACH || type == ICMP_TIME_EXCEEDED ||
-                     type == ICMP_PARAMETERPROB || type == ICMP_SOURCE_QUENCH)) {
-            const size_t inner = at + kHeader;
-            if (size_t(n) < inner + 20) continue;
-            const size_t innerIcmp = inner + size_t(in[inner] & 0x0F) * 4;
-            if (size_t(n) < innerIcmp + kHeader || in[innerIcmp] != ICMP_ECHO) continue;
-            if (Read16(&in[innerIcmp + 4]) != ident_ || Read16(&in[innerIcmp + 6]) != seq) continue;
-            return Fail(int(IpStatusForIcmp(type, icmp[1])));
-        }
+        const EchoPacket got = ParseEchoPacket(in.data(), size_t(n), raw_, ident_, seq);
+        if (got.kind == EchoPacket::Error) return Fail(int(got.status));
+        if (got.kind != EchoPacket::Reply) continue;
+        int ttl = got.ttl;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL)
+                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+        EchoReply& r = replies[0];
+        r = EchoReply{};
+        r.address = from.sin_addr.s_addr;
+        r.status = ipstatus::Success;
+        r.roundTripMs = ElapsedMs(start);
+        r.dataSize = got.dataSize;
+        r.ttl = uint8_t(ttl < 0 ? 0 : ttl);
+        lastError_ = 0;
+        return 1;
     }
+}
+
+EchoPacket ParseEchoPacket(const uint8_t* in, size_t n, bool raw, uint16_t ident,
+                           uint16_t seq) {
+    EchoPacket out;
+    size_t at = 0;
+    if (raw) {
+        if (n < 20 || (in[0] >> 4) != 4) return out;
+        at = size_t(in[0] & 0x0F) * 4;
+        out.ttl = in[8];
+    }
+    if (n < at + kHeader) return out;
+    const uint8_t* icmp = &in[at];
+    const int type = icmp[0];
+    if (type == ICMP_ECHOREPLY) {
+        if (Read16(icmp + 6) != seq) return out;
+        // An echo socket's identifier is the kernel's; a raw socket sees everyone's replies.
+        if (raw && Read16(icmp + 4) != ident) return out;
+        out.kind = EchoPacket::Reply;
+        out.dataSize = uint16_t(n - at - kHeader);
+        return out;
+    }
+    // A raw socket sees ICMP errors as packets: the quoted request tells whose they are.
+    if (raw && (type == ICMP_DEST_UNREACH || type == ICMP_TIME_EXCEEDED ||
+                type == ICMP_PARAMETERPROB || type == ICMP_SOURCE_QUENCH)) {
+        const size_t inner = at + kHeader;
+        if (n < inner + 20) return out;
+        const size_t innerIcmp = inner + size_t(in[inner] & 0x0F) * 4;
+        if (n < innerIcmp + kHeader || in[innerIcmp] != ICMP_ECHO) return out;
+        if (Read16(&in[innerIcmp + 4]) != ident || Read16(&in[innerIcmp + 6]) != seq) return out;
+        out.kind = EchoPacket::Error;
+        out.status = IpStatusForIcmp(type, icmp[1]);
+    }
+    return out;
 }
 
 } // namespace velmar::platform

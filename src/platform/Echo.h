@@ -89,4 +89,16 @@ private:
 // The IP status for an ICMP error message (type, code); GeneralFailure for other kinds.
 uint32_t IpStatusForIcmp(int type, int code);
 
+// One received packet (outside input): the answer to our request `sequence`, an ICMP
+// error that quotes it (raw sockets), or something else to pass over. A raw socket's
+// packet starts with the IP header; an echo socket's with the ICMP header.
+struct EchoPacket {
+    enum Kind { Other, Reply, Error } kind = Other;
+    uint32_t status = 0;   // Error: the IP status
+    uint16_t dataSize = 0; // Reply: the bytes after the ICMP header
+    int ttl = -1;          // Reply on a raw socket: from the IP header
+};
+EchoPacket ParseEchoPacket(const uint8_t* packet, size_t size, bool raw, uint16_t ident,
+                           uint16_t sequence);
+
 } // namespace velmar::platform

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <cstdlib>
 
 namespace velmar::platform {
 
@@ -55,23 +56,45 @@ bool SysfsPowerSource::Read(PowerStatus& status) {
         if (ReadNumber(folder, "present", 1) == 0) continue;
         batteryFound = true;
         long long capacity = ReadNumber(folder, "capacity", -1);
-        long long now = ReadNumber(folder, "charge_now", -1);
-        long long full = ReadNumber(folder, "charge_full", -1);
-        if (now < 0 || full <= 0) {
-            now = ReadNumber(folder, "energy_now", -1);
-            full = ReadNumber(folder, "energy_full", -1);
-        }
+        // Charge counters (µAh) or, on most laptops, energy counters (µWh): never mixed.
+        const long long charge = ReadNumber(folder, "charge_now", -1);
+        const long long chargeFull = ReadNumber(folder, "charge_full", -1);
+        const long long energy = ReadNumber(folder, "energy_now", -1);
+        const long long energyFull = ReadNumber(folder, "energy_full", -1);
+        const bool byCharge = charge >= 0 && chargeFull > 0;
+        const long long now = byCharge ? charge : energy;
+        const long long full = byCharge ? chargeFull : energyFull;
         if (capacity < 0 && now >= 0 && full > 0) capacity = now * 100 / full;
         status.batteryLifePercent = capacity >= 0 ? int(qBound(0LL, capacity, 100LL)) : 255;
         status.batteryStatus = ReadText(folder, "status");
         status.technology = ReadText(folder, "technology");
         status.voltageMicrovolts = ReadNumber(folder, "voltage_now", -1);
         status.currentMicroamps = ReadNumber(folder, "current_now", -1);
-        status.chargeMicroampHours = now;
-        status.chargeFullMicroampHours = full;
+        const long long power = ReadNumber(folder, "power_now", -1);
+        const bool discharging = status.batteryStatus == QLatin1String("Discharging");
+        if (byCharge) {
+            status.chargeMicroampHours = charge;
+            status.chargeFullMicroampHours = chargeFull;
+        } else {
+            status.energyMicrowattHours = energy;
+            status.energyFullMicrowattHours = energyFull;
+        }
+        // An energy-counting battery gives its draw as power: the current is power / voltage.
+        if (status.currentMicroamps == -1 && power > 0 && status.voltageMicrovolts > 0) {
+            const long long ua = power * 1000000 / status.voltageMicrovolts;
+            status.currentMicroamps = discharging ? -ua : ua;
+        }
         status.temperatureDeciCelsius = int(ReadNumber(folder, "temp", -1000));
         status.currentAverageMicroamps = ReadNumber(folder, "current_avg", -1);
         status.lifeTimeSeconds = ReadNumber(folder, "time_to_empty_now", -1);
+        // The kernel gives no time for most batteries: what is left over the present draw
+        // (energy over power, or charge over current), only while the battery runs the machine.
+        const long long current = status.currentMicroamps == -1 ? 0 : std::llabs(status.currentMicroamps);
+        const long long draw = byCharge ? current : power;
+        if (discharging && draw > 0) {
+            if (status.lifeTimeSeconds < 0 && now >= 0) status.lifeTimeSeconds = now * 3600 / draw;
+            if (full > 0) status.fullLifeTimeSeconds = full * 3600 / draw;
+        }
         status.batteryFlag = FlagFor(status.batteryStatus, status.batteryLifePercent);
     }
     if (!batteryFound) {

@@ -14,12 +14,18 @@ struct PowerStatus {
     QString batteryStatus;        // the kernel's text: "Charging", "Discharging", "Full" ...
     QString technology;           // "Li-ion" ...
     long long voltageMicrovolts = -1;
+    // Negative while discharging; worked out from power and voltage where the battery
+    // reports no current.
     long long currentMicroamps = -1;
-    long long chargeMicroampHours = -1; // or energy in µWh when only that is known
+    // A battery counts its charge (µAh) or its energy (µWh, most laptops); -1 unknown.
+    long long chargeMicroampHours = -1;
     long long chargeFullMicroampHours = -1;
+    long long energyMicrowattHours = -1;
+    long long energyFullMicrowattHours = -1;
     int temperatureDeciCelsius = -1000; // -1000: unknown
     long long currentAverageMicroamps = -1;
-    long long lifeTimeSeconds = -1; // time to empty; -1 unknown
+    long long lifeTimeSeconds = -1;     // time to empty; -1 unknown
+    long long fullLifeTimeSeconds = -1; // what a full battery lasts at the present draw
 };
 
 class PowerSource {

@@ -68,6 +68,9 @@ constexpr int kCmdSecondSearchFiles = 32844;
 constexpr int kCmdSecondFtp = 32845;
 constexpr int kCmdSystemInfo = 32846; // "System Info"
 constexpr int kCmdRename = 32848;     // "Rename"
+// Commands a desktop keyboard adds (numbers past the handheld's own).
+constexpr int kCmdRefresh = 32900;   // "Refresh": lists the pane's folder again (Ctrl+R)
+constexpr int kCmdOtherPane = 32901; // "Other Pane": the keyboard goes to the other pane (Tab)
 // Tool bar of the telnet frame: keys a handheld keyboard lacks.
 constexpr int kCmdTermEscape = 32849;
 constexpr int kCmdTermDelete = 32850;

@@ -12,7 +12,7 @@ namespace velmar::res {
 struct MenuItemDef {
     int id;               // 0: a separator
     const char* text;     // shown as is ("&" marks the mnemonic)
-    const char* shortcut; // a QKeySequence text, or nullptr
+    const char* shortcut; // QKeySequence texts separated by "; " (the first is shown), or nullptr
 };
 
 struct PopupDef {
@@ -35,13 +35,13 @@ inline constexpr std::array kFileItems{
     MenuItemDef{kCmdViewHex, "View in HEX", nullptr},
     MenuItemDef{kCmdEditHex, "View/Edit in HEX", nullptr},
     kSep,
-    MenuItemDef{kCmdCopy, "Copy", nullptr},
-    MenuItemDef{kCmdMove, "Move", nullptr},
-    MenuItemDef{kCmdDelete, "Delete", nullptr},
-    MenuItemDef{kCmdNewDir, "New Dir", nullptr},
-    MenuItemDef{kCmdRename, "Rename\tF2", nullptr},
+    MenuItemDef{kCmdCopy, "Copy", "F5"},
+    MenuItemDef{kCmdMove, "Move", "F6"},
+    MenuItemDef{kCmdDelete, "Delete", "F8; Del"},
+    MenuItemDef{kCmdNewDir, "New Dir", "F7"},
+    MenuItemDef{kCmdRename, "Rename", "F2"},
     kSep,
-    MenuItemDef{kCmdProperties, "Properties ....\tAlt+Enter", nullptr},
+    MenuItemDef{kCmdProperties, "Properties ....", "Alt+Return; Alt+Enter"},
     kSep,
     MenuItemDef{kCmdExit, "E&xit", nullptr},
 };
@@ -54,6 +54,8 @@ inline constexpr std::array kCmdItems{
     MenuItemDef{kCmdCreateShortcut, "Create Shortcut", nullptr},
     MenuItemDef{kCmdShortcuts, "Shortcuts", nullptr},
     MenuItemDef{kCmdFastFolders, "Fast Folders", "Ctrl+Alt+F"},
+    MenuItemDef{kCmdRefresh, "Refresh", "Ctrl+R"},
+    MenuItemDef{kCmdOtherPane, "Other Pane", "Tab"},
     MenuItemDef{kCmdFtp, "FTP", nullptr},
     kSep,
     MenuItemDef{kCmdTaskManager, "Task Manager", nullptr},
@@ -81,6 +83,8 @@ inline constexpr std::array kCmdAndAboutItems{
     MenuItemDef{kCmdCreateShortcut, "Create Shortcut", nullptr},
     MenuItemDef{kCmdShortcuts, "Shortcuts", nullptr},
     MenuItemDef{kCmdFastFolders, "Fast Folders", "Ctrl+Alt+F"},
+    MenuItemDef{kCmdRefresh, "Refresh", "Ctrl+R"},
+    MenuItemDef{kCmdOtherPane, "Other Pane", "Tab"},
     kSep,
     MenuItemDef{kCmdTaskManager, "Task Manager", nullptr},
     MenuItemDef{kCmdSystemInfo, "System Info", nullptr},

@@ -5,11 +5,6 @@
 
 namespace velmar {
 
-QEvent::Type FtpMessageEvent::Type() {
-    static const auto type = QEvent::Type(QEvent::registerEventType());
-    return type;
-}
-
 bool InetFtpDirSource::Open(const QString& path) {
     mask = path;
     pattern_ = ServerPath(path);
@@ -38,11 +33,9 @@ void InetFtpDirSource::ReportFailure() {
     if (stop_ && stop_->load()) return; // stopped on purpose: no failure to tell
     QString text;
     const int code = connection_->ErrorText(text);
-    if (code != 0 && owner) PostToWindow(owner, new FtpMessageEvent(text, 16));
-    // Our own client's failure is the whole story; the internet side adds the consequence.
-    if (!ownClient_ && owner)
-        PostToWindow(owner, new FtpMessageEvent(QStringLiteral("Ftp connection closed"), 0));
-    if (owner) PostToWindow(owner, new ConnectionClosedEvent);
+    // The window layer decides what to tell; the internet side also says the connection went.
+    if (owner)
+        PostToWindow(owner, new ListingFailedEvent(code != 0 ? text : QString(), !ownClient_));
 }
 
 bool InetFtpDirSource::ListOnce() {

@@ -11,16 +11,6 @@
 
 namespace velmar {
 
-// A message a listing thread has for the user; the pane shows it on its own thread.
-class FtpMessageEvent : public QEvent {
-public:
-    FtpMessageEvent(QString message, int boxFlags)
-        : QEvent(Type()), text(std::move(message)), flags(boxFlags) {}
-    static QEvent::Type Type();
-    QString text;
-    int flags = 0;
-};
-
 class InetFtpDirSource : public DirSource {
 public:
     bool Open(const QString& path) override;
@@ -33,7 +23,7 @@ public:
     bool ownClient() const { return ownClient_; }
 
 private:
-    // Lists the folder once; on failure reports to the owner (messages, then 0x465).
+    // Lists the folder once; on failure reports a ListingFailedEvent to the owner.
     bool ListOnce();
     void ReportFailure();
 

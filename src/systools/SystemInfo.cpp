@@ -69,6 +69,8 @@ InfoNode PowerBranch(const platform::PowerStatus& p) {
     if (p.batteryLifePercent < 255)
         add(QStringLiteral("Battery charge: %1%").arg(p.batteryLifePercent));
     if (p.lifeTimeSeconds >= 0) add(FormatLifeTime("Battery life time", p.lifeTimeSeconds));
+    if (p.fullLifeTimeSeconds >= 0)
+        add(FormatLifeTime("BackupBatteryFullLifeTime", p.fullLifeTimeSeconds));
     if (p.voltageMicrovolts > 0)
         add(Grouped("Battery voltage (mV): %1", uint64_t(p.voltageMicrovolts / 1000)));
     if (p.currentMicroamps / 1000 != 0 && p.currentMicroamps != -1)
@@ -78,6 +80,9 @@ InfoNode PowerBranch(const platform::PowerStatus& p) {
                 .arg(p.currentAverageMicroamps / 1000));
     if (p.chargeMicroampHours / 1000 > 0)
         add(QStringLiteral("Battery milliamp hours (mAh): %1").arg(p.chargeMicroampHours / 1000));
+    // Most laptops count energy, not charge: shown in its own unit.
+    if (p.energyMicrowattHours / 1000 > 0)
+        add(QStringLiteral("Battery milliwatt hours (mWh): %1").arg(p.energyMicrowattHours / 1000));
     if (p.temperatureDeciCelsius != -1000 && p.temperatureDeciCelsius != 0)
         add(QStringLiteral("Battery temperature (.1 Celsius): %1").arg(p.temperatureDeciCelsius));
     add(QStringLiteral("Battery type: %1").arg(ChemistryText(p.technology)));

@@ -1,9 +1,9 @@
 #include "telnet/TelnetDialogs.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -78,15 +78,15 @@ std::optional<QFont> MakeFont(const FontDescription& d) {
 }
 
 EmulationKind LoadEmulationKind() {
-    const QString stored = platform::ReadStringSetting(kSection, QStringLiteral("Emulation"),
-                                                       QStringLiteral("ansi"));
+    const QString stored =
+        platform::ReadStringSetting(kSection, QStringLiteral("Emulation"), QStringLiteral("ansi"));
     return stored == QLatin1String("xterm") ? EmulationKind::Xterm : EmulationKind::Ansi;
 }
 
 void StoreEmulationKind(EmulationKind kind) {
-    platform::WriteStringSetting(
-        kSection, QStringLiteral("Emulation"),
-        kind == EmulationKind::Xterm ? QStringLiteral("xterm") : QStringLiteral("ansi"));
+    platform::WriteStringSetting(kSection, QStringLiteral("Emulation"),
+                                 kind == EmulationKind::Xterm ? QStringLiteral("xterm")
+                                                              : QStringLiteral("ansi"));
 }
 
 CTelnetOptionDialog::CTelnetOptionDialog(int lines, int rows, int columns, EmulationKind kind,
@@ -128,15 +128,13 @@ EmulationKind CTelnetOptionDialog::kind() const {
 }
 
 CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidget* parent)
-    : QDialog(parent), history_(LoadHistory(kSection, kLastHosts)) {
+    : QDialog(parent), history_(LoadHistory(kSection, kLastHosts)), loaded_(history_) {
     setWindowTitle(QStringLiteral("Host & port settings"));
     SetControlId(this, ids::kDlgTelnetConnect);
     host_ = new QComboBox(this);
     host_->setEditable(true);
     host_->setInsertPolicy(QComboBox::NoInsert);
-    QStringList sorted = history_;
-    sorted.sort();
-    host_->addItems(sorted);
+    host_->addItems(SortedForList(history_));
     host_->setEditText(host);
     SetControlId(host_, ids::kIdcTelnetHost);
     port_ = new QLineEdit(QString::number(port), this);
@@ -152,7 +150,7 @@ CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidge
 }
 
 CTelnetConnectDialog::~CTelnetConnectDialog() {
-    SaveHistory(kSection, kLastHosts, history_);
+    SaveHistory(kSection, kLastHosts, history_, loaded_);
 }
 
 QString CTelnetConnectDialog::host() const {

@@ -65,6 +65,7 @@ private:
     QComboBox* host_;
     QLineEdit* port_;
     QStringList history_;
+    QStringList loaded_; // as read, to merge with another running copy's on saving
 };
 
 // "Choose font": the installed faces and the metrics of the font they give.

@@ -103,8 +103,7 @@ void TelnetProtocol::Receive(const uint8_t* bytes, size_t n, QByteArray& data) {
             const uint8_t command = bytes[i++];
             if (command == kSb) {
                 state_ = State::Sub;
-            } else if (command == kWill || command == kWont || command == kDo ||
-                       command == kDont) {
+            } else if (command == kWill || command == kWont || command == kDo || command == kDont) {
                 command_ = command;
                 state_ = State::Option;
             } else {

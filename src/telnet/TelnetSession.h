@@ -13,8 +13,6 @@
 #include <QTimer>
 #include <memory>
 
-
-
 namespace velmar::telnet {
 
 class TelnetSession : public QObject {
@@ -60,7 +58,7 @@ public:
     void FollowWindow(int rows, int columns);
 
 signals:
-    void updated();   // damage to collect
+    void updated();     // damage to collect
     void screenReset(); // a fresh screen: lay out again
     void connectFailed(const QString& why);
     void closedByPeer();

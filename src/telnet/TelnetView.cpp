@@ -14,8 +14,8 @@
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -79,18 +79,30 @@ enum BoxArm : uint8_t { kArmUp = 1, kArmDown = 2, kArmLeft = 4, kArmRight = 8 };
 // The light box-drawing characters (U+2500 ..) that hosts and the PC character set use.
 uint8_t BoxArms(char32_t ch) {
     switch (ch) {
-    case U'\u2500': return kArmLeft | kArmRight;
-    case U'\u2502': return kArmUp | kArmDown;
-    case U'\u250C': return kArmDown | kArmRight;
-    case U'\u2510': return kArmDown | kArmLeft;
-    case U'\u2514': return kArmUp | kArmRight;
-    case U'\u2518': return kArmUp | kArmLeft;
-    case U'\u251C': return kArmUp | kArmDown | kArmRight;
-    case U'\u2524': return kArmUp | kArmDown | kArmLeft;
-    case U'\u252C': return kArmDown | kArmLeft | kArmRight;
-    case U'\u2534': return kArmUp | kArmLeft | kArmRight;
-    case U'\u253C': return kArmUp | kArmDown | kArmLeft | kArmRight;
-    default: return 0;
+    case U'\u2500':
+        return kArmLeft | kArmRight;
+    case U'\u2502':
+        return kArmUp | kArmDown;
+    case U'\u250C':
+        return kArmDown | kArmRight;
+    case U'\u2510':
+        return kArmDown | kArmLeft;
+    case U'\u2514':
+        return kArmUp | kArmRight;
+    case U'\u2518':
+        return kArmUp | kArmLeft;
+    case U'\u251C':
+        return kArmUp | kArmDown | kArmRight;
+    case U'\u2524':
+        return kArmUp | kArmDown | kArmLeft;
+    case U'\u252C':
+        return kArmDown | kArmLeft | kArmRight;
+    case U'\u2534':
+        return kArmUp | kArmLeft | kArmRight;
+    case U'\u253C':
+        return kArmUp | kArmDown | kArmLeft | kArmRight;
+    default:
+        return 0;
     }
 }
 
@@ -111,7 +123,6 @@ void DrawBox(QPainter& p, uint8_t arms, int x0, int y0, int cw, int ch) {
 }
 
 } // namespace
-
 
 CTelnetView::CTelnetView(QWidget* parent) : QAbstractScrollArea(parent), session_(this) {
     setObjectName(QStringLiteral("telnetView"));
@@ -409,7 +420,8 @@ void CTelnetView::PaintLine(QPainter& p, int line, int c0, int c1, int sx, int s
     if (anySelected) {
         for (int c = c0; c <= c1; ++c) {
             const CellPos pos{line, c};
-            if (!(pos < selStart_) && pos < selEnd_) std::swap(cells[size_t(c)].text, cells[size_t(c)].fill);
+            if (!(pos < selStart_) && pos < selEnd_)
+                std::swap(cells[size_t(c)].text, cells[size_t(c)].fill);
         }
     }
 
@@ -559,9 +571,8 @@ void CTelnetView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::MiddleButton) {
         // The X11 primary selection, as every terminal there pastes it.
         QClipboard* clipboard = QGuiApplication::clipboard();
-        const QString text = clipboard->text(clipboard->supportsSelection()
-                                                 ? QClipboard::Selection
-                                                 : QClipboard::Clipboard);
+        const QString text = clipboard->text(
+            clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);
         if (!text.isEmpty()) session_.Paste(text);
         return;
     }
@@ -576,6 +587,7 @@ void CTelnetView::mouseMoveEvent(QMouseEvent* event) {
 void CTelnetView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !selecting_) return;
     selecting_ = false;
+    SetSelection(anchor_, CellAt(event->position().toPoint()));
     PublishSelection();
 }
 
@@ -584,8 +596,8 @@ void CTelnetView::mouseDoubleClickEvent(QMouseEvent* event) {
     const Emulation& e = session_.emulation();
     const QPoint point = event->position().toPoint();
     const int line = CellAt(point).line;
-    const int column = std::clamp((point.x() + horizontalScrollBar()->value()) / cw_, 0,
-                                  e.columns() - 1);
+    const int column =
+        std::clamp((point.x() + horizontalScrollBar()->value()) / cw_, 0, e.columns() - 1);
     std::vector<Cell> cells(size_t(e.columns()));
     e.LineCells(line, cells.data());
     if (!IsWordCharacter(cells[size_t(column)].ch)) return;
@@ -668,8 +680,7 @@ void CTelnetView::OptionCommand() {
     int lines = 0, rows = 0, columns = 0;
     EmulationKind kind = session_.kind();
     {
-        CTelnetOptionDialog dialog(e.lines(), e.rows(), e.columns(), kind, e.followsWindow(),
-                                   this);
+        CTelnetOptionDialog dialog(e.lines(), e.rows(), e.columns(), kind, e.followsWindow(), this);
         if (RunModal(dialog) != QDialog::Accepted) return;
         lines = dialog.lines();
         rows = dialog.rows();

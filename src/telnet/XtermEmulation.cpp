@@ -80,10 +80,14 @@ struct XtermEmulation::Callbacks {
 
 namespace {
 const VTermScreenCallbacks kScreenCallbacks = {
-    &XtermEmulation::Callbacks::Damage,     &XtermEmulation::Callbacks::MoveRect,
-    &XtermEmulation::Callbacks::MoveCursor, &XtermEmulation::Callbacks::SetTermProp,
-    nullptr,                                nullptr,
-    &XtermEmulation::Callbacks::PushLine,   &XtermEmulation::Callbacks::PopLine,
+    &XtermEmulation::Callbacks::Damage,
+    &XtermEmulation::Callbacks::MoveRect,
+    &XtermEmulation::Callbacks::MoveCursor,
+    &XtermEmulation::Callbacks::SetTermProp,
+    nullptr,
+    nullptr,
+    &XtermEmulation::Callbacks::PushLine,
+    &XtermEmulation::Callbacks::PopLine,
 };
 } // namespace
 
@@ -298,22 +302,51 @@ void XtermEmulation::Key(const KeyPress& key) {
                     (key.alt ? VTERM_MOD_ALT : 0);
     VTermKey vk = VTERM_KEY_NONE;
     switch (key.vk) {
-    case kVkBack: vk = VTERM_KEY_BACKSPACE; break; // DEL, as xterm sends by default
-    case kVkTab: vk = VTERM_KEY_TAB; break;
-    case kVkReturn: vk = VTERM_KEY_ENTER; break;
-    case kVkEscape: vk = VTERM_KEY_ESCAPE; break;
-    case kVkPageUp: vk = VTERM_KEY_PAGEUP; break;
-    case kVkPageDown: vk = VTERM_KEY_PAGEDOWN; break;
-    case kVkEnd: vk = VTERM_KEY_END; break;
-    case kVkHome: vk = VTERM_KEY_HOME; break;
-    case kVkLeft: vk = VTERM_KEY_LEFT; break;
-    case kVkUp: vk = VTERM_KEY_UP; break;
-    case kVkRight: vk = VTERM_KEY_RIGHT; break;
-    case kVkDown: vk = VTERM_KEY_DOWN; break;
-    case kVkInsert: vk = VTERM_KEY_INS; break;
-    case kVkDelete: vk = VTERM_KEY_DEL; break;
+    case kVkBack:
+        vk = VTERM_KEY_BACKSPACE;
+        break; // DEL, as xterm sends by default
+    case kVkTab:
+        vk = VTERM_KEY_TAB;
+        break;
+    case kVkReturn:
+        vk = VTERM_KEY_ENTER;
+        break;
+    case kVkEscape:
+        vk = VTERM_KEY_ESCAPE;
+        break;
+    case kVkPageUp:
+        vk = VTERM_KEY_PAGEUP;
+        break;
+    case kVkPageDown:
+        vk = VTERM_KEY_PAGEDOWN;
+        break;
+    case kVkEnd:
+        vk = VTERM_KEY_END;
+        break;
+    case kVkHome:
+        vk = VTERM_KEY_HOME;
+        break;
+    case kVkLeft:
+        vk = VTERM_KEY_LEFT;
+        break;
+    case kVkUp:
+        vk = VTERM_KEY_UP;
+        break;
+    case kVkRight:
+        vk = VTERM_KEY_RIGHT;
+        break;
+    case kVkDown:
+        vk = VTERM_KEY_DOWN;
+        break;
+    case kVkInsert:
+        vk = VTERM_KEY_INS;
+        break;
+    case kVkDelete:
+        vk = VTERM_KEY_DEL;
+        break;
     default:
-        if (key.vk >= kVkF1 && key.vk < kVkF1 + 12) vk = VTermKey(VTERM_KEY_FUNCTION(key.vk - kVkF1 + 1));
+        if (key.vk >= kVkF1 && key.vk < kVkF1 + 12)
+            vk = VTermKey(VTERM_KEY_FUNCTION(key.vk - kVkF1 + 1));
         break;
     }
     if (vk != VTERM_KEY_NONE) {

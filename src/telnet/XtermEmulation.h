@@ -67,7 +67,9 @@ private:
     void Configure();
     void PushLine(int cols, const void* cells);
     bool PopLine(int cols, void* cells);
-    StoredCell* HistoryLine(int k) { return &history_[size_t((historyFirst_ + k) % historyCapacity_) * storedColumns_]; }
+    StoredCell* HistoryLine(int k) {
+        return &history_[size_t((historyFirst_ + k) % historyCapacity_) * storedColumns_];
+    }
     const StoredCell* HistoryLine(int k) const {
         return &history_[size_t((historyFirst_ + k) % historyCapacity_) * storedColumns_];
     }

@@ -7,6 +7,8 @@
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -117,16 +119,21 @@ TEST(Options, ThePanesStartInTheFoldersGivenAndTheRightOneAtTheRootWithoutASecon
         CMainFrame* frame = app.mainFrame();
         OpenStartFolders(frame, {ResolveStartFolder(QStringLiteral("left"), dir.path()),
                                  ResolveStartFolder(QStringLiteral("right/c.txt"), dir.path())});
-        EXPECT_EQ(frame->firstPane()->currentPath(), dir.path() + "/left/");
-        EXPECT_GE(frame->firstPane()->FindRow(QStringLiteral("a.txt")), 0);
+        // The panes list beside the window: wait for their rows.
+        for (CPaneList* pane : {frame->firstPane(), frame->secondPane()})
+            for (QDeadlineTimer d(20000); pane->controller().IsListing() && !d.hasExpired();)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(frame->firstPane()->controller().currentPath(), dir.path() + "/left/");
+        EXPECT_GE(frame->firstPane()->controller().FindRow(QStringLiteral("a.txt")), 0);
         CPaneList* right = frame->secondPane();
-        EXPECT_EQ(right->currentPath(), dir.path() + "/right/");
-        EXPECT_EQ(right->RowName(right->FocusedRow()), QStringLiteral("c.txt"));
+        EXPECT_EQ(right->controller().currentPath(), dir.path() + "/right/");
+        EXPECT_EQ(right->controller().RowName(right->controller().FocusedRow()),
+                  QStringLiteral("c.txt"));
     }
     CVelmarApp app(system);
     ASSERT_TRUE(app.InitInstance());
     OpenStartFolders(app.mainFrame(), {ResolveStartFolder(dir.path() + "/left", "/")});
-    EXPECT_EQ(app.mainFrame()->firstPane()->currentPath(), dir.path() + "/left/");
-    EXPECT_EQ(app.mainFrame()->secondPane()->currentPath(), QStringLiteral("/"));
+    EXPECT_EQ(app.mainFrame()->firstPane()->controller().currentPath(), dir.path() + "/left/");
+    EXPECT_EQ(app.mainFrame()->secondPane()->controller().currentPath(), QStringLiteral("/"));
     EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.shown.join('\n'));
 }

@@ -74,29 +74,33 @@ TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
 
 TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
     PaneWindow w;
-    EXPECT_FALSE(ShowFastFolders(*w.left)) << "no file: nothing happens";
-    EXPECT_EQ(w.left->listMode(), 0);
+    EXPECT_FALSE(w.left->controller().ShowFastFolders()) << "no file: nothing happens";
+    EXPECT_EQ(w.left->controller().listMode(), ListMode::Folder);
 
     const QString a = PanePath(dir.path() + "/A");
     const QString b = PanePath(dir.path() + "/B");
     ASSERT_TRUE(AddFastFolder(file, a));
     ASSERT_TRUE(AddFastFolder(file, b));
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdFastFolders));
-    EXPECT_EQ(w.left->listMode(), 1);
-    EXPECT_EQ(w.left->currentPath(), "/");
+    EXPECT_EQ(w.left->controller().listMode(), ListMode::FastFolders);
+    EXPECT_EQ(w.left->controller().currentPath(), "/");
     EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1), b.mid(1).chopped(1)}));
-    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(), "<DIR>");
+    EXPECT_EQ(
+        w.left->controller().model()->data(w.left->controller().model()->index(1, 1)).toString(),
+        "<DIR>");
 
     // Delete takes the entry out of the list, not the folder off the disk.
-    w.left->SelectAndFocus(2);
+    w.left->controller().SelectAndFocus(2);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     EXPECT_EQ(ReadFastFolderText(file), a + ";");
     EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1)}));
     EXPECT_TRUE(QFileInfo(b).isDir());
 
-    w.left->OpenRow(1);
-    EXPECT_EQ(w.left->currentPath(), a);
-    EXPECT_EQ(w.left->listMode(), 0);
+    w.left->controller().OpenRow(1);
+
+    WaitListed(w.left->controller());
+    EXPECT_EQ(w.left->controller().currentPath(), a);
+    EXPECT_EQ(w.left->controller().listMode(), ListMode::Folder);
     EXPECT_EQ(Names(*w.left), (QStringList{"..", "inner"}));
 }
 
@@ -105,11 +109,11 @@ TEST_F(FastFolderTest, CreateShortcutAsksPerRowInOrder) {
     dir.write("run.sh", "#!/bin/sh\n");
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
-    const int docRow = w.left->FindRow("report.old.doc");
-    const int runRow = w.left->FindRow("run.sh");
-    w.left->SelectAndFocus(w.left->FindRow("B"));
+    const int docRow = w.left->controller().FindRow("report.old.doc");
+    const int runRow = w.left->controller().FindRow("run.sh");
+    w.left->controller().SelectAndFocus(w.left->controller().FindRow("B"));
     for (int row : {docRow, runRow})
-        w.left->selectionModel()->select(w.left->paneModel()->index(row, 0),
+        w.left->selectionModel()->select(w.left->controller().model()->index(row, 0),
                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     QStringList asked;
@@ -139,7 +143,8 @@ TEST_F(FastFolderTest, CreateShortcutAsksPerRowInOrder) {
     EXPECT_TRUE(messages.shown.isEmpty());
 
     // Again: the link is there, and the user hears of it.
-    w.left->SelectAndFocus(w.left->FindRow("run.sh"));
+    w.WaitListed();
+    w.left->controller().SelectAndFocus(w.left->controller().FindRow("run.sh"));
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdCreateShortcut));
     EXPECT_EQ(messages.shown, QStringList{"Can't create shortcut run_sh.lnk"});
 }
@@ -148,23 +153,24 @@ TEST_F(FastFolderTest, ShortcutsShowsTheShortcutFolderAndCommandStates) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdShortcuts));
-    EXPECT_EQ(w.left->currentPath(), ShortcutFolder());
+    w.WaitListed();
+    EXPECT_EQ(w.left->controller().currentPath(), ShortcutFolder());
     EXPECT_TRUE(QFileInfo(ShortcutFolder()).isDir());
 
     // Local pane, FTP pane, local pane on the parent row.
     ShowFolder(*w.left, dir.path());
-    w.left->SelectAndFocus(w.left->FindRow("b"));
+    w.left->controller().SelectAndFocus(w.left->controller().FindRow("b"));
     for (int id : {ids::kCmdFastFolders, ids::kCmdShortcuts, ids::kCmdCreateShortcut}) {
         std::vector<bool> enabled;
         for (int source : {kSourceLocal, kSourceFtp, kSourceLocal}) {
-            w.left->setSourceKind(source);
-            if (enabled.size() == 2) w.left->SelectAndFocus(0);
+            w.left->controller().setSourceKind(source);
+            if (enabled.size() == 2) w.left->controller().SelectAndFocus(0);
             CommandState state;
             w.left->OnUpdateCommand(id, state);
             enabled.push_back(state.enabled);
         }
         EXPECT_EQ(enabled, (std::vector<bool>{true, false, id != ids::kCmdCreateShortcut})) << id;
-        w.left->SelectAndFocus(w.left->FindRow("b"));
+        w.left->controller().SelectAndFocus(w.left->controller().FindRow("b"));
     }
 }
 

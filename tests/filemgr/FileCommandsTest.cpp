@@ -1,6 +1,7 @@
 // The file commands on two real panes: Copy and Move under the real progress dialog (its
 // worker thread asking through the message seam), Delete with its question, New Dir with
-// its dialog, and the keys that run them.
+// its dialog, both as workers under the progress dialog. (The keys that run them: the frame's
+// tests.)
 #include "filemgr/FileCommands.h"
 #include "PaneTestSupport.h"
 #include "framework/Dialogs.h"
@@ -57,8 +58,9 @@ protected:
     void Select(CPaneList& pane, const QStringList& names) {
         pane.clearSelection();
         for (const QString& n : names)
-            pane.selectionModel()->select(pane.paneModel()->index(pane.FindRow(n), 0),
-                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            pane.selectionModel()->select(
+                pane.controller().model()->index(pane.controller().FindRow(n), 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
     PaneWindow w;
@@ -71,9 +73,11 @@ protected:
 
 TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     AnswerDialogs();
-    w.left->setCurrentIndex(w.left->paneModel()->index(w.left->FindRow("a.txt"), 0));
+    w.left->setCurrentIndex(
+        w.left->controller().model()->index(w.left->controller().FindRow("a.txt"), 0));
     Select(*w.left, {"A", "b"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
+    w.WaitListed();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Copy");
     EXPECT_EQ(shown[0].name, "Done");
@@ -81,18 +85,20 @@ TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     EXPECT_EQ(shown[0].counter, "Files: 3");
     EXPECT_EQ(ReadAll(target.file("T/A/inner/deep.txt")), "deep");
     EXPECT_EQ(ReadAll(target.file("T/b")), QByteArray(300, 'x'));
-    EXPECT_FALSE(QFileInfo::exists(target.file("T/a.txt")));               // focused, not selected
-    EXPECT_TRUE(w.right->FindRow("A") >= 0 && w.right->FindRow("b") >= 0); // refilled
+    EXPECT_FALSE(QFileInfo::exists(target.file("T/a.txt"))); // focused, not selected
+    EXPECT_TRUE(w.right->controller().FindRow("A") >= 0 &&
+                w.right->controller().FindRow("b") >= 0); // refilled
     EXPECT_TRUE(script.shown.isEmpty());
 
     // Nothing selected: Copy takes the focused row, Move beeps and does nothing.
     w.left->clearSelection();
-    w.left->setCurrentIndex(w.left->paneModel()->index(w.left->FindRow("c.doc"), 0));
+    w.left->setCurrentIndex(
+        w.left->controller().model()->index(w.left->controller().FindRow("c.doc"), 0));
     w.left->clearSelection();
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_TRUE(QFileInfo::exists(dir.file("c.doc")));
-    QTest::keyClick(w.left, Qt::Key_F5);
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(ReadAll(target.file("T/c.doc")), QByteArray(10, 'x'));
 }
@@ -118,20 +124,23 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
         return script.shown.size() == 1 ? QMessageBox::Yes : QMessageBox::No;
     });
     Select(*w.left, {"one", "two"});
-    QTest::keyClick(w.left, Qt::Key_F6);
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
+    w.WaitListed();
     ASSERT_FALSE(script.shown.isEmpty());
     EXPECT_EQ(script.shown.first(), kAskOverwrite.arg(target.file("T/one")));
     EXPECT_EQ(ReadAll(target.file("T/one")), "new one");
     EXPECT_FALSE(QFileInfo::exists(dir.file("one")));
     EXPECT_EQ(ReadAll(target.file("T/two")), "old two");
     EXPECT_EQ(ReadAll(dir.file("two")), "new two");
-    EXPECT_EQ(w.left->FindRow("one"), -1); // refilled
+    EXPECT_EQ(w.left->controller().FindRow("one"), -1); // refilled
 }
 
 TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
+    AnswerDialogs();
     Select(*w.left, {"a.txt", "b", "A"});
     script.answer(QMessageBox::No);
-    QTest::keyClick(w.left, Qt::Key_Delete);
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    EXPECT_TRUE(shown.empty()) << "no worker after No";
     EXPECT_EQ(script.shown, QStringList{"Do you want to delete 2 files and 1 folders?"});
     EXPECT_TRUE(QFileInfo::exists(dir.file("a.txt")));
 
@@ -140,21 +149,28 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     script.answer(QMessageBox::Yes); // folder A
     script.answer(QMessageBox::Yes); // A/inner
     Select(*w.left, {"a.txt", "b", "A"});
-    QTest::keyClick(w.left, Qt::Key_F8);
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    w.WaitListed();
     EXPECT_EQ(script.shown.size(), 3);
+    // The worker ran under the progress dialog and counted the files it removed.
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Delete");
+    EXPECT_EQ(shown[0].counter, "Files: 2");
     EXPECT_FALSE(QFileInfo::exists(dir.file("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("b")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
-    EXPECT_EQ(w.left->FindRow("A"), -1);
+    EXPECT_EQ(w.left->controller().FindRow("A"), -1);
 
     AnswerDialogs("fresh");
-    QTest::keyClick(w.left, Qt::Key_F7);
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdNewDir));
+    w.WaitListed();
     EXPECT_TRUE(QFileInfo(dir.file("fresh")).isDir());
-    EXPECT_GE(w.left->FindRow("fresh"), 0);
+    EXPECT_GE(w.left->controller().FindRow("fresh"), 0);
     // An empty name makes nothing; the panes refill all the same.
     AnswerDialogs("");
-    const int rows = w.left->RowCount();
+    const int rows = w.left->controller().RowCount();
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdNewDir));
-    EXPECT_EQ(w.left->RowCount(), rows);
+    w.WaitListed();
+    EXPECT_EQ(w.left->controller().RowCount(), rows);
     EXPECT_EQ(script.shown.size(), 3);
 }

@@ -111,7 +111,8 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
         timedOut =
             timedOut || !cv.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
     });
-    w.left->OpenRow(w.left->FindRow("pipe"));
+    w.left->controller().OpenRow(w.left->controller().FindRow("pipe"));
+    WaitListed(w.left->controller());
     ASSERT_TRUE(WaitFor([&] { return count() == 1; }));
     bool fired = false;
     QTimer::singleShot(0, [&] { fired = true; });
@@ -121,10 +122,12 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
         release = true;
     }
     cv.notify_all();
-    w.left->OpenRow(w.left->FindRow("run.sh"));
+    w.left->controller().OpenRow(w.left->controller().FindRow("run.sh"));
+    WaitListed(w.left->controller());
     // An FTP pane launches nothing.
-    w.left->setSourceKind(kSourceFtp);
-    w.left->OpenRow(w.left->FindRow("run.sh"));
+    w.left->controller().setSourceKind(kSourceFtp);
+    w.left->controller().OpenRow(w.left->controller().FindRow("run.sh"));
+    WaitListed(w.left->controller());
     // A folder typed in the path field is looked at there too, and handed back to this thread.
     QString entered;
     LaunchJob typed;

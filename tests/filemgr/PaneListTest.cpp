@@ -55,27 +55,27 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
     const QStringList names = Names(*left);
     ASSERT_EQ(names.size(), 7);
     EXPECT_EQ(names[0], "..");
-    EXPECT_TRUE(left->IsParentRow(0));
-    EXPECT_TRUE(left->IsFolderRow(0));
+    EXPECT_TRUE(left->controller().IsParentRow(0));
+    EXPECT_TRUE(left->controller().IsFolderRow(0));
     EXPECT_EQ(QSet<QString>(names.begin() + 1, names.begin() + 3), (QSet<QString>{"A", "B"}));
     EXPECT_EQ(QSet<QString>(names.begin() + 3, names.end()),
               (QSet<QString>{"a.txt", "b", "c.doc", ".hidden"}));
-    CPaneModel* m = left->paneModel();
+    CPaneModel* m = left->controller().model();
     auto size = [&](const QString& name) {
-        return m->data(m->index(left->FindRow(name), 1)).toString();
+        return m->data(m->index(left->controller().FindRow(name), 1)).toString();
     };
     EXPECT_EQ(m->data(m->index(0, 1)).toString(), "<DIR>");
     EXPECT_EQ(size("A"), "<DIR>");
     EXPECT_EQ(size("a.txt"), "2 k");
     EXPECT_EQ(size("b"), "300 b");
-    EXPECT_FALSE(left->IsFolderRow(left->FindRow("a.txt")));
+    EXPECT_FALSE(left->controller().IsFolderRow(left->controller().FindRow("a.txt")));
     EXPECT_EQ(HeaderText(*left, 0), "Name/Ext");
     EXPECT_EQ(HeaderText(*left, 1), "Size");
 
     // At the local root there is no parent row.
     ShowFolder(*left, "/");
-    EXPECT_FALSE(left->IsParentRow(0));
-    EXPECT_NE(left->RowName(0), "..");
+    EXPECT_FALSE(left->controller().IsParentRow(0));
+    EXPECT_NE(left->controller().RowName(0), "..");
 
     // A folder that cannot be listed shows only the parent row, without a message.
     MessageScript script;
@@ -88,8 +88,10 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     ShowFolder(*window->right, dir.path());
     WriteStoreSetting("ShowHidden", 0);
     left->OnUpdate(nullptr);
+    WaitListed(left->controller());
     window->right->OnUpdate(nullptr);
 
+    WaitListed(window->right->controller());
     const QStringList nameUp{"..", "B", "A", "c.doc", "b", "a.txt"};
     const QStringList nameDown{"..", "A", "B", "a.txt", "b", "c.doc"};
     const struct {
@@ -114,79 +116,89 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     }
 
     // A refill keeps the column, the order and the header.
-    left->RefillPane();
+    left->controller().RefillPane();
+    WaitListed(left->controller());
     EXPECT_EQ(HeaderText(*left, 1), "^ Size");
     EXPECT_EQ(Names(*left), nameDown);
 
     // The other pane uses the same mode once it sorts: its first name click keeps mode 1.
-    window->right->SortByColumn(0);
+    window->right->controller().SortByColumn(0);
     EXPECT_EQ(SortMode, 1);
     EXPECT_EQ(HeaderText(*window->right, 0), "v Name/Ext");
     EXPECT_EQ(Names(*window->right), nameDown);
     // Sorting keeps the selection and the focus on the same rows.
-    window->right->SelectAndFocus(window->right->FindRow("b"));
-    AddToSelection(*window->right, window->right->FindRow("A"));
-    window->right->SortByColumn(0);
+    window->right->controller().SelectAndFocus(window->right->controller().FindRow("b"));
+    AddToSelection(*window->right, window->right->controller().FindRow("A"));
+    window->right->controller().SortByColumn(0);
     std::vector<int> rows;
-    ASSERT_EQ(window->right->CollectSelection(&rows, nullptr), 2);
-    EXPECT_EQ(rows, (std::vector<int>{window->right->FindRow("A"), window->right->FindRow("b")}));
-    EXPECT_EQ(window->right->RowName(window->right->FocusedRow()), "b");
+    ASSERT_EQ(window->right->controller().CollectSelection(&rows, nullptr), 2);
+    EXPECT_EQ(rows, (std::vector<int>{window->right->controller().FindRow("A"),
+                                      window->right->controller().FindRow("b")}));
+    EXPECT_EQ(window->right->controller().RowName(window->right->controller().FocusedRow()), "b");
 }
 
 TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
     std::vector<int> rows;
     int files = -1;
     left->selectionModel()->clear();
-    EXPECT_EQ(left->CollectSelection(&rows, &files), 0);
+    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 0);
     EXPECT_EQ(files, 0);
     MoveFocus(*left, 0); // only the parent row
-    EXPECT_EQ(left->CollectSelection(&rows, &files), 0);
-    const int c = left->FindRow("c.doc");
+    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 0);
+    const int c = left->controller().FindRow("c.doc");
     MoveFocus(*left, c);
-    EXPECT_EQ(left->CollectSelection(&rows, &files), 1);
+    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 1);
     EXPECT_EQ(rows, std::vector<int>{c});
     EXPECT_EQ(files, 1);
     // Invert selects every row, the parent row too; the collection leaves it out.
     left->OnCommand(ids::kCmdInvertSelection);
-    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->RowCount());
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->controller().RowCount());
     rows.clear();
-    EXPECT_EQ(left->CollectSelection(&rows, &files), left->RowCount() - 1);
+    EXPECT_EQ(left->controller().CollectSelection(&rows, &files),
+              left->controller().RowCount() - 1);
     EXPECT_EQ(files, 4);
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
     EXPECT_EQ(rows.front(), 1);
-    left->InvertSelection();
+    left->controller().InvertSelection();
     EXPECT_TRUE(left->selectionModel()->selectedRows().isEmpty());
     AddToSelection(*left, 2);
-    left->InvertSelection();
+    left->controller().InvertSelection();
     EXPECT_FALSE(left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->RowCount() - 1);
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->controller().RowCount() - 1);
 }
 
 TEST_F(PaneListTest, NavigationEntersAndReturnsSelectingTheFolderLeft) {
     const QString top = PanePath(dir.path());
-    left->OpenRow(left->FindRow("A"));
-    EXPECT_EQ(left->currentPath(), top + "A/");
+    left->controller().OpenRow(left->controller().FindRow("A"));
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), top + "A/");
     EXPECT_EQ(Names(*left), (QStringList{"..", "inner"}));
-    EXPECT_EQ(left->FocusedRow(), 0);
+    EXPECT_EQ(left->controller().FocusedRow(), 0);
     EXPECT_TRUE(left->selectionModel()->isRowSelected(0, {}));
 
-    left->OpenRow(1);
-    EXPECT_EQ(left->currentPath(), top + "A/inner/");
-    left->OpenRow(0);
-    EXPECT_EQ(left->currentPath(), top + "A/");
-    EXPECT_EQ(left->RowName(left->FocusedRow()), "inner");
-    left->OpenRow(0);
-    EXPECT_EQ(left->currentPath(), top);
-    EXPECT_EQ(left->RowName(left->FocusedRow()), "A");
+    left->controller().OpenRow(1);
+
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), top + "A/inner/");
+    left->controller().OpenRow(0);
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), top + "A/");
+    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "inner");
+    left->controller().OpenRow(0);
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), top);
+    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "A");
     EXPECT_EQ(left->selectionModel()->selectedRows().size(), 1);
 
     // From a folder just below the root, ".." lands on the root without a parent row.
-    left->setCurrentPath("/tmp/");
-    left->RefillPane();
-    left->OpenRow(0);
-    EXPECT_EQ(left->currentPath(), "/");
-    EXPECT_NE(left->RowName(0), "..");
-    EXPECT_EQ(left->RowName(left->FocusedRow()), "tmp");
+    left->controller().setCurrentPath("/tmp/");
+    left->controller().RefillPane();
+    WaitListed(left->controller());
+    left->controller().OpenRow(0);
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), "/");
+    EXPECT_NE(left->controller().RowName(0), "..");
+    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "tmp");
 }
 
 TEST_F(PaneListTest, KeyboardOpensAndMarks) {
@@ -195,12 +207,14 @@ TEST_F(PaneListTest, KeyboardOpensAndMarks) {
     EXPECT_EQ(window->host.active, left);
 
     // Enter on a folder enters it; Backspace comes back with the folder selected.
-    left->SelectAndFocus(left->FindRow("B"));
+    left->controller().SelectAndFocus(left->controller().FindRow("B"));
     QTest::keyClick(left, Qt::Key_Return);
-    EXPECT_EQ(left->currentPath(), PanePath(dir.path()) + "B/");
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()) + "B/");
     QTest::keyClick(left, Qt::Key_Backspace);
-    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
-    EXPECT_EQ(left->RowName(left->FocusedRow()), "B");
+    WaitListed(left->controller());
+    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "B");
 
     // Insert toggles the focused row and moves down, leaving other rows alone.
     left->selectionModel()->clear();
@@ -209,20 +223,20 @@ TEST_F(PaneListTest, KeyboardOpensAndMarks) {
     QTest::keyClick(left, Qt::Key_Insert);
     EXPECT_TRUE(left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(left->FocusedRow(), 3);
+    EXPECT_EQ(left->controller().FocusedRow(), 3);
     // The arrows, pages, Home and End move the focus and keep the marks (LikeNC style).
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
         QTest::keyClick(left, key);
-    EXPECT_EQ(left->FocusedRow(), 0);
+    EXPECT_EQ(left->controller().FocusedRow(), 0);
     QTest::keyClick(left, Qt::Key_End);
-    EXPECT_EQ(left->FocusedRow(), left->RowCount() - 1);
+    EXPECT_EQ(left->controller().FocusedRow(), left->controller().RowCount() - 1);
     MoveFocus(*left, 1);
     QTest::keyClick(left, Qt::Key_Insert);
     EXPECT_FALSE(left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
 
     // The focused row's full path reaches the frame.
-    left->SelectAndFocus(left->FindRow("a.txt"));
+    left->controller().SelectAndFocus(left->controller().FindRow("a.txt"));
     ASSERT_FALSE(window->host.pathTexts.isEmpty());
     EXPECT_EQ(window->host.pathTexts.last(), PanePath(dir.path()) + "a.txt");
 }
@@ -230,26 +244,27 @@ TEST_F(PaneListTest, KeyboardOpensAndMarks) {
 TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
     WriteStoreSetting("LikeNC", 0);
     left->OnUpdate(nullptr);
+    WaitListed(left->controller());
     window->Focus(left);
-    const int a = left->FindRow("A");
+    const int a = left->controller().FindRow("A");
     const QRect cell = left->visualRect(left->model()->index(a, 0));
     // Beside the text, in the plain style: nothing.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.right() - 2, cell.center().y()));
-    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
     // Below the last row: nothing.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(5, left->viewport()->height() - 2));
-    EXPECT_EQ(left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
     // On the name: enters.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.left() + 4, cell.center().y()));
-    EXPECT_EQ(left->currentPath(), PanePath(dir.path()) + "A/");
+    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()) + "A/");
 }
 
 // The bar each style asks for is checked through the real frame (MainFrameTest).
 TEST_F(PaneListTest, StyleSetsColumnsAndColours) {
-    EXPECT_EQ(left->style(), 1); // the default: LikeNC
+    EXPECT_EQ(left->style(), PaneStyle::LikeNc); // the default
     EXPECT_EQ(left->palette().color(QPalette::Base), QColor(0, 0, 143));
     window->window.show();
     QApplication::processEvents();
@@ -300,7 +315,7 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         {"A", {false, false, true, true, true, true, true, true, true, true}},
         {"b", {true, true, true, true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
-        left->SelectAndFocus(left->FindRow(name));
+        left->controller().SelectAndFocus(left->controller().FindRow(name));
         EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
                                      state(ids::kCmdRename), state(ids::kCmdProperties),
                                      state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
@@ -316,14 +331,15 @@ TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
     QAbstractItemModelTester tester(pane.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ShowFolder(pane, dir.path());
-    pane.SortByColumn(0);
-    pane.SortByColumn(1);
-    pane.SortByColumn(1);
-    pane.paneModel()->InsertRow(99, PaneRow::FolderLabel("zz"));
-    EXPECT_EQ(pane.RowName(pane.RowCount() - 1), "zz");
-    pane.paneModel()->RenameRow(1, "renamed");
-    pane.OpenRow(pane.FindRow("A"));
-    pane.paneModel()->Clear();
-    EXPECT_EQ(pane.RowCount(), 0);
+    pane.controller().SortByColumn(0);
+    pane.controller().SortByColumn(1);
+    pane.controller().SortByColumn(1);
+    pane.controller().model()->InsertRow(99, PaneRow::FolderLabel("zz"));
+    EXPECT_EQ(pane.controller().RowName(pane.controller().RowCount() - 1), "zz");
+    pane.controller().model()->RenameRow(1, "renamed");
+    pane.controller().OpenRow(pane.controller().FindRow("A"));
+    WaitListed(pane.controller());
+    pane.controller().model()->Clear();
+    EXPECT_EQ(pane.controller().RowCount(), 0);
     EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable);
 }

@@ -2,13 +2,13 @@
 // Two real panes over one document in a window, with a frame stand-in that records what
 // the panes ask of it.
 
-#include "settings/SettingsStore.h"
 #include "filemgr/Launch.h"
 #include "filemgr/PaneHost.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/VelmarDoc.h"
+#include "settings/SettingsStore.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -60,10 +60,16 @@ struct PaneWindow {
         layout->addWidget(right);
         host.first = left;
         host.second = right;
+        left->controller().SetOtherPane(&right->controller());
+        right->controller().SetOtherPane(&left->controller());
         window.resize(480, 320);
         left->OnUpdate(nullptr);
         right->OnUpdate(nullptr);
+        WaitListed();
     }
+
+    // Until both panes have all their rows.
+    void WaitListed() const;
 
     // Shows the window and gives `pane` the keyboard focus.
     void Focus(CPaneList* pane) {
@@ -75,11 +81,14 @@ struct PaneWindow {
     }
 };
 
-inline QStringList Names(const CPaneList& pane) {
+inline QStringList Names(const PaneController& pane) {
     QStringList names;
     for (int i = 0; i < pane.RowCount(); ++i)
         names.append(pane.RowName(i));
     return names;
+}
+inline QStringList Names(const CPaneList& pane) {
+    return Names(pane.controller());
 }
 
 // `folder` as a pane path: ends with "/".
@@ -87,9 +96,12 @@ inline QString PanePath(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
+inline void WaitListed(const PaneController& pane);
+
 inline void ShowFolder(CPaneList& pane, const QString& folder) {
-    pane.setCurrentPath(PanePath(folder));
-    pane.RefillPane();
+    pane.controller().setCurrentPath(PanePath(folder));
+    pane.controller().RefillPane();
+    WaitListed(pane.controller());
 }
 
 // Folders A (holding "inner") and B; files of known sizes; a hidden file.
@@ -115,6 +127,16 @@ template <class F> bool WaitFor(F done) {
         QThread::msleep(1);
     }
     return done();
+}
+
+// Processes events until the pane's listing has ended.
+inline void WaitListed(const PaneController& pane) {
+    EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
+}
+
+inline void PaneWindow::WaitListed() const {
+    test::WaitListed(left->controller());
+    test::WaitListed(right->controller());
 }
 
 } // namespace velmar::test

@@ -45,18 +45,19 @@ TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDr
     CPaneList& pane = *w.left;
     QAbstractItemModelTester tester(pane.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    pane.setSourceKind(kSourceFtp);
-    pane.setFtpHost("numbers");
-    // The first listing ends with all its batches still queued for the pane...
-    pane.setCurrentPath("/old/");
-    pane.RefillPane();
-    while (!pane.listingJob().done.load())
+    pane.controller().setSourceKind(kSourceFtp);
+    pane.controller().setFtpHost("numbers");
+    // The first listing has batches queued for the pane (and waits to post more)...
+    pane.controller().setCurrentPath("/old/");
+    pane.controller().RefillPane();
+    while (pane.controller().listingJob().inFlight.load() < kEntryBatchesInFlight)
         QThread::msleep(1);
     // ...when the user opens another folder: none of them may reach its list.
-    pane.setCurrentPath("/new/");
-    pane.RefillPane();
+    pane.controller().setCurrentPath("/new/");
+    pane.controller().RefillPane();
     ASSERT_TRUE(WaitFor([&] {
-        return pane.listingJob().done.load() && pane.RowCount() >= NumberedSource::count + 1;
+        return pane.controller().listingJob().done.load() &&
+               pane.controller().RowCount() >= NumberedSource::count + 1;
     }));
     QCoreApplication::processEvents();
     QStringList expected{".."};
@@ -69,19 +70,19 @@ TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDr
 TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     PaneWindow w;
     CPaneList& pane = *w.left;
-    pane.setSourceKind(kSourceFtp);
-    pane.setFtpHost("example.invalid");
-    pane.setCurrentPath("/");
-    pane.RefillPane();
-    EXPECT_EQ(pane.RowName(0), "..");
-    EXPECT_TRUE(pane.IsParentRow(0));
-    pane.SelectAndFocus(0);
+    pane.controller().setSourceKind(kSourceFtp);
+    pane.controller().setFtpHost("example.invalid");
+    pane.controller().setCurrentPath("/");
+    pane.controller().RefillPane();
+    EXPECT_EQ(pane.controller().RowName(0), "..");
+    EXPECT_TRUE(pane.controller().IsParentRow(0));
+    pane.controller().SelectAndFocus(0);
     EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid/..");
     // No FTP side is connected in this program: the listing reports the connection
     // closed and the pane returns to the local root.
-    ASSERT_TRUE(WaitFor([&] { return pane.sourceKind() == kSourceLocal; }));
-    EXPECT_EQ(pane.currentPath(), "/");
-    EXPECT_NE(pane.RowName(0), "..");
+    ASSERT_TRUE(WaitFor([&] { return pane.controller().sourceKind() == kSourceLocal; }));
+    EXPECT_EQ(pane.controller().currentPath(), "/");
+    EXPECT_NE(pane.controller().RowName(0), "..");
 }
 
 namespace {
@@ -106,27 +107,27 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
     std::atomic<int> status{0};
     auto w = std::make_unique<PaneWindow>();
     CPaneList& pane = *w->left;
-    pane.listingJob().connect = [&] {
+    pane.controller().listingJob().connect = [&](QString&) {
         ftp::FtpClient client;
         const bool ok = client.Connect(QStringLiteral("127.0.0.1"), {}, {}, port);
         status = client.StatusCode();
         return ok;
     };
     // The first connection is refused; its report waits in the queue...
-    pane.setSourceKind(kSourceFtp);
-    pane.setFtpHost("refused");
-    pane.RefillPane();
-    while (!pane.listingJob().done.load())
+    pane.controller().setSourceKind(kSourceFtp);
+    pane.controller().setFtpHost("refused");
+    pane.controller().RefillPane();
+    while (!pane.controller().listingJob().done.load())
         QThread::msleep(1);
     // ...while the user opens another server, which must not be thrown back to the root.
     port = silent.port();
-    pane.setFtpHost("silent");
-    pane.setCurrentPath("/pub/");
-    pane.RefillPane();
+    pane.controller().setFtpHost("silent");
+    pane.controller().setCurrentPath("/pub/");
+    pane.controller().RefillPane();
     ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
     QCoreApplication::processEvents();
-    EXPECT_EQ(pane.sourceKind(), kSourceFtp);
-    EXPECT_EQ(pane.currentPath(), "/pub/");
+    EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
+    EXPECT_EQ(pane.controller().currentPath(), "/pub/");
     // Closing the pane stops the listing thread, blocked on the greeting or, when the stop
     // comes as the server's accept is still reaching the client, on finishing its connect.
     w.reset();

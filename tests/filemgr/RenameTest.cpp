@@ -25,7 +25,7 @@ protected:
         ShowFolder(*w->right, dir.path());
     }
     CPaneList& pane() { return *w->left; }
-    int Row(const QString& name) { return pane().FindRow(name); }
+    int Row(const QString& name) { return pane().controller().FindRow(name); }
 
     TempDir dir;
     std::unique_ptr<PaneWindow> w;
@@ -45,14 +45,15 @@ QLineEdit* Editor(CPaneList& pane) {
 TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
     script.answer(QMessageBox::Yes);
     EXPECT_TRUE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
+    w->WaitListed();
     EXPECT_EQ(script.shown, QStringList{kQuestion});
     EXPECT_EQ(script.kinds, QList<MessageKind>{MessageKind::StopQuestion});
     EXPECT_FALSE(QFile::exists(dir.file("old.txt")));
     EXPECT_EQ(ReadAll(dir.file("new.txt")), "content");
     // Both panes refilled through the document.
-    EXPECT_NE(w->right->FindRow("new.txt"), -1);
-    EXPECT_EQ(w->right->FindRow("old.txt"), -1);
-    EXPECT_EQ(pane().RowName(pane().FocusedRow()), "new.txt");
+    EXPECT_NE(w->right->controller().FindRow("new.txt"), -1);
+    EXPECT_EQ(w->right->controller().FindRow("old.txt"), -1);
+    EXPECT_EQ(pane().controller().RowName(pane().controller().FocusedRow()), "new.txt");
 }
 
 TEST_F(RenameTest, NoEmptyAndUnchangedKeepTheOldName) {
@@ -85,7 +86,8 @@ TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
     // A slash would move the file into another folder: refused before asking.
     dir.write("old.txt", "content");
     dir.mkdir("sub");
-    pane().RefillPane();
+    pane().controller().RefillPane();
+    WaitListed(pane().controller());
     script.shown.clear();
     EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "sub/moved.txt"));
     EXPECT_EQ(script.shown, QStringList{"Can't rename file."});
@@ -93,17 +95,14 @@ TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
     EXPECT_FALSE(QFile::exists(dir.file("sub/moved.txt")));
 }
 
-TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
+TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
     w->Focus(&pane());
     int launched = 0;
     SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
-    // Opens the editor on `from` (F2 or the command), types `to` and ends with `key`.
-    auto edit = [&](const QString& from, const QString& to, Qt::Key key, bool byKey) {
-        pane().SelectAndFocus(Row(from));
-        if (byKey)
-            QTest::keyClick(&pane(), Qt::Key_F2);
-        else
-            ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
+    // Opens the editor on `from`, types `to` and ends with `key`.
+    auto edit = [&](const QString& from, const QString& to, Qt::Key key) {
+        pane().controller().SelectAndFocus(Row(from));
+        ASSERT_TRUE(pane().OnCommand(ids::kCmdRename));
         QLineEdit* editor = Editor(pane());
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(editor->text(), from);
@@ -111,9 +110,10 @@ TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
         QTest::keyClicks(editor, to);
         QTest::keyClick(editor, key);
         QApplication::processEvents();
+        w->WaitListed();
     };
     script.answer(QMessageBox::Yes);
-    edit("old.txt", "new.txt", Qt::Key_Return, true);
+    edit("old.txt", "new.txt", Qt::Key_Return);
     EXPECT_EQ(script.shown, QStringList{kQuestion});
     EXPECT_TRUE(QFile::exists(dir.file("new.txt")));
     EXPECT_NE(Row("new.txt"), -1);
@@ -121,26 +121,26 @@ TEST_F(RenameTest, EditorOpensOnF2AndCommitsThroughTheQuestion) {
     EXPECT_EQ(launched, 0);
     // Tab ends the edit like Enter, and opens no other editor.
     script.answer(QMessageBox::Yes);
-    edit("new.txt", "tabbed.txt", Qt::Key_Tab, false);
+    edit("new.txt", "tabbed.txt", Qt::Key_Tab);
     EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
     EXPECT_EQ(Editor(pane()), nullptr);
     // Esc cancels: no question, no change.
-    edit("tabbed.txt", "zzz", Qt::Key_Escape, false);
+    edit("tabbed.txt", "zzz", Qt::Key_Escape);
     EXPECT_EQ(script.shown.size(), 2);
     EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
 }
 
 TEST_F(RenameTest, NoEditorOnTheParentRowOrInAnFtpPane) {
-    pane().SelectAndFocus(0);
-    EXPECT_FALSE(pane().BeginLabelEdit(0));
+    pane().controller().SelectAndFocus(0);
+    EXPECT_FALSE(pane().controller().CanRename(0));
     EXPECT_FALSE(pane().StartRename());
-    pane().SelectAndFocus(Row("old.txt"));
-    EXPECT_TRUE(pane().BeginLabelEdit(Row("old.txt")));
-    pane().setSourceKind(kSourceFtp);
-    EXPECT_FALSE(pane().BeginLabelEdit(Row("old.txt")));
+    pane().controller().SelectAndFocus(Row("old.txt"));
+    EXPECT_TRUE(pane().controller().CanRename(Row("old.txt")));
+    pane().controller().setSourceKind(kSourceFtp);
+    EXPECT_FALSE(pane().controller().CanRename(Row("old.txt")));
     EXPECT_FALSE(pane().StartRename());
     EXPECT_EQ(Editor(pane()), nullptr);
-    pane().setSourceKind(kSourceLocal);
+    pane().controller().setSourceKind(kSourceLocal);
 }
 
 TEST_F(RenameTest, ANameEndingInABlankIsItsOwnFile) {

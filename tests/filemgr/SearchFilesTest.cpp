@@ -54,9 +54,11 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     QStringList names = Names(*w.left);
     ASSERT_EQ(names.value(0), "..");
     EXPECT_EQ(Runs(names.mid(1)), "sub/deep/:c.txt | :a.txt");
-    EXPECT_EQ(w.left->mask(), "*.txt");
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
-    EXPECT_EQ(w.left->paneModel()->data(w.left->paneModel()->index(1, 1)).toString(), "")
+    EXPECT_EQ(w.left->controller().mask(), "*.txt");
+    EXPECT_EQ(w.left->controller().currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(
+        w.left->controller().model()->data(w.left->controller().model()->index(1, 1)).toString(),
+        "")
         << "hits show no size";
 
     const SearchMemory& m = RememberedSearch();
@@ -67,7 +69,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     // A hit copies to the other pane's folder under its own name.
     TempDir target;
     ShowFolder(*w.right, target.path());
-    w.left->SelectAndFocus(w.left->FindRow("sub/deep/c.txt"));
+    w.left->controller().SelectAndFocus(w.left->controller().FindRow("sub/deep/c.txt"));
     ScriptSearch({}, true, nullptr); // the copy's progress dialog
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdCopy));
     EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
@@ -85,7 +87,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
         },
         true, nullptr);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
-    EXPECT_EQ(w.left->mask(), "*.*");
+    EXPECT_EQ(w.left->controller().mask(), "*.*");
     EXPECT_EQ(RememberedSearch().mask, "*.txt");
     EXPECT_EQ(Runs(Names(*w.left).mid(1)), ":a.txt,b.doc,d.TXT");
 }
@@ -96,7 +98,7 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     // Cancel: nothing changes.
     SetDialogHookForTesting([](QDialog* d) { d->reject(); });
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
-    EXPECT_EQ(w.left->currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(w.left->controller().currentPath(), PanePath(dir.path()));
     EXPECT_TRUE(Names(*w.left).contains("sub"));
 
     // From the root, stopped at once by closing the progress dialog.
@@ -108,7 +110,7 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
         },
         false, nullptr);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
-    EXPECT_EQ(w.left->currentPath(), "/");
+    EXPECT_EQ(w.left->controller().currentPath(), "/");
     EXPECT_EQ(Names(*w.left).value(0), "..");
 }
 
@@ -133,7 +135,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         PaneWindow w;
         CPaneList& pane = *w.left;
         pane.OnCommand(ids::kCmdFtp);
-        ASSERT_TRUE(WaitFor([&] { return pane.listingJob().done.load(); }));
+        ASSERT_TRUE(WaitFor([&] { return pane.controller().listingJob().done.load(); }));
         CommandState state;
         pane.OnUpdateCommand(ids::kCmdSearchFiles, state);
         EXPECT_TRUE(state.enabled);
@@ -155,7 +157,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
 
         TempDir target;
         ShowFolder(*w.right, target.path());
-        pane.SelectAndFocus(pane.FindRow("sub/deep/c.txt"));
+        pane.controller().SelectAndFocus(pane.controller().FindRow("sub/deep/c.txt"));
         ScriptSearch({}, true, nullptr); // the copy's progress dialog
         ASSERT_TRUE(pane.OnCommand(ids::kCmdCopy));
         EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
@@ -171,12 +173,13 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         // ...or by the pane's next listing.
         ScriptSearch([](QDialog* d) { d->accept(); }, false, nullptr);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
-        pane.RefillPane();
+        pane.controller().RefillPane();
+        WaitListed(pane.controller());
         EXPECT_TRUE(WaitFor([&] {
             QCoreApplication::processEvents();
-            return pane.listingJob().done.load() && Names(pane).contains("sub");
+            return pane.controller().listingJob().done.load() && Names(pane).contains("sub");
         })) << "the pane lists through its connection after the stop";
-        EXPECT_EQ(pane.sourceKind(), kSourceFtp);
+        EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
         // A server gone in the middle: the hits are short, and the user is told so.
         server.Stop();

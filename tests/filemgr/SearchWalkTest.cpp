@@ -70,15 +70,17 @@ TEST_F(SearchTreeTest, DirSizesSumEveryFolderBelowIn64Bits) {
     const uint64_t sub = (5ULL << 30) + 2 + 306;
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdDirSizes));
     auto size = [&](const char* name) {
-        return w.left->paneModel()
-            ->data(w.left->paneModel()->index(w.left->FindRow(name), 1))
+        return w.left->controller()
+            .model()
+            ->data(w.left->controller().model()->index(w.left->controller().FindRow(name), 1))
             .toString();
     };
     EXPECT_EQ(size("sub"), FormatSize(sub));
     EXPECT_EQ(size(".hid"), FormatSize(6));
     EXPECT_EQ(size(".."), "<DIR>");
     EXPECT_EQ(size("a.txt"), FormatSize(12)) << "files keep their sizes";
-    w.left->RefillPane();
+    w.left->controller().RefillPane();
+    WaitListed(w.left->controller());
     EXPECT_EQ(size("sub"), "<DIR>") << "until the next refill";
 }
 

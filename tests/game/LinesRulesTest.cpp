@@ -4,6 +4,7 @@
 #include "game/core/LinesGame.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace velmar;
 using namespace velmar::lines;
@@ -116,19 +117,22 @@ struct GameTest : ::testing::Test {
     Recorder seen;
     GameTest() { game.SetListener(&seen); }
     // Queues the numbers that bring the next balls to these cells, on the board as it
-    // will be after the move: each ball in place, and any line it makes gone, before the
-    // next one comes.
+    // will be after the move: all colours first, then the places, each ball in place and
+    // any line it makes gone before the next one comes.
     void QueueBalls(std::vector<std::pair<int, Cell>> balls, Cell from, Cell to) {
         LinesBoard future = game.board();
         future.set(to, future.at(from));
         future.set(from, 0);
+        std::deque<quint32> places;
         for (auto [colour, cell] : balls) {
             const std::deque<quint32> numbers = test::BallAt(future, colour, cell);
             ASSERT_EQ(numbers.size(), 2u);
-            script.insert(script.end(), numbers.begin(), numbers.end());
+            script.push_back(numbers[0]);
+            places.push_back(numbers[1]);
             future.set(cell, colour);
             future.RemoveLines(cell);
         }
+        script.insert(script.end(), places.begin(), places.end());
     }
 };
 
@@ -184,6 +188,21 @@ TEST_F(GameTest, ATurnScoresItsLinesOrBringsThreeBalls) {
                   t.result == TapResult::Blocked ? std::optional(t.from) : std::nullopt)
             << t.name;
     }
+}
+
+// The board fills with the first of three new balls: a new game starts and the third ball
+// goes on it in the colour drawn for it before anything was placed.
+TEST_F(GameTest, ColoursOfOneAddingAreFixedBeforeTheBoardFillsOnTheWay) {
+    game.board() = test::Crowded({{8, 8}});
+    // Colours 7, 7, 7; the first ball's place; then the new game's five colours (1 to 5)
+    // and places; then the third ball's place.
+    script = {6, 6, 6, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0, 0, 0};
+    game.AddBalls(3);
+    std::map<int, int> colours;
+    for (int x = 0; x < kBoardSize; ++x)
+        for (int y = 0; y < kBoardSize; ++y)
+            if (game.board().at({x, y})) ++colours[game.board().at({x, y})];
+    EXPECT_EQ(colours, (std::map<int, int>{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {7, 1}}));
 }
 
 TEST_F(GameTest, WithShowNextTheNewBallsComeInThePreviewColours) {

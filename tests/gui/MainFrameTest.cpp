@@ -2,17 +2,19 @@
 // same two panes, per-pane routing, menu bars by style, Preferences, the path field and
 // the battery gauge.
 #include "filemgr/MainFrame.h"
-#include "settings/SettingsStore.h"
 #include "filemgr/BatteryGauge.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"
 #include "filemgr/Preferences.h"
 #include "filemgr/VelmarDoc.h"
 #include "framework/Dialogs.h"
+#include "framework/Message.h"
 #include "framework/PostedEvents.h"
 #include "platform/Power.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
+#include "sources/InetFtpDirSource.h"
 #include "support/TempDir.h"
 
 #include <QAction>
@@ -20,6 +22,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -27,6 +30,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -82,6 +86,13 @@ bool Halved(CMainFrame& frame) {
     const QList<int> sizes = frame.splitter()->sizes();
     return sizes.size() == 2 &&
            std::abs(sizes[0] - sizes[1]) <= frame.splitter()->handleWidth() + 1;
+}
+
+// Processes events until the pane's listing has ended.
+void WaitListed(const CPaneList& pane) {
+    for (QDeadlineTimer d(20000); pane.controller().IsListing() && !d.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(pane.controller().IsListing());
 }
 
 void Settle() {
@@ -353,15 +364,16 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
     // Enter on a folder path in the path field takes the active pane there.
     frame.pathBar()->setText(files.path());
     QTest::keyClick(frame.pathBar(), Qt::Key_Return);
-    for (QDeadlineTimer d(20000); left->currentPath() != files.path() + "/" && !d.hasExpired();)
+    for (QDeadlineTimer d(20000);
+         left->controller().currentPath() != files.path() + "/" && !d.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20); // told by the launch thread
-    ASSERT_EQ(left->currentPath(), files.path() + "/");
+    ASSERT_EQ(left->controller().currentPath(), files.path() + "/");
     EXPECT_EQ(QApplication::focusWidget(), left);
 
     // Tab: the other pane takes the keyboard and the path field follows it.
     QTest::keyClick(left, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), frame.secondPane());
-    EXPECT_EQ(frame.pathBar()->text(), frame.secondPane()->PathText());
+    EXPECT_EQ(frame.pathBar()->text(), frame.secondPane()->controller().PathText());
     QTest::keyClick(frame.secondPane(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), left);
     EXPECT_TRUE(frame.pathBar()->text().startsWith(files.path()));
@@ -369,14 +381,107 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
     // Ctrl+R lists the folder again.
     files.write("new", "n");
     QTest::keyClick(left, Qt::Key_R, Qt::ControlModifier);
-    EXPECT_NE(left->FindRow("new"), -1);
+    WaitListed(*left);
+    EXPECT_NE(left->controller().FindRow("new"), -1);
 
     // The focused row stays in view when the window shrinks.
-    left->SelectAndFocus(left->RowCount() - 1);
+    left->controller().SelectAndFocus(left->controller().RowCount() - 1);
     frame.resize(frame.width(), 200);
     Settle();
     EXPECT_TRUE(left->viewport()->rect().intersects(left->visualRect(left->currentIndex())));
+}
 
-    // The menus name the keys.
-    EXPECT_EQ(frame.action(ids::kCmdRename)->text(), "Rename\tF2");
+// Every command key is a shortcut of its menu command: the menus show it, and it passes the
+// same enabled check as the menu.
+TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
+    test::TempDir files, other;
+    files.write("f", "x");
+    files.mkdir("sub");
+    WriteStoreSetting("LikeNC", 1);
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    doc.UpdateAllViews();
+    frame.show();
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+    CPaneList* left = frame.firstPane();
+    CPaneList* right = frame.secondPane();
+    right->controller().GoToFolder(other.path());
+    left->controller().GoToFolder(files.path());
+    WaitListed(*left);
+    WaitListed(*right);
+    left->setFocus();
+    Settle();
+    // The file under the cursor, the frame active again after the last dialog.
+    auto onFile = [&] {
+        QApplication::setActiveWindow(&frame);
+        left->setFocus();
+        left->controller().SelectAndFocus(left->controller().FindRow("f"));
+    };
+
+    QStringList seen; // dialog titles and messages, in order
+    SetDialogHookForTesting([&](QDialog* d) {
+        seen.append(d->windowTitle());
+        d->reject();
+    });
+    SetMessageAnswererForTesting([&](const QString& text, MessageKind) {
+        seen.append(text);
+        return QMessageBox::No;
+    });
+    const struct {
+        int command;
+        QKeySequence key;
+        QString seen; // what the key brings up
+    } keys[] = {
+        {ids::kCmdCopy, QKeySequence(Qt::Key_F5), "Copy"},
+        {ids::kCmdMove, QKeySequence(Qt::Key_F6), "Move"},
+        {ids::kCmdNewDir, QKeySequence(Qt::Key_F7), "New Folder"},
+        {ids::kCmdDelete, QKeySequence(Qt::Key_F8), "Do you want to delete 1 files and 0 folders?"},
+        {ids::kCmdDelete, QKeySequence(Qt::Key_Delete),
+         "Do you want to delete 1 files and 0 folders?"},
+        {ids::kCmdProperties, QKeySequence(Qt::AltModifier | Qt::Key_Return), "f"},
+    };
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key.toString().toStdString());
+        EXPECT_TRUE(frame.action(k.command)->shortcuts().contains(k.key));
+        onFile();
+        seen.clear();
+        QTest::keySequence(left, k.key);
+        WaitListed(*left);
+        EXPECT_TRUE(seen.contains(k.seen)) << seen.join("|").toStdString();
+    }
+    // F2 opens the label editor; Esc leaves it.
+    onFile();
+    QTest::keyClick(left, Qt::Key_F2);
+    auto* editor = left->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "f");
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    // A disabled command's key does nothing: F2 on the parent row...
+    seen.clear();
+    left->controller().SelectAndFocus(0);
+    QTest::keyClick(left, Qt::Key_F2);
+    EXPECT_FALSE(left->viewport()->findChild<QLineEdit*>() &&
+                 left->viewport()->findChild<QLineEdit*>()->isVisible());
+    // ...and F5 while the target FTP pane is still connecting: that pane is left alone.
+    RegisterInetFtpDirSource();
+    std::atomic<bool> release{false};
+    right->controller().listingJob().connect = [&](QString&) {
+        while (!release.load())
+            QThread::msleep(1);
+        return false;
+    };
+    right->controller().setSourceKind(kSourceFtp);
+    right->controller().RefillPane();
+    onFile();
+    QTest::keyClick(left, Qt::Key_F5);
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_TRUE(right->controller().IsListing());
+    EXPECT_EQ(right->controller().ftpState(), FtpState::Connecting);
+    release = true;
+    WaitListed(*right);
+    EXPECT_EQ(right->controller().sourceKind(), kSourceLocal); // the refused connect
+    SetDialogHookForTesting(nullptr);
+    SetMessageAnswererForTesting(nullptr);
 }

@@ -3,17 +3,19 @@
 // pop-up menus, the open failures, and the pane commands that open it.
 #include "hexview/HexView.h"
 #include "../filemgr/PaneTestSupport.h"
-#include "settings/SearchMemory.h"
 #include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "hexview/HexViewDialog.h"
 #include "platform/BlockFile.h"
 #include "res/Ids.h"
+#include "settings/SearchMemory.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -108,6 +110,10 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
 
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->topRow(), 0);
+    // From the first row an offset above 4 GiB can be typed: the cell has its ninth digit.
+    EditCell(view, 0, 0, "100000000");
+    EXPECT_GE(l.rowOf(4LL << 30), view->topRow());
+    EXPECT_LT(l.rowOf(4LL << 30), view->topRow() + view->visibleRows());
 
     // An edit in the row at 5 GiB: its first byte becomes 0xAB.
     const qint64 row = l.rowOf(5LL << 30);
@@ -186,6 +192,32 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
     messages.shown.clear();
     EditCell(view, row, 1, "FF");
     EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// Text that would change the cell's length is refused whichever way it comes, so a write
+// covers exactly the row's bytes.
+TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
+    const QString path = dir.write("data", Letters(64));
+    auto dialog = Open(path, false);
+    HexView* view = dialog->view();
+    ASSERT_TRUE(view->BeginEdit(0, 1));
+    HexEditBox* box = view->editor();
+    const QString start = box->text();
+    QApplication::clipboard()->setText("77 77");
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_7, Qt::AltModifier);
+    box->insert("7"); // what a middle-click paste or a drop does inside a line edit
+    EXPECT_EQ(box->text(), start);
+    // An input method's committed text overwrites as typed keys do.
+    box->setCursorPosition(0);
+    QInputMethodEvent typed;
+    typed.setCommitString("7");
+    QApplication::sendEvent(box, &typed);
+    EXPECT_EQ(box->text(), "7" + start.mid(1));
+    messages.answer(QMessageBox::Yes);
+    view->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(ReadBack(path, 0, 64), "q" + Letters(64).mid(1));
 }
 
 TEST_F(HexWindowTest, OffsetEditorScrollsToTheRowAndNotPastTheEnd) {
@@ -398,7 +430,8 @@ TEST_F(HexWindowTest, PaneCommandsOpenTheFocusedFile) {
         {"..", ids::kCmdEditHex, false, nullptr},
     };
     for (const Case& c : cases) {
-        w.left->SelectAndFocus(w.left->FindRow(QString::fromLatin1(c.row)));
+        w.left->controller().SelectAndFocus(
+            w.left->controller().FindRow(QString::fromLatin1(c.row)));
         CommandState state;
         ASSERT_TRUE(w.left->OnUpdateCommand(c.command, state));
         EXPECT_EQ(state.enabled, c.enabled) << c.row << " " << c.command;

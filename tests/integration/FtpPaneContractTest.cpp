@@ -84,15 +84,16 @@ protected:
     // The pane after a failed connection: back on the local root, no connection, told why.
     static void ExpectBackOnTheLocalRoot(CPaneList& pane, const MessageScript& messages) {
         EXPECT_TRUE(WaitFor([&] {
-            return pane.listingJob().done.load() && pane.sourceKind() == int(kSourceLocal);
+            return !pane.controller().IsListing() &&
+                   pane.controller().sourceKind() == int(kSourceLocal);
         }));
-        EXPECT_EQ(pane.currentPath(), "/");
-        EXPECT_EQ(pane.ftpConnection(), nullptr);
+        EXPECT_EQ(pane.controller().currentPath(), "/");
+        EXPECT_EQ(pane.controller().ftpState(), FtpState::None);
         EXPECT_FALSE(messages.shown.isEmpty());
     }
 
     static bool Listed(CPaneList& pane) {
-        return WaitFor([&] { return pane.listingJob().done.load(); }) && WaitFor([&] {
+        return WaitFor([&] { return !pane.controller().IsListing(); }) && WaitFor([&] {
                    QCoreApplication::processEvents();
                    return true;
                });
@@ -209,8 +210,8 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     CPaneList& pane = *w.left;
     ConnectThroughDialog(pane, login_.password);
     ASSERT_TRUE(Listed(pane));
-    EXPECT_EQ(pane.sourceKind(), int(kSourceFtp));
-    EXPECT_EQ(pane.currentPath(), "/");
+    EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
+    EXPECT_EQ(pane.controller().currentPath(), "/");
     if (!base_.isEmpty()) {
         ShowFolder(pane, base_);
         ASSERT_TRUE(Listed(pane));
@@ -218,27 +219,27 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(RowsWithoutParent(pane), ExpectedRoot());
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 
-    pane.OpenRow(pane.FindRow("sub dir"));
+    pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
     ASSERT_TRUE(Listed(pane));
-    EXPECT_EQ(pane.currentPath(), base_ + "/sub dir/");
+    EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
-    pane.SelectAndFocus(1);
+    pane.controller().SelectAndFocus(1);
     ASSERT_FALSE(w.host.pathTexts.isEmpty());
     EXPECT_EQ(w.host.pathTexts.last(), "ftp://127.0.0.1" + base_ + "/sub dir/inner.txt");
 
-    pane.OpenRow(pane.FindRow(".."));
+    pane.controller().OpenRow(pane.controller().FindRow(".."));
     ASSERT_TRUE(Listed(pane));
     EXPECT_EQ(RowsWithoutParent(pane), ExpectedRoot());
 
-    pane.OpenRow(pane.FindRow("empty"));
+    pane.controller().OpenRow(pane.controller().FindRow("empty"));
     ASSERT_TRUE(Listed(pane));
     EXPECT_EQ(Names(pane), QStringList({".."}));
 
     // FTP again on a connected pane disconnects at once, without a question.
     pane.OnCommand(ids::kCmdFtp);
-    EXPECT_EQ(pane.sourceKind(), int(kSourceLocal));
-    EXPECT_EQ(pane.currentPath(), "/");
-    EXPECT_EQ(pane.ftpConnection(), nullptr);
+    EXPECT_EQ(pane.controller().sourceKind(), int(kSourceLocal));
+    EXPECT_EQ(pane.controller().currentPath(), "/");
+    EXPECT_EQ(pane.controller().ftpState(), FtpState::None);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -258,9 +259,9 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
     CPaneList& pane = *w.left;
     ConnectThroughDialog(pane, login_.password);
     ASSERT_TRUE(Listed(pane));
-    ASSERT_EQ(pane.sourceKind(), int(kSourceFtp));
+    ASSERT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     py_->Stop();
-    pane.OpenRow(pane.FindRow("sub dir"));
+    pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
     ExpectBackOnTheLocalRoot(pane, messages);
     if (!own_) EXPECT_EQ(messages.shown.value(messages.shown.size() - 1), "Ftp connection closed");
 }

@@ -30,19 +30,27 @@ Delivered Drain(DirSource& src, const QString& path) {
 // Collects what a listing thread posts.
 class Sink : public QObject {
 public:
+    explicit Sink(ListingJob& j) : job(j) { job.pane = this; }
+    ListingJob& job;
     std::vector<std::unique_ptr<FileEntry>> entries;
     int batches = 0;
-    int closed = 0;
+    int failed = 0;
+    int ended = 0;
     bool event(QEvent* e) override {
         const QEvent::Type type = ReceivedType(e);
-        if (type == kEntryEventType) {
+        if (type == EntryEventType()) {
             ++batches;
+            job.TookBatch();
             for (FileEntry& entry : static_cast<EntryPostedEvent*>(e)->entries)
                 entries.push_back(std::make_unique<FileEntry>(std::move(entry)));
             return true;
         }
-        if (type == kConnectionClosedEventType) {
-            ++closed;
+        if (type == ListingFailedEventType()) {
+            ++failed;
+            return true;
+        }
+        if (type == ListingDoneEventType()) {
+            ++ended;
             return true;
         }
         return QObject::event(e);
@@ -81,21 +89,19 @@ TEST(LocalDirSource, FoldersFirstThenFilesWithTheMask) {
 }
 
 // Ordinals, size texts and folders first through the pane: PaneThreadTest.
-TEST(ListingThread, LocalNamesAreExactAndTheBusySignalPairs) {
+TEST(ListingThread, LocalNamesAreExactAndTheEndComesOnce) {
     test::TempDir dir;
     dir.mkdir("A");
     dir.write("one blank ", "");
     dir.write("two blanks  ", "");
-    Sink sink;
+    dir.write(".dropped", "");
     ListingJob job;
-    job.pane = &sink;
-    int busyOn = 0, busyOff = 0;
-    job.busy = [&](bool on) { on ? ++busyOn : ++busyOff; };
+    Sink sink(job);
+    job.filter = [](const FindRecord& r) { return !r.name.startsWith('.'); };
     StartListing(job, dir.path() + "/*.*");
     WaitDone(job);
     ASSERT_EQ(sink.entries.size(), 3u);
-    EXPECT_EQ(busyOn, 1);
-    EXPECT_EQ(busyOff, 1);
+    EXPECT_EQ(sink.ended, 1);
     EXPECT_EQ(sink.entries[0]->kind, kEntryFolder);
     // No trailing blank is cut from a local name.
     QSet<QString> names;
@@ -124,9 +130,8 @@ private:
 TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     RegisterDirSourceFactory(kSourceFtp,
                              [] { return std::unique_ptr<DirSource>(new EndlessSource); });
-    Sink sink;
     ListingJob job;
-    job.pane = &sink;
+    Sink sink(job);
     job.sourceKind = kSourceFtp;
     StartListing(job, "/pub/*.*");
     // Past the first batch, so that a batch boundary lies inside what is checked below.
@@ -140,6 +145,7 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     QThread::msleep(50);
     QCoreApplication::processEvents();
     EXPECT_EQ(sink.entries.size(), stopped);
+    EXPECT_EQ(sink.ended, 0); // a stopped listing has no end to report
     // Batches arrive whole and in order: nothing lost, repeated or swapped between them.
     // One trailing blank of a server's name is the listing's, not the name's.
     for (size_t i = 0; i < stopped; ++i) {
@@ -148,14 +154,14 @@ TEST(ListingThread, StopEndsTheListingAndFailedSourcePostsClosed) {
     }
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 
-    // A source that cannot connect posts the connection-closed message and nothing else.
-    Sink ftpSink;
+    // A source that cannot connect reports the failure and nothing else.
     ListingJob ftp;
-    ftp.pane = &ftpSink;
+    Sink ftpSink(ftp);
     ftp.sourceKind = kSourceFtp;
-    ftp.connect = [] { return false; };
+    ftp.connect = [](QString&) { return false; };
     StartListing(ftp, "/pub/*.*");
     WaitDone(ftp);
-    EXPECT_EQ(ftpSink.closed, 1);
+    EXPECT_EQ(ftpSink.failed, 1);
+    EXPECT_EQ(ftpSink.ended, 0);
     EXPECT_TRUE(ftpSink.entries.empty());
 }

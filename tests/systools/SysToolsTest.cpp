@@ -126,11 +126,31 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
                      "Battery milliamp hours (mAh): 2200", "Battery temperature (.1 Celsius): 253",
                      "Battery type: Lion"}));
 
+    // A laptop battery that counts energy (µWh) and power, as most do: no "mAh", the times
+    // and the current worked out from energy, power and voltage.
+    QDir(supply.path() + "/BAT0").removeRecursively();
+    supply.write("AC/online", "0\n");
+    const std::pair<const char*, const char*> laptop[] = {
+        {"type", "Battery"},           {"status", "Discharging"},     {"present", "1"},
+        {"capacity", "57"},            {"energy_now", "28500000"},    {"energy_full", "50000000"},
+        {"energy_full_design", "57020000"}, {"power_now", "9500000"}, {"voltage_now", "11400000"},
+        {"technology", "Li-poly"},     {"cycle_count", "211"},        {"model_name", "5B10W13930"},
+    };
+    for (const auto& [name, value] : laptop)
+        supply.write(QStringLiteral("BAT0/") + name, QByteArray(value) + "\n");
+    EXPECT_EQ(Texts(BuildSystemInfo(s)[2]),
+              (QStringList{"AC power status: offline", "Battery charge status: high",
+                           "Battery charge: 57%", "Battery life time: days:0,hours:03,mins:00,secs:00",
+                           "BackupBatteryFullLifeTime: days:0,hours:05,mins:15,secs:47",
+                           "Battery voltage (mV): " + FormatNumber(11400),
+                           "Battery current (mA): -833", "Battery milliwatt hours (mWh): 28500",
+                           "Battery type: LiPoly"}));
+
     // No battery at all: the status says so and only the type line follows.
     QDir(supply.path() + "/BAT0").removeRecursively();
     tree = BuildSystemInfo(s);
     EXPECT_EQ(Texts(tree[2]),
-              (QStringList{"AC power status: online", "Battery charge status: no battery",
+              (QStringList{"AC power status: offline", "Battery charge status: no battery",
                            "Battery type: unknown"}));
     // Combined flag bits are not a state of their own.
     s.power = [](platform::PowerStatus& p) {

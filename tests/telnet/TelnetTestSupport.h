@@ -8,6 +8,7 @@
 #include "telnet/TelnetView.h"
 #include "telnet/Terminal.h"
 
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -56,6 +57,7 @@ struct TerminalWindow : ::testing::Test {
         // The connect dialog of the first showing is cancelled.
         SetDialogHookForTesting([](QDialog* d) { d->reject(); });
         telnet::StoreFontDescription({});
+        telnet::StoreEmulationKind(telnet::EmulationKind::Ansi);
         frame = std::make_unique<CMainFrameTelnet>(nullptr);
         view = frame->view();
         frame->show();
@@ -73,6 +75,13 @@ struct TerminalWindow : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return view->connected() && peer.socket() && peer.socket() != before; }, 10000));
         peer.got.clear();
+    }
+
+    // The viewport point in the middle-left of a cell of the window's lines.
+    QPoint CellPoint(int line, int column) const {
+        return {column * view->cellWidth() + 1 - view->horizontalScrollBar()->value(),
+                line * view->cellHeight() + view->cellHeight() / 2 -
+                    view->verticalScrollBar()->value()};
     }
 
     // Waits until the peer has `n` bytes (or 10 s passed) and takes them.

@@ -2,22 +2,25 @@
 // tool-bar buttons send, the size, connect, font and save commands, and the drawing.
 #include "TelnetTestSupport.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 using namespace velmar;
 using namespace velmar::telnet;
@@ -50,6 +53,7 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
         {"Insert", Qt::Key_Insert, Qt::NoModifier, false, "\033[2~"},
         {"EnterIsCrLf", Qt::Key_Return, Qt::NoModifier, false, "\r\n"},
         {"Tab", Qt::Key_Tab, Qt::NoModifier, false, "\t"},
+        {"ShiftTabIsATab", Qt::Key_Backtab, Qt::ShiftModifier, false, "\t"},
         {"Delete", Qt::Key_Delete, Qt::NoModifier, false, "\033[3~"},
         {"Backspace", Qt::Key_Backspace, Qt::NoModifier, false, "\b"},
         {"CtrlC", Qt::Key_C, Qt::ControlModifier, false, "\x03"},
@@ -68,6 +72,10 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
             QTest::keyClick(view, Qt::Key(c.key), c.mods);
         EXPECT_EQ(Received(c.sent.size()), c.sent);
     }
+    // A typed byte 255 is data: it goes doubled, or the host would read a command.
+    QKeyEvent y(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0xFF)));
+    QApplication::sendEvent(view, &y);
+    EXPECT_EQ(Received(2), B({255, 255}));
 }
 
 TEST_F(TerminalWindow, EscapeIsAPrefixAndToolBarKeysSendOnlyWithAConnection) {
@@ -197,9 +205,23 @@ TEST_F(TerminalWindow, FontDialogStoresTheFaceAndTheTypedHeight) {
     EXPECT_EQ(platform::ReadSetting("Telnet", "lfHeight", 0), 30);
     EXPECT_LE(view->cellHeight(), 30);
     EXPECT_GT(view->cellHeight(), before);
+
+    // A typed width sets the cells' width, and stays for the next start.
+    telnet::StoreFontDescription({});
+    view->ApplyFontAndLayout();
+    const int natural = view->cellWidth();
+    SetDialogHookForTesting([&](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcFontWidth)->setText(QString::number(natural * 2));
+        FindControl<QPushButton>(d, 1)->click();
+    });
+    ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetFont));
+    EXPECT_EQ(platform::ReadSetting("Telnet", "lfWidth", 0), natural * 2);
+    EXPECT_NEAR(view->cellWidth(), natural * 2, 2);
 }
 
 TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
+    // The window opens wide enough for all 80 columns.
+    EXPECT_GE(view->viewport()->width(), 80 * view->cellWidth() + 3);
     frame->resize(900, 500);
     view->Feed("\033[1;31;44m Red on blue \033[0m\n"
                "\xDA\xC4\xC4\xBF \033[32mgreen\033[0m \033[7mreverse\033[0m\n"
@@ -207,6 +229,10 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
                "\xC0\xC4\xC4\xD9 \033[1;33mbright\n");
     view->FlushDamage();
     QApplication::processEvents();
+    // Cells as wide as the face's letters ("D e b i a n" had a gap after each), and the screen
+    // at the top of the window while there is no scrollback.
+    EXPECT_EQ(view->cellWidth(), QFontMetrics(view->font()).horizontalAdvance(QLatin1Char('D')));
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
     const QImage image = view->viewport()->grab().toImage();
     const int cw = view->cellWidth(), ch = view->cellHeight();
     const int sy = view->verticalScrollBar()->value();
@@ -249,7 +275,8 @@ TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
         view->Feed("still here");
         ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 20000));
         ASSERT_EQ(messages.shown.size(), 1);
-        EXPECT_TRUE(messages.shown[0].startsWith("Connection error: ")) << messages.shown[0].toStdString();
+        EXPECT_TRUE(messages.shown[0].startsWith("Connection error: "))
+            << messages.shown[0].toStdString();
         EXPECT_TRUE(messages.shown[0].contains(c.why, Qt::CaseInsensitive))
             << messages.shown[0].toStdString();
         EXPECT_FALSE(view->connected());
@@ -258,6 +285,106 @@ TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
         QTest::keyClicks(view, "abc");
         QTest::qWait(50);
         EXPECT_EQ(messages.shown.size(), 1);
+    }
+}
+
+TEST_F(TerminalWindow, HiddenWindowHoldsTheHostBackAndCatchesUpInSlices) {
+    ConnectToPeer();
+    frame->hide();
+    QByteArray chunk;
+    while (chunk.size() < (1 << 20))
+        chunk += "\033[32mbacklog\033[0m line of text\r\n";
+    for (int k = 0; k < 32; ++k)
+        peer.socket()->write(chunk);
+    peer.socket()->write("END OF BACKLOG");
+    QTest::qWait(500);
+    // Nothing read while hidden: the socket holds at most its bound, the rest waits at the host.
+    EXPECT_LE(view->socket()->bytesAvailable(), telnet::TelnetSession::kReadBuffer);
+    EXPECT_GT(peer.socket()->bytesToWrite(), 0);
+
+    // Shown again, the backlog is read a slice per turn of the event loop.
+    int turns = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++turns; });
+    tick.start(0);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view->emulation().RowText(view->emulation().cursorY()) == "END OF BACKLOG"; },
+        60000));
+    EXPECT_GT(turns, 100);
+}
+
+TEST_F(TerminalWindow, XtermChosenInOptionsIsStoredAnnouncedAndFollowsTheWindow) {
+    SetDialogHookForTesting([](QDialog* d) {
+        auto* emulation = FindControl<QComboBox>(d, ids::kIdcTelnetEmulation);
+        ASSERT_NE(emulation, nullptr);
+        emulation->setCurrentIndex(1);
+        d->accept();
+    });
+    ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
+    EXPECT_EQ(platform::ReadStringSetting("Telnet", "Emulation", {}), "xterm");
+    ASSERT_EQ(view->session().kind(), EmulationKind::Xterm);
+    const Emulation& e = view->emulation();
+    EXPECT_EQ(e.columns(), (view->viewport()->width() - 3) / view->cellWidth());
+    EXPECT_EQ(e.rows(), (view->viewport()->height() - 3) / view->cellHeight());
+
+    ConnectToPeer();
+    peer.socket()->write(B({255, 253, 24, 255, 253, 31}));
+    const QByteArray type = B({255, 251, 24, 255, 250, 24, 0}) + "xterm-256color" + B({255, 240});
+    const QByteArray size = B({255, 251, 31, 255, 250, 31, 0, e.columns(), 0, e.rows(), 255, 240});
+    EXPECT_EQ(Received(type.size() + size.size()), type + size);
+    // Every new window size goes to the host that asked for sizes.
+    frame->resize(frame->width() - 5 * view->cellWidth(), frame->height() - 3 * view->cellHeight());
+    QApplication::processEvents();
+    EXPECT_EQ(Received(9), B({255, 250, 31, 0, e.columns(), 0, e.rows(), 255, 240}));
+    // Queries are answered through the session.
+    peer.socket()->write("\033[3;5H\033[6n");
+    EXPECT_EQ(Received(6), "\033[3;5R");
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(Received(1), "\x7f");
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(Received(3), "\033[H");
+}
+
+TEST_F(TerminalWindow, SelectCopyAndPasteInBothEmulations) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (const EmulationKind kind : {EmulationKind::Ansi, EmulationKind::Xterm}) {
+        SCOPED_TRACE(kind == EmulationKind::Xterm ? "xterm" : "ansi");
+        view->session().Close();
+        view->session().SetKind(kind);
+        ConnectToPeer();
+        view->Feed("hello world\r\nsecond line\r\n");
+        QApplication::processEvents();
+        QWidget* port = view->viewport();
+        const int top = view->emulation().ScreenToView(0);
+
+        // Drag over "hello"; Ctrl+Shift+C copies it.
+        QTest::mousePress(port, Qt::LeftButton, {}, CellPoint(top, 0));
+        QTest::mouseMove(port, CellPoint(top, 3));
+        QTest::mouseRelease(port, Qt::LeftButton, {}, CellPoint(top, 5));
+        EXPECT_EQ(view->SelectedText(), "hello");
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(clipboard->text(), "hello");
+        EXPECT_TRUE(peer.got.isEmpty()); // the copy keys are not sent
+
+        // Across lines, the blanks at a line's end are left out.
+        QTest::mousePress(port, Qt::LeftButton, {}, CellPoint(top, 6));
+        QTest::mouseRelease(port, Qt::LeftButton, {}, CellPoint(top + 1, 6));
+        EXPECT_EQ(view->SelectedText(), "world\nsecond");
+
+        // A double click takes a word; a middle click pastes the primary selection (where
+        // the platform has none, the clipboard).
+        QTest::mouseDClick(port, Qt::LeftButton, {}, CellPoint(top + 1, 9));
+        EXPECT_EQ(view->SelectedText(), "line");
+        QTest::mouseClick(port, Qt::MiddleButton, {}, CellPoint(top, 0));
+        const QByteArray middle = clipboard->supportsSelection() ? "line" : "hello";
+        EXPECT_EQ(Received(middle.size()), middle);
+
+        // Ctrl+Shift+V types the clipboard, a line end as the Enter key.
+        clipboard->setText("ls -l\n");
+        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+        const QByteArray enter = kind == EmulationKind::Xterm ? "\r" : "\r\n";
+        EXPECT_EQ(Received(5 + enter.size()), "ls -l" + enter);
     }
 }
 

@@ -6,8 +6,8 @@
 #include "telnet/XtermEmulation.h"
 
 #include <QByteArray>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <vector>
@@ -275,13 +275,11 @@ TEST_P(EmulationContract, PasteSendsTheTextWithEnterForLineEnds) {
     EXPECT_EQ(sent.count('\r'), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, EmulationContract,
-                         ::testing::Values(Maker{"Ansi", [] { return std::make_unique<Terminal>(); }},
-                                           Maker{"Xterm",
-                                                 [] {
-                                                     return std::make_unique<XtermEmulation>(24, 80);
-                                                 }}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Both, EmulationContract,
+    ::testing::Values(Maker{"Ansi", [] { return std::make_unique<Terminal>(); }},
+                      Maker{"Xterm", [] { return std::make_unique<XtermEmulation>(24, 80); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- xterm on libvterm: what real full-screen programs send
 
@@ -303,11 +301,13 @@ const std::vector<XtermCase> kXtermCases = {
      "top\033[2;3r\033[2;1Ha\r\nb\r\nc\r\n\033[r\033[5;1Hbelow",
      {"top", "c", "", "", "below"}},
     {"InsertAndDeleteLine", "1\r\n2\r\n3\033[2;1H\033[L\033[3;1H\033[M", {"1", "", "3"}},
-    {"InsertAndDeleteCharacter", "abcdef\033[1;2H\033[2@XY\033[1;5H\033[1P",
-     {"aXYbdef"}},
+    {"InsertAndDeleteCharacter", "abcdef\033[1;2H\033[2@XY\033[1;5H\033[1P", {"aXYbdef"}},
     {"DecLineDrawing", "\033(0lqk\033(B", {QString::fromUtf8("┌─┐")}},
-    {"AlternateScreenComesBackToThePrimary", "shell\033[?1049hfull screen\033[?1049l",
-     {"shell"}, 5, 0},
+    {"AlternateScreenComesBackToThePrimary",
+     "shell\033[?1049hfull screen\033[?1049l",
+     {"shell"},
+     5,
+     0},
     {"DeviceAttributesAnswered", "\033[c", {""}, 0, 0, "\033[?1;2c"},
     {"CursorPositionAnswered", "\033[5;7H\033[6n", {""}, 6, 4, "\033[5;7R"},
     {"BracketedPasteModeShowsNothing", "\033[?2004hok", {"ok"}},
@@ -405,13 +405,17 @@ struct Transcript {
 
 TEST(Telnet, FramingAndReplies) {
     const Transcript cases[] = {
-        {"TerminalTypeAtOnce", {B({255, 253, 24})},
+        {"TerminalTypeAtOnce",
+         {B({255, 253, 24})},
          B({255, 251, 24, 255, 250, 24, 0}) + "ansi" + B({255, 240})},
-        {"TerminalTypeAgainOnSend", {B({255, 250, 24, 1, 255, 240})},
+        {"TerminalTypeAgainOnSend",
+         {B({255, 250, 24, 1, 255, 240})},
          B({255, 250, 24, 0}) + "ansi" + B({255, 240})},
-        {"TerminalSpeed", {B({255, 250, 32, 1, 255, 240})},
+        {"TerminalSpeed",
+         {B({255, 250, 32, 1, 255, 240})},
          B({255, 250, 32, 0}) + "115200,115200" + B({255, 240})},
-        {"WindowSizeReportsAddressableRows", {B({255, 253, 31})},
+        {"WindowSizeReportsAddressableRows",
+         {B({255, 253, 31})},
          B({255, 251, 31, 255, 250, 31, 0, 36, 0, 17, 255, 240})},
         {"WillEcho", {B({255, 251, 1})}, B({255, 253, 1})},
         {"WillSuppressGoAhead", {B({255, 251, 3})}, B({255, 253, 3})},
@@ -427,11 +431,14 @@ TEST(Telnet, FramingAndReplies) {
         // Cut anywhere, a command is carried whole into the next read.
         {"CutIacCarried", {B({'a', 255}), B({255, 'b'})}, {}, "ab"},
         {"CutVerbCarried", {B({'a', 255, 251}), B({1, 'b'})}, B({255, 253, 1}), "ab"},
-        {"CutSubnegotiationCarried", {B({255, 250, 24}), B({1, 255}), B({240, 'z'})},
-         B({255, 250, 24, 0}) + "ansi" + B({255, 240}), "z"},
+        {"CutSubnegotiationCarried",
+         {B({255, 250, 24}), B({1, 255}), B({240, 'z'})},
+         B({255, 250, 24, 0}) + "ansi" + B({255, 240}),
+         "z"},
         {"LongSubnegotiationReadToItsEnd",
          {B({255, 250, 39}) + QByteArray(5000, 'v'), QByteArray(5000, 'w') + B({255, 240}) + "ok"},
-         {}, "ok"},
+         {},
+         "ok"},
         {"Value255InsideSubnegotiation", {B({255, 250, 31, 255, 255, 255, 240, 'k'})}, {}, "k"},
     };
     for (const Transcript& c : cases) {

@@ -27,7 +27,8 @@ bool HasLineBreak(const QByteArray& bytes) {
     return bytes.contains('\r') || bytes.contains('\n');
 }
 
-// The text between the first pair of double quotes; a doubled quote inside stands for one.
+} // namespace
+
 QByteArray QuotedPath(const QByteArray& line) {
     const qsizetype open = line.indexOf('"');
     if (open < 0) return {};
@@ -47,7 +48,6 @@ QByteArray QuotedPath(const QByteArray& line) {
     return {}; // no closing quote
 }
 
-// From the fifth character of a reply line up to the first of `stops` or the end.
 QByteArray WordAfterCode(const QByteArray& line, const char* stops) {
     QByteArray word;
     for (qsizetype i = 4; i < line.size(); ++i) {
@@ -56,8 +56,6 @@ QByteArray WordAfterCode(const QByteArray& line, const char* stops) {
     }
     return word;
 }
-
-} // namespace
 
 const char* CommandName(FtpCommand code) {
     const int i = int(code);

@@ -67,6 +67,13 @@ enum class FtpCommand : int {
 };
 const char* CommandName(FtpCommand code);
 
+// From reply lines (outside input): the folder of a PWD answer, the text between the first
+// pair of double quotes, a doubled quote inside standing for one (empty without a closing
+// quote); and a word of a reply such as SYST's, from the fifth character up to the first of
+// `stops` or the end.
+QByteArray QuotedPath(const QByteArray& line);
+QByteArray WordAfterCode(const QByteArray& line, const char* stops);
+
 // Status codes besides the server's own reply codes (100 to 599).
 namespace status {
 constexpr int ConnectionClosed = 1000; // "Connection closed by host."

@@ -33,10 +33,15 @@ void LinesGame::EndOfGame() {
 
 void LinesGame::AddBalls(int n) {
     n = std::clamp(n, 0, kPreviewSlots);
+    // Every ball's colour is fixed before the first is placed: a board that fills on the
+    // way starts a new game, whose own balls must not change the colours of the rest.
+    std::array<int, kPreviewSlots> colours{};
     for (int i = 0; i < n; ++i) {
         int& preview = next_[size_t(i)];
-        const int colour = showNext_ && preview != -1 ? preview : RandomColour();
+        colours[size_t(i)] = showNext_ && preview != -1 ? preview : RandomColour();
         preview = -1;
+    }
+    for (int i = 0; i < n; ++i) {
         if (board_.IsFull()) {
             // The ball that found no room is dropped; the rest go on the new board.
             EndOfGame();
@@ -44,7 +49,7 @@ void LinesGame::AddBalls(int n) {
         }
         const int k = int(random_->Next() % 1000) + 20;
         const Cell c = *board_.NthEmpty(k);
-        board_.set(c, colour);
+        board_.set(c, colours[size_t(i)]);
         listener_->CellChanged(c);
         CheckLines(c);
     }

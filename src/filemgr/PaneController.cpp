@@ -1,0 +1,564 @@
+#include "filemgr/PaneController.h"
+
+#include "filemgr/FastFolders.h"
+#include "filemgr/Launch.h"
+#include "filemgr/PaneModel.h"
+#include "filemgr/PaneSort.h"
+#include "platform/Shell.h"
+#include "res/Ids.h"
+#include "sources/InetFtpDirSource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <algorithm>
+
+namespace velmar {
+
+using namespace ids;
+
+namespace {
+
+// The listing thread made the pane's connection.
+QEvent::Type ConnectedEventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+} // namespace
+
+PaneController::PaneController(QObject* parent) : QObject(parent), sortColumn_(kUnsorted) {
+    model_ = new CPaneModel(this);
+    selection_ = new QItemSelectionModel(model_, this);
+    listingJob_.pane = this;
+}
+
+PaneController::~PaneController() {
+    // The listing thread posts to this object and reads the job: it must end first.
+    StopListing(listingJob_);
+}
+
+void PaneController::SetFilters(bool showHidden, bool showInRom) {
+    showHidden_ = showHidden;
+    showInRom_ = showInRom;
+}
+
+QString PaneController::PathText() const {
+    const QString name = RowName(FocusedRow());
+    if (sourceKind_ == kSourceFtp) return QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name;
+    return currentPath_ + name;
+}
+
+// ---- Listing ----
+
+void PaneController::DropListing() {
+    if (StopAndForgetListing()) emit listingFinished();
+}
+
+bool PaneController::StopAndForgetListing() {
+    StopListing(listingJob_);
+    // Batches of a listing that was stopped may still wait in the queue, and so may its
+    // report of a lost connection, which must not throw what comes next back to the root.
+    QCoreApplication::removePostedEvents(this, EntryEventType());
+    QCoreApplication::removePostedEvents(this, ListingFailedEventType());
+    QCoreApplication::removePostedEvents(this, ListingDoneEventType());
+    QCoreApplication::removePostedEvents(this, ConnectedEventType());
+    // A connect the stop cut short made nothing; one that ended before it did.
+    if (ftpState_ == FtpState::Connecting) ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
+    return std::exchange(listing_, false);
+}
+
+void PaneController::RefillPane() {
+    // The listing that follows ends what this one began (one listingFinished for both).
+    StopAndForgetListing();
+    QString focus = std::exchange(focusAfterRefill_, QString());
+    bool select = std::exchange(selectFocused_, false);
+    if (focus.isEmpty() && lastListedPath_ == currentPath_) {
+        focus = RowName(FocusedRow());
+        select = false;
+    }
+
+    std::vector<PaneRow> rows;
+    // An FTP pane always has its way up; a local one everywhere but at the root.
+    if (sourceKind_ == kSourceFtp || currentPath_ != PathSeparator())
+        rows.push_back(PaneRow::Parent());
+    model_->ResetRows(std::move(rows));
+    RelabelHeader();
+    lastListedPath_ = currentPath_;
+    focusAfterRefill_ = focus;
+    selectFocused_ = select;
+    if (!focus.isEmpty()) PlaceCursorOn(focus);
+
+    listingJob_.sourceKind = sourceKind_;
+    listingJob_.filter = nullptr;
+    // Server listings are shown as they come; a local one hides what the settings hide.
+    if (sourceKind_ == kSourceLocal && !(showHidden_ && showInRom_)) {
+        const int hidden = showHidden_, rom = showInRom_;
+        listingJob_.filter = [hidden, rom](const FindRecord& r) {
+            return PassesPaneFilters(r, hidden, rom);
+        };
+    }
+    listingJob_.arrange = nullptr;
+    if (sortColumn_ == kSortByName || sortColumn_ == kSortBySize) {
+        const CPaneModel::Compare compare =
+            sortColumn_ == kSortByName ? CompareByName : CompareBySize;
+        const int mode = SortMode;
+        listingJob_.arrange = [compare, mode](std::vector<FileEntry>& all) {
+            std::stable_sort(all.begin(), all.end(), [&](const FileEntry& a, const FileEntry& b) {
+                return compare(&a.find, &b.find, mode) < 0;
+            });
+        };
+    }
+    if (sourceKind_ == kSourceFtp && !ftp_) ftpState_ = FtpState::Connecting;
+    listing_ = true;
+    emit listingStarted();
+    StartListing(listingJob_, currentPath_ + mask_);
+}
+
+void PaneController::PlaceCursorOn(const QString& name) {
+    const int row = FindRow(name);
+    if (row < 0) return;
+    focusAfterRefill_.clear();
+    if (std::exchange(selectFocused_, false))
+        SelectAndFocus(row);
+    else
+        selection_->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+}
+
+void PaneController::TakeBatch(EntryPostedEvent& e) {
+    listingJob_.TookBatch();
+    const int first = model_->size();
+    model_->InsertEntries(e.entries, e.more);
+    if (focusAfterRefill_.isEmpty()) return;
+    // The row the cursor waits for may be in this batch.
+    for (int i = first, n = model_->size(); i < n; ++i)
+        if (model_->row(i).name() == focusAfterRefill_) {
+            PlaceCursorOn(focusAfterRefill_);
+            return;
+        }
+}
+
+void PaneController::FinishListing() {
+    listing_ = false;
+    focusAfterRefill_.clear();
+    selectFocused_ = false;
+    emit listingFinished();
+}
+
+bool PaneController::event(QEvent* e) {
+    const QEvent::Type type = ReceivedType(e);
+    if (type == EntryEventType()) {
+        TakeBatch(*static_cast<EntryPostedEvent*>(e));
+        return true;
+    }
+    if (type == ListingDoneEventType()) {
+        FinishListing();
+        return true;
+    }
+    if (type == ConnectedEventType()) {
+        ftpState_ = FtpState::Connected;
+        return true;
+    }
+    if (type == ListingFailedEventType()) {
+        const auto* failed = static_cast<ListingFailedEvent*>(e);
+        const QString text = failed->serverText;
+        const bool closed = failed->closedAfterwards;
+        ReturnToLocalRoot();
+        emit listingFailed(text, closed);
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void PaneController::ReturnToLocalRoot() {
+    CloseFtpConnection();
+    sourceKind_ = kSourceLocal;
+    ftpHost_.clear();
+    currentPath_ = PathSeparator();
+    mask_ = QStringLiteral("*.*");
+    listMode_ = ListMode::Folder;
+    RefillPane();
+}
+
+// ---- Sorting ----
+
+void PaneController::SortByColumn(int column) {
+    SortMode = NextSortMode(column, sortColumn_, SortMode);
+    sortColumn_ = column;
+    SortRowsNow();
+    RelabelHeader();
+}
+
+void PaneController::SortRowsNow() {
+    if (sortColumn_ == kSortByName)
+        model_->SortRows(CompareByName, SortMode);
+    else if (sortColumn_ == kSortBySize)
+        model_->SortRows(CompareBySize, SortMode);
+}
+
+void PaneController::RelabelHeader() {
+    model_->SetHeaderTexts(NameHeaderText(sortColumn_, SortMode),
+                           SizeHeaderText(sortColumn_, SortMode));
+    emit headerChanged();
+}
+
+// ---- Rows ----
+
+int PaneController::RowCount() const {
+    return model_->size();
+}
+
+bool PaneController::IsParentRow(int row) const {
+    // Fast-folder entries have no record either, but they are rows of their own.
+    return row >= 0 && row < model_->size() && model_->row(row).kind == RowKind::Parent;
+}
+
+bool PaneController::IsFolderRow(int row) const {
+    if (row < 0 || row >= model_->size()) return false;
+    const PaneRow& r = model_->row(row);
+    return !r.hasRecord || r.find.isFolder();
+}
+
+QString PaneController::RowName(int row) const {
+    if (row < 0 || row >= model_->size()) return {};
+    return model_->row(row).name();
+}
+
+const FindRecord* PaneController::RowRecord(int row) const {
+    if (row < 0 || row >= model_->size()) return nullptr;
+    return model_->row(row).record();
+}
+
+int PaneController::FocusedRow() const {
+    const QModelIndex current = selection_->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+int PaneController::FindRow(const QString& name) const {
+    for (int i = 0, n = model_->size(); i < n; ++i)
+        if (model_->row(i).name() == name) return i;
+    return -1;
+}
+
+void PaneController::SelectAndFocus(int row) {
+    if (row < 0 || row >= model_->size()) return;
+    selection_->setCurrentIndex(model_->index(row, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool PaneController::AnyRowSelected() const {
+    return selection_->hasSelection();
+}
+
+int PaneController::CollectSelection(std::vector<int>* indices, int* files) const {
+    if (files) *files = 0;
+    const int count = model_->size();
+    // Flags rather than the ranges themselves: ranges may overlap and come in any order.
+    std::vector<char> selected;
+    bool any = false;
+    for (const QItemSelectionRange& range : selection_->selection()) {
+        if (!range.isValid()) continue;
+        if (selected.empty()) selected.assign(size_t(count), 0);
+        for (int r = std::max(range.top(), 0); r <= range.bottom() && r < count; ++r) {
+            selected[size_t(r)] = 1;
+            any = true;
+        }
+    }
+    auto take = [&](int row) {
+        if (!IsFolderRow(row) && files) ++*files;
+        if (indices) indices->push_back(row);
+    };
+    if (any) {
+        int n = 0;
+        for (int row = 0; row < count; ++row) {
+            if (!selected[size_t(row)] || IsParentRow(row)) continue;
+            take(row);
+            ++n;
+        }
+        return n;
+    }
+    const int focused = FocusedRow();
+    if (focused < 0 || IsParentRow(focused)) return 0;
+    take(focused);
+    return 1;
+}
+
+void PaneController::InvertSelection() {
+    const int count = model_->size();
+    if (count == 0) return;
+    std::vector<char> selected(size_t(count), 0);
+    for (const QItemSelectionRange& range : selection_->selection())
+        for (int r = std::max(range.top(), 0); r <= range.bottom() && r < count; ++r)
+            selected[size_t(r)] = 1;
+    // Runs of rows, so that a long list inverts in a few ranges.
+    QItemSelection inverted;
+    for (int r = 0; r < count;) {
+        if (selected[size_t(r)]) {
+            ++r;
+            continue;
+        }
+        const int top = r;
+        while (r < count && !selected[size_t(r)])
+            ++r;
+        inverted.select(model_->index(top, 0), model_->index(r - 1, 1));
+    }
+    selection_->select(inverted, QItemSelectionModel::ClearAndSelect);
+}
+
+// ---- Navigation and launching ----
+
+void PaneController::OpenRow(int row) {
+    if (row < 0 || row >= model_->size()) return;
+    if (!IsFolderRow(row)) {
+        if (sourceKind_ != kSourceLocal) return;
+        LaunchJob job;
+        job.file = currentPath_ + RowName(row);
+        job.directory = currentPath_.chopped(1);
+        StartLaunch(std::move(job));
+        return;
+    }
+    const QString sep = PathSeparator();
+    const QString old = currentPath_;
+    const QString name = RowName(row);
+    QString path;
+    QString select;
+    if (IsParentRow(row)) {
+        path = old.left(std::max<qsizetype>(old.lastIndexOf(sep), 0));
+        const qsizetype last = path.lastIndexOf(sep);
+        select = path.mid(last + 1);
+        path = path.left(last + 1);
+    } else {
+        path = old + name + sep;
+        select = QStringLiteral("..");
+    }
+    if (path.isEmpty()) path = sep;
+    DropListing();
+    currentPath_ = path;
+    mask_ = QStringLiteral("*.*");
+    listMode_ = ListMode::Folder;
+    FocusAfterRefill(select);
+    RefillPane();
+}
+
+void PaneController::GoToFolder(const QString& folder) {
+    DropListing();
+    if (sourceKind_ == kSourceFtp) CloseFtpConnection();
+    sourceKind_ = kSourceLocal;
+    ftpHost_.clear();
+    currentPath_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    mask_ = QStringLiteral("*.*");
+    listMode_ = ListMode::Folder;
+    RefillPane();
+    SelectAndFocus(0);
+}
+
+bool PaneController::ShowFastFolders() {
+    if (sourceKind_ != kSourceLocal) return false;
+    const QStringList entries = FastFolderEntries(ReadFastFolderText(FastFolderFilePath()));
+    if (entries.isEmpty()) return false;
+    DropListing();
+    listMode_ = ListMode::FastFolders;
+    currentPath_ = PathSeparator();
+    std::vector<PaneRow> rows;
+    rows.push_back(PaneRow::Parent());
+    for (const QString& e : entries)
+        rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));
+    model_->ResetRows(std::move(rows));
+    lastListedPath_.clear();
+    SelectAndFocus(1);
+    return true;
+}
+
+// ---- Rename ----
+
+bool PaneController::CanRename(int row) const {
+    return sourceKind_ == kSourceLocal && RowRecord(row) != nullptr;
+}
+
+bool PaneController::IsOneName(const QString& text) {
+    return !text.contains(QLatin1Char('/')) && text != QLatin1String(".") &&
+           text != QLatin1String("..");
+}
+
+PaneController::RenameResult PaneController::Rename(int row, const QString& text) {
+    const FindRecord* record = RowRecord(row);
+    if (text.isEmpty() || !record || text == record->name) return RenameResult::Unchanged;
+    if (!IsOneName(text)) return RenameResult::Refused;
+    if (!platform::RenameEntry(currentPath_ + record->name, currentPath_ + text))
+        return RenameResult::Failed;
+    model_->RenameRow(row, text);
+    FocusAfterRefill(text);
+    emit filesChanged();
+    return RenameResult::Renamed;
+}
+
+bool PaneController::CanViewInHex(bool readOnly) const {
+    const FindRecord* record = RowRecord(FocusedRow());
+    if (sourceKind_ != kSourceLocal || !record || record->isFolder()) return false;
+    return readOnly || !(record->attributes & (attr::ReadOnly | attr::InRom));
+}
+
+// ---- FTP ----
+
+bool PaneController::ConnectOnListingThread(QString& failure) {
+    // Runs on the listing thread; the window's thread does not touch ftp_ until it ends.
+    if (ftp_) return true;
+    int code = 0;
+    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, failure);
+    if (!ftp_) {
+        // Our own client's status says why as well; without it a refused log-in would look
+        // like nothing at all.
+        if (code == 0) failure.clear();
+        return false;
+    }
+    PostToWindow(this, new QEvent(ConnectedEventType()));
+    return true;
+}
+
+void PaneController::ConnectTo(const FtpLogin& login, bool ownClient, const FtpOptions& options) {
+    RegisterInetFtpDirSource();
+    CloseFtpConnection();
+    ownClient_ = ownClient;
+    ftpLogin_ = login;
+    ftpOptions_ = options;
+    listingJob_.connect = [this](QString& failure) { return ConnectOnListingThread(failure); };
+    listingJob_.attach = [this](DirSource& source) {
+        if (auto* ftp = dynamic_cast<InetFtpDirSource*>(&source))
+            ftp->SetConnection(ftp_.get(), &listingJob_.stop);
+    };
+    sourceKind_ = kSourceFtp;
+    ftpHost_ = login.host;
+    currentPath_ = PathSeparator();
+    mask_ = QStringLiteral("*.*");
+    listMode_ = ListMode::Folder;
+    RefillPane();
+}
+
+void PaneController::CloseFtpConnection() {
+    // The listing thread may be inside the connection: it ends first.
+    DropListing();
+    ftp_.reset();
+    ftpState_ = FtpState::None;
+}
+
+FtpConnection* PaneController::connection() {
+    DropListing();
+    return ftp_.get();
+}
+
+FtpConnection* PaneController::ConnectionForWork(QString* failure) {
+    DropListing();
+    if (ftp_ && ftp_->IsLost()) CloseFtpConnection();
+    if (!ftp_ && sourceKind_ == kSourceFtp) {
+        int code = 0;
+        QString text;
+        ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, text);
+        if (failure) *failure = code != 0 ? text : QString();
+        ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
+    }
+    return ftp_.get();
+}
+
+void PaneController::ConnectionLost() {
+    CloseFtpConnection();
+}
+
+bool PaneController::SideUsable() const {
+    return sourceKind_ == kSourceLocal || ftpState_ == FtpState::Connected;
+}
+
+// ---- Commands ----
+
+bool PaneController::OnCommand(int id) {
+    switch (id) {
+    case kCmdInvertSelection:
+        InvertSelection();
+        return true;
+    case kCmdRefresh:
+        RefillPane();
+        return true;
+    case kCmdFastFolders:
+        ShowFastFolders();
+        return true;
+    case kCmdShortcuts:
+        if (sourceKind_ != kSourceLocal) return true;
+        QDir().mkpath(ShortcutFolder());
+        DropListing();
+        currentPath_ = ShortcutFolder();
+        mask_ = QStringLiteral("*.*");
+        listMode_ = ListMode::Folder;
+        emit filesChanged();
+        return true;
+    case kCmdFtp:
+        if (sourceKind_ == kSourceFtp) {
+            ReturnToLocalRoot();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return ui_ && ui_->RunUiCommand(id);
+}
+
+bool PaneController::OnUpdateCommand(int id, CommandState& state) {
+    const int focused = FocusedRow();
+    switch (id) {
+    case kCmdInvertSelection:
+    case kCmdTaskManager:
+    case kCmdRefresh:
+    case kCmdOtherPane:
+        state.enabled = true;
+        return true;
+    case kCmdViewHex:
+    case kCmdEditHex:
+        state.enabled = CanViewInHex(id == kCmdViewHex);
+        return true;
+    case kCmdFastFolders:
+    case kCmdShortcuts:
+    case kCmdDirSizes:
+        state.enabled = sourceKind_ == kSourceLocal;
+        return true;
+    case kCmdSearchFiles:
+        // An FTP pane searches through its own connection (made anew when it was dropped).
+        state.enabled = true;
+        return true;
+    case kCmdCreateShortcut:
+        state.enabled = sourceKind_ == kSourceLocal && RowRecord(focused) != nullptr;
+        return true;
+    case kCmdRename:
+        state.enabled = CanRename(focused);
+        return true;
+    case kCmdProperties:
+        state.enabled = RowRecord(focused) != nullptr;
+        return true;
+    case kCmdFtp:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = sourceKind_ == kSourceFtp;
+        return true;
+    case kCmdNewDir:
+        state.enabled = SideUsable();
+        return true;
+    case kCmdDelete:
+        // The fast-folder list: a row other than the parent row.
+        if (listMode_ == ListMode::FastFolders) {
+            std::vector<int> rows;
+            CollectSelection(&rows, nullptr);
+            state.enabled = !rows.empty();
+        } else {
+            state.enabled = SideUsable() && CollectSelection(nullptr, nullptr) >= 1;
+        }
+        return true;
+    case kCmdCopy:
+    case kCmdMove:
+        // A target still connecting takes nothing: the command waits until it is connected.
+        state.enabled = SideUsable() && CollectSelection(nullptr, nullptr) >= 1 && other_ &&
+                        other_->SideUsable();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace velmar
