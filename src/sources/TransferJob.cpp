@@ -3,6 +3,8 @@
 #include "sources/SizeText.h"
 
 #include <QSet>
+#include <chrono>
+#include <thread>
 
 namespace velmar {
 
@@ -22,6 +24,15 @@ JobProgress::Snapshot JobProgress::Take() const {
     s.total = total.load();
     s.ended = ended.load();
     return s;
+}
+
+void JobProgress::Stop(int graceMs) {
+    running.store(0);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(graceMs);
+    while (!ended.load() && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!ended.load()) cancel.Cancel();
 }
 
 void JobProgress::Finish() {
@@ -168,7 +179,31 @@ private:
 } // namespace
 
 void RunTransfer(TransferJob& job) {
+    const platform::ScopedCancel cancelScope(&job.progress.cancel);
     Worker(job).Run();
+}
+
+void RunDelete(DeleteJob& job) {
+    const platform::ScopedCancel cancelScope(&job.progress.cancel);
+    JobProgress& p = job.progress;
+    for (const TransferItem& item : job.items) {
+        // Cancel takes effect between entries; a folder tree asks its own question.
+        if (p.running.load() == 0 || !job.side.usable()) break;
+        p.SetName(item.name);
+        const QString path = job.folder + item.name;
+        const bool gone = item.folder ? RemoveFolder(path, job.side, *job.messages)
+                                      : DeleteEntry(path, job.side, *job.messages);
+        if (gone && !item.folder) p.files.fetch_add(1);
+    }
+    p.Finish();
+}
+
+void RunNewFolder(PaneSide& side, const QString& path, JobProgress& progress,
+                  FileMessages& messages) {
+    const platform::ScopedCancel cancelScope(&progress.cancel);
+    progress.SetName(FileNamePart(WithoutTrailingSlash(path), QLatin1Char('/')));
+    if (side.usable() && CreateFolder(side, path, messages)) progress.files.store(1);
+    progress.Finish();
 }
 
 } // namespace velmar
