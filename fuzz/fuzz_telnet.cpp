@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray terminalData;
     while (i < size) {
         // One byte chooses the size of the next read, so commands are cut anywhere.
-        const size_t n = std::min(size_t(data[i++]) % 32 + 1, size - i);
+        const size_t want = size_t(data[i++]) % 32 + 1;
+        const size_t n = std::min(want, size - i);
         protocol.Receive(data + i, n, terminalData);
         i += n;
     }

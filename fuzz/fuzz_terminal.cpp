@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t pos = 3;
     while (pos < size) {
         // One byte chooses the size of the next read.
-        const size_t n = std::min(size_t(data[pos++]) % 64 + 1, size - pos);
+        const size_t want = size_t(data[pos++]) % 64 + 1;
+        const size_t n = std::min(want, size - pos);
         t.Process(data + pos, n);
         pos += n;
         if (t.cursorX() < 0 || t.cursorX() >= t.columns()) std::abort();

@@ -15,10 +15,13 @@ namespace velmar::telnet {
 
 namespace {
 
-constexpr uint32_t kStoredBold = 0x1;
-constexpr uint32_t kStoredUnderline = 0x2;
-constexpr uint32_t kStoredReverse = 0x4;
-constexpr uint32_t kStoredWide = 0x8;
+// libvterm 0.1 writes outside its screen when a wide character meets a screen of one column.
+constexpr int kMinColumns = 2;
+
+// A stored cell keeps libvterm's attribute bits as they are (copied, not decoded: lines are
+// pushed far more often than drawn) and the width in the top bit.
+constexpr uint32_t kStoredWide = 0x80000000u;
+static_assert(sizeof(VTermScreenCellAttrs) == sizeof(uint32_t));
 
 uint32_t Pack(const VTermColor& c) {
     uint32_t out = 0;
@@ -34,8 +37,16 @@ VTermColor Unpack(uint32_t v) {
 }
 
 uint32_t Attrs(const VTermScreenCell& cell) {
-    return (cell.attrs.bold ? kStoredBold : 0) | (cell.attrs.underline ? kStoredUnderline : 0) |
-           (cell.attrs.reverse ? kStoredReverse : 0) | (cell.width > 1 ? kStoredWide : 0);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &cell.attrs, sizeof bits);
+    return (bits & ~kStoredWide) | (cell.width > 1 ? kStoredWide : 0);
+}
+
+VTermScreenCellAttrs AttrsOf(uint32_t stored) {
+    VTermScreenCellAttrs attrs;
+    stored &= ~kStoredWide;
+    std::memcpy(&attrs, &stored, sizeof attrs);
+    return attrs;
 }
 
 VTermColor Rgb(uint32_t rgb) {
@@ -92,7 +103,8 @@ const VTermScreenCallbacks kScreenCallbacks = {
 } // namespace
 
 XtermEmulation::XtermEmulation(int rows, int columns)
-    : rows_(std::clamp(rows, 1, kMaxScreenSize)), columns_(std::clamp(columns, 1, kMaxScreenSize)) {
+    : rows_(std::clamp(rows, 1, kMaxScreenSize)),
+      columns_(std::clamp(columns, kMinColumns, kMaxScreenSize)) {
     vt_ = vterm_new(rows_, columns_);
     if (!vt_) throw std::bad_alloc();
     vterm_set_utf8(vt_, 1);
@@ -128,6 +140,7 @@ void XtermEmulation::Reset() {
     vterm_screen_reset(screen_, 1);
     cursorVisible_ = true;
     altScreen_ = false;
+    csi_ = Csi::None;
     replies_.clear();
     damage_ = {};
     damage_.scrolled = 1;
@@ -160,10 +173,18 @@ void XtermEmulation::PushLine(int cols, const void* data) {
         historyFirst_ = (historyFirst_ + 1) % historyCapacity_;
     }
     const int n = std::min(cols, storedColumns_);
-    for (int c = 0; c < n; ++c)
-        line[c] = {cells[c].chars[0], Pack(cells[c].fg), Pack(cells[c].bg), Attrs(cells[c])};
-    for (int c = n; c < storedColumns_; ++c)
-        line[c] = {' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0};
+    for (int c = 0; c < n; ++c) {
+        StoredCell& to = line[c];
+        const VTermScreenCell& from = cells[c];
+        to.ch = from.chars[0];
+        std::memcpy(&to.fg, &from.fg, sizeof to.fg);
+        std::memcpy(&to.bg, &from.bg, sizeof to.bg);
+        to.attrs = Attrs(from);
+    }
+    if (n < storedColumns_) {
+        const StoredCell blank{' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0};
+        std::fill(line + n, line + storedColumns_, blank);
+    }
 }
 
 bool XtermEmulation::PopLine(int cols, void* data) {
@@ -177,9 +198,7 @@ bool XtermEmulation::PopLine(int cols, void* data) {
             cell.chars[0] = line[c].ch;
             cell.fg = Unpack(line[c].fg);
             cell.bg = Unpack(line[c].bg);
-            cell.attrs.bold = (line[c].attrs & kStoredBold) != 0;
-            cell.attrs.underline = (line[c].attrs & kStoredUnderline) != 0;
-            cell.attrs.reverse = (line[c].attrs & kStoredReverse) != 0;
+            cell.attrs = AttrsOf(line[c].attrs);
             cell.width = (line[c].attrs & kStoredWide) ? 2 : 1;
         } else {
             cell.chars[0] = ' ';
@@ -191,9 +210,71 @@ bool XtermEmulation::PopLine(int cols, void* data) {
     return true;
 }
 
+void XtermEmulation::Write(const uint8_t* data, size_t n) {
+    if (n > 0) vterm_input_write(vt_, reinterpret_cast<const char*>(data), n);
+}
+
+// libvterm 0.1 writes past its array of 16 arguments when a control sequence has more, so a
+// host could crash the program with one line of output. Such a sequence is cancelled (CAN,
+// which ends any sequence) where its 17th argument would start, and the rest of it dropped.
 void XtermEmulation::Process(const uint8_t* data, size_t n) {
-    if (n == 0) return;
-    vterm_input_write(vt_, reinterpret_cast<const char*>(data), n);
+    constexpr uint8_t kEsc = 0x1B, kCancel = 0x18;
+    constexpr int kMaxSeparators = 15; // 16 arguments
+    size_t start = 0;                  // first byte not yet handed to libvterm
+    size_t i = 0;
+    while (i < n) {
+        switch (csi_) {
+        case Csi::None: {
+            const void* esc = std::memchr(data + i, kEsc, n - i);
+            if (!esc) {
+                i = n;
+                break;
+            }
+            i = size_t(static_cast<const uint8_t*>(esc) - data) + 1;
+            csi_ = Csi::Escape;
+            break;
+        }
+        case Csi::Escape:
+            if (data[i] == '[') {
+                csi_ = Csi::Params;
+                csiSeparators_ = 0;
+            } else if (data[i] != kEsc) {
+                csi_ = Csi::None;
+            }
+            ++i;
+            break;
+        case Csi::Params: {
+            const uint8_t b = data[i];
+            if (b == ';' || b == ':') {
+                if (++csiSeparators_ > kMaxSeparators) {
+                    Write(data + start, i - start);
+                    Write(&kCancel, 1);
+                    csi_ = Csi::Dropping;
+                    start = i + 1;
+                }
+            } else if (b >= 0x40 && b <= 0x7E) {
+                csi_ = Csi::None;
+            } else if (b == kEsc) {
+                csi_ = Csi::Escape;
+            }
+            ++i;
+            break;
+        }
+        case Csi::Dropping: {
+            const uint8_t b = data[i];
+            if (b == kEsc) {
+                csi_ = Csi::Escape;
+                start = i;
+            } else {
+                if (b >= 0x40 && b <= 0x7E) csi_ = Csi::None;
+                start = i + 1;
+            }
+            ++i;
+            break;
+        }
+        }
+    }
+    Write(data + start, n - start);
     vterm_screen_flush_damage(screen_);
 }
 
@@ -206,7 +287,10 @@ QByteArray XtermEmulation::TakeReplies() {
 Damage XtermEmulation::TakeDamage() {
     Damage out = damage_;
     damage_ = {};
-    if (out.bottom >= rows_) out.bottom = rows_ - 1;
+    // Rows reported before a resize, or libvterm's "no position yet", stay on the screen.
+    out.top = std::max(out.top, 0);
+    out.bottom = std::min(out.bottom, rows_ - 1);
+    if (out.bottom < out.top) out.top = INT_MAX, out.bottom = -1;
     return out;
 }
 
@@ -214,7 +298,8 @@ SizeChange XtermEmulation::SetSize(int lines, int rows, int columns) {
     SizeChange result;
     int newLines = lines >= 2 ? lines : lines_;
     int newRows = (rows > 0 && rows <= kMaxScreenSize) ? rows : rows_;
-    int newColumns = (columns > 0 && columns <= kMaxScreenSize) ? columns : columns_;
+    int newColumns =
+        (columns > 0 && columns <= kMaxScreenSize) ? std::max(columns, kMinColumns) : columns_;
     if (newLines != lines_ && int64_t(newLines) * newColumns > kMaxCells) {
         result.outOfMemory = true;
         newLines = lines_;
@@ -255,9 +340,10 @@ Cell XtermEmulation::ToCell(uint32_t ch, uint32_t fgBits, uint32_t bgBits, uint3
     vterm_screen_convert_color_to_rgb(screen_, &bg);
     uint32_t text = (uint32_t(fg.rgb.red) << 16) | (uint32_t(fg.rgb.green) << 8) | fg.rgb.blue;
     uint32_t fill = (uint32_t(bg.rgb.red) << 16) | (uint32_t(bg.rgb.green) << 8) | bg.rgb.blue;
-    if (attrs & kStoredReverse) std::swap(text, fill);
+    const VTermScreenCellAttrs a = AttrsOf(attrs);
+    if (a.reverse) std::swap(text, fill);
     uint8_t flags = 0;
-    if (attrs & kStoredUnderline) flags |= kCellUnderline;
+    if (a.underline) flags |= kCellUnderline;
     if (attrs & kStoredWide) flags |= kCellWide;
     // The right half of a wide glyph holds no character of its own.
     const bool none = ch == 0 || ch == 0xFFFFFFFFu;

@@ -76,6 +76,12 @@ private:
     void ResizeHistory(int capacity, int columns);
     Cell ToCell(uint32_t ch, uint32_t fg, uint32_t bg, uint32_t attrs) const;
 
+    // Where the guard against over-long control sequences is in the stream.
+    enum class Csi : uint8_t { None, Escape, Params, Dropping };
+    void Write(const uint8_t* data, size_t n);
+
+    Csi csi_ = Csi::None;
+    int csiSeparators_ = 0;
     VTerm* vt_ = nullptr;
     VTermScreen* screen_ = nullptr;
     int lines_ = 1000;
