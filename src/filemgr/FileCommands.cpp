@@ -88,24 +88,24 @@ void SeamMessages::Tell(const QString& text) {
 CProgressDialog::CProgressDialog(JobProgress& progress, Mode mode, const QString& title,
                                  const QString& counter, QWidget* parent)
     : QDialog(parent), progress_(progress), counterText_(counter) {
-    SetControlId(this, kDlgProgress);
+    SetControlId(this, kDlgProgress, "progressDialog");
     setWindowTitle(title.isEmpty() ? QStringLiteral("Copy") : title);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("File Name:"), this));
     name_ = new QLabel(this);
     name_->setMinimumHeight(30);
     name_->setTextFormat(Qt::PlainText);
-    SetControlId(name_, kIdcProgressName);
+    SetControlId(name_, kIdcProgressName, "progressName");
     layout->addWidget(name_);
     counter_ = new QLabel(QStringLiteral("Files: "), this);
     counter_->setMinimumHeight(30);
-    SetControlId(counter_, kIdcProgressCount);
+    SetControlId(counter_, kIdcProgressCount, "progressCount");
     layout->addWidget(counter_);
     bar_ = new QProgressBar(this);
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setMinimumHeight(30);
-    SetControlId(bar_, kIdcProgressBar);
+    SetControlId(bar_, kIdcProgressBar, "progressBar");
     layout->addWidget(bar_);
     if (mode == kSearch) bar_->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
@@ -165,12 +165,12 @@ void CProgressDialog::done(int result) {
 // ---- New Folder ----
 
 CNewFolderDialog::CNewFolderDialog(QWidget* parent) : QDialog(parent) {
-    SetControlId(this, kDlgNewFolder);
+    SetControlId(this, kDlgNewFolder, "newFolderDialog");
     setWindowTitle(QStringLiteral("New Folder"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("New folder name:"), this));
     edit_ = new QLineEdit(this);
-    SetControlId(edit_, kIdcNewFolderName);
+    SetControlId(edit_, kIdcNewFolderName, "newFolderName");
     layout->addWidget(edit_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
