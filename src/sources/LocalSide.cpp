@@ -59,6 +59,7 @@ public:
 
     bool ReadFile(const QString& path, const BlockSink& sink,
                   const TransferControl& control) override {
+        ClearError();
         platform::InputFile in;
         if (!in.Open(path)) return Fail(errno);
         std::vector<char> block(256 * 1024);
@@ -77,6 +78,7 @@ public:
 
     bool WriteFile(const QString& path, const BlockSource& source,
                    const TransferControl& control) override {
+        ClearError();
         platform::ReplacingFile out;
         if (!out.Open(path, false)) return Fail(errno);
         std::vector<char> block(256 * 1024);
