@@ -7,6 +7,7 @@
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
 #include "platform/NameCodec.h"
+#include "platform/Trash.h"
 #include "sources/SizeText.h"
 
 #include <cerrno>
@@ -129,6 +130,12 @@ public:
         default:
             return Failed(rc);
         }
+    }
+
+    SideResult MoveToTrash(const QString& path) override {
+        const int rc = platform::MoveToTrash(path);
+        if (rc == platform::kNoTrash) return SideResult::Unsupported;
+        return rc == 0 ? SideResult::Ok : Failed(rc);
     }
 
     SideResult MoveWithin(const QString& from, const QString& to, bool replace,
