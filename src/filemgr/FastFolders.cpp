@@ -52,16 +52,16 @@ QString JoinEntries(const QStringList& entries) {
 class CCreateShortcutDialog : public QDialog {
 public:
     CCreateShortcutDialog(const QString& name, QWidget* parent) : QDialog(parent) {
-        SetControlId(this, ids::kDlgCreateShortcut);
+        SetControlId(this, ids::kDlgCreateShortcut, "createShortcutDialog");
         setWindowTitle(QStringLiteral("Create Shortcut ...."));
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(new QLabel(QStringLiteral("Name:"), this));
         name_ = new QLineEdit(name, this);
-        SetControlId(name_, ids::kIdcShortcutName);
+        SetControlId(name_, ids::kIdcShortcutName, "shortcutName");
         layout->addWidget(name_);
         special_ = new QCheckBox(QStringLiteral("Create in \"special\" folder"), this);
         special_->setChecked(true);
-        SetControlId(special_, ids::kIdcShortcutSpecial);
+        SetControlId(special_, ids::kIdcShortcutSpecial, "shortcutSpecial");
         layout->addWidget(special_);
         auto* buttons = OkCancel(this);
         layout->addWidget(buttons);
@@ -78,11 +78,11 @@ private:
 class CAddFastFolderDialog : public QDialog {
 public:
     CAddFastFolderDialog(const QString& folder, QWidget* parent) : QDialog(parent) {
-        SetControlId(this, ids::kDlgAddFastFolder);
+        SetControlId(this, ids::kDlgAddFastFolder, "addFastFolderDialog");
         setWindowTitle(QStringLiteral("Add in \"fast\" folder list"));
         auto* layout = new QVBoxLayout(this);
         folder_ = new QPlainTextEdit(folder, this);
-        SetControlId(folder_, ids::kIdcFastFolderPath);
+        SetControlId(folder_, ids::kIdcFastFolderPath, "fastFolderPath");
         layout->addWidget(folder_);
         layout->addWidget(OkCancel(this, QStringLiteral("Add")));
         resize(360, 120);
@@ -135,7 +135,6 @@ bool RemoveFastFolders(const QString& file, const QStringList& folders) {
         entries.removeAll(f);
     return WriteFastFolderText(file, JoinEntries(entries));
 }
-
 
 QString ShortcutNameFor(const QString& fileName) {
     QString name = fileName;

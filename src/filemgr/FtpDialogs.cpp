@@ -19,10 +19,10 @@ using namespace ids;
 
 namespace {
 
-QLineEdit* Edit(QWidget* parent, int id, bool hidden = false) {
+QLineEdit* Edit(QWidget* parent, int id, const char* name, bool hidden = false) {
     auto* edit = new QLineEdit(parent);
     if (hidden) edit->setEchoMode(QLineEdit::Password);
-    SetControlId(edit, id);
+    SetControlId(edit, id, name);
     return edit;
 }
 
@@ -32,19 +32,20 @@ QLineEdit* Edit(QWidget* parent, int id, bool hidden = false) {
 
 CFtpAddressDialog::CFtpAddressDialog(const CFtpNode& node, QWidget* parent)
     : QDialog(parent), node_(node) {
-    SetControlId(this, kDlgFtpAddress);
+    SetControlId(this, kDlgFtpAddress, "ftpAddressDialog");
     setWindowTitle(QStringLiteral("Enter FTP address"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("server"), host_ = Edit(this, kIdcFtpHost));
-    form->addRow(QStringLiteral("User:"), user_ = Edit(this, kIdcFtpUser));
-    form->addRow(QStringLiteral("Password"), password_ = Edit(this, kIdcFtpPassword, true));
+    form->addRow(QStringLiteral("server"), host_ = Edit(this, kIdcFtpHost, "ftpHost"));
+    form->addRow(QStringLiteral("User:"), user_ = Edit(this, kIdcFtpUser, "ftpUser"));
+    form->addRow(QStringLiteral("Password"),
+                 password_ = Edit(this, kIdcFtpPassword, "ftpPassword", true));
     layout->addLayout(form);
     ask_ = new QCheckBox(QStringLiteral("Ask password directly before connecting"), this);
-    SetControlId(ask_, kIdcFtpAskPassword);
+    SetControlId(ask_, kIdcFtpAskPassword, "ftpAskPassword");
     layout->addWidget(ask_);
     auto* portForm = new QFormLayout;
-    portForm->addRow(QStringLiteral("Port:"), port_ = Edit(this, kIdcFtpPort));
+    portForm->addRow(QStringLiteral("Port:"), port_ = Edit(this, kIdcFtpPort, "ftpPort"));
     layout->addLayout(portForm);
     layout->addWidget(OkCancel(this, QStringLiteral("Save")));
 
@@ -76,20 +77,20 @@ void CFtpAddressDialog::accept() {
 
 CFtpServersDialog::CFtpServersDialog(QWidget* parent)
     : QDialog(parent), nodes_(LoadFtpServerList()) {
-    SetControlId(this, kDlgFtpServers);
+    SetControlId(this, kDlgFtpServers, "ftpServersDialog");
     setWindowTitle(QStringLiteral("Ftp Servers"));
     auto* layout = new QVBoxLayout(this);
     list_ = new QListWidget(this);
-    SetControlId(list_, kIdcServerList);
+    SetControlId(list_, kIdcServerList, "serverList");
     layout->addWidget(list_);
 
     auto* row = new QHBoxLayout;
     auto* add = new QPushButton(QStringLiteral("New"), this);
     edit_ = new QPushButton(QStringLiteral("Edit"), this);
     delete_ = new QPushButton(QStringLiteral("Delete"), this);
-    SetControlId(add, kIdcServerNew);
-    SetControlId(edit_, kIdcServerEdit);
-    SetControlId(delete_, kIdcServerDelete);
+    SetControlId(add, kIdcServerNew, "serverNew");
+    SetControlId(edit_, kIdcServerEdit, "serverEdit");
+    SetControlId(delete_, kIdcServerDelete, "serverDelete");
     row->addWidget(add);
     row->addWidget(edit_);
     row->addWidget(delete_);
@@ -98,8 +99,8 @@ CFtpServersDialog::CFtpServersDialog(QWidget* parent)
     auto* buttons = new QDialogButtonBox(this);
     connect_ = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    SetControlId(connect_, kIdOk);
-    SetControlId(cancel, kIdCancel);
+    SetControlId(connect_, kIdOk, "ok");
+    SetControlId(cancel, kIdCancel, "cancel");
     layout->addWidget(buttons);
 
     for (const CFtpNode& n : nodes_)
@@ -163,12 +164,13 @@ void CFtpServersDialog::OnConnect() {
 // ---- Ftp login ----
 
 CFtpLoginDialog::CFtpLoginDialog(const QString& user, QWidget* parent) : QDialog(parent) {
-    SetControlId(this, kDlgFtpLogin);
+    SetControlId(this, kDlgFtpLogin, "ftpLoginDialog");
     setWindowTitle(QStringLiteral("Ftp login"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Login:"), user_ = Edit(this, kIdcLoginUser));
-    form->addRow(QStringLiteral("Password:"), password_ = Edit(this, kIdcLoginPassword, true));
+    form->addRow(QStringLiteral("Login:"), user_ = Edit(this, kIdcLoginUser, "loginUser"));
+    form->addRow(QStringLiteral("Password:"),
+                 password_ = Edit(this, kIdcLoginPassword, "loginPassword", true));
     layout->addLayout(form);
     layout->addWidget(OkCancel(this, QStringLiteral("OK")));
     user_->setText(user);

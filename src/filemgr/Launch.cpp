@@ -1,9 +1,9 @@
 #include "filemgr/Launch.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Browser.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
+#include "settings/SettingsStore.h"
 #include "sources/SizeText.h"
 
 #include <QCoreApplication>

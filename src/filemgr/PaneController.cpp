@@ -99,7 +99,16 @@ void PaneController::RefillPane() {
         };
     }
     listingJob_.arrange = nullptr;
-    if (sortColumn_ == kSortByName || sortColumn_ == kSortBySize) {
+    if (sortColumn_ != kSortByName && sortColumn_ != kSortBySize && sourceKind_ == kSourceLocal) {
+        // Unsorted, a local folder still comes in name order, folders first: the file
+        // system's own order is a hash order no one can read.
+        listingJob_.arrange = [](std::vector<FileEntry>& all) {
+            std::stable_sort(all.begin(), all.end(), [](const FileEntry& a, const FileEntry& b) {
+                if (a.kind != b.kind) return a.kind == kEntryFolder;
+                return a.find.name < b.find.name;
+            });
+        };
+    } else if (sortColumn_ == kSortByName || sortColumn_ == kSortBySize) {
         const CPaneModel::Compare compare =
             sortColumn_ == kSortByName ? CompareByName : CompareBySize;
         const int mode = SortMode;

@@ -63,7 +63,6 @@ public:
     int sourceKind() const { return sourceKind_; }
     // Tests and a server's stand-in set the kind and host without connecting.
     void setSourceKind(int kind) { sourceKind_ = kind; }
-    const QString& ftpHost() const { return ftpHost_; }
     void setFtpHost(const QString& host) { ftpHost_ = host; }
     const QString& mask() const { return mask_; }
     void setMask(const QString& mask) { mask_ = mask; }
@@ -73,7 +72,6 @@ public:
     bool showInRom() const { return showInRom_; }
     // The filters of the settings ShowHidden and ShowInRom (1: listed).
     void SetFilters(bool showHidden, bool showInRom);
-    int sortColumn() const { return sortColumn_; }
     QString PathSeparator() const { return QStringLiteral("/"); }
     // What the path field shows for this pane: the focused row's full path.
     QString PathText() const;
@@ -136,7 +134,6 @@ public:
     void ReturnToLocalRoot();
     FtpState ftpState() const { return ftpState_; }
     const FtpLogin& ftpLogin() const { return ftpLogin_; }
-    bool ownClient() const { return ownClient_; }
     // The connection for work on the window's thread or a worker it waits for: the listing
     // thread is stopped first. Connects when there is none (on the calling thread); none when
     // that fails, with the reason in `failure`.

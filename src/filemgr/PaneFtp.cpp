@@ -3,10 +3,10 @@
 // pane's controller.
 
 #include "filemgr/FtpDialogs.h"
+#include "filemgr/FtpErrorBox.h"
 #include "filemgr/PaneController.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
-#include "filemgr/FtpErrorBox.h"
 #include "ftp/curl/CurlFtp.h"
 #include "settings/SettingsStore.h"
 

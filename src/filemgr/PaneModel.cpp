@@ -130,15 +130,6 @@ void CPaneModel::SetSizeText(int i, const QString& text) {
     emit dataChanged(at, at, {Qt::DisplayRole});
 }
 
-void CPaneModel::InsertRows(int index, std::vector<PaneRow> rows) {
-    if (rows.empty()) return;
-    index = std::clamp(index, 0, int(rows_.size()));
-    beginInsertRows({}, index, index + int(rows.size()) - 1);
-    rows_.insert(rows_.begin() + index, std::make_move_iterator(rows.begin()),
-                 std::make_move_iterator(rows.end()));
-    endInsertRows();
-}
-
 void CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
     if (entries.empty()) return;
     // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.

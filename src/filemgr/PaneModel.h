@@ -65,7 +65,6 @@ public:
     void Clear() { ResetRows({}); }
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
-    void InsertRows(int index, std::vector<PaneRow> rows); // one insertion for the views
     // A listing thread's batch (its entries taken over), at the ordinal of its first entry;
     // room is made for `more` entries to come as well.
     void InsertEntries(std::vector<FileEntry>& entries, size_t more = 0);

@@ -24,7 +24,7 @@ std::optional<PathBarCommand> ParsePathBarText(QString text) {
 }
 
 PathBar::PathBar(QWidget* parent) : QLineEdit(parent) {
-    SetControlId(this, ids::kIdcPathBar);
+    SetControlId(this, ids::kIdcPathBar, "pathBar");
     setFrame(true);
     SetLikeNc(false);
 }

@@ -1,8 +1,8 @@
 #include "filemgr/Preferences.h"
 
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -27,38 +27,43 @@ bool IsNumber(size_t index) {
     return index >= 6 && index <= 8;
 }
 
-QCheckBox* Box(QWidget* parent, int id, const char* text) {
+QCheckBox* Box(QWidget* parent, int id, const char* name, const char* text) {
     auto* box = new QCheckBox(QString::fromUtf8(text), parent);
-    SetControlId(box, id);
+    SetControlId(box, id, name);
     return box;
 }
 
-QSpinBox* Number(QWidget* parent, int id) {
+QSpinBox* Number(QWidget* parent, int id, const char* name) {
     auto* spin = new QSpinBox(parent);
     spin->setRange(0, 99999);
-    SetControlId(spin, id);
+    SetControlId(spin, id, name);
     return spin;
 }
 } // namespace
 
 PreferencesDialog::PreferencesDialog(QWidget* parent) : QDialog(parent) {
-    SetControlId(this, kDlgPreferences);
+    SetControlId(this, kDlgPreferences, "preferencesDialog");
     setWindowTitle(QStringLiteral("Preferences"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Box(this, kIdcPrefVerticalSplit, "Vertical split"));
-    layout->addWidget(Box(this, kIdcPrefQuestionOnRewrite, "Question on rewrite"));
-    layout->addWidget(Box(this, kIdcPrefLikeNc, "style \"like NC\""));
-    layout->addWidget(Box(this, kIdcPrefInternalFtp, "Use alternate ftp client"));
-    layout->addWidget(Box(this, kIdcPrefShowHidden, "Hide \"hidden\" files"));
-    layout->addWidget(Box(this, kIdcPrefShowInRom, "Hide files in ROM"));
+    layout->addWidget(Box(this, kIdcPrefVerticalSplit, "prefVerticalSplit", "Vertical split"));
+    layout->addWidget(
+        Box(this, kIdcPrefQuestionOnRewrite, "prefQuestionOnRewrite", "Question on rewrite"));
+    layout->addWidget(Box(this, kIdcPrefLikeNc, "prefLikeNc", "style \"like NC\""));
+    layout->addWidget(
+        Box(this, kIdcPrefInternalFtp, "prefInternalFtp", "Use alternate ftp client"));
+    layout->addWidget(Box(this, kIdcPrefShowHidden, "prefShowHidden", "Hide \"hidden\" files"));
+    layout->addWidget(Box(this, kIdcPrefShowInRom, "prefShowInRom", "Hide files in ROM"));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Connect timeout:"), Number(this, kIdcPrefConnectTimeout));
-    form->addRow(QStringLiteral("Send timeout:"), Number(this, kIdcPrefSendTimeout));
-    form->addRow(QStringLiteral("Recieve timeout"), Number(this, kIdcPrefReceiveTimeout));
+    form->addRow(QStringLiteral("Connect timeout:"),
+                 Number(this, kIdcPrefConnectTimeout, "prefConnectTimeout"));
+    form->addRow(QStringLiteral("Send timeout:"),
+                 Number(this, kIdcPrefSendTimeout, "prefSendTimeout"));
+    form->addRow(QStringLiteral("Recieve timeout"),
+                 Number(this, kIdcPrefReceiveTimeout, "prefReceiveTimeout"));
     layout->addLayout(form);
-    layout->addWidget(Box(this, kIdcPrefUseLinger, "use LINGER option"));
+    layout->addWidget(Box(this, kIdcPrefUseLinger, "prefUseLinger", "use LINGER option"));
 
     auto* buttons = OkCancel(this);
     layout->addWidget(buttons);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cctype>
 
 namespace velmar {
 
@@ -41,6 +42,23 @@ QString TimeFormat(const QLocale& locale) {
     return format.trimmed();
 }
 
+// A control's object name from its label: "Last access time:" is lastAccessTime.
+QByteArray ControlName(const char* text) {
+    QByteArray name;
+    bool upper = false;
+    for (const char* c = text; *c; ++c) {
+        if (!std::isalnum(static_cast<unsigned char>(*c))) {
+            upper = !name.isEmpty();
+            continue;
+        }
+        name += upper            ? char(std::toupper(static_cast<unsigned char>(*c)))
+                : name.isEmpty() ? char(std::tolower(static_cast<unsigned char>(*c)))
+                                 : *c;
+        upper = false;
+    }
+    return name;
+}
+
 } // namespace
 
 QDateTime LocalTimeOf(uint64_t fileTime) {
@@ -49,12 +67,12 @@ QDateTime LocalTimeOf(uint64_t fileTime) {
 
 CFileAttrPage::CFileAttrPage(uint32_t attributes, QWidget* parent)
     : QWidget(parent), attributes_(attributes) {
-    SetControlId(this, ids::kDlgFlags);
+    SetControlId(this, ids::kDlgFlags, "flagsDialog");
     auto* grid = new QGridLayout(this);
     int i = 0;
     for (const Flag& f : kFlags) {
         auto* box = new QCheckBox(QString::fromLatin1(f.text), this);
-        SetControlId(box, f.control);
+        SetControlId(box, f.control, ControlName(f.text).constData());
         box->setChecked((attributes & f.bit) != 0);
         box->setEnabled(f.changeable);
         grid->addWidget(box, i % 7, i / 7);
@@ -65,7 +83,7 @@ CFileAttrPage::CFileAttrPage(uint32_t attributes, QWidget* parent)
 CFileTimesPage::CFileTimesPage(uint64_t created, uint64_t accessed, uint64_t written,
                                QWidget* parent)
     : QWidget(parent) {
-    SetControlId(this, ids::kDlgTimeDate);
+    SetControlId(this, ids::kDlgTimeDate, "timeDateDialog");
     auto* grid = new QGridLayout(this);
     struct Row {
         const char* label;
@@ -86,11 +104,12 @@ CFileTimesPage::CFileTimesPage(uint64_t created, uint64_t accessed, uint64_t wri
         auto* date = new QDateTimeEdit(when, this);
         date->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
         date->setEnabled(false);
-        SetControlId(date, row.dateControl);
+        const QByteArray name = ControlName(row.label);
+        SetControlId(date, row.dateControl, (name + "Date").constData());
         auto* time = new QDateTimeEdit(when, this);
         time->setDisplayFormat(TimeFormat(locale));
         time->setEnabled(false);
-        SetControlId(time, row.timeControl);
+        SetControlId(time, row.timeControl, (name + "Time").constData());
         // No time at all (a server that gave none): say so rather than show the picker's
         // earliest date.
         if (row.time == 0) {
@@ -118,7 +137,7 @@ CPropertiesSheet::CPropertiesSheet(const FindRecord& record, const QString& titl
     layout->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     if (QPushButton* close = buttons->button(QDialogButtonBox::Close))
-        SetControlId(close, ids::kIdOk);
+        SetControlId(close, ids::kIdOk, "ok");
     // Nothing is applied on close: the sheet only shows.
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -34,28 +34,28 @@ namespace velmar {
 // ---- The dialog ----
 
 CSearchFilesDialog::CSearchFilesDialog(bool ftpPane, QWidget* parent) : QDialog(parent) {
-    SetControlId(this, ids::kDlgSearchFiles);
+    SetControlId(this, ids::kDlgSearchFiles, "searchFilesDialog");
     setWindowTitle(QStringLiteral("File Name & Text"));
     const SearchMemory& memory = RememberedSearch();
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("File mask:"), this), 0, 0);
     mask_ = new QLineEdit(memory.mask, this);
-    SetControlId(mask_, ids::kIdcSearchMask);
+    SetControlId(mask_, ids::kIdcSearchMask, "searchMask");
     grid->addWidget(mask_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Search text:"), this), 1, 0);
     text_ = new QLineEdit(memory.text, this);
     // Greyed as well: a remembered text shown in it must not look as if it were searched for.
     text_->setReadOnly(ftpPane);
     text_->setEnabled(!ftpPane);
-    SetControlId(text_, ids::kIdcSearchText);
+    SetControlId(text_, ids::kIdcSearchText, "searchText");
     grid->addWidget(text_, 1, 1);
     hex_ = new QCheckBox(QStringLiteral("Search as hex"), this);
     hex_->setChecked(memory.hex != 0);
-    SetControlId(hex_, ids::kIdcSearchHex);
+    SetControlId(hex_, ids::kIdcSearchHex, "searchHex");
     grid->addWidget(hex_, 2, 0, 1, 2);
     case_ = new QCheckBox(QStringLiteral("Case sensitive "), this);
     case_->setChecked(memory.caseSensitive != 0);
-    SetControlId(case_, ids::kIdcSearchCase);
+    SetControlId(case_, ids::kIdcSearchCase, "searchCase");
     // Both only shape a content search, which an FTP pane does not offer.
     hex_->setEnabled(!ftpPane);
     case_->setEnabled(!ftpPane);
@@ -66,13 +66,14 @@ CSearchFilesDialog::CSearchFilesDialog(bool ftpPane, QWidget* parent) : QDialog(
     area_ = new QButtonGroup(this);
     const struct {
         int id;
+        const char* name;
         const char* text;
-    } kAreas[] = {{ids::kIdcSearchFromRoot, "From root folder"},
-                  {ids::kIdcSearchFromCurrent, "From current folder"},
-                  {ids::kIdcSearchCurrentOnly, "in current folder only"}};
+    } kAreas[] = {{ids::kIdcSearchFromRoot, "searchFromRoot", "From root folder"},
+                  {ids::kIdcSearchFromCurrent, "searchFromCurrent", "From current folder"},
+                  {ids::kIdcSearchCurrentOnly, "searchCurrentOnly", "in current folder only"}};
     for (int i = 0; i < 3; ++i) {
         auto* radio = new QRadioButton(QString::fromLatin1(kAreas[i].text), group);
-        SetControlId(radio, kAreas[i].id);
+        SetControlId(radio, kAreas[i].id, kAreas[i].name);
         area_->addButton(radio, i);
         areas->addWidget(radio);
     }

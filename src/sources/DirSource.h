@@ -39,8 +39,6 @@ public:
     bool Open(const QString& path) override;
     EntryKind Next(FindRecord& out) override;
 
-    const QString& currentPattern() const { return pattern_; }
-
 private:
     // One find step: start a new search when restarting, else continue the open one.
     // False when the phase is over.

@@ -85,8 +85,7 @@ private:
     int limit_ = kEntryBatchSize;
 };
 
-} // namespace
-
+// The thread procedure. Returns the number of entries listed.
 int RunListing(ListingJob& job) {
     platform::ScopedCancel cancelScope(&job.cancel);
     int posted = 0;
@@ -132,6 +131,8 @@ int RunListing(ListingJob& job) {
     job.done = true;
     return posted;
 }
+
+} // namespace
 
 void StopListing(ListingJob& job) {
     if (job.done.load()) return;

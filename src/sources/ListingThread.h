@@ -95,9 +95,6 @@ struct ListingJob {
     void TookBatch() { inFlight.fetch_sub(1, std::memory_order_acq_rel); }
 };
 
-// The thread procedure; runs on the calling thread. Returns the number of entries listed.
-int RunListing(ListingJob& job);
-
 // The pane's side: stop and await a thread still running, then start a new one on
 // `path`. Returns at once; entries arrive as posted batches.
 void StartListing(ListingJob& job, const QString& path);
