@@ -53,10 +53,16 @@ void SyncFolderOf(const QByteArray& path) {
 } // namespace
 
 int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st) {
-    fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return errno;
     struct stat own {};
     struct stat& s = st ? *st : own;
+    fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        // A socket cannot be opened at all (ENXIO): still say what it is.
+        const int e = errno;
+        return ::stat(path.constData(), &s) == 0 && !S_ISREG(s.st_mode) && !S_ISDIR(s.st_mode)
+                   ? kNotPlainFile
+                   : e;
+    }
     int rc = ::fstat(fd, &s) != 0 ? errno : S_ISREG(s.st_mode) ? 0 : kNotPlainFile;
     if (rc == 0) {
         const int flags = ::fcntl(fd, F_GETFL);

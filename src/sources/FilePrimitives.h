@@ -53,6 +53,8 @@ inline const QString kTooLarge = QStringLiteral("You try to download too large f
 inline const QString kSameFileRefused = QStringLiteral("%1 is the file itself: not copied.");
 inline const QString kIntoItselfRefused =
     QStringLiteral("Folder %1 cannot go into itself: not copied.");
+inline const QString kSpecialFileRefused =
+    QStringLiteral("%1 is a pipe, socket or device: not copied.");
 inline const QString kCannotReadFolder = QStringLiteral("Cannot read folder %1.");
 inline const QString kNotRemovedWhole =
     QStringLiteral("Folder %1 was not removed: not everything in it was moved.");
