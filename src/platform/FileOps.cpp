@@ -10,10 +10,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <stdio.h>
 #include <string>
 #include <sys/sendfile.h>
-#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -181,8 +181,8 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     const qsizetype slash = target.lastIndexOf('/');
     int outFd = -1;
     QByteArray temp;
-    if (const int rc = CreatePartFile(slash >= 0 ? target.left(slash + 1) : QByteArray(), outFd,
-                                      temp);
+    if (const int rc =
+            CreatePartFile(slash >= 0 ? target.left(slash + 1) : QByteArray(), outFd, temp);
         rc != 0)
         return rc;
     Fd out(outFd);
@@ -240,7 +240,11 @@ int CopyLink(const QString& from, const QString& to, bool replace) {
 int FlushToDisk(const QString& path) {
     const int fd =
         ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) return errno == ELOOP ? 0 : errno; // a link has no data of its own
+    if (fd < 0 && errno == ELOOP) { // a link has no data of its own: only its entry
+        SyncFolder(FolderOf(path));
+        return 0;
+    }
+    if (fd < 0) return errno;
     struct stat st {};
     int rc = ::fstat(fd, &st) != 0 ? errno : 0;
     if (rc == 0) {
@@ -255,7 +259,8 @@ int FlushToDisk(const QString& path) {
 }
 
 bool OnOneFileSystem(const QString& path, const QString& folder) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return ::lstat(EncodeName(path).constData(), &a) == 0 &&
            ::stat(EncodeName(folder).constData(), &b) == 0 && a.st_dev == b.st_dev;
 }

@@ -63,7 +63,10 @@ int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st) {
                    ? kNotPlainFile
                    : e;
     }
-    int rc = ::fstat(fd, &s) != 0 ? errno : S_ISREG(s.st_mode) ? 0 : kNotPlainFile;
+    int rc = ::fstat(fd, &s) != 0 ? errno
+             : S_ISREG(s.st_mode) ? 0
+             : S_ISDIR(s.st_mode) ? EISDIR
+                                  : kNotPlainFile;
     if (rc == 0) {
         const int flags = ::fcntl(fd, F_GETFL);
         if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) rc = errno;

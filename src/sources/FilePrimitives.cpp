@@ -32,7 +32,8 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
             return false;
         }
         const bool ok = to.WriteFile(
-            dst, [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
+            dst,
+            [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
             control);
         if (!ok && control.goingOn()) TellError(to, messages);
         return ok;
@@ -76,8 +77,10 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
         },
         control);
     if (!ok) {
-        if (localError != 0) messages.Tell(platform::SystemErrorText(localError));
-        else if (control.goingOn()) TellError(from, messages);
+        if (localError != 0)
+            messages.Tell(platform::SystemErrorText(localError));
+        else if (control.goingOn())
+            TellError(from, messages);
         return false;
     }
     if (!control.goingOn() || !stage.Rewind()) return false;

@@ -73,8 +73,7 @@ bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages,
                   bool* whole = nullptr);
 // Whether `size` bytes fit into `folder` with 32 KiB to spare; says so when not. A side that
 // cannot tell its free space (a server) always has room.
-bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side,
-                      FileMessages& messages);
+bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side, FileMessages& messages);
 // A trailing "/" is ignored.
 bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages);
 

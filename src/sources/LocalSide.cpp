@@ -298,8 +298,8 @@ private:
     // Removes what a folder holds through its descriptor, passing over what the pane hides
     // and asking before each subfolder: 0 when everything went, 1 when something stays, -1
     // when the folder could not be read (said).
-    int EmptyFolder(platform::OpenFolder& handle, const QString& folder,
-                    const ShownFilter& filter, FileMessages& messages) {
+    int EmptyFolder(platform::OpenFolder& handle, const QString& folder, const ShownFilter& filter,
+                    FileMessages& messages) {
         std::vector<platform::OpenFolder::Entry> entries;
         bool readOnlyFs = false;
         if (handle.Read(entries, filter.showInRom ? nullptr : &readOnlyFs) != 0) {

@@ -73,8 +73,8 @@ private:
         // A search hit is named "sub/a.txt": the copy is "a.txt" in the target folder.
         const QString dst = job_.targetPath + FileNamePart(item.name, QLatin1Char('/'));
         // A move on one file system is a rename: it needs no room.
-        const bool renames = !job_.copy && SameSide() &&
-                             job_.source.side->OnOneVolume(src, job_.targetPath);
+        const bool renames =
+            !job_.copy && SameSide() && job_.source.side->OnOneVolume(src, job_.targetPath);
         if (item.hasRecord && !renames &&
             !CheckRoomForFile(item.size, job_.targetPath, job_.target, messages()))
             return;
@@ -146,7 +146,8 @@ private:
 
     bool Finished(SideResult r, const Side& side, const QString& to) {
         if (r == SideResult::SameFile) messages().Tell(kSameFileRefused.arg(to));
-        if (r == SideResult::Failed && !side.ErrorText().isEmpty()) messages().Tell(side.ErrorText());
+        if (r == SideResult::Failed && !side.ErrorText().isEmpty())
+            messages().Tell(side.ErrorText());
         return r == SideResult::Ok;
     }
 
@@ -180,7 +181,7 @@ private:
                 }
                 continue;
             }
-            if (e.folder) {
+            if (e.folder || e.linkToFolder) {
                 if (!e.linkToFolder) folders.push_back(&e);
                 continue;
             }

@@ -1,9 +1,9 @@
 // Copy and move between local folders and FTP servers (pyftpdlib on 127.0.0.1), through both
 // back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
+#include "ftp/FtpConnection.h"
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
-#include "ftp/FtpConnection.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"
 
