@@ -61,6 +61,7 @@ public:
 
     bool ReadFile(const QString& path, const BlockSink& sink,
                   const TransferControl& control) override {
+        ClearError();
         platform::InputFile in;
         if (!in.Open(path)) return FailOn(path, in.error());
         std::vector<char> block(256 * 1024);
@@ -79,6 +80,7 @@ public:
 
     bool WriteFile(const QString& path, const BlockSource& source,
                    const TransferControl& control) override {
+        ClearError();
         platform::ReplacingFile out;
         if (!out.Open(path, false)) return Fail(errno);
         std::vector<char> block(256 * 1024);
