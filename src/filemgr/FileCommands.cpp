@@ -142,9 +142,13 @@ void CProgressDialog::Refresh() {
 
 void CProgressDialog::StopWorker() {
     if (!worker_.joinable()) return;
-    // A worker waiting for an answer gives up when it sees the flag (SeamMessages).
-    progress_.running.store(0);
-    if (stopHook_) stopHook_();
+    // A worker waiting for an answer gives up when it sees the flag (SeamMessages); one
+    // blocked on a server is woken through its cancel token.
+    if (stopHook_) {
+        progress_.running.store(0);
+        stopHook_();
+    }
+    progress_.Stop();
     worker_.join();
 }
 
@@ -182,15 +186,14 @@ QString CNewFolderDialog::name() const {
 
 PaneSide SideForWork(PaneController& pane) {
     PaneSide side;
-    side.kind = pane.sourceKind();
+    if (pane.sourceKind() == kSourceFtp) {
+        const FtpLogin& login = pane.ftpLogin();
+        side = PaneSide::Ftp(pane.connection(), login.user + QLatin1Char('@') + login.host +
+                                                       QLatin1Char(':') +
+                                                       QString::number(login.port));
+    }
     side.showHidden = pane.showHidden();
     side.showInRom = pane.showInRom();
-    if (side.isFtp()) {
-        side.connection = pane.connection();
-        const FtpLogin& login = pane.ftpLogin();
-        side.site = login.user + QLatin1Char('@') + login.host + QLatin1Char(':') +
-                    QString::number(login.port);
-    }
     return side;
 }
 
@@ -198,7 +201,7 @@ namespace {
 
 // A connection found lost is dropped; the pane's next FTP action connects anew.
 void DropIfLost(PaneController& pane, const PaneSide& side) {
-    if (side.isFtp() && side.lost) pane.ConnectionLost();
+    if (side.lost()) pane.ConnectionLost();
 }
 
 // Runs `work` under the progress dialog until the user closes it.
@@ -251,30 +254,19 @@ void Delete(PaneController& pane, QWidget* parent) {
     const int n = pane.CollectSelection(&rows, &files);
     if (n == 0) return;
     if (!AskYesNo(kAskDelete.arg(files).arg(n - files))) return;
-    struct Item {
-        QString name;
-        bool folder;
-    };
-    std::vector<Item> items;
-    for (int row : rows)
-        items.push_back({pane.RowName(row), pane.IsFolderRow(row)});
-    PaneSide side = SideForWork(pane);
-    const QString folder = pane.currentPath();
-    JobProgress progress;
-    SeamMessages messages(&progress.running);
-    RunUnderProgress(progress, QStringLiteral("Delete"), parent, [&] {
-        for (const Item& item : items) {
-            // Cancel takes effect between entries; a folder tree asks its own question.
-            if (progress.running.load() == 0 || !side.usable()) break;
-            progress.SetName(item.name);
-            const QString path = folder + item.name;
-            const bool gone = item.folder ? RemoveFolder(path, side, messages)
-                                          : DeleteEntry(path, side, messages);
-            if (gone && !item.folder) progress.files.fetch_add(1);
-        }
-        progress.Finish();
-    });
-    DropIfLost(pane, side);
+    DeleteJob job;
+    for (int row : rows) {
+        TransferItem item;
+        item.name = pane.RowName(row);
+        item.folder = pane.IsFolderRow(row);
+        job.items.push_back(item);
+    }
+    job.side = SideForWork(pane);
+    job.folder = pane.currentPath();
+    SeamMessages messages(&job.progress.running);
+    job.messages = &messages;
+    RunUnderProgress(job.progress, QStringLiteral("Delete"), parent, [&job] { RunDelete(job); });
+    DropIfLost(pane, job.side);
     pane.NotifyFilesChanged();
 }
 
@@ -286,11 +278,8 @@ void NewDir(PaneController& pane, QWidget* parent) {
         JobProgress progress;
         SeamMessages messages(&progress.running);
         // A server may take its time to answer MKD: the window stays alive meanwhile.
-        RunUnderProgress(progress, QStringLiteral("New Dir"), parent, [&] {
-            progress.SetName(dialog.name());
-            if (side.usable() && CreateFolder(side, path, messages)) progress.files.store(1);
-            progress.Finish();
-        });
+        RunUnderProgress(progress, QStringLiteral("New Dir"), parent,
+                         [&] { RunNewFolder(side, path, progress, messages); });
         DropIfLost(pane, side);
     }
     pane.NotifyFilesChanged();

@@ -1,69 +1,92 @@
 #include "sources/FilePrimitives.h"
 
 #include "platform/FileOps.h"
-#include "platform/NameCodec.h"
-#include "sources/FtpPrimitives.h"
 #include "sources/SizeText.h"
-
-#include <cerrno>
 
 namespace velmar {
 
 namespace {
 
-void TellError(FileMessages& messages, int error) {
-    messages.Tell(platform::SystemErrorText(error));
+void TellError(const Side& side, FileMessages& messages) {
+    if (!side.ErrorText().isEmpty()) messages.Tell(side.ErrorText());
 }
 
-// `replace`: the user already agreed to replace the target.
-bool LocalCopy(const TransferControl& control, const QString& src, const QString& dst, bool replace,
-               FileMessages& messages) {
-    int rc = platform::CopyLocalFile(src, dst, replace, control.running, control.counter);
-    if (rc == EEXIST && !replace) {
-        if (!messages.Ask(kAskOverwrite.arg(dst))) return false;
-        rc = platform::CopyLocalFile(src, dst, true, control.running, control.counter);
-    }
-    if (rc == platform::kSameFile) {
-        messages.Tell(kSameFileRefused.arg(dst));
-        return false;
-    }
+// The end of a short cut within one side; Unsupported stays for the caller.
+bool Finished(SideResult r, const Side& side, const QString& dst, FileMessages& messages) {
+    if (r == SideResult::SameFile) messages.Tell(kSameFileRefused.arg(dst));
     // A cancel is the user's own doing: no message, but not a success either.
-    if (rc != 0 && rc != platform::kCopyCancelled) TellError(messages, rc);
-    return rc == 0;
+    if (r == SideResult::Failed) TellError(side, messages);
+    return r == SideResult::Ok;
 }
 
-bool LocalMove(const TransferControl& control, const QString& src, const QString& dst,
-               PaneSide& from, FileMessages& messages) {
-    platform::FileIdentity a, b;
-    if (int rc = platform::Identify(src, a); rc != 0) {
-        TellError(messages, rc);
-        return false;
-    }
-    if (platform::Identify(dst, b) == 0) {
-        // rename(2) between two names of one file succeeds and does nothing; refuse it plainly.
-        if (a.device == b.device && a.inode == b.inode) {
-            messages.Tell(kSameFileRefused.arg(dst));
+// The general copy of one file between any two sides: through a reader of the source or a
+// writer of the target, or, between two sides that have neither (two servers), through a
+// private local file.
+bool Stream(const TransferControl& control, const QString& src, const QString& dst, Side& from,
+            Side& to, FileMessages& messages) {
+    if (from.Pulls()) {
+        const std::unique_ptr<Side::Reader> reader = from.OpenReader(src);
+        if (!reader) {
+            TellError(from, messages);
             return false;
         }
+        const bool ok = to.WriteFile(
+            dst, [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
+            control);
+        if (!ok && control.goingOn()) TellError(to, messages);
+        return ok;
     }
-    int rc = platform::RenamePath(src, dst, false);
-    bool replace = false;
-    if (rc == EEXIST) {
-        if (!messages.Ask(kAskOverwrite.arg(dst))) return false;
-        replace = true;
-        rc = platform::RenamePath(src, dst, true);
+    if (to.Pushes()) {
+        const std::unique_ptr<Side::Writer> writer = to.OpenWriter(dst);
+        if (!writer) {
+            TellError(to, messages);
+            return false;
+        }
+        bool ok = from.ReadFile(
+            src, [&writer](const char* data, size_t size) { return writer->Write(data, size); },
+            control);
+        if (!ok) {
+            if (control.goingOn()) TellError(from, messages);
+            return false;
+        }
+        ok = control.goingOn() && writer->Commit();
+        if (!ok && control.goingOn()) TellError(to, messages);
+        return ok;
     }
-    if (rc == 0) {
-        if (control.counter) control.counter->fetch_add(a.size, std::memory_order_relaxed);
-        return true;
-    }
-    if (rc != EXDEV) {
-        TellError(messages, rc);
+    QString temp;
+    if (int rc = platform::MakeTempFile(platform::TempFolder(), QStringLiteral("vlf"), temp);
+        rc != 0) {
+        messages.Tell(platform::SystemErrorText(rc));
         return false;
     }
-    // Another file system: a complete copy first, the source goes only after it.
-    if (!LocalCopy(control, src, dst, replace, messages)) return false;
-    return DeleteEntry(src, from, messages);
+    std::shared_ptr<Side> local = LocalSide();
+    bool ok = Stream(control, src, temp, from, *local, messages) && control.goingOn();
+    if (ok) {
+        if (control.counter) control.counter->store(0);
+        ok = Stream(control, temp, dst, *local, to, messages);
+    }
+    platform::RemoveFile(temp); // whatever happened
+    return ok;
+}
+
+// Copy from `from` to `to`; `replace` when the user already agreed to replace the target.
+bool Copy(const TransferControl& control, const QString& src, const QString& dst, PaneSide& from,
+          PaneSide& to, bool replace, FileMessages& messages) {
+    if (from.side->Site() == to.side->Site()) {
+        SideResult r = from.side->CopyWithin(src, dst, replace, control);
+        if (r == SideResult::Exists) {
+            if (!messages.Ask(kAskOverwrite.arg(dst))) return false;
+            replace = true;
+            r = from.side->CopyWithin(src, dst, true, control);
+        }
+        if (r != SideResult::Unsupported) return Finished(r, *from.side, dst, messages);
+    }
+    if (!replace) {
+        const bool existed = to.side->Exists(dst);
+        if (!to.usable()) return false;
+        if (existed && !messages.Ask(kAskOverwrite.arg(dst))) return false;
+    }
+    return Stream(control, src, dst, *from.side, *to.side, messages);
 }
 
 } // namespace
@@ -71,176 +94,59 @@ bool LocalMove(const TransferControl& control, const QString& src, const QString
 bool CopyEntry(const TransferControl& control, const QString& src, const QString& dst,
                PaneSide& from, PaneSide& to, FileMessages& messages) {
     if (!control.goingOn() || !from.usable() || !to.usable()) return false;
-    if (!from.isFtp() && !to.isFtp()) return LocalCopy(control, src, dst, false, messages);
-    if (from.isFtp() && !to.isFtp())
-        return DownloadFile(control, from, src, dst, /*failIfExists=*/true, messages);
-    if (!from.isFtp() && to.isFtp()) return UploadFile(control, to, src, dst, messages);
-    return ftpprim::CopyBetweenServers(control, src, dst, from, to, messages);
+    return Copy(control, src, dst, from, to, false, messages);
 }
 
 bool MoveEntry(const TransferControl& control, const QString& src, const QString& dst,
                PaneSide& from, PaneSide& to, FileMessages& messages) {
     if (!control.goingOn() || !from.usable() || !to.usable()) return false;
-    if (!from.isFtp() && !to.isFtp()) return LocalMove(control, src, dst, from, messages);
-    if (from.isFtp() && to.isFtp() && from.site == to.site)
-        return ftpprim::MoveOnServer(control, src, dst, from, messages);
-    if (!CopyEntry(control, src, dst, from, to, messages)) return false;
-    // CopyEntry is true only for a copy that arrived whole.
+    bool replace = false;
+    if (from.side->Site() == to.side->Site()) {
+        SideResult r = from.side->MoveWithin(src, dst, false, control);
+        if (r == SideResult::Exists) {
+            if (!messages.Ask(kAskOverwrite.arg(dst))) return false;
+            replace = true;
+            r = from.side->MoveWithin(src, dst, true, control);
+        }
+        if (r != SideResult::Unsupported) return Finished(r, *from.side, dst, messages);
+    }
+    // A complete copy first; the source goes only after it arrived whole.
+    if (!Copy(control, src, dst, from, to, replace, messages)) return false;
     return DeleteEntry(src, from, messages);
 }
 
 bool DeleteEntry(const QString& path, PaneSide& side, FileMessages& messages) {
-    if (side.isFtp()) return ftpprim::DeleteFile(side, path, messages);
-    const int rc = platform::RemoveFile(path);
-    if (rc != 0) TellError(messages, rc);
-    return rc == 0;
+    if (side.side->DeleteFile(path)) return true;
+    TellError(*side.side, messages);
+    return false;
 }
 
 bool ListShownEntries(PaneSide& side, const QString& folder, std::vector<ListedEntry>& out,
                       bool sizes) {
-    out.clear();
-    if (side.isFtp()) return ftpprim::ListFolder(side, folder, out);
-    platform::FolderListing listing;
-    if (platform::ListFolder(folder, listing, sizes) != 0) return false;
-    if (listing.readOnlyFs && !side.showInRom) return true;
-    out.reserve(listing.items.size());
-    for (platform::FolderItem& item : listing.items) {
-        const bool hidden = item.name.startsWith(QLatin1Char('.'));
-        if (hidden && !side.showHidden) continue;
-        ListedEntry e;
-        e.name = std::move(item.name);
-        e.folder = item.folder;
-        e.linkToFolder = item.linkToFolder;
-        e.size = item.size;
-        e.attributes = (item.folder ? attr::Directory : 0) | (hidden ? attr::Hidden : 0) |
-                       (listing.readOnlyFs ? attr::InRom : 0);
-        out.push_back(std::move(e));
-    }
+    if (!side.side->List(folder, out, sizes)) return false;
+    const ShownFilter filter = side.filter();
+    std::erase_if(out, [&filter](const ListedEntry& e) { return !filter.Shows(e); });
     return true;
 }
 
-namespace {
-
-int EmptyLocalFolder(platform::OpenFolder& handle, const QString& folder, const PaneSide& side,
-                     FileMessages& messages);
-
-// Asks, then removes the subfolder `name` of `parent` with what it holds; true when it went.
-bool RemoveLocalSubfolder(const platform::OpenFolder& parent, const char* name,
-                          const QString& parentPath, const PaneSide& side, FileMessages& messages) {
-    const QString folder =
-        parentPath + QLatin1Char('/') + platform::DecodeName(std::string_view(name));
-    if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
-    platform::OpenFolder handle;
-    if (handle.OpenChild(parent, name) != 0) {
-        messages.Tell(kCannotReadFolder.arg(folder));
-        return false;
-    }
-    if (EmptyLocalFolder(handle, folder, side, messages) != 0) return false;
-    const int rc = parent.RemoveEmptyFolder(name);
-    // Something that arrived meanwhile keeps the folder, as hidden entries do.
-    if (rc != 0 && rc != ENOTEMPTY && rc != EEXIST) TellError(messages, rc);
-    return rc == 0;
-}
-
-// Removes what a local folder holds through its descriptor, passing over what the pane hides
-// and asking before each subfolder: 0 when everything went, 1 when something stays, -1 when
-// the folder could not be read (said).
-int EmptyLocalFolder(platform::OpenFolder& handle, const QString& folder, const PaneSide& side,
-                     FileMessages& messages) {
-    std::vector<platform::OpenFolder::Entry> entries;
-    bool readOnlyFs = false;
-    if (handle.Read(entries, side.showInRom ? nullptr : &readOnlyFs) != 0) {
-        messages.Tell(kCannotReadFolder.arg(folder));
-        return -1;
-    }
-    if (readOnlyFs) entries.clear();
-    bool all = true;
-    for (const platform::OpenFolder::Entry& e : entries) {
-        if (e.name[0] == '.' && !side.showHidden) continue;
-        if (!e.folder) {
-            // A link to a folder goes as a link.
-            if (const int rc = handle.RemoveFile(e.name); rc != 0) {
-                TellError(messages, rc);
-                all = false;
-            }
-            continue;
-        }
-        if (!RemoveLocalSubfolder(handle, e.name, folder, side, messages)) all = false;
-    }
-    return all ? 0 : 1;
-}
-
-} // namespace
-
 bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages, bool* whole) {
-    if (whole) *whole = false;
-    const QString folder = WithoutTrailingSlash(path);
-    if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
-    if (!side.usable()) return false;
-    if (!side.isFtp()) {
-        platform::FileIdentity self;
-        if (platform::Identify(folder, self, false) == 0 && self.link) {
-            // A link to a folder goes as a link; what it points to is not ours to empty.
-            const bool gone = DeleteEntry(folder, side, messages);
-            if (whole) *whole = gone;
-            return gone;
-        }
-        platform::OpenFolder handle;
-        if (handle.Open(folder) != 0) {
-            messages.Tell(kCannotReadFolder.arg(folder));
-            return false;
-        }
-        const int left = EmptyLocalFolder(handle, folder, side, messages);
-        // What the pane hides stays, and with it the folder; no further message.
-        if (left != 0) return left > 0;
-        const int rc = platform::RemoveEmptyFolder(folder);
-        if (rc == ENOTEMPTY || rc == EEXIST) return true;
-        if (rc != 0) {
-            TellError(messages, rc);
-            return false;
-        }
-        if (whole) *whole = true;
-        return true;
-    }
-    std::vector<ListedEntry> entries;
-    if (!ListShownEntries(side, folder + QLatin1Char('/'), entries, false)) {
-        // Nothing can go from a folder that cannot be read: say so rather than seem done.
-        if (side.usable()) messages.Tell(kCannotReadFolder.arg(folder));
-        return false;
-    }
-    bool all = true;
-    for (const ListedEntry& e : entries) {
-        const QString child = folder + QLatin1Char('/') + e.name;
-        if (e.folder && !e.linkToFolder) {
-            bool sub = false;
-            if (!RemoveFolder(child, side, messages, &sub) || !sub) all = false;
-        } else if (!DeleteEntry(child, side, messages)) {
-            all = false;
-        }
-        if (!side.usable()) return true;
-    }
-    if (!all) return true;
-    const bool ok = ftpprim::RemoveDir(side, folder, messages);
-    if (whole) *whole = ok;
-    return ok;
+    bool gone = false;
+    const bool agreed =
+        side.side->RemoveTree(WithoutTrailingSlash(path), side.filter(), messages, gone);
+    if (whole) *whole = gone;
+    return agreed;
 }
 
-bool DownloadFile(const TransferControl& control, PaneSide& from, const QString& remote,
-                  const QString& local, bool failIfExists, FileMessages& messages) {
-    if (!control.goingOn() || !from.usable()) return false;
-    return ftpprim::Download(control, from, remote, local, failIfExists, messages);
-}
-
-bool UploadFile(const TransferControl& control, PaneSide& to, const QString& local,
-                const QString& remote, FileMessages& messages) {
-    if (!control.goingOn() || !to.usable()) return false;
-    return ftpprim::Upload(control, to, local, remote, messages);
-}
-
-bool CheckRoomForFile(uint64_t size, const QString& folder, FileMessages& messages) {
+bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side,
+                      FileMessages& messages) {
     uint64_t free = 0;
-    if (int rc = platform::FreeBytes(folder, free); rc != 0) {
-        TellError(messages, rc);
+    switch (side.side->FreeSpace(folder, free)) {
+    case SideResult::Ok:
+        break;
+    case SideResult::Unsupported:
+        return true; // a server cannot tell
+    default:
+        TellError(*side.side, messages);
         return false;
     }
     constexpr uint64_t kSpare = 32768;
@@ -249,19 +155,11 @@ bool CheckRoomForFile(uint64_t size, const QString& folder, FileMessages& messag
     return false;
 }
 
-bool CreateLocalFolder(const QString& path, FileMessages& messages) {
-    const int rc = platform::MakeFolder(WithoutTrailingSlash(path));
-    if (rc != 0) TellError(messages, rc);
-    return rc == 0;
-}
-
-bool CreateFtpFolder(PaneSide& side, const QString& path, FileMessages& messages) {
-    if (!side.usable()) return false;
-    return ftpprim::MakeDir(side, WithoutTrailingSlash(path), messages);
-}
-
 bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages) {
-    return side.isFtp() ? CreateFtpFolder(side, path, messages) : CreateLocalFolder(path, messages);
+    if (!side.usable()) return false;
+    if (side.side->MakeFolder(WithoutTrailingSlash(path))) return true;
+    TellError(*side.side, messages);
+    return false;
 }
 
 uint64_t DirSize(const QString& folder, const std::atomic<int>* running) {

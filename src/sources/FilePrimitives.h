@@ -8,15 +8,15 @@
 // copy arrived whole, a file is never copied onto itself and a folder never into itself.
 
 #include "sources/DirSource.h"
+#include "sources/Side.h"
 
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace velmar {
-
-class FtpConnection;
 
 // How a primitive asks and tells.
 class FileMessages {
@@ -28,27 +28,23 @@ public:
     virtual void Tell(const QString& text) = 0;
 };
 
-// What the primitives use of a pane.
+// What the primitives use of a pane: its side and what it hides.
 struct PaneSide {
-    int kind = kSourceLocal;
-    FtpConnection* connection = nullptr; // FTP: the pane's connection, null when not connected
-    QString site;                        // FTP: host and port, to tell two servers apart
+    std::shared_ptr<Side> side = LocalSide();
     bool showHidden = true;
     bool showInRom = true;
-    // Set when an operation found the connection lost; the pane drops it afterwards and
-    // nothing more is tried on it meanwhile.
-    bool lost = false;
 
-    bool isFtp() const { return kind == kSourceFtp; }
-    bool usable() const { return kind == kSourceLocal || (connection && !lost); }
-    QString separator() const { return QStringLiteral("/"); }
-};
-
-// The running flag and byte counter of the transfer in progress (either may be null).
-struct TransferControl {
-    const std::atomic<int>* running = nullptr;
-    std::atomic<uint64_t>* counter = nullptr;
-    bool goingOn() const { return !running || running->load(std::memory_order_relaxed) != 0; }
+    // An FTP pane's side (`connection` borrowed; null when not connected).
+    static PaneSide Ftp(FtpConnection* connection, const QString& site) {
+        PaneSide p;
+        p.side = MakeFtpSide(connection, site);
+        return p;
+    }
+    bool usable() const { return side->Usable(); }
+    // An operation found the connection lost; the pane drops it afterwards, and nothing more
+    // is tried on it meanwhile.
+    bool lost() const { return side->Lost(); }
+    ShownFilter filter() const { return {showHidden, showInRom}; }
 };
 
 inline const QString kAskOverwrite = QStringLiteral("File %1 exist. Copy?");
@@ -64,8 +60,8 @@ inline const QString kNotRemovedWhole =
 // One file from `src` to `dst` (complete paths). Asks before replacing an existing target.
 bool CopyEntry(const TransferControl& control, const QString& src, const QString& dst,
                PaneSide& from, PaneSide& to, FileMessages& messages);
-// Copy, then remove the source only when the copy arrived whole (a local rename when both
-// are on one file system).
+// A rename where both lie on one side, else a copy and then the source removed, only when
+// the copy arrived whole.
 bool MoveEntry(const TransferControl& control, const QString& src, const QString& dst,
                PaneSide& from, PaneSide& to, FileMessages& messages);
 bool DeleteEntry(const QString& path, PaneSide& side, FileMessages& messages);
@@ -73,18 +69,11 @@ bool DeleteEntry(const QString& path, PaneSide& side, FileMessages& messages);
 // when the user agreed; `whole` (optional) tells whether the folder itself went.
 bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages,
                   bool* whole = nullptr);
-// Server file to a local file; `failIfExists` refuses an existing local file.
-bool DownloadFile(const TransferControl& control, PaneSide& from, const QString& remote,
-                  const QString& local, bool failIfExists, FileMessages& messages);
-// Local file to a server file, replacing it only when complete.
-bool UploadFile(const TransferControl& control, PaneSide& to, const QString& local,
-                const QString& remote, FileMessages& messages);
-// Whether `size` bytes fit into the local `folder` with 32 KiB to spare; says so when not.
-bool CheckRoomForFile(uint64_t size, const QString& folder, FileMessages& messages);
+// Whether `size` bytes fit into `folder` with 32 KiB to spare; says so when not. A side that
+// cannot tell its free space (a server) always has room.
+bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side,
+                      FileMessages& messages);
 // A trailing "/" is ignored.
-bool CreateLocalFolder(const QString& path, FileMessages& messages);
-bool CreateFtpFolder(PaneSide& side, const QString& path, FileMessages& messages);
-// Creates a folder on either kind of pane.
 bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages);
 
 // Bytes of all files below a local folder, never following a link to a folder. Stops early
@@ -102,14 +91,6 @@ bool IsSameOrBelow(const QString& folder, const QString& target);
 
 namespace velmar {
 
-// One entry of a folder as the tree operations see it, on either kind of pane.
-struct ListedEntry {
-    QString name;
-    bool folder = false;
-    bool linkToFolder = false; // never walked into
-    uint64_t size = 0;
-    uint32_t attributes = 0;
-};
 // The entries of `folder` (ending with "/") that the pane shows (hidden and in-ROM filters);
 // false when the folder cannot be listed.
 bool ListShownEntries(PaneSide& side, const QString& folder, std::vector<ListedEntry>& out,

@@ -1,10 +1,10 @@
 #include "sources/TransferJob.h"
 
-#include "platform/FileOps.h"
-#include "sources/FtpPrimitives.h"
 #include "sources/SizeText.h"
 
 #include <QSet>
+#include <chrono>
+#include <thread>
 
 namespace velmar {
 
@@ -26,6 +26,15 @@ JobProgress::Snapshot JobProgress::Take() const {
     return s;
 }
 
+void JobProgress::Stop(int graceMs) {
+    running.store(0);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(graceMs);
+    while (!ended.load() && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!ended.load()) cancel.Cancel();
+}
+
 void JobProgress::Finish() {
     SetName(QStringLiteral("Done"));
     running.store(0);
@@ -33,13 +42,6 @@ void JobProgress::Finish() {
 }
 
 namespace {
-
-// Swallows messages: for steps whose failure shows up again in the next step.
-class QuietMessages : public FileMessages {
-public:
-    bool Ask(const QString&) override { return false; }
-    void Tell(const QString&) override {}
-};
 
 class Worker {
 public:
@@ -70,8 +72,7 @@ private:
         const QString src = job_.sourcePath + item.name;
         // A search hit is named "sub/a.txt": the copy is "a.txt" in the target folder.
         const QString dst = job_.targetPath + FileNamePart(item.name, QLatin1Char('/'));
-        if (!job_.target.isFtp() && item.hasRecord &&
-            !CheckRoomForFile(item.size, job_.targetPath, messages()))
+        if (item.hasRecord && !CheckRoomForFile(item.size, job_.targetPath, job_.target, messages()))
             return;
         const bool ok = job_.copy
                             ? CopyEntry(control_, src, dst, job_.source, job_.target, messages())
@@ -79,16 +80,10 @@ private:
         if (ok) p_.files.fetch_add(1);
     }
 
-    bool SameSide() const {
-        return job_.source.kind == job_.target.kind &&
-               (!job_.source.isFtp() || job_.source.site == job_.target.site);
-    }
+    bool SameSide() const { return job_.source.side->Site() == job_.target.side->Site(); }
 
     bool IntoItself(const QString& from, const QString& to) const {
-        if (!SameSide()) return false;
-        if (!job_.source.isFtp()) return IsSameOrBelow(from, to);
-        const QString f = from + QLatin1Char('/');
-        return to == from || to.startsWith(f);
+        return SameSide() && job_.source.side->IsSameOrBelow(from, to);
     }
 
     void Folder(const TransferItem& item) {
@@ -99,9 +94,9 @@ private:
             messages().Tell(kIntoItselfRefused.arg(from));
             return;
         }
-        // One file system: a folder moves as a whole by renaming it.
-        if (!job_.copy && !job_.source.isFtp() && !job_.target.isFtp() &&
-            platform::RenamePath(from, to, false) == 0)
+        // One file system or one server: a folder moves as a whole by renaming it.
+        if (!job_.copy && SameSide() &&
+            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok)
             return;
         QSet<QString> arrived;
         Tree(from, to, job_.copy ? nullptr : &arrived);
@@ -111,15 +106,11 @@ private:
     }
 
     bool MakeTargetFolder(const QString& to) {
-        if (job_.target.isFtp()) {
-            // It may be there already; a folder that cannot be made fails its uploads.
-            QuietMessages quiet;
-            CreateFtpFolder(job_.target, to, quiet);
-            return job_.target.usable();
-        }
-        platform::FileIdentity id;
-        if (platform::Identify(to, id) == 0 && id.folder) return true;
-        return CreateLocalFolder(to, messages());
+        if (job_.target.side->EnsureFolder(to)) return true;
+        // A lost connection ends the job; the pane tells of it.
+        if (job_.target.usable() && !job_.target.side->ErrorText().isEmpty())
+            messages().Tell(job_.target.side->ErrorText());
+        return false;
     }
 
     // Copies the tree `from` to `to` with the source pane's filters; records in `arrived`
@@ -141,7 +132,7 @@ private:
             p_.SetName(e.name);
             p_.done.store(0);
             p_.total.store(std::max<uint64_t>(e.size, 1));
-            if (!job_.target.isFtp() && !CheckRoomForFile(e.size, to, messages())) continue;
+            if (!CheckRoomForFile(e.size, to, job_.target, messages())) continue;
             const QString src = from + QLatin1Char('/') + e.name;
             if (CopyEntry(control_, src, to + QLatin1Char('/') + e.name, job_.source, job_.target,
                           messages())) {
@@ -158,7 +149,7 @@ private:
     // Removes below `folder` only the files in `arrived`, then every folder left empty.
     // True when `folder` itself went.
     bool RemoveArrived(const QString& folder, const QSet<QString>& arrived) {
-        PaneSide everything = job_.source;
+        PaneSide everything = job_.source; // the same side, without the pane's filters
         everything.showHidden = true;
         everything.showInRom = true;
         std::vector<ListedEntry> entries;
@@ -173,12 +164,11 @@ private:
             }
             if (!everything.usable()) break;
         }
-        job_.source.lost = everything.lost;
         if (!whole || !everything.usable()) return false;
-        if (job_.source.isFtp()) return ftpprim::RemoveDir(job_.source, folder, messages());
-        const int rc = platform::RemoveEmptyFolder(folder);
-        if (rc != 0) messages().Tell(platform::SystemErrorText(rc));
-        return rc == 0;
+        if (job_.source.side->RemoveFolder(folder)) return true;
+        if (!job_.source.side->ErrorText().isEmpty())
+            messages().Tell(job_.source.side->ErrorText());
+        return false;
     }
 
     TransferJob& job_;
@@ -189,7 +179,31 @@ private:
 } // namespace
 
 void RunTransfer(TransferJob& job) {
+    const platform::ScopedCancel cancelScope(&job.progress.cancel);
     Worker(job).Run();
+}
+
+void RunDelete(DeleteJob& job) {
+    const platform::ScopedCancel cancelScope(&job.progress.cancel);
+    JobProgress& p = job.progress;
+    for (const TransferItem& item : job.items) {
+        // Cancel takes effect between entries; a folder tree asks its own question.
+        if (p.running.load() == 0 || !job.side.usable()) break;
+        p.SetName(item.name);
+        const QString path = job.folder + item.name;
+        const bool gone = item.folder ? RemoveFolder(path, job.side, *job.messages)
+                                      : DeleteEntry(path, job.side, *job.messages);
+        if (gone && !item.folder) p.files.fetch_add(1);
+    }
+    p.Finish();
+}
+
+void RunNewFolder(PaneSide& side, const QString& path, JobProgress& progress,
+                  FileMessages& messages) {
+    const platform::ScopedCancel cancelScope(&progress.cancel);
+    progress.SetName(FileNamePart(WithoutTrailingSlash(path), QLatin1Char('/')));
+    if (side.usable() && CreateFolder(side, path, messages)) progress.files.store(1);
+    progress.Finish();
 }
 
 } // namespace velmar

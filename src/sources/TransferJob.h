@@ -3,6 +3,7 @@
 // own thread and knows nothing of windows: the dialog reads a snapshot of JobProgress on a
 // timer and stops the worker through the running flag.
 
+#include "platform/Cancel.h"
 #include "sources/FilePrimitives.h"
 
 #include <QString>
@@ -22,6 +23,13 @@ public:
     std::atomic<uint64_t> total{1}; // size of the current file
     std::atomic<int> files{0};      // files transferred (or found) so far
     std::atomic<bool> ended{false}; // the worker has finished
+    // The worker's socket waits watch it (its Run* function names it the thread's token).
+    platform::CancelToken cancel;
+
+    // From the window's thread: the worker stops between two blocks or entries; one still
+    // blocked on a server after `graceMs` has its waits ended at once (a connection cut in
+    // the middle of a reply is dropped afterwards), so a stop never waits out a time-out.
+    void Stop(int graceMs = 300);
 
     void SetName(const QString& name);
     struct Snapshot {
@@ -63,5 +71,20 @@ struct TransferJob {
 
 // Transfers every item in order; ends with progress.Finish().
 void RunTransfer(TransferJob& job);
+
+// Delete on a side: files and folder trees (each tree asks its own question) below `folder`
+// (ending with "/"), in order, until the progress is stopped or the side is lost.
+struct DeleteJob {
+    JobProgress progress;
+    PaneSide side;
+    QString folder;
+    std::vector<TransferItem> items; // name and folder flag
+    FileMessages* messages = nullptr;
+};
+// Ends with progress.Finish(); progress.files counts the files that went.
+void RunDelete(DeleteJob& job);
+// New Dir on a side, as a worker: progress.files is 1 when the folder was made.
+void RunNewFolder(PaneSide& side, const QString& path, JobProgress& progress,
+                  FileMessages& messages);
 
 } // namespace velmar

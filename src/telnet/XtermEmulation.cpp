@@ -244,20 +244,27 @@ void XtermEmulation::Process(const uint8_t* data, size_t n) {
             ++i;
             break;
         case Csi::Params: {
-            const uint8_t b = data[i];
-            if (b == ';' || b == ':') {
-                if (++csiSeparators_ > kMaxSeparators) {
+            // The parameters up to the final byte, in one tight loop: most output is in here.
+            for (; i < n; ++i) {
+                const uint8_t b = data[i];
+                if (b >= 0x40 && b <= 0x7E) {
+                    csi_ = Csi::None;
+                    ++i;
+                    break;
+                }
+                if (b == kEsc) {
+                    csi_ = Csi::Escape;
+                    ++i;
+                    break;
+                }
+                if ((b == ';' || b == ':') && ++csiSeparators_ > kMaxSeparators) {
                     Write(data + start, i - start);
                     Write(&kCancel, 1);
                     csi_ = Csi::Dropping;
-                    start = i + 1;
+                    start = ++i;
+                    break;
                 }
-            } else if (b >= 0x40 && b <= 0x7E) {
-                csi_ = Csi::None;
-            } else if (b == kEsc) {
-                csi_ = Csi::Escape;
             }
-            ++i;
             break;
         }
         case Csi::Dropping: {

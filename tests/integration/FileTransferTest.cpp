@@ -39,10 +39,7 @@ protected:
                              QString::fromLatin1(PyFtpServer::kPassword)};
         connections[i] = ConnectFtp(GetParam(), login, {}, code, text);
         ASSERT_TRUE(connections[i]) << text.toStdString();
-        ftp[i] = PaneSide{};
-        ftp[i].kind = kSourceFtp;
-        ftp[i].connection = connections[i].get();
-        ftp[i].site = QString::number(servers[i]->port());
+        ftp[i] = PaneSide::Ftp(connections[i].get(), QString::number(servers[i]->port()));
     }
     QString Home(int i) const { return servers[i]->home().path(); }
     PaneSide& Side(End e) { return e == Local ? local : ftp[e - 1]; }
@@ -142,7 +139,7 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
             EXPECT_EQ(ReadAll(dir.file("F/" + n)), Pattern(50000, n.size())) << n.toStdString();
     }
     // Our own client knows its control connection is gone; libcurl would connect anew.
-    if (GetParam()) EXPECT_TRUE(job.target.lost);
+    if (GetParam()) EXPECT_TRUE(job.target.lost());
     EXPECT_EQ(job.progress.files.load(), 1);
     EXPECT_TRUE(user.told.contains(kNotRemovedWhole.arg(dir.file("F"))))
         << user.told.join('|').toStdString();

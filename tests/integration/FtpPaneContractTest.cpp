@@ -1,5 +1,6 @@
-// One contract for a pane's FTP connection, run against both back ends (libcurl, our own
-// client) on real servers on 127.0.0.1: pyftpdlib for both, vsftpd for libcurl.
+// A pane on an FTP server, through both back ends (libcurl, our own client) on real servers on
+// 127.0.0.1: pyftpdlib for both, vsftpd for libcurl. What a connection does for the engines is
+// the side contract's (SideContractTest).
 #include "filemgr/FtpDialogs.h"
 #include "framework/Dialogs.h"
 #include "platform/NameCodec.h"
@@ -113,96 +114,6 @@ protected:
     FtpLogin login_;
     bool own_ = false;
 };
-
-TEST_P(FtpContract, ConnectionListsTransfersAndChangesTheServer) {
-    int code = 0;
-    QString text;
-    std::unique_ptr<FtpConnection> c = ConnectFtp(own_, login_, {}, code, text);
-    ASSERT_TRUE(c) << code << " " << text.toStdString();
-    EXPECT_EQ(c->IsOwnClient(), own_);
-
-    std::vector<FindRecord> records;
-    ASSERT_TRUE(c->ListFolder(base_ + "/", records));
-    std::set<QString> names;
-    for (const FindRecord& r : records) {
-        names.insert(r.name);
-        EXPECT_EQ(r.isFolder(), r.name == "sub dir" || r.name == "empty") << r.name.toStdString();
-        if (r.name == "50%") EXPECT_EQ(r.size, 300u);
-    }
-    EXPECT_EQ(names, ExpectedRoot());
-    ASSERT_TRUE(c->ListFolder(base_ + "/empty/", records));
-    EXPECT_TRUE(records.empty());
-    // A listing that arrives in many blocks: no line is lost or cut where a block ends.
-    QDir(home_).mkpath(QStringLiteral("long"));
-    std::set<QString> longNames;
-    for (int i = 0; i < 1500; ++i) {
-        const QByteArray name = "entry " + QByteArray::number(i) + " of a listing of many blocks";
-        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/long/") + name, ""));
-        longNames.insert(QString::fromLatin1(name));
-    }
-    ASSERT_TRUE(c->ListFolder(base_ + QStringLiteral("/long/"), records));
-    names.clear();
-    for (const FindRecord& r : records)
-        names.insert(r.name);
-    EXPECT_EQ(names, longNames);
-
-    // Every odd name reads back its own bytes, by absolute path, with backslashes too.
-    TempDir local;
-    std::atomic<int> running{1};
-    for (int i = 0; i < int(std::size(kOddNames)); ++i) {
-        const QString name = platform::DecodeName(kOddNames[i]);
-        std::atomic<uint64_t> counter{0};
-        const QString target = local.file(QString("got%1").arg(i));
-        ASSERT_TRUE(c->ReadFileTo(base_ + QLatin1Char('\\') + name, target, &running, &counter))
-            << name.toStdString();
-        EXPECT_EQ(ReadAll(target), QByteArray(100 * (i + 1), char('a' + i)));
-        EXPECT_EQ(counter.load(), uint64_t(100 * (i + 1)));
-    }
-    QByteArray viaSink;
-    ASSERT_TRUE(c->ReadFile(
-        base_ + "/sub dir/inner.txt",
-        [&](const char* d, size_t n) {
-            viaSink.append(d, qsizetype(n));
-            return true;
-        },
-        &running, nullptr));
-    EXPECT_EQ(viaSink, "inner");
-
-    // A cleared running flag ends a download as a failure and leaves no file.
-    std::atomic<int> stopped{0};
-    EXPECT_FALSE(c->ReadFileTo(base_ + "/x#y", local.file("no"), &stopped, nullptr));
-    EXPECT_FALSE(QFile::exists(local.file("no")));
-    // A download that fails keeps what the local file held.
-    const QString kept = local.write("kept", "precious");
-    EXPECT_FALSE(c->ReadFileTo(base_ + "/missing", kept, &running, nullptr));
-    EXPECT_EQ(ReadAll(kept), "precious");
-
-    // Upload, folder, rename, size, delete: the server's disk shows each step.
-    const QByteArray payload(70000, 'u');
-    const QString source = local.write("up.bin", payload);
-    std::atomic<uint64_t> sent{0};
-    ASSERT_TRUE(c->WriteFileFrom(source, base_ + "/up 50%#.bin", &running, &sent));
-    EXPECT_EQ(sent.load(), uint64_t(payload.size()));
-    EXPECT_EQ(ReadAll(home_ + "/up 50%#.bin"), payload);
-    ASSERT_TRUE(c->MakeDir(base_ + "/new #dir"));
-    EXPECT_TRUE(QFileInfo(home_ + "/new #dir").isDir());
-    ASSERT_TRUE(c->Rename(base_ + "/up 50%#.bin", base_ + "/new #dir/moved"));
-    uint64_t size = 0;
-    ASSERT_TRUE(c->FileSize(base_ + "/new #dir/moved", size));
-    EXPECT_EQ(size, uint64_t(payload.size()));
-    ASSERT_TRUE(c->DeleteFile(base_ + "/new #dir/moved"));
-    ASSERT_TRUE(c->RemoveDir(base_ + "/new #dir"));
-    EXPECT_FALSE(QFileInfo::exists(home_ + "/new #dir"));
-
-    // A refusal is an error with text, not a lost connection; the next command still works.
-    EXPECT_FALSE(c->DeleteFile(base_ + "/missing"));
-    QString why;
-    EXPECT_GT(c->ErrorText(why), 0);
-    EXPECT_FALSE(why.isEmpty());
-    EXPECT_TRUE(c->ListFolder(base_ + "/sub dir", records));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].name, "inner.txt");
-}
 
 TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     PaneWindow w;

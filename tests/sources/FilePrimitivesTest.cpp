@@ -130,8 +130,8 @@ TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
     const QStringList left = Leftovers(small);
     if (mounted) {
         // Room is checked before a copy starts, with 32 KiB to spare.
-        EXPECT_FALSE(CheckRoomForFile(uint64_t(data.size()), small, user));
-        EXPECT_TRUE(CheckRoomForFile(1000, small, user));
+        EXPECT_FALSE(CheckRoomForFile(uint64_t(data.size()), small, local, user));
+        EXPECT_TRUE(CheckRoomForFile(1000, small, local, user));
         ::umount(QFile::encodeName(small).constData());
     } else {
         ::setrlimit(RLIMIT_FSIZE, &old);
@@ -143,7 +143,7 @@ TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
     EXPECT_TRUE(left.isEmpty());
     EXPECT_EQ(ReadAll(src), data);
     EXPECT_FALSE(user.told.isEmpty());
-    EXPECT_FALSE(CheckRoomForFile(uint64_t(1) << 62, dir.path(), user));
+    EXPECT_FALSE(CheckRoomForFile(uint64_t(1) << 62, dir.path(), local, user));
     EXPECT_EQ(user.told.last(), kTooLarge);
 }
 

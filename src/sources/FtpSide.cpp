@@ -1,0 +1,160 @@
+// A server as a side, through a pane's connection (either back end).
+
+#include "sources/Side.h"
+
+#include "ftp/FtpConnection.h"
+#include "sources/SizeText.h"
+
+#include <QRandomGenerator>
+
+namespace velmar {
+namespace {
+
+// A private name beside `remote` on the server, for an upload not yet complete.
+QString ServerTempName(const QString& remote) {
+    const QString folder = ParentOf(remote);
+    return (folder == QLatin1String("/") ? QString() : folder) + QStringLiteral("/.vlf") +
+           QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
+}
+
+class FtpFiles final : public Side {
+public:
+    FtpFiles(FtpConnection* connection, QString site)
+        : connection_(connection), site_(std::move(site)) {}
+
+    QString Site() const override { return site_; }
+    bool Usable() const override { return connection_ && !lost_; }
+    bool Lost() const override { return lost_; }
+
+    bool List(const QString& folder, std::vector<ListedEntry>& out, bool) override {
+        out.clear();
+        if (!Usable()) return false;
+        std::vector<FindRecord> records;
+        if (!connection_->ListFolder(ServerPath(WithoutTrailingSlash(folder)), records))
+            return Failed();
+        out.reserve(records.size());
+        for (FindRecord& r : records) {
+            if (r.name == QLatin1String(".") || r.name == QLatin1String("..")) continue;
+            ListedEntry e;
+            e.name = std::move(r.name);
+            e.folder = r.isFolder();
+            e.size = r.size;
+            e.attributes = r.attributes;
+            out.push_back(std::move(e));
+        }
+        return true;
+    }
+
+    bool ReadFile(const QString& path, const BlockSink& sink,
+                  const TransferControl& control) override {
+        if (!Usable()) return false;
+        if (connection_->ReadFile(ServerPath(path), sink, control.running, control.counter))
+            return true;
+        return control.goingOn() ? Failed() : Quiet();
+    }
+
+    // Under a private name first: a cut transfer never stands under the target's name.
+    bool WriteFile(const QString& path, const BlockSource& source,
+                   const TransferControl& control) override {
+        if (!Usable()) return false;
+        const QString target = ServerPath(path);
+        const QString temp = ServerTempName(target);
+        const bool ok = connection_->WriteFile(temp, source, control.running, control.counter);
+        if (!ok || !control.goingOn()) {
+            if (control.goingOn()) Failed();
+            else Quiet();
+            DropTemp(temp);
+            return false;
+        }
+        // A server that will not rename over a file: the caller agreed to replace it.
+        bool placed = connection_->Rename(temp, target);
+        if (!placed && connection_->DeleteFile(target)) placed = connection_->Rename(temp, target);
+        if (!placed) {
+            Failed();
+            DropTemp(temp);
+        }
+        return placed;
+    }
+
+    bool DeleteFile(const QString& path) override {
+        return Usable() && (connection_->DeleteFile(ServerPath(path)) || Failed());
+    }
+    bool RemoveFolder(const QString& path) override {
+        return Usable() && (connection_->RemoveDir(ServerPath(path)) || Failed());
+    }
+    bool MakeFolder(const QString& path) override {
+        return Usable() && (connection_->MakeDir(ServerPath(path)) || Failed());
+    }
+    bool EnsureFolder(const QString& path) override {
+        // It may be there already; a folder that cannot be made fails its uploads.
+        if (Usable() && !connection_->MakeDir(ServerPath(path))) Failed();
+        return Usable();
+    }
+    bool Exists(const QString& path, uint64_t* size) override {
+        uint64_t bytes = 0;
+        if (!Usable()) return false;
+        if (!connection_->FileSize(ServerPath(path), bytes)) {
+            // Not there is an answer, not a failure; a lost connection shows here.
+            QString unused;
+            if (connection_->ErrorText(unused) == -1) lost_ = true;
+            return false;
+        }
+        if (size) *size = bytes;
+        return true;
+    }
+
+    // No server copies a file by itself: only the one refusal is ours to make.
+    SideResult CopyWithin(const QString& from, const QString& to, bool,
+                          const TransferControl&) override {
+        return ServerPath(from) == ServerPath(to) ? SideResult::SameFile
+                                                  : SideResult::Unsupported;
+    }
+
+    SideResult MoveWithin(const QString& from, const QString& to, bool replace,
+                          const TransferControl& control) override {
+        const QString a = ServerPath(from);
+        const QString b = ServerPath(to);
+        if (a == b) return SideResult::SameFile;
+        if (!control.goingOn() || !Usable()) return SideResult::Cancelled;
+        if (!replace && Exists(b, nullptr)) return SideResult::Exists;
+        if (!Usable()) return SideResult::Failed;
+        if (connection_->Rename(a, b)) return SideResult::Ok;
+        if (replace && connection_->DeleteFile(b) && connection_->Rename(a, b))
+            return SideResult::Ok;
+        Failed();
+        return SideResult::Failed;
+    }
+
+private:
+    // Takes the connection's last failure; a lost connection marks the side.
+    bool Failed() {
+        QString text;
+        const int code = connection_->ErrorText(text);
+        if (code == -1) lost_ = true;
+        SetError(code != 0 ? text : QString());
+        return false;
+    }
+    bool Quiet() {
+        ClearError();
+        return false;
+    }
+    // Tried even after a cut that marked the side lost: libcurl connects anew for each
+    // command (a server refusing the rest of an upload looks like a lost connection to it).
+    void DropTemp(const QString& temp) {
+        const QString error = ErrorText();
+        connection_->DeleteFile(temp);
+        SetError(error);
+    }
+
+    FtpConnection* connection_;
+    QString site_;
+    bool lost_ = false;
+};
+
+} // namespace
+
+std::shared_ptr<Side> MakeFtpSide(FtpConnection* connection, const QString& site) {
+    return std::make_shared<FtpFiles>(connection, site);
+}
+
+} // namespace velmar

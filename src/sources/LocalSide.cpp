@@ -1,0 +1,268 @@
+// The local file system as a side: the kernel's copy and rename, trees removed through
+// folder descriptors.
+
+#include "sources/FilePrimitives.h"
+#include "sources/Side.h"
+
+#include "platform/FileOps.h"
+#include "platform/LocalFiles.h"
+#include "platform/NameCodec.h"
+#include "sources/SizeText.h"
+
+#include <cerrno>
+
+namespace velmar {
+namespace {
+
+class LocalFileReader final : public Side::Reader {
+public:
+    bool Open(const QString& path) { return in_.Open(path); }
+    int64_t Read(char* buffer, size_t capacity) override { return in_.Read(buffer, capacity); }
+
+private:
+    platform::InputFile in_;
+};
+
+class LocalFileWriter final : public Side::Writer {
+public:
+    bool Open(const QString& path) { return out_.Open(path, false); }
+    bool Write(const char* data, size_t size) override { return out_.Write(data, size); }
+    bool Commit() override { return out_.Commit(); }
+
+private:
+    platform::ReplacingFile out_;
+};
+
+class LocalFiles final : public Side {
+public:
+    QString Site() const override { return {}; }
+    bool Usable() const override { return true; }
+
+    bool List(const QString& folder, std::vector<ListedEntry>& out, bool sizes) override {
+        out.clear();
+        platform::FolderListing listing;
+        if (const int rc = platform::ListFolder(folder, listing, sizes); rc != 0) return Fail(rc);
+        out.reserve(listing.items.size());
+        for (platform::FolderItem& item : listing.items) {
+            const bool hidden = item.name.startsWith(QLatin1Char('.'));
+            ListedEntry e;
+            e.name = std::move(item.name);
+            e.folder = item.folder;
+            e.linkToFolder = item.linkToFolder;
+            e.size = item.size;
+            e.attributes = (item.folder ? attr::Directory : 0) | (hidden ? attr::Hidden : 0) |
+                           (listing.readOnlyFs ? attr::InRom : 0);
+            out.push_back(std::move(e));
+        }
+        return true;
+    }
+
+    bool ReadFile(const QString& path, const BlockSink& sink,
+                  const TransferControl& control) override {
+        ClearError();
+        platform::InputFile in;
+        if (!in.Open(path)) return Fail(errno);
+        std::vector<char> block(256 * 1024);
+        for (;;) {
+            if (!control.goingOn()) return false;
+            const int64_t n = in.Read(block.data(), block.size());
+            if (n < 0) return Fail(errno);
+            if (n == 0) return true;
+            if (!sink(block.data(), size_t(n))) {
+                ClearError(); // the receiver's failure, told by the receiver
+                return false;
+            }
+            if (control.counter) control.counter->fetch_add(uint64_t(n));
+        }
+    }
+
+    bool WriteFile(const QString& path, const BlockSource& source,
+                   const TransferControl& control) override {
+        ClearError();
+        platform::ReplacingFile out;
+        if (!out.Open(path, false)) return Fail(errno);
+        std::vector<char> block(256 * 1024);
+        for (;;) {
+            if (!control.goingOn()) return false;
+            const int64_t n = source(block.data(), block.size());
+            if (n < 0) return Fail(errno);
+            if (n == 0) break;
+            if (!out.Write(block.data(), size_t(n))) return Fail(errno);
+            if (control.counter) control.counter->fetch_add(uint64_t(n));
+        }
+        return out.Commit() || Fail(errno);
+    }
+
+    bool DeleteFile(const QString& path) override { return Done(platform::RemoveFile(path)); }
+    bool RemoveFolder(const QString& path) override {
+        return Done(platform::RemoveEmptyFolder(path));
+    }
+    bool MakeFolder(const QString& path) override { return Done(platform::MakeFolder(path)); }
+    bool EnsureFolder(const QString& path) override {
+        platform::FileIdentity id;
+        if (platform::Identify(path, id) == 0 && id.folder) return true;
+        return MakeFolder(path);
+    }
+    bool Exists(const QString& path, uint64_t* size) override {
+        platform::FileIdentity id;
+        if (platform::Identify(path, id) != 0) return false;
+        if (size) *size = id.size;
+        return true;
+    }
+    SideResult FreeSpace(const QString& folder, uint64_t& bytes) override {
+        const int rc = platform::FreeBytes(folder, bytes);
+        return rc == 0 ? SideResult::Ok : Failed(rc);
+    }
+
+    SideResult CopyWithin(const QString& from, const QString& to, bool replace,
+                          const TransferControl& control) override {
+        const int rc = platform::CopyLocalFile(from, to, replace, control.running, control.counter);
+        switch (rc) {
+        case 0:
+            return SideResult::Ok;
+        case EEXIST:
+            return replace ? Failed(rc) : SideResult::Exists;
+        case platform::kSameFile:
+            return SideResult::SameFile;
+        case platform::kCopyCancelled:
+            return SideResult::Cancelled;
+        default:
+            return Failed(rc);
+        }
+    }
+
+    SideResult MoveWithin(const QString& from, const QString& to, bool replace,
+                          const TransferControl& control) override {
+        platform::FileIdentity a, b;
+        if (const int rc = platform::Identify(from, a); rc != 0) return Failed(rc);
+        // rename(2) between two names of one file succeeds and does nothing; refuse it plainly.
+        if (platform::Identify(to, b) == 0 && a.device == b.device && a.inode == b.inode)
+            return SideResult::SameFile;
+        const int rc = platform::RenamePath(from, to, replace);
+        if (rc == 0) {
+            if (control.counter && !a.folder)
+                control.counter->fetch_add(a.size, std::memory_order_relaxed);
+            return SideResult::Ok;
+        }
+        if (rc == EEXIST && !replace) return SideResult::Exists;
+        if (rc == EXDEV) return SideResult::Unsupported;
+        return Failed(rc);
+    }
+
+    bool Pulls() const override { return true; }
+    bool Pushes() const override { return true; }
+    std::unique_ptr<Reader> OpenReader(const QString& path) override {
+        auto reader = std::make_unique<LocalFileReader>();
+        if (reader->Open(path)) return reader;
+        Fail(errno);
+        return nullptr;
+    }
+    std::unique_ptr<Writer> OpenWriter(const QString& path) override {
+        auto writer = std::make_unique<LocalFileWriter>();
+        if (writer->Open(path)) return writer;
+        Fail(errno);
+        return nullptr;
+    }
+
+    bool IsSameOrBelow(const QString& folder, const QString& target) override {
+        return velmar::IsSameOrBelow(folder, target);
+    }
+
+    bool RemoveTree(const QString& folder, const ShownFilter& filter, FileMessages& messages,
+                    bool& whole) override {
+        whole = false;
+        if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
+        platform::FileIdentity self;
+        if (platform::Identify(folder, self, false) == 0 && self.link) {
+            // A link to a folder goes as a link; what it points to is not ours to empty.
+            whole = DeleteFile(folder);
+            if (!whole) messages.Tell(ErrorText());
+            return whole;
+        }
+        platform::OpenFolder handle;
+        if (handle.Open(folder) != 0) {
+            messages.Tell(kCannotReadFolder.arg(folder));
+            return false;
+        }
+        const int left = EmptyFolder(handle, folder, filter, messages);
+        // What the pane hides stays, and with it the folder; no further message.
+        if (left != 0) return left > 0;
+        const int rc = platform::RemoveEmptyFolder(folder);
+        if (rc == ENOTEMPTY || rc == EEXIST) return true;
+        if (rc != 0) {
+            messages.Tell(platform::SystemErrorText(rc));
+            return false;
+        }
+        whole = true;
+        return true;
+    }
+
+private:
+    bool Fail(int error) {
+        SetError(platform::SystemErrorText(error ? error : EIO));
+        return false;
+    }
+    SideResult Failed(int error) {
+        Fail(error);
+        return SideResult::Failed;
+    }
+    bool Done(int rc) { return rc == 0 || Fail(rc); }
+
+    // Asks, then removes the subfolder `name` of `parent` with what it holds; true when it went.
+    bool RemoveSubfolder(const platform::OpenFolder& parent, const char* name,
+                         const QString& parentPath, const ShownFilter& filter,
+                         FileMessages& messages) {
+        const QString folder =
+            parentPath + QLatin1Char('/') + platform::DecodeName(std::string_view(name));
+        if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
+        platform::OpenFolder handle;
+        if (handle.OpenChild(parent, name) != 0) {
+            messages.Tell(kCannotReadFolder.arg(folder));
+            return false;
+        }
+        if (EmptyFolder(handle, folder, filter, messages) != 0) return false;
+        const int rc = parent.RemoveEmptyFolder(name);
+        // Something that arrived meanwhile keeps the folder, as hidden entries do.
+        if (rc != 0 && rc != ENOTEMPTY && rc != EEXIST)
+            messages.Tell(platform::SystemErrorText(rc));
+        return rc == 0;
+    }
+
+    // Removes what a folder holds through its descriptor, passing over what the pane hides
+    // and asking before each subfolder: 0 when everything went, 1 when something stays, -1
+    // when the folder could not be read (said).
+    int EmptyFolder(platform::OpenFolder& handle, const QString& folder,
+                    const ShownFilter& filter, FileMessages& messages) {
+        std::vector<platform::OpenFolder::Entry> entries;
+        bool readOnlyFs = false;
+        if (handle.Read(entries, filter.showInRom ? nullptr : &readOnlyFs) != 0) {
+            messages.Tell(kCannotReadFolder.arg(folder));
+            return -1;
+        }
+        if (readOnlyFs) entries.clear();
+        bool all = true;
+        for (const platform::OpenFolder::Entry& e : entries) {
+            if (e.name[0] == '.' && !filter.showHidden) continue;
+            if (!e.folder) {
+                // A link to a folder goes as a link.
+                if (const int rc = handle.RemoveFile(e.name); rc != 0) {
+                    messages.Tell(platform::SystemErrorText(rc));
+                    all = false;
+                }
+                continue;
+            }
+            if (!RemoveSubfolder(handle, e.name, folder, filter, messages)) all = false;
+        }
+        return all ? 0 : 1;
+    }
+};
+
+} // namespace
+
+std::shared_ptr<Side> LocalSide() {
+    // No state but the last error text, which the engine reads on the thread that failed;
+    // each pane side gets its own object so that two threads never share it.
+    return std::make_shared<LocalFiles>();
+}
+
+} // namespace velmar

@@ -1,0 +1,62 @@
+#include "sources/Side.h"
+
+#include "sources/FilePrimitives.h"
+
+namespace velmar {
+
+SideResult Side::FreeSpace(const QString&, uint64_t&) {
+    return SideResult::Unsupported;
+}
+
+SideResult Side::CopyWithin(const QString&, const QString&, bool, const TransferControl&) {
+    return SideResult::Unsupported;
+}
+
+std::unique_ptr<Side::Reader> Side::OpenReader(const QString&) {
+    return nullptr;
+}
+
+std::unique_ptr<Side::Writer> Side::OpenWriter(const QString&) {
+    return nullptr;
+}
+
+bool Side::IsSameOrBelow(const QString& folder, const QString& target) {
+    return target == folder || target.startsWith(folder + QLatin1Char('/'));
+}
+
+// The general removal, from the side's own primitives: list, delete the files, remove each
+// subfolder the same way, then the folder once empty.
+bool Side::RemoveTree(const QString& folder, const ShownFilter& filter, FileMessages& messages,
+                      bool& whole) {
+    whole = false;
+    if (!messages.Ask(kAskRemoveFolder.arg(folder))) return false;
+    if (!Usable()) return false;
+    std::vector<ListedEntry> entries;
+    if (!List(folder + QLatin1Char('/'), entries, false)) {
+        // Nothing can go from a folder that cannot be read: say so rather than seem done.
+        if (Usable()) messages.Tell(kCannotReadFolder.arg(folder));
+        return false;
+    }
+    bool all = true;
+    for (const ListedEntry& e : entries) {
+        if (!filter.Shows(e)) {
+            all = false; // what the pane hides stays, and with it the folder
+            continue;
+        }
+        const QString child = folder + QLatin1Char('/') + e.name;
+        if (e.folder && !e.linkToFolder) {
+            bool sub = false;
+            if (!RemoveTree(child, filter, messages, sub) || !sub) all = false;
+        } else if (!DeleteFile(child)) {
+            if (!ErrorText().isEmpty()) messages.Tell(ErrorText());
+            all = false;
+        }
+        if (!Usable()) return true;
+    }
+    if (!all) return true;
+    whole = RemoveFolder(folder);
+    if (!whole && !ErrorText().isEmpty()) messages.Tell(ErrorText());
+    return whole;
+}
+
+} // namespace velmar

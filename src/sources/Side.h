@@ -1,0 +1,149 @@
+#pragma once
+// A side is a folder tree somewhere: the local file system or an FTP server (either back end).
+// The copy, move, delete and new-folder engines call only this interface; what one kind of
+// side does faster (the kernel's copy, a rename within one server, removing a local tree
+// through folder descriptors) it does behind the same calls.
+//
+// Paths are the side's own: local paths, or absolute server paths. A side reports a failure
+// as a result; its text (empty when there is nothing to tell, as after a cancel) waits in
+// ErrorText() for the engine to show.
+
+#include "platform/FindRecord.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace velmar {
+
+class FileMessages;
+class FtpConnection;
+
+// The running flag and byte counter of the transfer in progress (either may be null).
+struct TransferControl {
+    const std::atomic<int>* running = nullptr;
+    std::atomic<uint64_t>* counter = nullptr;
+    bool goingOn() const { return !running || running->load(std::memory_order_relaxed) != 0; }
+};
+
+// One entry of a folder as the tree operations see it, on either kind of side.
+struct ListedEntry {
+    QString name;
+    bool folder = false;
+    bool linkToFolder = false; // never walked into
+    uint64_t size = 0;
+    uint32_t attributes = 0; // attr::Hidden, attr::InRom ... as the pane shows them
+};
+
+// What the pane hides, which tree operations pass over.
+struct ShownFilter {
+    bool showHidden = true;
+    bool showInRom = true;
+    bool Shows(const ListedEntry& e) const {
+        return (showHidden || !(e.attributes & attr::Hidden)) &&
+               (showInRom || !(e.attributes & attr::InRom));
+    }
+};
+
+enum class SideResult {
+    Ok,
+    Exists,      // the target is there and replacing was not agreed
+    SameFile,    // source and target are one file
+    Cancelled,   // the running flag cleared: nothing to tell
+    Failed,      // ErrorText() says why
+    Unsupported, // this side has no such short cut: the engine takes the general way
+};
+
+class Side {
+public:
+    // Gets each block read; false stops the transfer as failed.
+    using BlockSink = std::function<bool(const char* data, size_t size)>;
+    // Fills up to `capacity` bytes; the count, 0 at the end, -1 on a read error.
+    using BlockSource = std::function<int64_t(char* buffer, size_t capacity)>;
+
+    virtual ~Side() = default;
+
+    // Two sides with the same site reach the same files ("" for the local file system).
+    virtual QString Site() const = 0;
+    // False once the side can do nothing more (no connection, or it was lost).
+    virtual bool Usable() const = 0;
+    // Set when an operation found the connection lost; the pane drops it afterwards.
+    virtual bool Lost() const { return false; }
+    // The failure of the last operation that failed, for the user; empty when none to tell.
+    const QString& ErrorText() const { return error_; }
+
+    // Every entry of `folder` but "." and "..", hidden and in-ROM ones marked.
+    virtual bool List(const QString& folder, std::vector<ListedEntry>& out, bool sizes) = 0;
+    // A file's bytes to `sink`, block by block, counted; false when cut or cancelled.
+    virtual bool ReadFile(const QString& path, const BlockSink& sink,
+                          const TransferControl& control) = 0;
+    // A file written from `source`; it stands under `path` (replacing what was there) only
+    // once complete: a cut or cancelled write leaves `path` as it was.
+    virtual bool WriteFile(const QString& path, const BlockSource& source,
+                           const TransferControl& control) = 0;
+    virtual bool DeleteFile(const QString& path) = 0;
+    // An empty folder.
+    virtual bool RemoveFolder(const QString& path) = 0;
+    virtual bool MakeFolder(const QString& path) = 0;
+    // The folder is there afterwards (made, or there already); false when it cannot be.
+    virtual bool EnsureFolder(const QString& path) = 0;
+    // Whether a file is there, and its size.
+    virtual bool Exists(const QString& path, uint64_t* size = nullptr) = 0;
+    // Bytes free in `folder`; Unsupported where the side cannot tell (a server).
+    virtual SideResult FreeSpace(const QString& folder, uint64_t& bytes);
+
+    // A copy within this side (same site), replacing only when `replace`.
+    virtual SideResult CopyWithin(const QString& from, const QString& to, bool replace,
+                                  const TransferControl& control);
+    // A rename within this side of a file or a whole folder, replacing only when `replace`;
+    // Unsupported where the two names cannot be joined by a rename (another file system).
+    virtual SideResult MoveWithin(const QString& from, const QString& to, bool replace,
+                                  const TransferControl& control) = 0;
+
+    // A pull reader or push writer where the side has them (Pulls/Pushes; null with
+    // ErrorText on failure): the general copy joins a side that only pushes to one that only
+    // pulls through them.
+    virtual bool Pulls() const { return false; }
+    virtual bool Pushes() const { return false; }
+    class Reader {
+    public:
+        virtual ~Reader() = default;
+        virtual int64_t Read(char* buffer, size_t capacity) = 0;
+    };
+    class Writer {
+    public:
+        virtual ~Writer() = default;
+        virtual bool Write(const char* data, size_t size) = 0;
+        // The file stands under its name only after this; false (with ErrorText) on failure.
+        virtual bool Commit() = 0;
+    };
+    virtual std::unique_ptr<Reader> OpenReader(const QString& path);
+    virtual std::unique_ptr<Writer> OpenWriter(const QString& path);
+
+    // Whether `target` (which need not exist yet) is `folder` or lies below it.
+    virtual bool IsSameOrBelow(const QString& folder, const QString& target);
+
+    // Asks (through `messages`), then removes `folder` with what it holds, passing over what
+    // `filter` hides and asking before each subfolder. True when the user agreed; `whole`
+    // tells whether the folder itself went. Failures are told as they happen.
+    virtual bool RemoveTree(const QString& folder, const ShownFilter& filter,
+                            FileMessages& messages, bool& whole);
+
+protected:
+    void SetError(const QString& text) { error_ = text; }
+    void ClearError() { error_.clear(); }
+
+private:
+    QString error_;
+};
+
+// The local file system (one object serves every pane).
+std::shared_ptr<Side> LocalSide();
+// A server through a pane's connection (borrowed; null: a side that can do nothing). `site`
+// tells two servers apart (user, host and port).
+std::shared_ptr<Side> MakeFtpSide(FtpConnection* connection, const QString& site);
+
+} // namespace velmar

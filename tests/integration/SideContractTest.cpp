@@ -1,0 +1,226 @@
+// One contract for a side, run against every kind: the local file system, libcurl and our own
+// client on pyftpdlib, libcurl on vsftpd (real servers on 127.0.0.1). The engines above rely
+// on exactly this, whichever side they are given.
+#include "ftp/FtpConnection.h"
+#include "platform/NameCodec.h"
+#include "sources/FilePrimitives.h"
+#include "support/FtpServer.h"
+#include "support/Printers.h"
+#include "support/TransferFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace velmar::test {
+namespace {
+
+enum class Kind { Local, CurlPy, OwnPy, CurlVs };
+
+std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
+    return std::array{"Local", "CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+}
+
+// Names that need every byte of a path carried as it is.
+const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
+
+Side::BlockSource FromMemory(const QByteArray& bytes, qsizetype& at) {
+    return [&bytes, &at](char* buffer, size_t capacity) -> int64_t {
+        const qsizetype n = std::min<qsizetype>(qsizetype(capacity), bytes.size() - at);
+        std::memcpy(buffer, bytes.constData() + at, size_t(n));
+        at += n;
+        return n;
+    };
+}
+
+class SideContract : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        FtpLogin login;
+        if (GetParam() == Kind::Local) {
+            home_ = local_.path();
+            base_ = home_;
+            side_ = LocalSide();
+        } else {
+            if (GetParam() == Kind::CurlVs) {
+                vs_ = std::make_unique<VsFtpServer>();
+                server_ = vs_.get();
+                // Without a chroot the anonymous root is the folder's absolute path.
+                login = {"127.0.0.1", server_->port(), {}, {}};
+            } else {
+                py_ = std::make_unique<PyFtpServer>();
+                server_ = py_.get();
+                login = {"127.0.0.1", server_->port(), QString::fromLatin1(PyFtpServer::kUser),
+                         QString::fromLatin1(PyFtpServer::kPassword)};
+            }
+            ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
+            home_ = server_->home().path();
+            base_ = GetParam() == Kind::CurlVs ? home_ : QString();
+            int code = 0;
+            QString text;
+            connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, code, text);
+            ASSERT_TRUE(connection_) << code << " " << text.toStdString();
+            side_ = MakeFtpSide(connection_.get(), QString::number(login.port));
+        }
+        for (int i = 0; i < int(std::size(kOddNames)); ++i)
+            ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + '/') + kOddNames[i],
+                                 QByteArray(100 * (i + 1), char('a' + i))));
+        QDir(home_).mkpath("sub dir");
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/sub dir/inner.txt"), "inner"));
+    }
+
+    QString At(const QString& name) const { return base_ + QLatin1Char('/') + name; }
+    bool Remote() const { return GetParam() != Kind::Local; }
+
+    TempDir local_;
+    std::unique_ptr<PyFtpServer> py_;
+    std::unique_ptr<VsFtpServer> vs_;
+    ServerProcess* server_ = nullptr;
+    std::unique_ptr<FtpConnection> connection_;
+    std::shared_ptr<Side> side_;
+    QString home_; // the folder on disk
+    QString base_; // its path as the side names it
+    std::atomic<int> running{1};
+    std::atomic<uint64_t> counter{0};
+    TransferControl control{&running, &counter};
+};
+
+TEST_P(SideContract, ListsEveryEntryWithItsKindAndSize) {
+    std::vector<ListedEntry> entries;
+    ASSERT_TRUE(side_->List(base_ + "/", entries, true));
+    std::set<QString> names;
+    for (const ListedEntry& e : entries) {
+        names.insert(e.name);
+        EXPECT_EQ(e.folder, e.name == "sub dir") << e.name.toStdString();
+        if (e.name == "50%") EXPECT_EQ(e.size, 300u);
+    }
+    std::set<QString> expected{"sub dir"};
+    for (const QByteArray& n : kOddNames)
+        expected.insert(platform::DecodeName(n));
+    EXPECT_EQ(names, expected);
+    // A listing that arrives in many blocks: no line is lost or cut where a block ends.
+    QDir(home_).mkpath("long");
+    std::set<QString> longNames;
+    for (int i = 0; i < 1500; ++i) {
+        const QByteArray name = "entry " + QByteArray::number(i) + " of a listing of many blocks";
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/long/") + name, ""));
+        longNames.insert(QString::fromLatin1(name));
+    }
+    ASSERT_TRUE(side_->List(At("long/"), entries, false));
+    names.clear();
+    for (const ListedEntry& e : entries)
+        names.insert(e.name);
+    EXPECT_EQ(names, longNames);
+}
+
+TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
+    // Every odd name reads back its own bytes, counted.
+    for (int i = 0; i < int(std::size(kOddNames)); ++i) {
+        const QString name = platform::DecodeName(kOddNames[i]);
+        QByteArray got;
+        counter = 0;
+        ASSERT_TRUE(side_->ReadFile(At(name), [&](const char* d, size_t n) {
+            got.append(d, qsizetype(n));
+            return true;
+        }, control)) << name.toStdString();
+        EXPECT_EQ(got, QByteArray(100 * (i + 1), char('a' + i)));
+        EXPECT_EQ(counter.load(), uint64_t(100 * (i + 1)));
+    }
+    const QStringList before = QDir(home_).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    // A write replaces what was there, only once complete.
+    const QByteArray payload = Pattern(3 * 1024 * 1024 + 17, 5);
+    qsizetype at = 0;
+    counter = 0;
+    ASSERT_TRUE(side_->WriteFile(At("x#y"), FromMemory(payload, at), control))
+        << side_->ErrorText().toStdString();
+    EXPECT_EQ(ReadAll(home_ + "/x#y"), payload);
+    EXPECT_EQ(counter.load(), uint64_t(payload.size()));
+    uint64_t size = 0;
+    ASSERT_TRUE(side_->Exists(At("x#y"), &size));
+    EXPECT_EQ(size, uint64_t(payload.size()));
+    // A write cancelled part-way, or whose source fails, leaves the old file and nothing else.
+    at = 0;
+    const auto stopHalfway = [&](char* buffer, size_t capacity) -> int64_t {
+        if (at > payload.size() / 2) running = 0;
+        return FromMemory(payload, at)(buffer, capacity);
+    };
+    EXPECT_FALSE(side_->WriteFile(At("50%"), stopHalfway, control));
+    running = 1;
+    EXPECT_FALSE(side_->WriteFile(At("50%"), [](char*, size_t) -> int64_t { return -1; }, control));
+    EXPECT_EQ(ReadAll(home_ + "/50%"), QByteArray(300, 'c'));
+    EXPECT_EQ(QDir(home_).entryList(QDir::Files | QDir::Hidden | QDir::System), before);
+    // A cleared running flag reads nothing.
+    running = 0;
+    EXPECT_FALSE(side_->ReadFile(At("a b.txt"), [](const char*, size_t) { return true; }, control));
+    EXPECT_TRUE(side_->ErrorText().isEmpty()) << side_->ErrorText().toStdString();
+}
+
+TEST_P(SideContract, FoldersRenamesDeletesAndRefusals) {
+    ASSERT_TRUE(side_->MakeFolder(At("new #dir")));
+    EXPECT_TRUE(QFileInfo(home_ + "/new #dir").isDir());
+    EXPECT_TRUE(side_->EnsureFolder(At("new #dir")));
+    EXPECT_EQ(side_->MoveWithin(At("q?;.dat"), At("new #dir/moved"), false, control),
+              SideResult::Ok);
+    EXPECT_EQ(ReadAll(home_ + "/new #dir/moved"), QByteArray(400, 'd'));
+    // Onto a file that is there: only with leave to replace it.
+    EXPECT_EQ(side_->MoveWithin(At("a b.txt"), At("new #dir/moved"), false, control),
+              SideResult::Exists);
+    EXPECT_EQ(side_->MoveWithin(At("a b.txt"), At("new #dir/moved"), true, control),
+              SideResult::Ok);
+    EXPECT_EQ(ReadAll(home_ + "/new #dir/moved"), QByteArray(100, 'a'));
+    EXPECT_EQ(side_->MoveWithin(At("x#y"), At("x#y"), false, control), SideResult::SameFile);
+    EXPECT_TRUE(side_->IsSameOrBelow(At("new #dir"), At("new #dir/deeper/x")));
+    EXPECT_FALSE(side_->IsSameOrBelow(At("new #dir"), At("new #dir2")));
+    // A whole folder renamed within the side.
+    EXPECT_EQ(side_->MoveWithin(At("new #dir"), At("renamed"), false, control), SideResult::Ok);
+    EXPECT_TRUE(QFileInfo(home_ + "/renamed/moved").isFile());
+    ASSERT_TRUE(side_->DeleteFile(At("renamed/moved")));
+    ASSERT_TRUE(side_->RemoveFolder(At("renamed")));
+    EXPECT_FALSE(QFileInfo::exists(home_ + "/renamed"));
+    EXPECT_FALSE(side_->Exists(At("renamed/moved")));
+
+    // A refusal is an error with text, not a lost connection; the next command still works.
+    EXPECT_FALSE(side_->DeleteFile(At("missing")));
+    EXPECT_FALSE(side_->ErrorText().isEmpty());
+    EXPECT_TRUE(side_->Usable());
+    std::vector<ListedEntry> entries;
+    ASSERT_TRUE(side_->List(At("sub dir"), entries, false));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "inner.txt");
+    uint64_t free = 0;
+    EXPECT_EQ(side_->FreeSpace(base_ + "/", free),
+              Remote() ? SideResult::Unsupported : SideResult::Ok);
+}
+
+TEST_P(SideContract, TreeGoesOnlyWithLeave) {
+    QDir(home_).mkpath("tree/a/b");
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/a/b/f"), "f"));
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/g"), "g"));
+    ScriptedUser user;
+    bool whole = true;
+    EXPECT_FALSE(side_->RemoveTree(At("tree"), {}, user, whole)); // the user said No
+    EXPECT_FALSE(whole);
+    EXPECT_TRUE(QFileInfo::exists(home_ + "/tree/a/b/f"));
+    // No for the innermost folder: it stays, and so do the folders above it.
+    user.answers = {true, true, false};
+    EXPECT_TRUE(side_->RemoveTree(At("tree"), {}, user, whole));
+    EXPECT_FALSE(whole);
+    EXPECT_FALSE(QFileInfo::exists(home_ + "/tree/g"));
+    EXPECT_TRUE(QFileInfo::exists(home_ + "/tree/a/b/f"));
+    user.answers = {true, true, true};
+    EXPECT_TRUE(side_->RemoveTree(At("tree"), {}, user, whole));
+    EXPECT_TRUE(whole);
+    EXPECT_FALSE(QFileInfo::exists(home_ + "/tree"));
+    EXPECT_TRUE(user.told.isEmpty()) << user.told.join('|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
+                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs),
+                         KindName);
+
+} // namespace
+} // namespace velmar::test
