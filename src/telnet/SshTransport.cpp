@@ -172,6 +172,9 @@ QString LogIn(ssh_session s, const Params& p, Shared& shared) {
 void Pump(ssh_session s, ssh_channel ch, Shared& shared) {
     QByteArray buffer(kReadChunk, Qt::Uninitialized);
     for (;;) {
+        // Drained before the queue is taken, so a wake for anything queued later stays.
+        uint64_t drained;
+        (void)!read(shared.wake, &drained, sizeof drained);
         QByteArray out;
         bool resize = false;
         int columns = 0, rows = 0;
@@ -185,8 +188,6 @@ void Pump(ssh_session s, ssh_channel ch, Shared& shared) {
             rows = shared.rows;
             reading = shared.backlog < SshTransport::kBacklog;
         }
-        uint64_t drained;
-        (void)!read(shared.wake, &drained, sizeof drained);
         if (resize) ssh_channel_change_pty_size(ch, columns, rows);
         if (!out.isEmpty() && ssh_channel_write(ch, out.constData(), uint32_t(out.size())) < 0) {
             const QString why = ErrorOf(s);

@@ -396,8 +396,9 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-// Which mistakes: a changed key accepted or only warned about, a password asked before the
-// host is trusted, a refused password taken as a log-in.
+// Which mistakes: an unknown key stored though refused, a changed key accepted or only
+// warned about, a password asked before the host is trusted, a refused password taken as a
+// log-in.
 TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
     int passwordDialogs = 0;
     SetDialogHookForTesting([&](QDialog* d) {
@@ -406,6 +407,15 @@ TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
         FindControl<QLineEdit>(d, ids::kIdcSshPassword)->setText("not the password");
         d->accept();
     });
+    // An unknown key answered No: nothing stored, nothing connected.
+    view->ConnectSsh("127.0.0.1", port, Login());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.shown.size() >= 2; }, 15000));
+    EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
+    EXPECT_TRUE(messages.shown[1].contains("not trusted")) << messages.shown[1].toStdString();
+    EXPECT_FALSE(view->connected());
+    EXPECT_FALSE(QFile::exists(knownHosts));
+    messages.shown.clear();
+
     // Another key on record for this host and port.
     ASSERT_TRUE(KeyGen(home.file("other")));
     QFile other(home.file("other.pub"));
