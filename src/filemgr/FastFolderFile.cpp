@@ -10,9 +10,26 @@ QString FastFolderTextOf(const QByteArray& bytes) {
 }
 
 QStringList FastFolderEntries(const QString& text) {
-    QStringList entries = text.split(QLatin1Char(';'));
-    entries.removeLast(); // the text after the last ";" is no entry
-    return entries;
+    QStringList entries;
+    QString entry;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char(';')) {
+            entry += text.at(i);
+        } else if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char(';')) {
+            entry += text.at(++i);
+        } else {
+            entries.append(entry);
+            entry.clear();
+        }
+    }
+    return entries; // the text after the last ";" is no entry
+}
+
+QString FastFolderText(const QStringList& entries) {
+    QString text;
+    for (QString e : entries)
+        text += e.replace(QLatin1Char(';'), QLatin1String(";;")) + QLatin1Char(';');
+    return text;
 }
 
 QString FastFolderRowText(const QString& entry) {

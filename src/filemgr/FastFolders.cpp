@@ -5,6 +5,8 @@
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "framework/View.h"
+#include "platform/FileOps.h"
+#include "platform/Shell.h"
 #include "res/Ids.h"
 
 #include <QCheckBox>
@@ -42,10 +44,7 @@ bool WriteFastFolderText(const QString& file, const QString& text) {
 }
 
 QString JoinEntries(const QStringList& entries) {
-    QString text;
-    for (const QString& e : entries)
-        text += e + QLatin1Char(';');
-    return text;
+    return FastFolderText(entries);
 }
 
 // "Create Shortcut ...." (159).
@@ -143,8 +142,10 @@ QString ShortcutNameFor(const QString& fileName) {
 
 bool CreateShortcutLink(const QString& folder, const QString& name, const QString& target) {
     if (name.isEmpty() || name.contains(QLatin1Char('/'))) return false;
-    QDir().mkpath(folder);
-    return QFile::link(target, folder + name + QStringLiteral(".lnk"));
+    platform::FileIdentity there;
+    if (platform::Identify(folder, there) != 0) QDir().mkpath(folder);
+    // By the file system's own bytes: names that are not UTF-8 link too.
+    return platform::MakeLink(target, folder + name + QStringLiteral(".lnk"));
 }
 
 // ---- Pane commands ----

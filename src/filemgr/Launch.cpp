@@ -1,6 +1,8 @@
 #include "filemgr/Launch.h"
 
 #include "framework/Browser.h"
+#include "framework/Message.h"
+#include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
 #include "settings/SettingsStore.h"
@@ -8,7 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFileInfo>
+#include <QMimeDatabase>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -36,6 +38,25 @@ bool IsUrl(const QString& text) {
     return true;
 }
 
+bool IsProgramType(const QMimeType& type) {
+    static const char* const kPrograms[] = {
+        "application/x-executable", "application/x-sharedlib", "application/x-shellscript",
+        "application/x-ms-dos-executable", "application/x-msdownload"};
+    for (const char* p : kPrograms)
+        if (type.inherits(QLatin1String(p))) return true;
+    return false;
+}
+
+// The type a name says its file is when that is a document type (a picture, a text): invalid
+// when the name says nothing or names a program or script.
+QMimeType DocumentTypeOfName(const QString& name) {
+    const QList<QMimeType> types = QMimeDatabase().mimeTypesForFileName(name);
+    if (types.isEmpty()) return {};
+    for (const QMimeType& t : types)
+        if (IsProgramType(t)) return {};
+    return types.first();
+}
+
 bool KnownProgramExtension(const QString& ext) {
     static const char* const kKnown[] = {".com", ".exe", ".lnk", ".bat"};
     for (const char* k : kKnown)
@@ -50,6 +71,16 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
     case LaunchAction::StartProgram:
         platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory);
         return;
+    case LaunchAction::AskFirst: {
+        auto ask = [plan] {
+            if (AskYesNo(plan.question))
+                platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory);
+        };
+        // Questions belong to the interface thread.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, ask, Qt::QueuedConnection);
+        return;
+    }
     case LaunchAction::OpenDocument: {
         const QString target = plan.document;
         auto open = [target] {
@@ -87,16 +118,30 @@ LaunchPlan PlanLaunch(const LaunchJob& job) {
     QString target = platform::ResolveProgram(file);
     // A shortcut is a symbolic link named NAME.lnk: launch what it points to.
     if (ext.compare(QLatin1String(".lnk"), Qt::CaseInsensitive) == 0) {
-        const QFileInfo link(target);
-        if (link.isSymLink()) target = link.symLinkTarget();
+        const QString linked = platform::LinkTarget(target);
+        if (!linked.isEmpty()) target = linked;
     }
-    const QFileInfo info(target);
-    if (!info.exists()) return plan;
-    if (!info.isDir() && platform::IsExecutableFile(target)) {
-        plan.action = LaunchAction::StartProgram;
+    // Looked at by the file system's own bytes: a name that is not UTF-8 launches too.
+    platform::FileIdentity info;
+    if (platform::Identify(target, info) != 0) return plan;
+    if (!info.folder && platform::IsExecutableFile(target)) {
         plan.program = target;
         plan.arguments = platform::SplitParameters(job.parameters);
-        plan.workingDirectory = job.directory.isEmpty() ? info.absolutePath() : job.directory;
+        plan.workingDirectory = job.directory.isEmpty()
+                                    ? target.left(qMax(1, int(target.lastIndexOf('/'))))
+                                    : job.directory;
+        const QMimeType named = DocumentTypeOfName(FileNamePart(target, QLatin1Char('/')));
+        if (named.isValid()) {
+            // A program dressed as a document ("holiday.jpg") never runs on a double-click
+            // without the user's word, told what it really is.
+            const QMimeType real =
+                QMimeDatabase().mimeTypeForData(platform::ReadFileHead(target, 4096));
+            plan.action = LaunchAction::AskFirst;
+            plan.question = kAskDisguisedProgram.arg(FileNamePart(target, QLatin1Char('/')),
+                                                     real.comment(), real.name(), named.comment());
+            return plan;
+        }
+        plan.action = LaunchAction::StartProgram;
         return plan;
     }
     plan.action = LaunchAction::OpenDocument;
@@ -147,7 +192,9 @@ void StartLaunch(LaunchJob job) {
     std::thread([job = std::move(job)]() mutable {
         {
             const LaunchJob mine = std::move(job); // gone before the count says so
-            if (!mine.folder.isEmpty() && QFileInfo(mine.folder).isDir()) {
+            platform::FileIdentity typed;
+            if (!mine.folder.isEmpty() && platform::Identify(mine.folder, typed) == 0 &&
+                typed.folder) {
                 QCoreApplication* app = QCoreApplication::instance();
                 if (app && mine.enterFolder)
                     QMetaObject::invokeMethod(

@@ -20,7 +20,11 @@ struct LaunchJob {
     std::function<void(const QString&)> enterFolder;
 };
 
-enum class LaunchAction { None, StartProgram, OpenDocument };
+// StartProgram after a Yes to `question`: a program whose name says it is a document.
+enum class LaunchAction { None, StartProgram, OpenDocument, AskFirst };
+
+inline const QString kAskDisguisedProgram =
+    QStringLiteral("%1\nis a program (%2, %3), not the %4 its name says.\nRun it?");
 
 // What a launch comes to, decided on the real file system.
 struct LaunchPlan {
@@ -29,12 +33,15 @@ struct LaunchPlan {
     QStringList arguments;    // StartProgram: the parameters split as a shell would
     QString workingDirectory; // StartProgram
     QString document;         // OpenDocument: a local path or an URL
+    QString question;         // AskFirst: names the file and its real type
 };
 
 // The launch rule: a file without extension, one of .com .exe .lnk .bat, or one whose
 // extension the MIME database knows is launched; anything else is left alone. A launched
 // executable (an ELF file or "#!" script with its execute bit) starts as a program; other files
-// open with the desktop's default application. Touches the disk: not for the window's thread.
+// open with the desktop's default application. An executable whose name says it is a document
+// (holiday.jpg) runs only after a question that names its real type. Touches the disk: not for
+// the window's thread.
 LaunchPlan PlanLaunch(const LaunchJob& job);
 
 // Plans and launches on the calling thread.

@@ -21,25 +21,35 @@ void SetDefaultMessageOwner(QWidget* owner) {
 QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind, QWidget* owner) {
     if (g_answerer) return g_answerer(text, kind);
     if (!owner) owner = g_owner;
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     switch (kind) {
     case MessageKind::Question:
-        return QMessageBox::question(owner, kCaption, text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No);
+        icon = QMessageBox::Question;
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
     case MessageKind::StopQuestion:
-        return QMessageBox::critical(owner, kCaption, text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No);
-    case MessageKind::Plain: {
-        QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, owner);
-        return QMessageBox::StandardButton(box.exec());
-    }
+        icon = QMessageBox::Critical;
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case MessageKind::Plain:
+        icon = QMessageBox::NoIcon;
+        break;
     case MessageKind::Warning:
-        return QMessageBox::warning(owner, kCaption, text);
+        icon = QMessageBox::Warning;
+        break;
     case MessageKind::Error:
-        return QMessageBox::critical(owner, kCaption, text);
+        icon = QMessageBox::Critical;
+        break;
     case MessageKind::Info:
         break;
     }
-    return QMessageBox::information(owner, kCaption, text);
+    QMessageBox box(icon, kCaption, text, buttons, owner);
+    // Messages carry file names and server replies: "530 <a href=...>" must read as it came,
+    // never turn into a link or markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(buttons & QMessageBox::No ? QMessageBox::No : QMessageBox::Ok);
+    return QMessageBox::StandardButton(box.exec());
 }
 
 bool AskYesNo(const QString& text, QWidget* owner) {

@@ -4,14 +4,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <stdio.h>
 #include <string>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
@@ -29,8 +33,11 @@ bool GoingOn(const std::atomic<int>* running) {
     return !running || running->load(std::memory_order_relaxed) != 0;
 }
 
+std::atomic<BlockHook> blockHook{nullptr};
+
 void Count(std::atomic<uint64_t>* counter, uint64_t n) {
     if (counter) counter->fetch_add(n, std::memory_order_relaxed);
+    if (const BlockHook hook = blockHook.load(std::memory_order_relaxed)) hook();
 }
 
 class Fd {
@@ -60,6 +67,14 @@ QString FolderOf(const QString& path) {
     if (slash < 0) return QStringLiteral(".");
     if (slash == 0) return QStringLiteral("/");
     return path.left(slash);
+}
+
+// Flushes a folder's entries (a file just renamed into it).
+void SyncFolder(const QString& folder) {
+    const int fd = ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 // Moves `size` bytes (or to the end) from `in` to `out`: copy_file_range, else sendfile,
@@ -143,42 +158,127 @@ bool Exists(const QString& path) {
 
 int CopyLocalFile(const QString& src, const QString& dst, bool replace,
                   const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
-    // Both names are looked at before the source is opened: opening may block (a pipe).
+    // Both names are looked at before the source is opened; the open itself never waits.
+    const QByteArray source = EncodeName(src);
     struct stat from {};
-    if (::stat(EncodeName(src).constData(), &from) != 0) return errno;
+    if (::stat(source.constData(), &from) != 0) return errno;
     if (S_ISDIR(from.st_mode)) return EISDIR;
+    if (!S_ISREG(from.st_mode)) return kNotPlainFile;
     struct stat to {};
     const QByteArray target = EncodeName(dst);
-    if (::stat(target.constData(), &to) == 0) {
+    const bool replacing = ::stat(target.constData(), &to) == 0;
+    if (replacing) {
         if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) return kSameFile;
         if (S_ISDIR(to.st_mode)) return EISDIR;
         if (!replace) return EEXIST;
     }
-    Fd in(::open(EncodeName(src).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) return errno;
+    int inFd = -1;
     struct stat opened {};
-    if (::fstat(in.get(), &opened) != 0) return errno;
+    if (const int rc = OpenPlainFile(source, inFd, &opened); rc != 0) return rc;
+    Fd in(inFd);
     if (opened.st_dev != from.st_dev || opened.st_ino != from.st_ino) return EAGAIN; // replaced
 
-    QString tempPath;
-    const int made = MakeTempFile(FolderOf(dst), QStringLiteral(".vlf"), tempPath);
-    if (made != 0) return made;
-    const QByteArray temp = EncodeName(tempPath);
-    Fd out(::open(temp.constData(), O_WRONLY | O_CLOEXEC));
-    int result = out.get() < 0 ? errno : 0;
-    if (result == 0) result = CopyData(in.get(), out.get(), running, counter);
-    if (result == 0 && ::fchmod(out.get(), from.st_mode & 07777) != 0) result = errno;
+    const qsizetype slash = target.lastIndexOf('/');
+    int outFd = -1;
+    QByteArray temp;
+    if (const int rc =
+            CreatePartFile(slash >= 0 ? target.left(slash + 1) : QByteArray(), outFd, temp);
+        rc != 0)
+        return rc;
+    Fd out(outFd);
+    int result = CopyData(in.get(), out.get(), running, counter);
+    // Never set-user or set-group id: a copy is the copier's file, not the owner's.
+    if (result == 0 && ::fchmod(out.get(), opened.st_mode & 0777) != 0) result = errno;
     if (result == 0) {
-        const struct timespec times[2] = {from.st_atim, from.st_mtim};
+        const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
         if (::futimens(out.get(), times) != 0) result = errno;
     }
+    // A file that is replaced goes only once its successor is on the disk.
+    if (result == 0 && replacing && ::fsync(out.get()) != 0) result = errno;
     if (result == 0) result = out.Close();
-    if (result == 0) result = RenamePath(tempPath, dst, replace);
+    if (result == 0) result = RenamePath(DecodeName(temp), dst, replace);
     if (result != 0) {
         out.Reset();
         ::unlink(temp.constData());
+    } else if (replacing) {
+        SyncFolder(FolderOf(dst));
     }
     return result;
+}
+
+int CopyLink(const QString& from, const QString& to, bool replace) {
+    const QByteArray link = EncodeName(from);
+    std::vector<char> contents(4096);
+    for (;;) {
+        const ssize_t n = ::readlink(link.constData(), contents.data(), contents.size());
+        if (n < 0) return errno;
+        if (size_t(n) < contents.size()) {
+            contents.resize(size_t(n));
+            break;
+        }
+        contents.resize(contents.size() * 2);
+    }
+    contents.push_back(0);
+    const QByteArray target = EncodeName(to);
+    if (!replace) return ::symlink(contents.data(), target.constData()) == 0 ? 0 : errno;
+    // The new link goes under a part name first, so what it replaces goes in one rename.
+    int fd = -1;
+    QByteArray part;
+    const qsizetype slash = target.lastIndexOf('/');
+    if (const int rc = CreatePartFile(slash >= 0 ? target.left(slash + 1) : QByteArray(), fd, part);
+        rc != 0)
+        return rc;
+    ::close(fd);
+    ::unlink(part.constData());
+    if (::symlink(contents.data(), part.constData()) != 0) return errno;
+    if (::rename(part.constData(), target.constData()) == 0) return 0;
+    const int e = errno;
+    ::unlink(part.constData());
+    return e;
+}
+
+int FlushToDisk(const QString& path) {
+    const int fd =
+        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ELOOP) { // a link has no data of its own: only its entry
+        SyncFolder(FolderOf(path));
+        return 0;
+    }
+    if (fd < 0) return errno;
+    struct stat st {};
+    int rc = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (rc == 0) {
+        if (S_ISDIR(st.st_mode))
+            rc = ::syncfs(fd) == 0 ? 0 : errno;
+        else
+            rc = ::fsync(fd) == 0 ? 0 : errno;
+    }
+    ::close(fd);
+    if (rc == 0 && !S_ISDIR(st.st_mode)) SyncFolder(FolderOf(path));
+    return rc;
+}
+
+bool OnOneFileSystem(const QString& path, const QString& folder) {
+    struct stat a {
+    }, b{};
+    return ::lstat(EncodeName(path).constData(), &a) == 0 &&
+           ::stat(EncodeName(folder).constData(), &b) == 0 && a.st_dev == b.st_dev;
+}
+
+QString CacheFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.cache/velmar");
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(FolderOf(folder));
+        ::mkdir(EncodeName(folder).constData(), 0700);
+    }
+    return folder;
+}
+
+void SetBlockHook(BlockHook hook) {
+    blockHook.store(hook);
 }
 
 int RenamePath(const QString& from, const QString& to, bool replace) {
@@ -277,6 +377,7 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
             if (S_ISREG(st.st_mode)) item.size = uint64_t(st.st_size);
         }
         item.folder = type == DT_DIR;
+        item.link = type == DT_LNK;
         if (type == DT_LNK) {
             struct stat target {};
             item.linkToFolder = ::fstatat(fd, raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
@@ -291,12 +392,45 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
 
 namespace {
 
-uint64_t TreeSizeOf(std::string& path, const std::atomic<int>* running) {
+// File systems with no files of their own on a disk: what they show has no size to add.
+bool IsVirtualFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case SELINUX_MAGIC:
+    case EFIVARFS_MAGIC:
+    case 0x62656570: // configfs
+    case 0x65735543: // fusectl
+    case 0x19800202: // mqueue
+    case 0x42494e4d: // binfmt_misc
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint64_t TreeSizeOf(std::string& path, dev_t device, const std::atomic<int>* running) {
     const auto stopped = [running] {
         return running && running->load(std::memory_order_relaxed) == 0;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return 0;
+    // A mount point below the folder leads to another file system: not this folder's size.
+    struct stat self {};
+    if (::fstat(fd, &self) != 0 || self.st_dev != device) {
+        ::close(fd);
+        return 0;
+    }
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         ::close(fd);
@@ -327,7 +461,7 @@ uint64_t TreeSizeOf(std::string& path, const std::atomic<int>* running) {
         if (stopped()) break;
         if (path.back() != '/') path += '/';
         path += name;
-        sum += TreeSizeOf(path, running);
+        sum += TreeSizeOf(path, device, running);
         path.resize(length);
     }
     return sum;
@@ -338,7 +472,17 @@ uint64_t TreeSizeOf(std::string& path, const std::atomic<int>* running) {
 uint64_t TreeSize(const QString& folder, const std::atomic<int>* running) {
     std::string path = EncodeName(folder).toStdString();
     if (path.empty()) return 0;
-    return TreeSizeOf(path, running);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st {};
+    const bool counted = ::fstat(fd, &st) == 0 && !IsVirtualFileSystem(fd);
+    ::close(fd);
+    if (!counted) return 0;
+    // The folder's own name may be a link (the pane lists one as a folder); below it none is.
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.back() != '/') path += '/';
+    return TreeSizeOf(path, st.st_dev, running);
 }
 
 OpenFolder::~OpenFolder() {

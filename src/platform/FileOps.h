@@ -3,6 +3,8 @@
 // primitives. Every call returns 0 or an errno value; the primitives turn it into a message.
 // Sizes and counters are 64-bit.
 
+#include "platform/LocalFiles.h"
+
 #include <QByteArray>
 #include <QString>
 #include <atomic>
@@ -14,6 +16,7 @@ namespace velmar::platform {
 // Results beside the errno values.
 constexpr int kCopyCancelled = -1; // the running flag cleared between two blocks
 constexpr int kSameFile = -2;      // source and target are one file (device and inode)
+// kNotPlainFile (LocalFiles.h): a FIFO, socket or device, whose bytes are never copied.
 
 // The text of an errno value (or of the two results above).
 QString SystemErrorText(int error);
@@ -29,13 +32,34 @@ struct FileIdentity {
 int Identify(const QString& path, FileIdentity& out, bool followLinks = true);
 bool Exists(const QString& path);
 
-// Copies `src` to `dst`: the bytes go to a private temporary file in the target folder which
-// takes the source's permission bits and modification time and is renamed over `dst` only
-// when it is complete, so a copy that ends early leaves no partial file and an existing
-// target unchanged. `replace` false refuses an existing target (EEXIST). The running flag is
-// looked at and `counter` advanced after every block.
+// Copies `src` to `dst`: the bytes go to a private part file in the target folder, written
+// through the descriptor it was made with, which takes the source's permission bits (never
+// set-user or set-group id) and times and is renamed over `dst` only when complete (and,
+// when it replaces a file, only once on the disk), so a copy that ends early leaves no
+// partial file and an existing target unchanged. `replace` false refuses an existing
+// target (EEXIST); a source that is no regular file gives kNotPlainFile and is never opened
+// in a way that waits. The running flag is looked at and `counter` advanced after every block.
 int CopyLocalFile(const QString& src, const QString& dst, bool replace,
                   const std::atomic<int>* running, std::atomic<uint64_t>* counter);
+
+// Makes `to` a symbolic link with the same contents as the link `from` (EINVAL when `from`
+// is no link); `replace` false refuses an existing `to` (EEXIST).
+int CopyLink(const QString& from, const QString& to, bool replace);
+
+// What was written under `path` is on the disk before a move removes its source: a file
+// and its folder entry are flushed; for a folder, its whole file system.
+int FlushToDisk(const QString& path);
+
+// Whether `path` and `folder` lie on one file system (a rename joins them).
+bool OnOneFileSystem(const QString& path, const QString& folder);
+
+// The per-user cache folder (made owner-only when missing), without a trailing "/".
+QString CacheFolder();
+
+// For tests: called after each block a copy moved, on the copying thread (a kill or a swap
+// in the middle of a copy, made deterministic).
+using BlockHook = void (*)();
+void SetBlockHook(BlockHook hook);
 
 // rename(2); `replace` false refuses an existing target (EEXIST). EXDEV means another file
 // system.
@@ -59,6 +83,7 @@ QString TempFolder();
 struct FolderItem {
     QString name;
     bool folder = false; // a real folder, never a link to one
+    bool link = false;   // a symbolic link, to whatever
     bool linkToFolder = false;
     uint64_t size = 0; // only when sizes were asked for
 };
@@ -69,9 +94,11 @@ struct FolderListing {
 // "." and ".." are never listed. `sizes` asks for the size of each file.
 int ListFolder(const QString& folder, FolderListing& out, bool sizes = false);
 
-// The bytes of the regular files below `folder`, never following a link. Walks raw names
-// (nothing is decoded) with one descriptor open at a time. Stops early, with what it has,
-// when `running` clears; a folder that cannot be read adds nothing.
+// The bytes of the regular files below `folder`, never following a link and never leaving
+// the file system `folder` is on (a mount point below it adds nothing); a virtual file
+// system (proc, sysfs, cgroups ...) adds nothing at all. Walks raw names (nothing is decoded)
+// with one descriptor open at a time. Stops early, with what it has, when `running` clears;
+// a folder that cannot be read adds nothing.
 uint64_t TreeSize(const QString& folder, const std::atomic<int>* running = nullptr);
 
 // A folder held open by descriptor for emptying it: its entries are read in one pass as raw

@@ -4,9 +4,13 @@
 
 #include <QRandomGenerator>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +38,135 @@ mode_t CurrentUmask() {
     return mask;
 }
 
+constexpr char kPartPrefix[] = ".vlf-part.";
+
+// Flushes the folder's entry for a file just renamed into it.
+void SyncFolderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? path.left(slash) : slash == 0 ? "/" : ".";
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
+
+int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st) {
+    struct stat own {};
+    struct stat& s = st ? *st : own;
+    fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        // A socket cannot be opened at all (ENXIO): still say what it is.
+        const int e = errno;
+        return ::stat(path.constData(), &s) == 0 && !S_ISREG(s.st_mode) && !S_ISDIR(s.st_mode)
+                   ? kNotPlainFile
+                   : e;
+    }
+    int rc = ::fstat(fd, &s) != 0 ? errno
+             : S_ISREG(s.st_mode) ? 0
+             : S_ISDIR(s.st_mode) ? EISDIR
+                                  : kNotPlainFile;
+    if (rc == 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) rc = errno;
+    }
+    if (rc != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return rc;
+}
+
+int RemoveStaleParts(const QByteArray& folder) {
+    const int dfd =
+        ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return 0;
+    DIR* dir = ::fdopendir(dfd);
+    if (!dir) {
+        ::close(dfd);
+        return 0;
+    }
+    int removed = 0;
+    const size_t prefix = sizeof kPartPrefix - 1;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strncmp(e->d_name, kPartPrefix, prefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name + prefix, &end, 10);
+        if (pid <= 0 || *end != '.' || pid == long(::getpid())) continue;
+        // Another user's part is not ours to judge; a live (or unknowable) writer keeps it.
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path) {
+    static std::mutex mutex;
+    static std::set<QByteArray> cleaned;
+    bool clean = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (cleaned.size() > 4096) cleaned.clear();
+        clean = cleaned.insert(folder).second;
+    }
+    if (clean) RemoveStaleParts(folder);
+    const QByteArray stem = folder + kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        path = stem + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) return 0;
+        if (errno != EEXIST) break;
+    }
+    const int e = errno;
+    path.clear();
+    return e;
+}
+
+StagingFile::~StagingFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int StagingFile::Open(const QString& folder) {
+    if (fd_ >= 0) ::close(fd_);
+    const QByteArray native = EncodeName(folder);
+    fd_ = ::open(native.constData(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return 0;
+    // A file system without unnamed files: a private name, removed at once.
+    QByteArray pattern = native + "/vlfXXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) return errno;
+    ::unlink(pattern.constData());
+    return 0;
+}
+
+bool StagingFile::Write(const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t w = ::write(fd_, data, length);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        length -= size_t(w);
+    }
+    return true;
+}
+
+bool StagingFile::Rewind() {
+    return ::lseek(fd_, 0, SEEK_SET) == 0;
+}
+
+int64_t StagingFile::Read(char* buffer, size_t capacity) {
+    for (;;) {
+        const ssize_t r = ::read(fd_, buffer, capacity);
+        if (r < 0 && errno == EINTR) continue;
+        return r;
+    }
+}
 
 int OpenForScan(const QString& path) {
     // Not blocking: opening a FIFO for reading would wait for a writer.
@@ -56,8 +188,9 @@ void CloseHandle(int fd) {
 
 bool InputFile::Open(const QString& path) {
     Close();
-    fd_ = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    return fd_ >= 0;
+    error_ = OpenPlainFile(EncodeName(path), fd_);
+    if (error_ == kNotPlainFile) errno = EINVAL;
+    return error_ == 0;
 }
 
 int64_t InputFile::Read(char* buffer, size_t capacity) {
@@ -86,16 +219,11 @@ bool ReplacingFile::Open(const QString& target, bool readOnly) {
     const qsizetype slash = target_.lastIndexOf('/');
     const QByteArray folder = slash >= 0 ? target_.left(slash + 1) : QByteArray();
     mode_ = (readOnly ? 0444u : 0666u) & ~unsigned(CurrentUmask());
-    for (int attempt = 0; attempt < 32; ++attempt) {
-        temporary_ = folder + ".vlf" +
-                     QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
-        fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                     0600);
-        if (fd_ >= 0) return true;
-        if (errno != EEXIST) break;
+    if (const int rc = CreatePartFile(folder, fd_, temporary_); rc != 0) {
+        errno = rc;
+        return false;
     }
-    temporary_.clear();
-    return false;
+    return true;
 }
 
 bool ReplacingFile::Write(const char* data, size_t length) {
@@ -111,13 +239,19 @@ bool ReplacingFile::Write(const char* data, size_t length) {
 
 bool ReplacingFile::Commit() {
     if (fd_ < 0) return false;
-    const bool ok = ::fchmod(fd_, mode_) == 0 && ::close(fd_) == 0;
+    struct stat st {};
+    const bool replacing = ::lstat(target_.constData(), &st) == 0;
+    bool ok = ::fchmod(fd_, mode_) == 0 && (!replacing || ::fsync(fd_) == 0);
+    if (::close(fd_) != 0) ok = false; // late write errors (NFS, quotas) show here
     fd_ = -1;
     if (!ok || ::rename(temporary_.constData(), target_.constData()) != 0) {
+        const int e = errno;
         Abandon();
+        errno = e;
         return false;
     }
     temporary_.clear();
+    if (replacing) SyncFolderOf(target_);
     return true;
 }
 

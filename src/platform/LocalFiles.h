@@ -2,9 +2,12 @@
 // The local files of transfers: reading a file to send, and writing a received one so that
 // an existing file at the target name is replaced only by a complete copy.
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+
+struct stat;
 
 namespace velmar::platform {
 
@@ -14,6 +17,42 @@ namespace velmar::platform {
 int OpenForScan(const QString& path);
 void CloseHandle(int fd);
 
+// Opens `path` for reading only when it is a regular file: the open never waits (a FIFO
+// without a writer) and the type is checked on the opened descriptor, so nothing put in the
+// file's place meanwhile is read. 0 and the descriptor in `fd` (blocking again), errno, or
+// kNotPlainFile for a FIFO, socket or device. `st` (optional) gets the descriptor's stat.
+constexpr int kNotPlainFile = -3;
+int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st = nullptr);
+
+// Part files, the private files a copy or download writes before renaming them over the
+// target, are named ".vlf-part.<pid>.<random>" so that a part whose writer died (a killed
+// copy) can be told from one still being written.
+// A new part in `folder` (ending with "/" or empty for the current folder), owner-only,
+// created exclusively; 0 with its descriptor and name, or errno. Stale parts in the folder
+// (their process gone) are removed first, once per folder and run.
+int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path);
+// Removes the parts in `folder` whose writing process no longer runs; the number removed.
+int RemoveStaleParts(const QByteArray& folder);
+
+// A private scratch file with no name (or one removed at once), read back through the same
+// descriptor: nothing else can open it and nothing is left behind, even after a kill.
+class StagingFile {
+public:
+    StagingFile() = default;
+    ~StagingFile();
+    StagingFile(const StagingFile&) = delete;
+    StagingFile& operator=(const StagingFile&) = delete;
+    // 0 or errno.
+    int Open(const QString& folder);
+    bool Write(const char* data, size_t length);
+    bool Rewind();
+    int64_t Read(char* buffer, size_t capacity);
+    int descriptor() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
 class InputFile {
 public:
     InputFile() = default;
@@ -21,7 +60,9 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
+    // Only a regular file (OpenPlainFile); error() tells why not.
     bool Open(const QString& path);
+    int error() const { return error_; }
     // Fills `buffer` unless the file ends first; the count read, -1 on a read error.
     int64_t Read(char* buffer, size_t capacity);
     void Close();
@@ -29,6 +70,7 @@ public:
 
 private:
     int fd_ = -1;
+    int error_ = 0;
 };
 
 // Bytes go to a new private file in the target's folder; Commit renames it over the
@@ -44,6 +86,7 @@ public:
     // False when the folder cannot take a new file or the target is a folder.
     bool Open(const QString& target, bool readOnly);
     bool Write(const char* data, size_t length);
+    // An existing target is replaced only by data already on the disk (flushed first).
     bool Commit();
     void Abandon();
     bool IsOpen() const { return fd_ >= 0; }

@@ -3,9 +3,6 @@
 #include "platform/NameCodec.h"
 
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -14,7 +11,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace velmar::platform {
 
@@ -115,27 +114,101 @@ QStringList SplitParameters(const QString& text) {
     return out;
 }
 
+QByteArray ReadFileHead(const QString& path, int size) {
+    const int fd =
+        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return {};
+    QByteArray head(size, '\0');
+    struct stat st {};
+    ssize_t got = -1;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, head.data(), size_t(size));
+    ::close(fd);
+    head.truncate(got < 0 ? 0 : qsizetype(got));
+    return head;
+}
+
+QString LinkTarget(const QString& link) {
+    const QByteArray native = EncodeName(link);
+    QByteArray target(4096, '\0');
+    const ssize_t n = ::readlink(native.constData(), target.data(), size_t(target.size()));
+    if (n <= 0 || n >= target.size()) return {};
+    target.truncate(n);
+    if (!target.startsWith('/')) target.prepend(native.left(native.lastIndexOf('/') + 1));
+    return DecodeName(target);
+}
+
+bool MakeLink(const QString& target, const QString& link) {
+    return ::symlink(EncodeName(target).constData(), EncodeName(link).constData()) == 0;
+}
+
+QUrl LocalFileUrl(const QString& path) {
+    // QUrl keeps an escaped byte that is no UTF-8 as it is, and hands it on escaped.
+    return QUrl::fromEncoded("file://" + EncodeName(path).toPercentEncoding("/"), QUrl::StrictMode);
+}
+
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory) {
     QString run = program;
     QStringList args = arguments;
     // A script without the execute bit still runs, through the interpreter it names.
-    const QByteArray native = EncodeName(program);
-    if (::access(native.constData(), X_OK) != 0) {
+    if (::access(EncodeName(program).constData(), X_OK) != 0) {
         QStringList interpreter = ReadInterpreterLine(program);
         if (interpreter.isEmpty()) return false;
         run = interpreter.takeFirst();
         args = interpreter + QStringList{program} + arguments;
     }
-    QProcess process;
-    process.setProgram(run);
-    process.setArguments(args);
-    if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
-    return process.startDetached();
+    // Everything the child needs is made before the fork: after it only async-signal-safe
+    // calls are allowed.
+    const QByteArray file = EncodeName(run);
+    const QByteArray folder = EncodeName(workingDirectory);
+    std::vector<QByteArray> bytes{file};
+    for (const QString& a : args)
+        bytes.push_back(EncodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        // The grandchild runs the program in a session of its own; the child ends at once, so
+        // the program is nobody's child of ours and leaves no zombie.
+        ::setsid();
+        if (::fork() != 0) ::_exit(0);
+        int error = 0;
+        if (!folder.isEmpty() && ::chdir(folder.constData()) != 0)
+            error = errno;
+        else {
+            ::execv(file.constData(), argv.data());
+            error = errno;
+        }
+        ssize_t ignored = ::write(report[1], &error, sizeof error);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The pipe closes without a word when the program started (close-on-exec).
+    int error = 0;
+    ssize_t got;
+    do
+        got = ::read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    return got == 0;
 }
 
 bool OpenDocument(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(LocalFileUrl(path));
 }
 
 bool RenameEntry(const QString& from, const QString& to) {

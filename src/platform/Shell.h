@@ -23,7 +23,20 @@ QString ResolveProgram(const QString& file);
 // literal, "..." keeps blanks and takes \" and \\, a backslash outside quotes escapes.
 QStringList SplitParameters(const QString& text);
 
-// Starts `program` with `arguments` in `workingDirectory`, detached: it outlives us.
+// The first `size` bytes of a regular file (never waiting on a fifo or a device).
+QByteArray ReadFileHead(const QString& path, int size);
+
+// Where a symbolic link points, as an absolute path; empty when `link` is no link.
+QString LinkTarget(const QString& link);
+// A symbolic link `link` to `target`; never replaces what is there.
+bool MakeLink(const QString& target, const QString& link);
+
+// The file: address of a local path, keeping its bytes (a name that is not UTF-8 too).
+QUrl LocalFileUrl(const QString& path);
+
+// Starts `program` with `arguments` in `workingDirectory`, detached: it outlives us. Every
+// text goes to the system as the file system's own bytes (NameCodec), so a program or
+// argument whose name is not UTF-8 is given exactly.
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory);
 

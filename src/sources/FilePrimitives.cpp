@@ -1,6 +1,7 @@
 #include "sources/FilePrimitives.h"
 
 #include "platform/FileOps.h"
+#include "platform/LocalFiles.h"
 #include "sources/SizeText.h"
 
 namespace velmar {
@@ -31,7 +32,8 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
             return false;
         }
         const bool ok = to.WriteFile(
-            dst, [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
+            dst,
+            [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
             control);
         if (!ok && control.goingOn()) TellError(to, messages);
         return ok;
@@ -53,19 +55,40 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
         if (!ok && control.goingOn()) TellError(to, messages);
         return ok;
     }
-    QString temp;
-    if (int rc = platform::MakeTempFile(platform::TempFolder(), QStringLiteral("vlf"), temp);
-        rc != 0) {
+    // Two servers: through a private unnamed file in the user's cache folder, which must
+    // have room for the whole file first.
+    const QString cache = platform::CacheFolder();
+    uint64_t size = 0;
+    from.Exists(src, &size);
+    PaneSide local;
+    if (!CheckRoomForFile(size, cache, local, messages)) return false;
+    platform::StagingFile stage;
+    if (const int rc = stage.Open(cache); rc != 0) {
         messages.Tell(platform::SystemErrorText(rc));
         return false;
     }
-    std::shared_ptr<Side> local = LocalSide();
-    bool ok = Stream(control, src, temp, from, *local, messages) && control.goingOn();
-    if (ok) {
-        if (control.counter) control.counter->store(0);
-        ok = Stream(control, temp, dst, *local, to, messages);
+    int localError = 0;
+    bool ok = from.ReadFile(
+        src,
+        [&](const char* data, size_t n) {
+            if (stage.Write(data, n)) return true;
+            localError = errno ? errno : EIO;
+            return false;
+        },
+        control);
+    if (!ok) {
+        if (localError != 0)
+            messages.Tell(platform::SystemErrorText(localError));
+        else if (control.goingOn())
+            TellError(from, messages);
+        return false;
     }
-    platform::RemoveFile(temp); // whatever happened
+    if (!control.goingOn() || !stage.Rewind()) return false;
+    if (control.counter) control.counter->store(0);
+    ok = to.WriteFile(
+        dst, [&stage](char* buffer, size_t capacity) { return stage.Read(buffer, capacity); },
+        control);
+    if (!ok && control.goingOn()) TellError(to, messages);
     return ok;
 }
 
@@ -110,8 +133,12 @@ bool MoveEntry(const TransferControl& control, const QString& src, const QString
         }
         if (r != SideResult::Unsupported) return Finished(r, *from.side, dst, messages);
     }
-    // A complete copy first; the source goes only after it arrived whole.
+    // A complete copy first, on the disk; the source goes only after it arrived whole.
     if (!Copy(control, src, dst, from, to, replace, messages)) return false;
+    if (!to.side->Flush(dst)) {
+        TellError(*to.side, messages);
+        return false;
+    }
     return DeleteEntry(src, from, messages);
 }
 

@@ -53,6 +53,8 @@ inline const QString kTooLarge = QStringLiteral("You try to download too large f
 inline const QString kSameFileRefused = QStringLiteral("%1 is the file itself: not copied.");
 inline const QString kIntoItselfRefused =
     QStringLiteral("Folder %1 cannot go into itself: not copied.");
+inline const QString kSpecialFileRefused =
+    QStringLiteral("%1 is a pipe, socket or device: not copied.");
 inline const QString kCannotReadFolder = QStringLiteral("Cannot read folder %1.");
 inline const QString kNotRemovedWhole =
     QStringLiteral("Folder %1 was not removed: not everything in it was moved.");
@@ -71,8 +73,7 @@ bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages,
                   bool* whole = nullptr);
 // Whether `size` bytes fit into `folder` with 32 KiB to spare; says so when not. A side that
 // cannot tell its free space (a server) always has room.
-bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side,
-                      FileMessages& messages);
+bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side, FileMessages& messages);
 // A trailing "/" is ignored.
 bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages);
 

@@ -16,7 +16,8 @@ namespace {
 
 class LocalFileReader final : public Side::Reader {
 public:
-    bool Open(const QString& path) { return in_.Open(path); }
+    // 0, errno, or kNotPlainFile.
+    int Open(const QString& path) { return in_.Open(path) ? 0 : in_.error(); }
     int64_t Read(char* buffer, size_t capacity) override { return in_.Read(buffer, capacity); }
 
 private:
@@ -48,6 +49,7 @@ public:
             ListedEntry e;
             e.name = std::move(item.name);
             e.folder = item.folder;
+            e.link = item.link;
             e.linkToFolder = item.linkToFolder;
             e.size = item.size;
             e.attributes = (item.folder ? attr::Directory : 0) | (hidden ? attr::Hidden : 0) |
@@ -61,7 +63,7 @@ public:
                   const TransferControl& control) override {
         ClearError();
         platform::InputFile in;
-        if (!in.Open(path)) return Fail(errno);
+        if (!in.Open(path)) return FailOn(path, in.error());
         std::vector<char> block(256 * 1024);
         for (;;) {
             if (!control.goingOn()) return false;
@@ -127,8 +129,42 @@ public:
         case platform::kCopyCancelled:
             return SideResult::Cancelled;
         default:
-            return Failed(rc);
+            FailOn(from, rc);
+            return SideResult::Failed;
         }
+    }
+
+    bool IsLink(const QString& path) override {
+        platform::FileIdentity id;
+        return platform::Identify(path, id, false) == 0 && id.link;
+    }
+
+    SideResult CopyLink(const QString& from, const QString& to, bool replace) override {
+        platform::FileIdentity id;
+        if (platform::Identify(from, id, false) != 0 || !id.link) return SideResult::Unsupported;
+        const int rc = platform::CopyLink(from, to, replace);
+        if (rc == 0) return SideResult::Ok;
+        if (rc == EEXIST && !replace) return SideResult::Exists;
+        return Failed(rc);
+    }
+
+    bool Flush(const QString& path) override { return Done(platform::FlushToDisk(path)); }
+
+    bool OnOneVolume(const QString& path, const QString& folder) override {
+        return platform::OnOneFileSystem(path, folder);
+    }
+
+    // Walks by folder descriptors: a folder put in the place of one (a link to elsewhere)
+    // meanwhile is never walked into, so nothing outside the moved tree can go.
+    bool RemoveArrived(const QString& folder, const QSet<QString>& arrived,
+                       FileMessages& messages) override {
+        platform::OpenFolder handle;
+        if (handle.Open(folder) != 0 || !EmptyArrived(handle, folder, arrived, messages))
+            return false;
+        const int rc = platform::RemoveEmptyFolder(folder);
+        if (rc != 0 && rc != ENOTEMPTY && rc != EEXIST)
+            messages.Tell(platform::SystemErrorText(rc));
+        return rc == 0;
     }
 
     SideResult MoveWithin(const QString& from, const QString& to, bool replace,
@@ -153,9 +189,11 @@ public:
     bool Pushes() const override { return true; }
     std::unique_ptr<Reader> OpenReader(const QString& path) override {
         auto reader = std::make_unique<LocalFileReader>();
-        if (reader->Open(path)) return reader;
-        Fail(errno);
-        return nullptr;
+        if (const int rc = reader->Open(path); rc != 0) {
+            FailOn(path, rc);
+            return nullptr;
+        }
+        return reader;
     }
     std::unique_ptr<Writer> OpenWriter(const QString& path) override {
         auto writer = std::make_unique<LocalFileWriter>();
@@ -207,6 +245,37 @@ private:
         return SideResult::Failed;
     }
     bool Done(int rc) { return rc == 0 || Fail(rc); }
+    // A failure about one file: a special file is named, as the user must find it.
+    bool FailOn(const QString& path, int error) {
+        if (error != platform::kNotPlainFile) return Fail(error);
+        SetError(kSpecialFileRefused.arg(path));
+        return false;
+    }
+
+    // Removes below the open folder only what arrived; true when everything went.
+    bool EmptyArrived(platform::OpenFolder& handle, const QString& folder,
+                      const QSet<QString>& arrived, FileMessages& messages) {
+        std::vector<platform::OpenFolder::Entry> entries;
+        if (handle.Read(entries) != 0) return false;
+        bool whole = true;
+        for (const platform::OpenFolder::Entry& e : entries) {
+            const QString path =
+                folder + QLatin1Char('/') + platform::DecodeName(std::string_view(e.name));
+            if (e.folder) {
+                platform::OpenFolder sub;
+                if (sub.OpenChild(handle, e.name) != 0 ||
+                    !EmptyArrived(sub, path, arrived, messages) ||
+                    handle.RemoveEmptyFolder(e.name) != 0)
+                    whole = false;
+            } else if (!arrived.contains(path)) {
+                whole = false;
+            } else if (const int rc = handle.RemoveFile(e.name); rc != 0) {
+                messages.Tell(platform::SystemErrorText(rc));
+                whole = false;
+            }
+        }
+        return whole;
+    }
 
     // Asks, then removes the subfolder `name` of `parent` with what it holds; true when it went.
     bool RemoveSubfolder(const platform::OpenFolder& parent, const char* name,
@@ -231,8 +300,8 @@ private:
     // Removes what a folder holds through its descriptor, passing over what the pane hides
     // and asking before each subfolder: 0 when everything went, 1 when something stays, -1
     // when the folder could not be read (said).
-    int EmptyFolder(platform::OpenFolder& handle, const QString& folder,
-                    const ShownFilter& filter, FileMessages& messages) {
+    int EmptyFolder(platform::OpenFolder& handle, const QString& folder, const ShownFilter& filter,
+                    FileMessages& messages) {
         std::vector<platform::OpenFolder::Entry> entries;
         bool readOnlyFs = false;
         if (handle.Read(entries, filter.showInRom ? nullptr : &readOnlyFs) != 0) {

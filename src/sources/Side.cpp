@@ -12,6 +12,45 @@ SideResult Side::CopyWithin(const QString&, const QString&, bool, const Transfer
     return SideResult::Unsupported;
 }
 
+bool Side::IsLink(const QString&) {
+    return false;
+}
+
+SideResult Side::CopyLink(const QString&, const QString&, bool) {
+    return SideResult::Unsupported;
+}
+
+bool Side::Flush(const QString&) {
+    return true; // a server keeps what it acknowledged
+}
+
+bool Side::OnOneVolume(const QString&, const QString&) {
+    return false;
+}
+
+bool Side::RemoveArrived(const QString& folder, const QSet<QString>& arrived,
+                         FileMessages& messages) {
+    std::vector<ListedEntry> entries;
+    if (!List(folder + QLatin1Char('/'), entries, false)) return false;
+    bool whole = true;
+    for (const ListedEntry& e : entries) {
+        const QString path = folder + QLatin1Char('/') + e.name;
+        if (e.folder && !e.linkToFolder) {
+            if (!RemoveArrived(path, arrived, messages)) whole = false;
+        } else if (!arrived.contains(path)) {
+            whole = false;
+        } else if (!DeleteFile(path)) {
+            if (!ErrorText().isEmpty()) messages.Tell(ErrorText());
+            whole = false;
+        }
+        if (!Usable()) return false;
+    }
+    if (!whole) return false;
+    if (RemoveFolder(folder)) return true;
+    if (!ErrorText().isEmpty()) messages.Tell(ErrorText());
+    return false;
+}
+
 std::unique_ptr<Side::Reader> Side::OpenReader(const QString&) {
     return nullptr;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/FindRecord.h"
 
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -33,6 +34,7 @@ struct TransferControl {
 struct ListedEntry {
     QString name;
     bool folder = false;
+    bool link = false;         // a symbolic link (to anything): copied as a link where it can be
     bool linkToFolder = false; // never walked into
     uint64_t size = 0;
     uint32_t attributes = 0; // attr::Hidden, attr::InRom ... as the pane shows them
@@ -102,6 +104,23 @@ public:
     // Unsupported where the two names cannot be joined by a rename (another file system).
     virtual SideResult MoveWithin(const QString& from, const QString& to, bool replace,
                                   const TransferControl& control) = 0;
+
+    // Whether `path` itself is a symbolic link (never on a server).
+    virtual bool IsLink(const QString& path);
+    // Makes `to` a link like the link `from`, replacing only when `replace`; Unsupported when
+    // `from` is no link or the side has none.
+    virtual SideResult CopyLink(const QString& from, const QString& to, bool replace);
+    // What was written under `path` (a file or a folder tree) is on the disk: a move removes
+    // its source only after. False (with ErrorText) when it cannot be.
+    virtual bool Flush(const QString& path);
+    // Whether a rename within this side joins `path` and `folder` (one file system), so a
+    // move between them needs no room.
+    virtual bool OnOneVolume(const QString& path, const QString& folder);
+    // After a folder move: removes below `folder` only the files in `arrived` (complete
+    // paths), then every folder left empty, never walking into a link. True when `folder`
+    // itself went; failures are told.
+    virtual bool RemoveArrived(const QString& folder, const QSet<QString>& arrived,
+                               FileMessages& messages);
 
     // A pull reader or push writer where the side has them (Pulls/Pushes; null with
     // ErrorText on failure): the general copy joins a side that only pushes to one that only

@@ -72,7 +72,11 @@ private:
         const QString src = job_.sourcePath + item.name;
         // A search hit is named "sub/a.txt": the copy is "a.txt" in the target folder.
         const QString dst = job_.targetPath + FileNamePart(item.name, QLatin1Char('/'));
-        if (item.hasRecord && !CheckRoomForFile(item.size, job_.targetPath, job_.target, messages()))
+        // A move on one file system is a rename: it needs no room.
+        const bool renames =
+            !job_.copy && SameSide() && job_.source.side->OnOneVolume(src, job_.targetPath);
+        if (item.hasRecord && !renames &&
+            !CheckRoomForFile(item.size, job_.targetPath, job_.target, messages()))
             return;
         const bool ok = job_.copy
                             ? CopyEntry(control_, src, dst, job_.source, job_.target, messages())
@@ -90,6 +94,11 @@ private:
         const QString from = job_.sourcePath + item.name;
         const QString to = job_.targetPath + item.name;
         p_.SetName(item.name);
+        // A link to a folder is the row itself: it goes as a link, never what it points to.
+        if (SameSide() && job_.source.side->IsLink(from)) {
+            Link(from, to);
+            return;
+        }
         if (IntoItself(from, to)) {
             messages().Tell(kIntoItselfRefused.arg(from));
             return;
@@ -102,7 +111,44 @@ private:
         Tree(from, to, job_.copy ? nullptr : &arrived);
         if (job_.copy || p_.running.load() == 0 || !job_.source.usable()) return;
         if (!messages().Ask(kAskRemoveFolder.arg(from))) return;
-        if (!RemoveArrived(from, arrived)) messages().Tell(kNotRemovedWhole.arg(from));
+        // What arrived is on the disk before anything of the source goes.
+        if (!job_.target.side->Flush(to)) {
+            TellTargetError();
+            return;
+        }
+        if (!job_.source.side->RemoveArrived(from, arrived, messages()))
+            messages().Tell(kNotRemovedWhole.arg(from));
+    }
+
+    void TellTargetError() {
+        if (!job_.target.side->ErrorText().isEmpty())
+            messages().Tell(job_.target.side->ErrorText());
+    }
+
+    // Copies or moves the link `from` as a link (a rename first when moving).
+    void Link(const QString& from, const QString& to) {
+        Side& side = *job_.source.side;
+        bool ok = false;
+        if (!job_.copy) {
+            SideResult r = side.MoveWithin(from, to, false, control_);
+            if (r == SideResult::Exists && messages().Ask(kAskOverwrite.arg(to)))
+                r = side.MoveWithin(from, to, true, control_);
+            if (r == SideResult::Unsupported) // another file system: a new link, then the old goes
+                ok = CopyLinkEntry(from, to) && side.Flush(to) &&
+                     DeleteEntry(from, job_.source, messages());
+            else
+                ok = Finished(r, side, to);
+        } else {
+            ok = CopyLinkEntry(from, to);
+        }
+        if (ok) p_.files.fetch_add(1);
+    }
+
+    bool Finished(SideResult r, const Side& side, const QString& to) {
+        if (r == SideResult::SameFile) messages().Tell(kSameFileRefused.arg(to));
+        if (r == SideResult::Failed && !side.ErrorText().isEmpty())
+            messages().Tell(side.ErrorText());
+        return r == SideResult::Ok;
     }
 
     bool MakeTargetFolder(const QString& to) {
@@ -125,7 +171,17 @@ private:
         std::vector<const ListedEntry*> folders;
         for (const ListedEntry& e : entries) {
             if (!GoingOn()) return;
-            if (e.folder) {
+            const QString src = from + QLatin1Char('/') + e.name;
+            // A link stays a link on one side, and is never walked into.
+            if (e.link && SameSide()) {
+                p_.SetName(e.name);
+                if (CopyLinkEntry(src, to + QLatin1Char('/') + e.name)) {
+                    p_.files.fetch_add(1);
+                    if (arrived) arrived->insert(src);
+                }
+                continue;
+            }
+            if (e.folder || e.linkToFolder) {
                 if (!e.linkToFolder) folders.push_back(&e);
                 continue;
             }
@@ -133,7 +189,6 @@ private:
             p_.done.store(0);
             p_.total.store(std::max<uint64_t>(e.size, 1));
             if (!CheckRoomForFile(e.size, to, job_.target, messages())) continue;
-            const QString src = from + QLatin1Char('/') + e.name;
             if (CopyEntry(control_, src, to + QLatin1Char('/') + e.name, job_.source, job_.target,
                           messages())) {
                 p_.files.fetch_add(1);
@@ -146,29 +201,12 @@ private:
         }
     }
 
-    // Removes below `folder` only the files in `arrived`, then every folder left empty.
-    // True when `folder` itself went.
-    bool RemoveArrived(const QString& folder, const QSet<QString>& arrived) {
-        PaneSide everything = job_.source; // the same side, without the pane's filters
-        everything.showHidden = true;
-        everything.showInRom = true;
-        std::vector<ListedEntry> entries;
-        if (!ListShownEntries(everything, folder + QLatin1Char('/'), entries, false)) return false;
-        bool whole = true;
-        for (const ListedEntry& e : entries) {
-            const QString path = folder + QLatin1Char('/') + e.name;
-            if (e.folder && !e.linkToFolder) {
-                if (!RemoveArrived(path, arrived)) whole = false;
-            } else if (!arrived.contains(path) || !DeleteEntry(path, everything, messages())) {
-                whole = false;
-            }
-            if (!everything.usable()) break;
-        }
-        if (!whole || !everything.usable()) return false;
-        if (job_.source.side->RemoveFolder(folder)) return true;
-        if (!job_.source.side->ErrorText().isEmpty())
-            messages().Tell(job_.source.side->ErrorText());
-        return false;
+    bool CopyLinkEntry(const QString& src, const QString& dst) {
+        Side& side = *job_.source.side;
+        SideResult r = side.CopyLink(src, dst, false);
+        if (r == SideResult::Exists && messages().Ask(kAskOverwrite.arg(dst)))
+            r = side.CopyLink(src, dst, true);
+        return Finished(r, side, dst);
     }
 
     TransferJob& job_;

@@ -38,7 +38,6 @@ TEST(Options, ParseTakesFoldersOptionsModesAndRefusesWhatItDoesNotKnow) {
         {{"--help"}, {}, true, false, {}},
         {{"-h", "--version"}, {}, true, true, {}},
         {{"--bogus", "/srv"}, {}, false, false, "unknown option --bogus"},
-        {{"-x"}, {}, false, false, "unknown option -x"},
         {{"--size"}, {}, false, false, "--size needs a value"},
         {{"--size", "wide"}, {}, false, false, "WIDTHxHEIGHT"},
         {{"--mode", "telnet"}, {}, false, false, {}, ids::kResTelnet},

@@ -2,7 +2,10 @@
 // in a pane and opening from it, Create Shortcut's dialogs in row order, links that launch.
 #include "filemgr/FastFolders.h"
 #include "PaneTestSupport.h"
+#include "filemgr/FastFolderFile.h"
 #include "framework/Dialogs.h"
+#include "platform/NameCodec.h"
+#include "platform/Shell.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 
@@ -57,9 +60,13 @@ TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
         const char* after;
     } cases[] = {
         {"/A/B/;/B/;", nullptr, "/B/", "/A/B/;"}, // a substring of another entry
-        {"/A/B/;/B/;", nullptr, "/A/B/", "/B/;"}, {"/B/;/A/B/;/C/;", nullptr, "/B/", "/A/B/;/C/;"},
+        {"/A/B/;/B/;", nullptr, "/A/B/", "/B/;"},
+        {"/B/;/A/B/;/C/;", nullptr, "/B/", "/A/B/;/C/;"},
         {"/A/B/;", "/B/", nullptr, "/A/B/;/B/;"}, // "/B/" is not there yet
         {"/A/;", nullptr, "/X/", "/A/;"},
+        // A ";" in a name is written twice and read back as one.
+        {"/A/;", "/a;b/", nullptr, "/A/;/a;;b/;"},
+        {"/a;;b/;/;;x;;/;", nullptr, "/a;b/", "/;;x;;/;"},
     };
     for (const Case& c : cases) {
         QFile::remove(file);
@@ -68,6 +75,8 @@ TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
         if (c.add) ASSERT_TRUE(AddFastFolder(file, QString::fromLatin1(c.add)));
         if (c.remove) ASSERT_TRUE(RemoveFastFolders(file, {QString::fromLatin1(c.remove)}));
         EXPECT_EQ(ReadFastFolderText(file), QString::fromLatin1(c.after)) << c.before;
+        EXPECT_EQ(FastFolderText(FastFolderEntries(ReadFastFolderText(file))),
+                  QString::fromLatin1(c.after));
         QFile::remove(dir.file("seed"));
     }
 }
@@ -141,6 +150,10 @@ TEST_F(FastFolderTest, CreateShortcutAsksPerRowInOrder) {
               dir.file("report.old.doc"));
     EXPECT_EQ(QFileInfo(ShortcutFolder() + "run_sh.lnk").symLinkTarget(), dir.file("run.sh"));
     EXPECT_TRUE(messages.shown.isEmpty());
+    // Names that are not UTF-8 link by their own bytes.
+    const QString raw = platform::DecodeName(QByteArray("caf\xe9"));
+    ASSERT_TRUE(CreateShortcutLink(dir.path() + "/", raw, dir.file(raw)));
+    EXPECT_EQ(platform::LinkTarget(dir.file(raw + ".lnk")), dir.file(raw));
 
     // Again: the link is there, and the user hears of it.
     w.WaitListed();

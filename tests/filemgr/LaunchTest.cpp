@@ -1,7 +1,9 @@
 // The launch rule decided on real files, and the launch thread started by opening a row.
 #include "filemgr/Launch.h"
 #include "PaneTestSupport.h"
+#include "platform/NameCodec.h"
 #include "platform/Shell.h"
+#include "support/MessageScript.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -60,6 +62,13 @@ TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
         // A script without its execute bit; anything else with it (as on exFAT or CIFS).
         {"plain-script", "#!/bin/sh\n", false, LaunchAction::OpenDocument},
         {"photo.png", "\x89PNG data", true, LaunchAction::OpenDocument},
+        // A program whose name says it is a document never runs without a question.
+        {"holiday.jpg", "#!/bin/sh\n", true, LaunchAction::AskFirst},
+        {"notes.txt",
+         "\x7f"
+         "ELF\2\1\1",
+         true, LaunchAction::AskFirst},
+        {"build.sh", "#!/bin/sh\n", true, LaunchAction::StartProgram},
         {"notes", "\x89PNG data", true, LaunchAction::OpenDocument},
         {"x ", "\x89PNG data", true, LaunchAction::OpenDocument},
         {"README", "text", false, LaunchAction::OpenDocument},
@@ -77,7 +86,11 @@ TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
         const LaunchPlan p = Plan(file);
         EXPECT_EQ(p.action, c.action) << c.name;
         if (c.action == LaunchAction::OpenDocument) EXPECT_EQ(p.document, file) << c.name;
+        if (c.action == LaunchAction::AskFirst) EXPECT_EQ(p.program, file) << c.name;
     }
+    const QString question = Plan(dir.file("holiday.jpg")).question;
+    EXPECT_TRUE(question.startsWith("holiday.jpg\n")) << question.toStdString();
+    EXPECT_TRUE(question.contains("application/x-shellscript")) << question.toStdString();
     EXPECT_EQ(Plan(dir.file("gone")).action, LaunchAction::None);
     EXPECT_EQ(Plan({}).action, LaunchAction::None);
 }
@@ -149,6 +162,43 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     EXPECT_EQ(plans[1].action, LaunchAction::StartProgram);
     EXPECT_EQ(plans[1].program, dir.file("run.sh"));
     EXPECT_EQ(plans[1].workingDirectory, dir.path());
+}
+
+// Names and parameters that are not UTF-8 reach the system as their own bytes: a program so
+// named starts, a shortcut to it launches, and a disguised one runs after a Yes only.
+TEST(LaunchRule, RawNamesLaunchAndADisguisedProgramWaitsForYes) {
+    TempDir dir;
+    MessageScript messages;
+    SetLauncherForTesting({});
+    auto raw = [&](const char* name) { return dir.file(platform::DecodeName(QByteArray(name))); };
+    const QString tool = raw("tool\xfe"), photo = raw("holiday\xff.jpg");
+    for (const QString& f : {tool, photo}) {
+        ASSERT_TRUE(WriteRaw(platform::EncodeName(f), "#!/bin/sh\nprintf %s \"$1\" > \"$2\"\n"));
+        ASSERT_EQ(::chmod(platform::EncodeName(f).constData(), 0755), 0);
+    }
+    ASSERT_TRUE(platform::MakeLink(tool, raw("tool\xfe.lnk")));
+    EXPECT_EQ(Plan(raw("tool\xfe.lnk")).program, tool);
+    EXPECT_EQ(platform::LocalFileUrl(photo).toEncoded(),
+              "file://" + platform::EncodeName(dir.path()).toPercentEncoding("/") +
+                  "/holiday%FF.jpg");
+
+    RunLaunch({.file = tool,
+               .parameters = platform::DecodeName(QByteArray("a\xfe"
+                                                             "b out1"))});
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadAll(dir.file("out1")) == "a\xfe"
+                                            "b";
+    }));
+    RunLaunch({.file = photo, .parameters = "x out2"});
+    EXPECT_TRUE(WaitFor([&] { return messages.shown.size() == 1; }));
+    messages.answer(QMessageBox::Yes);
+    RunLaunch({.file = photo, .parameters = "y out3"});
+    EXPECT_TRUE(WaitFor([&] { return ReadAll(dir.file("out3")) == "y"; }));
+    EXPECT_FALSE(QFile::exists(dir.file("out2")));
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_TRUE(
+        messages.shown[0].startsWith(platform::DecodeName(QByteArray("holiday\xff.jpg\n"))));
+    SetLauncherForTesting([](const LaunchPlan&) {});
 }
 
 TEST(LaunchRule, ParametersSplitAsAShellWould) {

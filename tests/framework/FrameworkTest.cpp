@@ -5,17 +5,21 @@
 #include "framework/DocTemplate.h"
 #include "framework/Frame.h"
 #include "framework/Icons.h"
+#include "framework/Message.h"
 #include "framework/Routing.h"
 #include "framework/View.h"
 #include "res/Ids.h"
 #include "res/MenuTables.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 #include <map>
@@ -197,6 +201,24 @@ TEST(DialogSeam, ControlsAreFoundByNumberAndNameAndAnUnansweredDialogIsRejected)
     SetDialogHookForTesting([](QDialog*) {});
     EXPECT_EQ(RunModal(dialog), QDialog::Rejected);
     SetDialogHookForTesting(nullptr);
+}
+
+// A server reply or a file name shows as the characters it is, in every kind of box.
+TEST(MessageSeam, TextIsNeverRenderedAsMarkup) {
+    const QString reply = QStringLiteral("530 <a href=\"http://x/\">login</a> <b>now</b>");
+    for (MessageKind kind : {MessageKind::Info, MessageKind::Error, MessageKind::StopQuestion}) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            if (label->textFormat() == Qt::PlainText) shown = label->text();
+            box->reject();
+        });
+        ShowMessage(reply, kind);
+        EXPECT_EQ(shown, reply) << int(kind);
+    }
 }
 
 TEST(DocTemplates, OneDocumentWithItsFrameAndOneInitialUpdatePerView) {

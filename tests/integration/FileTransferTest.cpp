@@ -1,9 +1,9 @@
 // Copy and move between local folders and FTP servers (pyftpdlib on 127.0.0.1), through both
 // back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
+#include "ftp/FtpConnection.h"
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
-#include "ftp/FtpConnection.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"
 
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <thread>
 
 namespace velmar::test {
@@ -186,6 +187,26 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
                         .entryList({".vlf*"}, QDir::Files | QDir::Hidden)
                         .isEmpty());
     }
+}
+
+// Between two servers the file passes through the user's cache folder, which needs room for
+// it before the first byte moves.
+TEST_P(FileTransfer, ServerToServerNeedsRoomInTheCacheFolder) {
+    const QString cache = dir.mkdir("cache");
+    if (::mount("tmpfs", QFile::encodeName(cache).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system";
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    Put(Ftp0, "big", Pattern(200000));
+    const bool copied = Copy("/big", "/big", ftp[0], ftp[1]);
+    if (saved.isNull())
+        qunsetenv("XDG_CACHE_HOME");
+    else
+        qputenv("XDG_CACHE_HOME", saved);
+    ::umount(QFile::encodeName(cache).constData());
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(user.told, QStringList{kTooLarge});
+    EXPECT_EQ(Get(Ftp1, "big"), "(missing)");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, FileTransfer, ::testing::Values(false, true),

@@ -3,6 +3,7 @@
 // a full disk, across file systems).
 #include "sources/FilePrimitives.h"
 #include "platform/FileOps.h"
+#include "support/Printers.h"
 #include "support/TempDir.h"
 #include "support/TransferFixture.h"
 
@@ -10,11 +11,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,7 +35,24 @@ QStringList Leftovers(const QString& folder) {
     return QDir(folder).entryList({".vlf*"}, QDir::Files | QDir::Hidden);
 }
 
+// A path for a system call, alive to the end of the expression.
+struct Native {
+    explicit Native(const QString& path) : bytes(QFile::encodeName(path)) {}
+    operator const char*() const { return bytes.constData(); }
+    QByteArray bytes;
+};
+
+// What a symbolic link holds; empty when `path` is no link.
+QByteArray LinkText(const QString& path) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(Native(path), buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+std::atomic<int>* stopFlag = nullptr;
+
 using Fixture = test::TransferFixture<>;
+using test::FolderItem;
 using Primitives = Fixture;
 
 } // namespace
@@ -78,29 +101,90 @@ TEST_F(Primitives, SameFileIsRefusedWhateverTheName) {
 }
 
 TEST_F(Primitives, CancelledCopyLeavesNoPartAndTheOldTargetWhole) {
-    // A pipe as the source lets the test clear the flag exactly in the middle of the copy.
-    std::signal(SIGPIPE, SIG_IGN);
-    const QString fifo = dir.file("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // The flag clears right after the first block, as a Close in the middle of a copy would.
+    const QString src = dir.write("src", Pattern(1 << 20));
     const QString dst = dir.write("target", "old contents");
-    bool result = true;
+    stopFlag = &running;
+    platform::SetBlockHook([] { stopFlag->store(0); });
     user.answers = {true};
-    std::thread copier([&] { result = Copy(fifo, dst); });
-    const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
-    ASSERT_GE(w, 0);
-    const QByteArray block = Pattern(64 << 10);
-    ASSERT_EQ(::write(w, block.constData(), size_t(block.size())), block.size());
-    while (counter.load() < uint64_t(block.size()))
-        std::this_thread::yield();
-    running.store(0);
-    // One more block wakes the copy, which now sees the flag.
-    [[maybe_unused]] ssize_t more = ::write(w, block.constData(), size_t(block.size()));
-    ::close(w);
-    copier.join();
+    const bool result = Copy(src, dst);
+    platform::SetBlockHook(nullptr);
     EXPECT_FALSE(result);
     EXPECT_EQ(ReadAll(dst), "old contents");
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
     EXPECT_TRUE(user.told.isEmpty()); // a cancel is no error
+}
+
+// A FIFO with no writer, a socket and a device: each is named and skipped, never opened in a
+// way that waits (the FIFO would block the worker for ever), alone or inside a folder.
+TEST_F(Primitives, SpecialFilesAreNamedAndSkipped) {
+    dir.write("S/T/plain", "p");
+    ASSERT_EQ(::mkfifo(Native(dir.file("S/T/pipe")), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray sockPath = QFile::encodeName(dir.file("S/T/sock"));
+    ASSERT_LT(size_t(sockPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, sockPath.constData(), size_t(sockPath.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::mknod(Native(dir.file("S/T/null")), S_IFCHR | 0600, makedev(1, 3)), 0);
+    dir.mkdir("D");
+    const TempDir shm("/dev/shm"); // another file system: a move copies
+    for (const char* name : {"pipe", "sock", "null"}) {
+        SCOPED_TRACE(name);
+        const QString src = dir.file(QStringLiteral("S/T/") + name);
+        user.told.clear();
+        EXPECT_FALSE(Copy(src, dir.file(name)));
+        EXPECT_FALSE(Move(src, shm.file(name)));
+        EXPECT_EQ(user.told, QStringList(2, kSpecialFileRefused.arg(src)));
+        EXPECT_FALSE(local.side->OpenReader(src)); // what an upload reads through
+        EXPECT_EQ(local.side->ErrorText(), kSpecialFileRefused.arg(src));
+        EXPECT_TRUE(QFileInfo::exists(src));
+    }
+    user.told.clear();
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T")});
+    RunTransfer(job);
+    EXPECT_EQ(ReadAll(dir.file("D/T/plain")), "p");
+    EXPECT_EQ(job.progress.files.load(), 1);
+    EXPECT_EQ(user.told.size(), 3);
+    ::close(sock);
+}
+
+// A copy never sets a set-user or set-group id bit; the staging file of a server-to-server
+// copy is owner-only and has no name anyone could open.
+TEST_F(Primitives, NoSetIdBitIsCopiedAndStagingIsPrivate) {
+    const QString src = dir.write("tool", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(Native(src), 06755), 0);
+    ASSERT_TRUE(Copy(src, dir.file("copy")));
+    struct stat st {};
+    ASSERT_EQ(::stat(Native(dir.file("copy")), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    platform::StagingFile stage;
+    ASSERT_EQ(stage.Open(dir.path()), 0);
+    ASSERT_EQ(::fstat(stage.descriptor(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_nlink, 0u);
+}
+
+// A copy killed in the middle leaves its part; the next copy into that folder removes it,
+// but never the part of a writer still running.
+TEST_F(Primitives, APartLeftByAKilledCopyGoesWithTheNextCopyThere) {
+    const QString src = dir.write("big", Pattern(1 << 20));
+    const QString target = dir.mkdir("D");
+    dir.write("D/.vlf-part.1.init", "a live writer's"); // process 1 always runs
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::SetBlockHook([] { ::raise(SIGKILL); });
+        platform::CopyLocalFile(src, target + "/big", false, nullptr, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(Leftovers(target).size(), 2);
+    EXPECT_FALSE(QFileInfo::exists(target + "/big"));
+    ASSERT_TRUE(Copy(dir.write("small", "s"), target + "/small"));
+    EXPECT_EQ(Leftovers(target), QStringList{".vlf-part.1.init"});
 }
 
 TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
@@ -212,6 +296,15 @@ TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
     ASSERT_TRUE(QFile::link(dir.file("D"), dir.file("D/sub/loop")));
     // Links add nothing: neither what they point to nor a loop back up.
     EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
+    // Nor another file system mounted below, nor a virtual one (/proc shows 128 TiB).
+    const QString mounted = dir.mkdir("D/mnt");
+    if (::mount("tmpfs", Native(mounted), "tmpfs", 0, "size=1m") == 0) {
+        dir.write("D/mnt/other", QByteArray(4000, 'm'));
+        const uint64_t size = DirSize(dir.file("D") + "/");
+        ::umount(Native(mounted));
+        EXPECT_EQ(size, 1024 + (uint64_t(5) << 30));
+    }
+    EXPECT_EQ(DirSize("/proc/"), 0u);
 }
 
 TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
@@ -235,7 +328,6 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
 // ---- the worker ----
 
 using Worker = Fixture;
-using test::FolderItem;
 
 TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/T/a", "a");
@@ -327,4 +419,86 @@ TEST_F(Worker, OnItsOwnThreadCountsOnlyWholeFilesWhenStopped) {
     EXPECT_EQ(arrived.size(), s.files);
     for (const QString& n : arrived)
         EXPECT_EQ(ReadAll(dir.file("D/T/" + n)), ReadAll(dir.file("S/T/" + n))) << n.toStdString();
+}
+
+// A link inside a copied or moved folder stays a link, and a link moved as the chosen row
+// moves as a link: what it points to is never walked into, emptied or removed.
+TEST_F(Worker, LinksStayLinksInATreeAndAsTheMovedRow) {
+    dir.write("Real/keep", "keep");
+    dir.write("S/T/a", "a");
+    ASSERT_EQ(::symlink("../../Real", Native(dir.file("S/T/toFolder"))), 0);
+    ASSERT_EQ(::symlink("a", Native(dir.file("S/T/toFile"))), 0);
+    ASSERT_EQ(::symlink(Native(dir.file("Real")), Native(dir.file("S/L"))), 0);
+    dir.mkdir("D");
+    const TempDir shm("/dev/shm"); // another file system: a move copies, then removes
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), FolderItem("L")});
+    RunTransfer(job);
+    Prepare(false, dir.file("S"), shm.path(), {FolderItem("T"), FolderItem("L")});
+    user.answers = {true};
+    RunTransfer(job);
+    for (const QString& base : {dir.file("D"), shm.path()}) {
+        SCOPED_TRACE(base.toStdString());
+        EXPECT_EQ(LinkText(base + "/T/toFolder"), "../../Real");
+        EXPECT_EQ(LinkText(base + "/T/toFile"), "a");
+        EXPECT_EQ(LinkText(base + "/L"), QFile::encodeName(dir.file("Real")));
+        EXPECT_EQ(ReadAll(base + "/T/a"), "a");
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.file("S/T")));
+    EXPECT_TRUE(LinkText(dir.file("S/L")).isEmpty());
+    EXPECT_EQ(ReadAll(dir.file("Real/keep")), "keep");
+    EXPECT_TRUE(user.told.isEmpty()) << user.told.join("; ").toStdString();
+}
+
+namespace {
+QString swapFolder, swapAside, swapVictim;
+// Puts a link to another folder in place of the folder being moved, in the middle of its copy.
+void SwapForLink() {
+    if (swapFolder.isEmpty() || !QDir().rename(swapFolder, swapAside)) return;
+    ::symlink(QFile::encodeName(swapVictim).constData(), QFile::encodeName(swapFolder).constData());
+    swapFolder.clear();
+}
+} // namespace
+
+TEST_F(Worker, AFolderSwappedForALinkMidMoveIsNeverEmptiedThroughIt) {
+    dir.write("S/M/a", Pattern(100000));
+    dir.write("S/M/b", Pattern(100000, 1));
+    dir.write("Victim/a", "mine");
+    dir.write("Victim/b", "mine too");
+    const TempDir shm("/dev/shm");
+    swapFolder = dir.file("S/M");
+    swapAside = dir.file("S/aside");
+    swapVictim = dir.file("Victim");
+    platform::SetBlockHook(SwapForLink);
+    Prepare(false, dir.file("S"), shm.path(), {FolderItem("M")});
+    user.answers = {true};
+    RunTransfer(job);
+    platform::SetBlockHook(nullptr);
+    EXPECT_TRUE(swapFolder.isEmpty()); // the swap happened
+    EXPECT_EQ(ReadAll(dir.file("Victim/a")), "mine");
+    EXPECT_EQ(ReadAll(dir.file("Victim/b")), "mine too");
+    EXPECT_EQ(ReadAll(dir.file("S/aside/a")), Pattern(100000));
+}
+
+// A move on one disk is a rename and needs no room; across disks the room is checked first.
+TEST_F(Worker, SameDiskMoveNeedsNoRoomAcrossDisksRoomIsChecked) {
+    const QString small = dir.mkdir("small");
+    if (::mount("tmpfs", Native(small), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system";
+    const QByteArray fill = Pattern(200 << 10);
+    QFile::copy(dir.write("f", fill), small + "/f");
+    QDir().mkdir(small + "/sub");
+    TransferItem f;
+    f.name = "f";
+    f.size = uint64_t(fill.size());
+    Prepare(false, small, small + "/sub", {f});
+    RunTransfer(job);
+    const QByteArray renamed = ReadAll(small + "/sub/f");
+    Prepare(false, dir.path(), small, {f});
+    RunTransfer(job);
+    const bool leftInPlace = !QFileInfo::exists(small + "/f");
+    ::umount(Native(small));
+    EXPECT_EQ(renamed, fill);
+    EXPECT_TRUE(leftInPlace);
+    EXPECT_EQ(user.told, QStringList{kTooLarge});
+    EXPECT_EQ(ReadAll(dir.file("f")), fill);
 }

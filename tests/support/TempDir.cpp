@@ -1,11 +1,15 @@
 #include "support/TempDir.h"
 
+#include "platform/NameCodec.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 namespace velmar::test {
 
@@ -45,8 +49,16 @@ QString TempDir::mkdir(const QString& name) const {
 }
 
 QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    // Through the file system's own bytes: a name that is not UTF-8 reads too.
+    QFile f;
+    const int fd = ::open(platform::EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    QByteArray bytes;
+    if (f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        bytes = f.readAll();
+    else
+        ::close(fd);
+    return bytes;
 }
 
 bool WriteRaw(const QByteArray& path, const QByteArray& bytes) {

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     const QString settings = run.mkdir(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(run.mkdir(QStringLiteral("cache")))); // the manual
+    qputenv("XDG_DATA_HOME", QFile::encodeName(run.mkdir(QStringLiteral("data")))); // the trash
     velmar::platform::SetSettingsFolderForTesting(settings);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
