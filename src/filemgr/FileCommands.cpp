@@ -219,8 +219,8 @@ void CopyOrMove(PaneController& pane, bool copy, QWidget* parent) {
     std::vector<int> rows;
     const int n = pane.CollectSelection(&rows, nullptr);
     PaneController* other = pane.otherPane();
-    // Move wants a real selection; the focused row alone is enough only for Copy.
-    if ((copy ? n < 1 : !pane.AnyRowSelected()) || !other) {
+    // Both act on the marked rows or, with none marked, on the row under the cursor.
+    if (n < 1 || !other) {
         QApplication::beep();
         return;
     }

@@ -129,7 +129,7 @@ void PaneController::PlaceCursorOn(const QString& name) {
     if (row < 0) return;
     focusAfterRefill_.clear();
     if (std::exchange(selectFocused_, false))
-        SelectAndFocus(row);
+        MoveCursorTo(row);
     else
         selection_->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
 }
@@ -255,6 +255,15 @@ void PaneController::SelectAndFocus(int row) {
                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void PaneController::MoveCursorTo(int row) {
+    if (!marksApart_) {
+        SelectAndFocus(row);
+        return;
+    }
+    if (row < 0 || row >= model_->size()) return;
+    selection_->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+}
+
 bool PaneController::AnyRowSelected() const {
     return selection_->hasSelection();
 }
@@ -358,7 +367,7 @@ void PaneController::GoToFolder(const QString& folder) {
     mask_ = QStringLiteral("*.*");
     listMode_ = ListMode::Folder;
     RefillPane();
-    SelectAndFocus(0);
+    MoveCursorTo(0);
 }
 
 bool PaneController::ShowFastFolders() {
@@ -374,7 +383,7 @@ bool PaneController::ShowFastFolders() {
         rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));
     model_->ResetRows(std::move(rows));
     lastListedPath_.clear();
-    SelectAndFocus(1);
+    MoveCursorTo(1);
     return true;
 }
 

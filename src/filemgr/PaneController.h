@@ -79,8 +79,7 @@ public:
     // Lists the current folder again, beside the window: rows arrive in batches, in the
     // pane's order. The focused row stays when the folder is the same.
     void RefillPane();
-    // The next refill puts the cursor on the row named `name` (when it comes), and selects
-    // it (the plain style's cursor is its selection).
+    // The next refill puts the cursor on the row named `name` (when it comes; MoveCursorTo).
     void FocusAfterRefill(const QString& name) {
         focusAfterRefill_ = name;
         selectFocused_ = true;
@@ -109,6 +108,13 @@ public:
     int FindRow(const QString& name) const; // -1 when none is named so
     // Makes `row` the only selected row and the focused one.
     void SelectAndFocus(int row);
+    // Puts the cursor on `row`: only the cursor where marks are apart from it, else the
+    // selection follows (the plain list's way).
+    void MoveCursorTo(int row);
+    // The commander style: marks are made on purpose only (Insert, Ctrl+click); the cursor
+    // moves without marking.
+    void SetMarksApartFromCursor(bool apart) { marksApart_ = apart; }
+    bool marksApartFromCursor() const { return marksApart_; }
     // The rows a file command acts on: the selected rows without the parent row, or the
     // focused row when none is selected. `files` counts the rows that are not folders.
     int CollectSelection(std::vector<int>* indices, int* files) const;
@@ -190,7 +196,8 @@ private:
     bool listing_ = false;
     QString lastListedPath_;     // to keep the focused row across a refill of the same folder
     QString focusAfterRefill_;   // the row the cursor goes to once it has come
-    bool selectFocused_ = false; // and is selected as well
+    bool selectFocused_ = false; // and moved there as by MoveCursorTo (else cursor only)
+    bool marksApart_ = false;
 
     // Written by the listing thread only while it runs (the window's thread waits for its end
     // before it touches it), and by the window's thread otherwise.

@@ -113,6 +113,7 @@ void CPaneList::ApplyPaneStyle(int likeNC, int horizontal) {
     if (style_ == wanted && wanted == PaneStyle::Plain) return;
     style_ = wanted;
     const bool on = wanted == PaneStyle::LikeNc;
+    controller_->SetMarksApartFromCursor(on);
     delegate_->setLikeNc(on);
     if (on) {
         QPalette p = palette();
@@ -221,6 +222,22 @@ void CPaneList::keyPressEvent(QKeyEvent* e) {
         }
     }
     QTableView::keyPressEvent(e);
+}
+
+QItemSelectionModel::SelectionFlags CPaneList::selectionCommand(const QModelIndex& index,
+                                                                const QEvent* event) const {
+    // The commander style: a plain click, type-ahead and every move of the cursor by the
+    // program leave the marks alone; Ctrl and Shift still mark with the mouse.
+    if (style_ == PaneStyle::LikeNc) {
+        Qt::KeyboardModifiers mods = Qt::NoModifier;
+        if (event && (event->type() == QEvent::MouseButtonPress ||
+                      event->type() == QEvent::MouseButtonRelease ||
+                      event->type() == QEvent::MouseMove || event->type() == QEvent::KeyPress))
+            mods = static_cast<const QInputEvent*>(event)->modifiers();
+        if (!(mods & (Qt::ControlModifier | Qt::ShiftModifier)))
+            return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 bool CPaneList::OnLabel(const QPoint& viewportPos, int& row) const {

@@ -212,6 +212,9 @@ constexpr int kIdcFontName = 1078;
 constexpr int kIdcFontFaces = 1079;
 constexpr int kIdcFontCancel = 1080;
 constexpr int kIdcTelnetEmulation = 1201; // the emulation choice of "Telnet option"
+constexpr int kIdcTelnetProtocol = 1202;  // Telnet or SSH in "Host & port settings"
+constexpr int kDlgSshPassword = 1203;     // the SSH password question
+constexpr int kIdcSshPassword = 1204;
 
 // Ping (169)
 constexpr int kIdcPingHost = 1093;

@@ -127,7 +127,25 @@ EmulationKind CTelnetOptionDialog::kind() const {
     return emulation_->currentIndex() == 1 ? EmulationKind::Xterm : EmulationKind::Ansi;
 }
 
-CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidget* parent)
+quint16 DefaultPort(Protocol protocol) {
+    return protocol == Protocol::Ssh ? 22 : 23;
+}
+
+Protocol LoadProtocol() {
+    return platform::ReadStringSetting(kSection, QStringLiteral("Protocol"),
+                                       QStringLiteral("telnet")) == QLatin1String("ssh")
+               ? Protocol::Ssh
+               : Protocol::Telnet;
+}
+
+void StoreProtocol(Protocol protocol) {
+    platform::WriteStringSetting(kSection, QStringLiteral("Protocol"),
+                                 protocol == Protocol::Ssh ? QStringLiteral("ssh")
+                                                           : QStringLiteral("telnet"));
+}
+
+CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, Protocol protocol,
+                                           QWidget* parent)
     : QDialog(parent), history_(LoadHistory(kSection, kLastHosts)), loaded_(history_) {
     setWindowTitle(QStringLiteral("Host & port settings"));
     SetControlId(this, ids::kDlgTelnetConnect);
@@ -140,7 +158,20 @@ CTelnetConnectDialog::CTelnetConnectDialog(const QString& host, int port, QWidge
     port_ = new QLineEdit(QString::number(port), this);
     port_->setValidator(new QIntValidator(0, 65535, port_));
     SetControlId(port_, ids::kIdcTelnetPort);
+    protocol_ = new QComboBox(this);
+    protocol_->addItem(QStringLiteral("Telnet (clear text)"));
+    protocol_->addItem(QStringLiteral("SSH (encrypted)"));
+    protocol_->setCurrentIndex(protocol == Protocol::Ssh ? 1 : 0);
+    SetControlId(protocol_, ids::kIdcTelnetProtocol);
+    connect(protocol_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        // A port the user typed stays; the other protocol's default follows the choice.
+        const Protocol now = index == 1 ? Protocol::Ssh : Protocol::Telnet;
+        const Protocol before = now == Protocol::Ssh ? Protocol::Telnet : Protocol::Ssh;
+        if (port_->text().isEmpty() || port_->text().toInt() == DefaultPort(before))
+            port_->setText(QString::number(DefaultPort(now)));
+    });
     auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Protocol"), protocol_);
     form->addRow(QStringLiteral("Server"), host_);
     form->addRow(QStringLiteral("Port"), port_);
     auto* layout = new QVBoxLayout(this);
@@ -158,6 +189,36 @@ QString CTelnetConnectDialog::host() const {
 }
 int CTelnetConnectDialog::port() const {
     return port_->text().toInt();
+}
+
+Protocol CTelnetConnectDialog::protocol() const {
+    return protocol_->currentIndex() == 1 ? Protocol::Ssh : Protocol::Telnet;
+}
+
+void CTelnetConnectDialog::setProtocol(Protocol protocol) {
+    protocol_->setCurrentIndex(protocol == Protocol::Ssh ? 1 : 0);
+}
+
+CSshPasswordDialog::CSshPasswordDialog(const QString& userAtHost, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("SSH log-in"));
+    SetControlId(this, ids::kDlgSshPassword);
+    password_ = new QLineEdit(this);
+    password_->setEchoMode(QLineEdit::Password);
+    SetControlId(password_, ids::kIdcSshPassword);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("%1's password:").arg(userAtHost), password_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(OkCancel(this));
+}
+
+QString CSshPasswordDialog::password() const {
+    return password_->text();
+}
+
+void CSshPasswordDialog::setPassword(const QString& password) {
+    password_->setText(password);
 }
 
 void CTelnetConnectDialog::accept() {

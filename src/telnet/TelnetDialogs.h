@@ -51,21 +51,44 @@ private:
     QComboBox* emulation_;
 };
 
-// "Host & port settings" with the "LastHosts" history.
+// How the terminal reaches its host; the last choice is stored ("Protocol": "telnet", "ssh").
+enum class Protocol { Telnet, Ssh };
+quint16 DefaultPort(Protocol protocol);
+Protocol LoadProtocol();
+void StoreProtocol(Protocol protocol);
+
+// "Host & port settings" with the "LastHosts" history, and the protocol: the port follows
+// the protocol's default unless the user typed another.
 class CTelnetConnectDialog : public QDialog {
     Q_OBJECT
 public:
-    CTelnetConnectDialog(const QString& host, int port, QWidget* parent = nullptr);
+    CTelnetConnectDialog(const QString& host, int port, Protocol protocol = Protocol::Telnet,
+                         QWidget* parent = nullptr);
     ~CTelnetConnectDialog() override; // stores the history
     QString host() const;
     int port() const;
+    Protocol protocol() const;
+    void setProtocol(Protocol protocol);
     void accept() override;
 
 private:
     QComboBox* host_;
     QLineEdit* port_;
+    QComboBox* protocol_;
     QStringList history_;
     QStringList loaded_; // as read, to merge with another running copy's on saving
+};
+
+// The password of an SSH log-in ("user@host's password:"), never stored.
+class CSshPasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CSshPasswordDialog(const QString& userAtHost, QWidget* parent = nullptr);
+    QString password() const;
+    void setPassword(const QString& password);
+
+private:
+    QLineEdit* password_;
 };
 
 // "Choose font": the installed faces and the metrics of the font they give.

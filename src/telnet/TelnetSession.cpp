@@ -19,6 +19,7 @@ TelnetSession::TelnetSession(QObject* parent) : QObject(parent) {
 }
 
 TelnetSession::~TelnetSession() {
+    delete ssh_;
     if (socket_) {
         socket_->disconnect(this);
         socket_->abort();
@@ -39,12 +40,21 @@ void TelnetSession::MakeEmulation() {
 void TelnetSession::SetKind(EmulationKind kind) {
     if (kind == kind_) return;
     kind_ = kind;
-    if (socket_) return; // from the next connection on
+    if (socket_ || ssh_) return; // from the next connection on
     MakeEmulation();
     emit screenReset();
 }
 
 void TelnetSession::Close() {
+    if (ssh_) {
+        // Not deleted here: this may run inside one of its own signals.
+        SshTransport* old = ssh_;
+        ssh_ = nullptr;
+        old->Stop();
+        old->disconnect(this);
+        old->deleteLater();
+        sshPending_.clear();
+    }
     if (!socket_) return;
     QTcpSocket* old = socket_;
     socket_ = nullptr;
@@ -98,7 +108,81 @@ void TelnetSession::Connect(const QString& host, quint16 port) {
     emit screenReset();
 }
 
+void TelnetSession::SetAskers(trust::Asker askTrust, PasswordAsker askPassword) {
+    askTrust_ = std::move(askTrust);
+    askPassword_ = std::move(askPassword);
+}
+
+void TelnetSession::ConnectSsh(const QString& host, quint16 port, SshLogin login) {
+    Close();
+    const bool sameKind = (kind_ == EmulationKind::Xterm) == emulation_->followsWindow();
+    if (sameKind)
+        emulation_->Reset();
+    else
+        MakeEmulation();
+    dropped_ = false;
+    wasConnected_ = false;
+    sliceQueued_ = false;
+    // The reduced dialect is the "ansi" terminal of the host's terminfo.
+    login.terminalType = kind_ == EmulationKind::Xterm ? QByteArrayLiteral("xterm-256color")
+                                                       : QByteArrayLiteral("ansi");
+    login.columns = emulation_->columns();
+    login.rows = emulation_->reportedRows();
+    auto* ssh = new SshTransport(host, port, login, askTrust_, askPassword_, this);
+    ssh_ = ssh;
+    connect(ssh, &SshTransport::opened, this, [this] {
+        wasConnected_ = true;
+        ResizePty(); // the window may have changed while logging in
+        emit updated();
+    });
+    connect(ssh, &SshTransport::received, this, [this](const QByteArray& bytes) {
+        sshPending_.append(bytes);
+        if (!paused_) SshSlice();
+    });
+    connect(ssh, &SshTransport::failed, this, [this](const QString& why) {
+        Close();
+        emit connectFailed(why);
+    });
+    connect(ssh, &SshTransport::closed, this, [this] {
+        while (ssh_ && !sshPending_.isEmpty() && !paused_)
+            SshSlice();
+        dropped_ = true;
+        Close();
+        emit closedByPeer();
+    });
+    connect(ssh, &SshTransport::dropped, this, [this](const QString&) {
+        dropped_ = true;
+        Close();
+        emit dropped();
+    });
+    emit screenReset();
+}
+
+void TelnetSession::SshSlice() {
+    if (!ssh_ || paused_ || sshPending_.isEmpty()) return;
+    const qsizetype n = std::min<qsizetype>(sshPending_.size(), kSlice);
+    emulation_->Process(reinterpret_cast<const uint8_t*>(sshPending_.constData()), size_t(n));
+    sshPending_.remove(0, n);
+    Write(emulation_->TakeReplies());
+    if (!ssh_) return;
+    ssh_->SetBacklog(sshPending_.size());
+    emit updated();
+    // The rest on the next turn, after the window has painted and taken input.
+    if (!sshPending_.isEmpty() && !sliceQueued_) {
+        sliceQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            sliceQueued_ = false;
+            SshSlice();
+        });
+    }
+}
+
+void TelnetSession::ResizePty() {
+    if (ssh_) ssh_->Resize(emulation_->columns(), emulation_->reportedRows());
+}
+
 bool TelnetSession::connected() const {
+    if (ssh_) return ssh_->open();
     return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
 }
 
@@ -112,6 +196,13 @@ void TelnetSession::DropCheck() {
 
 void TelnetSession::SetPaused(bool paused) {
     paused_ = paused;
+    if (!paused_ && ssh_ && !sshPending_.isEmpty() && !sliceQueued_) {
+        sliceQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            sliceQueued_ = false;
+            SshSlice();
+        });
+    }
     if (!paused_ && socket_ && socket_->bytesAvailable() > 0 && !sliceQueued_) {
         sliceQueued_ = true;
         QTimer::singleShot(0, this, [this] {
@@ -157,11 +248,16 @@ void TelnetSession::Feed(const QByteArray& bytes) {
 
 void TelnetSession::Write(const QByteArray& bytes) {
     if (bytes.isEmpty() || !connected()) return;
+    if (ssh_) {
+        ssh_->Write(bytes);
+        return;
+    }
     if (socket_->write(bytes) < 0) emit sendFailed(socket_->errorString());
 }
 
 void TelnetSession::Send(const QByteArray& data) {
-    Write(EscapeIac(data));
+    // Only telnet gives byte 255 a meaning.
+    Write(ssh_ ? data : EscapeIac(data));
 }
 
 void TelnetSession::Key(const KeyPress& key) {
@@ -176,7 +272,9 @@ void TelnetSession::Paste(const QString& text) {
 
 SizeChange TelnetSession::SetSize(int lines, int rows, int columns) {
     const SizeChange change = emulation_->SetSize(lines, rows, columns);
-    if (change.screenChanged)
+    if (change.screenChanged && ssh_)
+        ResizePty();
+    else if (change.screenChanged)
         Write(WindowSizeUpdate(emulation_->columns(), emulation_->reportedRows()));
     if (change.changed) emit updated();
     return change;
@@ -188,7 +286,9 @@ void TelnetSession::FollowWindow(int rows, int columns) {
     columns = std::clamp(columns, 1, kMaxScreenSize);
     if (rows == emulation_->rows() && columns == emulation_->columns()) return;
     const SizeChange change = emulation_->SetSize(emulation_->lines(), rows, columns);
-    if (change.screenChanged && protocol_.windowSizeAsked())
+    if (change.screenChanged && ssh_)
+        ResizePty();
+    else if (change.screenChanged && protocol_.windowSizeAsked())
         Write(WindowSizeReply(emulation_->columns(), emulation_->reportedRows()));
     if (change.changed) emit updated();
 }

@@ -5,6 +5,7 @@
 // decides what to show.
 
 #include "telnet/Emulation.h"
+#include "telnet/SshTransport.h"
 #include "telnet/TelnetProtocol.h"
 
 #include <QObject>
@@ -36,8 +37,14 @@ public:
 
     // Closes any connection, resets the screen and connects.
     void Connect(const QString& host, quint16 port);
+    // The same over SSH: a pseudo-terminal of the emulation's type and size, the host key
+    // checked and the log-in asked through the askers (see SetAskers).
+    void ConnectSsh(const QString& host, quint16 port, SshLogin login);
+    void SetAskers(trust::Asker askTrust, PasswordAsker askPassword);
     void Close();
     bool connected() const;
+    // The connection (or the attempt) is SSH: encrypted.
+    bool secure() const { return ssh_ != nullptr; }
     QTcpSocket* socket() const { return socket_; }
 
     // One read, as if it came from the socket.
@@ -71,6 +78,8 @@ private:
     void Interpret(const uint8_t* bytes, size_t n);
     void Write(const QByteArray& bytes);
     void DropCheck();
+    void SshSlice();
+    void ResizePty();
 
     EmulationKind kind_ = EmulationKind::Ansi;
     std::unique_ptr<Emulation> emulation_;
@@ -83,6 +92,11 @@ private:
     QByteArray data_;
     QByteArray readBuffer_;
     QTimer dropTimer_;
+    // SSH: the transport, and what it delivered that the emulation has not taken yet.
+    QPointer<SshTransport> ssh_;
+    QByteArray sshPending_;
+    trust::Asker askTrust_;
+    PasswordAsker askPassword_;
 };
 
 } // namespace velmar::telnet

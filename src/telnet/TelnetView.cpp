@@ -149,6 +149,16 @@ CTelnetView::CTelnetView(QWidget* parent) : QAbstractScrollArea(parent), session
             [this] { ShowSessionMessage(QStringLiteral("Connection Dropped"), false); });
     connect(&session_, &TelnetSession::sendFailed, this,
             [this](const QString& why) { ShowSessionMessage(why, true); });
+    session_.SetAskers(
+        [this](const trust::KeyQuestion& q) {
+            return AskYesNo(trust::UnknownKeyQuestion(q), this);
+        },
+        [this](const QString& userAtHost) -> std::optional<QString> {
+            CSshPasswordDialog dialog(userAtHost, this);
+            if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
+            return dialog.password();
+        });
+    lastProtocol_ = LoadProtocol();
     ApplyFontAndLayout();
 }
 
@@ -256,19 +266,44 @@ void CTelnetView::StartUp() {
 void CTelnetView::ConnectCommand() {
     quint16 port = TelnetSession::kDefaultPort;
     QString host;
+    Protocol protocol = lastProtocol_;
     {
-        CTelnetConnectDialog dialog(lastHost_, TelnetSession::kDefaultPort, this);
+        CTelnetConnectDialog dialog(lastHost_, DefaultPort(protocol), protocol, this);
         if (RunModal(dialog) != QDialog::Accepted) return;
         host = dialog.host();
         port = quint16(dialog.port());
+        protocol = dialog.protocol();
     }
     lastHost_ = host;
-    Connect(host, port);
+    if (protocol != lastProtocol_) StoreProtocol(protocol);
+    lastProtocol_ = protocol;
+    if (protocol == Protocol::Ssh)
+        ConnectSsh(host, port);
+    else
+        Connect(host, port);
+}
+
+void CTelnetView::SetTitle(const QString& host) {
+    // A telnet session keeps the plain host title; an SSH one says it is encrypted.
+    const QString shown = session_.secure() ? QStringLiteral("%1 (SSH, encrypted)").arg(host) : host;
+    window()->setWindowTitle(QStringLiteral("%1 - %2").arg(shown, kModeTitle));
 }
 
 void CTelnetView::Connect(const QString& host, quint16 port) {
-    window()->setWindowTitle(host + QStringLiteral(" - ") + kModeTitle);
     session_.Connect(host, port);
+    SetTitle(host);
+}
+
+void CTelnetView::ConnectSsh(const QString& userAndHost, quint16 port, SshLogin login) {
+    // user@host as ssh takes it; the last '@' splits, for user names that hold one.
+    QString host = userAndHost;
+    const qsizetype at = userAndHost.lastIndexOf(QLatin1Char('@'));
+    if (at > 0) {
+        login.user = userAndHost.left(at);
+        host = userAndHost.mid(at + 1);
+    }
+    session_.ConnectSsh(host, port, login);
+    SetTitle(userAndHost);
 }
 
 // ---- damage and painting

@@ -5,6 +5,7 @@
 
 #include "framework/View.h"
 #include "telnet/Emulation.h"
+#include "telnet/TelnetDialogs.h"
 #include "telnet/TelnetSession.h"
 
 #include <QAbstractScrollArea>
@@ -46,6 +47,10 @@ public:
     // The connect command: the dialog, then Connect.
     void ConnectCommand();
     void Connect(const QString& host, quint16 port);
+    // SSH to [user@]host; the host key and the log-in are asked through the message seam and
+    // the password dialog.
+    void ConnectSsh(const QString& userAndHost, quint16 port, SshLogin login = {});
+    bool secure() const { return session_.secure(); }
     bool connected() const { return session_.connected(); }
     QTcpSocket* socket() const { return session_.socket(); }
     const QString& lastHost() const { return lastHost_; }
@@ -102,6 +107,7 @@ private:
     void FollowWindow();
     void Key(const KeyPress& key);
     void ShowSessionMessage(const QString& text, bool error);
+    void SetTitle(const QString& host);
     QRect LineRect(int line) const;
     void PaintLine(class QPainter& p, int line, int c0, int c1, int sx, int sy);
     quint32 Glyph(char32_t ch);
@@ -110,6 +116,7 @@ private:
 
     TelnetSession session_;
     QString lastHost_;
+    Protocol lastProtocol_ = Protocol::Telnet;
     bool started_ = false;
 
     QFont font_;

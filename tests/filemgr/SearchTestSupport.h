@@ -2,10 +2,10 @@
 #include "filemgr/SearchFiles.h"
 #pragma once
 #include "PaneTestSupport.h"
-#include "settings/SearchMemory.h"
 #include "filemgr/FileCommands.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
+#include "settings/SearchMemory.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
 #include "sources/SizeText.h"

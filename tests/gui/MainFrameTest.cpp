@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -426,7 +427,8 @@ TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
         // A worker runs to its end, so that what the next key finds does not depend on timing.
         if (ControlIdOf(d) == ids::kDlgProgress)
             for (QDeadlineTimer t(20000);
-                 FindControl<QLabel>(d, ids::kIdcProgressName)->text() != "Done" && !t.hasExpired();)
+                 FindControl<QLabel>(d, ids::kIdcProgressName)->text() != "Done" &&
+                 !t.hasExpired();)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         d->reject();
     });
@@ -488,6 +490,88 @@ TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
     release = true;
     WaitListed(*right);
     EXPECT_EQ(right->controller().sourceKind(), kSourceLocal); // the refused connect
+    SetDialogHookForTesting(nullptr);
+    SetMessageAnswererForTesting(nullptr);
+}
+
+// The commander style keeps the marks apart from the cursor: a command acts on the marked
+// rows or, with none marked, on the row under the cursor. The sequences a new user hit.
+TEST_F(MainFrame, CommandsActOnTheRowUnderTheCursorWhenNothingIsMarked) {
+    test::TempDir files, other;
+    for (const char* name : {"a.doc", "junk.tmp", "X/inside.txt", "Y/y.txt"})
+        files.write(QString::fromLatin1(name), "x");
+    WriteStoreSetting("LikeNC", 1);
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    doc.UpdateAllViews();
+    frame.show();
+    CPaneList* left = frame.firstPane();
+    frame.secondPane()->controller().GoToFolder(other.path());
+    left->controller().GoToFolder(files.path());
+    WaitListed(*left);
+    WaitListed(*frame.secondPane());
+    QStringList asked;
+    SetMessageAnswererForTesting([&](const QString& text, MessageKind) {
+        asked.append(text);
+        return QMessageBox::Yes;
+    });
+    SetDialogHookForTesting([](QDialog* d) {
+        for (QDeadlineTimer t(20000);
+             ControlIdOf(d) == ids::kDlgProgress &&
+             FindControl<QLabel>(d, ids::kIdcProgressName)->text() != "Done" && !t.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        d->reject();
+    });
+    auto key = [&](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QApplication::setActiveWindow(&frame);
+        left->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
+        WaitListed(*left);
+        WaitListed(*frame.secondPane());
+    };
+    auto cursorOn = [&] { return left->controller().RowName(left->controller().FocusedRow()); };
+
+    // Rename a.doc, arrow down to junk.tmp, F8: junk.tmp goes, not the renamed file.
+    left->controller().MoveCursorTo(left->controller().FindRow("a.doc"));
+    key(Qt::Key_F2);
+    auto* editor = left->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("a2.doc");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the editor commits on its next turn
+    WaitListed(*left);
+    EXPECT_EQ(cursorOn(), "a2.doc");
+    EXPECT_FALSE(left->selectionModel()->hasSelection());
+    key(Qt::Key_Down);
+    key(Qt::Key_F8);
+    EXPECT_TRUE(asked.contains("Do you want to delete 1 files and 0 folders?"));
+    EXPECT_FALSE(QFileInfo::exists(files.file("junk.tmp")));
+    EXPECT_TRUE(QFileInfo::exists(files.file("a2.doc")));
+
+    // Into X, Down onto its file, F5: that file is copied.
+    left->controller().MoveCursorTo(left->controller().FindRow("X"));
+    key(Qt::Key_Return);
+    EXPECT_FALSE(left->selectionModel()->hasSelection());
+    key(Qt::Key_Down);
+    key(Qt::Key_F5);
+    EXPECT_TRUE(QFileInfo::exists(other.file("inside.txt")));
+
+    // Out of X (the cursor on X, nothing marked), one Down, F8: Y goes, X stays.
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(cursorOn(), "X");
+    EXPECT_FALSE(left->selectionModel()->hasSelection());
+    asked.clear();
+    key(Qt::Key_Down);
+    key(Qt::Key_F8);
+    EXPECT_EQ(asked.value(0), "Do you want to delete 0 files and 1 folders?");
+    EXPECT_FALSE(QFileInfo::exists(files.file("Y")));
+    EXPECT_TRUE(QFileInfo::exists(files.file("X/inside.txt")));
+
+    // F6 with nothing marked moves the file under the cursor.
+    left->controller().MoveCursorTo(left->controller().FindRow("a2.doc"));
+    key(Qt::Key_F6);
+    EXPECT_TRUE(QFileInfo::exists(other.file("a2.doc")));
+    EXPECT_FALSE(QFileInfo::exists(files.file("a2.doc")));
     SetDialogHookForTesting(nullptr);
     SetMessageAnswererForTesting(nullptr);
 }

@@ -151,7 +151,17 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
         for (int k = 0; k < host->count(); ++k)
             listed << host->itemText(k);
         host->setEditText("127.0.0.1");
-        FindControl<QLineEdit>(d, ids::kIdcTelnetPort)->setText(QString::number(port));
+        // The port follows the protocol until the user types one.
+        auto* protocol = FindControl<QComboBox>(d, ids::kIdcTelnetProtocol);
+        auto* portField = FindControl<QLineEdit>(d, ids::kIdcTelnetPort);
+        EXPECT_EQ(protocol->currentIndex(), 0);
+        EXPECT_EQ(portField->text(), "23");
+        protocol->setCurrentIndex(1);
+        EXPECT_EQ(portField->text(), "22");
+        portField->setText("2222");
+        protocol->setCurrentIndex(0);
+        EXPECT_EQ(portField->text(), "2222");
+        portField->setText(QString::number(port));
         d->accept();
     };
     SetDialogHookForTesting(answer);

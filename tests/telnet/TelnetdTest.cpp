@@ -2,14 +2,19 @@
 // through the terminal window as a user would.
 #include "TelnetTestSupport.h"
 
+#include "res/Ids.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
+#include <csignal>
+#include <sys/prctl.h>
 #include <functional>
 #include <vector>
 
@@ -272,3 +277,169 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
 }
 
 } // namespace
+
+// Against a private OpenSSH server on 127.0.0.1: its host key, the user's key and its
+// configuration live in a temporary folder; the known_hosts the session checks is there too,
+// never the machine's own.
+struct Sshd : Telnetd {
+    QString knownHosts;
+    QString hostKey;
+
+    static bool Run(const QStringList& args, QString* out = nullptr) {
+        QProcess p;
+        p.start("ssh-keygen", args);
+        if (!p.waitForFinished(30000) || p.exitCode() != 0) return false;
+        if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
+        return true;
+    }
+    static bool KeyGen(const QString& file) {
+        return Run({"-q", "-t", "ed25519", "-N", "", "-f", file});
+    }
+    // "SHA256:..." as OpenSSH prints it.
+    static QString Fingerprint(const QString& pub) {
+        QString out;
+        return Run({"-l", "-E", "sha256", "-f", pub}, &out) ? out.section(' ', 1, 1) : "none";
+    }
+
+    void SetUp() override {
+        const QString sshd = "/usr/sbin/sshd";
+        if (!QFileInfo(sshd).isExecutable() || QStandardPaths::findExecutable("ssh-keygen").isEmpty())
+            GTEST_SKIP() << "no sshd (scripts/deps test installs openssh-server)";
+        // The privilege-separation folder sshd insists on.
+        if (!QDir("/run/sshd").exists() && !QDir().mkpath("/run/sshd"))
+            GTEST_SKIP() << "no /run/sshd and no right to make it";
+        qunsetenv("SSH_AUTH_SOCK"); // the keys of this test only
+        hostKey = home.file("host_ed25519");
+        ASSERT_TRUE(KeyGen(hostKey));
+        ASSERT_TRUE(home.mkdir("ssh").size());
+        ASSERT_TRUE(KeyGen(home.file("ssh/id_ed25519")));
+        QFile::copy(home.file("ssh/id_ed25519.pub"), home.file("authorized_keys"));
+        knownHosts = home.file("known_hosts");
+        port = quint16(test::FreePort());
+        ASSERT_NE(port, 0);
+        const QString config = home.write(
+            "sshd_config", QString("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\n"
+                                   "UsePAM no\nStrictModes no\nAuthorizedKeysFile %4\n"
+                                   "PermitRootLogin prohibit-password\nPasswordAuthentication yes\n"
+                                   "KbdInteractiveAuthentication no\n")
+                               .arg(port)
+                               .arg(hostKey, home.file("sshd.pid"), home.file("authorized_keys"))
+                               .toUtf8());
+        // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
+        server.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        server.start(sshd, {"-D", "-e", "-f", config});
+        ASSERT_TRUE(server.waitForStarted(10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                QTcpSocket s;
+                s.connectToHost(QHostAddress::LocalHost, port);
+                return s.waitForConnected(200);
+            },
+            10000));
+    }
+
+    telnet::SshLogin Login(bool withKey = true) const {
+        return {.knownHosts = knownHosts,
+                .sshDir = withKey ? home.file("ssh") : home.file("nokeys"),
+                .readUserConfig = false};
+    }
+    bool WaitForMessage() {
+        return QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000);
+    }
+};
+
+// Which mistakes: a key accepted without asking, an accepted key not stored (asked again),
+// the pseudo-terminal of the wrong size or never resized, output or keys lost on the way,
+// the end of the session not noticed.
+TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
+    messages.answer(QMessageBox::Yes);
+    view->ConnectSsh("127.0.0.1", port, Login());
+    EXPECT_TRUE(view->secure());
+    EXPECT_TRUE(frame->windowTitle().startsWith("127.0.0.1 (SSH, encrypted) - "));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->connected(); }, 15000))
+        << messages.shown.join('|').toStdString();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
+    EXPECT_TRUE(messages.shown[0].contains(Fingerprint(hostKey + ".pub")))
+        << messages.shown[0].toStdString();
+    QFile known(knownHosts);
+    ASSERT_TRUE(known.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(known.readAll().contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
+
+    Type("echo hello-$((6*7)); stty size");
+    Enter();
+    const telnet::Emulation& e = view->emulation();
+    const QString size = QString("%1 %2").arg(e.reportedRows()).arg(e.columns());
+    // Line ends, as bash's bracketed-paste switch (which the reduced dialect does not know)
+    // may lead the line.
+    auto hasRow = [](const QStringList& rows, const QString& end) {
+        return std::any_of(rows.begin(), rows.end(), [&](const QString& r) { return r.endsWith(end); });
+    };
+    ASSERT_TRUE(WaitFor([&](const QStringList& rows) {
+        return hasRow(rows, "hello-42") && hasRow(rows, size);
+    })) << Shown();
+
+    // A new size reaches the host's terminal.
+    view->session().SetSize(e.lines(), 20, 70);
+    const QString smaller = QString("%1 %2").arg(e.reportedRows()).arg(e.columns());
+    ASSERT_NE(smaller, size);
+    Type("clear; stty size");
+    Enter();
+    ASSERT_TRUE(WaitFor([&](const QStringList& rows) { return hasRow(rows, smaller); })) << Shown();
+
+    Type("exit");
+    Enter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->connected(); }, 15000));
+    EXPECT_EQ(messages.shown.value(1), "Connection Closed");
+
+    // Known now: not asked again.
+    messages.shown.clear();
+    view->ConnectSsh("127.0.0.1", port, Login());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->connected(); }, 15000))
+        << messages.shown.join('|').toStdString();
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// Which mistakes: an unknown key stored though refused, a changed key accepted or only
+// warned about, a password asked before the host is trusted, a refused password taken as a
+// log-in.
+TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
+    int passwordDialogs = 0;
+    SetDialogHookForTesting([&](QDialog* d) {
+        if (ControlIdOf(d) != ids::kDlgSshPassword) return d->reject();
+        ++passwordDialogs;
+        FindControl<QLineEdit>(d, ids::kIdcSshPassword)->setText("not the password");
+        d->accept();
+    });
+    // An unknown key answered No: nothing stored, nothing connected.
+    view->ConnectSsh("127.0.0.1", port, Login());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.shown.size() >= 2; }, 15000));
+    EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
+    EXPECT_TRUE(messages.shown[1].contains("not trusted")) << messages.shown[1].toStdString();
+    EXPECT_FALSE(view->connected());
+    EXPECT_FALSE(QFile::exists(knownHosts));
+    messages.shown.clear();
+
+    // Another key on record for this host and port.
+    ASSERT_TRUE(KeyGen(home.file("other")));
+    QFile other(home.file("other.pub"));
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    home.write("known_hosts", QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + other.readAll());
+    view->ConnectSsh("127.0.0.1", port, Login());
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_TRUE(messages.shown[0].contains("has changed")) << messages.shown[0].toStdString();
+    EXPECT_TRUE(messages.shown[0].contains(Fingerprint(hostKey + ".pub")));
+    EXPECT_FALSE(view->connected());
+    EXPECT_EQ(passwordDialogs, 0);
+
+    // The right key on record, but no key of the user's: the password is asked, and refused.
+    QFile pub(hostKey + ".pub");
+    ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
+    home.write("known_hosts", QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + pub.readAll());
+    messages.shown.clear();
+    view->ConnectSsh("127.0.0.1", port, Login(false));
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_GE(passwordDialogs, 1);
+    EXPECT_TRUE(messages.shown[0].contains("Permission denied")) << messages.shown[0].toStdString();
+    EXPECT_FALSE(view->connected());
+}
