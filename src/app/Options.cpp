@@ -1,16 +1,19 @@
 #include "app/Options.h"
 
 #include "filemgr/MainFrame.h"
+#include "filemgr/PaneController.h"
 #include "filemgr/PaneList.h"
 #include "platform/FindRecord.h"
 #include "platform/LocalFind.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QMap>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -153,6 +156,23 @@ bool SaveWindowShot(QWidget* window, const QString& file) {
     window->show();
     // A few rounds: the show, the layout it causes, and what the panes post meanwhile.
     for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    // The panes list on a thread: the picture shows them once they hold their rows (a
+    // bound, should a folder never finish).
+    const auto listing = [window] {
+        for (const CPaneList* pane : window->findChildren<CPaneList*>())
+            if (pane->controller().IsListing()) return true;
+        return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (listing() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    for (int i = 0; i < 3; ++i) {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }

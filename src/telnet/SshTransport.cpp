@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
+#include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <libssh/libssh.h>
 #include <mutex>
 #include <poll.h>
@@ -18,6 +20,31 @@ constexpr long kConnectTimeoutS = 15;
 constexpr int kPasswordTries = 3;
 constexpr int kReadChunk = 64 * 1024;
 constexpr int kPollMs = 200; // a bound on waiting; the eventfd wakes the worker sooner
+constexpr auto kExitWait = std::chrono::seconds(3);
+
+// Workers still running. At exit the program waits a little for them (they were told to
+// stop), so none is inside libssh while the library and its crypto are torn down.
+std::mutex gWorkersMutex;
+std::condition_variable gWorkersDone;
+int gWorkers = 0;
+
+void WaitForWorkersAtExit() {
+    std::unique_lock lock(gWorkersMutex);
+    gWorkersDone.wait_for(lock, kExitWait, [] { return gWorkers == 0; });
+}
+
+void WorkerStarts() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(WaitForWorkersAtExit); });
+    std::lock_guard lock(gWorkersMutex);
+    ++gWorkers;
+}
+
+void WorkerEnds() {
+    std::lock_guard lock(gWorkersMutex);
+    --gWorkers;
+    gWorkersDone.notify_all();
+}
 } // namespace
 
 // What the window's thread and the worker share; either may outlive the other.
@@ -230,7 +257,15 @@ void Pump(ssh_session s, ssh_channel ch, Shared& shared) {
     }
 }
 
+void RunSession(const std::shared_ptr<Shared>& shared, const Params& p);
+
 void Run(std::shared_ptr<Shared> shared, Params p) {
+    RunSession(shared, p);
+    shared.reset();
+    WorkerEnds();
+}
+
+void RunSession(const std::shared_ptr<Shared>& shared, const Params& p) {
     ssh_session s = ssh_new();
     if (!s) {
         shared->Post([](SshTransport* t) { emit t->failed(QStringLiteral("Out of memory")); });
@@ -241,7 +276,8 @@ void Run(std::shared_ptr<Shared> shared, Params p) {
         shared->Post([why](SshTransport* t) { emit t->failed(why); });
     };
     ssh_options_set(s, SSH_OPTIONS_HOST, p.host.constData());
-    ssh_options_set(s, SSH_OPTIONS_PORT, &p.port);
+    const unsigned int port = p.port;
+    ssh_options_set(s, SSH_OPTIONS_PORT, &port);
     const long timeout = kConnectTimeoutS;
     ssh_options_set(s, SSH_OPTIONS_TIMEOUT, &timeout);
     if (!p.login.user.isEmpty()) ssh_options_set(s, SSH_OPTIONS_USER, p.login.user.toUtf8().constData());
@@ -302,6 +338,7 @@ SshTransport::SshTransport(const QString& host, quint16 port, const SshLogin& lo
     shared_->columns = login.columns;
     shared_->rows = login.rows;
     // Detached: a worker stuck in connecting ends on its own, and never holds the window up.
+    WorkerStarts();
     std::thread(Run, shared_, Params{host.toUtf8(), port, login}).detach();
 }
 

@@ -284,10 +284,9 @@ void CTelnetView::ConnectCommand() {
 }
 
 void CTelnetView::SetTitle(const QString& host) {
-    // Whether what is typed crosses the network readable by anyone on the way.
-    const QString how = session_.secure() ? QStringLiteral("SSH, encrypted")
-                                          : QStringLiteral("telnet, clear text");
-    window()->setWindowTitle(QStringLiteral("%1 (%2) - %3").arg(host, how, kModeTitle));
+    // A telnet session keeps the plain host title; an SSH one says it is encrypted.
+    const QString shown = session_.secure() ? QStringLiteral("%1 (SSH, encrypted)").arg(host) : host;
+    window()->setWindowTitle(QStringLiteral("%1 - %2").arg(shown, kModeTitle));
 }
 
 void CTelnetView::Connect(const QString& host, quint16 port) {

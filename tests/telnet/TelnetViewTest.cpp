@@ -170,7 +170,7 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
     EXPECT_EQ(LoadHistory("Telnet", "LastHosts"), (QStringList{"127.0.0.1", "zeta", "alpha"}));
     EXPECT_EQ(view->lastHost(), "127.0.0.1");
-    EXPECT_EQ(frame->windowTitle(), "127.0.0.1 (telnet, clear text) - Telnet terminal (CE velmar)");
+    EXPECT_EQ(frame->windowTitle(), "127.0.0.1 - Telnet terminal (CE velmar)");
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->connected(); }, 10000));
 }
 

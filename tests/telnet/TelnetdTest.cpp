@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <csignal>
+#include <sys/prctl.h>
 #include <functional>
 #include <vector>
 
@@ -323,6 +325,8 @@ struct Sshd : Telnetd {
                                .arg(port)
                                .arg(hostKey, home.file("sshd.pid"), home.file("authorized_keys"))
                                .toUtf8());
+        // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
+        server.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         server.start(sshd, {"-D", "-e", "-f", config});
         ASSERT_TRUE(server.waitForStarted(10000));
         ASSERT_TRUE(QTest::qWaitFor(
