@@ -96,8 +96,8 @@ int RemoveStaleParts(const QByteArray& folder) {
         if (pid <= 0 || *end != '.' || pid == long(::getpid())) continue;
         // Another user's part is not ours to judge; a live (or unknowable) writer keeps it.
         struct stat st {};
-        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid())
+        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || st.st_uid != ::geteuid())
             continue;
         if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
         if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;

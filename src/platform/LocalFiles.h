@@ -31,7 +31,8 @@ int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st = nullptr);
 // created exclusively; 0 with its descriptor and name, or errno. Stale parts in the folder
 // (their process gone) are removed first, once per folder and run.
 int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path);
-// Removes the parts in `folder` whose writing process no longer runs; the number removed.
+// Removes our parts in `folder` (files, or links a link copy was making) whose writing
+// process no longer runs; the number removed.
 int RemoveStaleParts(const QByteArray& folder);
 
 // A private scratch file with no name (or one removed at once), read back through the same

@@ -3,6 +3,7 @@
 // a full disk, across file systems).
 #include "sources/FilePrimitives.h"
 #include "platform/FileOps.h"
+#include "platform/NameCodec.h"
 #include "support/Printers.h"
 #include "support/TempDir.h"
 #include "support/TransferFixture.h"
@@ -37,7 +38,7 @@ QStringList Leftovers(const QString& folder) {
 
 // A path for a system call, alive to the end of the expression.
 struct Native {
-    explicit Native(const QString& path) : bytes(QFile::encodeName(path)) {}
+    explicit Native(const QString& path) : bytes(platform::EncodeName(path)) {}
     operator const char*() const { return bytes.constData(); }
     QByteArray bytes;
 };
@@ -428,6 +429,8 @@ TEST_F(Worker, LinksStayLinksInATreeAndAsTheMovedRow) {
     dir.write("S/T/a", "a");
     ASSERT_EQ(::symlink("../../Real", Native(dir.file("S/T/toFolder"))), 0);
     ASSERT_EQ(::symlink("a", Native(dir.file("S/T/toFile"))), 0);
+    const QByteArray oddName = "/odd-\xff\xfe"; // not UTF-8
+    ASSERT_EQ(::symlink("a", (Native(dir.file("S/T")).bytes + oddName).constData()), 0);
     ASSERT_EQ(::symlink(Native(dir.file("Real")), Native(dir.file("S/L"))), 0);
     dir.mkdir("D");
     const TempDir shm("/dev/shm"); // another file system: a move copies, then removes
@@ -440,6 +443,7 @@ TEST_F(Worker, LinksStayLinksInATreeAndAsTheMovedRow) {
         SCOPED_TRACE(base.toStdString());
         EXPECT_EQ(LinkText(base + "/T/toFolder"), "../../Real");
         EXPECT_EQ(LinkText(base + "/T/toFile"), "a");
+        EXPECT_EQ(LinkText(platform::DecodeName(Native(base + "/T").bytes + oddName)), "a");
         EXPECT_EQ(LinkText(base + "/L"), QFile::encodeName(dir.file("Real")));
         EXPECT_EQ(ReadAll(base + "/T/a"), "a");
     }
