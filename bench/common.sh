@@ -67,3 +67,19 @@ search_tree() {
   fi
   tree=$data/tree
 }
+
+# tmpfs_run SCRIPT: runs the comparison SCRIPT once more with its data in a tmpfs folder
+# (/dev/shm), where the disk's swings from run to run do not reach, and prints its lines with
+# "tmpfs " before them (so its ratio is not the script's last line). Does nothing inside that
+# run. The folder goes afterwards.
+tmpfs_run() {
+  [ -n "${VELMAR_BENCH_TMPFS:-}" ] && return 0
+  local shm=/dev/shm/velmar-bench-$$
+  if [ "$(findmnt -n -o FSTYPE -T /dev/shm 2>/dev/null | head -1)" != tmpfs ]; then
+    echo "tmpfs: /dev/shm is not a tmpfs here; no tmpfs run"
+    return 0
+  fi
+  mkdir -p "$shm"
+  VELMAR_BENCH_TMPFS=1 VELMAR_BENCH_DATA=$shm bash "$1" | sed 's/^/tmpfs /' || true
+  rm -rf "$shm"
+}

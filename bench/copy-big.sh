@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # copy-big: one 1 GiB file copied by CopyEntry against `cp`, on the same file system, warm
 # cache, alternating, best of 5 each (the copy is removed before every run).
+# Also run once with the data in a tmpfs folder (lines marked "tmpfs").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
+tmpfs_run "$0"
 build=${VELMAR_BUILD:-$here/../build}
 data=${VELMAR_BENCH_DATA:-/tmp/velmar-bench}
 mkdir -p "$data"

@@ -2,9 +2,11 @@
 # copy-tree: 20,000 files of 4 KiB in 200 folders copied through the copy worker (as the Copy
 # command runs it, without the dialog) against `cp -r`, same file system, warm cache,
 # alternating, best of 5 each (the copy is removed before every run).
+# Also run once with the data in a tmpfs folder (lines marked "tmpfs").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
+tmpfs_run "$0"
 source "$here/tree_data.sh"
 out="$data/copy-tree.out"
 on_exit "rm -rf '$out'"

@@ -2,9 +2,11 @@
 # delete-tree: 20,000 files of 4 KiB in 200 folders removed through RemoveFolder (questions
 # answered Yes) against `rm -rf`, warm cache, alternating, best of 5 each (a fresh copy of the
 # tree is made before every run).
+# Also run once with the data in a tmpfs folder (lines marked "tmpfs").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
+tmpfs_run "$0"
 source "$here/tree_data.sh"
 victim="$data/delete-tree.victim"
 on_exit "rm -rf '$victim'"

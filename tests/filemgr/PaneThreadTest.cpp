@@ -2,6 +2,7 @@
 // when an FTP listing cannot connect, a stop that returns while the thread is blocked.
 #include "PaneTestSupport.h"
 #include "ftp/client/FtpClient.h"
+#include "res/Ids.h"
 #include "sources/ListingThread.h"
 #include "support/FtpServer.h"
 
@@ -136,4 +137,30 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
         << status.load();
     RegisterDirSourceFactory(kSourceFtp, nullptr);
     ResetPaneSettings();
+}
+
+// The tool bar asks for command states every 500 ms while the listing thread connects: the
+// states come from what the window's thread was told, never from the connection the thread
+// is making (ThreadSanitizer watches this one).
+TEST_F(PaneThreadTest, CommandStatesWhileTheListingThreadConnects) {
+    ScriptedServer silent; // accepts, and never greets
+    silent.WaitForClose();
+    silent.Start();
+    auto w = std::make_unique<PaneWindow>();
+    PaneController& pane = w->left->controller();
+    FtpOptions slow;
+    slow.connectMs = slow.receiveMs = 600000;
+    pane.ConnectTo(FtpLogin{"127.0.0.1", silent.port(), "user", "secret"}, true, slow);
+    ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
+    w->right->controller().SelectAndFocus(w->right->controller().RowCount() - 1);
+    for (int i = 0; i < 20; ++i) {
+        CommandState newDir, copyThere;
+        w->left->OnUpdateCommand(ids::kCmdNewDir, newDir);
+        w->right->OnUpdateCommand(ids::kCmdCopy, copyThere);
+        EXPECT_FALSE(newDir.enabled);
+        EXPECT_FALSE(copyThere.enabled) << "no copy into a pane still connecting";
+        QThread::msleep(2);
+    }
+    EXPECT_EQ(pane.ftpState(), FtpState::Connecting);
+    w.reset(); // the stop ends the wait for the greeting at once
 }

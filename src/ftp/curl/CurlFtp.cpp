@@ -6,12 +6,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <random>
 #include <type_traits>
-#include <unistd.h>
 
 namespace velmar::ftp {
 namespace {
@@ -311,6 +307,8 @@ int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
     Curl().easy_reset(h_->easy);
     QByteArray path = folder;
     if (!path.endsWith('/')) path += '/';
+    // A large listing arrives in fewer, larger blocks: fewer calls into the line splitter.
+    Curl().easy_setopt(h_->easy, CURLOPT_BUFFERSIZE, 64L * 1024);
     sink_ = &sink;
     const int rc = Perform(EncodeFtpUrlPath(path));
     sink_ = nullptr;
