@@ -5,6 +5,7 @@
 #include "framework/Message.h"
 #include "platform/FindRecord.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -248,7 +249,7 @@ void CopyOrMove(PaneController& pane, bool copy, QWidget* parent) {
     pane.NotifyFilesChanged();
 }
 
-void Delete(PaneController& pane, QWidget* parent) {
+void Delete(PaneController& pane, QWidget* parent, bool trash) {
     std::vector<int> rows;
     int files = 0;
     const int n = pane.CollectSelection(&rows, &files);
@@ -263,6 +264,9 @@ void Delete(PaneController& pane, QWidget* parent) {
     }
     job.side = SideForWork(pane);
     job.folder = pane.currentPath();
+    // Only local deletes go to the trash; a server's are for good.
+    job.trash =
+        trash && pane.sourceKind() == kSourceLocal && ReadStoreSetting(kDeleteToTrash.name);
     SeamMessages messages(&job.progress.running);
     job.messages = &messages;
     RunUnderProgress(job.progress, QStringLiteral("Delete"), parent, [&job] { RunDelete(job); });
@@ -296,7 +300,8 @@ bool RunFileCommand(PaneController& pane, int id, QWidget* parent) {
         CopyOrMove(pane, false, parent);
         return true;
     case kCmdDelete:
-        Delete(pane, parent);
+    case kCmdDeleteForGood:
+        Delete(pane, parent, id == kCmdDelete);
         return true;
     case kCmdNewDir:
         NewDir(pane, parent);

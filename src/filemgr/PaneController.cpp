@@ -559,6 +559,7 @@ bool PaneController::OnUpdateCommand(int id, CommandState& state) {
         state.enabled = SideUsable();
         return true;
     case kCmdDelete:
+    case kCmdDeleteForGood:
         // The fast-folder list: a row other than the parent row.
         if (listMode_ == ListMode::FastFolders) {
             std::vector<int> rows;

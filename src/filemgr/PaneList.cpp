@@ -395,6 +395,7 @@ bool CPaneList::RunUiCommand(int id) {
         RunDirSizes(pane);
         return true;
     case ids::kCmdDelete:
+    case ids::kCmdDeleteForGood:
         if (pane.listMode() == ListMode::FastFolders) {
             DeleteFastFolderRows(pane, this);
             return true;

@@ -64,6 +64,7 @@ PreferencesDialog::PreferencesDialog(QWidget* parent) : QDialog(parent) {
                  Number(this, kIdcPrefReceiveTimeout, "prefReceiveTimeout"));
     layout->addLayout(form);
     layout->addWidget(Box(this, kIdcPrefUseLinger, "prefUseLinger", "use LINGER option"));
+    layout->addWidget(Box(this, kIdcPrefDeleteToTrash, "prefDeleteToTrash", "Delete to trash"));
 
     auto* buttons = OkCancel(this);
     layout->addWidget(buttons);
@@ -97,16 +98,24 @@ void PreferencesDialog::Load() {
     for (size_t i = 0; i < kSettingsStore.size(); ++i)
         v[i] = ReadStoreSetting(kSettingsStore[i].name);
     setValues(v);
+    FindControl<QCheckBox>(this, kIdcPrefDeleteToTrash)
+        ->setChecked(ReadStoreSetting(kDeleteToTrash.name) != 0);
 }
 
 void PreferencesDialog::Store(const Writer& write) const {
     const std::array<int, 10> v = values();
     for (size_t i = 0; i < kSettingsStore.size(); ++i)
         write(kSettingsStore[i].name, v[i]);
+    write(kDeleteToTrash.name, trash());
 }
 
 void PreferencesDialog::Store() const {
     WriteStoreSettings(values()); // one write of the settings file for the whole dialog
+    WriteStoreSetting(kDeleteToTrash.name, trash());
+}
+
+int PreferencesDialog::trash() const {
+    return FindControl<QCheckBox>(this, kIdcPrefDeleteToTrash)->isChecked() ? 1 : 0;
 }
 
 } // namespace velmar

@@ -17,15 +17,15 @@
 namespace velmar {
 
 const std::array<CFileAttrPage::Flag, 14> CFileAttrPage::kFlags{{
-    {ids::kIdcAttrArchive, "archive file ", 0x20, true},
+    {ids::kIdcAttrArchive, "archive file ", attr::Archive, true},
     {ids::kIdcAttrCompressed, "compressed", 0x800, false},
-    {ids::kIdcAttrDirectory, "directory", 0x10, false},
-    {ids::kIdcAttrEncrypted, "encrypted", 0x40, false},
-    {ids::kIdcAttrHidden, "hidden", 0x2, true},
-    {ids::kIdcAttrInRom, "in ROM", 0x40, false},
-    {ids::kIdcAttrNormal, "normal", 0x80, true},
-    {ids::kIdcAttrReadOnly, "read only", 0x1, true},
-    {ids::kIdcAttrReparsePoint, "reparse point", 0x400, false},
+    {ids::kIdcAttrDirectory, "directory", attr::Directory, false},
+    {ids::kIdcAttrEncrypted, "encrypted", attr::InRom, false},
+    {ids::kIdcAttrHidden, "hidden", attr::Hidden, true},
+    {ids::kIdcAttrInRom, "in ROM", attr::InRom, false},
+    {ids::kIdcAttrNormal, "normal", attr::Normal, true},
+    {ids::kIdcAttrReadOnly, "read only", attr::ReadOnly, true},
+    {ids::kIdcAttrReparsePoint, "reparse point", attr::ReparsePoint, false},
     {ids::kIdcAttrRomModule, "ROM module", 0x2000, false},
     {ids::kIdcAttrRomStaticRef, "ROM static reference", 0x1000, false},
     {ids::kIdcAttrSparse, "sparse file", 0x200, false},

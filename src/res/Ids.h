@@ -71,6 +71,7 @@ constexpr int kCmdRename = 32848;     // "Rename"
 // Commands a desktop keyboard adds (numbers past the handheld's own).
 constexpr int kCmdRefresh = 32900;   // "Refresh": lists the pane's folder again (Ctrl+R)
 constexpr int kCmdOtherPane = 32901; // "Other Pane": the keyboard goes to the other pane (Tab)
+constexpr int kCmdDeleteForGood = 32902; // "Delete for good": Delete past the trash (Shift+F8)
 // Tool bar of the telnet frame: keys a handheld keyboard lacks.
 constexpr int kCmdTermEscape = 32849;
 constexpr int kCmdTermDelete = 32850;
@@ -134,6 +135,7 @@ constexpr int kIdcPrefInternalFtp = 1112;
 constexpr int kIdcPrefShowHidden = 1114;
 constexpr int kIdcPrefShowInRom = 1115;
 constexpr int kIdcPrefUseLinger = 1116;
+constexpr int kIdcPrefDeleteToTrash = 1117; // "Delete to trash", beside the ten
 
 // New Folder (135)
 constexpr int kIdcNewFolderName = 1010;

@@ -38,6 +38,7 @@ inline constexpr std::array kFileItems{
     MenuItemDef{kCmdCopy, "Copy", "F5"},
     MenuItemDef{kCmdMove, "Move", "F6"},
     MenuItemDef{kCmdDelete, "Delete", "F8; Del"},
+    MenuItemDef{kCmdDeleteForGood, "Delete for good", "Shift+F8; Shift+Del"},
     MenuItemDef{kCmdNewDir, "New Dir", "F7"},
     MenuItemDef{kCmdRename, "Rename", "F2"},
     kSep,

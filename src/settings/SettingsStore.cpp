@@ -13,7 +13,7 @@ namespace {
 const SettingDef* FindDef(const char* name) {
     for (const SettingDef& d : kSettingsStore)
         if (std::strcmp(d.name, name) == 0) return &d;
-    return nullptr;
+    return std::strcmp(kDeleteToTrash.name, name) == 0 ? &kDeleteToTrash : nullptr;
 }
 
 } // namespace

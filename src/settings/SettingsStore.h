@@ -37,7 +37,11 @@ inline constexpr std::array<SettingDef, 10> kSettingsStore{{
     {"UseLinger", 0},
 }};
 
-// A "Settings" value by name, with the default of the table above (0 for an unknown name).
+// Beside the ten, in the same section: 1 sends local deletes to the desktop trash, 0 deletes
+// for good (check box "Delete to trash").
+inline constexpr SettingDef kDeleteToTrash{"DeleteToTrash", 1};
+
+// A "Settings" value by name, with the default of the tables above (0 for an unknown name).
 int ReadStoreSetting(const char* name);
 void WriteStoreSetting(const char* name, int number);
 // All ten values of the table, in its order, in one write of the settings file.

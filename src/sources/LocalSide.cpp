@@ -7,6 +7,7 @@
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
 #include "platform/NameCodec.h"
+#include "platform/Trash.h"
 #include "sources/SizeText.h"
 
 #include <cerrno>
@@ -132,6 +133,12 @@ public:
             FailOn(from, rc);
             return SideResult::Failed;
         }
+    }
+
+    SideResult MoveToTrash(const QString& path) override {
+        const int rc = platform::MoveToTrash(path);
+        if (rc == platform::kNoTrash) return SideResult::Unsupported;
+        return rc == 0 ? SideResult::Ok : Failed(rc);
     }
 
     bool IsLink(const QString& path) override {

@@ -12,6 +12,10 @@ SideResult Side::CopyWithin(const QString&, const QString&, bool, const Transfer
     return SideResult::Unsupported;
 }
 
+SideResult Side::MoveToTrash(const QString&) {
+    return SideResult::Unsupported;
+}
+
 bool Side::IsLink(const QString&) {
     return false;
 }

@@ -142,6 +142,11 @@ public:
     virtual std::unique_ptr<Reader> OpenReader(const QString& path);
     virtual std::unique_ptr<Writer> OpenWriter(const QString& path);
 
+    // Moves a file or a whole folder into the desktop trash of its file system, by a rename.
+    // Unsupported where the side keeps no trash (a server: its deletes are for good) or none
+    // can be had for this entry; the engine then asks before deleting for good.
+    virtual SideResult MoveToTrash(const QString& path);
+
     // Whether `target` (which need not exist yet) is `folder` or lies below it.
     virtual bool IsSameOrBelow(const QString& folder, const QString& target);
 

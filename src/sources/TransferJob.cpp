@@ -229,6 +229,14 @@ void RunDelete(DeleteJob& job) {
         if (p.running.load() == 0 || !job.side.usable()) break;
         p.SetName(item.name);
         const QString path = job.folder + item.name;
+        if (job.trash) {
+            // Nothing is removed yet, so no folder question: that comes with a delete for good.
+            const SideResult trashed = job.side.side->MoveToTrash(path);
+            if (trashed == SideResult::Ok && !item.folder) p.files.fetch_add(1);
+            if (trashed == SideResult::Failed) job.messages->Tell(job.side.side->ErrorText());
+            if (trashed != SideResult::Unsupported || !job.messages->Ask(kAskNoTrash.arg(path)))
+                continue;
+        }
         const bool gone = item.folder ? RemoveFolder(path, job.side, *job.messages)
                                       : DeleteEntry(path, job.side, *job.messages);
         if (gone && !item.folder) p.files.fetch_add(1);

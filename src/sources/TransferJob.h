@@ -73,14 +73,19 @@ struct TransferJob {
 void RunTransfer(TransferJob& job);
 
 // Delete on a side: files and folder trees (each tree asks its own question) below `folder`
-// (ending with "/"), in order, until the progress is stopped or the side is lost.
+// (ending with "/"), in order, until the progress is stopped or the side is lost. With `trash`
+// each entry goes whole into the desktop trash, a folder without its question (nothing is
+// removed); one that cannot go there is deleted for good only after kAskNoTrash.
 struct DeleteJob {
     JobProgress progress;
     PaneSide side;
     QString folder;
     std::vector<TransferItem> items; // name and folder flag
     FileMessages* messages = nullptr;
+    bool trash = false;
 };
+inline const QString kAskNoTrash =
+    QStringLiteral("%1 cannot go to the trash on its disk.\nDelete it for good?");
 // Ends with progress.Finish(); progress.files counts the files that went.
 void RunDelete(DeleteJob& job);
 // New Dir on a side, as a worker: progress.files is 1 when the folder was made.

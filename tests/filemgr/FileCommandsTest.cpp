@@ -5,7 +5,10 @@
 #include "filemgr/FileCommands.h"
 #include "PaneTestSupport.h"
 #include "framework/Dialogs.h"
+#include "platform/Trash.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
+#include "sources/TransferJob.h"
 #include "support/MessageScript.h"
 
 #include <QFileInfo>
@@ -14,6 +17,8 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -149,9 +154,10 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     script.answer(QMessageBox::Yes); // folder A
     script.answer(QMessageBox::Yes); // A/inner
     Select(*w.left, {"a.txt", "b", "A"});
-    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDeleteForGood)); // past the trash, as Shift+F8
     w.WaitListed();
     EXPECT_EQ(script.shown.size(), 3);
+    EXPECT_FALSE(QFileInfo::exists(platform::HomeTrashFolder() + "/files/a.txt"));
     // The worker ran under the progress dialog and counted the files it removed.
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Delete");
@@ -160,6 +166,19 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_FALSE(QFileInfo::exists(dir.file("b")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
     EXPECT_EQ(w.left->controller().FindRow("A"), -1);
+
+    // Delete sends the rows whole to the trash after its one question; nothing is removed, so
+    // the folder is not asked about.
+    script.shown.clear();
+    script.answer(QMessageBox::Yes);
+    Select(*w.left, {"c.doc", "B"});
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    w.WaitListed();
+    EXPECT_EQ(script.shown, QStringList{"Do you want to delete 1 files and 1 folders?"});
+    EXPECT_EQ(shown.back().counter, "Files: 1");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("c.doc")));
+    EXPECT_EQ(ReadAll(platform::HomeTrashFolder() + "/files/c.doc"), QByteArray(10, 'x'));
+    EXPECT_TRUE(QFileInfo(platform::HomeTrashFolder() + "/files/B").isDir());
 
     AnswerDialogs("fresh");
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdNewDir));
@@ -172,5 +191,45 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdNewDir));
     w.WaitListed();
     EXPECT_EQ(w.left->controller().RowCount(), rows);
-    EXPECT_EQ(script.shown.size(), 3);
+    EXPECT_EQ(script.shown.size(), 1);
+}
+
+// A file on a disk where no trash can be made is deleted for good only after a question; with
+// the trash turned off in Preferences, Delete deletes for good at once.
+TEST_F(FileCommandsTest, WithoutATrashDeleteAsksBeforeDeletingForGood) {
+    const QString disk = dir.mkdir("disk");
+    struct Mount {
+        QByteArray at;
+        bool done = ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m") == 0;
+        ~Mount() {
+            if (done) ::umount2(at.constData(), MNT_DETACH);
+        }
+    } mount{QFile::encodeName(disk)};
+    if (!mount.done) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const QString uid = QString::number(::getuid());
+    dir.write("disk/.Trash-" + uid, "a file where the trash would be");
+    dir.write("disk/f1", "1");
+    dir.write("disk/f2", "2");
+    AnswerDialogs();
+    ShowFolder(*w.left, disk);
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        script.shown.clear();
+        script.answer(QMessageBox::Yes);
+        script.answer(answer);
+        Select(*w.left, {"f1"});
+        EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+        w.WaitListed();
+        EXPECT_EQ(script.shown, (QStringList{"Do you want to delete 1 files and 0 folders?",
+                                             kAskNoTrash.arg(disk + "/f1")}));
+        EXPECT_EQ(QFileInfo::exists(disk + "/f1"), answer == QMessageBox::No);
+    }
+    WriteStoreSetting(kDeleteToTrash.name, 0);
+    script.shown.clear();
+    script.answer(QMessageBox::Yes);
+    Select(*w.left, {"f2"});
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    w.WaitListed();
+    EXPECT_EQ(script.shown.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(disk + "/f2"));
+    ShowFolder(*w.left, dir.path());
 }

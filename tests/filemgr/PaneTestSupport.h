@@ -39,6 +39,7 @@ public:
 inline void ResetPaneSettings() {
     for (const SettingDef& d : kSettingsStore)
         WriteStoreSetting(d.name, d.fallback);
+    WriteStoreSetting(kDeleteToTrash.name, kDeleteToTrash.fallback);
     SortMode = 0;
 }
 
