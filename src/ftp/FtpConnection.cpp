@@ -1,6 +1,7 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpConnectionImpl.h"
 
+#include "platform/Cancel.h"
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
 
@@ -69,6 +70,17 @@ bool FtpConnection::WriteFileFrom(const QString& local, const QString& remote,
         running, counter);
     if (!ok && readError != 0) LocalFailure(readError);
     return ok;
+}
+
+std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
+                                               const FtpOptions& options,
+                                               platform::CancelToken* cancel) {
+    return std::async(std::launch::async, [ownClient, login, options, cancel] {
+        const platform::ScopedCancel scope(cancel);
+        FtpConnectResult r;
+        r.connection = ConnectFtp(ownClient, login, options, r.code, r.text);
+        return r;
+    });
 }
 
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,

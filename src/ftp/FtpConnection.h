@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -116,6 +117,22 @@ protected:
 // what ErrorText (libcurl) or ShowClientError (our own client) would show.
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
                                           const FtpOptions& options, int& code, QString& text);
+
+namespace platform {
+class CancelToken;
+}
+
+// A connect made on a thread of its own, so that the window's thread never waits for a
+// server: the caller keeps its event loop running until the result is ready. `cancel`
+// (optional, fired from any thread, outliving the connect) ends its socket waits at once.
+struct FtpConnectResult {
+    std::unique_ptr<FtpConnection> connection; // null on failure
+    int code = 0;
+    QString text;
+};
+std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
+                                               const FtpOptions& options,
+                                               platform::CancelToken* cancel = nullptr);
 
 // Every backslash of a path as a slash: the form a server path travels in.
 QString ServerPath(const QString& path);

@@ -8,7 +8,11 @@
 
 #include "support/Printers.h"
 
+#include "platform/Cancel.h"
+#include "support/FtpServer.h"
+
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace velmar {
 namespace {
@@ -140,3 +144,21 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
 
 } // namespace
 } // namespace velmar
+
+// A server that accepts and never greets: the connect beside the window ends when its token
+// fires, through either back end, long before the minute's time-out.
+TEST(ConnectBeside, CancelEndsAConnectWaitingForTheGreeting) {
+    for (const bool own : {false, true}) {
+        SCOPED_TRACE(own);
+        velmar::test::ScriptedServer silent;
+        silent.WaitForClose();
+        silent.Start();
+        velmar::platform::CancelToken cancel;
+        auto pending = velmar::ConnectFtpBeside(own, {"127.0.0.1", silent.port(), "u", "p"},
+                                                {60000, 60000, 60000, false}, &cancel);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel.Cancel();
+        ASSERT_EQ(pending.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        EXPECT_EQ(pending.get().connection, nullptr);
+    }
+}

@@ -34,6 +34,7 @@
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace velmar;
 
@@ -394,49 +395,67 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
     EXPECT_TRUE(left->viewport()->rect().intersects(left->visualRect(left->currentIndex())));
 }
 
-// Every command key is a shortcut of its menu command: the menus show it, and it passes the
-// same enabled check as the menu.
-TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
+// A LikeNC frame on two folders, the left one holding `names`, every dialog and message
+// recorded (`seen`) and answered `answer`; a worker runs to its end before its dialog closes,
+// so that what the next key finds never depends on timing.
+struct KeyedFrame {
     test::TempDir files, other;
-    files.write("f", "x");
-    files.mkdir("sub");
-    WriteStoreSetting("LikeNC", 1);
     CVelmarDoc doc;
-    CMainFrame frame(&doc);
-    doc.UpdateAllViews();
-    frame.show();
-    frame.activateWindow();
-    QApplication::setActiveWindow(&frame);
-    CPaneList* left = frame.firstPane();
-    CPaneList* right = frame.secondPane();
-    right->controller().GoToFolder(other.path());
-    left->controller().GoToFolder(files.path());
-    WaitListed(*left);
-    WaitListed(*right);
-    left->setFocus();
-    Settle();
-    // The file under the cursor, the frame active again after the last dialog.
-    auto onFile = [&] {
-        QApplication::setActiveWindow(&frame);
-        left->setFocus();
-        left->controller().SelectAndFocus(left->controller().FindRow("f"));
-    };
+    std::optional<CMainFrame> frame;
+    CPaneList* left = nullptr;
+    QStringList seen;
+    QMessageBox::StandardButton answer = QMessageBox::No;
 
-    QStringList seen; // dialog titles and messages, in order
-    SetDialogHookForTesting([&](QDialog* d) {
-        seen.append(d->windowTitle());
-        // A worker runs to its end, so that what the next key finds does not depend on timing.
-        if (ControlIdOf(d) == ids::kDlgProgress)
+    explicit KeyedFrame(std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            files.write(QString::fromLatin1(name), "x");
+        WriteStoreSetting("LikeNC", 1);
+        frame.emplace(&doc);
+        doc.UpdateAllViews();
+        frame->show();
+        left = frame->firstPane();
+        frame->secondPane()->controller().GoToFolder(other.path());
+        left->controller().GoToFolder(files.path());
+        Listed();
+        SetDialogHookForTesting([this](QDialog* d) {
+            seen.append(d->windowTitle());
             for (QDeadlineTimer t(20000);
+                 ControlIdOf(d) == ids::kDlgProgress &&
                  FindControl<QLabel>(d, ids::kIdcProgressName)->text() != "Done" &&
                  !t.hasExpired();)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        d->reject();
-    });
-    SetMessageAnswererForTesting([&](const QString& text, MessageKind) {
-        seen.append(text);
-        return QMessageBox::No;
-    });
+            d->reject();
+        });
+        SetMessageAnswererForTesting([this](const QString& text, MessageKind) {
+            seen.append(text);
+            return answer;
+        });
+    }
+    ~KeyedFrame() {
+        SetDialogHookForTesting(nullptr);
+        SetMessageAnswererForTesting(nullptr);
+    }
+    void Listed() {
+        WaitListed(*left);
+        WaitListed(*frame->secondPane());
+    }
+    // A key in the left pane, the frame active again after the last dialog.
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QApplication::setActiveWindow(&*frame);
+        left->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods);
+        Listed();
+    }
+    void CursorOn(const QString& name) {
+        left->controller().MoveCursorTo(left->controller().FindRow(name));
+    }
+    QString Cursor() const { return left->controller().RowName(left->controller().FocusedRow()); }
+};
+
+// Every command key is a shortcut of its menu command: the menus show it, and it passes the
+// same enabled check as the menu.
+TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
+    KeyedFrame k({"f", "sub/s"});
     const struct {
         int command;
         QKeySequence key;
@@ -450,129 +469,94 @@ TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
          "Do you want to delete 1 files and 0 folders?"},
         {ids::kCmdProperties, QKeySequence(Qt::AltModifier | Qt::Key_Return), "f"},
     };
-    for (const auto& k : keys) {
-        SCOPED_TRACE(k.key.toString().toStdString());
-        EXPECT_TRUE(frame.action(k.command)->shortcuts().contains(k.key));
-        onFile();
-        seen.clear();
-        QTest::keySequence(left, k.key);
-        WaitListed(*left);
-        EXPECT_TRUE(seen.contains(k.seen)) << seen.join("|").toStdString();
+    for (const auto& c : keys) {
+        SCOPED_TRACE(c.key.toString().toStdString());
+        EXPECT_TRUE(k.frame->action(c.command)->shortcuts().contains(c.key));
+        k.CursorOn("f");
+        k.seen.clear();
+        k.Key(c.key[0].key(), c.key[0].keyboardModifiers());
+        EXPECT_TRUE(k.seen.contains(c.seen)) << k.seen.join("|").toStdString();
     }
     // F2 opens the label editor; Esc leaves it.
-    onFile();
-    QTest::keyClick(left, Qt::Key_F2);
-    auto* editor = left->viewport()->findChild<QLineEdit*>();
+    k.CursorOn("f");
+    k.Key(Qt::Key_F2);
+    auto* editor = k.left->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "f");
     QTest::keyClick(editor, Qt::Key_Escape);
 
     // A disabled command's key does nothing: F2 on the parent row...
-    seen.clear();
-    left->controller().SelectAndFocus(0);
-    QTest::keyClick(left, Qt::Key_F2);
-    EXPECT_FALSE(left->viewport()->findChild<QLineEdit*>() &&
-                 left->viewport()->findChild<QLineEdit*>()->isVisible());
+    k.seen.clear();
+    k.left->controller().MoveCursorTo(0);
+    k.Key(Qt::Key_F2);
+    EXPECT_FALSE(k.left->viewport()->findChild<QLineEdit*>() &&
+                 k.left->viewport()->findChild<QLineEdit*>()->isVisible());
     // ...and F5 while the target FTP pane is still connecting: that pane is left alone.
     RegisterInetFtpDirSource();
     std::atomic<bool> release{false};
-    right->controller().listingJob().connect = [&](QString&) {
+    PaneController& right = k.frame->secondPane()->controller();
+    right.listingJob().connect = [&](QString&) {
         while (!release.load())
             QThread::msleep(1);
         return false;
     };
-    right->controller().setSourceKind(kSourceFtp);
-    right->controller().RefillPane();
-    onFile();
-    QTest::keyClick(left, Qt::Key_F5);
-    EXPECT_TRUE(seen.isEmpty());
-    EXPECT_TRUE(right->controller().IsListing());
-    EXPECT_EQ(right->controller().ftpState(), FtpState::Connecting);
+    right.setSourceKind(kSourceFtp);
+    right.RefillPane();
+    k.CursorOn("f");
+    QApplication::setActiveWindow(&*k.frame);
+    QTest::keyClick(k.left, Qt::Key_F5);
+    EXPECT_TRUE(k.seen.isEmpty());
+    EXPECT_TRUE(right.IsListing());
+    EXPECT_EQ(right.ftpState(), FtpState::Connecting);
     release = true;
-    WaitListed(*right);
-    EXPECT_EQ(right->controller().sourceKind(), kSourceLocal); // the refused connect
-    SetDialogHookForTesting(nullptr);
-    SetMessageAnswererForTesting(nullptr);
+    k.Listed();
+    EXPECT_EQ(right.sourceKind(), kSourceLocal); // the refused connect
 }
 
 // The commander style keeps the marks apart from the cursor: a command acts on the marked
 // rows or, with none marked, on the row under the cursor. The sequences a new user hit.
 TEST_F(MainFrame, CommandsActOnTheRowUnderTheCursorWhenNothingIsMarked) {
-    test::TempDir files, other;
-    for (const char* name : {"a.doc", "junk.tmp", "X/inside.txt", "Y/y.txt"})
-        files.write(QString::fromLatin1(name), "x");
-    WriteStoreSetting("LikeNC", 1);
-    CVelmarDoc doc;
-    CMainFrame frame(&doc);
-    doc.UpdateAllViews();
-    frame.show();
-    CPaneList* left = frame.firstPane();
-    frame.secondPane()->controller().GoToFolder(other.path());
-    left->controller().GoToFolder(files.path());
-    WaitListed(*left);
-    WaitListed(*frame.secondPane());
-    QStringList asked;
-    SetMessageAnswererForTesting([&](const QString& text, MessageKind) {
-        asked.append(text);
-        return QMessageBox::Yes;
-    });
-    SetDialogHookForTesting([](QDialog* d) {
-        for (QDeadlineTimer t(20000);
-             ControlIdOf(d) == ids::kDlgProgress &&
-             FindControl<QLabel>(d, ids::kIdcProgressName)->text() != "Done" && !t.hasExpired();)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        d->reject();
-    });
-    auto key = [&](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QApplication::setActiveWindow(&frame);
-        left->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
-        WaitListed(*left);
-        WaitListed(*frame.secondPane());
-    };
-    auto cursorOn = [&] { return left->controller().RowName(left->controller().FocusedRow()); };
-
+    KeyedFrame k({"a.doc", "junk.tmp", "X/inside.txt", "Y/y.txt"});
+    k.answer = QMessageBox::Yes;
     // Rename a.doc, arrow down to junk.tmp, F8: junk.tmp goes, not the renamed file.
-    left->controller().MoveCursorTo(left->controller().FindRow("a.doc"));
-    key(Qt::Key_F2);
-    auto* editor = left->viewport()->findChild<QLineEdit*>();
+    k.CursorOn("a.doc");
+    k.Key(Qt::Key_F2);
+    auto* editor = k.left->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->setText("a2.doc");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents(); // the editor commits on its next turn
-    WaitListed(*left);
-    EXPECT_EQ(cursorOn(), "a2.doc");
-    EXPECT_FALSE(left->selectionModel()->hasSelection());
-    key(Qt::Key_Down);
-    key(Qt::Key_F8);
-    EXPECT_TRUE(asked.contains("Do you want to delete 1 files and 0 folders?"));
-    EXPECT_FALSE(QFileInfo::exists(files.file("junk.tmp")));
-    EXPECT_TRUE(QFileInfo::exists(files.file("a2.doc")));
+    k.Listed();
+    EXPECT_EQ(k.Cursor(), "a2.doc");
+    EXPECT_FALSE(k.left->selectionModel()->hasSelection());
+    k.Key(Qt::Key_Down);
+    k.Key(Qt::Key_F8);
+    EXPECT_TRUE(k.seen.contains("Do you want to delete 1 files and 0 folders?"));
+    EXPECT_FALSE(QFileInfo::exists(k.files.file("junk.tmp")));
+    EXPECT_TRUE(QFileInfo::exists(k.files.file("a2.doc")));
 
     // Into X, Down onto its file, F5: that file is copied.
-    left->controller().MoveCursorTo(left->controller().FindRow("X"));
-    key(Qt::Key_Return);
-    EXPECT_FALSE(left->selectionModel()->hasSelection());
-    key(Qt::Key_Down);
-    key(Qt::Key_F5);
-    EXPECT_TRUE(QFileInfo::exists(other.file("inside.txt")));
+    k.CursorOn("X");
+    k.Key(Qt::Key_Return);
+    EXPECT_FALSE(k.left->selectionModel()->hasSelection());
+    k.Key(Qt::Key_Down);
+    k.Key(Qt::Key_F5);
+    EXPECT_TRUE(QFileInfo::exists(k.other.file("inside.txt")));
 
     // Out of X (the cursor on X, nothing marked), one Down, F8: Y goes, X stays.
-    key(Qt::Key_Backspace);
-    EXPECT_EQ(cursorOn(), "X");
-    EXPECT_FALSE(left->selectionModel()->hasSelection());
-    asked.clear();
-    key(Qt::Key_Down);
-    key(Qt::Key_F8);
-    EXPECT_EQ(asked.value(0), "Do you want to delete 0 files and 1 folders?");
-    EXPECT_FALSE(QFileInfo::exists(files.file("Y")));
-    EXPECT_TRUE(QFileInfo::exists(files.file("X/inside.txt")));
+    k.Key(Qt::Key_Backspace);
+    EXPECT_EQ(k.Cursor(), "X");
+    EXPECT_FALSE(k.left->selectionModel()->hasSelection());
+    k.seen.clear();
+    k.Key(Qt::Key_Down);
+    k.Key(Qt::Key_F8);
+    EXPECT_EQ(k.seen.value(0), "Do you want to delete 0 files and 1 folders?");
+    EXPECT_FALSE(QFileInfo::exists(k.files.file("Y")));
+    EXPECT_TRUE(QFileInfo::exists(k.files.file("X/inside.txt")));
 
     // F6 with nothing marked moves the file under the cursor.
-    left->controller().MoveCursorTo(left->controller().FindRow("a2.doc"));
-    key(Qt::Key_F6);
-    EXPECT_TRUE(QFileInfo::exists(other.file("a2.doc")));
-    EXPECT_FALSE(QFileInfo::exists(files.file("a2.doc")));
-    SetDialogHookForTesting(nullptr);
-    SetMessageAnswererForTesting(nullptr);
+    k.CursorOn("a2.doc");
+    k.Key(Qt::Key_F6);
+    EXPECT_TRUE(QFileInfo::exists(k.other.file("a2.doc")));
+    EXPECT_FALSE(QFileInfo::exists(k.files.file("a2.doc")));
 }

@@ -56,7 +56,12 @@ public:
 
     bool IsOwnClient() const override { return false; }
 
-    int Login() { return Done(ftp_.Login()); }
+    // 0 only when logged in: a log-in ended by a stop is no connection (with nothing to tell).
+    int Login() {
+        const int rc = ftp_.Login();
+        Done(rc);
+        return rc;
+    }
 
     using FtpConnection::ListFolder;
     bool ListFolder(const QString& folder, const RecordSink& take) override {
