@@ -360,7 +360,10 @@ void CPaneList::ShowProperties() {
     const int row = controller_->FocusedRow();
     const FindRecord* record = controller_->RowRecord(row);
     if (!record) return;
-    CPropertiesSheet sheet(*record, controller_->RowName(row), this);
+    CPropertiesSheet sheet(*record, controller_->RowName(row), this,
+                           controller_->sourceKind() == kSourceLocal
+                               ? controller_->currentPath() + controller_->RowName(row)
+                               : QString());
     RunModal(sheet);
     setFocus();
 }

@@ -1,11 +1,13 @@
 #include "filemgr/Properties.h"
 
 #include "framework/Dialogs.h"
+#include "platform/FileOwner.h"
 #include "res/Ids.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
@@ -74,7 +76,8 @@ CFileAttrPage::CFileAttrPage(uint32_t attributes, QWidget* parent)
         auto* box = new QCheckBox(QString::fromLatin1(f.text), this);
         SetControlId(box, f.control, ControlName(f.text).constData());
         box->setChecked((attributes & f.bit) != 0);
-        box->setEnabled(f.changeable);
+        // The sheet applies nothing, so no box may look as if it could be changed.
+        box->setEnabled(false);
         grid->addWidget(box, i % 7, i / 7);
         ++i;
     }
@@ -125,10 +128,28 @@ CFileTimesPage::CFileTimesPage(uint64_t created, uint64_t accessed, uint64_t wri
     grid->setRowStretch(r, 1);
 }
 
-CPropertiesSheet::CPropertiesSheet(const FindRecord& record, const QString& title, QWidget* parent)
+CPropertiesSheet::CPropertiesSheet(const FindRecord& record, const QString& title, QWidget* parent,
+                                   const QString& path)
     : QDialog(parent) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
+    // What a Linux user looks for first: size, owner, group and permissions.
+    auto* facts = new QFormLayout;
+    auto addFact = [&](const char* label, const QString& value, const char* name) {
+        auto* text = new QLabel(value, this);
+        text->setTextFormat(Qt::PlainText); // a user or group name is outside text
+        text->setObjectName(QString::fromLatin1(name));
+        facts->addRow(QString::fromLatin1(label), text);
+    };
+    if (!record.isFolder())
+        addFact("Size:", QStringLiteral("%1 bytes").arg(record.size), "size");
+    platform::FileOwner owner;
+    if (!path.isEmpty() && platform::OwnerOf(path, owner)) {
+        addFact("Owner:", owner.owner, "owner");
+        addFact("Group:", owner.group, "group");
+        addFact("Permissions:", owner.permissions, "permissions");
+    }
+    layout->addLayout(facts);
     tabs_ = new QTabWidget(this);
     tabs_->addTab(new CFileAttrPage(record.attributes, tabs_), QStringLiteral("Flags"));
     tabs_->addTab(

@@ -48,8 +48,10 @@ public:
 class CPropertiesSheet : public QDialog {
     Q_OBJECT
 public:
-    // Titled with `title` (the row's name).
-    CPropertiesSheet(const FindRecord& record, const QString& title, QWidget* parent = nullptr);
+    // Titled with `title` (the row's name); `path`, for a local entry, adds its owner, group
+    // and permissions to its size.
+    CPropertiesSheet(const FindRecord& record, const QString& title, QWidget* parent = nullptr,
+                     const QString& path = {});
     QTabWidget* tabs() const { return tabs_; }
 
 private:

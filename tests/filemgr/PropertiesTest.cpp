@@ -10,10 +10,15 @@
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QFile>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -54,9 +59,9 @@ TEST(PropertiesSheet, AttributeBoxesFollowTheBits) {
     CPropertiesSheet sheet(r, "secret.txt");
     EXPECT_EQ(sheet.tabs()->count(), 2);
     EXPECT_EQ(CheckedTexts(sheet), (QStringList{"hidden", "read only"}));
-    // Only the bits a user could set on the device can be toggled.
-    EXPECT_TRUE(FindControl<QCheckBox>(&sheet, ids::kIdcAttrReadOnly)->isEnabled());
-    EXPECT_FALSE(FindControl<QCheckBox>(&sheet, ids::kIdcAttrDirectory)->isEnabled());
+    // The sheet applies nothing: no box looks as if it could be changed.
+    for (const auto& f : CFileAttrPage::kFlags)
+        EXPECT_FALSE(FindControl<QCheckBox>(&sheet, f.control)->isEnabled()) << f.text;
 
     // One bit stands for both "encrypted" and "in ROM".
     r.attributes = attr::InRom;
@@ -97,6 +102,7 @@ TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {
     ResetPaneSettings();
     TempDir dir;
     const QString file = dir.write("keep.txt", "k");
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 04750), 0);
     dir.mkdir("folder");
     const QFile::Permissions before = QFile::permissions(file);
     FindRecord statBefore;
@@ -106,9 +112,14 @@ TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {
     ShowFolder(*w.left, dir.path());
     QStringList titles;
     QStringList checked;
+    QStringList facts;
     SetDialogHookForTesting([&](QDialog* d) {
         titles.append(d->windowTitle());
         checked = CheckedTexts(*d);
+        facts.clear();
+        for (const char* name : {"size", "owner", "group", "permissions"})
+            if (auto* label = d->findChild<QLabel*>(QString::fromLatin1(name)))
+                facts.append(label->text());
         // Toggle everything that can be toggled, then close.
         for (QCheckBox* box : d->findChildren<QCheckBox*>())
             if (box->isEnabled()) box->click();
@@ -118,6 +129,9 @@ TEST(PropertiesSheet, PaneShowsFocusedRowAndChangesNothingOnDisk) {
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdProperties));
     EXPECT_EQ(titles, QStringList{"keep.txt"});
     EXPECT_FALSE(checked.contains("directory"));
+    EXPECT_EQ(facts,
+              (QStringList{"1 bytes", QString::fromLocal8Bit(getpwuid(getuid())->pw_name),
+                           QString::fromLocal8Bit(getgrgid(getgid())->gr_name), "rwsr-x---"}));
     EXPECT_EQ(QFile::permissions(file), before);
     FindRecord statAfter;
     ASSERT_TRUE(platform::StatPath(file, statAfter));
