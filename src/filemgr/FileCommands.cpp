@@ -77,6 +77,9 @@ bool SeamMessages::Show(const QString& text, bool question) {
 }
 
 bool SeamMessages::Ask(const QString& question) {
+    static const QString before = kAskOverwrite.section(QStringLiteral("%1"), 0, 0);
+    static const QString after = kAskOverwrite.section(QStringLiteral("%1"), 1);
+    if (!askOverwrite_ && question.startsWith(before) && question.endsWith(after)) return true;
     return Show(question, true);
 }
 
@@ -241,7 +244,7 @@ void CopyOrMove(PaneController& pane, bool copy, QWidget* parent) {
         item.size = record ? record->size : 0;
         job.items.push_back(item);
     }
-    SeamMessages messages(&job.progress.running);
+    SeamMessages messages(&job.progress.running, ReadStoreSetting("QestionOnRewrite") != 0);
     job.messages = &messages;
     RunUnderProgress(job.progress, job.title, parent, [&job] { RunTransfer(job); });
     DropIfLost(pane, job.source);

@@ -26,13 +26,17 @@ class PaneController;
 // dialog never waits for a question.
 class SeamMessages : public FileMessages {
 public:
-    explicit SeamMessages(const std::atomic<int>* running = nullptr) : running_(running) {}
+    // `askOverwrite` false ("Question on rewrite" cleared): "File %s exist. Copy?" is taken as
+    // Yes without a box.
+    explicit SeamMessages(const std::atomic<int>* running = nullptr, bool askOverwrite = true)
+        : running_(running), askOverwrite_(askOverwrite) {}
     bool Ask(const QString& question) override;
     void Tell(const QString& text) override;
 
 private:
     bool Show(const QString& text, bool question);
     const std::atomic<int>* running_;
+    bool askOverwrite_;
 };
 
 // "Copy" (136): the current name, a counter and a progress bar, refreshed every 200 ms from

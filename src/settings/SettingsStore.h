@@ -26,7 +26,7 @@ inline const QString kSettingsSection = QStringLiteral("Settings");
 // In the order the Preferences dialog reads and writes them.
 inline constexpr std::array<SettingDef, 10> kSettingsStore{{
     {"Horizontal Panes", 1},
-    {"QestionOnRewrite", 0},
+    {"QestionOnRewrite", 1}, // ticked: ask before replacing a file; never silent unasked
     {"LikeNC", 1},
     {"InternalFTP", 0},
     {"ShowHidden", 1},

@@ -138,6 +138,15 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
     EXPECT_EQ(ReadAll(target.file("T/two")), "old two");
     EXPECT_EQ(ReadAll(dir.file("two")), "new two");
     EXPECT_EQ(w.left->controller().FindRow("one"), -1); // refilled
+
+    // "Question on rewrite" cleared in Preferences: the user chose to replace unasked.
+    WriteStoreSetting("QestionOnRewrite", 0);
+    script.shown.clear();
+    Select(*w.left, {"two"});
+    EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
+    w.WaitListed();
+    EXPECT_TRUE(script.shown.isEmpty());
+    EXPECT_EQ(ReadAll(target.file("T/two")), "new two");
 }
 
 TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {

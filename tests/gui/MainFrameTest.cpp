@@ -235,7 +235,7 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
     SetDialogHookForTesting([](QDialog* d) {
         EXPECT_EQ(ControlIdOf(d), ids::kDlgPreferences);
         EXPECT_EQ(static_cast<PreferencesDialog*>(d)->values(),
-                  (std::array<int, 10>{1, 0, 1, 0, 0, 1, 15, 7, 5, 0}));
+                  (std::array<int, 10>{1, 1, 1, 0, 0, 1, 15, 7, 5, 0}));
         // Every value changed, so that each is seen stored under its own name (ticking
         // "Hide "hidden" files" stores ShowHidden = 1, whatever the label says).
         for (QCheckBox* box : d->findChildren<QCheckBox*>())
@@ -248,11 +248,12 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
     frame.action(ids::kCmdPreferences)->trigger();
     SetDialogHookForTesting(nullptr);
 
-    const std::pair<const char*, int> stored[] = {{"Horizontal Panes", 0}, {"QestionOnRewrite", 1},
+    const std::pair<const char*, int> stored[] = {{"Horizontal Panes", 0}, {"QestionOnRewrite", 0},
                                                   {"LikeNC", 0},           {"InternalFTP", 1},
                                                   {"ShowHidden", 1},       {"ShowInRom", 0},
                                                   {"ConnectTimeout", 16},  {"SendTimeout", 8},
-                                                  {"RecieveTimeout", 42},  {"UseLinger", 1}};
+                                                  {"RecieveTimeout", 42},  {"UseLinger", 1},
+                                                  {"DeleteToTrash", 0}};
     EXPECT_TRUE(frame.stacked());
     EXPECT_EQ(frame.firstPane(), first);
     EXPECT_EQ(frame.secondPane(), second);
