@@ -44,7 +44,8 @@ public:
     void Finish(Line&& line) {
         if (!dropping_ && !pending_.empty()) {
             if (pending_.back() == '\r') pending_.pop_back();
-            if (!pending_.empty()) line(std::string_view(pending_));
+            // The byte kept over the limit for a CR was none: the line is too long.
+            if (!pending_.empty() && pending_.size() <= longest_) line(std::string_view(pending_));
         }
         pending_.clear();
         dropping_ = false;
