@@ -2,6 +2,7 @@
 
 #include "res/Ids.h"
 
+#include <QFontMetrics>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -39,6 +40,14 @@ void SetDialogHookForTesting(DialogHook hook) {
 }
 
 int RunModal(QDialog& dialog) {
+    // A window manager cuts a title wider than its window ("Create…cut ...."): the dialog is
+    // at least as wide as its title needs in the title bar's bolder font, with room for the
+    // bar's icon and buttons.
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const int needed =
+        QFontMetrics(titleFont).horizontalAdvance(dialog.windowTitle()) * 5 / 4 + 120;
+    if (dialog.minimumWidth() < needed) dialog.setMinimumWidth(needed);
     if (g_hook) {
         QPointer<QDialog> guard(&dialog);
         QTimer::singleShot(0, &dialog, [guard] {

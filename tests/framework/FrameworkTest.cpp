@@ -198,9 +198,13 @@ TEST(DialogSeam, ControlsAreFoundByNumberAndNameAndAnUnansweredDialogIsRejected)
     EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1010), dialog.findChild<QLineEdit*>("host"));
     EXPECT_NE(FindControl<QLineEdit>(&dialog, 1010), nullptr);
     EXPECT_EQ(FindControl<QLineEdit>(&dialog, 1011), nullptr);
-    SetDialogHookForTesting([](QDialog*) {});
+    // The title is never cut for want of width.
+    dialog.setWindowTitle(QStringLiteral("Add in \"fast\" folder list, a title that needs room"));
+    int width = 0;
+    SetDialogHookForTesting([&](QDialog* d) { width = d->width(); });
     EXPECT_EQ(RunModal(dialog), QDialog::Rejected);
     SetDialogHookForTesting(nullptr);
+    EXPECT_GT(width, dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()));
 }
 
 // A server reply or a file name shows as the characters it is, in every kind of box.
