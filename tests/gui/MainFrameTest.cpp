@@ -467,6 +467,10 @@ TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
         {ids::kCmdDelete, QKeySequence(Qt::Key_F8), "Do you want to delete 1 files and 0 folders?"},
         {ids::kCmdDelete, QKeySequence(Qt::Key_Delete),
          "Do you want to delete 1 files and 0 folders?"},
+        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_F8),
+         "Do you want to delete 1 files and 0 folders?"},
+        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_Delete),
+         "Do you want to delete 1 files and 0 folders?"},
         {ids::kCmdProperties, QKeySequence(Qt::AltModifier | Qt::Key_Return), "f"},
     };
     for (const auto& c : keys) {
