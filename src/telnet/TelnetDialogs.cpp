@@ -234,6 +234,7 @@ CChooseFontDialog::CChooseFontDialog(const FontDescription& font, QWidget* paren
     width_ = IntegerEdit(this, ids::kIdcFontWidth, font.width);
     weight_ = IntegerEdit(this, ids::kIdcFontWeight, font.weight);
     name_ = new QLabel(font.face, this);
+    name_->setTextFormat(Qt::PlainText); // a stored face name is outside text
     SetControlId(name_, ids::kIdcFontName);
     faces_ = new QListWidget(this);
     faces_->setSortingEnabled(true);
