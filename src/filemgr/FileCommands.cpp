@@ -244,7 +244,7 @@ void CopyOrMove(PaneController& pane, bool copy, QWidget* parent) {
         item.size = record ? record->size : 0;
         job.items.push_back(item);
     }
-    SeamMessages messages(&job.progress.running, ReadStoreSetting("QestionOnRewrite") != 0);
+    SeamMessages messages(&job.progress.running, AskBeforeReplacing());
     job.messages = &messages;
     RunUnderProgress(job.progress, job.title, parent, [&job] { RunTransfer(job); });
     DropIfLost(pane, job.source);

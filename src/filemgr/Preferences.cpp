@@ -97,6 +97,7 @@ void PreferencesDialog::Load() {
     std::array<int, 10> v{};
     for (size_t i = 0; i < kSettingsStore.size(); ++i)
         v[i] = ReadStoreSetting(kSettingsStore[i].name);
+    v[1] = AskBeforeReplacing() ? 1 : 0; // the box shows what a copy will do
     setValues(v);
     FindControl<QCheckBox>(this, kIdcPrefDeleteToTrash)
         ->setChecked(ReadStoreSetting(kDeleteToTrash.name) != 0);

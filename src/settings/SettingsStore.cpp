@@ -27,10 +27,15 @@ void WriteStoreSetting(const char* name, int number) {
     WriteSetting(kSettingsSection, QString::fromLatin1(name), number);
 }
 
+bool AskBeforeReplacing() {
+    return ReadStoreSetting("QestionOnRewrite") != 0 || ReadStoreSetting(kRewriteChoiceMarker) == 0;
+}
+
 void WriteStoreSettings(const std::array<int, kSettingsStore.size()>& values) {
     platform::EditSettings([&](platform::SettingsEdit& e) {
         for (size_t i = 0; i < kSettingsStore.size(); ++i)
             e.WriteInt(kSettingsSection, QString::fromLatin1(kSettingsStore[i].name), values[i]);
+        e.WriteInt(kSettingsSection, QString::fromLatin1(kRewriteChoiceMarker), 1);
     });
 }
 

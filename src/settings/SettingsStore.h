@@ -41,6 +41,12 @@ inline constexpr std::array<SettingDef, 10> kSettingsStore{{
 // for good (check box "Delete to trash").
 inline constexpr SettingDef kDeleteToTrash{"DeleteToTrash", 1};
 
+// Whether a copy or move asks before replacing a file. Earlier versions stored
+// "QestionOnRewrite" without acting on it (they always asked), so a stored 0 turns the
+// question off only when this version's Preferences wrote it (kRewriteChoiceMarker).
+bool AskBeforeReplacing();
+inline constexpr const char* kRewriteChoiceMarker = "QestionOnRewriteChosen";
+
 // A "Settings" value by name, with the default of the tables above (0 for an unknown name).
 int ReadStoreSetting(const char* name);
 void WriteStoreSetting(const char* name, int number);

@@ -139,8 +139,11 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
     EXPECT_EQ(ReadAll(dir.file("two")), "new two");
     EXPECT_EQ(w.left->controller().FindRow("one"), -1); // refilled
 
-    // "Question on rewrite" cleared in Preferences: the user chose to replace unasked.
+    // A 0 stored by an older version (which always asked) still asks.
     WriteStoreSetting("QestionOnRewrite", 0);
+    EXPECT_TRUE(AskBeforeReplacing());
+    // "Question on rewrite" cleared in Preferences: the user chose to replace unasked.
+    WriteStoreSettings({1, 0, 1, 0, 1, 1, 15, 5, 5, 0});
     script.shown.clear();
     Select(*w.left, {"two"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
