@@ -92,6 +92,8 @@ void FtpClient::SetSocketError(int code) {
 void FtpClient::FatalReset() {
     control_.Close();
     data_.Close();
+    replies_.Clear();
+    controlBuffer_.Clear();
     connected_ = false;
     currentType_ = type::Ascii;
     dataCount_ = 0;
@@ -200,7 +202,10 @@ bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
                       : control_.Receive(controlBuffer_.FreeSpace(), controlBuffer_.FreeSize(),
                                          int(std::min<int64_t>(left, INT_MAX)));
         if (n == 0) {
+            // Out of step from here on: a late reply would be taken as the next command's
+            // answer (a stale 227 would even open a data connection), so the line goes.
             SetStatus(status::ControlTimeout, QStringLiteral("Server timeout (on control)."));
+            FatalReset();
             return false;
         }
         if (n < 0) {

@@ -14,7 +14,8 @@ using ftp::FtpClient;
 
 class OwnFtpConnection final : public FtpConnection {
 public:
-    explicit OwnFtpConnection(std::unique_ptr<FtpClient> client) : client_(std::move(client)) {}
+    OwnFtpConnection(std::unique_ptr<FtpClient> client, FtpLogin login)
+        : client_(std::move(client)), login_(std::move(login)) {}
     ~OwnFtpConnection() override { client_->Disconnect(); }
 
     bool IsOwnClient() const override { return true; }
@@ -84,12 +85,18 @@ protected:
 
 private:
     // Every operation starts clean: no failure of an earlier one, no abort meant for it.
+    // The client drops its line when it falls out of step with the server (a reply that did
+    // not come in time); the next operation logs in anew rather than fail for ever.
     void Begin() {
         own_ = {};
         client_->ClearAbort();
+        if (!client_->IsConnected())
+            client_->Connect(login_.host, login_.user, login_.password,
+                             login_.port == 0 ? 21 : login_.port);
     }
 
     std::unique_ptr<FtpClient> client_;
+    FtpLogin login_;
     FtpStatusInfo own_; // a failure on our side of a transfer
     const std::atomic<bool>* stop_ = nullptr;
 };
@@ -105,7 +112,7 @@ std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const Ftp
         text = client->StatusMessage();
         return nullptr;
     }
-    return std::make_unique<OwnFtpConnection>(std::move(client));
+    return std::make_unique<OwnFtpConnection>(std::move(client), login);
 }
 
 } // namespace velmar

@@ -253,6 +253,21 @@ int CurlFtp::OnDebug(void*, int type, char* data, size_t size, void* self) {
     return 0;
 }
 
+// Said outright rather than left to the installed library's defaults: data connections go
+// to the control connection's peer whatever address a 227 names (a server cannot point us
+// at another host), and nothing but plain FTP is spoken, no redirect followed.
+static void RestrictToFtp(CURL* e) {
+    // The bit-mask forms (ids 181 and 182) for what a library refuses by name: one older
+    // than 7.85 has no names, and 7.88 takes no empty list of redirect protocols.
+    constexpr CURLoption kProtocols = CURLoption(181);
+    constexpr CURLoption kRedirProtocols = CURLoption(182);
+    Curl().easy_setopt(e, CURLOPT_FTP_SKIP_PASV_IP, 1L);
+    if (Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp") != CURLE_OK)
+        Curl().easy_setopt(e, kProtocols, long(CURLPROTO_FTP));
+    if (Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "") != CURLE_OK)
+        Curl().easy_setopt(e, kRedirProtocols, 0L);
+}
+
 int CurlFtp::Perform(const QByteArray& urlPath) {
     CURL* e = h_->easy;
     if (!e) return CURLE_FAILED_INIT;
@@ -274,6 +289,7 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_PASSWORD,
                        user_.isEmpty() && password_.isEmpty() ? "velmar@" : password_.constData());
     Curl().easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    RestrictToFtp(e);
     Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeouts_.connectMs));
     const long quietSeconds =
         std::max(1L, long(std::max(timeouts_.receiveMs, timeouts_.sendMs)) / 1000);

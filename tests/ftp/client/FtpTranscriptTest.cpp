@@ -248,6 +248,24 @@ TEST_F(Transcript, AbortFromAnotherThreadEndsAWaitForAReply) {
     EXPECT_FALSE(client->IsConnected()); // the reply may still come: the connection is gone
 }
 
+TEST_F(Transcript, LateReplyIsNeverTakenForTheNextCommand) {
+    // The NOOP's answer comes after the time-out, with a stale 227 behind it.
+    server.Login()
+        .Expect()
+        .Pause(800)
+        .Send("200 NOOP ok\r\n227 Entering Passive Mode (127,0,0,1,4,1)\r\n")
+        .WaitForClose();
+    ASSERT_TRUE(Connect({}, {}, Waits(300)));
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    EXPECT_FALSE(client->IsConnected());
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    QByteArray got;
+    EXPECT_FALSE(Get(*client, "f.txt", got));
+    EXPECT_EQ(client->StatusCode(), status::NotConnected);
+    EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"NOOP"}));
+}
+
 TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
     // The server listens but never greets: a client that got as far as waiting for a reply
     // would end with a time-out instead.
@@ -410,20 +428,19 @@ TEST(TimeOuts, EachEndsAWaitInItsOwnPhase) {
     EXPECT_EQ(refused.StatusMessage(), "Operation timed out.");
     ::close(listener);
 
-    // Send: a data connection nobody reads; receive: a command nobody answers.
+    // Send: a data connection nobody reads; receive: the upload's answer, which never comes.
     ScriptedServer server;
     server.Login()
         .Answer("200 Switching to Binary mode.")
         .Pasv()
         .Answer("150 Ok to send data.")
         .DataHold("")
-        .Expect()
         .WaitForClose();
     server.Start();
     FtpClient client(Waits(1000));
     ASSERT_TRUE(client.Connect("127.0.0.1", {}, {}, server.port()));
     EXPECT_FALSE(client.Store("big", FromMemory(QByteArray(64 << 20, 'b'))));
     EXPECT_EQ(client.StatusMessage(), "Operation timed out.");
-    EXPECT_FALSE(client.Noop());
-    EXPECT_EQ(client.StatusCode(), status::ControlTimeout);
+    // A reply that may still come belongs to no later command: the line is gone.
+    EXPECT_FALSE(client.IsConnected());
 }
