@@ -1,6 +1,7 @@
 // LIST lines are outside input. The first byte picks the server's system type; the rest
 // is one line. An accepted line's name must be the line's own tail, byte for byte, and one
-// plain name: never empty, ".", "..", nor holding a slash or a NUL.
+// plain name: never empty, ".", "..", nor holding a slash, a backslash or a control
+// character.
 #include "ftp/ListParser.h"
 #include "platform/NameCodec.h"
 
@@ -19,8 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray name = velmar::platform::EncodeName(r.name);
     if (!line.ends_with(std::string_view(name.constData(), size_t(name.size())))) std::abort();
     if (r.name.isEmpty() || r.name == QLatin1String(".") || r.name == QLatin1String("..") ||
-        r.name.contains(QLatin1Char('/')) || r.name.contains(QChar(0)))
+        r.name.contains(QLatin1Char('/')) || r.name.contains(QLatin1Char('\\')))
         std::abort();
+    for (const QChar c : r.name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) std::abort();
     if (r.attributes != 0 && r.attributes != velmar::attr::Directory) std::abort();
     return 0;
 }

@@ -129,12 +129,15 @@ void SetTimes(FindRecord& out, uint64_t fileTime) {
 }
 
 // A server names entries of one folder: a name that is empty, "." or "..", or holds a
-// slash or a NUL could make a folder download write outside its target. Told on the bytes:
-// decoding keeps every byte below 0x80 as that character and makes none of the others one.
+// slash, a backslash (sent as a slash) or a control character (a line break would end a
+// command line) could make a download, a delete or an upload reach outside the folder.
+// Told on the bytes: decoding keeps every byte below 0x80 as that character and makes none
+// of the others one.
 bool TakeName(std::string_view rest, FindRecord& out) {
     if (rest.empty() || rest == "." || rest == "..") return false;
     for (const char c : rest)
-        if (c == '/' || c == '\0') return false;
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
     out.name = platform::DecodeName(rest);
     return true;
 }

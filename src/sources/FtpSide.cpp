@@ -17,6 +17,12 @@ QString ServerTempName(const QString& remote) {
            QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
 }
 
+// The last name of a path to be made on the server. A backslash in it would go out as a
+// slash: a local file named "..\\x" must not land two folders up.
+QString NameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 class FtpFiles final : public Side {
 public:
     FtpFiles(FtpConnection* connection, QString site)
@@ -56,7 +62,7 @@ public:
     // Under a private name first: a cut transfer never stands under the target's name.
     bool WriteFile(const QString& path, const BlockSource& source,
                    const TransferControl& control) override {
-        if (!Usable()) return false;
+        if (!Usable() || !Sendable(path)) return false;
         const QString target = ServerPath(path);
         const QString temp = ServerTempName(target);
         const bool ok = connection_->WriteFile(temp, source, control.running, control.counter);
@@ -83,11 +89,13 @@ public:
         return Usable() && (connection_->RemoveDir(ServerPath(path)) || Failed());
     }
     bool MakeFolder(const QString& path) override {
-        return Usable() && (connection_->MakeDir(ServerPath(path)) || Failed());
+        return Usable() && Sendable(path) &&
+               (connection_->MakeDir(ServerPath(path)) || Failed());
     }
     bool EnsureFolder(const QString& path) override {
+        if (!Usable() || !Sendable(path)) return false;
         // It may be there already; a folder that cannot be made fails its uploads.
-        if (Usable() && !connection_->MakeDir(ServerPath(path))) Failed();
+        if (!connection_->MakeDir(ServerPath(path))) Failed();
         return Usable();
     }
     bool Exists(const QString& path, uint64_t* size) override {
@@ -126,6 +134,13 @@ public:
     }
 
 private:
+    bool Sendable(const QString& path) {
+        const QString name = NameOf(path);
+        if (!name.contains(QLatin1Char('\\'))) return true;
+        SetError(QStringLiteral("%1: a name holding a backslash cannot be sent to a server")
+                     .arg(name));
+        return false;
+    }
     // Takes the connection's last failure; a lost connection marks the side.
     bool Failed() {
         QString text;

@@ -102,6 +102,12 @@ TEST(ListParser, DroppedLines) {
              {"UNIX", "drwxr-xr-x   1 u g 0 Jan 1 2020 .."},
              {"UNIX", "-rw-r--r--   1 u g 1 Jan 1 2020 ../../.profile"},
              {"UNIX", std::string_view(nul, sizeof nul - 1)},
+             // A backslash is sent as a slash, a line break ends a command line.
+             {"UNIX", "drwxr-xr-x   1 u g 0 Jan 1 2020 ..\\.."},
+             {"UNIX", "-rw-r--r--   1 u g 1 Jan 1 2020 a\rDELE b"},
+             {"UNIX", "-rw-r--r--   1 u g 1 Jan 1 2020 tab\there"},
+             {"UNIX", "drwxr-xr-x   1 u g 0 Jan 1 2020 ."},
+             {"Windows_NT", "01-31-03  10:30PM  <DIR>  ..\\..\\windows"},
              {"Windows_NT", "01-31-03  10:30PM"},
              {"Windows_NT", "13-01-03  10:30PM  <DIR> bad"},
              {"Windows_NT", "02-30-03  10:30PM  <DIR> bad"},

@@ -191,6 +191,17 @@ TEST_P(SideContract, FoldersRenamesDeletesAndRefusals) {
     ASSERT_TRUE(side_->List(At("sub dir"), entries, false));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "inner.txt");
+    if (Remote()) {
+        // A local name with a backslash would go out as a slash and land a folder up.
+        const QString climb = At("sub dir/..\\esc");
+        EXPECT_FALSE(side_->MakeFolder(climb));
+        EXPECT_TRUE(side_->ErrorText().contains("..\\esc"));
+        EXPECT_FALSE(side_->EnsureFolder(climb));
+        EXPECT_FALSE(side_->WriteFile(climb, [](char*, size_t) -> int64_t { return 0; },
+                                      control));
+        EXPECT_FALSE(QFileInfo::exists(home_ + "/esc"));
+        EXPECT_TRUE(side_->Usable());
+    }
     uint64_t free = 0;
     EXPECT_EQ(side_->FreeSpace(base_ + "/", free),
               Remote() ? SideResult::Unsupported : SideResult::Ok);

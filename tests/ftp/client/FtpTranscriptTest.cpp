@@ -304,13 +304,16 @@ TEST_F(Transcript, CutTransfersAreFailures) {
               (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f", "PASV", "STOR up.bin", "QUIT"}));
 }
 
-TEST_F(Transcript, OverlongListingLineIsDroppedWhole) {
+TEST_F(Transcript, OverlongListingLineAndClimbingNamesAreDropped) {
     // The tail after the first mebibyte of the long line reads like an entry of its own.
     const QByteArray longLine = QByteArray(1 << 20, 'x') + "-rw-r--r-- 1 u g 1 Jan 1 2020 evil\r\n";
     server.Login()
         .Pasv()
         .Answer("150 Here it comes")
-        .DataSend(longLine + "-rw-r--r-- 1 u g 2 Jan 1 2020 good\r\n")
+        // A folder "..\\.." would be entered as "../.." by a recursive delete.
+        .DataSend(longLine + "drwxr-xr-x 1 u g 0 Jan 1 2020 ..\\..\r\n"
+                             "-rw-r--r-- 1 u g 1 Jan 1 2020 a\rRMD b\r\n"
+                             "-rw-r--r-- 1 u g 2 Jan 1 2020 good\r\n")
         .Send("226 Done\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
