@@ -33,7 +33,11 @@ QString FastFolderText(const QStringList& entries) {
 }
 
 QString FastFolderRowText(const QString& entry) {
-    return entry.size() >= 2 ? entry.mid(1, entry.size() - 2) : QString();
+    return entry.size() >= 2 && entry.endsWith(QLatin1Char('/')) ? entry.chopped(1) : entry;
+}
+
+QString FastFolderEntryOfRow(const QString& rowText) {
+    return rowText.endsWith(QLatin1Char('/')) ? rowText : rowText + QLatin1Char('/');
 }
 
 } // namespace velmar
