@@ -50,6 +50,11 @@ TEST_F(FastFolderTest, FileBytesAreUtf16LeEntriesWithoutDuplicates) {
     ASSERT_TRUE(AddFastFolder(file, "/home/me/work/"));
     EXPECT_EQ(ReadAll(file), Utf16Le("/home/me/work/;/d\u00e4t\u00e4/;"))
         << "no byte-order mark, no line breaks, one entry each";
+    // A row reads as its folder and stands for exactly its own entry.
+    for (const auto& [entry, row] : {std::pair{"/", "/"}, {"/A/B/", "/A/B"}, {"//", "//"}}) {
+        EXPECT_EQ(FastFolderRowText(entry), row);
+        EXPECT_EQ(FastFolderEntryOfRow(row), entry);
+    }
 }
 
 TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
