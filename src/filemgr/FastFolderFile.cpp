@@ -33,7 +33,14 @@ QString FastFolderText(const QStringList& entries) {
 }
 
 QString FastFolderRowText(const QString& entry) {
-    return entry.size() >= 2 ? entry.mid(1, entry.size() - 2) : QString();
+    // "//" keeps its slashes: cut, it would read as (and remove) the root's entry.
+    const bool cut = entry.size() >= 2 && entry.endsWith(QLatin1Char('/')) &&
+                     entry.at(entry.size() - 2) != QLatin1Char('/');
+    return cut ? entry.chopped(1) : entry;
+}
+
+QString FastFolderEntryOfRow(const QString& rowText) {
+    return rowText.endsWith(QLatin1Char('/')) ? rowText : rowText + QLatin1Char('/');
 }
 
 } // namespace velmar

@@ -16,7 +16,10 @@ QString FastFolderTextOf(const QByteArray& bytes);
 QStringList FastFolderEntries(const QString& text);
 // The text of `entries`, the inverse of FastFolderEntries.
 QString FastFolderText(const QStringList& entries);
-// The row text of an entry: without its first and its last character.
+// The row text of an entry: the folder's full path without its trailing "/" ("/" for the
+// root), so that a row reads as the folder it opens.
 QString FastFolderRowText(const QString& entry);
+// The entry a row text stands for, the inverse of FastFolderRowText.
+QString FastFolderEntryOfRow(const QString& rowText);
 
 } // namespace velmar

@@ -155,8 +155,13 @@ void DeleteFastFolderRows(PaneController& pane, QWidget* parent) {
     pane.CollectSelection(&rows, nullptr);
     QStringList folders;
     for (int row : rows)
-        folders.append(QLatin1Char('/') + pane.RowName(row) + QLatin1Char('/'));
+        folders.append(FastFolderEntryOfRow(pane.RowName(row)));
     if (folders.isEmpty()) return;
+    // Only the list changes, but an entry gone is gone: the user says so first.
+    const QString question = folders.size() == 1
+        ? QStringLiteral("Remove %1 from the fast-folder list?").arg(folders.first())
+        : QStringLiteral("Remove %1 folders from the fast-folder list?").arg(folders.size());
+    if (ShowMessage(question, MessageKind::Question, parent) != QMessageBox::Yes) return;
     if (!RemoveFastFolders(FastFolderFilePath(), folders))
         ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error,
                     parent);

@@ -69,6 +69,12 @@ bool PaneController::StopAndForgetListing() {
 }
 
 void PaneController::RefillPane() {
+    // A refill of the fast-folder list shows the list again, never the root it stands in
+    // (the commands disabled there would otherwise look broken on real folders).
+    if (listMode_ == ListMode::FastFolders) {
+        if (ShowFastFolders()) return;
+        listMode_ = ListMode::Folder;
+    }
     // The listing that follows ends what this one began (one listingFinished for both).
     StopAndForgetListing();
     QString focus = std::exchange(focusAfterRefill_, QString());
@@ -346,7 +352,8 @@ void PaneController::OpenRow(int row) {
         select = path.mid(last + 1);
         path = path.left(last + 1);
     } else {
-        path = old + name + sep;
+        // A fast-folder row is the folder's full path.
+        path = listMode_ == ListMode::FastFolders ? FastFolderEntryOfRow(name) : old + name + sep;
         select = QStringLiteral("..");
     }
     if (path.isEmpty()) path = sep;
@@ -374,6 +381,9 @@ bool PaneController::ShowFastFolders() {
     if (sourceKind_ != kSourceLocal) return false;
     const QStringList entries = FastFolderEntries(ReadFastFolderText(FastFolderFilePath()));
     if (entries.isEmpty()) return false;
+    // Shown again, the list keeps its cursor on the same entry where it can.
+    const QString focused =
+        listMode_ == ListMode::FastFolders ? RowName(FocusedRow()) : QString();
     DropListing();
     listMode_ = ListMode::FastFolders;
     currentPath_ = PathSeparator();
@@ -383,7 +393,8 @@ bool PaneController::ShowFastFolders() {
         rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));
     model_->ResetRows(std::move(rows));
     lastListedPath_.clear();
-    MoveCursorTo(1);
+    const int again = focused.isEmpty() ? -1 : FindRow(focused);
+    MoveCursorTo(again >= 1 ? again : std::min(1, model_->size() - 1));
     return true;
 }
 
@@ -488,6 +499,8 @@ bool PaneController::SideUsable() const {
 // ---- Commands ----
 
 bool PaneController::OnCommand(int id) {
+    // Keys, menus and callers alike: a command this pane shows disabled does nothing.
+    if (CommandState state; OnUpdateCommand(id, state) && !state.enabled) return true;
     switch (id) {
     case kCmdInvertSelection:
         InvertSelection();
@@ -521,6 +534,29 @@ bool PaneController::OnCommand(int id) {
 
 bool PaneController::OnUpdateCommand(int id, CommandState& state) {
     const int focused = FocusedRow();
+    // The fast-folder list holds names of folders, not files: only opening, refreshing and
+    // removing entries mean something there, and nothing may land in the root it stands in.
+    const bool fastList = listMode_ == ListMode::FastFolders;
+    const bool otherFastList = other_ && other_->listMode() == ListMode::FastFolders;
+    switch (id) {
+    case kCmdNewDir:
+    case kCmdCopy:
+    case kCmdMove:
+    case kCmdRename:
+    case kCmdProperties:
+    case kCmdViewHex:
+    case kCmdEditHex:
+    case kCmdCreateShortcut:
+    case kCmdDirSizes:
+    case kCmdSearchFiles:
+        if (fastList || (otherFastList && (id == kCmdCopy || id == kCmdMove))) {
+            state.enabled = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
     switch (id) {
     case kCmdInvertSelection:
     case kCmdTaskManager:

@@ -1,5 +1,6 @@
 #include "filemgr/PaneDelegate.h"
 
+#include "filemgr/PaneList.h"
 #include "filemgr/PaneModel.h"
 
 #include <QAbstractItemView>
@@ -42,12 +43,21 @@ void CLikeNcDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool highlighted = (option.state & QStyle::State_Selected) != 0;
     const bool folder = index.data(CPaneModel::kFolderRole).toBool();
 
+    // The cursor is a bar across the whole row: solid in the pane that takes the keys, dim
+    // in the other. Marked rows keep their yellow text on it.
+    const bool cursor = view && view->currentIndex().row() == index.row();
+    const auto* pane = qobject_cast<const CPaneList*>(view);
+    const bool active = pane ? pane->IsActivePane() : view && view->hasFocus();
+
     painter->save();
-    painter->fillRect(cell, likenc::kBackground);
+    painter->fillRect(cell, !cursor  ? likenc::kBackground
+                            : active ? likenc::kCursorBackground
+                                     : likenc::kDimCursorBackground);
     painter->setFont(option.font);
-    painter->setPen(highlighted ? likenc::kHighlightText
-                    : folder    ? likenc::kFolderText
-                                : option.palette.color(QPalette::Text));
+    painter->setPen(highlighted            ? likenc::kHighlightText
+                    : cursor && active     ? likenc::kCursorText
+                    : folder               ? likenc::kFolderText
+                                           : option.palette.color(QPalette::Text));
     QRect textRect = cell;
     if (index.column() == 0)
         textRect.adjust(offset / 2, 0, offset / 2 - offset, 0);
@@ -57,19 +67,6 @@ void CLikeNcDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         (index.column() == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
     const QString text = CutWithDots(index.data().toString(), fm, textRect.width());
     painter->drawText(textRect, int(align) | Qt::TextSingleLine, text);
-
-    // The focused row gets a frame around the whole row while the pane has the focus.
-    if (view && view->hasFocus() && view->currentIndex().row() == index.row()) {
-        QPen pen(likenc::kFolderText);
-        pen.setStyle(Qt::DotLine);
-        painter->setPen(pen);
-        const QRect r = cell.adjusted(0, 0, -1, -1);
-        painter->drawLine(r.topLeft(), r.topRight());
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
-        const int last = index.model()->columnCount(index.parent()) - 1;
-        if (index.column() == 0) painter->drawLine(r.topLeft(), r.bottomLeft());
-        if (index.column() == last) painter->drawLine(r.topRight(), r.bottomRight());
-    }
     painter->restore();
 }
 
@@ -107,7 +104,13 @@ QSize CPaneHeader::sectionSizeFromContents(int logicalIndex) const {
 
 void CPaneHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     if (!likeNc_) {
+        painter->save();
         QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        const auto* pane = qobject_cast<const CPaneList*>(parentWidget());
+        if (pane && pane->IsActivePane())
+            painter->fillRect(QRect(rect.left(), rect.bottom() - 2, rect.width(), 3),
+                              palette().color(QPalette::Highlight));
         return;
     }
     painter->save();

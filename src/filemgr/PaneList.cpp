@@ -266,7 +266,19 @@ void CPaneList::mouseDoubleClickEvent(QMouseEvent* e) {
 void CPaneList::focusInEvent(QFocusEvent* e) {
     if (host_) host_->SetActivePane(this);
     QTableView::focusInEvent(e);
+    // The cursor bar and the header show which pane is active: repaint both panes.
     viewport()->update();
+    horizontalHeader()->viewport()->update();
+    if (CPaneList* other = host_ ? host_->OtherPane(this) : nullptr; other && other != this) {
+        other->viewport()->update();
+        other->horizontalHeader()->viewport()->update();
+    }
+}
+
+bool CPaneList::IsActivePane() const {
+    if (host_)
+        if (const CPaneList* active = host_->ActivePane()) return active == this;
+    return hasFocus();
 }
 
 void CPaneList::focusOutEvent(QFocusEvent* e) {
@@ -281,7 +293,7 @@ void CPaneList::currentChanged(const QModelIndex& current, const QModelIndex& pr
     // The path field speaks for the active pane only.
     if (CPaneList* active = host_->ActivePane(); !active || active == this)
         host_->SetPathText(controller_->PathText());
-    // The focus frame spans the whole row: repaint both rows it moves between.
+    // The cursor bar spans the whole row: repaint both rows it moves between.
     viewport()->update();
 }
 

@@ -57,6 +57,9 @@ public:
     void ShowCursor();
 
     PaneHost* host() const { return host_; }
+    // The pane that takes the keys: the host's active pane, or the focused one when the
+    // host does not tell.
+    bool IsActivePane() const;
 
 protected:
     bool event(QEvent* e) override;

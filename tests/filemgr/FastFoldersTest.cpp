@@ -50,6 +50,11 @@ TEST_F(FastFolderTest, FileBytesAreUtf16LeEntriesWithoutDuplicates) {
     ASSERT_TRUE(AddFastFolder(file, "/home/me/work/"));
     EXPECT_EQ(ReadAll(file), Utf16Le("/home/me/work/;/d\u00e4t\u00e4/;"))
         << "no byte-order mark, no line breaks, one entry each";
+    // A row reads as its folder and stands for exactly its own entry.
+    for (const auto& [entry, row] : {std::pair{"/", "/"}, {"/A/B/", "/A/B"}, {"//", "//"}}) {
+        EXPECT_EQ(FastFolderRowText(entry), row);
+        EXPECT_EQ(FastFolderEntryOfRow(row), entry);
+    }
 }
 
 TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
@@ -83,33 +88,74 @@ TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
 
 TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
     PaneWindow w;
-    EXPECT_FALSE(w.left->controller().ShowFastFolders()) << "no file: nothing happens";
-    EXPECT_EQ(w.left->controller().listMode(), ListMode::Folder);
+    PaneController& pane = w.left->controller();
+    EXPECT_FALSE(pane.ShowFastFolders()) << "no file: nothing happens";
+    EXPECT_EQ(pane.listMode(), ListMode::Folder);
 
     const QString a = PanePath(dir.path() + "/A");
     const QString b = PanePath(dir.path() + "/B");
     ASSERT_TRUE(AddFastFolder(file, a));
     ASSERT_TRUE(AddFastFolder(file, b));
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdFastFolders));
-    EXPECT_EQ(w.left->controller().listMode(), ListMode::FastFolders);
-    EXPECT_EQ(w.left->controller().currentPath(), "/");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1), b.mid(1).chopped(1)}));
-    EXPECT_EQ(
-        w.left->controller().model()->data(w.left->controller().model()->index(1, 1)).toString(),
-        "<DIR>");
+    EXPECT_EQ(pane.listMode(), ListMode::FastFolders);
+    EXPECT_EQ(pane.currentPath(), "/");
+    // Rows read as the folders' full paths.
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.chopped(1), b.chopped(1)}));
+    EXPECT_EQ(pane.model()->data(pane.model()->index(1, 1)).toString(), "<DIR>");
 
-    // Delete takes the entry out of the list, not the folder off the disk.
-    w.left->controller().SelectAndFocus(2);
+    // What would act on files (in the root the list stands in) is off, from this pane and
+    // for copies into it; keys and menus share these checks, and the command does nothing.
+    int dialogs = 0;
+    SetDialogHookForTesting([&](QDialog* d) {
+        ++dialogs;
+        d->reject();
+    });
+    const struct {
+        int id;
+        CPaneList* from;
+        bool enabled;
+    } commands[] = {
+        {ids::kCmdNewDir, w.left, false},         {ids::kCmdCopy, w.left, false},
+        {ids::kCmdMove, w.left, false},           {ids::kCmdRename, w.left, false},
+        {ids::kCmdProperties, w.left, false},     {ids::kCmdViewHex, w.left, false},
+        {ids::kCmdCreateShortcut, w.left, false}, {ids::kCmdDirSizes, w.left, false},
+        {ids::kCmdSearchFiles, w.left, false},    {ids::kCmdCopy, w.right, false},
+        {ids::kCmdMove, w.right, false},          {ids::kCmdDelete, w.left, true},
+        {ids::kCmdRefresh, w.left, true},         {ids::kCmdFastFolders, w.left, true},
+    };
+    for (const auto& c : commands) {
+        CommandState state;
+        ASSERT_TRUE(c.from->OnUpdateCommand(c.id, state)) << c.id;
+        EXPECT_EQ(state.enabled, c.enabled) << c.id;
+        if (!c.enabled) EXPECT_TRUE(c.from->OnCommand(c.id)) << c.id;
+    }
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(Names(*w.left).size(), 3);
+
+    // A refill shows the list again, the cursor where it was.
+    pane.SetMarksApartFromCursor(true);
+    pane.MoveCursorTo(2);
+    pane.RefillPane();
+    EXPECT_EQ(pane.listMode(), ListMode::FastFolders);
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.chopped(1), b.chopped(1)}));
+    EXPECT_EQ(pane.FocusedRow(), 2);
+
+    // Delete asks, then takes the entry under the cursor out of the list, not the folder
+    // off the disk; No keeps it.
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdDelete));
+    EXPECT_EQ(messages.shown, QStringList{"Remove " + b + " from the fast-folder list?"});
+    EXPECT_EQ(ReadFastFolderText(file), a + ";" + b + ";");
+    messages.answer(QMessageBox::Yes);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     EXPECT_EQ(ReadFastFolderText(file), a + ";");
-    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.mid(1).chopped(1)}));
+    EXPECT_EQ(Names(*w.left), (QStringList{"..", a.chopped(1)}));
     EXPECT_TRUE(QFileInfo(b).isDir());
 
-    w.left->controller().OpenRow(1);
-
-    WaitListed(w.left->controller());
-    EXPECT_EQ(w.left->controller().currentPath(), a);
-    EXPECT_EQ(w.left->controller().listMode(), ListMode::Folder);
+    pane.OpenRow(1);
+    WaitListed(pane);
+    EXPECT_EQ(pane.currentPath(), a);
+    EXPECT_EQ(pane.listMode(), ListMode::Folder);
     EXPECT_EQ(Names(*w.left), (QStringList{"..", "inner"}));
 }
 

@@ -3,6 +3,7 @@
 // the battery gauge.
 #include "filemgr/MainFrame.h"
 #include "filemgr/BatteryGauge.h"
+#include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneList.h"
 #include "filemgr/PathBar.h"
 #include "filemgr/Preferences.h"
@@ -563,4 +564,72 @@ TEST_F(MainFrame, CommandsActOnTheRowUnderTheCursorWhenNothingIsMarked) {
     k.Key(Qt::Key_F6);
     EXPECT_TRUE(QFileInfo::exists(k.other.file("a2.doc")));
     EXPECT_FALSE(QFileInfo::exists(k.files.file("a2.doc")));
+}
+
+// How many pixels of the pane's row `name` in the frame's picture are near `colour` (text is
+// smoothed); `bar` is the colour right of the name (the row's background).
+struct RowPixels {
+    int count = 0;
+    QColor bar;
+};
+RowPixels PixelsOfRow(const QImage& img, QWidget& frame, CPaneList* pane, const QString& name,
+                      const QColor& colour) {
+    const QModelIndex at = pane->model()->index(pane->controller().FindRow(name), 0);
+    const QRect cell = pane->visualRect(at);
+    const QPoint origin = pane->viewport()->mapTo(&frame, cell.topLeft());
+    RowPixels r;
+    r.bar = img.pixelColor(origin + QPoint(cell.width() - 3, cell.height() / 2));
+    for (int y = 0; y < cell.height(); ++y)
+        for (int x = 0; x < cell.width(); ++x)
+            if (const QColor p = img.pixelColor(origin + QPoint(x, y));
+                std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
+                    std::abs(p.blue() - colour.blue()) < 100)
+                ++r.count;
+    return r;
+}
+
+TEST_F(MainFrame, TheCursorIsASolidBarInTheActivePaneAndMarksKeepTheirColour) {
+    KeyedFrame k({"apple", "berry", "cherry"});
+    k.other.write("orange", "x");
+    CPaneList* right = k.frame->secondPane();
+    right->controller().GoToFolder(k.other.path());
+    k.Listed();
+    k.CursorOn("berry");
+    k.Key(Qt::Key_Insert); // marks berry, the cursor goes on to cherry
+    right->controller().MoveCursorTo(right->controller().FindRow("orange"));
+    k.frame->SetActivePane(k.left);
+    QImage img = k.frame->grab().toImage();
+    img.save("/tmp/velmar-cursor-likenc.png");
+    const auto row = [&](CPaneList* pane, const char* name, const QColor& c) {
+        return PixelsOfRow(img, *k.frame, pane, QString::fromLatin1(name), c);
+    };
+    // Active pane: a teal bar with black text; the other pane's cursor is dim, its text not black.
+    EXPECT_EQ(row(k.left, "cherry", likenc::kCursorText).bar, likenc::kCursorBackground);
+    EXPECT_GT(row(k.left, "cherry", likenc::kCursorText).count, 5);
+    EXPECT_EQ(row(right, "orange", likenc::kText).bar, likenc::kDimCursorBackground);
+    EXPECT_GT(row(right, "orange", likenc::kText).count, 5);
+    // A marked row away from the cursor: yellow on blue; under the cursor: yellow on the bar.
+    EXPECT_EQ(row(k.left, "berry", likenc::kHighlightText).bar, likenc::kBackground);
+    EXPECT_GT(row(k.left, "berry", likenc::kHighlightText).count, 5);
+    EXPECT_EQ(row(k.left, "apple", likenc::kCursorText).bar, likenc::kBackground);
+    k.CursorOn("berry");
+    img = k.frame->grab().toImage();
+    EXPECT_EQ(row(k.left, "berry", likenc::kHighlightText).bar, likenc::kCursorBackground);
+    EXPECT_GT(row(k.left, "berry", likenc::kHighlightText).count, 5);
+    EXPECT_EQ(row(k.left, "cherry", likenc::kCursorText).bar, likenc::kBackground);
+
+    // The plain style: the active pane's header carries the highlight colour, the other's not.
+    WriteStoreSetting("LikeNC", 0);
+    k.doc.UpdateAllViews();
+    k.Listed();
+    k.frame->SetActivePane(right);
+    img = k.frame->grab().toImage();
+    img.save("/tmp/velmar-cursor-plain.png");
+    const auto headerBottom = [&](CPaneList* pane) {
+        QHeaderView* h = pane->horizontalHeader();
+        return img.pixelColor(h->mapTo(&*k.frame, QPoint(h->sectionSize(0) / 2, h->height() - 2)));
+    };
+    const QColor highlight = right->palette().color(QPalette::Highlight);
+    EXPECT_EQ(headerBottom(right), highlight);
+    EXPECT_NE(headerBottom(k.left), highlight);
 }
