@@ -1,6 +1,6 @@
 // The fast-folder file is outside input (any bytes may be in it). Its text is its bytes
-// two at a time, and gives back those bytes; the entries hold no ";" and, joined again,
-// give the text up to its last ";"; a row's text is its entry less two characters.
+// two at a time, and gives back those bytes; the entries, written again, read back the same
+// (a ";" in a name is written twice); a row stands for its own entry.
 #include "filemgr/FastFolderFile.h"
 
 #include <cstdint>
@@ -18,14 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (back != bytes.left(back.size())) std::abort();
     const QStringList entries = FastFolderEntries(text);
+    if (FastFolderEntries(FastFolderText(entries)) != entries) std::abort();
     for (const QString& e : entries) {
-        if (e.contains(QLatin1Char(';'))) std::abort();
         // A row stands for its own entry, so removing it removes that entry only.
         if (e.endsWith(QLatin1Char('/')) && FastFolderEntryOfRow(FastFolderRowText(e)) != e)
             std::abort();
     }
-    const qsizetype last = text.lastIndexOf(QLatin1Char(';'));
-    const QString joined = entries.isEmpty() ? QString() : entries.join(QLatin1Char(';')) + ';';
-    if (joined != text.left(last + 1)) std::abort();
     return 0;
 }
