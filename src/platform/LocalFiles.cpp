@@ -18,6 +18,18 @@ namespace velmar::platform {
 
 namespace {
 
+// All of `length` bytes, through interruptions and short writes.
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t w = ::write(fd, data, length);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        length -= size_t(w);
+    }
+    return true;
+}
+
 // The process's file mode mask, read without changing it (umask() would, for every thread).
 mode_t CurrentUmask() {
     static const mode_t mask = [] {
@@ -146,14 +158,7 @@ int StagingFile::Open(const QString& folder) {
 }
 
 bool StagingFile::Write(const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t w = ::write(fd_, data, length);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        length -= size_t(w);
-    }
-    return true;
+    return WriteAll(fd_, data, length);
 }
 
 bool StagingFile::Rewind() {
@@ -227,14 +232,7 @@ bool ReplacingFile::Open(const QString& target, bool readOnly) {
 }
 
 bool ReplacingFile::Write(const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t w = ::write(fd_, data, length);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        length -= size_t(w);
-    }
-    return true;
+    return WriteAll(fd_, data, length);
 }
 
 bool ReplacingFile::Commit() {
