@@ -63,17 +63,21 @@ void TelnetSession::Close() {
     old->deleteLater();
 }
 
-void TelnetSession::Connect(const QString& host, quint16 port) {
+void TelnetSession::StartOver() {
     Close();
     const bool sameKind = (kind_ == EmulationKind::Xterm) == emulation_->followsWindow();
     if (sameKind)
         emulation_->Reset();
     else
         MakeEmulation();
-    protocol_.Reset();
     dropped_ = false;
     wasConnected_ = false;
     sliceQueued_ = false;
+}
+
+void TelnetSession::Connect(const QString& host, quint16 port) {
+    StartOver();
+    protocol_.Reset();
 
     auto* socket = new QTcpSocket(this);
     socket_ = socket;
@@ -114,15 +118,7 @@ void TelnetSession::SetAskers(trust::Asker askTrust, PasswordAsker askPassword) 
 }
 
 void TelnetSession::ConnectSsh(const QString& host, quint16 port, SshLogin login) {
-    Close();
-    const bool sameKind = (kind_ == EmulationKind::Xterm) == emulation_->followsWindow();
-    if (sameKind)
-        emulation_->Reset();
-    else
-        MakeEmulation();
-    dropped_ = false;
-    wasConnected_ = false;
-    sliceQueued_ = false;
+    StartOver();
     // The reduced dialect is the "ansi" terminal of the host's terminfo.
     login.terminalType = kind_ == EmulationKind::Xterm ? QByteArrayLiteral("xterm-256color")
                                                        : QByteArrayLiteral("ansi");

@@ -74,6 +74,8 @@ signals:
 
 private:
     void MakeEmulation();
+    // Before a new connection: the old one closed, a fresh screen of the chosen emulation.
+    void StartOver();
     void ReadSlice();
     void Interpret(const uint8_t* bytes, size_t n);
     void Write(const QByteArray& bytes);
