@@ -313,6 +313,11 @@ const std::vector<XtermCase> kXtermCases = {
     {"BracketedPasteModeShowsNothing", "\033[?2004hok", {"ok"}},
     // libvterm 0.1 overruns its argument array past 16: such a sequence is dropped whole.
     {"OverlongSequenceDropped", "\033[" + QByteArray("1;").repeated(20) + "31mok", {"ok"}, 2, 0},
+    {"OverlongAfterIntermediateDropped",
+     "\033*[" + QByteArray("1;").repeated(20) + "31mok",
+     {"ok"},
+     2,
+     0},
 };
 
 TEST(Xterm, ProgramsSequences) {
