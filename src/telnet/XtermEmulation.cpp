@@ -236,12 +236,13 @@ void XtermEmulation::Process(const uint8_t* data, size_t n) {
         }
         case Csi::Escape:
             // libvterm starts a control sequence at "[" after ESC even when intermediate bytes
-            // (ESC * [) or other C0 controls came between, so those keep the escape open.
+            // (ESC * [), other C0 controls or bytes past 0x7F came between, so those keep the
+            // escape open.
             if (data[i] == '[') {
                 csi_ = Csi::Params;
                 csiSeparators_ = 0;
             } else if (data[i] == kCancel || data[i] == 0x1A ||
-                       (data[i] > 0x2F && data[i] != 0x7F)) {
+                       (data[i] >= 0x30 && data[i] <= 0x7E)) {
                 csi_ = Csi::None;
             }
             ++i;
