@@ -13,6 +13,8 @@
 // Options (time-outs) come in when the connection is made; nothing here reads the settings.
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpProtocol.h"
+#include "trust/PeerIdentity.h"
 #include "platform/FindRecord.h"
 
 #include <QString>
@@ -46,9 +48,14 @@ struct FtpStatusInfo {
 
 struct FtpLogin {
     QString host;
-    int port = 21; // 0 means 21
-    QString user;  // empty: anonymous
+    int port = 21; // 0 means the protocol's port
+    QString user;  // empty: anonymous (SFTP: this machine's user)
     QString password;
+    // Our own client speaks plain FTP only: any other protocol connects through libcurl.
+    FtpProtocol protocol = FtpProtocol::Ftp;
+    QByteArray pinnedCertificate; // TLS: the certificate the user trusted (SHA-256, hex)
+    QString knownHosts;           // SFTP: empty for ~/.ssh/known_hosts
+    QString sshDir;               // SFTP: the user's keys; empty for ~/.ssh
 };
 
 class FtpConnection {
@@ -114,9 +121,12 @@ protected:
 };
 
 // Connects and logs in through the chosen back end. On failure: null, with `code` and `text`
-// what ErrorText (libcurl) or ShowClientError (our own client) would show.
+// what ErrorText (libcurl) or ShowClientError (our own client) would show, and in `peer`
+// (when given) what a secure peer showed of itself: its state says whether it was refused
+// as unknown (to be asked about) or changed.
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, int& code, QString& text);
+                                          const FtpOptions& options, int& code, QString& text,
+                                          trust::PeerIdentity* peer = nullptr);
 
 namespace platform {
 class CancelToken;
@@ -129,6 +139,7 @@ struct FtpConnectResult {
     std::unique_ptr<FtpConnection> connection; // null on failure
     int code = 0;
     QString text;
+    trust::PeerIdentity peer;
 };
 std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
                                                const FtpOptions& options,

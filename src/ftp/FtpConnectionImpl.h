@@ -8,6 +8,7 @@ namespace velmar {
 std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
                                                 int& code, QString& text);
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           int& code, QString& text);
+                                           int& code, QString& text,
+                                           trust::PeerIdentity* peer = nullptr);
 
 } // namespace velmar

@@ -1,11 +1,13 @@
 // One contract for a side, run against every kind: the local file system, libcurl and our own
-// client on pyftpdlib, libcurl on vsftpd (real servers on 127.0.0.1). The engines above rely
-// on exactly this, whichever side they are given.
+// client on pyftpdlib, libcurl on vsftpd in clear and over TLS, libcurl on a private sshd by
+// SFTP (real servers on 127.0.0.1). The engines above rely on exactly this, whichever side they
+// are given.
 #include "ftp/FtpConnection.h"
 #include "platform/NameCodec.h"
 #include "sources/FilePrimitives.h"
 #include "support/FtpServer.h"
 #include "support/Printers.h"
+#include "support/SecureServers.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
@@ -19,10 +21,11 @@
 namespace velmar::test {
 namespace {
 
-enum class Kind { Local, CurlPy, OwnPy, CurlVs };
+enum class Kind { Local, CurlPy, OwnPy, CurlVs, CurlVsTls, Sftp };
 
 std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
-    return std::array{"Local", "CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+    return std::array{"Local",     "CurlPyftpdlib", "OwnClientPyftpdlib",
+                      "CurlVsftpd", "CurlVsftpdTls", "CurlSftp"}[int(info.param)];
 }
 
 // Names that need every byte of a path carried as it is.
@@ -51,6 +54,21 @@ protected:
                 server_ = vs_.get();
                 // Without a chroot the anonymous root is the folder's absolute path.
                 login = {"127.0.0.1", server_->port(), {}, {}};
+            } else if (GetParam() == Kind::CurlVsTls) {
+                tls_ = std::make_unique<VsFtpsServer>();
+                server_ = tls_.get();
+                // The self-signed certificate as after the user's Yes.
+                login = {"127.0.0.1", tls_->port(), {}, {}, FtpProtocol::FtpTls,
+                         tls_->certificatePin()};
+            } else if (GetParam() == Kind::Sftp) {
+                ssh_ = std::make_unique<SshServer>();
+                server_ = ssh_.get();
+                ASSERT_TRUE(ssh_->ok()) << ssh_->error().toStdString();
+                ASSERT_TRUE(trust::AddKnownHost(ssh_->knownHosts(), "127.0.0.1",
+                                                quint16(ssh_->port()), ssh_->keyType(),
+                                                ssh_->keyBase64()));
+                login = {"127.0.0.1", ssh_->port(), {}, {}, FtpProtocol::Sftp, {},
+                         ssh_->knownHosts(), ssh_->sshDir()};
             } else {
                 py_ = std::make_unique<PyFtpServer>();
                 server_ = py_.get();
@@ -59,7 +77,7 @@ protected:
             }
             ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
             home_ = server_->home().path();
-            base_ = GetParam() == Kind::CurlVs ? home_ : QString();
+            base_ = GetParam() == Kind::CurlPy || GetParam() == Kind::OwnPy ? QString() : home_;
             int code = 0;
             QString text;
             connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, code, text);
@@ -79,6 +97,8 @@ protected:
     TempDir local_;
     std::unique_ptr<PyFtpServer> py_;
     std::unique_ptr<VsFtpServer> vs_;
+    std::unique_ptr<VsFtpsServer> tls_;
+    std::unique_ptr<SshServer> ssh_;
     ServerProcess* server_ = nullptr;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
@@ -230,7 +250,8 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
-                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs),
+                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs,
+                                           Kind::CurlVsTls, Kind::Sftp),
                          KindName);
 
 } // namespace
