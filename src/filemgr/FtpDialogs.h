@@ -76,6 +76,12 @@ class PaneController;
 
 // The pane's "FTP" command: the server list, then the log-in; the controller connects.
 void ConnectThroughServerList(PaneController& pane, QWidget* parent);
+// For an entry over TLS or SFTP: connects once aside (the window stays alive), asks about an
+// unknown certificate or host key and stores the answer, refuses a changed one with a message.
+// True when the peer is trusted (`login` then carries the trusted certificate).
+struct FtpLogin;
+struct FtpOptions;
+bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent);
 // What the user is told when a pane's FTP listing failed.
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent);
 

@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -384,9 +386,11 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     if (security_.protocol == FtpProtocol::Sftp) {
         // SSH has no anonymous log-in: an empty user is this machine's user, as with ssh.
-        const QByteArray user =
-            user_.isEmpty() ? qgetenv("USER").isEmpty() ? qgetenv("LOGNAME") : qgetenv("USER")
-                            : user_;
+        QByteArray user = user_;
+        if (user.isEmpty()) {
+            const passwd* me = ::getpwuid(::getuid());
+            user = me && me->pw_name ? QByteArray(me->pw_name) : qgetenv("USER");
+        }
         Curl().easy_setopt(e, CURLOPT_USERNAME, user.constData());
         Curl().easy_setopt(e, CURLOPT_PASSWORD, password_.constData());
     } else {
