@@ -81,7 +81,8 @@ bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent
                         MessageKind::Error, parent);
             return false;
         }
-        ShowMessage(r.text.isEmpty() ? QStringLiteral("Can't connect to the server") : r.text,
+        ShowMessage(r.status.text.isEmpty() ? QStringLiteral("Can't connect to the server")
+                                            : r.status.text,
                     MessageKind::Error, parent);
         return false;
     }
