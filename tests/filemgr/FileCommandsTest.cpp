@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTest>
 #include <QTimer>
 #include <sys/mount.h>
 #include <unistd.h>

@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
