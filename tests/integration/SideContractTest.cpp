@@ -5,6 +5,7 @@
 #include "ftp/FtpConnection.h"
 #include "platform/NameCodec.h"
 #include "sources/FilePrimitives.h"
+#include "sources/SearchJob.h"
 #include "support/FtpServer.h"
 #include "support/Printers.h"
 #include "support/SecureServers.h"
@@ -246,6 +247,33 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
     EXPECT_TRUE(whole);
     EXPECT_FALSE(QFileInfo::exists(home_ + "/tree"));
     EXPECT_TRUE(user.told.isEmpty()) << user.told.join('|').toStdString();
+}
+
+// The search engine over the side: every odd name found by mask with its size, names
+// relative to the root; a server is searched only so deep (a loop there would never end).
+TEST_P(SideContract, SearchFindsByMaskAndGoesOnlySoDeepOnAServer) {
+    QString chain = home_ + "/deep";
+    for (int level = 0; level < 34; ++level)
+        chain += "/n";
+    QDir().mkpath(chain);
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(chain + "/bottom.txt"), "b"));
+    SearchJob job;
+    job.side = side_;
+    job.root = base_ + "/";
+    job.mask = "*";
+    RunSearch(job);
+    std::set<QString> names;
+    for (const SearchHit& h : job.TakeHits()) {
+        names.insert(h.record.name);
+        if (h.record.name == "50%") EXPECT_EQ(h.record.size, 300u);
+        EXPECT_EQ(h.kind, Remote() ? kEntryFtp : kEntryFile);
+    }
+    std::set<QString> expected{"sub dir/inner.txt"};
+    for (const QByteArray& n : kOddNames)
+        expected.insert(platform::DecodeName(n));
+    if (!Remote()) expected.insert("deep" + chain.mid(home_.size() + 5) + "/bottom.txt");
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(job.tooDeep.load(), Remote() ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
