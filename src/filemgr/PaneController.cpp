@@ -432,12 +432,10 @@ bool PaneController::CanViewInHex(bool readOnly) const {
 bool PaneController::ConnectOnListingThread(QString& failure) {
     // Runs on the listing thread; the window's thread does not touch ftp_ until it ends.
     if (ftp_) return true;
-    int code = 0;
-    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, failure);
+    FtpStatusInfo status;
+    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, status);
     if (!ftp_) {
-        // Our own client's status says why as well; without it a refused log-in would look
-        // like nothing at all.
-        if (code == 0) failure.clear();
+        failure = status.text;
         return false;
     }
     PostToWindow(this, new QEvent(ConnectedEventType()));
@@ -479,10 +477,9 @@ FtpConnection* PaneController::ConnectionForWork(QString* failure) {
     DropListing();
     if (ftp_ && ftp_->IsLost()) CloseFtpConnection();
     if (!ftp_ && sourceKind_ == kSourceFtp) {
-        int code = 0;
-        QString text;
-        ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, text);
-        if (failure) *failure = code != 0 ? text : QString();
+        FtpStatusInfo status;
+        ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, status);
+        if (failure) *failure = status.text;
         ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
     }
     return ftp_.get();

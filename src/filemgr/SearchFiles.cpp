@@ -126,9 +126,8 @@ namespace {
 // The last operation found the connection gone or the server out of reach (not a folder
 // the server refused to list).
 bool ConnectionBroken(const FtpConnection& connection) {
-    QString unused;
-    const int code = connection.ErrorText(unused);
-    return code == -1 || code == inet::kCannotConnect || code == inet::kTimeout;
+    const FtpStatusInfo status = connection.LastStatus();
+    return status.lost() || status.result == FtpResult::CannotConnect;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 // Options (time-outs) come in when the connection is made; nothing here reads the settings.
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpResult.h"
 #include "platform/FindRecord.h"
 
 #include <QString>
@@ -25,24 +26,6 @@
 #include <vector>
 
 namespace velmar {
-
-// Internet error codes (the numbers ErrorText knows).
-namespace inet {
-constexpr int kNoMoreFiles = 18;
-constexpr int kTimeout = 12002;
-constexpr int kExtendedError = 12003; // the server refused; its reply is the response info
-constexpr int kInvalidUrl = 12005;
-constexpr int kNameNotResolved = 12007;
-constexpr int kLoginFailure = 12014;
-constexpr int kCannotConnect = 12029;
-constexpr int kConnectionAborted = 12030;
-} // namespace inet
-
-// The raw status of the last operation of a connection.
-struct FtpStatusInfo {
-    int code = 0;         // libcurl side: an inet code; own client: its FtpStatus code
-    QString responseInfo; // libcurl side: the server's last reply lines; own: the status text
-};
 
 struct FtpLogin {
     QString host;
@@ -98,25 +81,19 @@ public:
     // once it reads true: how a listing thread's stop flag ends a blocked LIST.
     virtual void SetStopFlag(const std::atomic<bool>* stop) = 0;
 
-    // The status of the last operation (code 0 after a success).
+    // How the last operation ended (Ok after a success), with the text the user reads.
     virtual FtpStatusInfo LastStatus() const = 0;
-    // The text to show for the last failure and its code as ErrorText / ShowClientError give
-    // them: 0 no error, -1 the connection is lost (the owner then drops the connection).
-    virtual int ErrorText(QString& text) const = 0;
-    bool IsLost() const {
-        QString unused;
-        return ErrorText(unused) == -1;
-    }
+    // The last operation lost the connection: the owner drops it.
+    bool IsLost() const { return LastStatus().lost(); }
 
 protected:
     // The last operation failed on our side (a local file, errno `error`), not the server's.
     virtual void LocalFailure(int error) = 0;
 };
 
-// Connects and logs in through the chosen back end. On failure: null, with `code` and `text`
-// what ErrorText (libcurl) or ShowClientError (our own client) would show.
+// Connects and logs in through the chosen back end. On failure: null, and `status` says why.
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, int& code, QString& text);
+                                          const FtpOptions& options, FtpStatusInfo& status);
 
 namespace platform {
 class CancelToken;
@@ -127,8 +104,7 @@ class CancelToken;
 // (optional, fired from any thread, outliving the connect) ends its socket waits at once.
 struct FtpConnectResult {
     std::unique_ptr<FtpConnection> connection; // null on failure
-    int code = 0;
-    QString text;
+    FtpStatusInfo status;
 };
 std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
                                                const FtpOptions& options,

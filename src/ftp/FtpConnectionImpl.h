@@ -6,8 +6,8 @@
 namespace velmar {
 
 std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
-                                                int& code, QString& text);
+                                                FtpStatusInfo& status);
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           int& code, QString& text);
+                                           FtpStatusInfo& status);
 
 } // namespace velmar

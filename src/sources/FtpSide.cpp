@@ -103,8 +103,7 @@ public:
         if (!Usable()) return false;
         if (!connection_->FileSize(ServerPath(path), bytes)) {
             // Not there is an answer, not a failure; a lost connection shows here.
-            QString unused;
-            if (connection_->ErrorText(unused) == -1) lost_ = true;
+            if (connection_->IsLost()) lost_ = true;
             return false;
         }
         if (size) *size = bytes;
@@ -143,10 +142,9 @@ private:
     }
     // Takes the connection's last failure; a lost connection marks the side.
     bool Failed() {
-        QString text;
-        const int code = connection_->ErrorText(text);
-        if (code == -1) lost_ = true;
-        SetError(code != 0 ? text : QString());
+        const FtpStatusInfo status = connection_->LastStatus();
+        if (status.lost()) lost_ = true;
+        SetError(status.text);
         return false;
     }
     bool Quiet() {

@@ -196,12 +196,11 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
         .Answer("150 Here it comes")
         .WaitForClose();
     server.Start();
-    int code = 0;
-    QString text;
+    FtpStatusInfo status;
     std::unique_ptr<FtpConnection> c =
         ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"}, {15000, 600000, 600000, false},
-                   code, text);
-    ASSERT_TRUE(c) << text.toStdString();
+                   status);
+    ASSERT_TRUE(c) << status.text.toStdString();
     std::atomic<bool> stop{false};
     c->SetStopFlag(&stop);
     std::vector<FindRecord> records;
@@ -212,8 +211,9 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
     stop = true;
     ASSERT_EQ(listing.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_FALSE(listing.get());
-    QString why;
-    EXPECT_EQ(c->ErrorText(why), 0) << why.toStdString(); // stopped: nothing to tell
+    // Stopped: nothing to tell, and the connection is kept.
+    EXPECT_EQ(c->LastStatus().result, FtpResult::Cancelled) << c->LastStatus().text.toStdString();
+    EXPECT_TRUE(c->LastStatus().text.isEmpty());
     c.reset();
     const QList<QByteArray> commands = server.Commands();
     ASSERT_FALSE(commands.isEmpty());

@@ -60,10 +60,9 @@ protected:
             ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
             home_ = server_->home().path();
             base_ = GetParam() == Kind::CurlVs ? home_ : QString();
-            int code = 0;
-            QString text;
-            connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, code, text);
-            ASSERT_TRUE(connection_) << code << " " << text.toStdString();
+            FtpStatusInfo status;
+            connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, status);
+            ASSERT_TRUE(connection_) << status.text.toStdString();
             side_ = MakeFtpSide(connection_.get(), QString::number(login.port));
         }
         for (int i = 0; i < int(std::size(kOddNames)); ++i)

@@ -127,8 +127,6 @@ TEST(Terminal, ColoursResolveWithBoldAndReverse) {
     EXPECT_EQ(ResolveColours(0x0411).fill, 4);
     EXPECT_EQ(ResolveColours(0x0473).text, 12);
     EXPECT_EQ(ResolveColours(0x0473).fill, 7);
-    EXPECT_EQ(kPalette[9], 0xFF5555u);
-    EXPECT_EQ(kPalette[7], 0xBBBBBBu);
 }
 
 TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
