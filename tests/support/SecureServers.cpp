@@ -113,11 +113,12 @@ SshServer::SshServer() {
     keyBase64_ = pub[1].trimmed();
     fingerprint_ = trust::KeyFingerprint(QByteArray::fromBase64(keyBase64_));
     QFile::copy(userKey + QStringLiteral(".pub"), state_.file(QStringLiteral("authorized_keys")));
+    // Passwords are offered, and refused, for the terminal's log-in test.
     const QString config = state_.write(
         QStringLiteral("sshd_config"),
         QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\n"
                        "UsePAM no\nStrictModes no\nAuthorizedKeysFile %4\n"
-                       "PermitRootLogin prohibit-password\nPasswordAuthentication no\n"
+                       "PermitRootLogin prohibit-password\nPasswordAuthentication yes\n"
                        "KbdInteractiveAuthentication no\nSubsystem sftp internal-sftp\n")
             .arg(port)
             .arg(hostKey, state_.file(QStringLiteral("sshd.pid")),
