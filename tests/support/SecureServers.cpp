@@ -8,11 +8,8 @@
 #include <QProcess>
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,17 +20,6 @@ bool Run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-bool Accepts(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return up;
 }
 
 } // namespace

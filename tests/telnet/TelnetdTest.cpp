@@ -67,17 +67,7 @@ struct Telnetd : TerminalWindow {
         server.start(busybox, {"telnetd", "-F", "-K", "-b", QString("127.0.0.1:%1").arg(port), "-p",
                                QString::number(port), "-l", login});
         ASSERT_TRUE(server.waitForStarted(10000));
-        ASSERT_TRUE(Accepting());
-    }
-    // The server is ready once it accepts.
-    bool Accepting() const {
-        return QTest::qWaitFor(
-            [&] {
-                QTcpSocket s;
-                s.connectToHost(QHostAddress::LocalHost, port);
-                return s.waitForConnected(200);
-            },
-            10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return test::Accepts(port); }, 10000));
     }
     void TearDown() override {
         frame.reset();
