@@ -612,7 +612,6 @@ TEST_F(MainFrame, TheCursorIsASolidBarInTheActivePaneAndMarksKeepTheirColour) {
     right->controller().MoveCursorTo(right->controller().FindRow("orange"));
     k.frame->SetActivePane(k.left);
     QImage img = k.frame->grab().toImage();
-    img.save("/tmp/velmar-cursor-likenc.png");
     const auto row = [&](CPaneList* pane, const char* name, const QColor& c) {
         return PixelsOfRow(img, *k.frame, pane, QString::fromLatin1(name), c);
     };
@@ -637,7 +636,6 @@ TEST_F(MainFrame, TheCursorIsASolidBarInTheActivePaneAndMarksKeepTheirColour) {
     k.Listed();
     k.frame->SetActivePane(right);
     img = k.frame->grab().toImage();
-    img.save("/tmp/velmar-cursor-plain.png");
     const auto headerBottom = [&](CPaneList* pane) {
         QHeaderView* h = pane->horizontalHeader();
         return img.pixelColor(h->mapTo(&*k.frame, QPoint(h->sectionSize(0) / 2, h->height() - 2)));

@@ -177,8 +177,6 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     Enter();
     ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[1].startsWith("total "); }))
         << Shown();
-    if (qEnvironmentVariableIsSet("VELMAR_TELNET_PICTURE"))
-        frame->grab().save(qEnvironmentVariable("VELMAR_TELNET_PICTURE"));
 
     // less: a page down and back up shows the right lines, and quitting leaves none behind.
     auto page = [](int first) {
