@@ -41,6 +41,8 @@ public:
     const TempDir& home() const { return home_; }
     // Ends the server at once, as a crash would: open connections break.
     void Stop();
+    // The server's process (its forked connection handlers are its children).
+    qint64 pid() const { return process_.processId(); }
 
 protected:
     ServerProcess() = default;

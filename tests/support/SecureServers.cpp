@@ -81,7 +81,7 @@ SshServer::SshServer() {
     // The privilege-separation folder sshd insists on.
     QDir().mkpath(QStringLiteral("/run/sshd"));
     const QString hostKey = state_.file(QStringLiteral("host_ed25519"));
-    client_.mkdir(QStringLiteral("ssh"));
+    client_.mkdir(QStringLiteral(".ssh"));
     const QString userKey = sshDir() + QStringLiteral("/id_ed25519");
     const int port = FreePort();
     if (port == 0 ||
