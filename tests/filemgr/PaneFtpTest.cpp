@@ -1,6 +1,7 @@
 // An FTP pane in the real window against real servers: rename through the side, the
 // connect a command makes beside the window, leaving the server for a typed local folder.
 #include "PaneTestSupport.h"
+#include "framework/Dialogs.h"
 #include "res/Ids.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
@@ -86,5 +87,39 @@ TEST(PaneFtp, RenameActsOnTheServerThroughEitherBackEnd) {
         EXPECT_TRUE(QFileInfo(server.home().file("folder")).isDir());
         EXPECT_FALSE(QFileInfo::exists(server.home().path() + "/../up.txt"));
         EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
+    }
+}
+
+// A server that accepts and never greets: the connect Search files makes for a pane without a
+// connection runs beside the window, and Esc ends it at once (not after the 10-minute
+// time-out); the pane stays on the server and nothing is told.
+TEST(PaneFtp, SearchConnectToASilentServerEndsOnEsc) {
+    ResetPaneSettings();
+    for (const bool own : {false, true}) {
+        SCOPED_TRACE(own ? "own client" : "libcurl");
+        ScriptedServer silent;
+        silent.WaitForClose();
+        silent.Start();
+        PaneWindow w;
+        CPaneList& pane = *w.left;
+        MessageScript script;
+        FtpOptions slow;
+        slow.connectMs = slow.receiveMs = 600000;
+        pane.controller().ConnectTo({"127.0.0.1", silent.port(), "u", "p"}, own, slow);
+        ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
+        SetDialogHookForTesting([](QDialog* d) { d->accept(); });
+        // Esc until the command returns: the first ones may come before the wait began.
+        QTimer esc;
+        QObject::connect(&esc, &QTimer::timeout, &pane,
+                         [&] { QTest::keyClick(&pane, Qt::Key_Escape); });
+        esc.start(200);
+        QDeadlineTimer bound(60000);
+        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        esc.stop();
+        SetDialogHookForTesting(nullptr);
+        EXPECT_FALSE(bound.hasExpired()) << "the connect waited out its time-out";
+        EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
+        EXPECT_EQ(pane.controller().ftpState(), FtpState::None);
+        EXPECT_TRUE(script.shown.isEmpty()) << script.shown.join(" | ").toStdString();
     }
 }
