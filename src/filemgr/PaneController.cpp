@@ -188,7 +188,7 @@ bool PaneController::event(QEvent* e) {
 }
 
 void PaneController::ReturnToLocalRoot() {
-    CloseFtpConnection();
+    LeaveServer();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -369,7 +369,7 @@ void PaneController::OpenRow(int row) {
 
 void PaneController::GoToFolder(const QString& folder) {
     DropListing();
-    if (sourceKind_ == kSourceFtp) CloseFtpConnection();
+    if (sourceKind_ == kSourceFtp) LeaveServer();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -508,6 +508,16 @@ void PaneController::CloseFtpConnection() {
     DropListing();
     ftp_.reset();
     ftpState_ = FtpState::None;
+}
+
+void PaneController::LeaveServer() {
+    DropListing();
+    ftpState_ = FtpState::None;
+    std::unique_ptr<FtpConnection> leaving = std::move(ftp_);
+    if (!leaving) return;
+    // The log-out waits for the server's answer to QUIT: beside the window, where Esc or a
+    // Close cuts a silent server short.
+    RunBeside([&] { leaving.reset(); });
 }
 
 FtpConnection* PaneController::connection() {

@@ -99,7 +99,8 @@ public:
     void DropListing();
     // Enter a folder, go up for the parent row, or launch a file.
     void OpenRow(int row);
-    // Lists the local folder `folder` (the path field's Enter on a folder).
+    // Lists the local folder `folder` (the path field's Enter on a folder); an FTP pane logs
+    // out of its server first, beside the window.
     void GoToFolder(const QString& folder);
     // A header click: updates the shared SortMode, sorts and relabels the header.
     void SortByColumn(int column);
@@ -149,7 +150,7 @@ public:
     void ConnectTo(const FtpLogin& login, bool ownClient, const FtpOptions& options);
     // Closes the connection (stopping the listing thread first); the pane stays as it is.
     void CloseFtpConnection();
-    // Closes the connection and lists the local root.
+    // Closes the connection (logging out beside the window) and lists the local root.
     void ReturnToLocalRoot();
     FtpState ftpState() const { return ftpState_; }
     const FtpLogin& ftpLogin() const { return ftpLogin_; }
@@ -193,6 +194,8 @@ private:
     bool SideUsable() const;
     // False when the work was stopped (its token fired).
     bool RunBeside(const std::function<void()>& work);
+    // Stops the listing and logs out of the server (beside the window); no connection after.
+    void LeaveServer();
 
     CPaneModel* model_ = nullptr;
     QItemSelectionModel* selection_ = nullptr;

@@ -123,3 +123,57 @@ TEST(PaneFtp, SearchConnectToASilentServerEndsOnEsc) {
         EXPECT_TRUE(script.shown.isEmpty()) << script.shown.join(" | ").toStdString();
     }
 }
+
+// Enter on a local folder in the path field while the pane is on a server: the pane logs out
+// (QUIT reaches the server) and lists the folder; a server that never answers the QUIT holds
+// the window only until Esc (our own client: libcurl's clean-up does not watch the token).
+TEST(PaneFtp, GoingToALocalFolderLogsOutOfTheServer) {
+    ResetPaneSettings();
+    TempDir local;
+    local.write("here.txt", "x");
+    const QByteArray listing = "-rw-r--r-- 1 u g 5 Jan 01 2020 remote.txt\r\n";
+    for (const auto& [own, answersQuit] : {std::pair{false, true}, {true, true}, {true, false}}) {
+        SCOPED_TRACE(std::string(own ? "own client" : "libcurl") +
+                     (answersQuit ? ", QUIT answered" : ", QUIT never answered"));
+        ScriptedServer server; // the log-in and one listing of the root
+        if (own)
+            server.Login().Answer("250 CWD fine");
+        else
+            server.Send("220 scripted server ready\r\n")
+                .Answer("331 Password required")
+                .Answer("230 Logged in")
+                .Answer("257 \"/\" is the current directory")
+                .Answer("250 CWD fine")
+                .Answer("500 no EPSV here");
+        server.Pasv();
+        if (!own) server.Answer("200 Type set");
+        server.Answer("150 Here it comes").DataSend(listing).Send("226 Done\r\n");
+        if (answersQuit) server.Answer("221 Bye");
+        server.WaitForClose();
+        server.Start();
+        PaneWindow w;
+        CPaneList& pane = *w.left;
+        MessageScript script;
+        FtpOptions slow;
+        slow.connectMs = slow.receiveMs = 600000;
+        pane.controller().ConnectTo({"127.0.0.1", server.port(), "u", "p"}, own, slow);
+        ASSERT_TRUE(WaitFor([&] { return pane.controller().FindRow("remote.txt") >= 0; }))
+            << server.Commands().join(" ").toStdString();
+        WaitListed(pane.controller());
+        QTimer esc;
+        QObject::connect(&esc, &QTimer::timeout, &pane,
+                         [&] { QTest::keyClick(&pane, Qt::Key_Escape); });
+        if (!answersQuit) esc.start(300);
+        pane.controller().GoToFolder(local.path());
+        esc.stop();
+        WaitListed(pane.controller());
+        EXPECT_EQ(pane.controller().sourceKind(), kSourceLocal);
+        EXPECT_EQ(pane.controller().ftpState(), FtpState::None);
+        EXPECT_EQ(pane.controller().currentPath(), PanePath(local.path()));
+        EXPECT_GE(pane.controller().FindRow("here.txt"), 0);
+        const QList<QByteArray> commands = server.Commands();
+        ASSERT_FALSE(commands.isEmpty());
+        EXPECT_EQ(commands.last(), "QUIT");
+        EXPECT_TRUE(script.shown.isEmpty()) << script.shown.join(" | ").toStdString();
+    }
+}
