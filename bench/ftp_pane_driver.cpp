@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
         job.sourceKind = kSourceFtp;
         bool failed = false;
         job.connect = [&](QString& text) {
-            int code = 0;
-            connection = ConnectFtp(own, login, {}, code, text);
+            FtpStatusInfo status;
+            connection = ConnectFtp(own, login, {}, status);
+            text = status.text;
             failed = !connection;
             return !failed;
         };
@@ -86,18 +87,17 @@ int main(int argc, char** argv) {
     }
     if (argc >= 6 && std::strcmp(argv[1], "get") == 0) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};
-        int code = 0;
-        QString text;
-        auto connection = ConnectFtp(false, login, {}, code, text);
+        FtpStatusInfo status;
+        auto connection = ConnectFtp(false, login, {}, status);
         if (!connection) {
-            std::fprintf(stderr, "log-in failed: %s\n", text.toUtf8().constData());
+            std::fprintf(stderr, "log-in failed: %s\n", status.text.toUtf8().constData());
             return 1;
         }
         std::atomic<int> running{1};
         std::atomic<uint64_t> counter{0};
         if (!connection->ReadFileTo(Arg(argv[4]), Arg(argv[5]), &running, &counter)) {
-            connection->ErrorText(text);
-            std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+            std::fprintf(stderr, "%s\n",
+                         connection->LastStatus().text.toUtf8().constData());
             return 1;
         }
         return 0;

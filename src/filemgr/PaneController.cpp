@@ -47,7 +47,13 @@ void PaneController::SetFilters(bool showHidden, bool showInRom) {
 
 QString PaneController::PathText() const {
     const QString name = RowName(FocusedRow());
-    if (sourceKind_ == kSourceFtp) return QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name;
+    if (sourceKind_ == kSourceFtp) {
+        // The port too: two servers on one host are told apart. An IPv6 literal in brackets.
+        const QString host = ftpHost_.contains(QLatin1Char(':')) ? '[' + ftpHost_ + ']' : ftpHost_;
+        const int port = ftpLogin_.port > 0 ? ftpLogin_.port : DefaultPort(ftpLogin_.protocol);
+        return ProtocolScheme(ftpLogin_.protocol) + host + QLatin1Char(':') +
+               QString::number(port) + currentPath_ + name;
+    }
     return currentPath_ + name;
 }
 
@@ -472,12 +478,10 @@ bool PaneController::CanViewInHex(bool readOnly) const {
 bool PaneController::ConnectOnListingThread(QString& failure) {
     // Runs on the listing thread; the window's thread does not touch ftp_ until it ends.
     if (ftp_) return true;
-    int code = 0;
-    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, code, failure);
+    FtpStatusInfo status;
+    ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, status);
     if (!ftp_) {
-        // Our own client's status says why as well; without it a refused log-in would look
-        // like nothing at all.
-        if (code == 0) failure.clear();
+        failure = status.text;
         return false;
     }
     PostToWindow(this, new QEvent(ConnectedEventType()));
@@ -543,8 +547,8 @@ FtpConnection* PaneController::ConnectionForWork(QString* failure, bool* stopped
         ftp_ = std::move(made.connection);
         if (!finished && !ftp_) {
             if (stopped) *stopped = true;
-        } else if (failure && !ftp_ && made.code != 0) {
-            *failure = made.text;
+        } else if (failure && !ftp_) {
+            *failure = made.status.text;
         }
         ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
     }

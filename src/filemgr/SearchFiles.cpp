@@ -9,7 +9,6 @@
 #include "framework/Message.h"
 #include "res/Ids.h"
 #include "settings/SearchMemory.h"
-#include "sources/InetFtpDirSource.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
 #include "sources/SizeText.h"
@@ -126,9 +125,8 @@ namespace {
 // The last operation found the connection gone or the server out of reach (not a folder
 // the server refused to list).
 bool ConnectionBroken(const FtpConnection& connection) {
-    QString unused;
-    const int code = connection.ErrorText(unused);
-    return code == -1 || code == inet::kCannotConnect || code == inet::kTimeout;
+    const FtpStatusInfo status = connection.LastStatus();
+    return status.lost() || status.result == FtpResult::CannotConnect;
 }
 
 } // namespace
@@ -176,13 +174,7 @@ void RunSearchFiles(PaneController& pane, QWidget* parent) {
     job.recursive = area != 2;
     job.showHidden = pane.showHidden() ? 1 : 0;
     job.showInRom = pane.showInRom() ? 1 : 0;
-    if (connection) {
-        job.makeSource = [connection, &job] {
-            auto source = std::make_unique<InetFtpDirSource>();
-            source->SetConnection(connection, &job.stop);
-            return source;
-        };
-    }
+    if (connection) job.side = MakeFtpSide(connection, QString());
     if (!text.isEmpty() && pattern.AddPattern(text, caseSensitive, hex)) {
         job.textSearch = true;
         job.pattern = &pattern;
@@ -208,6 +200,11 @@ void RunSearchFiles(PaneController& pane, QWidget* parent) {
     hits.stop();
     TakeHits(job, model);
     pattern.Clear();
+    if (const int skipped = job.tooDeep.load(); skipped > 0)
+        ShowMessage(QStringLiteral("%1 folders deeper than %2 levels were not searched.")
+                        .arg(skipped)
+                        .arg(job.side->SearchDepth()),
+                    MessageKind::Info, parent);
     // A connection lost or left unusable by a stop in the middle of a LIST: the next search
     // or listing connects anew. Lost on its own, it cut the hits short: the user is told.
     if (connection && ConnectionBroken(*connection)) {

@@ -78,17 +78,19 @@ std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& l
     return std::async(std::launch::async, [ownClient, login, options, cancel] {
         const platform::ScopedCancel scope(cancel);
         FtpConnectResult r;
-        r.connection = ConnectFtp(ownClient, login, options, r.code, r.text);
+        r.connection = ConnectFtp(ownClient, login, options, r.status, &r.peer);
         return r;
     });
 }
 
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, int& code, QString& text) {
-    code = 0;
-    text.clear();
-    return ownClient ? ConnectOwnClient(login, options, code, text)
-                     : ConnectCurl(login, options, code, text);
+                                          const FtpOptions& options, FtpStatusInfo& status,
+                                          trust::PeerIdentity* peer) {
+    status = {};
+    if (peer) *peer = {};
+    return ownClient && login.protocol == FtpProtocol::Ftp
+               ? ConnectOwnClient(login, options, status)
+               : ConnectCurl(login, options, status, peer);
 }
 
 } // namespace velmar

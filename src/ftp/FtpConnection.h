@@ -13,6 +13,9 @@
 // Options (time-outs) come in when the connection is made; nothing here reads the settings.
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpProtocol.h"
+#include "ftp/FtpResult.h"
+#include "trust/PeerIdentity.h"
 #include "platform/FindRecord.h"
 
 #include <QString>
@@ -26,29 +29,16 @@
 
 namespace velmar {
 
-// Internet error codes (the numbers ErrorText knows).
-namespace inet {
-constexpr int kNoMoreFiles = 18;
-constexpr int kTimeout = 12002;
-constexpr int kExtendedError = 12003; // the server refused; its reply is the response info
-constexpr int kInvalidUrl = 12005;
-constexpr int kNameNotResolved = 12007;
-constexpr int kLoginFailure = 12014;
-constexpr int kCannotConnect = 12029;
-constexpr int kConnectionAborted = 12030;
-} // namespace inet
-
-// The raw status of the last operation of a connection.
-struct FtpStatusInfo {
-    int code = 0;         // libcurl side: an inet code; own client: its FtpStatus code
-    QString responseInfo; // libcurl side: the server's last reply lines; own: the status text
-};
-
 struct FtpLogin {
     QString host;
-    int port = 21; // 0 means 21
-    QString user;  // empty: anonymous
+    int port = 21; // 0 means the protocol's port
+    QString user;  // empty: anonymous (SFTP: this machine's user)
     QString password;
+    // Our own client speaks plain FTP only: any other protocol connects through libcurl.
+    FtpProtocol protocol = FtpProtocol::Ftp;
+    QByteArray pinnedCertificate; // TLS: the certificate the user trusted (SHA-256, hex)
+    QString knownHosts;           // SFTP: empty for ~/.ssh/known_hosts
+    QString sshDir;               // SFTP: the user's keys; empty for ~/.ssh
 };
 
 class FtpConnection {
@@ -98,25 +88,22 @@ public:
     // once it reads true: how a listing thread's stop flag ends a blocked LIST.
     virtual void SetStopFlag(const std::atomic<bool>* stop) = 0;
 
-    // The status of the last operation (code 0 after a success).
+    // How the last operation ended (Ok after a success), with the text the user reads.
     virtual FtpStatusInfo LastStatus() const = 0;
-    // The text to show for the last failure and its code as ErrorText / ShowClientError give
-    // them: 0 no error, -1 the connection is lost (the owner then drops the connection).
-    virtual int ErrorText(QString& text) const = 0;
-    bool IsLost() const {
-        QString unused;
-        return ErrorText(unused) == -1;
-    }
+    // The last operation lost the connection: the owner drops it.
+    bool IsLost() const { return LastStatus().lost(); }
 
 protected:
     // The last operation failed on our side (a local file, errno `error`), not the server's.
     virtual void LocalFailure(int error) = 0;
 };
 
-// Connects and logs in through the chosen back end. On failure: null, with `code` and `text`
-// what ErrorText (libcurl) or ShowClientError (our own client) would show.
+// Connects and logs in through the chosen back end. On failure: null, and `status` says why;
+// `peer` (when given) gets what a secure peer showed of itself: its state says whether it was
+// refused as unknown (to be asked about) or changed.
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, int& code, QString& text);
+                                          const FtpOptions& options, FtpStatusInfo& status,
+                                          trust::PeerIdentity* peer = nullptr);
 
 namespace platform {
 class CancelToken;
@@ -127,8 +114,8 @@ class CancelToken;
 // (optional, fired from any thread, outliving the connect) ends its socket waits at once.
 struct FtpConnectResult {
     std::unique_ptr<FtpConnection> connection; // null on failure
-    int code = 0;
-    QString text;
+    FtpStatusInfo status;
+    trust::PeerIdentity peer;
 };
 std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
                                                const FtpOptions& options,

@@ -6,8 +6,9 @@
 namespace velmar {
 
 std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
-                                                int& code, QString& text);
+                                                FtpStatusInfo& status);
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           int& code, QString& text);
+                                           FtpStatusInfo& status,
+                                           trust::PeerIdentity* peer = nullptr);
 
 } // namespace velmar

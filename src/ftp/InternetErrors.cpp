@@ -1,8 +1,5 @@
 #include "ftp/InternetErrors.h"
 
-#include "ftp/client/FtpClient.h"
-#include "ftp/FtpConnection.h"
-
 #include <QStringList>
 
 namespace velmar {
@@ -32,62 +29,38 @@ QString ReduceServerReply(const QString& response) {
     return any ? result : response;
 }
 
-int ErrorTextFor(int code, const QString& responseInfo, QString& text) {
-    text.clear();
-    if (code == 0) return 0;
-    if (code == inet::kExtendedError) {
-        text = ReduceServerReply(responseInfo);
-        return code;
+QString InternetFailureText(FtpResult result, const QString& reply, int systemError) {
+    switch (result) {
+    case FtpResult::Ok:
+    case FtpResult::Cancelled:
+        return {};
+    case FtpResult::Refused:
+    case FtpResult::BadReply:
+        return ReduceServerReply(reply);
+    case FtpResult::InvalidName:
+        return QStringLiteral("Invalid URL");
+    case FtpResult::NameNotResolved:
+        return QStringLiteral("Server not found\n(name not resolved)");
+    case FtpResult::LoginFailed:
+        return QStringLiteral("Login failure (incorrect password or login)");
+    case FtpResult::CannotConnect:
+        return QStringLiteral("Can't connect to server");
+    case FtpResult::TimedOut:
+        // Linux has no system text for the internet codes; a time-out is common enough to
+        // say so plainly.
+        return QStringLiteral("The operation timed out");
+    case FtpResult::ClosedByServer:
+    case FtpResult::ConnectionLost:
+    case FtpResult::NotConnected:
+        return QStringLiteral("Connection aborted");
+    case FtpResult::LocalFailure:
+        break;
     }
-    if (code >= 12000 && code <= 12171) {
-        struct Row {
-            int from, to;
-            const char* text;
-            bool lost;
-        };
-        static constexpr Row kTable[] = {
-            {12005, 12005, "Invalid URL", false},
-            {12007, 12007, "Server not found\n(name not resolved)", false},
-            {12013, 12015, "Login failure (incorrect password or login)", false},
-            {12029, 12029, "Can't connect to server", false},
-            {12030, 12031, "Connection aborted", true},
-            {12159, 12159, "TCP IP not installed", false},
-            {12163, 12163, "Internet disconected", true},
-            {12164, 12164, "Server unreachable", false},
-            {12165, 12165, "Proxy-server unreachable", false},
-        };
-        for (const Row& row : kTable) {
-            if (code >= row.from && code <= row.to) {
-                text = QString::fromLatin1(row.text);
-                return row.lost ? -1 : code;
-            }
-        }
-        if (code == inet::kTimeout) {
-            // Linux has no system text for the internet codes; a time-out is common enough
-            // to say so plainly.
-            text = QStringLiteral("The operation timed out");
-            return code;
-        }
-        text = QStringLiteral("Internet error:\nINTERNET_ERROR_BASE+%1").arg(code - 12000);
-        return code;
+    if (systemError > 0 && systemError < 4096) {
+        const QString system = qt_error_string(systemError);
+        if (!system.isEmpty() && !system.startsWith(QLatin1String("Unknown error"))) return system;
     }
-    if (code > 0 && code < 4096) {
-        const QString system = qt_error_string(code);
-        if (!system.isEmpty() && !system.startsWith(QLatin1String("Unknown error"))) {
-            text = system;
-            return code;
-        }
-    }
-    text = QStringLiteral("Error code = %1").arg(code);
-    return code;
-}
-
-int ClientErrorCode(int statusCode) {
-    using namespace ftp::status;
-    if (statusCode == ConnectionClosed || statusCode == SocketError || statusCode == NotConnected ||
-        statusCode == ControlTimeout)
-        return -1;
-    return statusCode;
+    return QStringLiteral("Error code = %1").arg(systemError);
 }
 
 } // namespace velmar

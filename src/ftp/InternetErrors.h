@@ -2,6 +2,8 @@
 // The texts of internet and platform errors as the user sees them, and the reduction of a
 // server's reply to its failure lines.
 
+#include "ftp/FtpResult.h"
+
 #include <QString>
 
 namespace velmar {
@@ -10,12 +12,9 @@ namespace velmar {
 // their codes; the whole reply when it has none.
 QString ReduceServerReply(const QString& response);
 
-// The text for `code`: a server refusal (12003) shows the reduced `responseInfo`; other
-// internet codes (12000..12171) their table text; a platform error (errno) its own text.
-// Returns the code, -1 when it means the connection is lost, 0 (and no text) for no error.
-int ErrorTextFor(int code, const QString& responseInfo, QString& text);
-
-// Own client: the status codes that mean its control connection is gone give -1.
-int ClientErrorCode(int statusCode);
+// The text the libcurl side shows for `result`: a refusal or a reply that made no sense
+// shows the reduced `reply`; a local failure the system's text for `systemError`; the rest
+// their table text. Empty for Ok and Cancelled.
+QString InternetFailureText(FtpResult result, const QString& reply, int systemError = 0);
 
 } // namespace velmar

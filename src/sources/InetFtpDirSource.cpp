@@ -31,11 +31,9 @@ void InetFtpDirSource::SetConnection(FtpConnection* connection, const std::atomi
 
 void InetFtpDirSource::ReportFailure() {
     if (stop_ && stop_->load()) return; // stopped on purpose: no failure to tell
-    QString text;
-    const int code = connection_->ErrorText(text);
+    const FtpStatusInfo status = connection_->LastStatus();
     // The window layer decides what to tell; the internet side also says the connection went.
-    if (owner)
-        PostToWindow(owner, new ListingFailedEvent(code != 0 ? text : QString(), !ownClient_));
+    if (owner) PostToWindow(owner, new ListingFailedEvent(status.text, !ownClient_));
 }
 
 bool InetFtpDirSource::ListOnce() {

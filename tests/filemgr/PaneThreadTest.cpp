@@ -78,11 +78,14 @@ TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     EXPECT_EQ(pane.controller().RowName(0), "..");
     EXPECT_TRUE(pane.controller().IsParentRow(0));
     pane.controller().SelectAndFocus(0);
-    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid/..");
+    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid:21/..");
     // No FTP side is connected in this program: the listing reports the connection
     // closed and the pane returns to the local root.
     ASSERT_TRUE(WaitFor([&] { return pane.controller().sourceKind() == kSourceLocal; }));
     EXPECT_EQ(pane.controller().currentPath(), "/");
+    // The server's address does not stay in the path field.
+    EXPECT_TRUE(WaitFor([&] { return !w.host.pathTexts.last().startsWith("ftp://"); }))
+        << w.host.pathTexts.last().toStdString();
     EXPECT_NE(pane.controller().RowName(0), "..");
 }
 
@@ -105,13 +108,13 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
     silent.WaitForClose();
     silent.Start();
     std::atomic<int> port{FreePort()};
-    std::atomic<int> status{0};
+    std::atomic<FtpResult> status{FtpResult::Ok};
     auto w = std::make_unique<PaneWindow>();
     CPaneList& pane = *w->left;
     pane.controller().listingJob().connect = [&](QString&) {
         ftp::FtpClient client;
         const bool ok = client.Connect(QStringLiteral("127.0.0.1"), {}, {}, port);
-        status = client.StatusCode();
+        status = client.Result();
         return ok;
     };
     // The first connection is refused; its report waits in the queue...
@@ -132,9 +135,7 @@ TEST_F(PaneThreadTest, StopEndsAListingBlockedOnASilentServer) {
     // Closing the pane stops the listing thread, blocked on the greeting or, when the stop
     // comes as the server's accept is still reaching the client, on finishing its connect.
     w.reset();
-    EXPECT_TRUE(status.load() == ftp::status::ConnectionClosed ||
-                status.load() == ftp::status::SocketError)
-        << status.load();
+    EXPECT_EQ(status.load(), FtpResult::Cancelled);
     RegisterDirSourceFactory(kSourceFtp, nullptr);
     ResetPaneSettings();
 }

@@ -33,42 +33,33 @@ TEST(FtpErrors, ServerReplyKeepsOnlyItsFailureLinesWithoutCodes) {
             << c.reply;
 }
 
-TEST(FtpErrors, CodesGiveTheirTextAndLostConnectionsMinusOne) {
+// The libcurl side's texts for each result, and which results lose the connection.
+TEST(FtpErrors, ResultsGiveTheirTextAndLostConnectionsAreDropped) {
     const struct {
-        int code;
+        FtpResult result;
         const char* text;
-        int result;
+        bool lost;
     } cases[] = {
-        {0, "", 0},
-        {12005, "Invalid URL", 12005},
-        {12007, "Server not found\n(name not resolved)", 12007},
-        {12013, "Login failure (incorrect password or login)", 12013},
-        {12014, "Login failure (incorrect password or login)", 12014},
-        {12015, "Login failure (incorrect password or login)", 12015},
-        {12029, "Can't connect to server", 12029},
-        {12030, "Connection aborted", -1},
-        {12031, "Connection aborted", -1},
-        {12159, "TCP IP not installed", 12159},
-        {12163, "Internet disconected", -1},
-        {12164, "Server unreachable", 12164},
-        {12165, "Proxy-server unreachable", 12165},
-        {12100, "Internet error:\nINTERNET_ERROR_BASE+100", 12100},
-        {99999, "Error code = 99999", 99999},
+        {FtpResult::Ok, "", false},
+        {FtpResult::Cancelled, "", false},
+        {FtpResult::Refused, "Login incorrect.\n", false},
+        {FtpResult::InvalidName, "Invalid URL", false},
+        {FtpResult::NameNotResolved, "Server not found\n(name not resolved)", false},
+        {FtpResult::LoginFailed, "Login failure (incorrect password or login)", false},
+        {FtpResult::CannotConnect, "Can't connect to server", false},
+        {FtpResult::TimedOut, "The operation timed out", true},
+        {FtpResult::ClosedByServer, "Connection aborted", true},
+        {FtpResult::ConnectionLost, "Connection aborted", true},
+        {FtpResult::LocalFailure, "Error code = 99999", false},
     };
     for (const auto& c : cases) {
-        QString text = "stale";
-        EXPECT_EQ(ErrorTextFor(c.code, "530 x\r\n", text), c.result) << c.code;
-        EXPECT_EQ(text, QString::fromLatin1(c.text)) << c.code;
+        const QString text =
+            InternetFailureText(c.result, "530 Login incorrect.\r\n", 99999);
+        EXPECT_EQ(text, QString::fromLatin1(c.text)) << int(c.result);
+        FtpStatusInfo status;
+        status.result = c.result;
+        EXPECT_EQ(status.lost(), c.lost) << int(c.result);
     }
-    QString text;
-    EXPECT_EQ(ErrorTextFor(inet::kExtendedError, "530 Login incorrect.\r\n", text),
-              inet::kExtendedError);
-    EXPECT_EQ(text, "Login incorrect.\n");
-    // Our own client: a closed, broken or timed-out control connection is a lost one.
-    for (int lost : {1000, 1002, 1005, 1007})
-        EXPECT_EQ(ClientErrorCode(lost), -1) << lost;
-    for (int kept : {550, 1001, 1003, 1004})
-        EXPECT_EQ(ClientErrorCode(kept), kept) << kept;
 }
 
 TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {

@@ -33,13 +33,12 @@ protected:
         connections[i].reset();
         servers[i] = std::make_unique<PyFtpServer>(limits);
         ASSERT_TRUE(servers[i]->ok()) << servers[i]->error().toStdString();
-        int code = 0;
-        QString text;
+        FtpStatusInfo status;
         const FtpLogin login{"127.0.0.1", servers[i]->port(),
                              QString::fromLatin1(PyFtpServer::kUser),
                              QString::fromLatin1(PyFtpServer::kPassword)};
-        connections[i] = ConnectFtp(GetParam(), login, {}, code, text);
-        ASSERT_TRUE(connections[i]) << text.toStdString();
+        connections[i] = ConnectFtp(GetParam(), login, {}, status);
+        ASSERT_TRUE(connections[i]) << status.text.toStdString();
         ftp[i] = PaneSide::Ftp(connections[i].get(), QString::number(servers[i]->port()));
     }
     QString Home(int i) const { return servers[i]->home().path(); }

@@ -80,13 +80,25 @@ QString FtpClient::GetSystemType() const {
     return platform::DecodeName(systemType_);
 }
 
-void FtpClient::SetStatus(int code, const QString& message) {
-    status_.code = code;
-    status_.message = message;
+void FtpClient::SetStatus(FtpResult result, const QString& text) {
+    status_ = {};
+    status_.result = result;
+    status_.text = text;
+}
+
+FtpStatus FtpClient::SocketFailure(int code) {
+    FtpStatus s;
+    if (code == sockerr::Interrupted) {
+        s.result = FtpResult::Cancelled; // our own stop: nothing to tell
+        return s;
+    }
+    s.result = code == sockerr::TimedOut ? FtpResult::TimedOut : FtpResult::ConnectionLost;
+    s.text = SocketErrorText(code);
+    return s;
 }
 
 void FtpClient::SetSocketError(int code) {
-    SetStatus(status::SocketError, SocketErrorText(code));
+    status_ = SocketFailure(code);
 }
 
 void FtpClient::FatalReset() {
@@ -101,13 +113,13 @@ void FtpClient::FatalReset() {
 
 bool FtpClient::RequireName(const QString& name) {
     if (!name.isEmpty()) return true;
-    SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+    SetStatus(FtpResult::InvalidName, QStringLiteral("Invalid filename argument"));
     return false;
 }
 
 bool FtpClient::RequireLogin() {
     if (connected_) return true;
-    SetStatus(status::NotConnected, QStringLiteral("Command requires an active connection."));
+    SetStatus(FtpResult::NotConnected, QStringLiteral("Command requires an active connection."));
     return false;
 }
 
@@ -135,7 +147,7 @@ int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
     arg.replace('\\', '/');
     // An overlong argument, or one that would smuggle a second command line, is refused.
     if (arg.size() > kMaxArgument || HasLineBreak(arg)) {
-        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        SetStatus(FtpResult::InvalidName, QStringLiteral("Invalid filename argument"));
         return 0;
     }
     const int sent = SendLine(QByteArray(kCommandNames[c]) + ' ' + arg + "\r\n");
@@ -146,7 +158,7 @@ int FtpClient::SendRaw(const QString& text) {
     if (!RequireLogin()) return -1;
     const QByteArray bytes = platform::EncodeName(text);
     if (bytes.size() > kMaxRaw || HasLineBreak(bytes)) {
-        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        SetStatus(FtpResult::InvalidName, QStringLiteral("Invalid filename argument"));
         return -1;
     }
     if (SendLine(bytes + "\r\n") <= 0) return -1;
@@ -159,6 +171,10 @@ int FtpClient::SendRaw(const QString& text) {
 bool FtpClient::ReadReply(std::initializer_list<int> expected, bool queueOnly) {
     if (std::optional<Reply> r = replies_.Take(expected)) {
         consumed_ = std::move(*r);
+        // The answer wanted: whatever an earlier reply of this operation said is past.
+        status_ = {};
+        status_.replyCode = consumed_.code;
+        status_.reply = platform::DecodeName(consumed_.line);
         return true;
     }
     if (queueOnly) return false;
@@ -171,12 +187,17 @@ bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
     auto process = [&](bool& done) {
         Reply last;
         switch (ProcessBufferedLines(controlBuffer_, replies_, &last)) {
-        case ProcessResult::Queued:
-            SetStatus(last.code, platform::DecodeName(last.line));
+        case ProcessResult::Queued: {
             done = true;
-            return ReadReply(expected, true);
+            if (ReadReply(expected, true)) return true;
+            // Not the answer wanted: the server's refusal, in its own words.
+            SetStatus(FtpResult::Refused, platform::DecodeName(last.line));
+            status_.replyCode = last.code;
+            status_.reply = status_.text;
+            return false;
+        }
         case ProcessResult::BadCode:
-            SetStatus(status::InvalidResponse, QStringLiteral("Invalid Server Response"));
+            SetStatus(FtpResult::BadReply, QStringLiteral("Invalid Server Response"));
             FatalReset();
             done = true;
             return false;
@@ -201,15 +222,21 @@ bool FtpClient::ReadFromServer(std::initializer_list<int> expected) {
             left <= 0 ? 0
                       : control_.Receive(controlBuffer_.FreeSpace(), controlBuffer_.FreeSize(),
                                          int(std::min<int64_t>(left, INT_MAX)));
-        if (n == 0) {
+        if (n == 0 && (left <= 0 || control_.TimedOut())) {
             // Out of step from here on: a late reply would be taken as the next command's
             // answer (a stale 227 would even open a data connection), so the line goes.
-            SetStatus(status::ControlTimeout, QStringLiteral("Server timeout (on control)."));
+            SetStatus(FtpResult::TimedOut, QStringLiteral("Server timeout (on control)."));
             FatalReset();
             return false;
         }
-        if (n < 0) {
-            SetStatus(status::ConnectionClosed, QStringLiteral("Connection closed by host."));
+        if (n <= 0) {
+            // The server's end of the line (0) or a broken one; a stop of ours says nothing.
+            const int error = n < 0 ? LastSocketError() : 0;
+            if (error == sockerr::Interrupted)
+                SetStatus(FtpResult::Cancelled, {});
+            else
+                SetStatus(n == 0 ? FtpResult::ClosedByServer : FtpResult::ConnectionLost,
+                          QStringLiteral("Connection closed by host."));
             FatalReset();
             return false;
         }
@@ -236,7 +263,7 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
     // Refused before any byte goes out, rather than after the server's silence.
     if (platform::EncodeName(user).size() > kMaxArgument ||
         platform::EncodeName(password).size() > kMaxArgument) {
-        SetStatus(status::InvalidFilename, QStringLiteral("Invalid filename argument"));
+        SetStatus(FtpResult::InvalidName, QStringLiteral("Invalid filename argument"));
         return false;
     }
     port_ = port;
@@ -245,7 +272,11 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
     controlBuffer_.Clear();
     if (!control_.Create()) return false;
     if (!control_.Connect(host, port, timeouts_[ConnectTimeout])) {
-        SetSocketError(LastSocketError());
+        const int error = LastSocketError();
+        SetSocketError(error);
+        if (status_.result != FtpResult::Cancelled)
+            status_.result = error == sockerr::InvalidArgument ? FtpResult::NameNotResolved
+                                                               : FtpResult::CannotConnect;
         control_.Close();
         return false;
     }
@@ -260,7 +291,12 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
     if (ReadReply({331}))
         SendCommand(FtpCommand::PASS,
                     password.isEmpty() ? QString::fromLatin1(kAnonymousPassword) : password);
-    if (!ReadReply({230})) return fail();
+    if (!ReadReply({230})) {
+        // Turned away at USER or PASS: the server's words are the text.
+        if (status_.result == FtpResult::Refused && status_.replyCode == 530)
+            status_.result = FtpResult::LoginFailed;
+        return fail();
+    }
     currentType_ = type::Ascii;
     connected_ = true;
 

@@ -6,6 +6,7 @@
 // from any thread, and so may the calling thread's cancel token (platform/Cancel.h).
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpResult.h"
 #include "ftp/ListParser.h"
 #include "platform/Cancel.h"
 #include "ftp/client/ReplyReader.h"
@@ -74,22 +75,8 @@ const char* CommandName(FtpCommand code);
 QByteArray QuotedPath(const QByteArray& line);
 QByteArray WordAfterCode(const QByteArray& line, const char* stops);
 
-// Status codes besides the server's own reply codes (100 to 599).
-namespace status {
-constexpr int ConnectionClosed = 1000; // "Connection closed by host."
-constexpr int InvalidResponse = 1001;  // "Invalid Server Response"
-constexpr int SocketError = 1002;      // SocketErrorText
-constexpr int InvalidFilename = 1003;  // "Invalid filename argument"
-constexpr int LocalFileError = 1004;   // "CreateFile error" / "OpenFile error"
-constexpr int NotConnected = 1005;     // "Command requires an active connection."
-constexpr int ControlTimeout = 1007;   // "Server timeout (on control)."
-constexpr int OutOfMemory = 1008;      // "Not enough memory." (or more than a read may hold)
-} // namespace status
-
-struct FtpStatus {
-    int code = 0;
-    QString message;
-};
+// The client's status: the typed result, the server's reply behind it, and the text shown.
+using FtpStatus = FtpStatusInfo;
 
 // Transfer types as TYPE sends them: A, I, E.
 namespace type {
@@ -123,8 +110,8 @@ public:
     FtpClient& operator=(const FtpClient&) = delete;
 
     const FtpStatus& Status() const { return status_; }
-    int StatusCode() const { return status_.code; }
-    const QString& StatusMessage() const { return status_.message; }
+    FtpResult Result() const { return status_.result; }
+    const QString& StatusMessage() const { return status_.text; }
 
     // Ends the operation in progress soon, from any thread: its socket waits return at once
     // (the control connection is then dropped, as after a lost connection). Stays in force
@@ -188,8 +175,10 @@ public:
 
 protected:
     void ClearStatus() { status_ = {}; }
-    void SetStatus(int code, const QString& message);
+    void SetStatus(FtpResult result, const QString& text);
+    // A socket call failed with `code`: cancelled, timed out or lost.
     void SetSocketError(int code);
+    static FtpStatus SocketFailure(int code);
     void FatalReset();
 
 private:

@@ -27,7 +27,7 @@ bool FtpClient::ReadListing(const RecordSink& take) {
         }
         total += uint64_t(n);
         if (total > kMaxInMemory) {
-            SetStatus(status::OutOfMemory, QStringLiteral("Not enough memory."));
+            SetStatus(FtpResult::LocalFailure, QStringLiteral("Not enough memory."));
             return false;
         }
         lines.Feed(block_.data(), size_t(n), parse);
@@ -67,7 +67,9 @@ bool FtpClient::ListDir(const RecordSink& take, const QString& path) {
     }
     CloseData();
     // Unix servers answer LIST in an empty folder with 550.
-    return systemType_ != "pSOSytem" && AnsweredWith(550, since);
+    if (systemType_ == "pSOSytem" || !AnsweredWith(550, since)) return false;
+    ClearStatus();
+    return true;
 }
 
 bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {

@@ -27,6 +27,13 @@ const QString kWriteFileError = QStringLiteral("WriteFile error");
 const QString kReadFileError = QStringLiteral("ReadFile error");
 const QString kOutOfMemory = QStringLiteral("Not enough memory.");
 
+FtpStatus LocalFailure(const QString& text) {
+    FtpStatus s;
+    s.result = FtpResult::LocalFailure;
+    s.text = text;
+    return s;
+}
+
 } // namespace
 
 void FtpClient::CloseData() {
@@ -39,7 +46,7 @@ bool FtpClient::OpenPassive() {
     const std::optional<PassiveAddress> address = ParsePassiveReply(
         std::string_view(consumed_.line.constData(), size_t(consumed_.line.size())));
     if (!address) {
-        SetStatus(status::InvalidResponse, QStringLiteral("Invalid Server Response"));
+        SetStatus(FtpResult::BadReply, QStringLiteral("Invalid Server Response"));
         return false;
     }
     std::copy(std::begin(address->ip), std::end(address->ip), dataIp_);
@@ -72,7 +79,10 @@ bool FtpClient::OpenPassive() {
 bool FtpClient::Retrieve(const QString& remote, const BlockSink& sink,
                          const std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone) {
     ClearStatus();
-    if (!GoingOn(continueFlag)) return false;
+    if (!GoingOn(continueFlag)) {
+        SetStatus(FtpResult::Cancelled, {});
+        return false;
+    }
     if (!RequireName(remote) || !RequireLogin()) return false;
     data_.Close();
     bool result = false;
@@ -85,8 +95,7 @@ bool FtpClient::Retrieve(const QString& remote, const BlockSink& sink,
             const int64_t n =
                 data_.Receive(block_.data(), block_.size(), timeouts_[DataReceiveTimeout]);
             if (n < 0 || (n == 0 && data_.TimedOut())) {
-                failure = {status::SocketError,
-                           SocketErrorText(n < 0 ? LastSocketError() : sockerr::TimedOut)};
+                failure = SocketFailure(n < 0 ? LastSocketError() : sockerr::TimedOut);
                 break;
             }
             if (n == 0) {
@@ -94,7 +103,7 @@ bool FtpClient::Retrieve(const QString& remote, const BlockSink& sink,
                 break;
             }
             if (!sink(block_.data(), size_t(n))) {
-                failure = {status::LocalFileError, kWriteFileError};
+                failure = LocalFailure(kWriteFileError);
                 break;
             }
             Count(bytesDone, uint64_t(n));
@@ -102,10 +111,11 @@ bool FtpClient::Retrieve(const QString& remote, const BlockSink& sink,
         data_.Close();
         const bool confirmed = ReadReply({226});
         // A cancelled, broken or short download is no success, whatever the server says.
-        result = confirmed && ended && failure.code == 0;
-        if (failure.code != 0) status_ = failure;
+        result = confirmed && ended && failure.ok();
+        if (!failure.ok()) status_ = failure;
     }
     data_.Close();
+    if (!result && !GoingOn(continueFlag)) SetStatus(FtpResult::Cancelled, {});
     return result;
 }
 
@@ -118,7 +128,7 @@ FtpClient::DataEnd FtpClient::ReadDataToMemory() {
         for (;;) {
             if (dataCount_ >= limit) {
                 // More than we take into memory: fail rather than keep a cut copy.
-                SetStatus(status::OutOfMemory, kOutOfMemory);
+                SetStatus(FtpResult::LocalFailure, kOutOfMemory);
                 end = DataEnd::Failed;
                 break;
             }
@@ -142,7 +152,7 @@ FtpClient::DataEnd FtpClient::ReadDataToMemory() {
     } catch (const std::bad_alloc&) {
         dataBuffer_ = QByteArray();
         dataCount_ = 0;
-        SetStatus(status::OutOfMemory, kOutOfMemory);
+        SetStatus(FtpResult::LocalFailure, kOutOfMemory);
         end = DataEnd::Failed;
     }
     return end;
@@ -159,13 +169,13 @@ bool FtpClient::Upload(const BlockSource& source, const std::atomic<int>* contin
         if (!GoingOn(continueFlag)) return false;
         const int64_t n = source(block_.data(), block_.size());
         if (n < 0) {
-            failure = {status::LocalFileError, kReadFileError};
+            failure = LocalFailure(kReadFileError);
             return false;
         }
         if (n == 0) return true;
         const int64_t sent = data_.SendAll(block_.data(), size_t(n), timeouts_[DataSendTimeout]);
         if (sent < n) {
-            failure = {status::SocketError, SocketErrorText(LastSocketError())};
+            failure = SocketFailure(LastSocketError());
             return false;
         }
         Count(bytesDone, uint64_t(n));
@@ -181,7 +191,7 @@ bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
     if (complete) {
         if (!data_.ShutdownSend()) {
             complete = false;
-            reason = {status::SocketError, SocketErrorText(LastSocketError())};
+            reason = SocketFailure(LastSocketError());
         }
     } else {
         const linger reset{1, 0};
@@ -193,15 +203,19 @@ bool FtpClient::FinishUpload(bool complete, const FtpStatus& failure,
     // A server that refused the rest (426, 452, 552: a full disk) answered on a working
     // control connection: its reply says more than the data connection it broke, which
     // would pass for a lost connection.
-    const bool refused = !confirmed && status_.code > 0 && status_.code < 1000;
-    if (reason.code != 0 && !refused) status_ = reason;
+    const bool refused = !confirmed && status_.result == FtpResult::Refused;
+    if (!reason.ok() && !refused) status_ = reason;
     return confirmed && complete;
 }
 
 bool FtpClient::Store(const QString& remote, const BlockSource& source,
                       const std::atomic<int>* continueFlag, std::atomic<uint64_t>* bytesDone) {
     ClearStatus();
-    if (!GoingOn(continueFlag) || !RequireLogin()) return false;
+    if (!GoingOn(continueFlag)) {
+        SetStatus(FtpResult::Cancelled, {});
+        return false;
+    }
+    if (!RequireLogin()) return false;
     bool result = false;
     if (SetType(type::Image) && OpenPassive()) {
         const bool started = (remote.isEmpty() ? SendCommand(FtpCommand::STOU) > 0
@@ -214,6 +228,7 @@ bool FtpClient::Store(const QString& remote, const BlockSource& source,
         }
         data_.Close();
     }
+    if (!result && !GoingOn(continueFlag)) SetStatus(FtpResult::Cancelled, {});
     return result;
 }
 

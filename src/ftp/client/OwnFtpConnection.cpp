@@ -3,7 +3,6 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpConnectionImpl.h"
 
-#include "ftp/InternetErrors.h"
 #include "ftp/client/FtpClient.h"
 #include "platform/FileOps.h"
 
@@ -23,7 +22,10 @@ public:
     using FtpConnection::ListFolder;
     bool ListFolder(const QString& folder, const RecordSink& take) override {
         Begin();
-        if (stop_ && stop_->load()) return false;
+        if (stop_ && stop_->load()) {
+            own_.result = FtpResult::Cancelled;
+            return false;
+        }
         QString path = ServerPath(folder);
         if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
         // The parser leaves out "." and "..".
@@ -70,18 +72,16 @@ public:
     void SetStopFlag(const std::atomic<bool>* stop) override { stop_ = stop; }
 
     FtpStatusInfo LastStatus() const override {
-        if (own_.code != 0) return own_;
-        return {client_->StatusCode(), client_->StatusMessage()};
-    }
-
-    int ErrorText(QString& text) const override {
-        const FtpStatusInfo s = LastStatus();
-        text = s.responseInfo;
-        return ClientErrorCode(s.code);
+        return own_.ok() ? client_->Status() : own_;
     }
 
 protected:
-    void LocalFailure(int error) override { own_ = {error, platform::SystemErrorText(error)}; }
+    void LocalFailure(int error) override {
+        own_ = {};
+        own_.result = FtpResult::LocalFailure;
+        own_.systemError = error;
+        own_.text = platform::SystemErrorText(error);
+    }
 
 private:
     // Every operation starts clean: no failure of an earlier one, no abort meant for it.
@@ -104,12 +104,11 @@ private:
 } // namespace
 
 std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
-                                                int& code, QString& text) {
+                                                FtpStatusInfo& status) {
     auto client = std::make_unique<FtpClient>(options);
     if (!client->Connect(login.host, login.user, login.password,
                          login.port == 0 ? 21 : login.port)) {
-        code = ClientErrorCode(client->StatusCode());
-        text = client->StatusMessage();
+        status = client->Status();
         return nullptr;
     }
     return std::make_unique<OwnFtpConnection>(std::move(client), login);

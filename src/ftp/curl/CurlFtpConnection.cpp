@@ -10,37 +10,60 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
+
 namespace velmar {
 namespace {
 
 using ftp::CurlFtp;
 
-// A libcurl result as the internet code ErrorText knows.
-int InternetCode(int rc) {
+// A libcurl result as the end it stands for.
+FtpResult ResultOf(int rc) {
     switch (rc) {
     case CURLE_OK:
+        return FtpResult::Ok;
     case CurlFtp::kStopped:
-        return 0; // stopped by the user: nothing to report
+        return FtpResult::Cancelled; // stopped by the user: nothing to report
     case CURLE_URL_MALFORMAT:
-        return inet::kInvalidUrl;
+        return FtpResult::InvalidName;
     case CURLE_COULDNT_RESOLVE_HOST:
-        return inet::kNameNotResolved;
+        return FtpResult::NameNotResolved;
     case CURLE_COULDNT_CONNECT:
-        return inet::kCannotConnect;
+        return FtpResult::CannotConnect;
     case CURLE_LOGIN_DENIED:
-        return inet::kLoginFailure;
+        return FtpResult::LoginFailed;
     case CURLE_OPERATION_TIMEDOUT:
-        return inet::kTimeout;
+        return FtpResult::TimedOut;
+    case CURLE_GOT_NOTHING:
+        return FtpResult::ClosedByServer;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
     case CURLE_FTP_ACCEPT_FAILED:
     case CURLE_FTP_CANT_GET_HOST:
-        return inet::kConnectionAborted;
+        return FtpResult::ConnectionLost;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+        return FtpResult::BadReply;
     default:
-        return inet::kExtendedError;
+        return FtpResult::Refused;
     }
+}
+
+// The code of the last final line of a reply ("550 No such file\r\n"), 0 without one.
+int LastReplyCode(const QByteArray& reply) {
+    qsizetype end = reply.size();
+    while (end > 0) {
+        qsizetype start = reply.lastIndexOf('\n', end - 2);
+        start = start < 0 ? 0 : start + 1;
+        const QByteArray line = reply.mid(start, end - start);
+        if (line.size() >= 4 && line[3] == ' ' && std::isdigit(uchar(line[0])) &&
+            std::isdigit(uchar(line[1])) && std::isdigit(uchar(line[2])))
+            return line.left(3).toInt();
+        end = start;
+    }
+    return 0;
 }
 
 bool SafeServerPath(const QByteArray& path) {
@@ -52,16 +75,17 @@ class CurlFtpConnection final : public FtpConnection {
 public:
     CurlFtpConnection(const FtpLogin& login, const FtpOptions& options)
         : ftp_(login.host, login.port, platform::EncodeName(login.user),
-               platform::EncodeName(login.password), options) {}
+               platform::EncodeName(login.password), options,
+               ftp::CurlSecurity{login.protocol, login.pinnedCertificate, login.knownHosts,
+                                 login.sshDir}) {}
+
+    const trust::PeerIdentity& Peer() const { return ftp_.Peer(); }
 
     bool IsOwnClient() const override { return false; }
 
-    // 0 only when logged in: a log-in ended by a stop is no connection (with nothing to tell).
-    int Login() {
-        const int rc = ftp_.Login();
-        Done(rc);
-        return rc;
-    }
+    // True only when logged in: a log-in ended by a stop is no connection (with nothing to
+    // tell).
+    bool Login() { return Done(ftp_.Login()); }
 
     using FtpConnection::ListFolder;
     bool ListFolder(const QString& folder, const RecordSink& take) override {
@@ -83,7 +107,7 @@ public:
         };
         const int rc = ftp_.List(path, sink);
         if (rc == 0) lines.Finish(line);
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
     bool ReadFile(const QString& remote, const BlockSink& sink, const std::atomic<int>* running,
@@ -98,7 +122,7 @@ public:
         ftp_.SetRunningFlag(running);
         const int rc = ftp_.Retrieve(path, count);
         ftp_.SetRunningFlag(nullptr);
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
     bool WriteFile(const QString& remote, const BlockSource& source,
@@ -113,7 +137,7 @@ public:
         ftp_.SetRunningFlag(running);
         const int rc = ftp_.Store(path, count);
         ftp_.SetRunningFlag(nullptr);
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
     bool DeleteFile(const QString& remote) override { return Command("DELE ", remote); }
@@ -125,14 +149,14 @@ public:
         const QByteArray b = Path(to);
         if (a.isNull() || b.isNull()) return false;
         const int rc = ftp_.Commands({"RNFR " + a, "RNTO " + b});
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
     bool FileSize(const QString& remote, uint64_t& size) override {
         const QByteArray path = Path(remote);
         if (path.isNull()) return false;
         const int rc = ftp_.Size(path, size);
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
     void Abort() override { ftp_.Abort(); }
@@ -140,12 +164,8 @@ public:
 
     FtpStatusInfo LastStatus() const override { return status_; }
 
-    int ErrorText(QString& text) const override {
-        return ErrorTextFor(status_.code, status_.responseInfo, text);
-    }
-
 protected:
-    void LocalFailure(int error) override { status_ = {error, {}}; }
+    void LocalFailure(int error) override { Set(FtpResult::LocalFailure, {}, error); }
 
 private:
     // The server path as bytes; null (and a failure) for one that cannot be sent.
@@ -153,7 +173,7 @@ private:
         QByteArray bytes = platform::EncodeName(ServerPath(path));
         if (bytes.isNull()) bytes = QByteArray("");
         if (SafeServerPath(bytes)) return bytes;
-        status_ = {inet::kInvalidUrl, {}};
+        Set(FtpResult::InvalidName, {});
         return {};
     }
 
@@ -161,16 +181,31 @@ private:
         const QByteArray path = Path(remote);
         if (path.isNull()) return false;
         const int rc = ftp_.Commands({verb + path});
-        return Done(rc) == 0 && rc == 0;
+        return Done(rc);
     }
 
-    // Records the outcome of a libcurl operation; returns its internet code.
-    int Done(int rc) {
-        const int code = InternetCode(rc);
-        QString reply = platform::DecodeName(ftp_.LastReply());
-        if (code == inet::kExtendedError && reply.isEmpty()) reply = ftp::CurlErrorText(rc);
-        status_ = {code, code == 0 ? QString() : reply};
-        return code;
+    // Records the outcome of a libcurl operation; true after a success.
+    bool Done(int rc) {
+        const FtpResult result = ResultOf(rc);
+        if (result == FtpResult::Ok || result == FtpResult::Cancelled) {
+            Set(result, {});
+            return result == FtpResult::Ok;
+        }
+        const QByteArray raw = ftp_.LastReply();
+        QString reply = platform::DecodeName(raw);
+        const bool serverSaid = result == FtpResult::Refused || result == FtpResult::BadReply;
+        if (serverSaid && reply.isEmpty()) reply = ftp::CurlErrorText(rc);
+        Set(result, reply);
+        status_.replyCode = LastReplyCode(raw);
+        return false;
+    }
+
+    void Set(FtpResult result, const QString& reply, int systemError = 0) {
+        status_ = {};
+        status_.result = result;
+        status_.systemError = systemError;
+        status_.reply = reply;
+        status_.text = InternetFailureText(result, reply, systemError);
     }
 
     CurlFtp ftp_;
@@ -180,15 +215,31 @@ private:
 } // namespace
 
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           int& code, QString& text) {
+                                           FtpStatusInfo& status, trust::PeerIdentity* peer) {
     if (!ftp::OpenInternet()) {
-        code = inet::kCannotConnect;
-        text = QStringLiteral("Can't open internet connection");
+        status.result = FtpResult::CannotConnect;
+        status.text = QStringLiteral("Can't open internet connection");
         return nullptr;
     }
     auto connection = std::make_unique<CurlFtpConnection>(login, options);
-    if (connection->Login() != 0) {
-        code = connection->ErrorText(text);
+    if (!connection->Login()) {
+        status = connection->LastStatus();
+        const trust::PeerIdentity& seen = connection->Peer();
+        // A peer refused by its identity says so, whatever libcurl called the failure.
+        if (seen.state != trust::KeyState::Known) {
+            status.result = FtpResult::CannotConnect;
+            status.reply.clear();
+            status.text =
+                seen.kind == trust::PeerIdentity::Kind::Certificate
+                    ? seen.state == trust::KeyState::Changed
+                          ? trust::ChangedCertificateText(seen)
+                          : QStringLiteral("The certificate of %1 port %2 was not trusted: "
+                                           "not connected.")
+                                .arg(seen.host)
+                                .arg(seen.port)
+                    : trust::RefusalText(seen.state, trust::QuestionFor(seen, login.knownHosts));
+        }
+        if (peer) *peer = seen;
         return nullptr;
     }
     return connection;

@@ -108,7 +108,8 @@ TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
         .Answer("530 Login incorrect.")
         .WaitForClose();
     EXPECT_FALSE(Connect("u", "bad"));
-    EXPECT_EQ(client->StatusCode(), 530);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::LoginFailed);
+    EXPECT_EQ(client->Status().replyCode, 530);
     EXPECT_EQ(client->StatusMessage(), "530 Login incorrect.");
     EXPECT_FALSE(client->IsConnected());
     client.reset();
@@ -135,7 +136,7 @@ TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
     EXPECT_EQ(got, QByteArray("hello"));
     // The 226 came from the buffer; the next reply read is the NOOP's own.
     EXPECT_TRUE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), "200 NOOP ok");
+    EXPECT_EQ(client->Status().reply, "200 NOOP ok");
     ASSERT_TRUE(Get(*client, "g.txt", got));
     EXPECT_EQ(got, QByteArray("via peer"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "PASV",
@@ -152,7 +153,7 @@ TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
         .WaitForClose();
     ASSERT_TRUE(Connect());
     EXPECT_TRUE(client->Noop());
-    EXPECT_EQ(client->StatusMessage(), "200 fine");
+    EXPECT_EQ(client->Status().reply, "200 fine");
     EXPECT_FALSE(client->Noop());
     EXPECT_EQ(client->StatusMessage(), "Invalid Server Response");
     EXPECT_FALSE(client->IsConnected());
@@ -187,14 +188,14 @@ TEST_F(Transcript, ArgumentRules) {
     ASSERT_TRUE(Connect());
     // Nothing of these reaches the server.
     EXPECT_EQ(client->SendCommand(FtpCommand::CWD, QString(128, QLatin1Char('a'))), 0);
-    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::InvalidName);
     EXPECT_EQ(client->SendCommand(FtpCommand::DELE, "x\r\nRMD /"), 0);
     EXPECT_EQ(client->SendCommand(FtpCommand::PWD, "arg"), 0);
     EXPECT_EQ(client->SendCommand(FtpCommand::CWD), -1);
     EXPECT_FALSE(client->Rename("a", QString()));
     EXPECT_EQ(client->StatusMessage(), "Invalid filename argument");
     EXPECT_FALSE(client->DeleteFile(QString()));
-    EXPECT_EQ(client->StatusCode(), 0);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::Ok);
     EXPECT_TRUE(client->SetType(type::Ascii)); // already ASCII
     EXPECT_FALSE(client->SetType(7));
     EXPECT_TRUE(client->SetType(type::Image));
@@ -220,18 +221,26 @@ TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     server.Start();
     client = std::make_unique<FtpClient>(Waits(300));
     EXPECT_FALSE(client->Connect("127.0.0.1", {}, {}, server.port()));
-    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     client.reset();
     EXPECT_TRUE(server.Commands().isEmpty());
 }
 
-TEST_F(Transcript, ResetWhileWaitingForAReply) {
-    server.Login().Expect().Reset();
+// A server ending the line, in order or by a reset, is a closed connection, never a time-out.
+TEST_F(Transcript, LineEndedWhileWaitingForAReply) {
+    server.Login().Expect().Close();
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(client->Noop());
-    EXPECT_EQ(client->StatusCode(), status::ConnectionClosed);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::ClosedByServer);
     EXPECT_EQ(client->StatusMessage(), "Connection closed by host.");
     EXPECT_FALSE(client->IsConnected());
+    ScriptedServer resetting;
+    resetting.Login().Expect().Reset();
+    resetting.Start();
+    ASSERT_TRUE(client->Connect("127.0.0.1", {}, {}, resetting.port()));
+    EXPECT_FALSE(client->Noop());
+    EXPECT_EQ(client->Result(), velmar::FtpResult::ConnectionLost);
+    EXPECT_EQ(client->StatusMessage(), "Connection closed by host.");
 }
 
 TEST_F(Transcript, AbortFromAnotherThreadEndsAWaitForAReply) {
@@ -244,7 +253,7 @@ TEST_F(Transcript, AbortFromAnotherThreadEndsAWaitForAReply) {
     });
     EXPECT_FALSE(client->Noop());
     stopper.join();
-    EXPECT_NE(client->StatusCode(), status::ControlTimeout);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::Cancelled);
     EXPECT_FALSE(client->IsConnected()); // the reply may still come: the connection is gone
 }
 
@@ -257,12 +266,12 @@ TEST_F(Transcript, LateReplyIsNeverTakenForTheNextCommand) {
         .WaitForClose();
     ASSERT_TRUE(Connect({}, {}, Waits(300)));
     EXPECT_FALSE(client->Noop());
-    EXPECT_EQ(client->StatusCode(), status::ControlTimeout);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     EXPECT_FALSE(client->IsConnected());
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     QByteArray got;
     EXPECT_FALSE(Get(*client, "f.txt", got));
-    EXPECT_EQ(client->StatusCode(), status::NotConnected);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::NotConnected);
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"NOOP"}));
 }
 
@@ -273,7 +282,7 @@ TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
     // 100 characters, but 200 bytes on the wire.
     const QString password(100, QChar(0xe9));
     EXPECT_FALSE(client->Connect("127.0.0.1", "u", password, server.port()));
-    EXPECT_EQ(client->StatusCode(), status::InvalidFilename);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::InvalidName);
 }
 
 TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
@@ -316,7 +325,8 @@ TEST_F(Transcript, CutTransfersAreFailures) {
     EXPECT_FALSE(Get(*client, "f", got));
     EXPECT_FALSE(client->Store("up.bin", FromMemory(QByteArray(4 << 20, 'u')), &go, &done));
     // The server's refusal, not a lost connection: the control connection still works.
-    EXPECT_EQ(client->StatusCode(), 426);
+    EXPECT_EQ(client->Result(), velmar::FtpResult::Refused);
+    EXPECT_EQ(client->Status().replyCode, 426);
     EXPECT_LT(done.load(), uint64_t(4 << 20));
     EXPECT_EQ(Finish(),
               (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f", "PASV", "STOR up.bin", "QUIT"}));
@@ -384,7 +394,7 @@ TEST_F(Transcript, PsosStartFolderListingAndItsEmptyFolder) {
     EXPECT_EQ(records.size(), 2u); // pSOSytem lines, which the Unix form does not read
     // On pSOSytem a 550 is a refusal, not an empty folder.
     EXPECT_FALSE(client->ListDir(records, QString()));
-    EXPECT_EQ(client->StatusCode(), 550);
+    EXPECT_EQ(client->Status().replyCode, 550);
     Finish();
 }
 
@@ -400,7 +410,7 @@ TEST_F(Transcript, EmptyUnixFolderAnswers550ButAStaleRefusalIsNoEmptyFolder) {
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(client->DeleteFile("missing"));
-    EXPECT_EQ(client->StatusCode(), 550);
+    EXPECT_EQ(client->Status().replyCode, 550);
     // The 550 left from DELE must not make this refused LIST look like an empty folder.
     std::vector<FindRecord> records;
     EXPECT_FALSE(client->ListDir(records, QString()));
