@@ -45,7 +45,13 @@ void PaneController::SetFilters(bool showHidden, bool showInRom) {
 
 QString PaneController::PathText() const {
     const QString name = RowName(FocusedRow());
-    if (sourceKind_ == kSourceFtp) return QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name;
+    if (sourceKind_ == kSourceFtp) {
+        // The port too: two servers on one host are told apart. An IPv6 literal in brackets.
+        const QString host = ftpHost_.contains(QLatin1Char(':')) ? '[' + ftpHost_ + ']' : ftpHost_;
+        const int port = ftpLogin_.port > 0 ? ftpLogin_.port : DefaultPort(ftpLogin_.protocol);
+        return ProtocolScheme(ftpLogin_.protocol) + host + QLatin1Char(':') +
+               QString::number(port) + currentPath_ + name;
+    }
     return currentPath_ + name;
 }
 

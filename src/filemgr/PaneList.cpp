@@ -84,11 +84,21 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     });
     connect(controller_, &PaneController::listingFailed, this,
             [this](const QString& text, bool closed) { TellListingFailed(text, closed, this); });
-    connect(controller_, &PaneController::listingStarted, this,
-            [this] { viewport()->setCursor(Qt::BusyCursor); });
-    connect(controller_, &PaneController::listingFinished, this, [this] {
+    // The path field follows a change of place even where the cursor's row stays (a server
+    // left for the local root must not leave its address standing).
+    const auto showPath = [this] {
+        if (!host_) return;
+        if (CPaneList* active = host_->ActivePane(); !active || active == this)
+            host_->SetPathText(controller_->PathText());
+    };
+    connect(controller_, &PaneController::listingStarted, this, [this, showPath] {
+        viewport()->setCursor(Qt::BusyCursor);
+        showPath();
+    });
+    connect(controller_, &PaneController::listingFinished, this, [this, showPath] {
         viewport()->unsetCursor();
         ShowCursor();
+        showPath();
     });
 
     if (doc) doc->AddView(this);

@@ -9,7 +9,6 @@
 #include "framework/Message.h"
 #include "res/Ids.h"
 #include "settings/SearchMemory.h"
-#include "sources/InetFtpDirSource.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
 #include "sources/SizeText.h"
@@ -172,13 +171,7 @@ void RunSearchFiles(PaneController& pane, QWidget* parent) {
     job.recursive = area != 2;
     job.showHidden = pane.showHidden() ? 1 : 0;
     job.showInRom = pane.showInRom() ? 1 : 0;
-    if (connection) {
-        job.makeSource = [connection, &job] {
-            auto source = std::make_unique<InetFtpDirSource>();
-            source->SetConnection(connection, &job.stop);
-            return source;
-        };
-    }
+    if (connection) job.side = MakeFtpSide(connection, QString());
     if (!text.isEmpty() && pattern.AddPattern(text, caseSensitive, hex)) {
         job.textSearch = true;
         job.pattern = &pattern;
@@ -204,6 +197,11 @@ void RunSearchFiles(PaneController& pane, QWidget* parent) {
     hits.stop();
     TakeHits(job, model);
     pattern.Clear();
+    if (const int skipped = job.tooDeep.load(); skipped > 0)
+        ShowMessage(QStringLiteral("%1 folders deeper than %2 levels were not searched.")
+                        .arg(skipped)
+                        .arg(job.side->SearchDepth()),
+                    MessageKind::Info, parent);
     // A connection lost or left unusable by a stop in the middle of a LIST: the next search
     // or listing connects anew. Lost on its own, it cut the hits short: the user is told.
     if (connection && ConnectionBroken(*connection)) {

@@ -3,6 +3,7 @@
 #include "platform/NameCodec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,17 +27,26 @@ inline bool SameFolded(QChar a, QChar b) {
     return lower(x) == lower(y);
 }
 
-bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* mEnd) {
+inline QChar Unit(QChar c) {
+    return c;
+}
+inline QChar Unit(char c) {
+    return QChar(char16_t(static_cast<unsigned char>(c)));
+}
+
+// `C` is QChar, or char for a name of ASCII bytes.
+template <class C>
+bool MatchFrom(const C* n, const C* nEnd, const QChar* m, const QChar* mEnd) {
     // Iterative wildcard match with one backtrack point (the last star).
     const QChar* starM = nullptr;
-    const QChar* starN = nullptr;
+    const C* starN = nullptr;
     while (n < nEnd) {
         if (m < mEnd && *m == QLatin1Char('*')) {
             starM = ++m;
             starN = n;
             continue;
         }
-        if (m < mEnd && (*m == QLatin1Char('?') || SameFolded(*m, *n))) {
+        if (m < mEnd && (*m == QLatin1Char('?') || SameFolded(*m, Unit(*n)))) {
             ++m;
             ++n;
             continue;
@@ -48,6 +58,29 @@ bool MatchFrom(const QChar* n, const QChar* nEnd, const QChar* m, const QChar* m
     while (m < mEnd && *m == QLatin1Char('*'))
         ++m;
     return m == mEnd;
+}
+
+template <class C>
+bool MatchMaskIn(const C* n, qsizetype size, const QString& mask) {
+    if (mask == QLatin1String("*.*") || mask == QLatin1String("*")) return true;
+    const QChar* m = mask.constData();
+    // The usual mask, a star and a plain tail ("*.txt"): only the name's end is compared.
+    const qsizetype tail = mask.size() - 1;
+    if (tail > 0 && m[0] == QLatin1Char('*') && std::none_of(m + 1, m + mask.size(), [](QChar c) {
+            return c == QLatin1Char('*') || c == QLatin1Char('?');
+        })) {
+        if (size < tail) return false;
+        const C* end = n + size - tail;
+        for (qsizetype i = 0; i < tail; ++i)
+            if (!SameFolded(m[1 + i], Unit(end[i]))) return false;
+        return true;
+    }
+    if (MatchFrom(n, n + size, m, m + mask.size())) return true;
+    // "name.*" also matches a name without any dot, as the classic find did.
+    if (mask.endsWith(QLatin1String(".*")) &&
+        std::none_of(n, n + size, [](C c) { return Unit(c) == QLatin1Char('.'); }))
+        return MatchFrom(n, n + size, m, m + mask.size() - 2);
+    return false;
 }
 
 struct Identity {
@@ -130,25 +163,13 @@ bool IsReadOnlyFs(int fd) {
 } // namespace
 
 bool MatchMask(const QString& name, const QString& mask) {
-    if (mask == QLatin1String("*.*") || mask == QLatin1String("*")) return true;
-    const QChar* n = name.constData();
-    const QChar* m = mask.constData();
-    // The usual mask, a star and a plain tail ("*.txt"): only the name's end is compared.
-    const qsizetype tail = mask.size() - 1;
-    if (tail > 0 && m[0] == QLatin1Char('*') && std::none_of(m + 1, m + mask.size(), [](QChar c) {
-            return c == QLatin1Char('*') || c == QLatin1Char('?');
-        })) {
-        if (name.size() < tail) return false;
-        const QChar* end = n + name.size() - tail;
-        for (qsizetype i = 0; i < tail; ++i)
-            if (!SameFolded(m[1 + i], end[i])) return false;
-        return true;
-    }
-    if (MatchFrom(n, n + name.size(), m, m + mask.size())) return true;
-    // "name.*" also matches a name without any dot, as the classic find did.
-    if (mask.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))
-        return MatchFrom(n, n + name.size(), m, m + mask.size() - 2);
-    return false;
+    return MatchMaskIn(name.constData(), name.size(), mask);
+}
+
+bool MatchMaskRaw(std::string_view raw, const QString& mask) {
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) == 0; }))
+        return MatchMaskIn(raw.data(), qsizetype(raw.size()), mask);
+    return MatchMask(DecodeName(raw), mask);
 }
 
 bool StatPath(const QString& path, FindRecord& out) {
@@ -241,6 +262,7 @@ void FolderScan::Release() {
 bool FolderScan::Read(const QString& folder) {
     Release();
     entries_.clear();
+    names_.clear();
     folder_ = EncodeName(folder);
     const int fd = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -264,25 +286,32 @@ bool FolderScan::Read(const QString& folder) {
                      S_ISDIR(target.st_mode))
                 type = Type::LinkToFolder;
         }
-        entries_.push_back({DecodeName(std::string_view(raw)), QByteArray(raw), type});
+        // Every name in one buffer, each ending with its NUL: no allocation per entry.
+        const size_t length = strlen(raw);
+        entries_.push_back({uint32_t(names_.size()), uint32_t(length), type});
+        names_.append(raw, length + 1);
     }
     closedir(dir);
     return true;
 }
 
+QString FolderScan::Name(const Entry& entry) const {
+    return DecodeName(Raw(entry));
+}
+
 bool FolderScan::Stat(const Entry& entry, FindRecord& out) {
     if (fd_ < 0) fd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) return false;
-    out.name = entry.name;
-    return StatAt(fd_, entry.raw.constData(), out, readOnlyFs_);
+    out.name = Name(entry);
+    return StatAt(fd_, names_.data() + entry.offset, out, readOnlyFs_);
 }
 
 bool FolderScan::OpenForScan(const Entry& entry, BlockFile& file) {
     if (fd_ < 0) fd_ = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) return false;
     // Relative to the open folder: no walk of the whole path for every file.
-    return file.AdoptForScan(
-        ::openat(fd_, entry.raw.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    return file.AdoptForScan(::openat(fd_, names_.data() + entry.offset,
+                                      O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
 }
 
 } // namespace velmar::platform

@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmar::platform {
@@ -16,6 +18,8 @@ namespace velmar::platform {
 // `*` matches any run, `?` one character, case-insensitively; "*.*" matches every name,
 // names without a dot included.
 bool MatchMask(const QString& name, const QString& mask);
+// The same for a name as the file system gives it (no decoding for an ASCII name).
+bool MatchMaskRaw(std::string_view raw, const QString& mask);
 
 // Fill a record from the file system; false when the path cannot be examined.
 bool StatPath(const QString& path, FindRecord& out);
@@ -51,8 +55,8 @@ class FolderScan {
 public:
     enum class Type : unsigned char { Folder, LinkToFolder, Other };
     struct Entry {
-        QString name;
-        QByteArray raw;
+        uint32_t offset; // of the name's bytes in the folder's name buffer
+        uint32_t length;
         Type type;
     };
 
@@ -64,6 +68,10 @@ public:
     // False when the folder cannot be read. "." and ".." are never listed.
     bool Read(const QString& folder);
     const std::vector<Entry>& entries() const { return entries_; }
+    std::string_view Raw(const Entry& entry) const {
+        return {names_.data() + entry.offset, entry.length};
+    }
+    QString Name(const Entry& entry) const;
     bool readOnlyFs() const { return readOnlyFs_; }
     // The record of an entry (its name included); false when it vanished meanwhile.
     bool Stat(const Entry& entry, FindRecord& out);
@@ -78,6 +86,7 @@ private:
     int fd_ = -1;
     bool readOnlyFs_ = false;
     std::vector<Entry> entries_;
+    std::string names_;
 };
 
 } // namespace velmar::platform

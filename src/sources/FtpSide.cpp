@@ -23,6 +23,29 @@ QString NameOf(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// A server folder from one LIST, with the records it told.
+class FtpScannedFolder final : public ScannedFolder {
+public:
+    std::vector<FindRecord> records;
+
+    size_t size() const override { return records.size(); }
+    QString name(size_t i) const override { return records[i].name; }
+    Type type(size_t i) const override {
+        return records[i].isFolder() ? Type::Folder : Type::File;
+    }
+    uint32_t attributes(size_t i) const override { return records[i].attributes; }
+    bool Record(size_t i, FindRecord& out) override {
+        out = records[i];
+        return true;
+    }
+    // A server's files are searched by name only.
+    bool Holds(size_t, PatternSearch&) override { return false; }
+    EntryKind fileKind() const override { return kEntryFtp; }
+};
+
+// A tree search on a server goes this many levels down at most.
+constexpr int kServerSearchDepth = 32;
+
 class FtpFiles final : public Side {
 public:
     FtpFiles(FtpConnection* connection, QString site)
@@ -50,6 +73,23 @@ public:
         }
         return true;
     }
+
+    std::unique_ptr<ScannedFolder> ScanFolder(const QString& folder) override {
+        if (!Usable()) return nullptr;
+        auto scan = std::make_unique<FtpScannedFolder>();
+        if (!connection_->ListFolder(ServerPath(WithoutTrailingSlash(folder)), scan->records)) {
+            Failed();
+            return nullptr;
+        }
+        // Servers pad names: one trailing blank goes, as in the pane's listing.
+        for (FindRecord& r : scan->records)
+            TrimOneTrailingBlank(r.name);
+        std::erase_if(scan->records, [](const FindRecord& r) {
+            return r.name.isEmpty() || r.name == QLatin1String(".") || r.name == QLatin1String("..");
+        });
+        return scan;
+    }
+    int SearchDepth() const override { return kServerSearchDepth; }
 
     bool ReadFile(const QString& path, const BlockSink& sink,
                   const TransferControl& control) override {

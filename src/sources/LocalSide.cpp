@@ -6,8 +6,10 @@
 
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
+#include "platform/LocalFind.h"
 #include "platform/NameCodec.h"
 #include "platform/Trash.h"
+#include "sources/PatternSearch.h"
 #include "sources/SizeText.h"
 
 #include <cerrno>
@@ -33,6 +35,41 @@ public:
 
 private:
     platform::ReplacingFile out_;
+};
+
+// One pass over the folder with the types its entries tell; a record (a statx) only for
+// what the search keeps, the bytes read relative to the open folder.
+class LocalScannedFolder final : public ScannedFolder {
+public:
+    bool Read(const QString& folder) { return scan_.Read(folder); }
+
+    size_t size() const override { return scan_.entries().size(); }
+    QString name(size_t i) const override { return scan_.Name(scan_.entries()[i]); }
+    bool Matches(size_t i, const QString& mask) const override {
+        return platform::MatchMaskRaw(scan_.Raw(scan_.entries()[i]), mask);
+    }
+    Type type(size_t i) const override {
+        switch (scan_.entries()[i].type) {
+        case platform::FolderScan::Type::Folder:
+            return Type::Folder;
+        case platform::FolderScan::Type::LinkToFolder:
+            return Type::LinkToFolder;
+        default:
+            return Type::File;
+        }
+    }
+    uint32_t attributes(size_t i) const override {
+        return (scan_.Raw(scan_.entries()[i]).starts_with('.') ? attr::Hidden : 0) |
+               (scan_.readOnlyFs() ? attr::InRom : 0);
+    }
+    bool Record(size_t i, FindRecord& out) override { return scan_.Stat(scan_.entries()[i], out); }
+    bool Holds(size_t i, PatternSearch& pattern) override {
+        platform::BlockFile file;
+        return scan_.OpenForScan(scan_.entries()[i], file) && pattern.SearchOpenFile(file);
+    }
+
+private:
+    platform::FolderScan scan_;
 };
 
 class LocalFiles final : public Side {
@@ -142,6 +179,12 @@ public:
             FailOn(from, rc);
             return SideResult::Failed;
         }
+    }
+
+    std::unique_ptr<ScannedFolder> ScanFolder(const QString& folder) override {
+        auto scan = std::make_unique<LocalScannedFolder>();
+        if (!scan->Read(folder)) return nullptr;
+        return scan;
     }
 
     SideResult MoveToTrash(const QString& path) override {

@@ -1,13 +1,14 @@
 #pragma once
-// The search worker of "Search files": walks a folder tree depth first through directory
-// sources (folders are listed before files, and a folder is searched as it is met), takes
-// the files that match the mask and, if asked, hold the text, and hands them over as hits
-// named relative to the searched folder ("sub/a.txt"). It knows nothing of windows: the
-// pane takes the hits from the job on the interface thread.
+// The search worker of "Search files": walks a folder tree of a side depth first (each
+// folder read once, its subfolders searched as they are met, then its files), takes the
+// files that match the mask and, if asked, hold the text, and hands them over as hits named
+// relative to the searched folder ("sub/a.txt"). It knows nothing of windows: the pane
+// takes the hits from the job on the interface thread.
 
 #include "platform/Cancel.h"
 #include "platform/FindRecord.h"
 #include "sources/DirSource.h"
+#include "sources/Side.h"
 #include "sources/TransferJob.h"
 
 #include <QString>
@@ -35,18 +36,18 @@ struct SearchJob {
     PatternSearch* pattern = nullptr; // with textSearch; used by the worker only
     int showHidden = 1;
     int showInRom = 1;
-    // Makes the source each folder is listed through (the pane's kind, and for an FTP pane
-    // its connection). Unset: a local source.
-    std::function<std::unique_ptr<DirSource>()> makeSource;
-    // Set by Stop; an FTP source watches it, so a LIST in progress ends too.
-    std::atomic<bool> stop{false};
+    // Where the folders are read (a server side borrows the pane's connection).
+    std::shared_ptr<Side> side = LocalSide();
+    // Folders not entered because they lie deeper than the side's search depth.
+    std::atomic<int> tooDeep{0};
     // The worker's socket waits watch it (RunSearch names it the thread's token).
     platform::CancelToken cancel;
 
-    // From any thread: the walk ends soon, a blocked LIST at once.
+    // From any thread: the walk ends soon, a blocked LIST at once (through the token).
     void Stop();
 
     void AddHit(SearchHit hit);
+    void AddHits(std::vector<SearchHit>& hits); // taken, in order
     // The hits since the last call, in the order found.
     std::vector<SearchHit> TakeHits();
 
@@ -55,7 +56,8 @@ private:
     std::vector<SearchHit> hits_;
 };
 
-// Searches job.root; ends with progress.Finish(). Never follows a link to a folder.
+// Searches job.root; ends with progress.Finish(), when every hit is there. Never follows a
+// link to a folder.
 void RunSearch(SearchJob& job);
 
 } // namespace velmar

@@ -4,6 +4,37 @@
 
 namespace velmar {
 
+namespace {
+
+// A folder from the side's own listing: records hold what the listing told.
+class ListedFolder final : public ScannedFolder {
+public:
+    std::vector<ListedEntry> entries;
+
+    size_t size() const override { return entries.size(); }
+    QString name(size_t i) const override { return entries[i].name; }
+    Type type(size_t i) const override {
+        const ListedEntry& e = entries[i];
+        return e.linkToFolder ? Type::LinkToFolder : e.folder ? Type::Folder : Type::File;
+    }
+    uint32_t attributes(size_t i) const override { return entries[i].attributes; }
+    bool Record(size_t i, FindRecord& out) override {
+        out.name = entries[i].name;
+        out.size = entries[i].size;
+        out.attributes = entries[i].attributes;
+        return true;
+    }
+    bool Holds(size_t, PatternSearch&) override { return false; }
+};
+
+} // namespace
+
+std::unique_ptr<ScannedFolder> Side::ScanFolder(const QString& folder) {
+    auto scan = std::make_unique<ListedFolder>();
+    if (!List(folder, scan->entries, true)) return nullptr;
+    return scan;
+}
+
 SideResult Side::FreeSpace(const QString&, uint64_t&) {
     return SideResult::Unsupported;
 }

@@ -9,6 +9,7 @@
 // ErrorText() for the engine to show.
 
 #include "platform/FindRecord.h"
+#include "sources/DirSource.h"
 
 #include <QSet>
 #include <QString>
@@ -22,6 +23,7 @@ namespace velmar {
 
 class FileMessages;
 class FtpConnection;
+class PatternSearch;
 
 // The running flag and byte counter of the transfer in progress (either may be null).
 struct TransferControl {
@@ -57,6 +59,30 @@ enum class SideResult {
     Cancelled,   // the running flag cleared: nothing to tell
     Failed,      // ErrorText() says why
     Unsupported, // this side has no such short cut: the engine takes the general way
+};
+
+// A folder read once for a tree search: every entry's name and type at once, the full
+// record only of the entries the search keeps. After the reading thread hands it on, one
+// other thread may ask for records.
+class ScannedFolder {
+public:
+    enum class Type : unsigned char { Folder, LinkToFolder, File };
+    virtual ~ScannedFolder() = default;
+    virtual size_t size() const = 0;
+    virtual QString name(size_t i) const = 0;
+    // Whether entry i's name fits the mask (platform::MatchMask).
+    virtual bool Matches(size_t i, const QString& mask) const {
+        return platform::MatchMask(name(i), mask);
+    }
+    virtual Type type(size_t i) const = 0;
+    // attr::Hidden and attr::InRom, as the pane shows them.
+    virtual uint32_t attributes(size_t i) const = 0;
+    // The record of entry i, its name included; false when the entry went meanwhile.
+    virtual bool Record(size_t i, FindRecord& out) = 0;
+    // Whether the bytes of entry i hold the pattern; false when they cannot be read here.
+    virtual bool Holds(size_t i, PatternSearch& pattern) = 0;
+    // The row kind of a file found here (kEntryFile, or kEntryFtp on a server).
+    virtual EntryKind fileKind() const { return kEntryFile; }
 };
 
 class Side {
@@ -145,6 +171,12 @@ public:
     };
     virtual std::unique_ptr<Reader> OpenReader(const QString& path);
     virtual std::unique_ptr<Writer> OpenWriter(const QString& path);
+
+    // `folder` (ending with "/") read for a tree search; null when it cannot be read.
+    virtual std::unique_ptr<ScannedFolder> ScanFolder(const QString& folder);
+    // How many folder levels below its root a tree search enters here: a server may list a
+    // link to a folder as a folder, and a walk round such a loop would never end.
+    virtual int SearchDepth() const { return 1 << 20; }
 
     // Moves a file or a whole folder into the desktop trash of its file system, by a rename.
     // Unsupported where the side keeps no trash (a server: its deletes are for good) or none

@@ -14,12 +14,9 @@
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include <QMenuBar>
-#include <QSplitter>
 #include <gtest/gtest.h>
 
 using namespace velmar;

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace velmar;

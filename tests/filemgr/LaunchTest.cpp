@@ -209,14 +209,3 @@ TEST(LaunchRule, ParametersSplitAsAShellWould) {
     EXPECT_EQ(SplitParameters(R"(x"y z"w)"), QStringList{"xy zw"});
     EXPECT_TRUE(SplitParameters("   ").isEmpty());
 }
-
-TEST(RenameEntry, NeverReplacesAnExistingEntry) {
-    TempDir dir;
-    dir.write("a", "A");
-    dir.write("b", "B");
-    EXPECT_FALSE(platform::RenameEntry(dir.file("a"), dir.file("b")));
-    EXPECT_EQ(ReadAll(dir.file("b")), "B");
-    EXPECT_TRUE(platform::RenameEntry(dir.file("a"), dir.file("c")));
-    EXPECT_EQ(ReadAll(dir.file("c")), "A");
-    EXPECT_FALSE(platform::RenameEntry(dir.file("a"), dir.file("d")));
-}

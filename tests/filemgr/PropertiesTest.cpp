@@ -11,8 +11,6 @@
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QLabel>
-#include <QTabWidget>
-#include <QTest>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>

@@ -10,7 +10,6 @@
 #include "res/Ids.h"
 #include "support/MessageScript.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>

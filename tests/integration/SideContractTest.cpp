@@ -1,11 +1,14 @@
 // One contract for a side, run against every kind: the local file system, libcurl and our own
-// client on pyftpdlib, libcurl on vsftpd (real servers on 127.0.0.1). The engines above rely
-// on exactly this, whichever side they are given.
+// client on pyftpdlib, libcurl on vsftpd in clear and over TLS, libcurl on a private sshd by
+// SFTP (real servers on 127.0.0.1). The engines above rely on exactly this, whichever side they
+// are given.
 #include "ftp/FtpConnection.h"
 #include "platform/NameCodec.h"
 #include "sources/FilePrimitives.h"
+#include "sources/SearchJob.h"
 #include "support/FtpServer.h"
 #include "support/Printers.h"
+#include "support/SecureServers.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
@@ -19,10 +22,11 @@
 namespace velmar::test {
 namespace {
 
-enum class Kind { Local, CurlPy, OwnPy, CurlVs };
+enum class Kind { Local, CurlPy, OwnPy, CurlVs, CurlVsTls, Sftp };
 
 std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
-    return std::array{"Local", "CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+    return std::array{"Local",     "CurlPyftpdlib", "OwnClientPyftpdlib",
+                      "CurlVsftpd", "CurlVsftpdTls", "CurlSftp"}[int(info.param)];
 }
 
 // Names that need every byte of a path carried as it is.
@@ -51,6 +55,21 @@ protected:
                 server_ = vs_.get();
                 // Without a chroot the anonymous root is the folder's absolute path.
                 login = {"127.0.0.1", server_->port(), {}, {}};
+            } else if (GetParam() == Kind::CurlVsTls) {
+                tls_ = std::make_unique<VsFtpsServer>();
+                server_ = tls_.get();
+                // The self-signed certificate as after the user's Yes.
+                login = {"127.0.0.1", tls_->port(), {}, {}, FtpProtocol::FtpTls,
+                         tls_->certificatePin()};
+            } else if (GetParam() == Kind::Sftp) {
+                ssh_ = std::make_unique<SshServer>();
+                server_ = ssh_.get();
+                ASSERT_TRUE(ssh_->ok()) << ssh_->error().toStdString();
+                ASSERT_TRUE(trust::AddKnownHost(ssh_->knownHosts(), "127.0.0.1",
+                                                quint16(ssh_->port()), ssh_->keyType(),
+                                                ssh_->keyBase64()));
+                login = {"127.0.0.1", ssh_->port(), {}, {}, FtpProtocol::Sftp, {},
+                         ssh_->knownHosts(), ssh_->sshDir()};
             } else {
                 py_ = std::make_unique<PyFtpServer>();
                 server_ = py_.get();
@@ -59,7 +78,7 @@ protected:
             }
             ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
             home_ = server_->home().path();
-            base_ = GetParam() == Kind::CurlVs ? home_ : QString();
+            base_ = GetParam() == Kind::CurlPy || GetParam() == Kind::OwnPy ? QString() : home_;
             FtpStatusInfo status;
             connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, status);
             ASSERT_TRUE(connection_) << status.text.toStdString();
@@ -78,6 +97,8 @@ protected:
     TempDir local_;
     std::unique_ptr<PyFtpServer> py_;
     std::unique_ptr<VsFtpServer> vs_;
+    std::unique_ptr<VsFtpsServer> tls_;
+    std::unique_ptr<SshServer> ssh_;
     ServerProcess* server_ = nullptr;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
@@ -228,8 +249,36 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
     EXPECT_TRUE(user.told.isEmpty()) << user.told.join('|').toStdString();
 }
 
+// The search engine over the side: every odd name found by mask with its size, names
+// relative to the root; a server is searched only so deep (a loop there would never end).
+TEST_P(SideContract, SearchFindsByMaskAndGoesOnlySoDeepOnAServer) {
+    QString chain = home_ + "/deep";
+    for (int level = 0; level < 34; ++level)
+        chain += "/n";
+    QDir().mkpath(chain);
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(chain + "/bottom.txt"), "b"));
+    SearchJob job;
+    job.side = side_;
+    job.root = base_ + "/";
+    job.mask = "*";
+    RunSearch(job);
+    std::set<QString> names;
+    for (const SearchHit& h : job.TakeHits()) {
+        names.insert(h.record.name);
+        if (h.record.name == "50%") EXPECT_EQ(h.record.size, 300u);
+        EXPECT_EQ(h.kind, Remote() ? kEntryFtp : kEntryFile);
+    }
+    std::set<QString> expected{"sub dir/inner.txt"};
+    for (const QByteArray& n : kOddNames)
+        expected.insert(platform::DecodeName(n));
+    if (!Remote()) expected.insert("deep" + chain.mid(home_.size() + 5) + "/bottom.txt");
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(job.tooDeep.load(), Remote() ? 1 : 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
-                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs),
+                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs,
+                                           Kind::CurlVsTls, Kind::Sftp),
                          KindName);
 
 } // namespace

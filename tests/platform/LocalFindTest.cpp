@@ -11,19 +11,38 @@
 using namespace velmar;
 using namespace velmar::platform;
 
-TEST(MatchMask, ClassicWildcards) {
-    EXPECT_TRUE(MatchMask("readme", "*.*"));
-    EXPECT_TRUE(MatchMask("a.txt", "*.TXT"));
-    EXPECT_FALSE(MatchMask("a.txt.bak", "*.txt"));
-    EXPECT_TRUE(MatchMask("abc", "a?c"));
-    EXPECT_FALSE(MatchMask("ac", "a?c"));
-    EXPECT_TRUE(MatchMask("data", "da*.*"));
-    EXPECT_TRUE(MatchMask("x.tar.gz", "*.*.gz"));
-    EXPECT_TRUE(MatchMask("\u00c9t\u00e9.doc", "\u00e9*"));
-    EXPECT_FALSE(MatchMask("b.txt", "a*"));
-    EXPECT_TRUE(MatchMask("\u212a.txt", "k*")) << "the Kelvin sign folds to k";
-    EXPECT_FALSE(MatchMask("a@b", "a`b")) << "only letters have a case";
-    EXPECT_FALSE(MatchMask("xt", "*.txt"));
+// One table for both matchers: the raw one compares ASCII names byte by byte and must agree.
+TEST(MatchMask, ClassicWildcardsOnNamesAndRawNames) {
+    const struct {
+        const char* name; // UTF-8
+        const char* mask;
+        bool match;
+        const char* why;
+    } cases[] = {
+        {"readme", "*.*", true, "*.* takes a name without a dot"},
+        {"a.txt", "*.TXT", true, "case is ignored"},
+        {"a.txt.bak", "*.txt", false, "the tail is the end"},
+        {"abc", "a?c", true, "? is one character"},
+        {"ac", "a?c", false, "? is not none"},
+        {"data", "da*.*", true, "name.* takes a name without a dot"},
+        {"x.tar.gz", "*.*.gz", true, "two stars"},
+        {"\u00c9t\u00e9.doc", "\u00e9*", true, "non-ASCII folds"},
+        {"b.txt", "a*", false, "first letter"},
+        {"\u212a.txt", "k*", true, "the Kelvin sign folds to k"},
+        {"K.txt", "\u212a*", true, "an ASCII name against a Kelvin-sign mask"},
+        {"a@b", "a`b", false, "only letters have a case"},
+        {"xt", "*.txt", false, "shorter than the tail"},
+    };
+    for (const auto& c : cases) {
+        const QString name = QString::fromUtf8(c.name);
+        const QString mask = QString::fromUtf8(c.mask);
+        EXPECT_EQ(MatchMask(name, mask), c.match) << c.why;
+        const QByteArray raw = EncodeName(name);
+        EXPECT_EQ(MatchMaskRaw(std::string_view(raw.constData(), size_t(raw.size())), mask),
+                  c.match)
+            << c.why << " (raw)";
+    }
+    EXPECT_TRUE(MatchMaskRaw("\xff\xfe.txt", QStringLiteral("*.TXT"))) << "not UTF-8";
 }
 
 TEST(LocalFind, ReportsAttributesSizesAndTimes) {
