@@ -81,6 +81,8 @@ void ConnectThroughServerList(PaneController& pane, QWidget* parent);
 // True when the peer is trusted (`login` then carries the trusted certificate).
 struct FtpLogin;
 struct FtpOptions;
+// Our file of TLS certificates the user trusted: beside the settings, private to the user.
+QString TrustedCertificatesFile();
 bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent);
 // What the user is told when a pane's FTP listing failed.
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent);

@@ -21,12 +21,6 @@ namespace velmar {
 
 namespace {
 
-// Our file of certificates the user trusted: beside the settings, private to the user.
-QString CertificateStoreFile() {
-    return QFileInfo(platform::SettingsFilePath()).absolutePath() +
-           QStringLiteral("/trusted-certificates");
-}
-
 // A connect on a thread of its own while this thread keeps serving the window.
 FtpConnectResult ConnectAside(const FtpLogin& login, const FtpOptions& options) {
     std::future<FtpConnectResult> future = ConnectFtpBeside(false, login, options);
@@ -47,9 +41,14 @@ FtpConnectResult ConnectAside(const FtpLogin& login, const FtpOptions& options) 
 
 } // namespace
 
+QString TrustedCertificatesFile() {
+    return QFileInfo(platform::SettingsFilePath()).absolutePath() +
+           QStringLiteral("/trusted-certificates");
+}
+
 bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent) {
     if (login.protocol == FtpProtocol::Ftp) return true;
-    const QString certificates = CertificateStoreFile();
+    const QString certificates = TrustedCertificatesFile();
     const QString knownHosts = login.knownHosts.isEmpty()
                                    ? QDir::homePath() + QStringLiteral("/.ssh/known_hosts")
                                    : login.knownHosts;

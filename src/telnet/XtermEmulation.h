@@ -57,7 +57,7 @@ public:
     int rows() const override { return rows_; }
     int columns() const override { return columns_; }
     bool followsWindow() const override { return true; }
-    QByteArray terminalType() const override { return "xterm-256color"; }
+    QByteArray terminalType() const override { return QByteArrayLiteral("xterm-256color"); }
     int reportedRows() const override { return rows_; }
 
     int historyLines() const override { return historyCount_; }

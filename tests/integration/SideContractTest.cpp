@@ -12,6 +12,7 @@
 #include "support/TransferFixture.h"
 
 #include <QDir>
+#include <csignal>
 #include <QFile>
 #include <QFileInfo>
 #include <array>
@@ -274,6 +275,40 @@ TEST_P(SideContract, SearchFindsByMaskAndGoesOnlySoDeepOnAServer) {
     if (!Remote()) expected.insert("deep" + chain.mid(home_.size() + 5) + "/bottom.txt");
     EXPECT_EQ(names, expected);
     EXPECT_EQ(job.tooDeep.load(), Remote() ? 1 : 0);
+}
+
+// A server with a process per connection (vsftpd, sshd) dies whole: every handler under it too.
+void KillTree(qint64 pid) {
+    QDir proc("/proc");
+    for (const QString& entry : proc.entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 child = entry.toLongLong(&number);
+        if (!number) continue;
+        // "pid (name) state ppid ...": the name may hold blanks, the last ')' ends it.
+        const QByteArray stat = ReadAll("/proc/" + entry + "/stat");
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == pid) KillTree(child);
+    }
+    ::kill(pid_t(pid), SIGKILL);
+}
+
+// Which mistakes: a transfer that hangs or ends as a success when the server dies under it,
+// a failure with nothing to tell, a side still taken for usable on the dead connection.
+TEST_P(SideContract, ServerKilledMidTransferIsAFailureThatSaysSo) {
+    if (!Remote()) GTEST_SKIP() << "no server to kill";
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/big"), Pattern(64 * 1024 * 1024)));
+    uint64_t got = 0;
+    const bool ok = side_->ReadFile(At("big"), [&](const char*, size_t n) {
+        if (got == 0) KillTree(server_->pid());
+        got += n;
+        return true;
+    }, control);
+    EXPECT_FALSE(ok);
+    EXPECT_LT(got, uint64_t(64 * 1024 * 1024));
+    EXPECT_FALSE(side_->ErrorText().isEmpty());
+    std::vector<ListedEntry> entries;
+    EXPECT_FALSE(side_->List(base_ + "/", entries, false));
+    EXPECT_FALSE(side_->Usable());
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,

@@ -27,10 +27,11 @@ private:
 class SshServer : public ServerProcess {
 public:
     SshServer();
-    // The user's side: a folder with the key sshd accepts, and a known_hosts file (absent at
-    // first: the host is unknown).
-    QString sshDir() const { return client_.file(QStringLiteral("ssh")); }
-    QString knownHosts() const { return client_.file(QStringLiteral("known_hosts")); }
+    // The user's side, laid out as a home folder: .ssh with the key sshd accepts, and a
+    // known_hosts file there (absent at first: the host is unknown).
+    QString userHome() const { return client_.path(); }
+    QString sshDir() const { return client_.file(QStringLiteral(".ssh")); }
+    QString knownHosts() const { return client_.file(QStringLiteral(".ssh/known_hosts")); }
     // The host key as a known_hosts line carries it (type and base64), and its fingerprint.
     const QString& keyType() const { return keyType_; }
     const QByteArray& keyBase64() const { return keyBase64_; }

@@ -41,6 +41,7 @@ FtpResult ResultOf(int rc) {
     case CURLE_PARTIAL_FILE:
     case CURLE_FTP_ACCEPT_FAILED:
     case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_SSH: // SFTP: the session broke (its refusals have codes of their own)
         return FtpResult::ConnectionLost;
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_FTP_WEIRD_PASV_REPLY:
