@@ -5,6 +5,8 @@
 #include "res/Ids.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -46,7 +48,16 @@ CFtpAddressDialog::CFtpAddressDialog(const CFtpNode& node, QWidget* parent)
     layout->addWidget(ask_);
     auto* portForm = new QFormLayout;
     portForm->addRow(QStringLiteral("Port:"), port_ = Edit(this, kIdcFtpPort, "ftpPort"));
+    protocol_ = new QComboBox(this);
+    protocol_->setObjectName(QStringLiteral("ftpProtocol"));
+    for (const FtpProtocol p : {FtpProtocol::Ftp, FtpProtocol::FtpTls, FtpProtocol::Sftp})
+        protocol_->addItem(ProtocolName(p), int(p));
+    portForm->addRow(QStringLiteral("Protocol:"), protocol_);
     layout->addLayout(portForm);
+    through_ = new QLabel(this);
+    through_->setObjectName(QStringLiteral("ftpThrough"));
+    through_->setWordWrap(true);
+    layout->addWidget(through_);
     layout->addWidget(OkCancel(this, QStringLiteral("Save")));
 
     host_->setText(node.host);
@@ -54,6 +65,24 @@ CFtpAddressDialog::CFtpAddressDialog(const CFtpNode& node, QWidget* parent)
     password_->setText(node.password);
     ask_->setChecked(node.askPassword != 0);
     port_->setText(QString::number(node.port));
+    shown_ = node.protocol;
+    protocol_->setCurrentIndex(protocol_->findData(int(node.protocol)));
+    OnProtocol();
+    connect(protocol_, &QComboBox::currentIndexChanged, this, &CFtpAddressDialog::OnProtocol);
+}
+
+void CFtpAddressDialog::OnProtocol() {
+    const auto chosen = FtpProtocol(protocol_->currentData().toInt());
+    // A port left at the old protocol's default follows the new one; a port typed stays.
+    if (port_->text().trimmed() == QString::number(DefaultPort(shown_)))
+        port_->setText(QString::number(DefaultPort(chosen)));
+    shown_ = chosen;
+    through_->setText(
+        chosen == FtpProtocol::Ftp
+            ? QStringLiteral("Plain FTP: the password and the files cross the network "
+                             "unencrypted.")
+            : QStringLiteral("Encrypted. Connects through libcurl, also when the internal FTP "
+                             "client is chosen (it speaks plain FTP only)."));
 }
 
 void CFtpAddressDialog::accept() {
@@ -70,6 +99,7 @@ void CFtpAddressDialog::accept() {
     node_.password = password_->text();
     node_.askPassword = ask_->isChecked() ? 1 : 0;
     node_.port = uint32_t(port);
+    node_.protocol = FtpProtocol(protocol_->currentData().toInt());
     QDialog::accept();
 }
 
@@ -104,7 +134,7 @@ CFtpServersDialog::CFtpServersDialog(QWidget* parent)
     layout->addWidget(buttons);
 
     for (const CFtpNode& n : nodes_)
-        list_->addItem(n.host);
+        list_->addItem(ServerListText(n));
 
     connect(add, &QPushButton::clicked, this, &CFtpServersDialog::OnNew);
     connect(edit_, &QPushButton::clicked, this, &CFtpServersDialog::OnEdit);
@@ -116,7 +146,28 @@ CFtpServersDialog::CFtpServersDialog(QWidget* parent)
 }
 
 CFtpServersDialog::~CFtpServersDialog() {
-    SaveFtpServerList(nodes_);
+    if (!saved_) SaveFtpServerList(nodes_);
+}
+
+void CFtpServersDialog::done(int result) {
+    if (!SaveFtpServerList(nodes_)) {
+        ShowMessage(QStringLiteral("The server list is too large to be stored (or the settings "
+                                   "file cannot be written). Delete or shorten entries, then "
+                                   "close the list again."),
+                    MessageKind::Error, this);
+        return;
+    }
+    saved_ = true;
+    QDialog::done(result);
+}
+
+QString ServerListText(const CFtpNode& n) {
+    QString text = QStringLiteral("%1:%2  %3")
+                       .arg(n.host)
+                       .arg(n.port)
+                       .arg(n.user.isEmpty() ? QStringLiteral("anonymous") : n.user);
+    if (n.protocol != FtpProtocol::Ftp) text += QStringLiteral("  (%1)").arg(ProtocolName(n.protocol));
+    return text;
 }
 
 void CFtpServersDialog::UpdateButtons() {
@@ -130,7 +181,7 @@ void CFtpServersDialog::OnNew() {
     CFtpAddressDialog dialog(CFtpNode{}, this);
     if (RunModal(dialog) != QDialog::Accepted) return;
     nodes_.push_back(dialog.node());
-    list_->addItem(dialog.node().host);
+    list_->addItem(ServerListText(dialog.node()));
 }
 
 void CFtpServersDialog::OnEdit() {
@@ -139,7 +190,7 @@ void CFtpServersDialog::OnEdit() {
     CFtpAddressDialog dialog(nodes_[size_t(row)], this);
     if (RunModal(dialog) != QDialog::Accepted) return;
     nodes_[size_t(row)] = dialog.node();
-    list_->item(row)->setText(dialog.node().host);
+    list_->item(row)->setText(ServerListText(dialog.node()));
 }
 
 void CFtpServersDialog::OnDelete() {

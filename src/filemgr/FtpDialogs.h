@@ -12,6 +12,8 @@ class QListWidget;
 class QLineEdit;
 class QCheckBox;
 class QPushButton;
+class QComboBox;
+class QLabel;
 
 namespace velmar {
 
@@ -29,7 +31,15 @@ private:
     QLineEdit* password_;
     QCheckBox* ask_;
     QLineEdit* port_;
+    QComboBox* protocol_;
+    QLabel* through_;
+    FtpProtocol shown_ = FtpProtocol::Ftp;
+    void OnProtocol();
 };
+
+// A row of the server list: host, port and user (two entries for one host stay apart), and
+// the protocol when it is not plain FTP.
+QString ServerListText(const CFtpNode& node);
 
 class CFtpServersDialog : public QDialog {
     Q_OBJECT
@@ -38,6 +48,9 @@ public:
     explicit CFtpServersDialog(QWidget* parent = nullptr);
     // Writes the list back, however the dialog was closed.
     ~CFtpServersDialog() override;
+    // Closing writes the list; a list too large to be stored says so and the dialog stays
+    // open with the session's edits, for the user to shorten it.
+    void done(int result) override;
 
     // The entry chosen with Connect (an empty one when none was selected).
     const CFtpNode& result() const { return result_; }
@@ -52,6 +65,7 @@ private:
 
     std::vector<CFtpNode> nodes_;
     CFtpNode result_;
+    bool saved_ = false;
     QListWidget* list_;
     QPushButton* connect_;
     QPushButton* edit_;
@@ -62,6 +76,14 @@ class PaneController;
 
 // The pane's "FTP" command: the server list, then the log-in; the controller connects.
 void ConnectThroughServerList(PaneController& pane, QWidget* parent);
+// For an entry over TLS or SFTP: connects once aside (the window stays alive), asks about an
+// unknown certificate or host key and stores the answer, refuses a changed one with a message.
+// True when the peer is trusted (`login` then carries the trusted certificate).
+struct FtpLogin;
+struct FtpOptions;
+// Our file of TLS certificates the user trusted: beside the settings, private to the user.
+QString TrustedCertificatesFile();
+bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent);
 // What the user is told when a pane's FTP listing failed.
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent);
 

@@ -4,9 +4,11 @@
 #include "filemgr/Launch.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
+#include "platform/Cancel.h"
 #include "platform/Shell.h"
 #include "res/Ids.h"
 #include "sources/InetFtpDirSource.h"
+#include "sources/Side.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,7 +47,13 @@ void PaneController::SetFilters(bool showHidden, bool showInRom) {
 
 QString PaneController::PathText() const {
     const QString name = RowName(FocusedRow());
-    if (sourceKind_ == kSourceFtp) return QStringLiteral("ftp://") + ftpHost_ + currentPath_ + name;
+    if (sourceKind_ == kSourceFtp) {
+        // The port too: two servers on one host are told apart. An IPv6 literal in brackets.
+        const QString host = ftpHost_.contains(QLatin1Char(':')) ? '[' + ftpHost_ + ']' : ftpHost_;
+        const int port = ftpLogin_.port > 0 ? ftpLogin_.port : DefaultPort(ftpLogin_.protocol);
+        return ProtocolScheme(ftpLogin_.protocol) + host + QLatin1Char(':') +
+               QString::number(port) + currentPath_ + name;
+    }
     return currentPath_ + name;
 }
 
@@ -186,7 +194,7 @@ bool PaneController::event(QEvent* e) {
 }
 
 void PaneController::ReturnToLocalRoot() {
-    CloseFtpConnection();
+    LeaveServer();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -367,7 +375,7 @@ void PaneController::OpenRow(int row) {
 
 void PaneController::GoToFolder(const QString& folder) {
     DropListing();
-    if (sourceKind_ == kSourceFtp) CloseFtpConnection();
+    if (sourceKind_ == kSourceFtp) LeaveServer();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -401,22 +409,60 @@ bool PaneController::ShowFastFolders() {
 // ---- Rename ----
 
 bool PaneController::CanRename(int row) const {
-    return sourceKind_ == kSourceLocal && RowRecord(row) != nullptr;
+    return listMode_ == ListMode::Folder && SideUsable() && RowRecord(row) != nullptr;
 }
 
-bool PaneController::IsOneName(const QString& text) {
-    return !text.contains(QLatin1Char('/')) && text != QLatin1String(".") &&
-           text != QLatin1String("..");
+bool PaneController::IsOneName(const QString& text) const {
+    if (text.contains(QLatin1Char('/')) || text == QLatin1String(".") ||
+        text == QLatin1String(".."))
+        return false;
+    if (sourceKind_ != kSourceFtp) return true;
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f;
+    });
+}
+
+bool PaneController::RunBeside(const std::function<void()>& work) {
+    platform::CancelToken cancel;
+    if (beside_) {
+        beside_(work, cancel);
+    } else {
+        const platform::ScopedCancel scope(&cancel);
+        work();
+    }
+    return !cancel.IsCancelled();
 }
 
 PaneController::RenameResult PaneController::Rename(int row, const QString& text) {
+    renameError_.clear();
     const FindRecord* record = RowRecord(row);
     if (text.isEmpty() || !record || text == record->name) return RenameResult::Unchanged;
     if (!IsOneName(text)) return RenameResult::Refused;
-    if (!platform::RenameEntry(currentPath_ + record->name, currentPath_ + text))
-        return RenameResult::Failed;
-    model_->RenameRow(row, text);
-    FocusAfterRefill(text);
+    // A search hit is named by its path below the folder ("sub/a.txt"): it keeps its folder.
+    const QString folder = currentPath_ + record->name.left(record->name.lastIndexOf('/') + 1);
+    const QString from = currentPath_ + record->name;
+    const QString to = folder + text;
+    const QString rowName = to.mid(currentPath_.size());
+    if (sourceKind_ == kSourceLocal) {
+        if (!platform::RenameEntry(from, to)) return RenameResult::Failed;
+    } else {
+        // A server may replace a folder or a file it cannot name by SIZE: a listed name is
+        // taken, whatever its kind.
+        if (FindRow(rowName) >= 0) return RenameResult::Failed;
+        bool stopped = false;
+        FtpConnection* connection = ConnectionForWork(&renameError_, &stopped);
+        if (!connection) return stopped ? RenameResult::Unchanged : RenameResult::Failed;
+        const std::shared_ptr<Side> side = MakeFtpSide(connection, QString());
+        SideResult result = SideResult::Failed;
+        const bool finished = RunBeside([&] { result = side->MoveWithin(from, to, false, {}); });
+        if (side->Lost() || !finished) ConnectionLost(); // a reply cut short leaves it out of step
+        if (result != SideResult::Ok) {
+            renameError_ = side->ErrorText();
+            return RenameResult::Failed;
+        }
+    }
+    model_->RenameRow(row, rowName);
+    FocusAfterRefill(rowName);
     emit filesChanged();
     return RenameResult::Renamed;
 }
@@ -468,18 +514,42 @@ void PaneController::CloseFtpConnection() {
     ftpState_ = FtpState::None;
 }
 
+void PaneController::LeaveServer() {
+    DropListing();
+    ftpState_ = FtpState::None;
+    std::unique_ptr<FtpConnection> leaving = std::move(ftp_);
+    if (!leaving) return;
+    // The log-out waits for the server's answer to QUIT: beside the window, where Esc or a
+    // Close cuts a silent server short.
+    RunBeside([&] { leaving.reset(); });
+}
+
 FtpConnection* PaneController::connection() {
     DropListing();
     return ftp_.get();
 }
 
-FtpConnection* PaneController::ConnectionForWork(QString* failure) {
+FtpConnection* PaneController::ConnectionForWork(QString* failure, bool* stopped) {
     DropListing();
+    if (failure) failure->clear();
+    if (stopped) *stopped = false;
     if (ftp_ && ftp_->IsLost()) CloseFtpConnection();
     if (!ftp_ && sourceKind_ == kSourceFtp) {
-        FtpStatusInfo status;
-        ftp_ = ConnectFtp(ownClient_, ftpLogin_, ftpOptions_, status);
-        if (failure) *failure = status.text;
+        // Made on a thread of its own and waited for beside the window: a silent server
+        // holds up neither the window nor a Close or Esc, which end its waits.
+        FtpConnectResult made;
+        const bool own = ownClient_;
+        const FtpLogin login = ftpLogin_;
+        const FtpOptions options = ftpOptions_;
+        const bool finished = RunBeside([&] {
+            made = ConnectFtpBeside(own, login, options, platform::CurrentCancelToken()).get();
+        });
+        ftp_ = std::move(made.connection);
+        if (!finished && !ftp_) {
+            if (stopped) *stopped = true;
+        } else if (failure && !ftp_) {
+            *failure = made.status.text;
+        }
         ftpState_ = ftp_ ? FtpState::Connected : FtpState::None;
     }
     return ftp_.get();

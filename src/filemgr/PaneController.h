@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,13 @@ class PaneController : public QObject, public CommandTarget {
 public:
     explicit PaneController(QObject* parent = nullptr);
     ~PaneController() override;
+
+    // Runs `work`, which may wait on a server, until it ends; `cancel` is the token its socket
+    // waits watch. The window layer runs it beside the window, where Esc or a Close fires the
+    // token; without one it runs in place.
+    using BesideRunner =
+        std::function<void(const std::function<void()>& work, platform::CancelToken& cancel)>;
+    void SetBesideRunner(BesideRunner runner) { beside_ = std::move(runner); }
 
     CPaneModel* model() const { return model_; }
     // Current index = the cursor; selected rows = the marks.
@@ -91,7 +99,8 @@ public:
     void DropListing();
     // Enter a folder, go up for the parent row, or launch a file.
     void OpenRow(int row);
-    // Lists the local folder `folder` (the path field's Enter on a folder).
+    // Lists the local folder `folder` (the path field's Enter on a folder); an FTP pane logs
+    // out of its server first, beside the window.
     void GoToFolder(const QString& folder);
     // A header click: updates the shared SortMode, sorts and relabels the header.
     void SortByColumn(int column);
@@ -121,13 +130,18 @@ public:
     bool AnyRowSelected() const;
     // Flips the selection of every row, the parent row included.
     void InvertSelection();
-    // Rename in place may begin on `row` (a local row with a record).
+    // Rename in place may begin on `row` (a row with a record, on a side that can act).
     bool CanRename(int row) const;
     enum class RenameResult { Unchanged, Renamed, Refused, Failed };
-    // A new name is one path component: a slash would move the file elsewhere.
-    static bool IsOneName(const QString& text);
-    // Renames the row's file to `text` in the current folder (the question was asked).
+    // A new name is one path component: a slash would move the file elsewhere. On a server
+    // a backslash (sent as a slash) and control characters (a line break ends the command)
+    // are refused as well.
+    bool IsOneName(const QString& text) const;
+    // Renames the row's file or folder to `text` in the current folder, through the pane's
+    // side (RNFR/RNTO on a server, beside the window), never over an existing entry (the
+    // question was asked). After a failure RenameError() may say why.
     RenameResult Rename(int row, const QString& text);
+    const QString& RenameError() const { return renameError_; }
     bool CanViewInHex(bool readOnly) const;
 
     // ---- FTP ----
@@ -136,14 +150,15 @@ public:
     void ConnectTo(const FtpLogin& login, bool ownClient, const FtpOptions& options);
     // Closes the connection (stopping the listing thread first); the pane stays as it is.
     void CloseFtpConnection();
-    // Closes the connection and lists the local root.
+    // Closes the connection (logging out beside the window) and lists the local root.
     void ReturnToLocalRoot();
     FtpState ftpState() const { return ftpState_; }
     const FtpLogin& ftpLogin() const { return ftpLogin_; }
     // The connection for work on the window's thread or a worker it waits for: the listing
-    // thread is stopped first. Connects when there is none (on the calling thread); none when
-    // that fails, with the reason in `failure`.
-    FtpConnection* ConnectionForWork(QString* failure = nullptr);
+    // thread is stopped first. Connects when there is none (beside the window, through the
+    // BesideRunner, so Esc or a Close ends a connect to a silent server at once); none when
+    // that fails, with the reason in `failure`; `stopped` tells that the user ended it.
+    FtpConnection* ConnectionForWork(QString* failure = nullptr, bool* stopped = nullptr);
     // The connection if there is one, for a worker about to run; stops the listing thread.
     FtpConnection* connection();
     // Work found the connection lost: it is dropped, the next FTP action connects anew.
@@ -177,11 +192,17 @@ private:
     void RelabelHeader();
     bool ConnectOnListingThread(QString& failure);
     bool SideUsable() const;
+    // False when the work was stopped (its token fired).
+    bool RunBeside(const std::function<void()>& work);
+    // Stops the listing and logs out of the server (beside the window); no connection after.
+    void LeaveServer();
 
     CPaneModel* model_ = nullptr;
     QItemSelectionModel* selection_ = nullptr;
     PaneCommandUi* ui_ = nullptr;
     PaneController* other_ = nullptr;
+    BesideRunner beside_;
+    QString renameError_;
 
     QString currentPath_ = QStringLiteral("/");
     int sourceKind_ = kSourceLocal;

@@ -8,9 +8,85 @@
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "ftp/curl/CurlFtp.h"
+#include "platform/Settings.h"
 #include "settings/SettingsStore.h"
+#include "trust/PeerIdentity.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
 
 namespace velmar {
+
+namespace {
+
+// A connect on a thread of its own while this thread keeps serving the window.
+FtpConnectResult ConnectAside(const FtpLogin& login, const FtpOptions& options) {
+    std::future<FtpConnectResult> future = ConnectFtpBeside(false, login, options);
+    const auto ready = [&] {
+        return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    };
+    if (!ready()) {
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (ready()) loop.quit();
+        });
+        poll.start(20);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return future.get();
+}
+
+} // namespace
+
+QString TrustedCertificatesFile() {
+    return QFileInfo(platform::SettingsFilePath()).absolutePath() +
+           QStringLiteral("/trusted-certificates");
+}
+
+bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent) {
+    if (login.protocol == FtpProtocol::Ftp) return true;
+    const QString certificates = TrustedCertificatesFile();
+    const QString knownHosts = login.knownHosts.isEmpty()
+                                   ? QDir::homePath() + QStringLiteral("/.ssh/known_hosts")
+                                   : login.knownHosts;
+    const quint16 port = quint16(login.port > 0 ? login.port : DefaultPort(login.protocol));
+    // At most one question per kind: a peer that shows yet another identity after a Yes is
+    // refused by the next round.
+    for (int round = 0; round < 2; ++round) {
+        if (login.protocol == FtpProtocol::FtpTls)
+            login.pinnedCertificate =
+                trust::RememberedCertificate(certificates, login.host, port).value_or(QByteArray());
+        FtpConnectResult r = ConnectAside(login, options);
+        if (r.connection) return true;
+        const trust::PeerIdentity& peer = r.peer;
+        if (round == 0 && peer.state == trust::KeyState::Unknown) {
+            bool stored = false;
+            if (peer.kind == trust::PeerIdentity::Kind::Certificate) {
+                if (!AskYesNo(trust::UnknownCertificateQuestion(peer), parent)) return false;
+                stored = trust::RememberCertificate(certificates, login.host, port, peer.pin);
+            } else if (peer.kind == trust::PeerIdentity::Kind::HostKey) {
+                if (!AskYesNo(trust::UnknownKeyQuestion(trust::QuestionFor(peer, knownHosts)),
+                              parent))
+                    return false;
+                stored = trust::AddKnownHost(knownHosts, login.host, port, peer.keyType, peer.pin);
+            }
+            if (stored) continue;
+            ShowMessage(QStringLiteral("The answer could not be stored in %1: not connected.")
+                            .arg(peer.kind == trust::PeerIdentity::Kind::HostKey ? knownHosts
+                                                                                : certificates),
+                        MessageKind::Error, parent);
+            return false;
+        }
+        ShowMessage(r.status.text.isEmpty() ? QStringLiteral("Can't connect to the server")
+                                            : r.status.text,
+                    MessageKind::Error, parent);
+        return false;
+    }
+    return false;
+}
 
 void ConnectThroughServerList(PaneController& pane, QWidget* parent) {
     CFtpNode node;
@@ -23,14 +99,23 @@ void ConnectThroughServerList(PaneController& pane, QWidget* parent) {
         ShowMessage(QStringLiteral("Can't open internet connection"), MessageKind::Error, parent);
         return;
     }
-    FtpLogin login{node.host, int(node.port), node.user, node.password};
+    FtpLogin login;
+    login.host = node.host;
+    login.port = int(node.port);
+    login.user = node.user;
+    login.password = node.password;
+    login.protocol = node.protocol;
     if (node.askPassword) {
         CFtpLoginDialog dialog(node.user, parent);
         RunModal(dialog); // after Cancel: the login as filled and no password
         login.user = dialog.user();
         login.password = dialog.password();
     }
-    pane.ConnectTo(login, ReadStoreSetting("InternalFTP") != 0, ReadFtpOptions());
+    // A secure peer is checked (and asked about) here, on the window's thread, before the
+    // pane connects on its listing thread with what the user trusted.
+    const FtpOptions options = ReadFtpOptions();
+    if (!TrustSecurePeer(login, options, parent)) return;
+    pane.ConnectTo(login, ReadStoreSetting("InternalFTP") != 0, options);
 }
 
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent) {

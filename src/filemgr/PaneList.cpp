@@ -9,6 +9,7 @@
 #include "filemgr/Properties.h"
 #include "filemgr/SearchFiles.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "hexview/HexViewDialog.h"
@@ -41,6 +42,16 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     : QTableView(parent), host_(host) {
     controller_ = new PaneController(this);
     controller_->SetCommandUi(this);
+    // Work on a server (a rename, a connect for a search) runs under the wait cursor with the
+    // window alive; Esc or a Close ends it at once.
+    controller_->SetBesideRunner(
+        [](const std::function<void()>& work, platform::CancelToken& cancel) {
+            std::atomic<int> running{1};
+            if (!RunBesideWindow(running, work, &cancel)) {
+                // Another such work is under way: this one is not started.
+                cancel.Cancel();
+            }
+        });
     delegate_ = new CLikeNcDelegate(this);
     header_ = new CPaneHeader(this);
     setHorizontalHeader(header_);
@@ -84,11 +95,21 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
     });
     connect(controller_, &PaneController::listingFailed, this,
             [this](const QString& text, bool closed) { TellListingFailed(text, closed, this); });
-    connect(controller_, &PaneController::listingStarted, this,
-            [this] { viewport()->setCursor(Qt::BusyCursor); });
-    connect(controller_, &PaneController::listingFinished, this, [this] {
+    // The path field follows a change of place even where the cursor's row stays (a server
+    // left for the local root must not leave its address standing).
+    const auto showPath = [this] {
+        if (!host_) return;
+        if (CPaneList* active = host_->ActivePane(); !active || active == this)
+            host_->SetPathText(controller_->PathText());
+    };
+    connect(controller_, &PaneController::listingStarted, this, [this, showPath] {
+        viewport()->setCursor(Qt::BusyCursor);
+        showPath();
+    });
+    connect(controller_, &PaneController::listingFinished, this, [this, showPath] {
         viewport()->unsetCursor();
         ShowCursor();
+        showPath();
     });
 
     if (doc) doc->AddView(this);
@@ -352,18 +373,22 @@ bool CPaneList::EndLabelEdit(int row, const QString& text) {
     const FindRecord* record = controller_->RowRecord(row);
     if (text.isEmpty() || !record || text == record->name) return false;
     const QString cannot = QStringLiteral("Can't rename file.");
-    if (!PaneController::IsOneName(text)) {
+    if (!controller_->IsOneName(text)) {
         ShowMessage(cannot, MessageKind::Error, this);
         return false;
     }
     const QString question =
         QStringLiteral("Do you want to rename file\n%1\nto the file\n%2 ?").arg(record->name, text);
     if (ShowMessage(question, MessageKind::StopQuestion, this) != QMessageBox::Yes) return false;
-    if (controller_->Rename(row, text) != PaneController::RenameResult::Renamed) {
+    switch (controller_->Rename(row, text)) {
+    case PaneController::RenameResult::Renamed:
+        return true;
+    case PaneController::RenameResult::Unchanged: // stopped by the user: nothing to tell
+        return false;
+    default:
         ShowMessage(cannot, MessageKind::Error, this);
         return false;
     }
-    return true;
 }
 
 // ---- Commands with a window ----

@@ -3,6 +3,8 @@
 // path; Enter launches what it holds, parameters from the first blank on.
 
 #include <QLineEdit>
+
+class QLabel;
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,8 +17,13 @@ struct PathBarCommand {
 };
 
 // What Enter does with `text`: leading blanks dropped; nothing for an empty text or one
-// that begins with "ftp://" (a pane's FTP location, not something to launch).
+// that is a pane's server location ("ftp://", "ftpes://", "sftp://": not something to launch).
 std::optional<PathBarCommand> ParsePathBarText(QString text);
+
+// How a pane's server location in the path field is connected, as the field shows it beside
+// the path: "encrypted (TLS)", "encrypted (SSH)", "plain FTP" (this machine) or "clear text"
+// (plain FTP to another host); empty for a local path.
+QString ConnectionNote(const QString& text);
 
 class PathBar : public QLineEdit {
     Q_OBJECT
@@ -41,9 +48,13 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Launch();
+    void UpdateNote();
+    void PlaceNote();
+    QLabel* note_ = nullptr;
     bool likeNc_ = false;
     // Read and cleared on the window's thread only; a launch thread just carries it.
     std::shared_ptr<PathBar*> alive_ = std::make_shared<PathBar*>(this);

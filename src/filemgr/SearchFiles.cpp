@@ -151,7 +151,10 @@ void RunSearchFiles(PaneController& pane, QWidget* parent) {
     // and rows it still had on the way never mix with the hits. A listing stopped in the
     // middle may have cost the connection: it is made anew.
     QString failure;
-    FtpConnection* connection = ftp ? pane.ConnectionForWork(&failure) : nullptr;
+    bool stopped = false;
+    FtpConnection* connection = ftp ? pane.ConnectionForWork(&failure, &stopped) : nullptr;
+    // A connect the user stopped leaves the pane where it was; the next action connects anew.
+    if (ftp && !connection && stopped) return;
     if (ftp && !connection) {
         // As a listing's failed connect: told, and the pane goes back to the local root.
         TellListingFailed(failure, false, parent);

@@ -78,16 +78,19 @@ std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& l
     return std::async(std::launch::async, [ownClient, login, options, cancel] {
         const platform::ScopedCancel scope(cancel);
         FtpConnectResult r;
-        r.connection = ConnectFtp(ownClient, login, options, r.status);
+        r.connection = ConnectFtp(ownClient, login, options, r.status, &r.peer);
         return r;
     });
 }
 
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, FtpStatusInfo& status) {
+                                          const FtpOptions& options, FtpStatusInfo& status,
+                                          trust::PeerIdentity* peer) {
     status = {};
-    return ownClient ? ConnectOwnClient(login, options, status)
-                     : ConnectCurl(login, options, status);
+    if (peer) *peer = {};
+    return ownClient && login.protocol == FtpProtocol::Ftp
+               ? ConnectOwnClient(login, options, status)
+               : ConnectCurl(login, options, status, peer);
 }
 
 } // namespace velmar

@@ -13,7 +13,9 @@
 // Options (time-outs) come in when the connection is made; nothing here reads the settings.
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpProtocol.h"
 #include "ftp/FtpResult.h"
+#include "trust/PeerIdentity.h"
 #include "platform/FindRecord.h"
 
 #include <QString>
@@ -29,9 +31,14 @@ namespace velmar {
 
 struct FtpLogin {
     QString host;
-    int port = 21; // 0 means 21
-    QString user;  // empty: anonymous
+    int port = 21; // 0 means the protocol's port
+    QString user;  // empty: anonymous (SFTP: this machine's user)
     QString password;
+    // Our own client speaks plain FTP only: any other protocol connects through libcurl.
+    FtpProtocol protocol = FtpProtocol::Ftp;
+    QByteArray pinnedCertificate; // TLS: the certificate the user trusted (SHA-256, hex)
+    QString knownHosts;           // SFTP: empty for ~/.ssh/known_hosts
+    QString sshDir;               // SFTP: the user's keys; empty for ~/.ssh
 };
 
 class FtpConnection {
@@ -91,9 +98,12 @@ protected:
     virtual void LocalFailure(int error) = 0;
 };
 
-// Connects and logs in through the chosen back end. On failure: null, and `status` says why.
+// Connects and logs in through the chosen back end. On failure: null, and `status` says why;
+// `peer` (when given) gets what a secure peer showed of itself: its state says whether it was
+// refused as unknown (to be asked about) or changed.
 std::unique_ptr<FtpConnection> ConnectFtp(bool ownClient, const FtpLogin& login,
-                                          const FtpOptions& options, FtpStatusInfo& status);
+                                          const FtpOptions& options, FtpStatusInfo& status,
+                                          trust::PeerIdentity* peer = nullptr);
 
 namespace platform {
 class CancelToken;
@@ -105,6 +115,7 @@ class CancelToken;
 struct FtpConnectResult {
     std::unique_ptr<FtpConnection> connection; // null on failure
     FtpStatusInfo status;
+    trust::PeerIdentity peer;
 };
 std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
                                                const FtpOptions& options,

@@ -8,6 +8,7 @@ namespace velmar {
 std::unique_ptr<FtpConnection> ConnectOwnClient(const FtpLogin& login, const FtpOptions& options,
                                                 FtpStatusInfo& status);
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           FtpStatusInfo& status);
+                                           FtpStatusInfo& status,
+                                           trust::PeerIdentity* peer = nullptr);
 
 } // namespace velmar

@@ -72,16 +72,54 @@ std::optional<std::vector<CFtpNode>> UnarchiveFtpNodes(const QByteArray& bytes) 
     return nodes;
 }
 
+namespace {
+
+QString ProtocolLine(const CFtpNode& n, FtpProtocol p) {
+    const char* name = p == FtpProtocol::FtpTls ? "FTPS" : p == FtpProtocol::Sftp ? "SFTP" : "FTP";
+    return QStringLiteral("%1\n%2\n%3\n%4").arg(QLatin1String(name), n.host).arg(n.port).arg(n.user);
+}
+
+} // namespace
+
+QStringList ProtocolLines(const std::vector<CFtpNode>& nodes) {
+    QStringList lines;
+    for (const CFtpNode& n : nodes)
+        lines << ProtocolLine(n, n.protocol);
+    return lines;
+}
+
+void ApplyProtocolLines(const QStringList& lines, std::vector<CFtpNode>& nodes) {
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        CFtpNode& n = nodes[i];
+        n.protocol = FtpProtocol::Ftp;
+        if (i >= size_t(lines.size())) continue;
+        for (const FtpProtocol p : {FtpProtocol::FtpTls, FtpProtocol::Sftp})
+            if (lines[qsizetype(i)] == ProtocolLine(n, p)) n.protocol = p;
+    }
+}
+
 std::vector<CFtpNode> LoadFtpServerList() {
     const std::optional<QByteArray> bytes =
         platform::ReadBinarySetting(QStringLiteral("FTP"), QStringLiteral("list"));
     if (!bytes) return {};
-    return UnarchiveFtpNodes(*bytes).value_or(std::vector<CFtpNode>{});
+    std::vector<CFtpNode> nodes = UnarchiveFtpNodes(*bytes).value_or(std::vector<CFtpNode>{});
+    const std::optional<QByteArray> protocols =
+        platform::ReadBinarySetting(QStringLiteral("FTP"), QStringLiteral("protocols"));
+    ApplyProtocolLines(protocols ? UnarchiveStrings(*protocols).value_or(QStringList{})
+                                 : QStringList{},
+                       nodes);
+    return nodes;
 }
 
-void SaveFtpServerList(const std::vector<CFtpNode>& nodes) {
-    if (const std::optional<QByteArray> bytes = ArchiveFtpNodes(nodes))
-        platform::WriteBinarySetting(QStringLiteral("FTP"), QStringLiteral("list"), *bytes);
+bool SaveFtpServerList(const std::vector<CFtpNode>& nodes) {
+    const std::optional<QByteArray> bytes = ArchiveFtpNodes(nodes);
+    const std::optional<QByteArray> protocols = ArchiveStrings(ProtocolLines(nodes));
+    if (!bytes || !protocols) return false;
+    // Both in one write: a list never stands beside another list's protocols.
+    return platform::EditSettings([&](platform::SettingsEdit& edit) {
+        edit.WriteBinary(QStringLiteral("FTP"), QStringLiteral("list"), *bytes);
+        edit.WriteBinary(QStringLiteral("FTP"), QStringLiteral("protocols"), *protocols);
+    });
 }
 
 } // namespace velmar

@@ -41,6 +41,8 @@ public:
         height_ = height;
     }
 
+    // Between commands: a read without byte 255 is all terminal data.
+    bool betweenCommands() const { return state_ == State::Data; }
     // One read: its terminal data is appended to `data`, replies are collected.
     void Receive(const uint8_t* bytes, size_t n, QByteArray& data);
     QByteArray TakeReplies();

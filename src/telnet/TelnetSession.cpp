@@ -4,6 +4,7 @@
 #include "telnet/XtermEmulation.h"
 
 #include <QTcpSocket>
+#include <cstring>
 
 namespace velmar::telnet {
 
@@ -229,9 +230,14 @@ void TelnetSession::ReadSlice() {
 void TelnetSession::Interpret(const uint8_t* bytes, size_t n) {
     protocol_.SetTerminalType(emulation_->terminalType());
     protocol_.SetWindowSize(emulation_->columns(), emulation_->reportedRows());
-    data_.clear();
-    protocol_.Receive(bytes, n, data_);
-    emulation_->Process(data_);
+    if (protocol_.betweenCommands() && (n == 0 || !std::memchr(bytes, kIac, n))) {
+        // The usual read, no telnet command in it: straight to the emulation.
+        emulation_->Process(bytes, n);
+    } else {
+        data_.resize(0); // keeps its capacity
+        protocol_.Receive(bytes, n, data_);
+        emulation_->Process(data_);
+    }
     QByteArray replies = protocol_.TakeReplies();
     replies.append(EscapeIac(emulation_->TakeReplies()));
     Write(replies);

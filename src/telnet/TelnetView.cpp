@@ -27,6 +27,8 @@ namespace velmar::telnet {
 namespace {
 
 constexpr int kFrameMs = 16;
+// While output scrolls the whole screen, nobody reads the frames between: half as many.
+constexpr int kScrollingFrameMs = 33;
 const QColor kCursorColour(85, 255, 85);
 const QString kModeTitle = QStringLiteral("Telnet terminal (CE velmar)");
 
@@ -285,7 +287,8 @@ void CTelnetView::ConnectCommand() {
 
 void CTelnetView::SetTitle(const QString& host) {
     // A telnet session keeps the plain host title; an SSH one says it is encrypted.
-    const QString shown = session_.secure() ? QStringLiteral("%1 (SSH, encrypted)").arg(host) : host;
+    const QString shown =
+        session_.secure() ? QStringLiteral("%1 (SSH, encrypted)").arg(host) : host;
     window()->setWindowTitle(QStringLiteral("%1 - %2").arg(shown, kModeTitle));
 }
 
@@ -329,10 +332,10 @@ void CTelnetView::CollectDamage() {
     const Damage d = session_.emulation().TakeDamage();
     const int cursorLine = e.ScreenToView(e.cursorY());
     if (d.scrolled > 0) {
-        // What was selected has moved under the selection.
+        // What was selected has moved under the selection. The scroll bars follow once per
+        // frame: moving them repaints at once, outside the frame's pace.
+        scrolledSinceFlush_ = true;
         selStart_ = selEnd_ = {};
-        UpdateScrollBars();
-        ScrollToBottom();
         pending_ = QRegion(QRect(QPoint(0, 0), pictureSize()));
     } else {
         if (d.bottom >= d.top) {
@@ -353,15 +356,21 @@ void CTelnetView::CollectDamage() {
 void CTelnetView::ScheduleRepaint() {
     if (pending_.isEmpty()) return;
     // At most one repaint per frame, however many reads arrive.
-    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= kFrameMs)
+    const qint64 frame = scrolledSinceFlush_ ? kScrollingFrameMs : kFrameMs;
+    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= frame)
         FlushDamage();
     else if (!frameTimer_.isActive())
-        frameTimer_.start(int(kFrameMs - sinceFlush_.elapsed()));
+        frameTimer_.start(int(frame - sinceFlush_.elapsed()));
 }
 
 void CTelnetView::FlushDamage() {
     frameTimer_.stop();
     sinceFlush_.restart();
+    if (scrolledSinceFlush_) {
+        scrolledSinceFlush_ = false;
+        UpdateScrollBars();
+        ScrollToBottom();
+    }
     if (pending_.isEmpty()) return;
     const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
     viewport()->update(pending_.translated(-scroll));
@@ -518,17 +527,21 @@ void CTelnetView::paintEvent(QPaintEvent* event) {
     const int sy = verticalScrollBar()->value();
     const QRect picture(QPoint(-sx, -sy), pictureSize());
 
-    // Around the picture: the emulation's window colour; its 3-pixel margin: black.
-    const QRegion outside = QRegion(area) - picture;
-    for (const QRect& r : outside)
-        p.fillRect(r, Colour(e.windowColour()));
-    p.fillRect(area & picture, Colour(0));
-
     const int firstLine = std::max(0, (area.top() + sy) / ch_);
     const int lastLine = std::min(e.viewLines() - 1, (area.bottom() + sy) / ch_);
     const int firstColumn = std::max(0, (area.left() + sx) / cw_);
     const int lastColumn = std::min(e.columns() - 1, (area.right() + sx) / cw_);
-    if (firstColumn <= lastColumn)
+    // The cells fill their own background; around the picture: the emulation's window
+    // colour; its 3-pixel margin: black.
+    QRegion cells;
+    if (firstColumn <= lastColumn && firstLine <= lastLine)
+        cells = QRect(firstColumn * cw_ - sx, firstLine * ch_ - sy,
+                      (lastColumn - firstColumn + 1) * cw_, (lastLine - firstLine + 1) * ch_);
+    for (const QRect& r : QRegion(area) - picture)
+        p.fillRect(r, Colour(e.windowColour()));
+    for (const QRect& r : QRegion(area & picture) - cells)
+        p.fillRect(r, Colour(0));
+    if (!cells.isEmpty())
         for (int line = firstLine; line <= lastLine; ++line)
             PaintLine(p, line, firstColumn, lastColumn, sx, sy);
 

@@ -129,6 +129,7 @@ private:
 
     QTimer frameTimer_;
     QElapsedTimer sinceFlush_;
+    bool scrolledSinceFlush_ = false;
     QRegion pending_; // damage in picture coordinates, not yet handed to the window
     int cursorLine_ = -1, cursorColumn_ = 0; // where the cursor was last painted
     int paints_ = 0;

@@ -71,7 +71,7 @@ public:
     int columns() const override { return columns_; }
     int rows() const override { return rows_; }
     bool followsWindow() const override { return false; }
-    QByteArray terminalType() const override { return "ansi"; }
+    QByteArray terminalType() const override { return QByteArrayLiteral("ansi"); }
     // The last buffer line belongs to no row: the host addresses one row less.
     int reportedRows() const override { return rows_ - 1; }
     int historyLines() const override { return history_; }

@@ -15,13 +15,14 @@ namespace velmar::telnet {
 
 namespace {
 
-// libvterm 0.1 writes outside its screen when a wide character meets a screen of one column.
+// libvterm 0.1 misplaces a wide character on a screen of one column.
 constexpr int kMinColumns = 2;
 
-// A stored cell keeps libvterm's attribute bits as they are (copied, not decoded: lines are
-// pushed far more often than drawn) and the width in the top bit.
-constexpr uint32_t kStoredWide = 0x80000000u;
-static_assert(sizeof(VTermScreenCellAttrs) == sizeof(uint32_t));
+// Bits of our own, never drawn: DECSCA-protected cells survive a selective erase; the right
+// half of a wide glyph marks the cell before it wide (as libvterm tells width, so a glyph
+// whose right half is overwritten is drawn narrow, and one cut by a narrower screen too).
+constexpr uint8_t kCellProtected = 0x80;
+constexpr uint8_t kCellRightHalf = 0x40;
 
 uint32_t Pack(const VTermColor& c) {
     uint32_t out = 0;
@@ -36,69 +37,163 @@ VTermColor Unpack(uint32_t v) {
     return c;
 }
 
-uint32_t Attrs(const VTermScreenCell& cell) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &cell.attrs, sizeof bits);
-    return (bits & ~kStoredWide) | (cell.width > 1 ? kStoredWide : 0);
-}
-
-VTermScreenCellAttrs AttrsOf(uint32_t stored) {
-    VTermScreenCellAttrs attrs;
-    stored &= ~kStoredWide;
-    std::memcpy(&attrs, &stored, sizeof attrs);
-    return attrs;
-}
-
 VTermColor Rgb(uint32_t rgb) {
     VTermColor c;
     vterm_color_rgb(&c, uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
     return c;
 }
 
+uint32_t ToRgb(const VTermState* state, uint32_t packed) {
+    VTermColor c = Unpack(packed);
+    vterm_state_convert_color_to_rgb(state, &c);
+    return (uint32_t(c.rgb.red) << 16) | (uint32_t(c.rgb.green) << 8) | c.rgb.blue;
+}
+
+bool Blank(const Cell* row, int columns) {
+    return std::all_of(row, row + columns, [](const Cell& c) { return c.ch == U' '; });
+}
+
 } // namespace
 
-struct XtermEmulation::Callbacks {
-    static void Output(const char* s, size_t len, void* user) {
-        static_cast<XtermEmulation*>(user)->replies_.append(s, qsizetype(len));
+std::span<const uint8_t> Utf8Joiner::Join(const uint8_t* data, size_t n) {
+    if (carried_ == 0) {
+        // Most output is ASCII: eight bytes at a time.
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, data + i, sizeof word);
+            if (word & 0x8080808080808080ull) break;
+        }
+        while (i < n && data[i] < 0x80)
+            ++i;
+        if (i == n) return {data, n};
     }
-    static int Damage(VTermRect rect, void* user) {
-        auto* self = static_cast<XtermEmulation*>(user);
-        self->damage_.Add(rect.start_row);
-        self->damage_.Add(rect.end_row - 1);
+    std::vector<uint8_t> in(carry_, carry_ + carried_);
+    in.insert(in.end(), data, data + n);
+    carried_ = 0;
+    out_.clear();
+    size_t i = 0;
+    while (i < in.size()) {
+        const uint8_t b = in[i];
+        // libvterm 0.1 reads leads up to 0xFD (sequences of up to six bytes).
+        if (b < 0xC0 || b > 0xFD) {
+            out_.push_back(b);
+            ++i;
+            continue;
+        }
+        const size_t need = b < 0xE0 ? 1 : b < 0xF0 ? 2 : b < 0xF8 ? 3 : b < 0xFC ? 4 : 5;
+        size_t j = i + 1;
+        while (j < in.size() && j - i - 1 < need && (in[j] & 0xC0) == 0x80)
+            ++j;
+        if (j - i - 1 == need) {
+            out_.insert(out_.end(), in.begin() + ptrdiff_t(i), in.begin() + ptrdiff_t(j));
+        } else if (j == in.size()) {
+            carried_ = j - i; // cut by the end of the read
+            std::copy(in.begin() + ptrdiff_t(i), in.end(), carry_);
+        } else {
+            out_.insert(out_.end(), {0xEF, 0xBF, 0xBD});
+        }
+        i = j;
+    }
+    return {out_.data(), out_.size()};
+}
+
+// libvterm's state layer calls these; every position is checked against our own size, as
+// the state may still hold another one while a resize is under way.
+struct XtermEmulation::Callbacks {
+    static XtermEmulation* Self(void* user) { return static_cast<XtermEmulation*>(user); }
+    static void Output(const char* s, size_t len, void* user) {
+        Self(user)->replies_.append(s, qsizetype(len));
+    }
+    static int PutGlyph(VTermGlyphInfo* info, VTermPos pos, void* user) {
+        Self(user)->PutGlyph(info->chars, info->width, info->protected_cell, pos.row, pos.col);
         return 1;
     }
-    static int MoveRect(VTermRect dest, VTermRect, void* user) { return Damage(dest, user); }
     static int MoveCursor(VTermPos pos, VTermPos old, int, void* user) {
-        auto* self = static_cast<XtermEmulation*>(user);
+        auto* self = Self(user);
         self->damage_.Add(pos.row);
         self->damage_.Add(old.row);
         return 1;
     }
+    static int ScrollRect(VTermRect rect, int down, int right, void* user) {
+        auto* self = Self(user);
+        // Whole rows only; libvterm does the rest through MoveRect and Erase.
+        if (right != 0 || rect.start_col > 0 || rect.end_col < self->columns_) return 0;
+        self->ScrollRows(rect.start_row, rect.end_row, down);
+        return 1;
+    }
+    static int MoveRect(VTermRect dest, VTermRect src, void* user) {
+        Self(user)->MoveCells(dest.start_row, dest.start_col, src.start_row, src.start_col,
+                              std::min(dest.end_row - dest.start_row, src.end_row - src.start_row),
+                              std::min(dest.end_col - dest.start_col, src.end_col - src.start_col));
+        return 1;
+    }
+    static int Erase(VTermRect rect, int selective, void* user) {
+        Self(user)->EraseCells(rect.start_row, rect.end_row, rect.start_col, rect.end_col,
+                               selective != 0);
+        return 1;
+    }
+    static int InitPen(void* user) {
+        auto* self = Self(user);
+        VTermColor fg, bg;
+        vterm_state_get_default_colors(self->state_, &fg, &bg);
+        self->penFg_ = Pack(fg);
+        self->penBg_ = Pack(bg);
+        self->penReverse_ = self->penUnderline_ = false;
+        self->penDirty_ = true;
+        return 1;
+    }
+    static int SetPenAttr(VTermAttr attr, VTermValue* val, void* user) {
+        auto* self = Self(user);
+        switch (attr) {
+        case VTERM_ATTR_FOREGROUND:
+            self->penFg_ = Pack(val->color);
+            break;
+        case VTERM_ATTR_BACKGROUND:
+            self->penBg_ = Pack(val->color);
+            break;
+        case VTERM_ATTR_REVERSE:
+            self->penReverse_ = val->boolean != 0;
+            break;
+        case VTERM_ATTR_UNDERLINE:
+            self->penUnderline_ = val->number != 0;
+            break;
+        default:
+            return 1; // bold arrives as the brighter colour; the rest is not drawn
+        }
+        self->penDirty_ = true;
+        return 1;
+    }
     static int SetTermProp(VTermProp prop, VTermValue* val, void* user) {
-        auto* self = static_cast<XtermEmulation*>(user);
+        auto* self = Self(user);
         if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = val->boolean;
-        if (prop == VTERM_PROP_ALTSCREEN) self->altScreen_ = val->boolean;
+        if (prop == VTERM_PROP_ALTSCREEN) self->SwitchScreen(val->boolean != 0);
         return 1;
     }
-    static int PushLine(int cols, const VTermScreenCell* cells, void* user) {
-        static_cast<XtermEmulation*>(user)->PushLine(cols, cells);
+    static int Resize(int rows, int columns, VTermPos* delta, void* user) {
+        auto* self = Self(user);
+        // Only SetSize resizes, with the layout prepared; anything else keeps ours.
+        if (self->nextRing_.size() != size_t(self->lines_) * size_t(columns) ||
+            self->nextAlt_.size() != size_t(rows) * size_t(columns))
+            return 1;
+        delta->row += self->Relayout(self->lines_, rows, columns);
         return 1;
-    }
-    static int PopLine(int cols, VTermScreenCell* cells, void* user) {
-        return static_cast<XtermEmulation*>(user)->PopLine(cols, cells) ? 1 : 0;
     }
 };
 
 namespace {
-const VTermScreenCallbacks kScreenCallbacks = {
-    &XtermEmulation::Callbacks::Damage,
-    &XtermEmulation::Callbacks::MoveRect,
+const VTermStateCallbacks kStateCallbacks = {
+    &XtermEmulation::Callbacks::PutGlyph,
     &XtermEmulation::Callbacks::MoveCursor,
+    &XtermEmulation::Callbacks::ScrollRect,
+    &XtermEmulation::Callbacks::MoveRect,
+    &XtermEmulation::Callbacks::Erase,
+    &XtermEmulation::Callbacks::InitPen,
+    &XtermEmulation::Callbacks::SetPenAttr,
     &XtermEmulation::Callbacks::SetTermProp,
-    nullptr,
-    nullptr,
-    &XtermEmulation::Callbacks::PushLine,
-    &XtermEmulation::Callbacks::PopLine,
+    nullptr, // bell
+    &XtermEmulation::Callbacks::Resize,
+    nullptr, // line info: double-width lines are drawn single
 };
 } // namespace
 
@@ -109,10 +204,8 @@ XtermEmulation::XtermEmulation(int rows, int columns)
     if (!vt_) throw std::bad_alloc();
     vterm_set_utf8(vt_, 1);
     vterm_output_set_callback(vt_, &Callbacks::Output, this);
-    screen_ = vterm_obtain_screen(vt_);
-    vterm_screen_set_callbacks(screen_, &kScreenCallbacks, this);
-    vterm_screen_set_damage_merge(screen_, VTERM_DAMAGE_SCROLL);
-    vterm_screen_enable_altscreen(screen_, 1);
+    state_ = vterm_obtain_state(vt_);
+    vterm_state_set_callbacks(state_, &kStateCallbacks, this);
     Reset();
 }
 
@@ -122,92 +215,204 @@ XtermEmulation::~XtermEmulation() {
 
 void XtermEmulation::Configure() {
     // The colours of the reduced dialect, so both modes look alike.
-    VTermState* state = vterm_obtain_state(vt_);
     for (int k = 0; k < 16; ++k) {
         const VTermColor c = Rgb(kPalette[size_t(k)]);
-        vterm_state_set_palette_color(state, k, &c);
+        vterm_state_set_palette_color(state_, k, &c);
     }
     const VTermColor fg = Rgb(kPalette[7]), bg = Rgb(kPalette[0]);
-    vterm_state_set_default_colors(state, &fg, &bg);
-    vterm_state_set_bold_highbright(state, 1);
+    vterm_state_set_default_colors(state_, &fg, &bg);
+    vterm_state_set_bold_highbright(state_, 1);
+    blank_ = {U' ', kPalette[7], kPalette[0], 0};
 }
 
 void XtermEmulation::Reset() {
     lines_ = Terminal::kResetLines;
-    historyFirst_ = historyCount_ = 0;
-    ResizeHistory(std::max(0, lines_ - rows_), columns_);
     Configure();
-    vterm_screen_reset(screen_, 1);
+    ring_.assign(size_t(lines_) * size_t(columns_), blank_);
+    ringLines_ = lines_;
+    historyStart_ = historyCount_ = screenStart_ = 0;
+    alt_.assign(size_t(rows_) * size_t(columns_), blank_);
+    altActive_ = altScreen_ = false;
+    vterm_state_reset(state_, 1);
     cursorVisible_ = true;
-    altScreen_ = false;
+    utf8_.Clear();
     csi_ = Csi::None;
     replies_.clear();
     damage_ = {};
     damage_.scrolled = 1;
 }
 
-void XtermEmulation::ResizeHistory(int capacity, int columns) {
-    // Keeps the newest lines that fit; a line narrower than the new width is filled with blanks.
-    std::vector<StoredCell> kept(size_t(capacity) * size_t(columns),
-                                 StoredCell{' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0});
-    const int count = std::min(historyCount_, capacity);
-    const int shared = std::min(columns, storedColumns_);
-    for (int k = 0; k < count; ++k)
-        std::copy_n(HistoryLine(historyCount_ - count + k), shared, &kept[size_t(k) * columns]);
-    history_.swap(kept);
-    historyCapacity_ = capacity;
-    storedColumns_ = columns;
-    historyFirst_ = 0;
-    historyCount_ = count;
+void XtermEmulation::UpdatePen() {
+    uint32_t text = ToRgb(state_, penFg_), fill = ToRgb(state_, penBg_);
+    // An erase takes the colours but not the reverse.
+    erased_ = {U' ', text, fill, 0};
+    if (penReverse_) std::swap(text, fill);
+    pen_ = {U' ', text, fill, uint8_t(penUnderline_ ? kCellUnderline : 0)};
+    penDirty_ = false;
 }
 
-void XtermEmulation::PushLine(int cols, const void* data) {
-    const auto* cells = static_cast<const VTermScreenCell*>(data);
-    damage_.scrolled += 1;
-    if (historyCapacity_ == 0) return;
-    StoredCell* line;
-    if (historyCount_ < historyCapacity_) {
-        line = HistoryLine(historyCount_++);
-    } else {
-        line = HistoryLine(0); // the oldest makes room
-        historyFirst_ = (historyFirst_ + 1) % historyCapacity_;
-    }
-    const int n = std::min(cols, storedColumns_);
-    for (int c = 0; c < n; ++c) {
-        StoredCell& to = line[c];
-        const VTermScreenCell& from = cells[c];
-        to.ch = from.chars[0];
-        std::memcpy(&to.fg, &from.fg, sizeof to.fg);
-        std::memcpy(&to.bg, &from.bg, sizeof to.bg);
-        to.attrs = Attrs(from);
-    }
-    if (n < storedColumns_) {
-        const StoredCell blank{' ', Pack(Rgb(kPalette[7])), Pack(Rgb(0)), 0};
-        std::fill(line + n, line + storedColumns_, blank);
-    }
+void XtermEmulation::PutGlyph(const uint32_t* chars, int width, bool protectedCell, int row,
+                              int column) {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return;
+    if (penDirty_) UpdatePen();
+    Cell* line = Row(row);
+    Cell& cell = line[column];
+    cell = pen_;
+    cell.ch = chars[0];
+    if (protectedCell) cell.flags |= kCellProtected;
+    if (width > 1 && column + 1 < columns_)
+        line[column + 1] = {U' ', pen_.text, pen_.fill, kCellRightHalf};
+    damage_.Add(row);
 }
 
-bool XtermEmulation::PopLine(int cols, void* data) {
-    if (historyCount_ == 0) return false;
-    auto* cells = static_cast<VTermScreenCell*>(data);
-    const StoredCell* line = HistoryLine(--historyCount_);
-    for (int c = 0; c < cols; ++c) {
-        VTermScreenCell& cell = cells[c];
-        std::memset(&cell, 0, sizeof cell);
-        if (c < storedColumns_) {
-            cell.chars[0] = line[c].ch;
-            cell.fg = Unpack(line[c].fg);
-            cell.bg = Unpack(line[c].bg);
-            cell.attrs = AttrsOf(line[c].attrs);
-            cell.width = (line[c].attrs & kStoredWide) ? 2 : 1;
-        } else {
-            cell.chars[0] = ' ';
-            cell.width = 1;
-            cell.fg = Rgb(kPalette[7]);
-            cell.bg = Rgb(0);
+void XtermEmulation::ScrollRows(int top, int bottom, int down) {
+    top = std::max(top, 0);
+    bottom = std::min(bottom, rows_);
+    const int height = bottom - top;
+    if (height <= 0 || down == 0) return;
+    if (penDirty_) UpdatePen();
+    damage_.Add(top);
+    damage_.Add(bottom - 1);
+    if (down >= height || -down >= height) {
+        // The whole region goes at once: erased, as libvterm's own screen does it.
+        for (int r = top; r < bottom; ++r)
+            std::fill_n(Row(r), columns_, erased_);
+        return;
+    }
+    const size_t bytes = size_t(columns_) * sizeof(Cell);
+    if (down > 0 && top == 0 && !altActive_) {
+        // Rows leaving the top of the primary screen join the scrollback: the screen's window
+        // on the ring moves down instead of the cells moving up.
+        const int capacity = ringLines_ - rows_;
+        historyCount_ += down;
+        if (historyCount_ > capacity) {
+            historyStart_ = (historyStart_ + historyCount_ - capacity) % ringLines_;
+            historyCount_ = capacity;
         }
+        screenStart_ = (historyStart_ + historyCount_) % ringLines_;
+        // The rows under the scroll region stay where they were.
+        for (int r = rows_ - 1; r >= bottom; --r)
+            std::memcpy(Row(r), Row(r - down), bytes);
+        for (int r = bottom - down; r < bottom; ++r)
+            std::fill_n(Row(r), columns_, erased_);
+        damage_.scrolled += down;
+        return;
+    }
+    if (down > 0) {
+        for (int r = top; r < bottom - down; ++r)
+            std::memcpy(Row(r), Row(r + down), bytes);
+        for (int r = bottom - down; r < bottom; ++r)
+            std::fill_n(Row(r), columns_, erased_);
+    } else {
+        const int up = -down;
+        for (int r = bottom - 1; r >= top + up; --r)
+            std::memcpy(Row(r), Row(r - up), bytes);
+        for (int r = top; r < top + up; ++r)
+            std::fill_n(Row(r), columns_, erased_);
+    }
+}
+
+void XtermEmulation::MoveCells(int destRow, int destColumn, int srcRow, int srcColumn, int height,
+                               int width) {
+    if (height <= 0 || width <= 0 || std::min({destRow, destColumn, srcRow, srcColumn}) < 0 ||
+        std::max(destRow, srcRow) + height > rows_ ||
+        std::max(destColumn, srcColumn) + width > columns_)
+        return;
+    const size_t bytes = size_t(width) * sizeof(Cell);
+    if (destRow <= srcRow) {
+        for (int k = 0; k < height; ++k)
+            std::memmove(Row(destRow + k) + destColumn, Row(srcRow + k) + srcColumn, bytes);
+    } else {
+        for (int k = height - 1; k >= 0; --k)
+            std::memmove(Row(destRow + k) + destColumn, Row(srcRow + k) + srcColumn, bytes);
+    }
+    damage_.Add(destRow);
+    damage_.Add(destRow + height - 1);
+}
+
+void XtermEmulation::EraseCells(int top, int bottom, int left, int right, bool selective) {
+    top = std::max(top, 0);
+    bottom = std::min(bottom, rows_);
+    left = std::max(left, 0);
+    right = std::min(right, columns_);
+    if (top >= bottom || left >= right) return;
+    if (penDirty_) UpdatePen();
+    for (int r = top; r < bottom; ++r) {
+        Cell* line = Row(r);
+        for (int c = left; c < right; ++c)
+            if (!selective || !(line[c].flags & kCellProtected)) line[c] = erased_;
+    }
+    damage_.Add(top);
+    damage_.Add(bottom - 1);
+}
+
+void XtermEmulation::SwitchScreen(bool alternate) {
+    altActive_ = altScreen_ = alternate;
+    // Coming back shows the primary screen as it was; going there, libvterm erases.
+    damage_.Add(0);
+    damage_.Add(rows_ - 1);
+}
+
+bool XtermEmulation::PrepareLayout(int lines, int rows, int columns) {
+    try {
+        nextRing_.assign(size_t(lines) * size_t(columns), blank_);
+        nextAlt_.assign(size_t(rows) * size_t(columns), blank_);
+    } catch (const std::bad_alloc&) {
+        nextRing_ = {};
+        nextAlt_ = {};
+        return false;
     }
     return true;
+}
+
+// Lays the scrollback and the screens out anew in the prepared buffers: the newest
+// scrollback that fits, then the screen. A shorter primary screen sends its top rows to the
+// scrollback (blank rows under the cursor go first); a taller one takes lines back from it.
+// Returns how far the cursor's row moves.
+int XtermEmulation::Relayout(int lines, int rows, int columns) {
+    const int oldRows = rows_;
+    int screenFrom = historyCount_; // in the old lines: scrollback, then screen rows
+    int shift = 0;
+    if (!altActive_ && rows < oldRows) {
+        VTermPos cursor;
+        vterm_state_get_cursorpos(state_, &cursor);
+        int last = oldRows - 1;
+        while (last >= rows && last != cursor.row && Blank(Row(last), columns_))
+            --last;
+        shift = -std::max(0, last + 1 - rows);
+    } else if (!altActive_ && rows > oldRows) {
+        shift = std::min(rows - oldRows, historyCount_);
+    }
+    screenFrom -= shift;
+    const int oldTotal = historyCount_ + oldRows;
+    const int capacity = lines - rows;
+    const int keep = std::min(screenFrom, capacity);
+    const int shared = std::min(columns, columns_);
+    auto copyLine = [&](const Cell* from, Cell* to) { std::copy_n(from, shared, to); };
+    auto oldLine = [&](int k) {
+        return k < historyCount_ ? HistoryLine(k) : Row(k - historyCount_);
+    };
+    // With the alternate screen up, the primary keeps its rows from the top.
+    const bool alt = altActive_;
+    altActive_ = false;
+    for (int k = 0; k < keep; ++k)
+        copyLine(oldLine(screenFrom - keep + k), &nextRing_[size_t(k) * size_t(columns)]);
+    for (int r = 0; r < rows && screenFrom + r < oldTotal; ++r)
+        copyLine(oldLine(screenFrom + r), &nextRing_[size_t(keep + r) * size_t(columns)]);
+    altActive_ = alt;
+    for (int r = 0; r < std::min(rows, oldRows); ++r)
+        copyLine(&alt_[size_t(r) * size_t(columns_)], &nextAlt_[size_t(r) * size_t(columns)]);
+    ring_.swap(nextRing_);
+    alt_.swap(nextAlt_);
+    nextRing_ = {};
+    nextAlt_ = {};
+    ringLines_ = lines;
+    historyStart_ = 0;
+    historyCount_ = keep;
+    screenStart_ = keep;
+    rows_ = rows;
+    columns_ = columns;
+    return shift;
 }
 
 void XtermEmulation::Write(const uint8_t* data, size_t n) {
@@ -217,7 +422,10 @@ void XtermEmulation::Write(const uint8_t* data, size_t n) {
 // libvterm 0.1 writes past its array of 16 arguments when a control sequence has more, so a
 // host could crash the program with one line of output. Such a sequence is cancelled (CAN,
 // which ends any sequence) where its 17th argument would start, and the rest of it dropped.
-void XtermEmulation::Process(const uint8_t* data, size_t n) {
+void XtermEmulation::Process(const uint8_t* raw, size_t length) {
+    const std::span<const uint8_t> joined = utf8_.Join(raw, length);
+    const uint8_t* data = joined.data();
+    const size_t n = joined.size();
     constexpr uint8_t kEsc = 0x1B, kCancel = 0x18;
     constexpr int kMaxSeparators = 15; // 16 arguments
     size_t start = 0;                  // first byte not yet handed to libvterm
@@ -286,7 +494,6 @@ void XtermEmulation::Process(const uint8_t* data, size_t n) {
         }
     }
     Write(data + start, n - start);
-    vterm_screen_flush_damage(screen_);
 }
 
 QByteArray XtermEmulation::TakeReplies() {
@@ -321,76 +528,49 @@ SizeChange XtermEmulation::SetSize(int lines, int rows, int columns) {
     }
     newRows = std::min(newRows, newLines - 1);
     if (newLines == lines_ && newRows == rows_ && newColumns == columns_) return result;
-    try {
-        const int capacity = std::max(0, newLines - newRows);
-        if (capacity != historyCapacity_ || newColumns != storedColumns_)
-            ResizeHistory(capacity, newColumns);
-    } catch (const std::bad_alloc&) {
+    if (!PrepareLayout(newLines, newRows, newColumns)) {
         result.outOfMemory = true;
         return result;
     }
     result.changed = true;
     result.screenChanged = newRows != rows_ || newColumns != columns_;
     lines_ = newLines;
-    if (result.screenChanged) {
-        rows_ = newRows;
-        columns_ = newColumns;
-        // libvterm moves rows to and from the scrollback as the height changes.
-        vterm_set_size(vt_, rows_, columns_);
-        vterm_screen_flush_damage(screen_);
-    }
+    if (result.screenChanged)
+        vterm_set_size(vt_, newRows, newColumns); // the state calls Resize, which lays out
+    else
+        Relayout(newLines, rows_, columns_);
     damage_.top = 0;
     damage_.bottom = rows_ - 1;
     damage_.scrolled = std::max(damage_.scrolled, 1);
     return result;
 }
 
-Cell XtermEmulation::ToCell(uint32_t ch, uint32_t fgBits, uint32_t bgBits, uint32_t attrs) const {
-    VTermColor fg = Unpack(fgBits), bg = Unpack(bgBits);
-    vterm_screen_convert_color_to_rgb(screen_, &fg);
-    vterm_screen_convert_color_to_rgb(screen_, &bg);
-    uint32_t text = (uint32_t(fg.rgb.red) << 16) | (uint32_t(fg.rgb.green) << 8) | fg.rgb.blue;
-    uint32_t fill = (uint32_t(bg.rgb.red) << 16) | (uint32_t(bg.rgb.green) << 8) | bg.rgb.blue;
-    const VTermScreenCellAttrs a = AttrsOf(attrs);
-    if (a.reverse) std::swap(text, fill);
-    uint8_t flags = 0;
-    if (a.underline) flags |= kCellUnderline;
-    if (attrs & kStoredWide) flags |= kCellWide;
-    // The right half of a wide glyph holds no character of its own.
-    const bool none = ch == 0 || ch == 0xFFFFFFFFu;
-    return {none ? U' ' : char32_t(ch), text, fill, flags};
-}
-
 void XtermEmulation::LineCells(int line, Cell* out) const {
-    if (line < historyCount_) {
-        const StoredCell* stored = HistoryLine(line);
-        const int n = std::min(columns_, storedColumns_);
-        for (int c = 0; c < n; ++c)
-            out[c] = ToCell(stored[c].ch, stored[c].fg, stored[c].bg, stored[c].attrs);
-        for (int c = n; c < columns_; ++c)
-            out[c] = {U' ', kPalette[7], 0, 0};
+    const Cell* from = nullptr;
+    if (line >= 0 && line < historyCount_)
+        from = HistoryLine(line);
+    else if (line >= historyCount_ && line - historyCount_ < rows_)
+        from = Row(line - historyCount_);
+    if (!from) {
+        std::fill_n(out, columns_, Cell{U' ', kPalette[7], kPalette[0], 0});
         return;
     }
-    const int row = line - historyCount_;
-    VTermScreenCell cell;
     for (int c = 0; c < columns_; ++c) {
-        if (row >= rows_ || !vterm_screen_get_cell(screen_, VTermPos{row, c}, &cell)) {
-            out[c] = {U' ', kPalette[7], 0, 0};
-            continue;
-        }
-        out[c] = ToCell(cell.chars[0], Pack(cell.fg), Pack(cell.bg), Attrs(cell));
+        out[c] = from[c];
+        out[c].flags &= kCellUnderline;
+        if (c + 1 < columns_ && (from[c + 1].flags & kCellRightHalf)) out[c].flags |= kCellWide;
     }
 }
 
 int XtermEmulation::cursorX() const {
     VTermPos pos;
-    vterm_state_get_cursorpos(vterm_obtain_state(vt_), &pos);
+    vterm_state_get_cursorpos(state_, &pos);
     return std::clamp(pos.col, 0, columns_ - 1);
 }
 
 int XtermEmulation::cursorY() const {
     VTermPos pos;
-    vterm_state_get_cursorpos(vterm_obtain_state(vt_), &pos);
+    vterm_state_get_cursorpos(state_, &pos);
     return std::clamp(pos.row, 0, rows_ - 1);
 }
 

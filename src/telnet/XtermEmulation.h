@@ -2,20 +2,40 @@
 // The "xterm" emulation: the system's libvterm interprets the host's output (UTF-8, 256 and
 // direct colours, scroll regions, the alternate screen, insert and delete, DEC line drawing,
 // answers to device-attribute and cursor-position queries) and turns keys into what xterm
-// sends. This class adds the scrollback libvterm leaves to its embedder, and hands cells,
-// damage and replies over in the same form as the reduced dialect.
+// sends. The cells are ours: libvterm's state layer tells where glyphs go and what scrolls,
+// and the screen and its scrollback live in one ring of lines, so a line scrolling off the
+// top is an index step, not a copy. Cells, damage and replies are handed over in the same
+// form as the reduced dialect.
 
 #include "telnet/Emulation.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 extern "C" {
 struct VTerm;
-struct VTermScreen;
+struct VTermState;
 }
 
 namespace velmar::telnet {
+
+// Hands libvterm whole UTF-8 sequences only. libvterm 0.1 reads a code point it never wrote
+// when a piece of text holds nothing but the start of a sequence (a read cut inside a
+// character, or a broken one before a control) and may glue that garbage to the glyph
+// before. A sequence cut by the end of a read waits for the next read; a broken one becomes
+// U+FFFD.
+class Utf8Joiner {
+public:
+    // The bytes to hand on (`data` itself when it is plain ASCII and nothing waits).
+    std::span<const uint8_t> Join(const uint8_t* data, size_t n);
+    void Clear() { carried_ = 0; }
+
+private:
+    uint8_t carry_[6] = {};
+    size_t carried_ = 0;
+    std::vector<uint8_t> out_;
+};
 
 class XtermEmulation : public Emulation {
 public:
@@ -37,7 +57,7 @@ public:
     int rows() const override { return rows_; }
     int columns() const override { return columns_; }
     bool followsWindow() const override { return true; }
-    QByteArray terminalType() const override { return "xterm-256color"; }
+    QByteArray terminalType() const override { return QByteArrayLiteral("xterm-256color"); }
     int reportedRows() const override { return rows_; }
 
     int historyLines() const override { return historyCount_; }
@@ -57,45 +77,63 @@ public:
     struct Callbacks;
 
 private:
-    // One scrolled-off cell, kept small: the colours stay in libvterm's form until drawn.
-    struct StoredCell {
-        uint32_t ch;
-        uint32_t fg; // VTermColor bytes
-        uint32_t bg;
-        uint32_t attrs;
-    };
     void Configure();
-    void PushLine(int cols, const void* cells);
-    bool PopLine(int cols, void* cells);
-    StoredCell* HistoryLine(int k) {
-        return &history_[size_t((historyFirst_ + k) % historyCapacity_) * storedColumns_];
+    void UpdatePen();
+    // Row `row` of the screen shown now (primary or alternate).
+    Cell* Row(int row) {
+        if (altActive_) return &alt_[size_t(row) * size_t(columns_)];
+        int k = screenStart_ + row;
+        if (k >= ringLines_) k -= ringLines_;
+        return &ring_[size_t(k) * size_t(columns_)];
     }
-    const StoredCell* HistoryLine(int k) const {
-        return &history_[size_t((historyFirst_ + k) % historyCapacity_) * storedColumns_];
+    const Cell* Row(int row) const { return const_cast<XtermEmulation*>(this)->Row(row); }
+    const Cell* HistoryLine(int k) const {
+        return &ring_[size_t((historyStart_ + k) % ringLines_) * size_t(columns_)];
     }
-    void ResizeHistory(int capacity, int columns);
-    Cell ToCell(uint32_t ch, uint32_t fg, uint32_t bg, uint32_t attrs) const;
+    void PutGlyph(const uint32_t* chars, int width, bool protectedCell, int row, int column);
+    void ScrollRows(int top, int bottom, int down);
+    void MoveCells(int destRow, int destColumn, int srcRow, int srcColumn, int height, int width);
+    void EraseCells(int top, int bottom, int left, int right, bool selective);
+    void SwitchScreen(bool alternate);
+    bool PrepareLayout(int lines, int rows, int columns);
+    int Relayout(int lines, int rows, int columns);
 
     // Where the guard against over-long control sequences is in the stream.
     enum class Csi : uint8_t { None, Escape, Params, Dropping };
     void Write(const uint8_t* data, size_t n);
 
+    Utf8Joiner utf8_;
     Csi csi_ = Csi::None;
     int csiSeparators_ = 0;
     VTerm* vt_ = nullptr;
-    VTermScreen* screen_ = nullptr;
+    VTermState* state_ = nullptr;
     int lines_ = 1000;
     int rows_ = 25;
     int columns_ = 80;
     bool cursorVisible_ = true;
     bool altScreen_ = false;
 
-    // The scrollback: a ring of historyCapacity_ lines of storedColumns_ cells.
-    std::vector<StoredCell> history_;
-    int historyCapacity_ = 0;
-    int storedColumns_ = 0;
-    int historyFirst_ = 0;
+    // The scrollback and the primary screen: a ring of ringLines_ lines of columns_ cells,
+    // historyCount_ lines of scrollback from historyStart_ on, the screen's rows after them.
+    std::vector<Cell> ring_;
+    int ringLines_ = 0;
+    int historyStart_ = 0;
     int historyCount_ = 0;
+    int screenStart_ = 0;
+    // The alternate screen (full-screen programs), rows_ x columns_, never scrolled off.
+    std::vector<Cell> alt_;
+    bool altActive_ = false;
+    // The next layout, allocated before libvterm is told the size (no allocation inside it).
+    std::vector<Cell> nextRing_, nextAlt_;
+
+    // The pen as libvterm reports it, and the cells it writes and erases with.
+    uint32_t penFg_ = 0, penBg_ = 0; // VTermColor bytes
+    bool penReverse_ = false;
+    bool penUnderline_ = false;
+    bool penDirty_ = true;
+    Cell pen_;
+    Cell erased_;
+    Cell blank_; // default colours: new lines
 
     QByteArray replies_;
     Damage damage_;

@@ -8,6 +8,7 @@
 #include "support/Printers.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -49,7 +50,7 @@ TEST_F(FtpDialogs, ButtonsFollowTheSelectionAndEditsAreStored) {
         CFtpServersDialog d;
         auto* list = FindControl<QListWidget>(&d, kIdcServerList);
         ASSERT_EQ(list->count(), 2);
-        EXPECT_EQ(list->item(1)->text(), "two");
+        EXPECT_EQ(list->item(1)->text(), "two:2121  u2");
         EXPECT_EQ(States(d), (std::array<bool, 3>{false, false, false}));
         list->setCurrentRow(1);
         EXPECT_EQ(States(d), (std::array<bool, 3>{true, true, true}));
@@ -59,12 +60,12 @@ TEST_F(FtpDialogs, ButtonsFollowTheSelectionAndEditsAreStored) {
         AnswerAddress("three", "990");
         Click(d, kIdcServerNew);
         ASSERT_EQ(list->count(), 3);
-        EXPECT_EQ(list->item(2)->text(), "three");
+        EXPECT_EQ(list->item(2)->text(), "three:990  anonymous");
 
         list->setCurrentRow(0);
         AnswerAddress("uno", "2100");
         Click(d, kIdcServerEdit);
-        EXPECT_EQ(list->item(0)->text(), "uno");
+        EXPECT_EQ(list->item(0)->text(), "uno:2100  u1");
 
         list->setCurrentRow(1);
         Click(d, kIdcServerDelete);
@@ -112,6 +113,58 @@ TEST_F(FtpDialogs, PortOutsideTheRangeIsRefusedWithAMessage) {
         EXPECT_EQ(d.result() == QDialog::Accepted, c.accepted) << c.port;
         EXPECT_EQ(messages.shown.size(), c.accepted ? 0 : 1) << c.port;
     }
+}
+
+// Which mistakes: the port not following the protocol (or overwriting one the user typed), the
+// protocol lost on the way to the store, another entry's protocol given to an entry after the
+// list changed under it, a damaged value read as anything but FTP, a list too large to store
+// closing the dialog and losing the edits.
+TEST_F(FtpDialogs, ProtocolFollowsThePortAndIsStoredBesideTheList) {
+    CFtpNode node{"h", {}, "u", 0, 21};
+    CFtpAddressDialog d(node);
+    auto* protocol = d.findChild<QComboBox*>("ftpProtocol");
+    auto* port = FindControl<QLineEdit>(&d, kIdcFtpPort);
+    protocol->setCurrentIndex(protocol->findText("SFTP"));
+    EXPECT_EQ(port->text(), "22");
+    protocol->setCurrentIndex(protocol->findText("FTP over TLS"));
+    EXPECT_EQ(port->text(), "21");
+    port->setText("2121");
+    protocol->setCurrentIndex(protocol->findText("SFTP"));
+    EXPECT_EQ(port->text(), "2121");
+    d.accept();
+    EXPECT_EQ(d.node().protocol, FtpProtocol::Sftp);
+
+    const std::vector<CFtpNode> before = LoadFtpServerList();
+    std::vector<CFtpNode> nodes = {{"a", {}, "u", 0, 22, FtpProtocol::Sftp},
+                                   {"a", {}, "u", 0, 21, FtpProtocol::FtpTls},
+                                   {"b", {}, {}, 0, 21}};
+    ASSERT_TRUE(SaveFtpServerList(nodes));
+    EXPECT_EQ(LoadFtpServerList(), nodes);
+    // The list without its first entry under the old protocol lines (a program that knows no
+    // protocols rewrote it), and damaged lines: nobody gets another's protocol.
+    std::vector<CFtpNode> shifted(nodes.begin() + 1, nodes.end());
+    ApplyProtocolLines(ProtocolLines(nodes), shifted);
+    EXPECT_EQ(shifted[0].protocol, FtpProtocol::Ftp);
+    ApplyProtocolLines({"SFTP", "\xff"}, nodes);
+    EXPECT_EQ(nodes[0].protocol, FtpProtocol::Ftp);
+
+    // Too large to store: said, the dialog stays open, and the stored list is the old one.
+    ASSERT_TRUE(SaveFtpServerList(before));
+    MessageScript messages;
+    {
+        CFtpServersDialog servers;
+        AnswerAddress(QString(40000, 'h'), "21");
+        Click(servers, kIdcServerNew);
+        Click(servers, kIdCancel);
+        EXPECT_EQ(messages.shown.size(), 1);
+        EXPECT_EQ(servers.nodes().size(), before.size() + 1);
+        // Deleting the long entry lets it close.
+        FindControl<QListWidget>(&servers, kIdcServerList)->setCurrentRow(int(before.size()));
+        Click(servers, kIdcServerDelete);
+        Click(servers, kIdCancel);
+    }
+    EXPECT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(LoadFtpServerList(), before);
 }
 
 TEST_F(FtpDialogs, LoginDialogStartsWithTheEntrysUser) {

@@ -78,11 +78,14 @@ TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
     EXPECT_EQ(pane.controller().RowName(0), "..");
     EXPECT_TRUE(pane.controller().IsParentRow(0));
     pane.controller().SelectAndFocus(0);
-    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid/..");
+    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid:21/..");
     // No FTP side is connected in this program: the listing reports the connection
     // closed and the pane returns to the local root.
     ASSERT_TRUE(WaitFor([&] { return pane.controller().sourceKind() == kSourceLocal; }));
     EXPECT_EQ(pane.controller().currentPath(), "/");
+    // The server's address does not stay in the path field.
+    EXPECT_TRUE(WaitFor([&] { return !w.host.pathTexts.last().startsWith("ftp://"); }))
+        << w.host.pathTexts.last().toStdString();
     EXPECT_NE(pane.controller().RowName(0), "..");
 }
 

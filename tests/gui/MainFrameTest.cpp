@@ -285,8 +285,25 @@ TEST(PathBarText, LeadingBlanksParametersFromTheFirstBlankAndFtpIgnored) {
         EXPECT_EQ(c->file, file);
         EXPECT_EQ(c->parameters, parameters);
     }
-    for (const char* none : {"", "    ", "ftp://host/pub/file", "  ftp://host/pub/file"})
+    for (const char* none : {"", "    ", "ftp://host/pub/file", "  ftp://host/pub/file",
+                             "sftp://host:22/etc", "ftpes://host:21/pub"})
         EXPECT_FALSE(ParsePathBarText(QString::fromLatin1(none)).has_value()) << none;
+    // How a server location is connected: only plain FTP to another machine is clear text.
+    const struct {
+        const char* text;
+        const char* note;
+    } notes[] = {{"ftp://127.0.0.1:21/pub", "plain FTP"},
+                 {"ftp://[::1]:2121/", "plain FTP"},
+                 {"ftp://LocalHost:21/", "plain FTP"},
+                 {"ftp://localhost.example.org:21/", "clear text"},
+                 {"ftp://127.example.org:21/", "clear text"},
+                 {"ftp://files.example.org:21/pub", "clear text"},
+                 {"ftpes://files.example.org:21/", "encrypted (TLS)"},
+                 {"sftp://files.example.org:22/home", "encrypted (SSH)"},
+                 {"/usr/share/ftp://x", ""}};
+    for (const auto& n : notes)
+        EXPECT_EQ(ConnectionNote(QString::fromLatin1(n.text)), QString::fromLatin1(n.note))
+            << n.text;
 }
 
 TEST_F(MainFrame, EnterInThePathFieldLaunchesAndEscGivesTheKeyboardBack) {
@@ -595,7 +612,6 @@ TEST_F(MainFrame, TheCursorIsASolidBarInTheActivePaneAndMarksKeepTheirColour) {
     right->controller().MoveCursorTo(right->controller().FindRow("orange"));
     k.frame->SetActivePane(k.left);
     QImage img = k.frame->grab().toImage();
-    img.save("/tmp/velmar-cursor-likenc.png");
     const auto row = [&](CPaneList* pane, const char* name, const QColor& c) {
         return PixelsOfRow(img, *k.frame, pane, QString::fromLatin1(name), c);
     };
@@ -620,7 +636,6 @@ TEST_F(MainFrame, TheCursorIsASolidBarInTheActivePaneAndMarksKeepTheirColour) {
     k.Listed();
     k.frame->SetActivePane(right);
     img = k.frame->grab().toImage();
-    img.save("/tmp/velmar-cursor-plain.png");
     const auto headerBottom = [&](CPaneList* pane) {
         QHeaderView* h = pane->horizontalHeader();
         return img.pixelColor(h->mapTo(&*k.frame, QPoint(h->sectionSize(0) / 2, h->height() - 2)));

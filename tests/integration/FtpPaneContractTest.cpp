@@ -2,12 +2,15 @@
 // 127.0.0.1: pyftpdlib for both, vsftpd for libcurl. What a connection does for the engines is
 // the side contract's (SideContractTest).
 #include "filemgr/FtpDialogs.h"
+#include "filemgr/PathBar.h"
 #include "framework/Dialogs.h"
 #include "platform/NameCodec.h"
 #include "res/Ids.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpServerList.h"
 #include "support/FtpServer.h"
+#include "support/SecureServers.h"
+#include "trust/PeerIdentity.h"
 #include "support/MessageScript.h"
 
 #include "../filemgr/PaneTestSupport.h"
@@ -18,6 +21,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <array>
 #include <future>
 #include <set>
@@ -136,7 +140,8 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     pane.controller().SelectAndFocus(1);
     ASSERT_FALSE(w.host.pathTexts.isEmpty());
-    EXPECT_EQ(w.host.pathTexts.last(), "ftp://127.0.0.1" + base_ + "/sub dir/inner.txt");
+    EXPECT_EQ(w.host.pathTexts.last(),
+              QString("ftp://127.0.0.1:%1").arg(login_.port) + base_ + "/sub dir/inner.txt");
 
     pane.controller().OpenRow(pane.controller().FindRow(".."));
     ASSERT_TRUE(Listed(pane));
@@ -152,6 +157,9 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(pane.controller().currentPath(), "/");
     EXPECT_EQ(pane.controller().ftpState(), FtpState::None);
     EXPECT_TRUE(messages.shown.isEmpty());
+    // The server's address leaves the path field with it.
+    EXPECT_TRUE(WaitFor([&] { return !w.host.pathTexts.last().startsWith("ftp://"); }))
+        << w.host.pathTexts.last().toStdString();
 }
 
 TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoot) {
@@ -218,6 +226,101 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
     const QList<QByteArray> commands = server.Commands();
     ASSERT_FALSE(commands.isEmpty());
     EXPECT_EQ(commands.last(), "LIST");
+}
+
+// A pane on a server over TLS and over SFTP, through the server list as a user does it.
+// Which mistakes: an unknown certificate or host key used without asking, a question that
+// does not show what it asks about, a No that connects anyway, a Yes not remembered (asked
+// again) or remembered where others can read it, known_hosts rewritten instead of added to,
+// a changed certificate or key accepted or merely asked about, the pane not saying how it is
+// connected.
+TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
+    ResetPaneSettings();
+    VsFtpsServer tls;
+    SshServer ssh;
+    ASSERT_TRUE(tls.ok()) << tls.error().toStdString();
+    ASSERT_TRUE(ssh.ok()) << ssh.error().toStdString();
+    // The user's own known_hosts: its last line has no line end, and it must stay as it was.
+    const QByteArray mine = "# mine\nexample.org ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIExample";
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.knownHosts()), mine));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(ssh.userHome()));
+    const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(tls.home().path() + "/tls.txt"), "t"));
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.home().path() + "/ssh.txt"), "s"));
+
+    const struct {
+        FtpProtocol protocol;
+        const ServerProcess& server;
+        QString fingerprint;
+        const char* scheme;
+        const char* file;
+    } cases[] = {
+        {FtpProtocol::FtpTls, tls, trust::ShownPin(tls.certificatePin()), "ftpes://", "tls.txt"},
+        {FtpProtocol::Sftp, ssh, ssh.fingerprint(), "sftp://", "ssh.txt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ProtocolName(c.protocol).toStdString());
+        PaneWindow w;
+        CPaneList& pane = *w.left;
+        CFtpNode node{"127.0.0.1", {}, {}, 0, uint32_t(c.server.port())};
+        node.protocol = c.protocol;
+        SaveFtpServerList({node});
+        SetDialogHookForTesting([](QDialog* d) {
+            if (ControlIdOf(d) != ids::kDlgFtpServers) return;
+            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
+            FindControl<QPushButton>(d, ids::kIdOk)->click();
+        });
+        const auto connected = [&] {
+            return WaitFor([&] {
+                return !pane.controller().IsListing() &&
+                       pane.controller().sourceKind() == int(kSourceFtp) &&
+                       pane.controller().ftpState() == FtpState::Connected;
+            });
+        };
+        MessageScript messages;
+        pane.OnCommand(ids::kCmdFtp); // No
+        ASSERT_EQ(messages.shown.size(), 1);
+        EXPECT_TRUE(messages.shown[0].contains(c.fingerprint)) << messages.shown[0].toStdString();
+        EXPECT_EQ(pane.controller().sourceKind(), int(kSourceLocal));
+
+        messages.answer(QMessageBox::Yes);
+        pane.OnCommand(ids::kCmdFtp);
+        ASSERT_TRUE(connected()) << messages.shown.join('|').toStdString();
+        ShowFolder(pane, c.server.home().path());
+        ASSERT_TRUE(WaitFor([&] { return Names(pane).contains(c.file); }));
+        pane.controller().SelectAndFocus(pane.controller().FindRow(c.file));
+        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme)) << w.host.pathTexts.last().toStdString();
+        EXPECT_TRUE(ConnectionNote(w.host.pathTexts.last()).startsWith("encrypted"));
+        pane.OnCommand(ids::kCmdFtp); // disconnects
+        pane.OnCommand(ids::kCmdFtp); // asks nothing now
+        ASSERT_TRUE(connected());
+        EXPECT_EQ(messages.shown.size(), 2) << messages.shown.join('|').toStdString();
+        pane.OnCommand(ids::kCmdFtp);
+
+        // Another certificate or key stands for this host and port now.
+        if (c.protocol == FtpProtocol::FtpTls) {
+            const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                QFileDevice::ReadOther | QFileDevice::WriteOther;
+            EXPECT_EQ(QFileInfo(TrustedCertificatesFile()).permissions() & others, 0);
+            ASSERT_TRUE(trust::RememberCertificate(TrustedCertificatesFile(), "127.0.0.1",
+                                                   quint16(tls.port()), QByteArray(64, 'a')));
+        } else {
+            const QByteArray known = ReadAll(ssh.knownHosts());
+            EXPECT_TRUE(known.startsWith(mine + "\n[127.0.0.1]:")) << known.toStdString();
+            EXPECT_TRUE(known.contains(ssh.keyBase64()));
+            const QList<QByteArray> other =
+                ReadAll(ssh.sshDir() + "/id_ed25519.pub").split(' '); // a key, not the host's
+            ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.knownHosts()),
+                                 QString("[127.0.0.1]:%1 ").arg(ssh.port()).toUtf8() + other[0] +
+                                     ' ' + other[1] + '\n'));
+        }
+        pane.OnCommand(ids::kCmdFtp);
+        ASSERT_EQ(messages.shown.size(), 3);
+        EXPECT_TRUE(messages.shown[2].contains("has changed")) << messages.shown[2].toStdString();
+        EXPECT_EQ(messages.kinds[2], MessageKind::Error);
+        EXPECT_EQ(pane.controller().sourceKind(), int(kSourceLocal));
+        SetDialogHookForTesting(nullptr);
+    }
 }
 
 } // namespace

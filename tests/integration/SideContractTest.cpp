@@ -1,15 +1,18 @@
 // One contract for a side, run against every kind: the local file system, libcurl and our own
-// client on pyftpdlib, libcurl on vsftpd (real servers on 127.0.0.1). The engines above rely
-// on exactly this, whichever side they are given.
+// client on pyftpdlib, libcurl on vsftpd in clear and over TLS, libcurl on a private sshd by
+// SFTP (real servers on 127.0.0.1). The engines above rely on exactly this, whichever side they
+// are given.
 #include "ftp/FtpConnection.h"
 #include "platform/NameCodec.h"
 #include "sources/FilePrimitives.h"
 #include "sources/SearchJob.h"
 #include "support/FtpServer.h"
 #include "support/Printers.h"
+#include "support/SecureServers.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
+#include <csignal>
 #include <QFile>
 #include <QFileInfo>
 #include <array>
@@ -20,10 +23,11 @@
 namespace velmar::test {
 namespace {
 
-enum class Kind { Local, CurlPy, OwnPy, CurlVs };
+enum class Kind { Local, CurlPy, OwnPy, CurlVs, CurlVsTls, Sftp };
 
 std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
-    return std::array{"Local", "CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+    return std::array{"Local",     "CurlPyftpdlib", "OwnClientPyftpdlib",
+                      "CurlVsftpd", "CurlVsftpdTls", "CurlSftp"}[int(info.param)];
 }
 
 // Names that need every byte of a path carried as it is.
@@ -52,6 +56,21 @@ protected:
                 server_ = vs_.get();
                 // Without a chroot the anonymous root is the folder's absolute path.
                 login = {"127.0.0.1", server_->port(), {}, {}};
+            } else if (GetParam() == Kind::CurlVsTls) {
+                tls_ = std::make_unique<VsFtpsServer>();
+                server_ = tls_.get();
+                // The self-signed certificate as after the user's Yes.
+                login = {"127.0.0.1", tls_->port(), {}, {}, FtpProtocol::FtpTls,
+                         tls_->certificatePin()};
+            } else if (GetParam() == Kind::Sftp) {
+                ssh_ = std::make_unique<SshServer>();
+                server_ = ssh_.get();
+                ASSERT_TRUE(ssh_->ok()) << ssh_->error().toStdString();
+                ASSERT_TRUE(trust::AddKnownHost(ssh_->knownHosts(), "127.0.0.1",
+                                                quint16(ssh_->port()), ssh_->keyType(),
+                                                ssh_->keyBase64()));
+                login = {"127.0.0.1", ssh_->port(), {}, {}, FtpProtocol::Sftp, {},
+                         ssh_->knownHosts(), ssh_->sshDir()};
             } else {
                 py_ = std::make_unique<PyFtpServer>();
                 server_ = py_.get();
@@ -60,7 +79,7 @@ protected:
             }
             ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
             home_ = server_->home().path();
-            base_ = GetParam() == Kind::CurlVs ? home_ : QString();
+            base_ = GetParam() == Kind::CurlPy || GetParam() == Kind::OwnPy ? QString() : home_;
             FtpStatusInfo status;
             connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, status);
             ASSERT_TRUE(connection_) << status.text.toStdString();
@@ -79,6 +98,8 @@ protected:
     TempDir local_;
     std::unique_ptr<PyFtpServer> py_;
     std::unique_ptr<VsFtpServer> vs_;
+    std::unique_ptr<VsFtpsServer> tls_;
+    std::unique_ptr<SshServer> ssh_;
     ServerProcess* server_ = nullptr;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
@@ -256,8 +277,43 @@ TEST_P(SideContract, SearchFindsByMaskAndGoesOnlySoDeepOnAServer) {
     EXPECT_EQ(job.tooDeep.load(), Remote() ? 1 : 0);
 }
 
+// A server with a process per connection (vsftpd, sshd) dies whole: every handler under it too.
+void KillTree(qint64 pid) {
+    QDir proc("/proc");
+    for (const QString& entry : proc.entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 child = entry.toLongLong(&number);
+        if (!number) continue;
+        // "pid (name) state ppid ...": the name may hold blanks, the last ')' ends it.
+        const QByteArray stat = ReadAll("/proc/" + entry + "/stat");
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == pid) KillTree(child);
+    }
+    ::kill(pid_t(pid), SIGKILL);
+}
+
+// Which mistakes: a transfer that hangs or ends as a success when the server dies under it,
+// a failure with nothing to tell, a side still taken for usable on the dead connection.
+TEST_P(SideContract, ServerKilledMidTransferIsAFailureThatSaysSo) {
+    if (!Remote()) GTEST_SKIP() << "no server to kill";
+    ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/big"), Pattern(64 * 1024 * 1024)));
+    uint64_t got = 0;
+    const bool ok = side_->ReadFile(At("big"), [&](const char*, size_t n) {
+        if (got == 0) KillTree(server_->pid());
+        got += n;
+        return true;
+    }, control);
+    EXPECT_FALSE(ok);
+    EXPECT_LT(got, uint64_t(64 * 1024 * 1024));
+    EXPECT_FALSE(side_->ErrorText().isEmpty());
+    std::vector<ListedEntry> entries;
+    EXPECT_FALSE(side_->List(base_ + "/", entries, false));
+    EXPECT_FALSE(side_->Usable());
+}
+
 INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
-                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs),
+                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs,
+                                           Kind::CurlVsTls, Kind::Sftp),
                          KindName);
 
 } // namespace

@@ -161,39 +161,13 @@ TEST_F(NetTools, QuestionsAndWhoisAnswerText) {
     }
 }
 
-// A server that answers without end: every read loop must stop by itself.
-class EndlessServer {
-public:
-    explicit EndlessServer(QByteArray chunk) : listener_(test::ListenLoopback(1)) {
-        thread_ = std::thread([this, chunk] {
-            const int c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (c < 0) return;
-            char question[600];
-            ::recv(c, question, sizeof question, 0);
-            for (long long sent = 0; sent < (1ll << 32);) {
-                const ssize_t n = ::send(c, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL);
-                if (n <= 0) break;
-                sent += n;
-            }
-            ::close(c);
-        });
-    }
-    ~EndlessServer() {
-        ::shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        ::close(listener_);
-    }
-    int port() const { return test::PortOf(listener_); }
-
-private:
-    int listener_;
-    std::thread thread_;
-};
-
 TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
+    // Each server sends far past the limit and then waits for the client to close: a read
+    // loop without its limit would take it all.
     QueryTimeouts t;
     {
-        EndlessServer server(QByteArray(8192, 'w') + "\n");
+        ScriptedServer server;
+        server.Expect().Send((QByteArray(8192, 'w') + "\n").repeated(100)).WaitForClose().Start();
         qsizetype pieces = 0;
         const QueryResult r = RunWhois("127.0.0.1", server.port(), "x", t,
                                        [&](const QByteArray& p) { pieces += p.size(); });
@@ -202,7 +176,8 @@ TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
         EXPECT_EQ(pieces, kWhoisTextLimit); // every byte reported once
     }
     {
-        EndlessServer server("user  tty1\r\n");
+        ScriptedServer server;
+        server.Expect().Send(QByteArray("user  tty1\r\n").repeated(100000)).WaitForClose().Start();
         const QueryResult r = RunFinger("127.0.0.1", server.port(), false, "", t);
         EXPECT_TRUE(r.ok && r.cut);
         EXPECT_EQ(r.answer.size(), kFingerAnswerLimit);

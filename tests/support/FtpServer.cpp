@@ -136,6 +136,17 @@ int FreePort() {
     return port;
 }
 
+bool Accepts(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    ::close(s);
+    return up;
+}
+
 bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
     process_.start(program, arguments);
     if (process_.waitForStarted(10000)) return true;

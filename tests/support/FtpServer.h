@@ -25,6 +25,8 @@ int ListenLoopback(int backlog = 4);
 int PortOf(int socket);
 // A port on 127.0.0.1 that nobody listens on (0 when none could be had).
 int FreePort();
+// Whether something on 127.0.0.1 takes a connection at `port` now.
+bool Accepts(int port);
 
 // A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
 class ServerProcess {
@@ -39,6 +41,8 @@ public:
     const TempDir& home() const { return home_; }
     // Ends the server at once, as a crash would: open connections break.
     void Stop();
+    // The server's process (its forked connection handlers are its children).
+    qint64 pid() const { return process_.processId(); }
 
 protected:
     ServerProcess() = default;

@@ -4,6 +4,7 @@
 
 #include "res/Ids.h"
 #include "support/FtpServer.h"
+#include "support/SecureServers.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -13,8 +14,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
-#include <csignal>
-#include <sys/prctl.h>
 #include <functional>
 #include <vector>
 
@@ -68,17 +67,7 @@ struct Telnetd : TerminalWindow {
         server.start(busybox, {"telnetd", "-F", "-K", "-b", QString("127.0.0.1:%1").arg(port), "-p",
                                QString::number(port), "-l", login});
         ASSERT_TRUE(server.waitForStarted(10000));
-        ASSERT_TRUE(Accepting());
-    }
-    // The server is ready once it accepts.
-    bool Accepting() const {
-        return QTest::qWaitFor(
-            [&] {
-                QTcpSocket s;
-                s.connectToHost(QHostAddress::LocalHost, port);
-                return s.waitForConnected(200);
-            },
-            10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return test::Accepts(port); }, 10000));
     }
     void TearDown() override {
         frame.reset();
@@ -128,15 +117,12 @@ TEST_F(Telnetd, ShellSeesTheWindowSizeAndTheSessionEndIsTold) {
 // as the system has them (they draw by the terminal type ours announces), else busybox's.
 TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     // telnetd runs the login by name, and busybox picks its applet from the name.
-    ASSERT_TRUE(QDir(home.path()).mkdir("bin"));
-    const QString sh = home.path() + "/bin/sh";
+    const QString sh = home.mkdir("bin") + "/sh";
     ASSERT_TRUE(QFile::link(busybox, sh));
-    {
-        QFile long_(home.path() + "/long.txt");
-        ASSERT_TRUE(long_.open(QIODevice::WriteOnly));
-        for (int k = 1; k <= 300; ++k)
-            long_.write("line " + QByteArray::number(k) + "\n");
-    }
+    QByteArray lines;
+    for (int k = 1; k <= 300; ++k)
+        lines += "line " + QByteArray::number(k) + "\n";
+    home.write("long.txt", lines);
     view->session().SetKind(telnet::EmulationKind::Xterm);
     StartServer(sh, QString::fromLatin1(view->emulation().terminalType()));
     view->Connect("127.0.0.1", port);
@@ -177,8 +163,6 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     Enter();
     ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[1].startsWith("total "); }))
         << Shown();
-    if (qEnvironmentVariableIsSet("VELMAR_TELNET_PICTURE"))
-        frame->grab().save(qEnvironmentVariable("VELMAR_TELNET_PICTURE"));
 
     // less: a page down and back up shows the right lines, and quitting leaves none behind.
     auto page = [](int first) {
@@ -233,75 +217,36 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     Type(":wq");
     Enter();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            QFile f(home.path() + "/note.txt");
-            return f.open(QIODevice::ReadOnly) && f.readAll() == "hello from xterm\n";
-        },
-        15000))
+        [&] { return test::ReadAll(home.file("note.txt")) == "hello from xterm\n"; }, 15000))
         << Shown();
     ASSERT_TRUE(WaitFor(prompt)) << Shown();
 }
 
 } // namespace
 
-// Against a private OpenSSH server on 127.0.0.1: its host key, the user's key and its
-// configuration live in a temporary folder; the known_hosts the session checks is there too,
-// never the machine's own.
+// Against a private OpenSSH server on 127.0.0.1 (support/SecureServers.h): its host key, the
+// user's key and the known_hosts the session checks are in temporary folders, never the
+// machine's own.
 struct Sshd : Telnetd {
-    QString knownHosts;
-    QString hostKey;
-
-    static bool Run(const QStringList& args, QString* out = nullptr) {
-        QProcess p;
-        p.start("ssh-keygen", args);
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) return false;
-        if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
-        return true;
-    }
-    static bool KeyGen(const QString& file) {
-        return Run({"-q", "-t", "ed25519", "-N", "", "-f", file});
-    }
-    // "SHA256:..." as OpenSSH prints it.
-    static QString Fingerprint(const QString& pub) {
-        QString out;
-        return Run({"-l", "-E", "sha256", "-f", pub}, &out) ? out.section(' ', 1, 1) : "none";
-    }
+    std::unique_ptr<test::SshServer> sshd;
 
     void SetUp() override {
-        const QString sshd = "/usr/sbin/sshd";
-        if (!QFileInfo(sshd).isExecutable() || QStandardPaths::findExecutable("ssh-keygen").isEmpty())
+        if (!QFileInfo("/usr/sbin/sshd").isExecutable())
             GTEST_SKIP() << "no sshd (scripts/deps test installs openssh-server)";
-        // The privilege-separation folder sshd insists on.
-        if (!QDir("/run/sshd").exists() && !QDir().mkpath("/run/sshd"))
-            GTEST_SKIP() << "no /run/sshd and no right to make it";
         qunsetenv("SSH_AUTH_SOCK"); // the keys of this test only
-        hostKey = home.file("host_ed25519");
-        ASSERT_TRUE(KeyGen(hostKey));
-        ASSERT_TRUE(home.mkdir("ssh").size());
-        ASSERT_TRUE(KeyGen(home.file("ssh/id_ed25519")));
-        QFile::copy(home.file("ssh/id_ed25519.pub"), home.file("authorized_keys"));
-        knownHosts = home.file("known_hosts");
-        port = quint16(test::FreePort());
-        ASSERT_NE(port, 0);
-        const QString config = home.write(
-            "sshd_config", QString("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\n"
-                                   "UsePAM no\nStrictModes no\nAuthorizedKeysFile %4\n"
-                                   "PermitRootLogin prohibit-password\nPasswordAuthentication yes\n"
-                                   "KbdInteractiveAuthentication no\n")
-                               .arg(port)
-                               .arg(hostKey, home.file("sshd.pid"), home.file("authorized_keys"))
-                               .toUtf8());
-        // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
-        server.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        server.start(sshd, {"-D", "-e", "-f", config});
-        ASSERT_TRUE(server.waitForStarted(10000));
-        ASSERT_TRUE(Accepting());
+        sshd = std::make_unique<test::SshServer>();
+        ASSERT_TRUE(sshd->ok()) << sshd->error().toStdString();
+        port = quint16(sshd->port());
     }
-
     telnet::SshLogin Login(bool withKey = true) const {
-        return {.knownHosts = knownHosts,
-                .sshDir = withKey ? home.file("ssh") : home.file("nokeys"),
+        return {.knownHosts = sshd->knownHosts(),
+                .sshDir = withKey ? sshd->sshDir() : home.file("nokeys"),
                 .readUserConfig = false};
+    }
+    // A known_hosts file naming `key` (a public key file's "TYPE BASE64") for the server.
+    void KnowHostAs(const QByteArray& key) const {
+        ASSERT_TRUE(test::WriteRaw(QFile::encodeName(sshd->knownHosts()),
+                                   QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + key + "\n"));
     }
     bool WaitForMessage() {
         return QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000);
@@ -320,11 +265,9 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
         << messages.shown.join('|').toStdString();
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
-    EXPECT_TRUE(messages.shown[0].contains(Fingerprint(hostKey + ".pub")))
-        << messages.shown[0].toStdString();
-    QFile known(knownHosts);
-    ASSERT_TRUE(known.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(known.readAll().contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
+    EXPECT_TRUE(messages.shown[0].contains(sshd->fingerprint())) << messages.shown[0].toStdString();
+    EXPECT_TRUE(test::ReadAll(sshd->knownHosts())
+                    .contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
 
     Type("echo hello-$((6*7)); stty size");
     Enter();
@@ -377,25 +320,20 @@ TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
     EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
     EXPECT_TRUE(messages.shown[1].contains("not trusted")) << messages.shown[1].toStdString();
     EXPECT_FALSE(view->connected());
-    EXPECT_FALSE(QFile::exists(knownHosts));
+    EXPECT_FALSE(QFile::exists(sshd->knownHosts()));
     messages.shown.clear();
 
-    // Another key on record for this host and port.
-    ASSERT_TRUE(KeyGen(home.file("other")));
-    QFile other(home.file("other.pub"));
-    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
-    home.write("known_hosts", QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + other.readAll());
+    // Another key on record for this host and port (the user's key stands in for it).
+    KnowHostAs(test::ReadAll(sshd->sshDir() + "/id_ed25519.pub").trimmed());
     view->ConnectSsh("127.0.0.1", port, Login());
     ASSERT_TRUE(WaitForMessage());
     EXPECT_TRUE(messages.shown[0].contains("has changed")) << messages.shown[0].toStdString();
-    EXPECT_TRUE(messages.shown[0].contains(Fingerprint(hostKey + ".pub")));
+    EXPECT_TRUE(messages.shown[0].contains(sshd->fingerprint()));
     EXPECT_FALSE(view->connected());
     EXPECT_EQ(passwordDialogs, 0);
 
     // The right key on record, but no key of the user's: the password is asked, and refused.
-    QFile pub(hostKey + ".pub");
-    ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
-    home.write("known_hosts", QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + pub.readAll());
+    KnowHostAs(sshd->keyType().toLatin1() + ' ' + sshd->keyBase64());
     messages.shown.clear();
     view->ConnectSsh("127.0.0.1", port, Login(false));
     ASSERT_TRUE(WaitForMessage());

@@ -333,6 +333,27 @@ TEST(Xterm, ProgramsSequences) {
     }
 }
 
+// libvterm 0.1 reads a code point it never wrote when a piece of text is only the start of
+// a UTF-8 sequence; such a start waits for the next read, or shows U+FFFD when broken.
+TEST(Xterm, Utf8CutByReadsOrBroken) {
+    const struct {
+        const char* name;
+        std::vector<QByteArray> reads;
+        QString row;
+    } cases[] = {
+        {"CutAfterText", {"gr\xC3", "\xBC\xC3", "\x9F"}, QString::fromUtf8("grüß")},
+        {"CutAlone", {"\033[1m", "\xE2", "\x82", "\xAC!"}, QString::fromUtf8("€!")},
+        {"BrokenBeforeAControl", {"a\xE2\x82\033[mb"}, QString::fromUtf8("a\uFFFDb")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        XtermEmulation e(24, 80);
+        for (const QByteArray& read : c.reads)
+            e.Process(read);
+        EXPECT_EQ(e.RowText(0), c.row);
+    }
+}
+
 TEST(Xterm, ColoursOf256AndDirect) {
     XtermEmulation e(24, 80);
     e.Process("\033[38;5;196mR\033[48;5;21mB\033[38;2;1;2;3mD\033[7mV");

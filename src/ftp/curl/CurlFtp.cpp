@@ -4,8 +4,13 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
+#include <ctime>
 #include <mutex>
 #include <type_traits>
 
@@ -39,6 +44,7 @@ struct CurlApi {
     decltype(&curl_easy_strerror) easy_strerror;
     decltype(&curl_slist_append) slist_append;
     decltype(&curl_slist_free_all) slist_free_all;
+    decltype(&curl_version_info) version_info;
 };
 
 // libcurl and the thirty-odd libraries under it (TLS, Kerberos, LDAP, SSH, HTTP/2) look up
@@ -81,6 +87,7 @@ const CurlApi* LoadCurl() {
         bind(a.easy_strerror, "curl_easy_strerror");
         bind(a.slist_append, "curl_slist_append");
         bind(a.slist_free_all, "curl_slist_free_all");
+        bind(a.version_info, "curl_version_info");
         return complete ? &a : nullptr; // the library stays loaded for the process's life
     }();
     return api;
@@ -103,6 +110,66 @@ void UnlockShare(CURL*, curl_lock_data data, void* user) {
 Internet* TheInternet() {
     std::lock_guard lock(g_openLock);
     return g_internet;
+}
+
+// The few OpenSSL calls that check a peer's certificate ourselves, from the OpenSSL libcurl
+// already loaded (its SSL_CTX is handed to us); none when libcurl uses another TLS library.
+struct Ssl {
+    void (*ctx_set_verify)(void* ctx, int mode, int (*callback)(int, void*));
+    void* (*store_get0_cert)(void* storeContext);
+    int (*i2d_x509)(void* x509, unsigned char** out);
+    void* (*get_subject_name)(void* x509);
+    void* (*get_issuer_name)(void* x509);
+    char* (*name_oneline)(void* name, char* buffer, int size);
+    const void* (*get0_not_before)(void* x509);
+    const void* (*get0_not_after)(void* x509);
+    int (*time_to_tm)(const void* time, std::tm* out);
+};
+constexpr int kSslVerifyPeer = 1; // SSL_VERIFY_PEER
+
+const Ssl* LoadSsl() {
+    static const Ssl* const api = []() -> const Ssl* {
+        const curl_version_info_data* info = LoadCurl()->version_info(CURLVERSION_NOW);
+        if (!info || !info->ssl_version || qstrncmp(info->ssl_version, "OpenSSL/3", 9) != 0)
+            return nullptr;
+        void* ssl = ::dlopen("libssl.so.3", RTLD_NOW | RTLD_NOLOAD);
+        void* crypto = ::dlopen("libcrypto.so.3", RTLD_NOW | RTLD_NOLOAD);
+        if (!ssl || !crypto) return nullptr;
+        static Ssl a;
+        bool complete = true;
+        const auto bind = [&](void* lib, auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(lib, name));
+            complete = complete && fn != nullptr;
+        };
+        bind(ssl, a.ctx_set_verify, "SSL_CTX_set_verify");
+        bind(crypto, a.store_get0_cert, "X509_STORE_CTX_get0_cert");
+        bind(crypto, a.i2d_x509, "i2d_X509");
+        bind(crypto, a.get_subject_name, "X509_get_subject_name");
+        bind(crypto, a.get_issuer_name, "X509_get_issuer_name");
+        bind(crypto, a.name_oneline, "X509_NAME_oneline");
+        bind(crypto, a.get0_not_before, "X509_get0_notBefore");
+        bind(crypto, a.get0_not_after, "X509_get0_notAfter");
+        bind(crypto, a.time_to_tm, "ASN1_TIME_to_tm");
+        return complete ? &a : nullptr;
+    }();
+    return api;
+}
+
+// The connection whose TLS handshake runs on this thread (set around each perform).
+thread_local CurlFtp* t_handshaking = nullptr;
+
+QString ShownTime(const Ssl& ssl, const void* time) {
+    std::tm tm{};
+    if (!time || ssl.time_to_tm(time, &tm) != 1) return QStringLiteral("?");
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    return QString::fromLatin1(text);
+}
+
+QString NameText(const Ssl& ssl, void* name) {
+    char buffer[512] = {};
+    if (!name || !ssl.name_oneline(name, buffer, int(sizeof buffer))) return QStringLiteral("?");
+    return QString::fromUtf8(buffer);
 }
 
 constexpr char kHex[] = "0123456789ABCDEF";
@@ -175,18 +242,50 @@ QByteArray EncodeFtpUrlPath(const QByteArray& path) {
     return out;
 }
 
+QByteArray EncodeSftpUrlPath(const QByteArray& path) {
+    QByteArray p = path;
+    p.replace('\\', '/');
+    QByteArray out;
+    qsizetype i = 0;
+    while (i < p.size()) {
+        while (i < p.size() && p[i] == '/')
+            ++i;
+        if (i == p.size()) break;
+        qsizetype j = p.indexOf('/', i);
+        if (j < 0) j = p.size();
+        out += '/';
+        AppendEncoded(out, p.constData() + i, j - i);
+        i = j;
+    }
+    if (out.isEmpty() || p.endsWith('/')) out += '/';
+    return out;
+}
+
+QByteArray SftpQuoted(const QByteArray& path) {
+    QByteArray out("\"");
+    for (const char c : path) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
 struct CurlFtp::Handle {
     CURL* easy = nullptr;
 };
 
 CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
-                 const FtpOptions& options)
-    : h_(std::make_unique<Handle>()), user_(user), password_(password), timeouts_(options) {
+                 const FtpOptions& options, const CurlSecurity& security)
+    : h_(std::make_unique<Handle>()), user_(user), password_(password), timeouts_(options),
+      security_(security), host_(host) {
     // An IPv6 literal needs its brackets in a URL.
     const QByteArray name = host.toUtf8();
     const QByteArray hostPart =
         name.contains(':') && !name.startsWith('[') ? '[' + name + ']' : name;
-    base_ = "ftp://" + hostPart + ':' + QByteArray::number(port <= 0 ? 21 : port);
+    port_ = port <= 0 ? DefaultPort(security.protocol) : port;
+    // Explicit TLS starts as plain FTP on the FTP port and is required at once (AUTH TLS).
+    base_ = (security.protocol == FtpProtocol::Sftp ? "sftp://" : "ftp://") + hostPart + ':' +
+            QByteArray::number(port_);
     if (LoadCurl()) h_->easy = Curl().easy_init();
 }
 
@@ -255,15 +354,16 @@ int CurlFtp::OnDebug(void*, int type, char* data, size_t size, void* self) {
 
 // Said outright rather than left to the installed library's defaults: data connections go
 // to the control connection's peer whatever address a 227 names (a server cannot point us
-// at another host), and nothing but plain FTP is spoken, no redirect followed.
-static void RestrictToFtp(CURL* e) {
+// at another host), and nothing but the entry's protocol is spoken, no redirect followed.
+static void RestrictTo(CURL* e, FtpProtocol protocol) {
     // The bit-mask forms (ids 181 and 182) for what a library refuses by name: one older
     // than 7.85 has no names, and 7.88 takes no empty list of redirect protocols.
     constexpr CURLoption kProtocols = CURLoption(181);
     constexpr CURLoption kRedirProtocols = CURLoption(182);
+    const bool sftp = protocol == FtpProtocol::Sftp;
     Curl().easy_setopt(e, CURLOPT_FTP_SKIP_PASV_IP, 1L);
-    if (Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp") != CURLE_OK)
-        Curl().easy_setopt(e, kProtocols, long(CURLPROTO_FTP));
+    if (Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, sftp ? "sftp" : "ftp") != CURLE_OK)
+        Curl().easy_setopt(e, kProtocols, long(sftp ? CURLPROTO_SFTP : CURLPROTO_FTP));
     if (Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "") != CURLE_OK)
         Curl().easy_setopt(e, kRedirProtocols, 0L);
 }
@@ -284,12 +384,25 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_URL, url.constData());
     Curl().easy_setopt(e, CURLOPT_SHARE, net->share);
     Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    // An empty user logs in anonymously, like our own client.
-    Curl().easy_setopt(e, CURLOPT_USERNAME, user_.isEmpty() ? "anonymous" : user_.constData());
-    Curl().easy_setopt(e, CURLOPT_PASSWORD,
-                       user_.isEmpty() && password_.isEmpty() ? "velmar@" : password_.constData());
-    Curl().easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-    RestrictToFtp(e);
+    if (security_.protocol == FtpProtocol::Sftp) {
+        // SSH has no anonymous log-in: an empty user is this machine's user, as with ssh.
+        QByteArray user = user_;
+        if (user.isEmpty()) {
+            const passwd* me = ::getpwuid(::getuid());
+            user = me && me->pw_name ? QByteArray(me->pw_name) : qgetenv("USER");
+        }
+        Curl().easy_setopt(e, CURLOPT_USERNAME, user.constData());
+        Curl().easy_setopt(e, CURLOPT_PASSWORD, password_.constData());
+    } else {
+        // An empty user logs in anonymously, like our own client.
+        Curl().easy_setopt(e, CURLOPT_USERNAME, user_.isEmpty() ? "anonymous" : user_.constData());
+        Curl().easy_setopt(e, CURLOPT_PASSWORD, user_.isEmpty() && password_.isEmpty()
+                                                    ? "velmar@"
+                                                    : password_.constData());
+        Curl().easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    }
+    RestrictTo(e, security_.protocol);
+    SetSecurity(e);
     Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeouts_.connectMs));
     const long quietSeconds =
         std::max(1L, long(std::max(timeouts_.receiveMs, timeouts_.sendMs)) / 1000);
@@ -307,9 +420,148 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_DEBUGFUNCTION, &CurlFtp::OnDebug);
     Curl().easy_setopt(e, CURLOPT_DEBUGDATA, this);
     Curl().easy_setopt(e, CURLOPT_VERBOSE, 1L);
+    t_handshaking = this;
     const CURLcode rc = Curl().easy_perform(e);
+    t_handshaking = nullptr;
+    return Finish(int(rc));
+}
+
+int CurlFtp::Finish(int rc) {
     if (stopped_) return kStopped;
-    return int(rc);
+    if (rc == CURLE_OK) return rc;
+    // Refused in the handshake by our own check: the callbacks said why (unknown or changed).
+    using trust::KeyState;
+    if (peer_.state == KeyState::Changed || peer_.state == KeyState::Unknown)
+        return CURLE_PEER_FAILED_VERIFICATION;
+    // Refused by libcurl's: a chain that checks out for another host name is unknown too.
+    if (rc == CURLE_PEER_FAILED_VERIFICATION)
+        peer_.state = peer_.kind == trust::PeerIdentity::Kind::Certificate ? KeyState::Unknown
+                                                                            : KeyState::Error;
+    return rc;
+}
+
+void CurlFtp::SetSecurity(void* handle) {
+    CURL* e = static_cast<CURL*>(handle);
+    peer_ = {};
+    peer_.host = host_;
+    peer_.port = quint16(port_);
+    if (security_.protocol == FtpProtocol::FtpTls) {
+        // Control and data both in TLS, or no connection: never a fall-back to clear text.
+        Curl().easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        Curl().easy_setopt(e, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+        const bool pinned = !security_.pinnedCertificate.isEmpty();
+        // A certificate the user trusted is checked against its pin alone (by OnVerify); one
+        // not trusted yet must satisfy the system's store and name the host.
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, pinned ? 0L : 2L);
+        if (LoadSsl()) {
+            Curl().easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &CurlFtp::OnSslContext);
+            Curl().easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
+        } else if (pinned) {
+            // Without our own check a pinned certificate could not be held to its pin.
+            Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+            Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+        }
+    } else if (security_.protocol == FtpProtocol::Sftp) {
+        const QString ssh = security_.sshDir.isEmpty() ? QDir::homePath() + QStringLiteral("/.ssh")
+                                                       : security_.sshDir;
+        const QString known = security_.knownHosts.isEmpty()
+                                  ? QDir::homePath() + QStringLiteral("/.ssh/known_hosts")
+                                  : security_.knownHosts;
+        const QByteArray knownPath = QFile::encodeName(known);
+        Curl().easy_setopt(e, CURLOPT_SSH_KNOWNHOSTS, knownPath.constData());
+        Curl().easy_setopt(e, CURLOPT_SSH_KEYFUNCTION, &CurlFtp::OnHostKey);
+        Curl().easy_setopt(e, CURLOPT_SSH_KEYDATA, this);
+        Curl().easy_setopt(e, CURLOPT_SSH_AUTH_TYPES,
+                           long(CURLSSH_AUTH_PUBLICKEY | CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PASSWORD |
+                                CURLSSH_AUTH_KEYBOARD));
+        for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+            const QString key = ssh + QLatin1Char('/') + QLatin1String(name);
+            if (!QFileInfo::exists(key)) continue;
+            const QByteArray keyPath = QFile::encodeName(key);
+            Curl().easy_setopt(e, CURLOPT_SSH_PRIVATE_KEYFILE, keyPath.constData());
+            if (QFileInfo::exists(key + QStringLiteral(".pub"))) {
+                const QByteArray pub = QFile::encodeName(key + QStringLiteral(".pub"));
+                Curl().easy_setopt(e, CURLOPT_SSH_PUBLIC_KEYFILE, pub.constData());
+            }
+            break;
+        }
+    }
+}
+
+int CurlFtp::OnSslContext(void*, void* sslContext, void*) {
+    LoadSsl()->ctx_set_verify(sslContext, kSslVerifyPeer,
+                              reinterpret_cast<int (*)(int, void*)>(&CurlFtp::OnVerify));
+    return CURLE_OK;
+}
+
+// Called by OpenSSL for each certificate of the chain, on the thread of the perform.
+int CurlFtp::OnVerify(int preverified, void* storeContext) {
+    CurlFtp* me = t_handshaking;
+    const Ssl* ssl = LoadSsl();
+    if (!me || !ssl) return 0;
+    void* leaf = ssl->store_get0_cert(storeContext);
+    if (!leaf) return 0;
+    const int length = ssl->i2d_x509(leaf, nullptr);
+    if (length <= 0 || length > 1024 * 1024) return 0;
+    QByteArray der(length, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(der.data());
+    if (ssl->i2d_x509(leaf, &out) != length) return 0;
+    trust::PeerIdentity& peer = me->peer_;
+    const QByteArray pin = trust::CertificatePin(der);
+    if (peer.pin != pin) {
+        peer.kind = trust::PeerIdentity::Kind::Certificate;
+        peer.keyType = QStringLiteral("X.509");
+        peer.pin = pin;
+        peer.fingerprint = trust::ShownPin(pin);
+        peer.subject = NameText(*ssl, ssl->get_subject_name(leaf));
+        peer.issuer = NameText(*ssl, ssl->get_issuer_name(leaf));
+        peer.validFrom = ShownTime(*ssl, ssl->get0_not_before(leaf));
+        peer.validUntil = ShownTime(*ssl, ssl->get0_not_after(leaf));
+    }
+    if (!me->security_.pinnedCertificate.isEmpty()) {
+        if (pin == me->security_.pinnedCertificate) return 1;
+        peer.state = trust::KeyState::Changed;
+        return 0;
+    }
+    if (!preverified) peer.state = trust::KeyState::Unknown;
+    return preverified ? 1 : 0;
+}
+
+int CurlFtp::OnHostKey(void*, const void* knownKey, const void* foundKey, int match, void* self) {
+    auto* me = static_cast<CurlFtp*>(self);
+    const auto* found = static_cast<const curl_khkey*>(foundKey);
+    (void)knownKey;
+    trust::PeerIdentity& peer = me->peer_;
+    peer.kind = trust::PeerIdentity::Kind::HostKey;
+    if (found && found->key) {
+        const QByteArray blob = found->len > 0 ? QByteArray(found->key, qsizetype(found->len))
+                                               : QByteArray::fromBase64(found->key);
+        peer.pin = blob.toBase64();
+        peer.fingerprint = trust::KeyFingerprint(blob);
+        peer.keyType = trust::KeyTypeOf(blob);
+    }
+    switch (match) {
+    case CURLKHMATCH_OK:
+        peer.state = trust::KeyState::Known;
+        return CURLKHSTAT_FINE;
+    case CURLKHMATCH_MISMATCH:
+        peer.state = trust::KeyState::Changed;
+        break;
+    case CURLKHMATCH_MISSING:
+        // Asked on the window's thread, which adds the key on Yes and connects again.
+        peer.state = peer.keyType.isEmpty() ? trust::KeyState::Error : trust::KeyState::Unknown;
+        break;
+    default:
+        peer.state = trust::KeyState::Error;
+        break;
+    }
+    return CURLKHSTAT_REJECT;
+}
+
+QByteArray CurlFtp::UrlPath(const QByteArray& path) const {
+    return security_.protocol == FtpProtocol::Sftp ? EncodeSftpUrlPath(path)
+                                                   : EncodeFtpUrlPath(path);
 }
 
 int CurlFtp::Login() {
@@ -326,7 +578,7 @@ int CurlFtp::List(const QByteArray& folder, const Sink& sink) {
     // A large listing arrives in fewer, larger blocks: fewer calls into the line splitter.
     Curl().easy_setopt(h_->easy, CURLOPT_BUFFERSIZE, 64L * 1024);
     sink_ = &sink;
-    const int rc = Perform(EncodeFtpUrlPath(path));
+    const int rc = Perform(UrlPath(path));
     sink_ = nullptr;
     return rc;
 }
@@ -342,7 +594,7 @@ int CurlFtp::Retrieve(const QByteArray& path, const Sink& sink) {
     Curl().easy_reset(h_->easy);
     UseLargeBuffers();
     sink_ = &sink;
-    const int rc = Perform(EncodeFtpUrlPath(path));
+    const int rc = Perform(UrlPath(path));
     sink_ = nullptr;
     return rc;
 }
@@ -352,19 +604,45 @@ int CurlFtp::Store(const QByteArray& path, const Source& source) {
     UseLargeBuffers();
     Curl().easy_setopt(h_->easy, CURLOPT_UPLOAD, 1L);
     source_ = &source;
-    const int rc = Perform(EncodeFtpUrlPath(path));
+    const int rc = Perform(UrlPath(path));
     source_ = nullptr;
     return rc;
+}
+
+// The FTP commands the connection gives as the SFTP requests libcurl's quote list knows.
+static std::vector<QByteArray> SftpCommands(const std::vector<QByteArray>& commands) {
+    std::vector<QByteArray> out;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        const QByteArray& c = commands[i];
+        const qsizetype blank = c.indexOf(' ');
+        const QByteArray verb = c.left(blank).toUpper();
+        const QByteArray path = blank < 0 ? QByteArray() : c.mid(blank + 1);
+        if (verb == "RNFR" && i + 1 < commands.size() && commands[i + 1].startsWith("RNTO ")) {
+            out.push_back("rename " + SftpQuoted(path) + ' ' + SftpQuoted(commands[i + 1].mid(5)));
+            ++i;
+        } else if (verb == "DELE") {
+            out.push_back("rm " + SftpQuoted(path));
+        } else if (verb == "MKD") {
+            out.push_back("mkdir " + SftpQuoted(path));
+        } else if (verb == "RMD") {
+            out.push_back("rmdir " + SftpQuoted(path));
+        } else {
+            out.push_back("unknown-command"); // fails the list rather than skipping a step
+        }
+    }
+    return out;
 }
 
 int CurlFtp::Commands(const std::vector<QByteArray>& commands) {
     Curl().easy_reset(h_->easy);
     curl_slist* list = nullptr;
-    for (const QByteArray& c : commands)
+    const std::vector<QByteArray> sent =
+        security_.protocol == FtpProtocol::Sftp ? SftpCommands(commands) : commands;
+    for (const QByteArray& c : sent)
         list = Curl().slist_append(list, c.constData());
     Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
     Curl().easy_setopt(h_->easy, CURLOPT_QUOTE, list);
-    const int rc = Perform(EncodeFtpUrlPath("/"));
+    const int rc = Perform(UrlPath("/"));
     Curl().easy_setopt(h_->easy, CURLOPT_QUOTE, nullptr);
     Curl().slist_free_all(list);
     return rc;
@@ -373,7 +651,7 @@ int CurlFtp::Commands(const std::vector<QByteArray>& commands) {
 int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
     Curl().easy_reset(h_->easy);
     Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
-    const int rc = Perform(EncodeFtpUrlPath(path));
+    const int rc = Perform(UrlPath(path));
     if (rc != 0) return rc;
     curl_off_t length = -1;
     Curl().easy_getinfo(h_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);

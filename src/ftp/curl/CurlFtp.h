@@ -5,6 +5,8 @@
 // easy handle). Passive data connections. Paths are server bytes, absolute ("/dir/file").
 
 #include "ftp/FtpOptions.h"
+#include "ftp/FtpProtocol.h"
+#include "trust/PeerIdentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +32,22 @@ QString CurlErrorText(int code);
 // server's root rather than from the log-in folder. A folder ends in "/".
 QByteArray EncodeFtpUrlPath(const QByteArray& path);
 
+// How a secure connection is made and checked.
+struct CurlSecurity {
+    FtpProtocol protocol = FtpProtocol::Ftp;
+    // TLS: the SHA-256 (hex) of the certificate the user trusted for this host and port. Empty:
+    // only a certificate the system's store vouches for, for this host name, is accepted.
+    QByteArray pinnedCertificate;
+    QString knownHosts; // SFTP: the host keys checked against (empty: ~/.ssh/known_hosts)
+    QString sshDir;     // SFTP: the user's key files (empty: ~/.ssh)
+};
+
+// The path of an SFTP URL for an absolute server path: every byte of every name
+// percent-encoded, read from the root. A folder ends in "/".
+QByteArray EncodeSftpUrlPath(const QByteArray& path);
+// An SFTP quote command's argument: quoted, with its quotes and backslashes escaped.
+QByteArray SftpQuoted(const QByteArray& path);
+
 class CurlFtp {
 public:
     // Results: 0 or a libcurl code (CURLcode); kStopped when the stop flag ended it.
@@ -39,7 +57,7 @@ public:
     using Source = std::function<int64_t(char* buffer, size_t capacity)>;
 
     CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
-            const FtpOptions& options);
+            const FtpOptions& options, const CurlSecurity& security = {});
     ~CurlFtp();
     CurlFtp(const CurlFtp&) = delete;
     CurlFtp& operator=(const CurlFtp&) = delete;
@@ -62,6 +80,9 @@ public:
 
     // The server's reply lines to the last command sent ("\r\n" kept).
     QByteArray LastReply() const { return lastReply_; }
+    // What the peer showed of its identity on the last connection made (TLS or SSH); its
+    // state says why it was refused when the connection was.
+    const trust::PeerIdentity& Peer() const { return peer_; }
 
 private:
     struct Handle;
@@ -72,6 +93,12 @@ private:
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);
     static size_t OnRead(char* data, size_t size, size_t count, void* self);
     static int OnDebug(void*, int type, char* data, size_t size, void* self);
+    static int OnSslContext(void*, void* sslContext, void* self);
+    static int OnHostKey(void*, const void* knownKey, const void* foundKey, int match, void* self);
+    static int OnVerify(int preverified, void* storeContext);
+    QByteArray UrlPath(const QByteArray& path) const;
+    void SetSecurity(void* easy);
+    int Finish(int rc);
 
     std::unique_ptr<Handle> h_;
     QByteArray base_; // "ftp://host:port"
@@ -87,6 +114,10 @@ private:
     bool stopped_ = false;
     bool quitting_ = false;
     QByteArray lastReply_;
+    CurlSecurity security_;
+    QString host_;
+    int port_ = 0;
+    trust::PeerIdentity peer_;
 };
 
 } // namespace velmar::ftp

@@ -41,6 +41,7 @@ FtpResult ResultOf(int rc) {
     case CURLE_PARTIAL_FILE:
     case CURLE_FTP_ACCEPT_FAILED:
     case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_SSH: // SFTP: the session broke (its refusals have codes of their own)
         return FtpResult::ConnectionLost;
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_FTP_WEIRD_PASV_REPLY:
@@ -75,7 +76,11 @@ class CurlFtpConnection final : public FtpConnection {
 public:
     CurlFtpConnection(const FtpLogin& login, const FtpOptions& options)
         : ftp_(login.host, login.port, platform::EncodeName(login.user),
-               platform::EncodeName(login.password), options) {}
+               platform::EncodeName(login.password), options,
+               ftp::CurlSecurity{login.protocol, login.pinnedCertificate, login.knownHosts,
+                                 login.sshDir}) {}
+
+    const trust::PeerIdentity& Peer() const { return ftp_.Peer(); }
 
     bool IsOwnClient() const override { return false; }
 
@@ -211,7 +216,7 @@ private:
 } // namespace
 
 std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptions& options,
-                                           FtpStatusInfo& status) {
+                                           FtpStatusInfo& status, trust::PeerIdentity* peer) {
     if (!ftp::OpenInternet()) {
         status.result = FtpResult::CannotConnect;
         status.text = QStringLiteral("Can't open internet connection");
@@ -220,6 +225,22 @@ std::unique_ptr<FtpConnection> ConnectCurl(const FtpLogin& login, const FtpOptio
     auto connection = std::make_unique<CurlFtpConnection>(login, options);
     if (!connection->Login()) {
         status = connection->LastStatus();
+        const trust::PeerIdentity& seen = connection->Peer();
+        // A peer refused by its identity says so, whatever libcurl called the failure.
+        if (seen.state != trust::KeyState::Known) {
+            status.result = FtpResult::CannotConnect;
+            status.reply.clear();
+            status.text =
+                seen.kind == trust::PeerIdentity::Kind::Certificate
+                    ? seen.state == trust::KeyState::Changed
+                          ? trust::ChangedCertificateText(seen)
+                          : QStringLiteral("The certificate of %1 port %2 was not trusted: "
+                                           "not connected.")
+                                .arg(seen.host)
+                                .arg(seen.port)
+                    : trust::RefusalText(seen.state, trust::QuestionFor(seen, login.knownHosts));
+        }
+        if (peer) *peer = seen;
         return nullptr;
     }
     return connection;

@@ -1,0 +1,120 @@
+#include "support/SecureServers.h"
+
+#include "trust/PeerIdentity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmar::test {
+namespace {
+
+bool Run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+// Bounded wait until the child listens; the reason in error() when it does not.
+static bool WaitListening(QProcess& process, int port, QString& error, const char* name) {
+    for (int i = 0; i < 400 && process.state() != QProcess::NotRunning; ++i) {
+        if (Accepts(port)) return true;
+        QThread::msleep(25);
+    }
+    error = QString::fromLatin1(name) + QStringLiteral(" did not listen: ") +
+            QString::fromLocal8Bit(process.readAllStandardError());
+    return false;
+}
+
+VsFtpsServer::VsFtpsServer() {
+    const int port = FreePort();
+    const QString cert = state_.file(QStringLiteral("cert.pem"));
+    const QString key = state_.file(QStringLiteral("key.pem"));
+    if (port == 0 || !Run(QStringLiteral("openssl"),
+                          {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
+                           cert, "-days", "2", "-subj", "/CN=velmar test server"})) {
+        error_ = QStringLiteral("no port or no certificate (openssl)");
+        return;
+    }
+    QByteArray pem = ReadAll(cert);
+    pem = pem.mid(pem.indexOf('\n') + 1);
+    pem.truncate(pem.indexOf("-----END"));
+    pin_ = trust::CertificatePin(QByteArray::fromBase64(pem));
+    ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
+    const QString empty = state_.mkdir(QStringLiteral("empty"));
+    const QString conf =
+        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                       "max_clients=0\nmax_per_ip=0\n"
+                       "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                       "force_anon_data_ssl=YES\nssl_ciphers=HIGH\nrequire_ssl_reuse=NO\n"
+                       "rsa_cert_file=%4\nrsa_private_key_file=%5\n")
+            .arg(port)
+            .arg(home_.path(), empty, cert, key);
+    const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
+    if (WaitListening(process_, port, error_, "vsftpd")) port_ = port;
+}
+
+SshServer::SshServer() {
+    const QString sshd = QStringLiteral("/usr/sbin/sshd");
+    if (!QFileInfo(sshd).isExecutable()) {
+        error_ = QStringLiteral("no sshd (scripts/deps installs openssh-server)");
+        return;
+    }
+    // The privilege-separation folder sshd insists on.
+    QDir().mkpath(QStringLiteral("/run/sshd"));
+    const QString hostKey = state_.file(QStringLiteral("host_ed25519"));
+    client_.mkdir(QStringLiteral(".ssh"));
+    const QString userKey = sshDir() + QStringLiteral("/id_ed25519");
+    const int port = FreePort();
+    if (port == 0 ||
+        !Run(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", hostKey}) ||
+        !Run(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", userKey})) {
+        error_ = QStringLiteral("no port or no keys (ssh-keygen)");
+        return;
+    }
+    const QList<QByteArray> pub = ReadAll(hostKey + QStringLiteral(".pub")).split(' ');
+    if (pub.size() < 2) {
+        error_ = QStringLiteral("unreadable host key");
+        return;
+    }
+    keyType_ = QString::fromLatin1(pub[0]);
+    keyBase64_ = pub[1].trimmed();
+    fingerprint_ = trust::KeyFingerprint(QByteArray::fromBase64(keyBase64_));
+    QFile::copy(userKey + QStringLiteral(".pub"), state_.file(QStringLiteral("authorized_keys")));
+    // Passwords are offered, and refused, for the terminal's log-in test.
+    const QString config = state_.write(
+        QStringLiteral("sshd_config"),
+        QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\n"
+                       "UsePAM no\nStrictModes no\nAuthorizedKeysFile %4\n"
+                       "PermitRootLogin prohibit-password\nPasswordAuthentication yes\n"
+                       "KbdInteractiveAuthentication no\nSubsystem sftp internal-sftp\n")
+            .arg(port)
+            .arg(hostKey, state_.file(QStringLiteral("sshd.pid")),
+                 state_.file(QStringLiteral("authorized_keys")))
+            .toUtf8());
+    // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    if (!Start(sshd, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config}))
+        return;
+    if (WaitListening(process_, port, error_, "sshd")) port_ = port;
+}
+
+} // namespace velmar::test
