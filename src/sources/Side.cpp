@@ -43,8 +43,20 @@ SideResult Side::CopyWithin(const QString&, const QString&, bool, const Transfer
     return SideResult::Unsupported;
 }
 
+bool Side::ModifiedTime(const QString&, int64_t&) {
+    return false;
+}
+
+bool Side::SetModifiedTime(const QString&, int64_t) {
+    return false;
+}
+
 SideResult Side::MoveToTrash(const QString&) {
     return SideResult::Unsupported;
+}
+
+std::unique_ptr<TreeHold> Side::HoldTree(const QString&) {
+    return nullptr;
 }
 
 bool Side::IsLink(const QString&) {

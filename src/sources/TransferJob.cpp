@@ -35,13 +35,28 @@ void JobProgress::Stop(int graceMs) {
     if (!ended.load()) cancel.Cancel();
 }
 
-void JobProgress::Finish() {
-    SetName(QStringLiteral("Done"));
+void JobProgress::Finish(const QString& failure) {
+    SetName(failure.isEmpty() ? QStringLiteral("Done") : failure);
     running.store(0);
     ended.store(true);
 }
 
 namespace {
+
+// Passes every question and message on, keeping the last failure told.
+class TellingMessages final : public FileMessages {
+public:
+    explicit TellingMessages(FileMessages& inner) : inner_(inner) {}
+    bool Ask(const QString& question) override { return inner_.Ask(question); }
+    void Tell(const QString& text) override {
+        last = text;
+        inner_.Tell(text);
+    }
+    QString last;
+
+private:
+    FileMessages& inner_;
+};
 
 class Worker {
 public:
@@ -58,7 +73,6 @@ public:
             else
                 File(item);
         }
-        p_.Finish();
     }
 
 private:
@@ -108,7 +122,13 @@ private:
             job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok)
             return;
         QSet<QString> arrived;
-        Tree(from, to, job_.copy ? nullptr : &arrived);
+        {
+            // Below the chosen folders nothing is reached through a link meanwhile put in
+            // the place of a folder, on either side.
+            const std::unique_ptr<TreeHold> source = job_.source.side->HoldTree(from);
+            Tree(from, to, job_.copy ? nullptr : &arrived);
+            targetHold_.reset();
+        }
         if (job_.copy || p_.running.load() == 0 || !job_.source.usable()) return;
         if (!messages().Ask(kAskRemoveFolder.arg(from))) return;
         // What arrived is on the disk before anything of the source goes.
@@ -163,6 +183,8 @@ private:
     // every source file whose copy is complete.
     void Tree(const QString& from, const QString& to, QSet<QString>* arrived) {
         if (!MakeTargetFolder(to)) return;
+        if (!targetHold_) targetHold_ = job_.target.side->HoldTree(to); // the top folder
+        if (!targetHold_) targetHold_ = std::make_unique<TreeHold>();
         std::vector<ListedEntry> entries;
         if (!ListShownEntries(job_.source, from + QLatin1Char('/'), entries, true)) {
             if (job_.source.usable()) messages().Tell(kCannotReadFolder.arg(from));
@@ -212,13 +234,19 @@ private:
     TransferJob& job_;
     JobProgress& p_;
     TransferControl control_;
+    std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
 };
 
 } // namespace
 
 void RunTransfer(TransferJob& job) {
     const platform::ScopedCancel cancelScope(&job.progress.cancel);
+    FileMessages* const user = job.messages;
+    TellingMessages told(*user);
+    job.messages = &told;
     Worker(job).Run();
+    job.messages = user;
+    job.progress.Finish(told.last);
 }
 
 void RunDelete(DeleteJob& job) {
