@@ -1,6 +1,7 @@
 #include "platform/FileOps.h"
 
 #include "platform/NameCodec.h"
+#include "platform/TreeGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,7 +72,7 @@ QString FolderOf(const QString& path) {
 
 // Flushes a folder's entries (a file just renamed into it).
 void SyncFolder(const QString& folder) {
-    const int fd = ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(SysName(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
@@ -127,6 +128,17 @@ int CopyData(int in, int out, const std::atomic<int>* running, std::atomic<uint6
     }
 }
 
+// rename(2) of names in two folders; without `replace` an existing target is refused.
+int RenameAt(int fromFolder, const char* from, int toFolder, const char* to, bool replace) {
+    if (replace) return ::renameat(fromFolder, from, toFolder, to) == 0 ? 0 : errno;
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace flag: look first (racy, but refuses the usual case).
+    struct stat st {};
+    if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFolder, from, toFolder, to) == 0 ? 0 : errno;
+}
+
 } // namespace
 
 QString SystemErrorText(int error) {
@@ -139,9 +151,9 @@ QString SystemErrorText(int error) {
 }
 
 int Identify(const QString& path, FileIdentity& out, bool followLinks) {
-    const QByteArray native = EncodeName(path);
+    const SysName native(path);
     struct stat st {};
-    const int rc = followLinks ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
+    const int rc = followLinks ? ::stat(native.c_str(), &st) : ::lstat(native.c_str(), &st);
     if (rc != 0) return errno;
     out.device = st.st_dev;
     out.inode = st.st_ino;
@@ -153,20 +165,26 @@ int Identify(const QString& path, FileIdentity& out, bool followLinks) {
 
 bool Exists(const QString& path) {
     struct stat st {};
-    return ::lstat(EncodeName(path).constData(), &st) == 0;
+    return ::lstat(SysName(path).c_str(), &st) == 0;
 }
 
 int CopyLocalFile(const QString& src, const QString& dst, bool replace,
                   const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
     // Both names are looked at before the source is opened; the open itself never waits.
-    const QByteArray source = EncodeName(src);
+    const SysName source(src);
+    if (source.error()) return source.error();
     struct stat from {};
-    if (::stat(source.constData(), &from) != 0) return errno;
+    // Inside a guarded tree a link is never followed, not even the last name.
+    if (::fstatat(source.folder(), source.leaf(), &from,
+                  source.guarded() ? AT_SYMLINK_NOFOLLOW : 0) != 0)
+        return errno;
+    if (S_ISLNK(from.st_mode)) return ELOOP;
     if (S_ISDIR(from.st_mode)) return EISDIR;
     if (!S_ISREG(from.st_mode)) return kNotPlainFile;
     struct stat to {};
-    const QByteArray target = EncodeName(dst);
-    const bool replacing = ::stat(target.constData(), &to) == 0;
+    const SysName target(dst);
+    if (target.error()) return target.error();
+    const bool replacing = ::fstatat(target.folder(), target.leaf(), &to, 0) == 0;
     if (replacing) {
         if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) return kSameFile;
         if (S_ISDIR(to.st_mode)) return EISDIR;
@@ -174,17 +192,25 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     }
     int inFd = -1;
     struct stat opened {};
-    if (const int rc = OpenPlainFile(source, inFd, &opened); rc != 0) return rc;
+    if (const int rc = OpenPlainFileAt(source.folder(), source.leaf(), inFd, &opened,
+                                       source.guarded());
+        rc != 0)
+        return rc;
     Fd in(inFd);
     if (opened.st_dev != from.st_dev || opened.st_ino != from.st_ino) return EAGAIN; // replaced
 
-    const qsizetype slash = target.lastIndexOf('/');
+    // The part goes beside the target: in the folder the target's name is looked up in.
+    const QByteArray& whole = target.bytes();
+    const qsizetype slash = whole.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? whole.left(slash + 1) : QByteArray();
+    const int partFolder = target.guarded() ? target.folder() : AT_FDCWD;
     int outFd = -1;
     QByteArray temp;
     if (const int rc =
-            CreatePartFile(slash >= 0 ? target.left(slash + 1) : QByteArray(), outFd, temp);
+            CreatePartFileAt(partFolder, folder, EncodeName(FolderOf(dst)) + '/', outFd, temp);
         rc != 0)
         return rc;
+    if (!target.guarded()) temp = folder + temp;
     Fd out(outFd);
     int result = CopyData(in.get(), out.get(), running, counter);
     // Never set-user or set-group id: a copy is the copier's file, not the owner's.
@@ -196,10 +222,11 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     // A file that is replaced goes only once its successor is on the disk.
     if (result == 0 && replacing && ::fsync(out.get()) != 0) result = errno;
     if (result == 0) result = out.Close();
-    if (result == 0) result = RenamePath(DecodeName(temp), dst, replace);
+    if (result == 0)
+        result = RenameAt(partFolder, temp.constData(), target.folder(), target.leaf(), replace);
     if (result != 0) {
         out.Reset();
-        ::unlink(temp.constData());
+        ::unlinkat(partFolder, temp.constData(), 0);
     } else if (replacing) {
         SyncFolder(FolderOf(dst));
     }
@@ -207,7 +234,8 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
 }
 
 int CopyLink(const QString& from, const QString& to, bool replace) {
-    const QByteArray link = EncodeName(from);
+    const SysName linkName(from);
+    const QByteArray& link = linkName.bytes();
     std::vector<char> contents(4096);
     for (;;) {
         const ssize_t n = ::readlink(link.constData(), contents.data(), contents.size());
@@ -219,7 +247,8 @@ int CopyLink(const QString& from, const QString& to, bool replace) {
         contents.resize(contents.size() * 2);
     }
     contents.push_back(0);
-    const QByteArray target = EncodeName(to);
+    const SysName targetName(to);
+    const QByteArray& target = targetName.bytes();
     if (!replace) return ::symlink(contents.data(), target.constData()) == 0 ? 0 : errno;
     // The new link goes under a part name first, so what it replaces goes in one rename.
     int fd = -1;
@@ -239,7 +268,7 @@ int CopyLink(const QString& from, const QString& to, bool replace) {
 
 int FlushToDisk(const QString& path) {
     const int fd =
-        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        ::open(SysName(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0 && errno == ELOOP) { // a link has no data of its own: only its entry
         SyncFolder(FolderOf(path));
         return 0;
@@ -261,8 +290,8 @@ int FlushToDisk(const QString& path) {
 bool OnOneFileSystem(const QString& path, const QString& folder) {
     struct stat a {
     }, b{};
-    return ::lstat(EncodeName(path).constData(), &a) == 0 &&
-           ::stat(EncodeName(folder).constData(), &b) == 0 && a.st_dev == b.st_dev;
+    return ::lstat(SysName(path).c_str(), &a) == 0 && ::stat(SysName(folder).c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev;
 }
 
 QString CacheFolder() {
@@ -282,32 +311,37 @@ void SetBlockHook(BlockHook hook) {
 }
 
 int RenamePath(const QString& from, const QString& to, bool replace) {
-    const QByteArray a = EncodeName(from);
-    const QByteArray b = EncodeName(to);
-    if (replace) return ::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
-    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without the no-replace flag: look first (racy, but refuses the usual case).
-    if (Exists(to)) return EEXIST;
-    return ::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
+    const SysName a(from);
+    const SysName b(to);
+    return RenameAt(a.folder(), a.leaf(), b.folder(), b.leaf(), replace);
 }
 
 int RemoveFile(const QString& path) {
-    return ::unlink(EncodeName(path).constData()) == 0 ? 0 : errno;
+    return ::unlink(SysName(path).c_str()) == 0 ? 0 : errno;
 }
 
 int RemoveEmptyFolder(const QString& path) {
-    return ::rmdir(EncodeName(path).constData()) == 0 ? 0 : errno;
+    return ::rmdir(SysName(path).c_str()) == 0 ? 0 : errno;
 }
 
 int MakeFolder(const QString& path) {
-    return ::mkdir(EncodeName(path).constData(), 0777) == 0 ? 0 : errno;
+    return ::mkdir(SysName(path).c_str(), 0777) == 0 ? 0 : errno;
 }
 
 int FreeBytes(const QString& folder, uint64_t& out) {
     struct statvfs vfs {};
-    if (::statvfs(EncodeName(folder).constData(), &vfs) != 0) return errno;
+    const SysName name(folder);
+    if (!name.guarded()) {
+        if (::statvfs(name.c_str(), &vfs) != 0) return errno;
+    } else {
+        // Through the folder's descriptor: no walk through /proc for every file of a tree.
+        if (name.error()) return name.error();
+        const int fd = ::openat(name.folder(), name.leaf(), O_PATH | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) return errno;
+        const int rc = ::fstatvfs(fd, &vfs) == 0 ? 0 : errno;
+        ::close(fd);
+        if (rc != 0) return rc;
+    }
     out = uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
     return 0;
 }
@@ -352,7 +386,9 @@ QString TempFolder() {
 
 int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
     out.items.clear();
-    const int fd = ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // With its "/": inside a guarded tree the folder itself is reached without a link too.
+    const SysName name(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {

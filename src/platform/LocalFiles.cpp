@@ -1,6 +1,7 @@
 #include "platform/LocalFiles.h"
 
 #include "platform/NameCodec.h"
+#include "platform/TreeGuard.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -64,14 +65,20 @@ void SyncFolderOf(const QByteArray& path) {
 
 } // namespace
 
-int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st) {
+int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st, bool noFollow) {
+    return OpenPlainFileAt(AT_FDCWD, path.constData(), fd, st, noFollow);
+}
+
+int OpenPlainFileAt(int folder, const char* name, int& fd, struct stat* st, bool noFollow) {
     struct stat own {};
     struct stat& s = st ? *st : own;
-    fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    fd = ::openat(folder, name,
+                  O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (noFollow ? O_NOFOLLOW : 0));
     if (fd < 0) {
         // A socket cannot be opened at all (ENXIO): still say what it is.
         const int e = errno;
-        return ::stat(path.constData(), &s) == 0 && !S_ISREG(s.st_mode) && !S_ISDIR(s.st_mode)
+        if (noFollow && e == ELOOP) return e;
+        return ::fstatat(folder, name, &s, 0) == 0 && !S_ISREG(s.st_mode) && !S_ISDIR(s.st_mode)
                    ? kNotPlainFile
                    : e;
     }
@@ -119,24 +126,34 @@ int RemoveStaleParts(const QByteArray& folder) {
 }
 
 int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path) {
+    const int rc = CreatePartFileAt(AT_FDCWD, folder, folder, fd, path);
+    if (rc == 0) path.prepend(folder);
+    return rc;
+}
+
+int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
+                     QByteArray& name) {
     static std::mutex mutex;
     static std::set<QByteArray> cleaned;
     bool clean = false;
     {
         const std::lock_guard<std::mutex> lock(mutex);
         if (cleaned.size() > 4096) cleaned.clear();
-        clean = cleaned.insert(folder).second;
+        clean = cleaned.insert(key).second;
     }
     if (clean) RemoveStaleParts(folder);
-    const QByteArray stem = folder + kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
+    const QByteArray stem = kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
+    // Relative to `at` when given, else to `folder`.
+    const QByteArray base = at == AT_FDCWD ? folder : QByteArray();
     for (int attempt = 0; attempt < 32; ++attempt) {
-        path = stem + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        name = stem + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::openat(at, (base + name).constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) return 0;
         if (errno != EEXIST) break;
     }
     const int e = errno;
-    path.clear();
+    name.clear();
     return e;
 }
 
@@ -175,8 +192,9 @@ int64_t StagingFile::Read(char* buffer, size_t capacity) {
 
 int OpenForScan(const QString& path) {
     // Not blocking: opening a FIFO for reading would wait for a writer.
-    const int fd =
-        ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const SysName name(path);
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                            (name.guarded() ? O_NOFOLLOW : 0));
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -193,7 +211,8 @@ void CloseHandle(int fd) {
 
 bool InputFile::Open(const QString& path) {
     Close();
-    error_ = OpenPlainFile(EncodeName(path), fd_);
+    const SysName name(path);
+    error_ = OpenPlainFile(name.bytes(), fd_, nullptr, name.guarded());
     if (error_ == kNotPlainFile) errno = EINVAL;
     return error_ == 0;
 }
@@ -217,7 +236,8 @@ void InputFile::Close() {
 
 bool ReplacingFile::Open(const QString& target, bool readOnly) {
     Abandon();
-    target_ = EncodeName(target);
+    name_ = SysName(target);
+    target_ = name_.bytes();
     struct stat st {};
     if (target_.isEmpty() || (::lstat(target_.constData(), &st) == 0 && S_ISDIR(st.st_mode)))
         return false;

@@ -2,6 +2,8 @@
 // The local files of transfers: reading a file to send, and writing a received one so that
 // an existing file at the target name is replaced only by a complete copy.
 
+#include "platform/TreeGuard.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -22,7 +24,12 @@ void CloseHandle(int fd);
 // file's place meanwhile is read. 0 and the descriptor in `fd` (blocking again), errno, or
 // kNotPlainFile for a FIFO, socket or device. `st` (optional) gets the descriptor's stat.
 constexpr int kNotPlainFile = -3;
-int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st = nullptr);
+// `noFollow`: a link as the last name is refused (ELOOP) rather than followed.
+int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st = nullptr,
+                  bool noFollow = false);
+// The same for `name` in the folder `folder` (a descriptor, or AT_FDCWD).
+int OpenPlainFileAt(int folder, const char* name, int& fd, struct stat* st = nullptr,
+                    bool noFollow = false);
 
 // Part files, the private files a copy or download writes before renaming them over the
 // target, are named ".vlf-part.<pid>.<random>" so that a part whose writer died (a killed
@@ -31,6 +38,11 @@ int OpenPlainFile(const QByteArray& path, int& fd, struct stat* st = nullptr);
 // created exclusively; 0 with its descriptor and name, or errno. Stale parts in the folder
 // (their process gone) are removed first, once per folder and run.
 int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path);
+// The same with the part made in the folder `at` (a descriptor; AT_FDCWD: `folder` itself);
+// `name` is the part's name in it. `folder` is cleaned of stale parts once per `key` (the
+// folder's plain path: a descriptor's number names another folder later).
+int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
+                     QByteArray& name);
 // Removes our parts in `folder` (files, or links a link copy was making) whose writing
 // process no longer runs; the number removed.
 int RemoveStaleParts(const QByteArray& folder);
@@ -94,6 +106,7 @@ public:
 
 private:
     int fd_ = -1;
+    SysName name_; // keeps a guarded target's folder open
     QByteArray target_;
     QByteArray temporary_;
     unsigned mode_ = 0;

@@ -9,6 +9,7 @@
 #include "platform/LocalFind.h"
 #include "platform/NameCodec.h"
 #include "platform/Trash.h"
+#include "platform/TreeGuard.h"
 #include "sources/PatternSearch.h"
 #include "sources/SizeText.h"
 
@@ -70,6 +71,11 @@ public:
 
 private:
     platform::FolderScan scan_;
+};
+
+class LocalTreeHold final : public TreeHold {
+public:
+    platform::TreeGuard guard;
 };
 
 class LocalFiles final : public Side {
@@ -182,6 +188,12 @@ public:
         const int rc = platform::MoveToTrash(path);
         if (rc == platform::kNoTrash) return SideResult::Unsupported;
         return rc == 0 ? SideResult::Ok : Failed(rc);
+    }
+
+    std::unique_ptr<TreeHold> HoldTree(const QString& root) override {
+        auto hold = std::make_unique<LocalTreeHold>();
+        hold->guard.Add(root); // a root that cannot be opened fails its own listing
+        return hold;
     }
 
     bool IsLink(const QString& path) override {

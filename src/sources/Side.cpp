@@ -47,6 +47,10 @@ SideResult Side::MoveToTrash(const QString&) {
     return SideResult::Unsupported;
 }
 
+std::unique_ptr<TreeHold> Side::HoldTree(const QString&) {
+    return nullptr;
+}
+
 bool Side::IsLink(const QString&) {
     return false;
 }

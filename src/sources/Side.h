@@ -85,6 +85,12 @@ public:
     virtual EntryKind fileKind() const { return kEntryFile; }
 };
 
+// Held while a tree is copied (Side::HoldTree).
+class TreeHold {
+public:
+    virtual ~TreeHold() = default;
+};
+
 class Side {
 public:
     // Gets each block read; false stops the transfer as failed.
@@ -130,6 +136,11 @@ public:
     // Unsupported where the two names cannot be joined by a rename (another file system).
     virtual SideResult MoveWithin(const QString& from, const QString& to, bool replace,
                                   const TransferControl& control) = 0;
+
+    // While the result lives, the calling thread reaches paths below `root` on this side
+    // through no link (a folder swapped for a link during a tree copy fails its entries
+    // instead of leading outside the tree). Null where the side has no links (a server).
+    virtual std::unique_ptr<TreeHold> HoldTree(const QString& root);
 
     // Whether `path` itself is a symbolic link (never on a server).
     virtual bool IsLink(const QString& path);

@@ -112,7 +112,13 @@ private:
             return;
         }
         QSet<QString> arrived;
-        Tree(from, to, job_.copy ? nullptr : &arrived);
+        {
+            // Below the chosen folders nothing is reached through a link meanwhile put in
+            // the place of a folder, on either side.
+            const std::unique_ptr<TreeHold> source = job_.source.side->HoldTree(from);
+            Tree(from, to, job_.copy ? nullptr : &arrived);
+            targetHold_.reset();
+        }
         if (job_.copy || p_.running.load() == 0 || !job_.source.usable()) return;
         if (!messages().Ask(kAskRemoveFolder.arg(from))) return;
         // What arrived is on the disk before anything of the source goes.
@@ -181,6 +187,8 @@ private:
     // every source file whose copy is complete.
     void Tree(const QString& from, const QString& to, QSet<QString>* arrived) {
         if (!MakeTargetFolder(to)) return;
+        if (!targetHold_) targetHold_ = job_.target.side->HoldTree(to); // the top folder
+        if (!targetHold_) targetHold_ = std::make_unique<TreeHold>();
         std::vector<ListedEntry> entries;
         if (!ListShownEntries(job_.source, from + QLatin1Char('/'), entries, true)) {
             if (job_.source.usable()) messages().Tell(kCannotReadFolder.arg(from));
@@ -230,6 +238,7 @@ private:
     TransferJob& job_;
     JobProgress& p_;
     TransferControl control_;
+    std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
 };
 
 } // namespace

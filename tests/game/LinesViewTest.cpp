@@ -9,6 +9,7 @@
 #include "platform/Settings.h"
 #include "res/Ids.h"
 #include "support/MessageScript.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QFile>
@@ -26,8 +27,7 @@ using lines::LinesBoard;
 namespace {
 
 QByteArray SettingsBytes() {
-    QFile file(platform::SettingsFilePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return test::ReadAll(platform::SettingsFilePath());
 }
 
 struct GameWindow : ::testing::Test {

@@ -9,6 +9,7 @@
 #include "support/TransferFixture.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
@@ -481,6 +482,46 @@ TEST_F(Worker, AFolderSwappedForALinkMidMoveIsNeverEmptiedThroughIt) {
     EXPECT_EQ(ReadAll(dir.file("Victim/a")), "mine");
     EXPECT_EQ(ReadAll(dir.file("Victim/b")), "mine too");
     EXPECT_EQ(ReadAll(dir.file("S/aside/a")), Pattern(100000));
+}
+
+namespace {
+std::vector<std::pair<QString, QString>> swaps; // folder, what takes its place
+// In the middle of the first file's copy, each folder is moved aside and a link to
+// another folder put in its place.
+void SwapAllForLinks() {
+    for (const auto& [folder, victim] : swaps)
+        if (QDir().rename(folder, folder + ".aside"))
+            ::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(folder).constData());
+    swaps.clear();
+}
+} // namespace
+
+// Folders swapped for links during a copy, in the source (the folder being read and one not
+// yet entered) and in the target: nothing is read from or written to where the links lead.
+TEST_F(Worker, FoldersSwappedForLinksMidCopyLeadNowhere) {
+    dir.write("S/T/a/f1", Pattern(1000));
+    dir.write("S/T/a/f2", "own");
+    dir.write("S/T/a/b/g", "own");
+    for (const char* name : {"Secret/f1", "Secret/f2", "Secret/g"})
+        dir.write(name, "secret");
+    const QString trap = dir.mkdir("Trap");
+    dir.mkdir("D");
+    swaps = {{dir.file("S/T/a/b"), dir.file("Secret")},
+             {dir.file("S/T/a"), dir.file("Secret")},
+             {dir.file("D/T/a"), trap}};
+    platform::SetBlockHook(SwapAllForLinks); // at the first of f1 and f2
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T")});
+    RunTransfer(job);
+    platform::SetBlockHook(nullptr);
+    EXPECT_TRUE(swaps.empty()); // the swaps happened
+    EXPECT_TRUE(QDir(trap).isEmpty()) << QDir(trap).entryList().join(",").toStdString();
+    // Both files came from the folder that was read, into the folder that was made.
+    EXPECT_EQ(ReadAll(dir.file("D/T/a.aside/f1")), Pattern(1000));
+    EXPECT_EQ(ReadAll(dir.file("D/T/a.aside/f2")), "own");
+    QDirIterator it(dir.file("D"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        EXPECT_NE(ReadAll(it.next()), "secret") << it.filePath().toStdString();
+    EXPECT_EQ(user.told, QStringList{kCannotReadFolder.arg(dir.file("S/T/a/b"))});
 }
 
 // A move on one disk is a rename and needs no room; across disks the room is checked first.

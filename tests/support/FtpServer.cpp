@@ -154,6 +154,19 @@ bool ServerProcess::Start(const QString& program, const QStringList& arguments) 
     return false;
 }
 
+bool ServerProcess::Listen(int port, const char* name) {
+    for (int i = 0; i < 400 && process_.state() != QProcess::NotRunning; ++i) {
+        if (Accepts(port)) {
+            port_ = port;
+            return true;
+        }
+        QThread::msleep(25);
+    }
+    error_ = QString::fromLatin1(name) + QStringLiteral(" did not listen: ") +
+             QString::fromLocal8Bit(process_.readAllStandardError());
+    return false;
+}
+
 void ServerProcess::Stop() {
     if (process_.state() == QProcess::NotRunning) return;
     process_.kill();
@@ -182,42 +195,30 @@ PyFtpServer::PyFtpServer(Limits limits) {
     if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);
 }
 
+QString VsftpdConfig(int port, const TempDir& root, const TempDir& state) {
+    ::chmod(QFile::encodeName(root.path()).constData(), 0777);
+    return QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                          "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                          "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                          "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                          "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                          "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                          "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                          "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                          "max_clients=0\nmax_per_ip=0\n")
+        .arg(port)
+        .arg(root.path(), state.mkdir(QStringLiteral("empty")));
+}
+
 VsFtpServer::VsFtpServer() {
     const int port = FreePort();
     if (port == 0) {
         error_ = QStringLiteral("no free port");
         return;
     }
-    ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
-    const QString empty = state_.mkdir(QStringLiteral("empty"));
-    const QString conf =
-        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
-                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
-                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
-                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
-                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
-                       "max_clients=0\nmax_per_ip=0\n")
-            .arg(port)
-            .arg(home_.path(), empty);
-    const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
-    if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
-    // Ready once it accepts a connection (bounded).
-    const sockaddr_in a = Loopback(port);
-    for (int i = 0; i < 200 && process_.state() != QProcess::NotRunning; ++i) {
-        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-        ::close(s);
-        if (up) {
-            port_ = port;
-            return;
-        }
-        QThread::msleep(25);
-    }
-    error_ = QStringLiteral("vsftpd did not listen: ") +
-             QString::fromLocal8Bit(process_.readAllStandardError());
+    const QString conf = state_.write(QStringLiteral("vsftpd.conf"),
+                                      VsftpdConfig(port, home_, state_).toUtf8());
+    if (Start(QStringLiteral("/usr/sbin/vsftpd"), {conf})) Listen(port, "vsftpd");
 }
 
 // ---- scripted ----

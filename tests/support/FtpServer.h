@@ -48,6 +48,9 @@ protected:
     ServerProcess() = default;
     ~ServerProcess() { Stop(); }
     bool Start(const QString& program, const QStringList& arguments);
+    // Bounded wait until the child takes connections at `port`: then port() is it, else
+    // error() says why.
+    bool Listen(int port, const char* name);
 
     TempDir home_;
     QProcess process_;
@@ -67,6 +70,10 @@ public:
     PyFtpServer();
     explicit PyFtpServer(Limits limits);
 };
+
+// The configuration of an anonymous vsftpd on 127.0.0.1 at `port` serving `root` (made
+// writable), uploads allowed; the empty folder it insists on goes into `state`.
+QString VsftpdConfig(int port, const TempDir& root, const TempDir& state);
 
 // vsftpd: anonymous log-in (any password), uploads allowed. Never the system's own server.
 class VsFtpServer : public ServerProcess {

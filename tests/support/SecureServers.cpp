@@ -6,11 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmar::test {
@@ -23,17 +21,6 @@ bool Run(const QString& program, const QStringList& args) {
 }
 
 } // namespace
-
-// Bounded wait until the child listens; the reason in error() when it does not.
-static bool WaitListening(QProcess& process, int port, QString& error, const char* name) {
-    for (int i = 0; i < 400 && process.state() != QProcess::NotRunning; ++i) {
-        if (Accepts(port)) return true;
-        QThread::msleep(25);
-    }
-    error = QString::fromLatin1(name) + QStringLiteral(" did not listen: ") +
-            QString::fromLocal8Bit(process.readAllStandardError());
-    return false;
-}
 
 VsFtpsServer::VsFtpsServer() {
     const int port = FreePort();
@@ -49,27 +36,16 @@ VsFtpsServer::VsFtpsServer() {
     pem = pem.mid(pem.indexOf('\n') + 1);
     pem.truncate(pem.indexOf("-----END"));
     pin_ = trust::CertificatePin(QByteArray::fromBase64(pem));
-    ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
-    const QString empty = state_.mkdir(QStringLiteral("empty"));
     const QString conf =
-        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
-                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
-                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
-                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
-                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
-                       "max_clients=0\nmax_per_ip=0\n"
-                       "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+        VsftpdConfig(port, home_, state_) +
+        QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
                        "force_anon_data_ssl=YES\nssl_ciphers=HIGH\nrequire_ssl_reuse=NO\n"
-                       "rsa_cert_file=%4\nrsa_private_key_file=%5\n")
-            .arg(port)
-            .arg(home_.path(), empty, cert, key);
+                       "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
+            .arg(cert, key);
     const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
-    if (WaitListening(process_, port, error_, "vsftpd")) port_ = port;
+    Listen(port, "vsftpd");
 }
 
 SshServer::SshServer() {
@@ -114,7 +90,7 @@ SshServer::SshServer() {
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (!Start(sshd, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config}))
         return;
-    if (WaitListening(process_, port, error_, "sshd")) port_ = port;
+    Listen(port, "sshd");
 }
 
 } // namespace velmar::test

@@ -12,7 +12,6 @@
 
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -184,17 +183,13 @@ TEST_F(TerminalWindow, SaveWritesTheNonEmptyLines) {
         QMetaObject::invokeMethod(files, "accept");
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetSave));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "login:\r\n\xC4x\r\n");
-    file.close();
+    EXPECT_EQ(test::ReadAll(path), "login:\r\n\xC4x\r\n");
 
     // Replacing a file asks first; No keeps it.
     view->Feed("\nmore");
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetSave));
     ASSERT_EQ(messages.shown.size(), 1);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "login:\r\n\xC4x\r\n");
+    EXPECT_EQ(test::ReadAll(path), "login:\r\n\xC4x\r\n");
 }
 
 TEST_F(TerminalWindow, FontDialogStoresTheFaceAndTheTypedHeight) {

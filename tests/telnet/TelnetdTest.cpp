@@ -117,15 +117,12 @@ TEST_F(Telnetd, ShellSeesTheWindowSizeAndTheSessionEndIsTold) {
 // as the system has them (they draw by the terminal type ours announces), else busybox's.
 TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     // telnetd runs the login by name, and busybox picks its applet from the name.
-    ASSERT_TRUE(QDir(home.path()).mkdir("bin"));
-    const QString sh = home.path() + "/bin/sh";
+    const QString sh = home.mkdir("bin") + "/sh";
     ASSERT_TRUE(QFile::link(busybox, sh));
-    {
-        QFile long_(home.path() + "/long.txt");
-        ASSERT_TRUE(long_.open(QIODevice::WriteOnly));
-        for (int k = 1; k <= 300; ++k)
-            long_.write("line " + QByteArray::number(k) + "\n");
-    }
+    QByteArray lines;
+    for (int k = 1; k <= 300; ++k)
+        lines += "line " + QByteArray::number(k) + "\n";
+    home.write("long.txt", lines);
     view->session().SetKind(telnet::EmulationKind::Xterm);
     StartServer(sh, QString::fromLatin1(view->emulation().terminalType()));
     view->Connect("127.0.0.1", port);
@@ -220,11 +217,7 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     Type(":wq");
     Enter();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            QFile f(home.path() + "/note.txt");
-            return f.open(QIODevice::ReadOnly) && f.readAll() == "hello from xterm\n";
-        },
-        15000))
+        [&] { return test::ReadAll(home.file("note.txt")) == "hello from xterm\n"; }, 15000))
         << Shown();
     ASSERT_TRUE(WaitFor(prompt)) << Shown();
 }
@@ -252,9 +245,8 @@ struct Sshd : Telnetd {
     }
     // A known_hosts file naming `key` (a public key file's "TYPE BASE64") for the server.
     void KnowHostAs(const QByteArray& key) const {
-        QFile f(sshd->knownHosts());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + key + "\n");
+        ASSERT_TRUE(test::WriteRaw(QFile::encodeName(sshd->knownHosts()),
+                                   QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + key + "\n"));
     }
     bool WaitForMessage() {
         return QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000);
@@ -274,9 +266,8 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.kinds.value(0), MessageKind::Question);
     EXPECT_TRUE(messages.shown[0].contains(sshd->fingerprint())) << messages.shown[0].toStdString();
-    QFile known(sshd->knownHosts());
-    ASSERT_TRUE(known.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(known.readAll().contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
+    EXPECT_TRUE(test::ReadAll(sshd->knownHosts())
+                    .contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
 
     Type("echo hello-$((6*7)); stty size");
     Enter();

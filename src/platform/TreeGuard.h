@@ -1,0 +1,56 @@
+#pragma once
+// Tree walks that a link cannot redirect. While a TreeGuard lives on a thread, every local
+// path below one of its roots that this thread's file functions are given is reached from
+// the root's descriptor, opened when the guard took the root, and through no symbolic link
+// below it: a folder put in the place of another by a link during a tree copy makes the
+// operation fail instead of leading outside the tree, and a folder renamed away meanwhile is
+// still the one written to.
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace velmar::platform {
+
+class TreeGuard {
+public:
+    TreeGuard();
+    ~TreeGuard();
+    TreeGuard(const TreeGuard&) = delete;
+    TreeGuard& operator=(const TreeGuard&) = delete;
+    // Takes `root` (links in its own path followed: the user chose it); 0 or errno.
+    int Add(const QString& root);
+
+private:
+    struct Roots;
+    std::unique_ptr<Roots> roots_;
+};
+
+// The name a system call is given for a local path: its bytes, or below a guarded root
+// "/proc/self/fd/N/leaf", with N the folder holding the leaf, kept open as long as this
+// object. A folder on the way that is a link (or gone) gives a name that cannot be opened.
+class SysName {
+public:
+    SysName() = default;
+    explicit SysName(const QString& path);
+    const char* c_str() const { return bytes_.constData(); }
+    const QByteArray& bytes() const { return bytes_; }
+    // Whether the path lies below a guarded root: its leaf must not be followed either.
+    bool guarded() const { return guarded_; }
+    // The same for the *at calls, which skip the walk through /proc: the folder (AT_FDCWD
+    // when not guarded) and the name in it (the whole path when not guarded; "." for a
+    // root). error() is 0, or why the folder could not be reached.
+    int folder() const { return folder_ ? *folder_ : at_; }
+    const char* leaf() const { return bytes_.constData() + leafAt_; }
+    int error() const { return error_; }
+
+private:
+    QByteArray bytes_;
+    qsizetype leafAt_ = 0;
+    int at_ = -100; // AT_FDCWD
+    int error_ = 0;
+    std::shared_ptr<const int> folder_;
+    bool guarded_ = false;
+};
+
+} // namespace velmar::platform
