@@ -35,13 +35,28 @@ void JobProgress::Stop(int graceMs) {
     if (!ended.load()) cancel.Cancel();
 }
 
-void JobProgress::Finish() {
-    SetName(QStringLiteral("Done"));
+void JobProgress::Finish(const QString& failure) {
+    SetName(failure.isEmpty() ? QStringLiteral("Done") : failure);
     running.store(0);
     ended.store(true);
 }
 
 namespace {
+
+// Passes every question and message on, keeping the last failure told.
+class TellingMessages final : public FileMessages {
+public:
+    explicit TellingMessages(FileMessages& inner) : inner_(inner) {}
+    bool Ask(const QString& question) override { return inner_.Ask(question); }
+    void Tell(const QString& text) override {
+        last = text;
+        inner_.Tell(text);
+    }
+    QString last;
+
+private:
+    FileMessages& inner_;
+};
 
 class Worker {
 public:
@@ -58,7 +73,6 @@ public:
             else
                 File(item);
         }
-        p_.Finish();
     }
 
 private:
@@ -245,7 +259,12 @@ private:
 
 void RunTransfer(TransferJob& job) {
     const platform::ScopedCancel cancelScope(&job.progress.cancel);
+    FileMessages* const user = job.messages;
+    TellingMessages told(*user);
+    job.messages = &told;
     Worker(job).Run();
+    job.messages = user;
+    job.progress.Finish(told.last);
 }
 
 void RunDelete(DeleteJob& job) {
