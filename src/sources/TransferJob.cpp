@@ -117,10 +117,14 @@ private:
             messages().Tell(kIntoItselfRefused.arg(from));
             return;
         }
-        // One file system or one server: a folder moves as a whole by renaming it.
+        // One file system or one server: a folder moves as a whole by renaming it. The count
+        // still says how many files went, as a move by copying would (local only: on a
+        // server the count would cost a listing per folder).
         if (!job_.copy && SameSide() &&
-            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok)
+            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok) {
+            if (job_.target.side->Site().isEmpty()) CountMovedFiles(to);
             return;
+        }
         QSet<QString> arrived;
         {
             // Below the chosen folders nothing is reached through a link meanwhile put in
@@ -138,6 +142,20 @@ private:
         }
         if (!job_.source.side->RemoveArrived(from, arrived, messages()))
             messages().Tell(kNotRemovedWhole.arg(from));
+    }
+
+    // Adds the files (and links) below the moved folder `folder` to the count, never walking
+    // into a link; a stop ends the count.
+    void CountMovedFiles(const QString& folder) {
+        std::vector<ListedEntry> entries;
+        if (!job_.target.side->List(folder + QLatin1Char('/'), entries, false)) return;
+        for (const ListedEntry& e : entries) {
+            if (p_.running.load() == 0) return;
+            if (e.folder && !e.link && !e.linkToFolder)
+                CountMovedFiles(folder + QLatin1Char('/') + e.name);
+            else
+                p_.files.fetch_add(1); // a link counts as one, as a copy takes it
+        }
     }
 
     void TellTargetError() {
