@@ -175,6 +175,7 @@ bool PaneController::event(QEvent* e) {
         return true;
     }
     if (type == ListingDoneEventType()) {
+        if (sourceKind_ == kSourceFtp) lastGoodFtpPath_ = currentPath_;
         FinishListing();
         return true;
     }
@@ -186,7 +187,16 @@ bool PaneController::event(QEvent* e) {
         const auto* failed = static_cast<ListingFailedEvent*>(e);
         const QString text = failed->serverText;
         const bool closed = failed->closedAfterwards;
-        ReturnToLocalRoot();
+        // A folder the server refused: the connection stays and the pane goes back to the
+        // folder it showed last. Only a lost connection (or none made) ends at the local root.
+        const bool keep = !closed && sourceKind_ == kSourceFtp &&
+                          ftpState_ == FtpState::Connected && !lastGoodFtpPath_.isEmpty();
+        if (!keep) {
+            ReturnToLocalRoot();
+        } else if (currentPath_ != lastGoodFtpPath_) {
+            currentPath_ = lastGoodFtpPath_;
+            RefillPane();
+        }
         emit listingFailed(text, closed);
         return true;
     }
@@ -195,6 +205,7 @@ bool PaneController::event(QEvent* e) {
 
 void PaneController::ReturnToLocalRoot() {
     LeaveServer();
+    lastGoodFtpPath_.clear();
     sourceKind_ = kSourceLocal;
     ftpHost_.clear();
     currentPath_ = PathSeparator();
@@ -500,6 +511,7 @@ void PaneController::ConnectTo(const FtpLogin& login, bool ownClient, const FtpO
             ftp->SetConnection(ftp_.get(), &listingJob_.stop);
     };
     sourceKind_ = kSourceFtp;
+    lastGoodFtpPath_.clear();
     ftpHost_ = login.host;
     currentPath_ = PathSeparator();
     mask_ = QStringLiteral("*.*");

@@ -215,6 +215,7 @@ private:
 
     ListingJob listingJob_;
     bool listing_ = false;
+    QString lastGoodFtpPath_;    // the server folder listed last without a failure
     QString lastListedPath_;     // to keep the focused row across a refill of the same folder
     QString focusAfterRefill_;   // the row the cursor goes to once it has come
     bool selectFocused_ = false; // and moved there as by MoveCursorTo (else cursor only)

@@ -119,10 +119,14 @@ void ConnectThroughServerList(PaneController& pane, QWidget* parent) {
 }
 
 void TellListingFailed(const QString& serverText, bool closedAfterwards, QWidget* parent) {
-    // The server's own words first; the libcurl side then says what became of the connection.
-    if (!serverText.isEmpty()) ShowMessage(serverText, MessageKind::Error, parent);
-    if (closedAfterwards)
-        ShowMessage(QStringLiteral("Ftp connection closed"), MessageKind::Info, parent);
+    // One box for one failure: the reason first, then what became of the connection.
+    const QString closed = QStringLiteral("Ftp connection closed");
+    if (!closedAfterwards) {
+        if (!serverText.isEmpty()) ShowMessage(serverText, MessageKind::Error, parent);
+        return;
+    }
+    ShowMessage(serverText.isEmpty() ? closed : serverText.trimmed() + QLatin1Char('\n') + closed,
+                MessageKind::Error, parent);
 }
 
 } // namespace velmar

@@ -126,7 +126,7 @@ namespace {
 // the server refused to list).
 bool ConnectionBroken(const FtpConnection& connection) {
     const FtpStatusInfo status = connection.LastStatus();
-    return status.lost() || status.result == FtpResult::CannotConnect;
+    return status.lost();
 }
 
 } // namespace

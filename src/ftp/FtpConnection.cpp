@@ -5,6 +5,7 @@
 #include "platform/FileOps.h"
 #include "platform/LocalFiles.h"
 
+#include <QDateTime>
 #include <cerrno>
 
 namespace velmar {
@@ -13,6 +14,26 @@ QString ServerPath(const QString& path) {
     QString p = path;
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return p;
+}
+
+bool ParseFtpTime(const QByteArray& text, int64_t& seconds) {
+    const QByteArray t = text.trimmed();
+    if (t.size() < 14) return false;
+    for (int i = 0; i < 14; ++i)
+        if (t[i] < '0' || t[i] > '9') return false;
+    if (t.size() > 14 && t[14] != '.') return false;
+    const auto number = [&t](int at, int n) { return t.mid(at, n).toInt(); };
+    const QDate date(number(0, 4), number(4, 2), number(6, 2));
+    const QTime time(number(8, 2), number(10, 2), number(12, 2));
+    if (!date.isValid() || !time.isValid()) return false;
+    seconds = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    return true;
+}
+
+QByteArray FtpTimeText(int64_t seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC)
+        .toString(QStringLiteral("yyyyMMddHHmmss"))
+        .toLatin1();
 }
 
 bool FtpConnection::ListFolder(const QString& folder, std::vector<FindRecord>& records) {

@@ -80,6 +80,10 @@ public:
     virtual bool RemoveDir(const QString& remote) = 0;
     virtual bool Rename(const QString& from, const QString& to) = 0;
     virtual bool FileSize(const QString& remote, uint64_t& size) = 0;
+    // The modification time of a server file (MDTM), seconds since 1970, UTC.
+    virtual bool ModifiedTime(const QString& remote, int64_t& seconds) = 0;
+    // Sets it (MFMT); false where the server has no such command.
+    virtual bool SetModifiedTime(const QString& remote, int64_t seconds) = 0;
 
     // Ends a blocked operation of another thread at once (it then fails). Safe from any
     // thread; the next operation started clears it.
@@ -120,6 +124,12 @@ struct FtpConnectResult {
 std::future<FtpConnectResult> ConnectFtpBeside(bool ownClient, const FtpLogin& login,
                                                const FtpOptions& options,
                                                platform::CancelToken* cancel = nullptr);
+
+// A time as MDTM gives it and MFMT takes it: "YYYYMMDDHHMMSS", UTC. The reading takes
+// a reply's text after the code ("20240102030405" or with ".sss" after it); false for
+// anything else.
+bool ParseFtpTime(const QByteArray& text, int64_t& seconds);
+QByteArray FtpTimeText(int64_t seconds);
 
 // Every backslash of a path as a slash: the form a server path travels in.
 QString ServerPath(const QString& path);

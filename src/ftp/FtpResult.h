@@ -31,10 +31,21 @@ struct FtpStatusInfo {
     QString text;        // what the user reads; empty when there is nothing to tell
 
     bool ok() const { return result == FtpResult::Ok; }
-    // The connection cannot be used any more: the owner drops it.
+    // The connection cannot be used any more: the owner drops it. (libcurl connects anew
+    // when its line went; a server it can no longer reach or log in to is gone as well.)
     bool lost() const {
-        return result == FtpResult::TimedOut || result == FtpResult::ClosedByServer ||
-               result == FtpResult::ConnectionLost || result == FtpResult::NotConnected;
+        switch (result) {
+        case FtpResult::TimedOut:
+        case FtpResult::ClosedByServer:
+        case FtpResult::ConnectionLost:
+        case FtpResult::NotConnected:
+        case FtpResult::CannotConnect:
+        case FtpResult::NameNotResolved:
+        case FtpResult::LoginFailed:
+            return true;
+        default:
+            return false;
+        }
     }
 };
 

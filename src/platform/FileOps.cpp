@@ -160,7 +160,15 @@ int Identify(const QString& path, FileIdentity& out, bool followLinks) {
     out.size = uint64_t(st.st_size);
     out.folder = S_ISDIR(st.st_mode);
     out.link = S_ISLNK(st.st_mode);
+    out.modified = int64_t(st.st_mtim.tv_sec);
     return 0;
+}
+
+int SetModifiedTime(const QString& path, int64_t seconds) {
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(seconds);
+    return ::utimensat(AT_FDCWD, EncodeName(path).constData(), times, 0) == 0 ? 0 : errno;
 }
 
 bool Exists(const QString& path) {

@@ -27,10 +27,13 @@ struct FileIdentity {
     uint64_t size = 0;
     bool folder = false;
     bool link = false; // the path itself is a symbolic link (only with followLinks off)
+    int64_t modified = 0; // seconds since 1970, UTC
 };
 // 0, or errno (ENOENT when nothing is there).
 int Identify(const QString& path, FileIdentity& out, bool followLinks = true);
 bool Exists(const QString& path);
+// Sets the modification time (seconds since 1970, UTC) and leaves the access time; 0 or errno.
+int SetModifiedTime(const QString& path, int64_t seconds);
 
 // Copies `src` to `dst`: the bytes go to a private part file in the target folder, written
 // through the descriptor it was made with, which takes the source's permission bits (never

@@ -20,6 +20,14 @@ bool Finished(SideResult r, const Side& side, const QString& dst, FileMessages& 
     return r == SideResult::Ok;
 }
 
+// A copy keeps the source's modification time where both sides can tell and set it (a
+// server without MDTM or MFMT just leaves the time of the transfer).
+bool KeepTime(const QString& src, const QString& dst, Side& from, Side& to) {
+    int64_t seconds = 0;
+    if (from.ModifiedTime(src, seconds)) to.SetModifiedTime(dst, seconds);
+    return true;
+}
+
 // The general copy of one file between any two sides: through a reader of the source or a
 // writer of the target, or, between two sides that have neither (two servers), through a
 // private local file.
@@ -36,7 +44,7 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
             [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
             control);
         if (!ok && control.goingOn()) TellError(to, messages);
-        return ok;
+        return ok && KeepTime(src, dst, from, to);
     }
     if (to.Pushes()) {
         const std::unique_ptr<Side::Writer> writer = to.OpenWriter(dst);
@@ -53,7 +61,7 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
         }
         ok = control.goingOn() && writer->Commit();
         if (!ok && control.goingOn()) TellError(to, messages);
-        return ok;
+        return ok && KeepTime(src, dst, from, to);
     }
     // Two servers: through a private unnamed file in the user's cache folder, which must
     // have room for the whole file first.
@@ -89,7 +97,7 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
         dst, [&stage](char* buffer, size_t capacity) { return stage.Read(buffer, capacity); },
         control);
     if (!ok && control.goingOn()) TellError(to, messages);
-    return ok;
+    return ok && KeepTime(src, dst, from, to);
 }
 
 // Copy from `from` to `to`; `replace` when the user already agreed to replace the target.

@@ -150,6 +150,14 @@ public:
         return true;
     }
 
+    // Best effort both ways: a server without MDTM or MFMT is no failure of the copy.
+    bool ModifiedTime(const QString& path, int64_t& seconds) override {
+        return Usable() && connection_->ModifiedTime(ServerPath(path), seconds);
+    }
+    bool SetModifiedTime(const QString& path, int64_t seconds) override {
+        return Usable() && connection_->SetModifiedTime(ServerPath(path), seconds);
+    }
+
     // No server copies a file by itself: only the one refusal is ours to make.
     SideResult CopyWithin(const QString& from, const QString& to, bool,
                           const TransferControl&) override {

@@ -32,8 +32,8 @@ void InetFtpDirSource::SetConnection(FtpConnection* connection, const std::atomi
 void InetFtpDirSource::ReportFailure() {
     if (stop_ && stop_->load()) return; // stopped on purpose: no failure to tell
     const FtpStatusInfo status = connection_->LastStatus();
-    // The window layer decides what to tell; the internet side also says the connection went.
-    if (owner) PostToWindow(owner, new ListingFailedEvent(status.text, !ownClient_));
+    // The window layer decides what to tell; a folder refused keeps the connection.
+    if (owner) PostToWindow(owner, new ListingFailedEvent(status.text, status.lost()));
 }
 
 bool InetFtpDirSource::ListOnce() {

@@ -155,6 +155,15 @@ public:
         if (size) *size = id.size;
         return true;
     }
+    bool ModifiedTime(const QString& path, int64_t& seconds) override {
+        platform::FileIdentity id;
+        if (platform::Identify(path, id) != 0) return false;
+        seconds = id.modified;
+        return true;
+    }
+    bool SetModifiedTime(const QString& path, int64_t seconds) override {
+        return platform::SetModifiedTime(path, seconds) == 0;
+    }
     SideResult FreeSpace(const QString& folder, uint64_t& bytes) override {
         const int rc = platform::FreeBytes(folder, bytes);
         return rc == 0 ? SideResult::Ok : Failed(rc);

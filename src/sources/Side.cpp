@@ -43,6 +43,14 @@ SideResult Side::CopyWithin(const QString&, const QString&, bool, const Transfer
     return SideResult::Unsupported;
 }
 
+bool Side::ModifiedTime(const QString&, int64_t&) {
+    return false;
+}
+
+bool Side::SetModifiedTime(const QString&, int64_t) {
+    return false;
+}
+
 SideResult Side::MoveToTrash(const QString&) {
     return SideResult::Unsupported;
 }

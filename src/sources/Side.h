@@ -126,6 +126,10 @@ public:
     virtual bool EnsureFolder(const QString& path) = 0;
     // Whether a file is there, and its size.
     virtual bool Exists(const QString& path, uint64_t* size = nullptr) = 0;
+    // The modification time of a file (seconds since 1970, UTC); false where the side cannot
+    // tell (a server without MDTM). Setting it is best effort: false where it cannot be set.
+    virtual bool ModifiedTime(const QString& path, int64_t& seconds);
+    virtual bool SetModifiedTime(const QString& path, int64_t seconds);
     // Bytes free in `folder`; Unsupported where the side cannot tell (a server).
     virtual SideResult FreeSpace(const QString& folder, uint64_t& bytes);
 

@@ -36,13 +36,32 @@ void JobProgress::Stop(int graceMs) {
     if (!ended.load()) cancel.Cancel();
 }
 
-void JobProgress::Finish() {
-    SetName(QStringLiteral("Done"));
+void JobProgress::Finish(const QString& failure) {
+    SetName(failure.isEmpty() ? QStringLiteral("Done") : failure);
     running.store(0);
     ended.store(true);
 }
 
 namespace {
+
+// Passes every question and message on, keeping the last failure told.
+class TellingMessages final : public FileMessages {
+public:
+    explicit TellingMessages(FileMessages& inner) : inner_(inner) {}
+    bool Ask(const QString& question) override { return inner_.Ask(question); }
+    void Tell(const QString& text) override {
+        last = text;
+        inner_.Tell(text);
+    }
+    FailureAnswer AskOnFailure(const QString& text) override {
+        last = text.section(QStringLiteral("\n\n"), 0, 0); // the entry and its failure
+        return inner_.AskOnFailure(text);
+    }
+    QString last;
+
+private:
+    FileMessages& inner_;
+};
 
 // The failures of a job of many entries: each is a question (skip it, skip all such, stop)
 // rather than a box to close per file, until the user passes over that kind of failure.
@@ -110,7 +129,6 @@ public:
                 File(item);
         }
         failures_.Finish();
-        p_.Finish();
     }
 
 private:
@@ -158,10 +176,14 @@ private:
             messages().Tell(kIntoItselfRefused.arg(from));
             return;
         }
-        // One file system or one server: a folder moves as a whole by renaming it.
+        // One file system or one server: a folder moves as a whole by renaming it. The count
+        // still says how many files went, as a move by copying would (local only: on a
+        // server the count would cost a listing per folder).
         if (!job_.copy && SameSide() &&
-            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok)
+            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok) {
+            if (job_.target.side->Site().isEmpty()) CountMovedFiles(to);
             return;
+        }
         QSet<QString> arrived;
         {
             // Below the chosen folders nothing is reached through a link meanwhile put in
@@ -180,6 +202,20 @@ private:
         }
         if (!job_.source.side->RemoveArrived(from, arrived, messages()))
             job_.messages->Tell(kNotRemovedWhole.arg(from)); // a notice, not a question
+    }
+
+    // Adds the files (and links) below the moved folder `folder` to the count, never walking
+    // into a link; a stop ends the count.
+    void CountMovedFiles(const QString& folder) {
+        std::vector<ListedEntry> entries;
+        if (!job_.target.side->List(folder + QLatin1Char('/'), entries, false)) return;
+        for (const ListedEntry& e : entries) {
+            if (p_.running.load() == 0) return;
+            if (e.folder && !e.link && !e.linkToFolder)
+                CountMovedFiles(folder + QLatin1Char('/') + e.name);
+            else
+                p_.files.fetch_add(1); // a link counts as one, as a copy takes it
+        }
     }
 
     void TellTargetError() {
@@ -287,7 +323,12 @@ private:
 
 void RunTransfer(TransferJob& job) {
     const platform::ScopedCancel cancelScope(&job.progress.cancel);
+    FileMessages* const user = job.messages;
+    TellingMessages told(*user);
+    job.messages = &told;
     Worker(job).Run();
+    job.messages = user;
+    job.progress.Finish(told.last);
 }
 
 void RunDelete(DeleteJob& job) {

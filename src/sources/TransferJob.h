@@ -41,8 +41,9 @@ public:
     };
     Snapshot Take() const;
 
-    // The worker's last step: the name becomes "Done" and the flags drop.
-    void Finish();
+    // The worker's last step: the name becomes "Done" (or `failure`, the last failure told,
+    // so a job that failed never ends saying it is done) and the flags drop.
+    void Finish(const QString& failure = {});
 
 private:
     mutable std::mutex mutex_;

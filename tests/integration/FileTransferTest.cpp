@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace velmar::test {
@@ -53,6 +55,15 @@ protected:
     void Put(End e, const QString& name, const QByteArray& bytes) const {
         ASSERT_TRUE(WriteRaw(Disk(e, name), bytes));
     }
+    // Modification times, in seconds.
+    void SetTime(End e, const QString& name, int64_t seconds) const {
+        const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Disk(e, name).constData(), times, 0), 0);
+    }
+    int64_t Time(End e, const QString& name) const {
+        struct stat st {};
+        return ::stat(Disk(e, name).constData(), &st) == 0 ? int64_t(st.st_mtime) : -1;
+    }
     QByteArray Get(End e, const QString& name) const {
         FILE* in = std::fopen(Disk(e, name).constData(), "rb");
         if (!in) return "(missing)";
@@ -84,8 +95,11 @@ TEST_P(FileTransfer, EveryPairCopiesAsksAndMovesByteForByte) {
                       dst = "dst" + tag;
         const QString a = PanePath(from, src), b = PanePath(to, dst);
         Put(from, src, data);
+        // The copy keeps the time (MDTM and MFMT where a server is on either end).
+        SetTime(from, src, 981173106);
         ASSERT_TRUE(Copy(a, b, Side(from), Side(to)));
         EXPECT_EQ(Get(to, dst), data);
+        EXPECT_EQ(Time(to, dst), 981173106);
         EXPECT_TRUE(user.asked.isEmpty());
         // An existing target is replaced only after Yes; a move keeps its source until then.
         Put(to, dst, "old");
@@ -143,6 +157,8 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
     EXPECT_EQ(job.progress.files.load(), 1);
     EXPECT_TRUE(user.told.contains(kNotRemovedWhole.arg(dir.file("F"))))
         << user.told.join('|').toStdString();
+    // The job ends with its last failure, never "Done".
+    EXPECT_EQ(job.progress.Take().name, user.told.last());
 }
 
 // A transfer that ends early, refused by the server part-way (a full disk there) or

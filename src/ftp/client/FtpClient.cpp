@@ -1,5 +1,6 @@
 #include "ftp/client/FtpClient.h"
 
+#include "ftp/FtpConnection.h"
 #include "ftp/ListParser.h"
 #include "platform/NameCodec.h"
 
@@ -142,7 +143,12 @@ int FtpClient::SendCommand(FtpCommand code) {
 
 int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
     const int c = int(code);
-    if (argument.isEmpty() || c < 1 || c > 20 || c == 19) return 0;
+    if (c < 1 || c > 20 || c == 19) return 0;
+    return SendVerb(kCommandNames[c], argument);
+}
+
+int FtpClient::SendVerb(const QByteArray& verb, const QString& argument) {
+    if (argument.isEmpty()) return 0;
     QByteArray arg = platform::EncodeName(argument);
     arg.replace('\\', '/');
     // An overlong argument, or one that would smuggle a second command line, is refused.
@@ -150,7 +156,7 @@ int FtpClient::SendCommand(FtpCommand code, const QString& argument) {
         SetStatus(FtpResult::InvalidName, QStringLiteral("Invalid filename argument"));
         return 0;
     }
-    const int sent = SendLine(QByteArray(kCommandNames[c]) + ' ' + arg + "\r\n");
+    const int sent = SendLine(verb + ' ' + arg + "\r\n");
     return sent > 0 ? sent : 0;
 }
 
@@ -376,6 +382,21 @@ bool FtpClient::Rename(const QString& from, const QString& to) {
     if (!RequireName(from) || !RequireName(to) || !RequireLogin()) return false;
     if (!SendWithArgument(FtpCommand::RNFR, from) || !ReadReply({350})) return false;
     return SendWithArgument(FtpCommand::RNTO, to) && ReadReply({250});
+}
+
+bool FtpClient::ModifiedTime(const QString& name, int64_t& seconds) {
+    ClearStatus();
+    if (!RequireName(name) || !RequireLogin()) return false;
+    if (SendVerb("MDTM", name) <= 0 || !ReadReply({213})) return false;
+    if (velmar::ParseFtpTime(consumed_.line.mid(4), seconds)) return true;
+    SetStatus(FtpResult::BadReply, QStringLiteral("Invalid Server Response"));
+    return false;
+}
+
+bool FtpClient::SetModifiedTime(const QString& name, int64_t seconds) {
+    ClearStatus();
+    if (!RequireName(name) || !RequireLogin()) return false;
+    return SendVerb("MFMT " + velmar::FtpTimeText(seconds), name) > 0 && ReadReply({213});
 }
 
 bool FtpClient::SetType(int transferType) {

@@ -139,6 +139,9 @@ public:
     bool RemoveDir(const QString& name);
     bool DeleteFile(const QString& name);
     bool Rename(const QString& from, const QString& to);
+    // MDTM and MFMT: a file's modification time, seconds since 1970, UTC.
+    bool ModifiedTime(const QString& name, int64_t& seconds);
+    bool SetModifiedTime(const QString& name, int64_t seconds);
     bool SetType(int transferType);
     bool Noop();
     const QString& CurrentFolder() const { return currentFolder_; }
@@ -185,6 +188,8 @@ private:
     bool RequireName(const QString& name);
     bool RequireLogin();
     int SendLine(const QByteArray& line);
+    // `verb` and the encoded argument; refused (0) when the argument cannot be sent.
+    int SendVerb(const QByteArray& verb, const QString& argument);
     bool ReadFromServer(std::initializer_list<int> expected);
     bool WaitDataReply() { return ReadReply({150, 125}); }
     // The newest reply, arrived at or after `since` (ReplyQueue::NextSerial before the

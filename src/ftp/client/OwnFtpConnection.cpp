@@ -68,6 +68,15 @@ public:
         return true;
     }
 
+    bool ModifiedTime(const QString& remote, int64_t& seconds) override {
+        Begin();
+        return client_->ModifiedTime(ServerPath(remote), seconds);
+    }
+    bool SetModifiedTime(const QString& remote, int64_t seconds) override {
+        Begin();
+        return client_->SetModifiedTime(ServerPath(remote), seconds);
+    }
+
     void Abort() override { client_->Abort(); }
     void SetStopFlag(const std::atomic<bool>* stop) override { stop_ = stop; }
 

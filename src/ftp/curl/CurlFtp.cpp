@@ -660,4 +660,17 @@ int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
     return 0;
 }
 
+int CurlFtp::ModifiedTime(const QByteArray& path, int64_t& seconds) {
+    Curl().easy_reset(h_->easy);
+    Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    Curl().easy_setopt(h_->easy, CURLOPT_FILETIME, 1L);
+    const int rc = Perform(EncodeFtpUrlPath(path));
+    if (rc != 0) return rc;
+    curl_off_t time = -1;
+    Curl().easy_getinfo(h_->easy, CURLINFO_FILETIME_T, &time);
+    if (time < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
+    seconds = int64_t(time);
+    return 0;
+}
+
 } // namespace velmar::ftp

@@ -71,6 +71,8 @@ public:
     // Raw commands in order (DELE, MKD, RNFR + RNTO ...), each needing a 2xx or 3xx answer.
     int Commands(const std::vector<QByteArray>& commands);
     int Size(const QByteArray& path, uint64_t& size);
+    // MDTM through libcurl's file time; CURLE_REMOTE_FILE_NOT_FOUND when the server gave none.
+    int ModifiedTime(const QByteArray& path, int64_t& seconds);
 
     // Watched by every operation: when it reads true the operation ends with kStopped.
     void SetStopFlag(const std::atomic<bool>* stop) { stop_.store(stop); }

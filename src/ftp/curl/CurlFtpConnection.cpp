@@ -160,6 +160,17 @@ public:
         return Done(rc);
     }
 
+    bool ModifiedTime(const QString& remote, int64_t& seconds) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        return Done(ftp_.ModifiedTime(path, seconds));
+    }
+    bool SetModifiedTime(const QString& remote, int64_t seconds) override {
+        const QByteArray path = Path(remote);
+        if (path.isNull()) return false;
+        return Done(ftp_.Commands({"MFMT " + FtpTimeText(seconds) + ' ' + path}));
+    }
+
     void Abort() override { ftp_.Abort(); }
     void SetStopFlag(const std::atomic<bool>* stop) override { ftp_.SetStopFlag(stop); }
 
