@@ -452,6 +452,13 @@ void CPaneList::ViewInHex(bool readOnly) {
     setFocus();
 }
 
+void CPaneList::LaunchFile(const QString& file, const QString& folder) {
+    LaunchJob job;
+    job.file = file;
+    job.directory = folder;
+    StartLaunch(std::move(job));
+}
+
 bool CPaneList::RunUiCommand(int id) {
     PaneController& pane = *controller_;
     switch (id) {

@@ -39,6 +39,7 @@ public:
     }
     // PaneCommandUi: the commands that show a dialog or edit a label.
     bool RunUiCommand(int id) override;
+    void LaunchFile(const QString& file, const QString& folder) override;
 
     PaneController& controller() const { return *controller_; }
 
