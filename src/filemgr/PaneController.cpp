@@ -1,11 +1,11 @@
 #include "filemgr/PaneController.h"
 
-#include "filemgr/FastFolders.h"
+#include "filemgr/FastFolderFile.h"
+#include "filemgr/PaneCommandIds.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "platform/Cancel.h"
 #include "platform/FileOps.h"
-#include "res/Ids.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/Side.h"
 
@@ -16,7 +16,7 @@
 
 namespace velmar {
 
-using namespace ids;
+using namespace panecmd;
 
 namespace {
 

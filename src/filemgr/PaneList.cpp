@@ -4,6 +4,7 @@
 #include "filemgr/FileCommands.h"
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/Launch.h"
+#include "filemgr/PaneCommandIds.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/Properties.h"
@@ -28,6 +29,29 @@
 #include <algorithm>
 
 namespace velmar {
+
+// The controller's command numbers are the menus' own.
+#define VELMAR_SAME_ID(name) static_assert(panecmd::name == ids::name, #name)
+VELMAR_SAME_ID(kCmdViewHex);
+VELMAR_SAME_ID(kCmdEditHex);
+VELMAR_SAME_ID(kCmdNewDir);
+VELMAR_SAME_ID(kCmdCopy);
+VELMAR_SAME_ID(kCmdMove);
+VELMAR_SAME_ID(kCmdFtp);
+VELMAR_SAME_ID(kCmdDelete);
+VELMAR_SAME_ID(kCmdProperties);
+VELMAR_SAME_ID(kCmdTaskManager);
+VELMAR_SAME_ID(kCmdSearchFiles);
+VELMAR_SAME_ID(kCmdInvertSelection);
+VELMAR_SAME_ID(kCmdCreateShortcut);
+VELMAR_SAME_ID(kCmdShortcuts);
+VELMAR_SAME_ID(kCmdDirSizes);
+VELMAR_SAME_ID(kCmdFastFolders);
+VELMAR_SAME_ID(kCmdRename);
+VELMAR_SAME_ID(kCmdRefresh);
+VELMAR_SAME_ID(kCmdOtherPane);
+VELMAR_SAME_ID(kCmdDeleteForGood);
+#undef VELMAR_SAME_ID
 
 namespace {
 
