@@ -139,6 +139,101 @@ int RenameAt(int fromFolder, const char* from, int toFolder, const char* to, boo
     return ::renameat(fromFolder, from, toFolder, to) == 0 ? 0 : errno;
 }
 
+// The file system or the system cannot make or name an unnamed file: use a named part.
+constexpr int kNoUnnamedFile = -1000;
+
+// Whether naming an unnamed file has worked (1), failed for want of /proc or of O_TMPFILE
+// on the system (0), or not been tried (-1).
+std::atomic<int> unnamedWorks{-1};
+// Whether linkat(AT_EMPTY_PATH) is allowed to this process (-1: not tried yet).
+std::atomic<int> emptyPathLinks{-1};
+
+// The umask read without changing it (umask(2) would, for every thread at once); -1 when
+// it cannot be read.
+int ReadUmask() {
+    static const int mask = [] {
+        FILE* f = std::fopen("/proc/self/status", "re");
+        if (!f) return -1;
+        int m = -1;
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                m = int(value & 0777);
+                break;
+            }
+        std::fclose(f);
+        return m;
+    }();
+    return mask;
+}
+
+mode_t ProcessUmask() {
+    const int m = ReadUmask();
+    return m < 0 ? mode_t(022) : mode_t(m);
+}
+
+// The data, mode and times of `in` into a new unnamed file in `folder` (relative to `at`),
+// then named `target` if that name is still free. 0, errno (EEXIST when the name was taken
+// meanwhile), kCopyCancelled, or kNoUnnamedFile before anything was read.
+int CopyUnnamed(int in, const struct stat& opened, int at, const QByteArray& folder,
+                const SysName& target, const std::atomic<int>* running,
+                std::atomic<uint64_t>* counter) {
+    if (unnamedWorks.load(std::memory_order_relaxed) == 0) return kNoUnnamedFile;
+    // Made with the source's permission bits at once: nobody else can reach a file without a
+    // name, and the chmod is needed only for what the umask takes away.
+    const mode_t mode = opened.st_mode & 0777;
+    Fd out(::openat(at, folder.isEmpty() ? "." : folder.constData(),
+                    O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (out.get() < 0) {
+        // EOPNOTSUPP / EISDIR / EINVAL: this file system (or kernel) has no unnamed files.
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return kNoUnnamedFile;
+        return errno;
+    }
+    int result = CopyData(in, out.get(), running, counter);
+    // Never set-user or set-group id: a copy is the copier's file, not the owner's.
+    if (result == 0 && (ReadUmask() < 0 || (mode & mode_t(ReadUmask())) != 0) &&
+        ::fchmod(out.get(), mode) != 0)
+        result = errno;
+    if (result == 0) {
+        const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
+        if (::futimens(out.get(), times) != 0) result = errno;
+    }
+    if (result != 0) return result; // the unnamed file goes with its descriptor
+    // linkat never replaces a name: one taken meanwhile is EEXIST, and a link put there is
+    // not followed. Straight from the descriptor where the system lets us (it needs a right
+    // most users lack: ENOENT), else through /proc.
+    int linked = -1;
+    if (emptyPathLinks.load(std::memory_order_relaxed) != 0) {
+        linked = ::linkat(out.get(), "", target.folder(), target.leaf(), AT_EMPTY_PATH);
+        if (linked != 0 && errno == ENOENT) emptyPathLinks.store(0);
+    }
+    if (linked != 0 && emptyPathLinks.load(std::memory_order_relaxed) == 0) {
+        char self[40];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", out.get());
+        linked = ::linkat(AT_FDCWD, self, target.folder(), target.leaf(), AT_SYMLINK_FOLLOW);
+    }
+    if (linked != 0) {
+        const int e = errno;
+        if (unnamedWorks.load(std::memory_order_relaxed) == -1 && (e == ENOENT || e == EPERM)) {
+            // No /proc here (or no right to use it): named parts from now on.
+            struct stat probe {};
+            if (::stat("/proc/self/fd", &probe) != 0 || e == EPERM) {
+                unnamedWorks.store(0);
+                return kNoUnnamedFile;
+            }
+        }
+        return e;
+    }
+    unnamedWorks.store(1, std::memory_order_relaxed);
+    // close(2) may still report a late write error: then the name just made goes again.
+    if (const int e = out.Close(); e != 0) {
+        ::unlinkat(target.folder(), target.leaf(), 0);
+        return e;
+    }
+    return 0;
+}
+
 } // namespace
 
 QString SystemErrorText(int error) {
@@ -212,6 +307,16 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     const qsizetype slash = whole.lastIndexOf('/');
     const QByteArray folder = slash >= 0 ? whole.left(slash + 1) : QByteArray();
     const int partFolder = target.guarded() ? target.folder() : AT_FDCWD;
+    // A new file (nothing to replace) is written without a name and named only when whole;
+    // a cut copy leaves nothing behind, and the part's own name and rename are saved.
+    if (!replacing) {
+        const int rc = CopyUnnamed(in.get(), opened, partFolder,
+                                   target.guarded() ? QByteArray(".") : folder, target, running,
+                                   counter);
+        if (rc != kNoUnnamedFile) return rc;
+        if (::lseek(in.get(), 0, SEEK_SET) != 0) return errno;
+        if (counter) counter->store(0, std::memory_order_relaxed);
+    }
     int outFd = -1;
     QByteArray temp;
     if (const int rc =
@@ -353,22 +458,6 @@ int FreeBytes(const QString& folder, uint64_t& out) {
     out = uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
     return 0;
 }
-
-namespace {
-// The umask read without changing it (umask(2) would, for every thread at once).
-mode_t ProcessUmask() {
-    static const mode_t mask = [] {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : status.readAll().split('\n'))
-                if (line.startsWith("Umask:"))
-                    return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
-        }
-        return mode_t(022);
-    }();
-    return mask;
-}
-} // namespace
 
 int SetNewFileMode(const QString& path) {
     return ::chmod(EncodeName(path).constData(), 0666 & ~ProcessUmask()) == 0 ? 0 : errno;

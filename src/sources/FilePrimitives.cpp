@@ -173,19 +173,23 @@ bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages, b
 }
 
 bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side,
-                      FileMessages& messages) {
+                      FileMessages& messages, uint64_t* left) {
     uint64_t free = 0;
     switch (side.side->FreeSpace(folder, free)) {
     case SideResult::Ok:
         break;
     case SideResult::Unsupported:
+        if (left) *left = UINT64_MAX;
         return true; // a server cannot tell
     default:
         TellError(*side.side, messages);
         return false;
     }
     constexpr uint64_t kSpare = 32768;
-    if (free > kSpare && free - kSpare > size) return true;
+    if (free > kSpare && free - kSpare > size) {
+        if (left) *left = free - kSpare - size;
+        return true;
+    }
     messages.Tell(kTooLarge);
     return false;
 }

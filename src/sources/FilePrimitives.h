@@ -86,8 +86,10 @@ bool DeleteEntry(const QString& path, PaneSide& side, FileMessages& messages);
 bool RemoveFolder(const QString& path, PaneSide& side, FileMessages& messages,
                   bool* whole = nullptr);
 // Whether `size` bytes fit into `folder` with 32 KiB to spare; says so when not. A side that
-// cannot tell its free space (a server) always has room.
-bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side, FileMessages& messages);
+// cannot tell its free space (a server) always has room. `left` (optional) receives the bytes
+// still free beyond the file and the spare (UINT64_MAX when the side cannot tell).
+bool CheckRoomForFile(uint64_t size, const QString& folder, PaneSide& side, FileMessages& messages,
+                      uint64_t* left = nullptr);
 // A trailing "/" is ignored.
 bool CreateFolder(PaneSide& side, const QString& path, FileMessages& messages);
 

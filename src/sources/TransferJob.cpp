@@ -290,7 +290,7 @@ private:
             p_.SetName(e.name);
             p_.done.store(0);
             p_.total.store(std::max<uint64_t>(e.size, 1));
-            if (!CheckRoomForFile(e.size, to, job_.target, messages())) continue;
+            if (!RoomFor(e.size, to)) continue;
             if (CopyEntry(control_, src, to + QLatin1Char('/') + e.name, job_.source, job_.target,
                           messages())) {
                 p_.files.fetch_add(1);
@@ -301,6 +301,22 @@ private:
             if (!GoingOn()) return;
             Tree(from + QLatin1Char('/') + f->name, to + QLatin1Char('/') + f->name, arrived);
         }
+    }
+
+    // The room check of a file in a tree: one look at the free space per folder, then what
+    // this copy itself used is taken off it. Space taken by others meanwhile only makes a
+    // copy fail as a full disk does (its part goes, nothing else is touched).
+    bool RoomFor(uint64_t size, const QString& folder) {
+        if (folder == roomFolder_ && roomLeft_ > size) {
+            roomLeft_ -= size;
+            return true;
+        }
+        roomFolder_.clear();
+        uint64_t left = 0;
+        if (!CheckRoomForFile(size, folder, job_.target, messages(), &left)) return false;
+        roomFolder_ = folder;
+        roomLeft_ = left;
+        return true;
     }
 
     bool CopyLinkEntry(const QString& src, const QString& dst) {
@@ -317,6 +333,8 @@ private:
     FailureQuestions failures_;
     bool many_ = false; // failures are questions
     std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
+    QString roomFolder_;                    // where roomLeft_ was last looked at
+    uint64_t roomLeft_ = 0;
 };
 
 } // namespace
