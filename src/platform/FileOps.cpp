@@ -1,5 +1,6 @@
 #include "platform/FileOps.h"
 
+#include "platform/LocalFiles.h"
 #include "platform/NameCodec.h"
 #include "platform/TreeGuard.h"
 
@@ -310,6 +311,8 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     // A new file (nothing to replace) is written without a name and named only when whole;
     // a cut copy leaves nothing behind, and the part's own name and rename are saved.
     if (!replacing) {
+        // What a killed copy left here goes first, as with a named part.
+        RemoveStalePartsOnce(folder, EncodeName(FolderOf(dst)) + '/');
         const int rc = CopyUnnamed(in.get(), opened, partFolder,
                                    target.guarded() ? QByteArray(".") : folder, target, running,
                                    counter);

@@ -129,8 +129,7 @@ int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path) {
     return rc;
 }
 
-int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
-                     QByteArray& name) {
+void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key) {
     static std::mutex mutex;
     static std::set<QByteArray> cleaned;
     bool clean = false;
@@ -140,8 +139,12 @@ int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, in
         clean = cleaned.insert(key).second;
     }
     if (clean) RemoveStaleParts(folder);
-    // The pid once per process (a forked child execs at once and never copies).
-    static const QByteArray stem = kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
+}
+
+int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
+                     QByteArray& name) {
+    RemoveStalePartsOnce(folder, key);
+    const QByteArray stem = kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
     // Relative to `at` when given, else to `folder`.
     const QByteArray base = at == AT_FDCWD ? folder : QByteArray();
     for (int attempt = 0; attempt < 32; ++attempt) {

@@ -171,23 +171,30 @@ TEST_F(Primitives, NoSetIdBitIsCopiedAndStagingIsPrivate) {
     EXPECT_EQ(st.st_nlink, 0u);
 }
 
-// A copy killed in the middle leaves its part; the next copy into that folder removes it,
-// but never the part of a writer still running.
-TEST_F(Primitives, APartLeftByAKilledCopyGoesWithTheNextCopyThere) {
+// A copy killed in the middle never leaves a part under the target's name: a new file has
+// no name yet, a replaced one keeps its old contents. A part left by a killed replace goes
+// with the next copy into that folder, but never the part of a writer still running.
+TEST_F(Primitives, AKilledCopyLeavesTheTargetAloneAndItsPartGoesLater) {
     const QString src = dir.write("big", Pattern(1 << 20));
     const QString target = dir.mkdir("D");
     dir.write("D/.vlf-part.1.init", "a live writer's"); // process 1 always runs
-    const pid_t child = ::fork();
-    if (child == 0) {
-        platform::SetBlockHook([] { ::raise(SIGKILL); });
-        platform::CopyLocalFile(src, target + "/big", false, nullptr, nullptr);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(Leftovers(target).size(), 2);
-    EXPECT_FALSE(QFileInfo::exists(target + "/big"));
+    const auto killedCopy = [&](const QString& to, bool replace) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            platform::SetBlockHook([] { ::raise(SIGKILL); });
+            platform::CopyLocalFile(src, to, replace, nullptr, nullptr);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    };
+    killedCopy(target + "/new", false);
+    EXPECT_FALSE(QFileInfo::exists(target + "/new"));
+    dir.write("D/old", "old");
+    killedCopy(target + "/old", true);
+    EXPECT_EQ(ReadAll(target + "/old"), "old");
+    EXPECT_GE(Leftovers(target).size(), 2);
     ASSERT_TRUE(Copy(dir.write("small", "s"), target + "/small"));
     EXPECT_EQ(Leftovers(target), QStringList{".vlf-part.1.init"});
 }
