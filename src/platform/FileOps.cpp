@@ -288,11 +288,24 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     struct stat to {};
     const SysName target(dst);
     if (target.error()) return target.error();
-    const bool replacing = ::fstatat(target.folder(), target.leaf(), &to, 0) == 0;
+    // Without leave to replace, a small file is copied without looking at the target first:
+    // the naming refuses a taken name (EEXIST) and only then is the target looked at. A large
+    // one is looked at first, so that no long copy is made in vain.
+    constexpr off_t kLookFirst = 1 << 20;
+    const bool look = replace || from.st_size > kLookFirst;
+    const auto classify = [&](const struct stat& t) {
+        if (t.st_dev == from.st_dev && t.st_ino == from.st_ino) return kSameFile;
+        if (S_ISDIR(t.st_mode)) return EISDIR;
+        return EEXIST;
+    };
+    const auto taken = [&](int rc) {
+        if (rc != EEXIST || look) return rc;
+        struct stat now {};
+        return ::fstatat(target.folder(), target.leaf(), &now, 0) == 0 ? classify(now) : rc;
+    };
+    const bool replacing = look && ::fstatat(target.folder(), target.leaf(), &to, 0) == 0;
     if (replacing) {
-        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) return kSameFile;
-        if (S_ISDIR(to.st_mode)) return EISDIR;
-        if (!replace) return EEXIST;
+        if (const int rc = classify(to); rc != EEXIST || !replace) return rc;
     }
     int inFd = -1;
     struct stat opened {};
@@ -316,7 +329,7 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
         const int rc = CopyUnnamed(in.get(), opened, partFolder,
                                    target.guarded() ? QByteArray(".") : folder, target, running,
                                    counter);
-        if (rc != kNoUnnamedFile) return rc;
+        if (rc != kNoUnnamedFile) return taken(rc);
         if (::lseek(in.get(), 0, SEEK_SET) != 0) return errno;
         if (counter) counter->store(0, std::memory_order_relaxed);
     }
@@ -346,7 +359,7 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     } else if (replacing) {
         SyncFolder(FolderOf(dst));
     }
-    return result;
+    return taken(result);
 }
 
 int CopyLink(const QString& from, const QString& to, bool replace) {
