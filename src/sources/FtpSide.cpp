@@ -170,10 +170,9 @@ public:
             // file: it counts as there, so the user is asked before it is replaced.
             const FtpStatusInfo status = connection_->LastStatus();
             if (status.lost()) lost_ = true;
-            const bool unknown =
-                status.result == FtpResult::BadReply ||
-                (status.result == FtpResult::Refused && status.replyCode != 550 &&
-                 status.replyCode != 450);
+            const bool unknown = status.result == FtpResult::BadReply ||
+                                 (status.result == FtpResult::Refused &&
+                                  status.replyCode >= 500 && status.replyCode <= 504);
             if (unknown && size) *size = 0;
             return unknown;
         }
