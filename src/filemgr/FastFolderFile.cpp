@@ -1,5 +1,8 @@
 #include "filemgr/FastFolderFile.h"
 
+#include <QFile>
+#include <QStandardPaths>
+
 namespace velmar {
 
 QString FastFolderTextOf(const QByteArray& bytes) {
@@ -41,6 +44,36 @@ QString FastFolderRowText(const QString& entry) {
 
 QString FastFolderEntryOfRow(const QString& rowText) {
     return rowText.endsWith(QLatin1Char('/')) ? rowText : rowText + QLatin1Char('/');
+}
+
+namespace {
+QString g_dataFolder;
+} // namespace
+
+QString DataFolder() {
+    QString folder = g_dataFolder.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                         : g_dataFolder;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    return folder;
+}
+
+void SetDataFolderForTesting(const QString& folder) {
+    g_dataFolder = folder;
+}
+
+QString FastFolderFilePath() {
+    return DataFolder() + QStringLiteral("velmar.ffs");
+}
+
+QString ShortcutFolder() {
+    return DataFolder() + QStringLiteral("ShortCuts/");
+}
+
+QString ReadFastFolderText(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) return {};
+    return FastFolderTextOf(in.readAll());
 }
 
 } // namespace velmar

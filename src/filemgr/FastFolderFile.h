@@ -22,4 +22,12 @@ QString FastFolderRowText(const QString& entry);
 // The entry a row text stands for, the inverse of FastFolderRowText.
 QString FastFolderEntryOfRow(const QString& rowText);
 
+// The per-user data folder (ends with "/"); tests put a folder of their own in its place.
+QString DataFolder();
+void SetDataFolderForTesting(const QString& folder);
+QString FastFolderFilePath();
+QString ShortcutFolder();
+// The whole file as text; empty when it is missing or cannot be read.
+QString ReadFastFolderText(const QString& file);
+
 } // namespace velmar

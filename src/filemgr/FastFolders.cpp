@@ -27,8 +27,6 @@ namespace velmar {
 
 namespace {
 
-QString g_dataFolder;
-
 bool WriteFastFolderText(const QString& file, const QString& text) {
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSaveFile out(file);
@@ -93,32 +91,6 @@ private:
 };
 
 } // namespace
-
-QString DataFolder() {
-    QString folder = g_dataFolder.isEmpty()
-                         ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                         : g_dataFolder;
-    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    return folder;
-}
-
-void SetDataFolderForTesting(const QString& folder) {
-    g_dataFolder = folder;
-}
-
-QString FastFolderFilePath() {
-    return DataFolder() + QStringLiteral("velmar.ffs");
-}
-
-QString ShortcutFolder() {
-    return DataFolder() + QStringLiteral("ShortCuts/");
-}
-
-QString ReadFastFolderText(const QString& file) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) return {};
-    return FastFolderTextOf(in.readAll());
-}
 
 bool AddFastFolder(const QString& file, const QString& folder) {
     QStringList entries = FastFolderEntries(ReadFastFolderText(file));

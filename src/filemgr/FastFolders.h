@@ -15,14 +15,6 @@ namespace velmar {
 
 class PaneController;
 
-// The per-user data folder (ends with "/"); tests put a folder of their own in its place.
-QString DataFolder();
-void SetDataFolderForTesting(const QString& folder);
-QString FastFolderFilePath();
-QString ShortcutFolder();
-
-// The whole file as text; empty when it is missing or cannot be read.
-QString ReadFastFolderText(const QString& file);
 // Adds `folder` (ending with "/") unless that exact entry is there. False when the file
 // cannot be written.
 bool AddFastFolder(const QString& file, const QString& folder);

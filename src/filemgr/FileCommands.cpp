@@ -37,30 +37,24 @@ struct Pending {
     std::condition_variable cv;
     bool answered = false;
     bool abandoned = false;
-    bool yes = false;
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
 };
-
-bool ShowNow(const QString& text, bool question) {
-    if (question) return AskYesNo(text);
-    ShowMessage(text, MessageKind::Error);
-    return true;
-}
 
 } // namespace
 
-bool SeamMessages::Show(const QString& text, bool question) {
-    if (OnInterfaceThread()) return ShowNow(text, question);
+QMessageBox::StandardButton SeamMessages::Show(const QString& text, MessageKind kind) {
+    if (OnInterfaceThread()) return ShowMessage(text, kind);
     auto pending = std::make_shared<Pending>();
     QMetaObject::invokeMethod(
         qApp,
-        [pending, text, question] {
+        [pending, text, kind] {
             {
                 std::lock_guard<std::mutex> lock(pending->mutex);
                 if (pending->abandoned) return;
             }
-            const bool yes = ShowNow(text, question);
+            const QMessageBox::StandardButton button = ShowMessage(text, kind);
             std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->yes = yes;
+            pending->button = button;
             pending->answered = true;
             pending->cv.notify_all();
         },
@@ -69,22 +63,33 @@ bool SeamMessages::Show(const QString& text, bool question) {
     while (!pending->answered) {
         if (running_ && running_->load() == 0) {
             pending->abandoned = true;
-            return false;
+            return kind == MessageKind::FailureQuestion ? QMessageBox::Abort : QMessageBox::No;
         }
         pending->cv.wait_for(lock, std::chrono::milliseconds(50));
     }
-    return pending->yes;
+    return pending->button;
 }
 
 bool SeamMessages::Ask(const QString& question) {
     static const QString before = kAskOverwrite.section(QStringLiteral("%1"), 0, 0);
     static const QString after = kAskOverwrite.section(QStringLiteral("%1"), 1);
     if (!askOverwrite_ && question.startsWith(before) && question.endsWith(after)) return true;
-    return Show(question, true);
+    return Show(question, MessageKind::Question) == QMessageBox::Yes;
 }
 
 void SeamMessages::Tell(const QString& text) {
-    Show(text, false);
+    Show(text, MessageKind::Error);
+}
+
+FailureAnswer SeamMessages::AskOnFailure(const QString& text) {
+    switch (Show(text, MessageKind::FailureQuestion)) {
+    case QMessageBox::YesToAll:
+        return FailureAnswer::SkipAll;
+    case QMessageBox::Abort:
+        return FailureAnswer::Stop;
+    default:
+        return FailureAnswer::Skip;
+    }
 }
 
 // ---- progress dialog ----

@@ -3,6 +3,7 @@
 // worker under it, and the New Folder dialog. The work itself is in the primitives and the
 // transfer worker of the sources core; this layer only collects rows, asks and shows.
 
+#include "framework/Message.h"
 #include "sources/FilePrimitives.h"
 #include "sources/TransferJob.h"
 
@@ -32,9 +33,11 @@ public:
         : running_(running), askOverwrite_(askOverwrite) {}
     bool Ask(const QString& question) override;
     void Tell(const QString& text) override;
+    FailureAnswer AskOnFailure(const QString& text) override;
 
 private:
-    bool Show(const QString& text, bool question);
+    // The button pressed; a worker's cancelled question is No (Abort for a failure).
+    QMessageBox::StandardButton Show(const QString& text, MessageKind kind);
     const std::atomic<int>* running_;
     bool askOverwrite_;
 };

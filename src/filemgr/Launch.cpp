@@ -64,17 +64,28 @@ bool KnownProgramExtension(const QString& ext) {
     return false;
 }
 
+// Shows `text` on the interface thread (launches run on threads of their own).
+void TellOnWindowThread(const QString& text) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [text] { ShowMessage(text, MessageKind::Error); }, Qt::QueuedConnection);
+}
+
+void StartProgram(const LaunchPlan& plan) {
+    if (!platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory))
+        TellOnWindowThread(kLaunchCannotStart.arg(plan.program));
+}
+
 void LaunchOnDesktop(const LaunchPlan& plan) {
     switch (plan.action) {
     case LaunchAction::None:
         return;
     case LaunchAction::StartProgram:
-        platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory);
+        StartProgram(plan);
         return;
     case LaunchAction::AskFirst: {
         auto ask = [plan] {
-            if (AskYesNo(plan.question))
-                platform::StartDetachedProgram(plan.program, plan.arguments, plan.workingDirectory);
+            if (AskYesNo(plan.question)) StartProgram(plan);
         };
         // Questions belong to the interface thread.
         if (QCoreApplication* app = QCoreApplication::instance())
@@ -84,10 +95,9 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
     case LaunchAction::OpenDocument: {
         const QString target = plan.document;
         auto open = [target] {
-            if (IsUrl(target))
-                OpenInBrowser(QUrl(target));
-            else
-                platform::OpenDocument(target);
+            const bool opened =
+                IsUrl(target) ? OpenInBrowser(QUrl(target)) : platform::OpenDocument(target);
+            if (!opened) ShowMessage(kLaunchNoApplication.arg(target), MessageKind::Error);
         };
         // The desktop services belong to the interface thread.
         if (QCoreApplication* app = QCoreApplication::instance())
@@ -108,7 +118,10 @@ LaunchPlan PlanLaunch(const LaunchJob& job) {
     RegistryKey key;
     const bool launch =
         ext.isEmpty() || KnownProgramExtension(ext) || key.Open(RegistryKey::ClassesRoot, ext);
-    if (!launch) return plan;
+    if (!launch) {
+        plan.failure = kLaunchNoApplication.arg(file);
+        return plan;
+    }
 
     if (IsUrl(file)) {
         plan.action = LaunchAction::OpenDocument;
@@ -123,7 +136,10 @@ LaunchPlan PlanLaunch(const LaunchJob& job) {
     }
     // Looked at by the file system's own bytes: a name that is not UTF-8 launches too.
     platform::FileIdentity info;
-    if (platform::Identify(target, info) != 0) return plan;
+    if (platform::Identify(target, info) != 0) {
+        plan.failure = kLaunchNotFound.arg(file);
+        return plan;
+    }
     if (!info.folder && platform::IsExecutableFile(target)) {
         plan.program = target;
         plan.arguments = platform::SplitParameters(job.parameters);
@@ -203,6 +219,8 @@ void StartLaunch(LaunchJob job) {
             } else if (const LaunchPlan plan = PlanLaunch(mine);
                        plan.action != LaunchAction::None) {
                 PerformLaunch(plan);
+            } else if (!plan.failure.isEmpty()) {
+                TellOnWindowThread(plan.failure);
             }
         }
         g_launchesRunning.fetch_sub(1, std::memory_order_release);

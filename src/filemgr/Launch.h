@@ -34,7 +34,12 @@ struct LaunchPlan {
     QString workingDirectory; // StartProgram
     QString document;         // OpenDocument: a local path or an URL
     QString question;         // AskFirst: names the file and its real type
+    QString failure;          // None: why nothing is launched, told to the user (may be empty)
 };
+
+inline const QString kLaunchNotFound = QStringLiteral("%1 was not found.");
+inline const QString kLaunchNoApplication = QStringLiteral("No application opens %1.");
+inline const QString kLaunchCannotStart = QStringLiteral("%1 could not be started.");
 
 // The launch rule: a file without extension, one of .com .exe .lnk .bat, or one whose
 // extension the MIME database knows is launched; anything else is left alone. A launched
@@ -48,7 +53,8 @@ LaunchPlan PlanLaunch(const LaunchJob& job);
 void RunLaunch(const LaunchJob& job);
 
 // Starts a launch thread that decides the plan for `job` and carries it out, and returns
-// at once without touching the disk. Failures report nothing.
+// at once without touching the disk. A failure (no such file, no application for it, a
+// program or viewer the desktop refused to start) is told in a message box.
 void StartLaunch(LaunchJob job);
 
 // Waits (at most `ms`) until no launch thread runs. Done once when the application

@@ -5,7 +5,9 @@
 #include "filemgr/PathBar.h"
 #include "filemgr/Preferences.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Browser.h"
 #include "framework/Dialogs.h"
+#include "framework/Message.h"
 #include "framework/PostedEvents.h"
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
@@ -15,6 +17,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTimer>
+#include <QUrl>
 #include <utility>
 
 namespace velmar {
@@ -210,6 +213,17 @@ bool CMainFrame::OnCommand(int id) {
     }
     if (id == kCmdPreferences) {
         RunPreferences();
+        return true;
+    }
+    if (id == kCmdHelp) {
+        // Without a browser F1 would do nothing at all: the user is told where the manual is.
+        const QString manual = HelpFilePath();
+        if (manual.isEmpty())
+            ShowMessage(QStringLiteral("The manual could not be found."), MessageKind::Error, this);
+        else if (!OpenInBrowser(QUrl::fromLocalFile(manual)))
+            ShowMessage(QStringLiteral("No web browser could be started to show the manual.\n%1")
+                            .arg(manual),
+                        MessageKind::Error, this);
         return true;
     }
     return CFrame::OnCommand(id);

@@ -1,12 +1,11 @@
 #include "filemgr/PaneController.h"
 
-#include "filemgr/FastFolders.h"
-#include "filemgr/Launch.h"
+#include "filemgr/FastFolderFile.h"
+#include "filemgr/PaneCommandIds.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "platform/Cancel.h"
-#include "platform/Shell.h"
-#include "res/Ids.h"
+#include "platform/FileOps.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/Side.h"
 
@@ -17,7 +16,7 @@
 
 namespace velmar {
 
-using namespace ids;
+using namespace panecmd;
 
 namespace {
 
@@ -353,11 +352,9 @@ void PaneController::InvertSelection() {
 void PaneController::OpenRow(int row) {
     if (row < 0 || row >= model_->size()) return;
     if (!IsFolderRow(row)) {
-        if (sourceKind_ != kSourceLocal) return;
-        LaunchJob job;
-        job.file = currentPath_ + RowName(row);
-        job.directory = currentPath_.chopped(1);
-        StartLaunch(std::move(job));
+        // Starting a program or a viewer is the desktop's business: the window layer does it.
+        if (sourceKind_ != kSourceLocal || !ui_) return;
+        ui_->LaunchFile(currentPath_ + RowName(row), currentPath_.chopped(1));
         return;
     }
     const QString sep = PathSeparator();
@@ -455,7 +452,7 @@ PaneController::RenameResult PaneController::Rename(int row, const QString& text
     const QString to = folder + text;
     const QString rowName = to.mid(currentPath_.size());
     if (sourceKind_ == kSourceLocal) {
-        if (!platform::RenameEntry(from, to)) return RenameResult::Failed;
+        if (platform::RenamePath(from, to, false) != 0) return RenameResult::Failed;
     } else {
         // A server may replace a folder or a file it cannot name by SIZE: a listed name is
         // taken, whatever its kind.

@@ -37,6 +37,8 @@ public:
     virtual ~PaneCommandUi() = default;
     // Runs command `id` (already found enabled). False when it is not one of these.
     virtual bool RunUiCommand(int id) = 0;
+    // Starts the local file `file` (a program or a document) in `folder`, beside the window.
+    virtual void LaunchFile(const QString& file, const QString& folder) = 0;
 };
 
 class PaneController : public QObject, public CommandTarget {

@@ -5,38 +5,31 @@
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/FtpErrorBox.h"
 #include "filemgr/PaneController.h"
+#include "framework/BesideWindow.h"
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "ftp/curl/CurlFtp.h"
+#include "platform/Cancel.h"
 #include "platform/Settings.h"
 #include "settings/SettingsStore.h"
 #include "trust/PeerIdentity.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 
 namespace velmar {
 
 namespace {
 
-// A connect on a thread of its own while this thread keeps serving the window.
-FtpConnectResult ConnectAside(const FtpLogin& login, const FtpOptions& options) {
-    std::future<FtpConnectResult> future = ConnectFtpBeside(false, login, options);
-    const auto ready = [&] {
-        return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    };
-    if (!ready()) {
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (ready()) loop.quit();
-        });
-        poll.start(20);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return future.get();
+// A connect beside the window: it keeps painting under the wait cursor, and Esc (or closing a
+// window) ends the connect at once. False when it was stopped or could not start.
+bool ConnectAside(const FtpLogin& login, const FtpOptions& options, FtpConnectResult& r) {
+    std::atomic<int> running{1};
+    platform::CancelToken cancel;
+    const bool ran = RunBesideWindow(
+        running,
+        [&] { r.connection = ConnectFtp(false, login, options, r.status, &r.peer); }, &cancel);
+    return ran && running.load() != 0 && !cancel.IsCancelled();
 }
 
 } // namespace
@@ -59,7 +52,8 @@ bool TrustSecurePeer(FtpLogin& login, const FtpOptions& options, QWidget* parent
         if (login.protocol == FtpProtocol::FtpTls)
             login.pinnedCertificate =
                 trust::RememberedCertificate(certificates, login.host, port).value_or(QByteArray());
-        FtpConnectResult r = ConnectAside(login, options);
+        FtpConnectResult r;
+        if (!ConnectAside(login, options, r)) return false; // stopped: nothing to tell
         if (r.connection) return true;
         const trust::PeerIdentity& peer = r.peer;
         if (round == 0 && peer.state == trust::KeyState::Unknown) {

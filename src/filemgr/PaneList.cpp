@@ -4,6 +4,7 @@
 #include "filemgr/FileCommands.h"
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/Launch.h"
+#include "filemgr/PaneCommandIds.h"
 #include "filemgr/PaneDelegate.h"
 #include "filemgr/PaneModel.h"
 #include "filemgr/Properties.h"
@@ -21,15 +22,42 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <algorithm>
 
 namespace velmar {
 
+// The controller's command numbers are the menus' own.
+#define VELMAR_SAME_ID(name) static_assert(panecmd::name == ids::name, #name)
+VELMAR_SAME_ID(kCmdViewHex);
+VELMAR_SAME_ID(kCmdEditHex);
+VELMAR_SAME_ID(kCmdNewDir);
+VELMAR_SAME_ID(kCmdCopy);
+VELMAR_SAME_ID(kCmdMove);
+VELMAR_SAME_ID(kCmdFtp);
+VELMAR_SAME_ID(kCmdDelete);
+VELMAR_SAME_ID(kCmdProperties);
+VELMAR_SAME_ID(kCmdTaskManager);
+VELMAR_SAME_ID(kCmdSearchFiles);
+VELMAR_SAME_ID(kCmdInvertSelection);
+VELMAR_SAME_ID(kCmdCreateShortcut);
+VELMAR_SAME_ID(kCmdShortcuts);
+VELMAR_SAME_ID(kCmdDirSizes);
+VELMAR_SAME_ID(kCmdFastFolders);
+VELMAR_SAME_ID(kCmdRename);
+VELMAR_SAME_ID(kCmdRefresh);
+VELMAR_SAME_ID(kCmdOtherPane);
+VELMAR_SAME_ID(kCmdDeleteForGood);
+#undef VELMAR_SAME_ID
+
 namespace {
 
 constexpr int kMinNameWidth = 40;
+// A listing shorter than this shows no note (it would only flash).
+constexpr int kListingNoteDelayMs = 400;
 
 // The size column is as wide as the widest size text.
 int SizeColumnWidth(const QFontMetrics& fm) {
@@ -102,11 +130,30 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
         if (CPaneList* active = host_->ActivePane(); !active || active == this)
             host_->SetPathText(controller_->PathText());
     };
+    // A listing that takes a while says so: the busy cursor over the pane at once, and after
+    // a moment a note at the pane's foot with the rows so far (a quick one shows no flash).
+    listingNote_ = new QLabel(viewport());
+    listingNote_->setObjectName(QStringLiteral("listingNote"));
+    listingNote_->setTextFormat(Qt::PlainText);
+    listingNote_->setAutoFillBackground(true);
+    listingNote_->setFrameShape(QFrame::StyledPanel);
+    listingNote_->setMargin(2);
+    listingNote_->hide();
+    listingNoteDelay_ = new QTimer(this);
+    listingNoteDelay_->setSingleShot(true);
+    listingNoteDelay_->setInterval(kListingNoteDelayMs);
+    connect(listingNoteDelay_, &QTimer::timeout, this, [this] { ShowListingNote(); });
+    connect(controller_->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (listingNote_->isVisible()) ShowListingNote();
+    });
     connect(controller_, &PaneController::listingStarted, this, [this, showPath] {
         viewport()->setCursor(Qt::BusyCursor);
+        listingNoteDelay_->start();
         showPath();
     });
     connect(controller_, &PaneController::listingFinished, this, [this, showPath] {
+        listingNoteDelay_->stop();
+        listingNote_->hide();
         viewport()->unsetCursor();
         ShowCursor();
         showPath();
@@ -118,6 +165,23 @@ CPaneList::CPaneList(CVelmarDoc* doc, PaneHost* host, QWidget* parent)
 CPaneList::~CPaneList() {
     // The controller's listing ends before the view it reports to goes.
     controller_->DropListing();
+}
+
+void CPaneList::ShowListingNote() {
+    if (!controller_->IsListing()) return;
+    const PaneController& pane = *controller_;
+    // The parent row is no entry of the folder.
+    const int rows = pane.RowCount() - (pane.IsParentRow(0) ? 1 : 0);
+    listingNote_->setText(
+        pane.ftpState() == FtpState::Connecting
+            ? QStringLiteral("Connecting to %1... (Esc stops)").arg(pane.ftpLogin().host)
+            : QStringLiteral("Listing... %1 entries so far (Esc stops)").arg(rows));
+    listingNote_->adjustSize();
+    const QRect area = viewport()->rect();
+    listingNote_->move(area.left() + 4,
+                       std::max(area.top(), area.bottom() - listingNote_->height() - 4));
+    listingNote_->show();
+    listingNote_->raise();
 }
 
 // ---- Settings, style and columns ----
@@ -410,6 +474,13 @@ void CPaneList::ViewInHex(bool readOnly) {
     RunHexView(controller_->currentPath() + controller_->RowName(controller_->FocusedRow()),
                readOnly, this);
     setFocus();
+}
+
+void CPaneList::LaunchFile(const QString& file, const QString& folder) {
+    LaunchJob job;
+    job.file = file;
+    job.directory = folder;
+    StartLaunch(std::move(job));
 }
 
 bool CPaneList::RunUiCommand(int id) {

@@ -10,6 +10,9 @@
 
 #include <QTableView>
 
+class QLabel;
+class QTimer;
+
 namespace velmar {
 
 class CVelmarDoc;
@@ -36,6 +39,7 @@ public:
     }
     // PaneCommandUi: the commands that show a dialog or edit a label.
     bool RunUiCommand(int id) override;
+    void LaunchFile(const QString& file, const QString& folder) override;
 
     PaneController& controller() const { return *controller_; }
 
@@ -57,6 +61,8 @@ public:
     void ShowCursor();
 
     PaneHost* host() const { return host_; }
+    // The note the pane shows while a slow listing comes in (hidden otherwise).
+    QLabel* listingNote() const { return listingNote_; }
     // The pane that takes the keys: the host's active pane, or the focused one when the
     // host does not tell.
     bool IsActivePane() const;
@@ -78,12 +84,15 @@ protected:
 
 private:
     void FitColumns(bool applyStyle);
+    void ShowListingNote();
     bool OnLabel(const QPoint& viewportPos, int& row) const;
 
     PaneController* controller_ = nullptr;
     PaneHost* host_ = nullptr;
     CLikeNcDelegate* delegate_ = nullptr;
     CPaneHeader* header_ = nullptr;
+    QLabel* listingNote_ = nullptr;
+    QTimer* listingNoteDelay_ = nullptr;
 
     PaneStyle style_ = PaneStyle::Unset;
     int editingRow_ = -1;

@@ -1,6 +1,7 @@
 #include "framework/Message.h"
 
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 namespace velmar {
@@ -32,6 +33,10 @@ QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind, Q
         icon = QMessageBox::Critical;
         buttons = QMessageBox::Yes | QMessageBox::No;
         break;
+    case MessageKind::FailureQuestion:
+        icon = QMessageBox::Critical;
+        buttons = QMessageBox::Ignore | QMessageBox::YesToAll | QMessageBox::Abort;
+        break;
     case MessageKind::Plain:
         icon = QMessageBox::NoIcon;
         break;
@@ -48,7 +53,14 @@ QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind, Q
     // Messages carry file names and server replies: "530 <a href=...>" must read as it came,
     // never turn into a link or markup.
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(buttons & QMessageBox::No ? QMessageBox::No : QMessageBox::Ok);
+    if (kind == MessageKind::FailureQuestion) {
+        box.button(QMessageBox::Ignore)->setText(QStringLiteral("Skip"));
+        box.button(QMessageBox::YesToAll)->setText(QStringLiteral("Skip all"));
+        box.button(QMessageBox::Abort)->setText(QStringLiteral("Stop"));
+        box.setDefaultButton(QMessageBox::Ignore);
+    } else {
+        box.setDefaultButton(buttons & QMessageBox::No ? QMessageBox::No : QMessageBox::Ok);
+    }
     return QMessageBox::StandardButton(box.exec());
 }
 

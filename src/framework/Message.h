@@ -11,8 +11,9 @@ class QWidget;
 
 namespace velmar {
 
-// Plain: no icon. StopQuestion: the stop icon with Yes and No.
-enum class MessageKind { Info, Warning, Error, Question, Plain, StopQuestion };
+// Plain: no icon. StopQuestion: the stop icon with Yes and No. FailureQuestion: the stop icon
+// with "Skip" (Ignore), "Skip all" (YesToAll) and "Stop" (Abort).
+enum class MessageKind { Info, Warning, Error, Question, Plain, StopQuestion, FailureQuestion };
 
 // Shows `text`; returns the button pressed (QMessageBox::Ok for plain messages).
 QMessageBox::StandardButton ShowMessage(const QString& text, MessageKind kind = MessageKind::Info,

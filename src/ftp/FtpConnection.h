@@ -36,9 +36,10 @@ struct FtpLogin {
     QString password;
     // Our own client speaks plain FTP only: any other protocol connects through libcurl.
     FtpProtocol protocol = FtpProtocol::Ftp;
-    QByteArray pinnedCertificate; // TLS: the certificate the user trusted (SHA-256, hex)
-    QString knownHosts;           // SFTP: empty for ~/.ssh/known_hosts
-    QString sshDir;               // SFTP: the user's keys; empty for ~/.ssh
+    // Initialised here so that a log-in written as {host, port, user, password} stays whole.
+    QByteArray pinnedCertificate{}; // TLS: the certificate the user trusted (SHA-256, hex)
+    QString knownHosts{};           // SFTP: empty for ~/.ssh/known_hosts
+    QString sshDir{};               // SFTP: the user's keys; empty for ~/.ssh
 };
 
 class FtpConnection {

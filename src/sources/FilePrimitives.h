@@ -18,6 +18,8 @@
 
 namespace velmar {
 
+enum class FailureAnswer { Skip, SkipAll, Stop };
+
 // How a primitive asks and tells.
 class FileMessages {
 public:
@@ -26,6 +28,13 @@ public:
     virtual bool Ask(const QString& question) = 0;
     // An error or notice.
     virtual void Tell(const QString& text) = 0;
+    // A failure in a job of many entries (kAskOnFailure): go on without the entry, go on
+    // and pass over later failures of the same kind without a question, or stop the job.
+    // Where no such question can be put, the failure is told and the entry skipped.
+    virtual FailureAnswer AskOnFailure(const QString& text) {
+        Tell(text);
+        return FailureAnswer::Skip;
+    }
 };
 
 // What the primitives use of a pane: its side and what it hides.
@@ -56,6 +65,11 @@ inline const QString kIntoItselfRefused =
 inline const QString kSpecialFileRefused =
     QStringLiteral("%1 is a pipe, socket or device: not copied.");
 inline const QString kCannotReadFolder = QStringLiteral("Cannot read folder %1.");
+// The entry's path, then what failed.
+inline const QString kAskOnFailure =
+    QStringLiteral("%1\n%2\n\nSkip this entry, skip all such failures, or stop?");
+inline const QString kFailuresPassedOver =
+    QStringLiteral("%1 more entries failed the same way and were not copied.");
 inline const QString kNotRemovedWhole =
     QStringLiteral("Folder %1 was not removed: not everything in it was moved.");
 

@@ -3,6 +3,7 @@
 #include "sources/SizeText.h"
 
 #include <QSet>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -52,16 +53,70 @@ public:
         last = text;
         inner_.Tell(text);
     }
+    FailureAnswer AskOnFailure(const QString& text) override {
+        last = text.section(QStringLiteral("\n\n"), 0, 0); // the entry and its failure
+        return inner_.AskOnFailure(text);
+    }
     QString last;
 
 private:
     FileMessages& inner_;
 };
 
+// The failures of a job of many entries: each is a question (skip it, skip all such, stop)
+// rather than a box to close per file, until the user passes over that kind of failure.
+class FailureQuestions final : public FileMessages {
+public:
+    FailureQuestions(FileMessages& user, std::atomic<int>& running)
+        : user_(user), running_(running) {}
+
+    // The entry at work: failures name it, and are of one kind whatever the entry.
+    void SetEntry(const QString& from, const QString& to) {
+        from_ = from;
+        to_ = to;
+    }
+    bool Ask(const QString& question) override { return user_.Ask(question); }
+    void Tell(const QString& text) override {
+        QString kind = text;
+        if (!to_.isEmpty()) kind.replace(to_, QStringLiteral("%1"));
+        if (!from_.isEmpty()) kind.replace(from_, QStringLiteral("%1"));
+        if (passedOver_.contains(kind)) {
+            ++silent_;
+            return;
+        }
+        switch (user_.AskOnFailure(kAskOnFailure.arg(to_.isEmpty() ? from_ : to_, text))) {
+        case FailureAnswer::Skip:
+            break;
+        case FailureAnswer::SkipAll:
+            passedOver_.insert(kind);
+            break;
+        case FailureAnswer::Stop:
+            running_.store(0);
+            break;
+        }
+    }
+    // What was passed over without a question is told once, at the end.
+    void Finish() {
+        if (silent_ > 0) user_.Tell(kFailuresPassedOver.arg(silent_));
+    }
+
+private:
+    FileMessages& user_;
+    std::atomic<int>& running_;
+    QString from_, to_;
+    QSet<QString> passedOver_;
+    int silent_ = 0;
+};
+
 class Worker {
 public:
     explicit Worker(TransferJob& job)
-        : job_(job), p_(job.progress), control_{&p_.running, &p_.done} {}
+        : job_(job), p_(job.progress), control_{&p_.running, &p_.done},
+          failures_(*job.messages, job.progress.running) {
+        many_ = job.items.size() > 1 ||
+                std::any_of(job.items.begin(), job.items.end(),
+                            [](const TransferItem& i) { return i.folder; });
+    }
 
     void Run() {
         for (const TransferItem& item : job_.items) {
@@ -73,19 +128,22 @@ public:
             else
                 File(item);
         }
+        failures_.Finish();
     }
 
 private:
     bool GoingOn() const {
         return p_.running.load() != 0 && job_.source.usable() && job_.target.usable();
     }
-    FileMessages& messages() { return *job_.messages; }
+    FileMessages& messages() { return many_ ? failures_ : *job_.messages; }
+    void AtWork(const QString& from, const QString& to) { failures_.SetEntry(from, to); }
 
     void File(const TransferItem& item) {
         p_.SetName(item.name);
         const QString src = job_.sourcePath + item.name;
         // A search hit is named "sub/a.txt": the copy is "a.txt" in the target folder.
         const QString dst = job_.targetPath + FileNamePart(item.name, QLatin1Char('/'));
+        AtWork(src, dst);
         // A move on one file system is a rename: it needs no room.
         const bool renames =
             !job_.copy && SameSide() && job_.source.side->OnOneVolume(src, job_.targetPath);
@@ -108,6 +166,7 @@ private:
         const QString from = job_.sourcePath + item.name;
         const QString to = job_.targetPath + item.name;
         p_.SetName(item.name);
+        AtWork(from, to);
         // A link to a folder is the row itself: it goes as a link, never what it points to.
         if (SameSide() && job_.source.side->IsLink(from)) {
             Link(from, to);
@@ -117,10 +176,14 @@ private:
             messages().Tell(kIntoItselfRefused.arg(from));
             return;
         }
-        // One file system or one server: a folder moves as a whole by renaming it.
+        // One file system or one server: a folder moves as a whole by renaming it. The count
+        // still says how many files went, as a move by copying would (local only: on a
+        // server the count would cost a listing per folder).
         if (!job_.copy && SameSide() &&
-            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok)
+            job_.source.side->MoveWithin(from, to, false, control_) == SideResult::Ok) {
+            if (job_.target.side->Site().isEmpty()) CountMovedFiles(to);
             return;
+        }
         QSet<QString> arrived;
         {
             // Below the chosen folders nothing is reached through a link meanwhile put in
@@ -130,6 +193,7 @@ private:
             targetHold_.reset();
         }
         if (job_.copy || p_.running.load() == 0 || !job_.source.usable()) return;
+        AtWork(from, QString());
         if (!messages().Ask(kAskRemoveFolder.arg(from))) return;
         // What arrived is on the disk before anything of the source goes.
         if (!job_.target.side->Flush(to)) {
@@ -137,7 +201,21 @@ private:
             return;
         }
         if (!job_.source.side->RemoveArrived(from, arrived, messages()))
-            messages().Tell(kNotRemovedWhole.arg(from));
+            job_.messages->Tell(kNotRemovedWhole.arg(from)); // a notice, not a question
+    }
+
+    // Adds the files (and links) below the moved folder `folder` to the count, never walking
+    // into a link; a stop ends the count.
+    void CountMovedFiles(const QString& folder) {
+        std::vector<ListedEntry> entries;
+        if (!job_.target.side->List(folder + QLatin1Char('/'), entries, false)) return;
+        for (const ListedEntry& e : entries) {
+            if (p_.running.load() == 0) return;
+            if (e.folder && !e.link && !e.linkToFolder)
+                CountMovedFiles(folder + QLatin1Char('/') + e.name);
+            else
+                p_.files.fetch_add(1); // a link counts as one, as a copy takes it
+        }
     }
 
     void TellTargetError() {
@@ -182,6 +260,7 @@ private:
     // Copies the tree `from` to `to` with the source pane's filters; records in `arrived`
     // every source file whose copy is complete.
     void Tree(const QString& from, const QString& to, QSet<QString>* arrived) {
+        AtWork(from, to);
         if (!MakeTargetFolder(to)) return;
         if (!targetHold_) targetHold_ = job_.target.side->HoldTree(to); // the top folder
         if (!targetHold_) targetHold_ = std::make_unique<TreeHold>();
@@ -194,6 +273,7 @@ private:
         for (const ListedEntry& e : entries) {
             if (!GoingOn()) return;
             const QString src = from + QLatin1Char('/') + e.name;
+            AtWork(src, to + QLatin1Char('/') + e.name);
             // A link stays a link on one side, and is never walked into.
             if (e.link && SameSide()) {
                 p_.SetName(e.name);
@@ -234,6 +314,8 @@ private:
     TransferJob& job_;
     JobProgress& p_;
     TransferControl control_;
+    FailureQuestions failures_;
+    bool many_ = false; // failures are questions
     std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
 };
 

@@ -163,6 +163,16 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
     uint64_t size = 0;
     ASSERT_TRUE(side_->Exists(At("x#y"), &size));
     EXPECT_EQ(size, uint64_t(payload.size()));
+    // The time a copy carries over, where the server can set one (vsftpd has no MFMT).
+    const int64_t when = 1000000000;
+    const bool settable = GetParam() != Kind::CurlVs && GetParam() != Kind::CurlVsTls;
+    EXPECT_EQ(side_->SetModifiedTime(At("x#y"), when), settable);
+    int64_t seconds = 0;
+    if (settable) {
+        EXPECT_EQ(QFileInfo(home_ + "/x#y").lastModified().toSecsSinceEpoch(), when);
+        ASSERT_TRUE(side_->ModifiedTime(At("x#y"), seconds));
+        EXPECT_EQ(seconds, when);
+    }
     // A write cancelled part-way, or whose source fails, leaves the old file and nothing else.
     at = 0;
     const auto stopHalfway = [&](char* buffer, size_t capacity) -> int64_t {

@@ -148,7 +148,10 @@ TEST_F(Primitives, SpecialFilesAreNamedAndSkipped) {
     RunTransfer(job);
     EXPECT_EQ(ReadAll(dir.file("D/T/plain")), "p");
     EXPECT_EQ(job.progress.files.load(), 1);
-    EXPECT_EQ(user.told.size(), 3);
+    // In a folder each is a question that names it.
+    ASSERT_EQ(user.failures.size(), 3);
+    for (const QString& f : user.failures)
+        EXPECT_TRUE(f.contains(" is a pipe, socket or device")) << f.toStdString();
     ::close(sock);
 }
 
@@ -521,7 +524,42 @@ TEST_F(Worker, FoldersSwappedForLinksMidCopyLeadNowhere) {
     QDirIterator it(dir.file("D"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         EXPECT_NE(ReadAll(it.next()), "secret") << it.filePath().toStdString();
-    EXPECT_EQ(user.told, QStringList{kCannotReadFolder.arg(dir.file("S/T/a/b"))});
+    ASSERT_EQ(user.failures.size(), 1);
+    EXPECT_TRUE(user.failures[0].contains(kCannotReadFolder.arg(dir.file("S/T/a/b"))));
+}
+
+// A folder copy into a full disk asks once: "skip all" goes on without more questions and
+// tells at the end how many were passed over; "stop" ends the job at the first failure.
+TEST_F(Worker, AFullTargetAsksOnceThenSkipsAllOrStops) {
+    const QString small = dir.mkdir("small");
+    if (::mount("tmpfs", Native(small), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system";
+    for (int i = 0; i < 10; ++i)
+        dir.write(QString("S/T/f%1").arg(i), Pattern(64 << 10, i));
+    struct Run {
+        int files;
+        QStringList failures, told;
+    } runs[2];
+    const FailureAnswer answers[2] = {FailureAnswer::SkipAll, FailureAnswer::Stop};
+    for (int r = 0; r < 2; ++r) {
+        QDir(small + "/T").removeRecursively();
+        user.failures.clear();
+        user.told.clear();
+        user.failureAnswers = {answers[r]};
+        Prepare(true, dir.file("S"), small, {FolderItem("T")});
+        RunTransfer(job);
+        runs[r] = {job.progress.files.load(), user.failures, user.told};
+    }
+    ::umount(Native(small));
+    const int fitted = runs[0].files;
+    EXPECT_GT(fitted, 0);
+    EXPECT_LT(fitted, 10);
+    ASSERT_EQ(runs[0].failures.size(), 1);
+    EXPECT_TRUE(runs[0].failures[0].contains(kTooLarge));
+    EXPECT_EQ(runs[0].told, QStringList{kFailuresPassedOver.arg(10 - fitted - 1)});
+    EXPECT_EQ(runs[1].files, fitted);
+    EXPECT_EQ(runs[1].failures.size(), 1);
+    EXPECT_TRUE(runs[1].told.isEmpty());
 }
 
 // A move on one disk is a rename and needs no room; across disks the room is checked first.

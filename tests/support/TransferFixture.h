@@ -25,9 +25,19 @@ public:
         return a;
     }
     void Tell(const QString& t) override { told.append(t); }
+    // Skip unless scripted otherwise.
+    FailureAnswer AskOnFailure(const QString& t) override {
+        failures.append(t);
+        if (failureAnswers.empty()) return FailureAnswer::Skip;
+        const FailureAnswer a = failureAnswers.front();
+        failureAnswers.pop_front();
+        return a;
+    }
     std::deque<bool> answers;
     QStringList asked;
     QStringList told;
+    std::deque<FailureAnswer> failureAnswers;
+    QStringList failures; // the failure questions put
     std::function<void(const QString&)> onAsk;
 };
 
@@ -60,6 +70,7 @@ template <class Base = ::testing::Test> struct TransferFixture : Base {
         job.items.assign(items.begin(), items.end());
         job.progress.running.store(1);
         job.progress.ended.store(false);
+        job.progress.files.store(0);
     }
 };
 

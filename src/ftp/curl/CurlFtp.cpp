@@ -626,6 +626,12 @@ static std::vector<QByteArray> SftpCommands(const std::vector<QByteArray>& comma
             out.push_back("mkdir " + SftpQuoted(path));
         } else if (verb == "RMD") {
             out.push_back("rmdir " + SftpQuoted(path));
+        } else if (verb == "MFMT" && path.size() > 15 && path[14] == ' ') {
+            // "MFMT yyyyMMddHHmmss path" (UTC) as a date libcurl's date reader takes.
+            const QByteArray t = path.left(14);
+            const QByteArray date = t.left(8) + ' ' + t.mid(8, 2) + ':' + t.mid(10, 2) + ':' +
+                                    t.mid(12, 2) + " GMT";
+            out.push_back("mtime " + SftpQuoted(date) + ' ' + SftpQuoted(path.mid(15)));
         } else {
             out.push_back("unknown-command"); // fails the list rather than skipping a step
         }
@@ -664,7 +670,7 @@ int CurlFtp::ModifiedTime(const QByteArray& path, int64_t& seconds) {
     Curl().easy_reset(h_->easy);
     Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
     Curl().easy_setopt(h_->easy, CURLOPT_FILETIME, 1L);
-    const int rc = Perform(EncodeFtpUrlPath(path));
+    const int rc = Perform(UrlPath(path));
     if (rc != 0) return rc;
     curl_off_t time = -1;
     Curl().easy_getinfo(h_->easy, CURLINFO_FILETIME_T, &time);

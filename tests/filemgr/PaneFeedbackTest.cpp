@@ -1,0 +1,146 @@
+// What the user is told: a slow listing shows it is busy, a launch that cannot happen says
+// why, F1 without a browser says so, a folder moved by a rename is counted.
+#include "PaneTestSupport.h"
+#include "filemgr/MainFrame.h"
+#include "filemgr/PathBar.h"
+#include "framework/Browser.h"
+#include "res/Ids.h"
+#include "sources/TransferJob.h"
+#include "support/FtpServer.h"
+#include "support/MessageScript.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+using namespace velmar::test;
+
+// A server whose listing stalls after one line: the pane keeps its busy cursor and, after a
+// moment, says it is listing; Esc ends both. A quick local listing leaves neither behind.
+TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
+    ResetPaneSettings();
+    ScriptedServer server; // libcurl's log-in, then a listing that never ends
+    server.Send("220 scripted server ready\r\n")
+        .Answer("331 Password required")
+        .Answer("230 Logged in")
+        .Answer("257 \"/\" is the current directory")
+        .Answer("250 CWD fine")
+        .Answer("500 no EPSV here")
+        .Pasv()
+        .Answer("200 Type set")
+        .Answer("150 Here it comes")
+        .DataHold("-rw-r--r-- 1 u g 5 Jan 01 2020 first.txt\r\n")
+        .WaitForClose();
+    server.Start();
+    PaneWindow w;
+    CPaneList& pane = *w.left;
+    EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
+    EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
+    w.Focus(&pane);
+    FtpOptions slow;
+    slow.connectMs = slow.receiveMs = 600000;
+    pane.controller().ConnectTo({"127.0.0.1", server.port(), "u", "p"}, false, slow);
+    ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->isVisible(); }));
+    EXPECT_EQ(pane.viewport()->cursor().shape(), Qt::BusyCursor);
+    ASSERT_TRUE(WaitFor([&] {
+        return pane.listingNote()->text().startsWith("Listing... ");
+    })) << pane.listingNote()->text().toStdString();
+    QTest::keyClick(&pane, Qt::Key_Escape);
+    EXPECT_FALSE(pane.controller().IsListing());
+    EXPECT_FALSE(pane.listingNote()->isVisible());
+    EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
+    EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
+}
+
+// Enter in the path field on what cannot be launched says why; what can is launched unasked.
+TEST(PaneFeedback, PathFieldTellsWhatCannotBeLaunched) {
+    TempDir dir;
+    const QString unknown = dir.write("notes.qqqzz", "x");
+    const QString program = dir.write("tool", "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    std::atomic<int> launched{0};
+    SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
+    PathBar bar;
+    const struct {
+        QString text;
+        QString told; // empty: launched, nothing told
+    } kCases[] = {
+        {dir.file("no-such-program") + " --x", dir.file("no-such-program") + " was not found."},
+        {unknown, "No application opens " + unknown + "."},
+        {program + " -v", ""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.text.toStdString());
+        MessageScript script;
+        const int before = launched.load();
+        bar.setText(c.text);
+        QTest::keyClick(&bar, Qt::Key_Return);
+        ASSERT_TRUE(WaitFor([&] { return !script.shown.isEmpty() || launched.load() > before; }));
+        WaitForLaunches();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(script.shown, c.told.isEmpty() ? QStringList() : QStringList{c.told});
+        EXPECT_EQ(launched.load() - before, c.told.isEmpty() ? 1 : 0);
+    }
+    SetLauncherForTesting(nullptr);
+}
+
+// F1 opens the manual in the browser; with none to start, the user is told where it is.
+TEST(PaneFeedback, HelpWithoutABrowserSaysSo) {
+    ResetPaneSettings();
+    CVelmarDoc doc;
+    CMainFrame frame(&doc);
+    for (const bool browser : {true, false}) {
+        QList<QUrl> opened;
+        SetUrlOpenerForTesting([&](const QUrl& url) {
+            opened.append(url);
+            return browser;
+        });
+        MessageScript script;
+        EXPECT_TRUE(frame.OnCommand(ids::kCmdHelp));
+        ASSERT_EQ(opened.size(), 1);
+        EXPECT_TRUE(opened[0].toLocalFile().endsWith("ce_velmar.htm"));
+        if (browser)
+            EXPECT_TRUE(script.shown.isEmpty());
+        else
+            EXPECT_EQ(script.shown,
+                      QStringList{"No web browser could be started to show the manual.\n" +
+                                  opened[0].toLocalFile()});
+    }
+    SetUrlOpenerForTesting(nullptr);
+}
+
+namespace {
+struct NoQuestions : FileMessages {
+    bool Ask(const QString&) override { return false; }
+    void Tell(const QString& text) override { told.append(text); }
+    QStringList told;
+};
+} // namespace
+
+// A folder moved within one file system is one rename, yet the count says how many files went
+// (links as one each, never walked into).
+TEST(PaneFeedback, AFolderMovedByARenameCountsItsFiles) {
+    TempDir dir;
+    dir.write("A/one", "1");
+    dir.write("A/two", "2");
+    dir.write("A/sub/three", "3");
+    dir.mkdir("A/empty");
+    dir.mkdir("outside");
+    dir.write("outside/not-counted", "x");
+    QFile::link(dir.file("outside"), dir.file("A/link"));
+    dir.mkdir("B");
+    TransferJob job;
+    job.copy = false;
+    job.sourcePath = PanePath(dir.path());
+    job.targetPath = PanePath(dir.file("B"));
+    job.items.push_back(TransferItem{"A", true, true, 0});
+    NoQuestions messages;
+    job.messages = &messages;
+    RunTransfer(job);
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(" | ").toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir.file("B/A/sub/three")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
+    EXPECT_EQ(job.progress.files.load(), 4);
+}
