@@ -196,10 +196,15 @@ QString CNewFolderDialog::name() const {
 PaneSide SideForWork(PaneController& pane) {
     PaneSide side;
     if (pane.sourceKind() == kSourceFtp) {
+        // Two panes on one server as one user reach the same files: a copy or move between
+        // them onto the same path is refused like a local one. Port 0 and an empty user are
+        // the defaults spelt out.
         const FtpLogin& login = pane.ftpLogin();
-        side = PaneSide::Ftp(pane.connection(), login.user + QLatin1Char('@') + login.host +
-                                                       QLatin1Char(':') +
-                                                       QString::number(login.port));
+        const QString user = login.user.isEmpty() ? QStringLiteral("anonymous") : login.user;
+        const int port = login.port == 0 ? 21 : login.port;
+        side = PaneSide::Ftp(pane.connection(), user + QLatin1Char('@') +
+                                                    login.host.toLower() + QLatin1Char(':') +
+                                                    QString::number(port));
     }
     side.showHidden = pane.showHidden();
     side.showInRom = pane.showInRom();

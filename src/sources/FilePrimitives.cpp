@@ -34,15 +34,27 @@ bool KeepTime(const QString& src, const QString& dst, Side& from, Side& to) {
 bool Stream(const TransferControl& control, const QString& src, const QString& dst, Side& from,
             Side& to, FileMessages& messages) {
     if (from.Pulls()) {
-        const std::unique_ptr<Side::Reader> reader = from.OpenReader(src);
+        std::unique_ptr<Side::Reader> reader = from.OpenReader(src);
         if (!reader) {
             TellError(from, messages);
             return false;
         }
-        const bool ok = to.WriteFile(
-            dst,
-            [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
-            control);
+        const auto write = [&] {
+            return to.WriteFile(
+                dst,
+                [&reader](char* buffer, size_t capacity) { return reader->Read(buffer, capacity); },
+                control);
+        };
+        bool ok = write();
+        if (!ok && control.goingOn() && to.WriteAgain()) {
+            TellError(to, messages); // what the first try left behind, if anything
+            reader = from.OpenReader(src);
+            if (!reader) {
+                TellError(from, messages);
+                return false;
+            }
+            ok = write();
+        }
         if (!ok && control.goingOn()) TellError(to, messages);
         return ok && KeepTime(src, dst, from, to);
     }
@@ -93,9 +105,17 @@ bool Stream(const TransferControl& control, const QString& src, const QString& d
     }
     if (!control.goingOn() || !stage.Rewind()) return false;
     if (control.counter) control.counter->store(0);
-    ok = to.WriteFile(
-        dst, [&stage](char* buffer, size_t capacity) { return stage.Read(buffer, capacity); },
-        control);
+    const auto write = [&] {
+        return to.WriteFile(
+            dst, [&stage](char* buffer, size_t capacity) { return stage.Read(buffer, capacity); },
+            control);
+    };
+    ok = write();
+    if (!ok && control.goingOn() && to.WriteAgain() && stage.Rewind()) {
+        TellError(to, messages);
+        if (control.counter) control.counter->store(0);
+        ok = write();
+    }
     if (!ok && control.goingOn()) TellError(to, messages);
     return ok && KeepTime(src, dst, from, to);
 }

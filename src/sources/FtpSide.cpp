@@ -6,6 +6,9 @@
 #include "sources/SizeText.h"
 
 #include <QRandomGenerator>
+#include <chrono>
+#include <thread>
+#include <utility>
 
 namespace velmar {
 namespace {
@@ -16,6 +19,9 @@ QString ServerTempName(const QString& remote) {
     return (folder == QLatin1String("/") ? QString() : folder) + QStringLiteral("/.vlf") +
            QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
 }
+
+const QString kUploadKeptAs =
+    QStringLiteral("The server would not rename the upload: it stays there as %1");
 
 // The last name of a path to be made on the server. A backslash in it would go out as a
 // slash: a local file named "..\\x" must not land two folders up.
@@ -99,11 +105,19 @@ public:
         return control.goingOn() ? Failed() : Quiet();
     }
 
-    // Under a private name first: a cut transfer never stands under the target's name.
+    // Under a private name first: a cut transfer never stands under the target's name. A
+    // server that lets us store but neither rename nor delete (an anonymous upload folder)
+    // gets the file under its own name from then on.
     bool WriteFile(const QString& path, const BlockSource& source,
                    const TransferControl& control) override {
+        writeAgain_ = false;
         if (!Usable() || !Sendable(path)) return false;
         const QString target = ServerPath(path);
+        if (storeDirectly_) {
+            if (connection_->WriteFile(target, source, control.running, control.counter))
+                return true;
+            return control.goingOn() ? Failed() : Quiet();
+        }
         const QString temp = ServerTempName(target);
         const bool ok = connection_->WriteFile(temp, source, control.running, control.counter);
         if (!ok || !control.goingOn()) {
@@ -112,15 +126,24 @@ public:
             DropTemp(temp);
             return false;
         }
+        if (connection_->Rename(temp, target)) return true;
+        if (!Usable() || connection_->IsLost()) return Failed();
         // A server that will not rename over a file: the caller agreed to replace it.
-        bool placed = connection_->Rename(temp, target);
-        if (!placed && connection_->DeleteFile(target)) placed = connection_->Rename(temp, target);
-        if (!placed) {
+        if (connection_->DeleteFile(target)) {
+            if (connection_->Rename(temp, target)) return true;
+            // The old file is gone and the private one is now the only whole copy: it stays.
             Failed();
-            DropTemp(temp);
+            SetError(ErrorText() + QLatin1Char('\n') + kUploadKeptAs.arg(temp));
+            return false;
         }
-        return placed;
+        // Neither rename nor delete: store under the target's name, once more from the start.
+        storeDirectly_ = true;
+        writeAgain_ = true;
+        ClearError();
+        if (!connection_->DeleteFile(temp)) SetError(kUploadKeptAs.arg(temp));
+        return false;
     }
+    bool WriteAgain() override { return std::exchange(writeAgain_, false); }
 
     bool DeleteFile(const QString& path) override {
         return Usable() && (connection_->DeleteFile(ServerPath(path)) || Failed());
@@ -142,9 +165,16 @@ public:
         uint64_t bytes = 0;
         if (!Usable()) return false;
         if (!connection_->FileSize(ServerPath(path), bytes)) {
-            // Not there is an answer, not a failure; a lost connection shows here.
-            if (connection_->IsLost()) lost_ = true;
-            return false;
+            // Not there is an answer, not a failure; a lost connection shows here. A server
+            // that cannot tell (no SIZE, a listing line we cannot read) may well have the
+            // file: it counts as there, so the user is asked before it is replaced.
+            const FtpStatusInfo status = connection_->LastStatus();
+            if (status.lost()) lost_ = true;
+            const bool unknown = status.result == FtpResult::BadReply ||
+                                 (status.result == FtpResult::Refused &&
+                                  status.replyCode >= 500 && status.replyCode <= 504);
+            if (unknown && size) *size = 0;
+            return unknown;
         }
         if (size) *size = bytes;
         return true;
@@ -203,13 +233,20 @@ private:
     // command (a server refusing the rest of an upload looks like a lost connection to it).
     void DropTemp(const QString& temp) {
         const QString error = ErrorText();
-        connection_->DeleteFile(temp);
+        // A cut upload may leave the line broken, and the server busy with the cut for a
+        // moment: a failed log-in again is tried again, a refusal is the server's answer.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (connection_->DeleteFile(temp) || !connection_->IsLost()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 << attempt));
+        }
         SetError(error);
     }
 
     FtpConnection* connection_;
     QString site_;
     bool lost_ = false;
+    bool storeDirectly_ = false; // the server refuses renames: no private name
+    bool writeAgain_ = false;
 };
 
 } // namespace

@@ -118,6 +118,9 @@ public:
     // once complete: a cut or cancelled write leaves `path` as it was.
     virtual bool WriteFile(const QString& path, const BlockSource& source,
                            const TransferControl& control) = 0;
+    // True once after a WriteFile that failed only because the side changed how it writes (a
+    // server that will not rename its private upload name): the caller writes it again.
+    virtual bool WriteAgain() { return false; }
     virtual bool DeleteFile(const QString& path) = 0;
     // An empty folder.
     virtual bool RemoveFolder(const QString& path) = 0;

@@ -210,14 +210,17 @@ QString VsftpdConfig(int port, const TempDir& root, const TempDir& state) {
         .arg(root.path(), state.mkdir(QStringLiteral("empty")));
 }
 
-VsFtpServer::VsFtpServer() {
+VsFtpServer::VsFtpServer(bool otherWrites) {
     const int port = FreePort();
     if (port == 0) {
         error_ = QStringLiteral("no free port");
         return;
     }
-    const QString conf = state_.write(QStringLiteral("vsftpd.conf"),
-                                      VsftpdConfig(port, home_, state_).toUtf8());
+    QString config = VsftpdConfig(port, home_, state_);
+    if (!otherWrites)
+        config.replace(QStringLiteral("anon_other_write_enable=YES"),
+                       QStringLiteral("anon_other_write_enable=NO"));
+    const QString conf = state_.write(QStringLiteral("vsftpd.conf"), config.toUtf8());
     if (Start(QStringLiteral("/usr/sbin/vsftpd"), {conf})) Listen(port, "vsftpd");
 }
 

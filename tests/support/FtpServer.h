@@ -78,7 +78,9 @@ QString VsftpdConfig(int port, const TempDir& root, const TempDir& state);
 // vsftpd: anonymous log-in (any password), uploads allowed. Never the system's own server.
 class VsFtpServer : public ServerProcess {
 public:
-    VsFtpServer();
+    // Without `otherWrites` anonymous users may upload but neither rename nor delete, as on
+    // the usual anonymous upload folder.
+    explicit VsFtpServer(bool otherWrites = true);
 
 private:
     TempDir state_; // configuration and the empty secure folder

@@ -89,7 +89,10 @@ bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {
     qsizetype end = 0;
     while (end < dataBuffer_.size() && dataBuffer_[end] != '\r' && dataBuffer_[end] != '\n')
         ++end;
-    return ParseListLine(std::string_view(dataBuffer_.constData(), size_t(end)), record);
+    if (ParseListLine(std::string_view(dataBuffer_.constData(), size_t(end)), record)) return true;
+    // No line is no such file; a line we cannot read says nothing either way.
+    if (end > 0) SetStatus(FtpResult::BadReply, QStringLiteral("Invalid Server Response"));
+    return false;
 }
 
 } // namespace velmar::ftp
