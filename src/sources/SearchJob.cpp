@@ -4,9 +4,6 @@
 #include "sources/PatternSearch.h"
 #include "sources/SizeText.h"
 
-#include <condition_variable>
-#include <deque>
-#include <thread>
 
 namespace velmar {
 
@@ -49,75 +46,16 @@ struct HitBatch {
     std::vector<size_t> hits; // entries of `folder`, in order
     QString prefix;           // the folder relative to the root, ending with "/" or empty
     std::vector<SearchHit> made;
-    enum class State { Waiting, Taken, Made } state = State::Waiting;
 };
 
-// Makes the records of the hits on a thread of its own while the walk goes on (a hit's
-// record costs a stat, about as much as finding it); once the walk is over, the walking
-// thread makes the last ones too. Batches reach the job in the order given, so hits keep
-// the walk's order; few wait at once, so a fast walk holds little.
+// Makes the records of a folder's hits (a stat each) and hands them to the job, in the
+// walk's order. A second thread for this only paid off with a free core, and the job's
+// progress name was then written from two threads.
 class HitRecorder {
 public:
     explicit HitRecorder(SearchJob& job) : job_(job) {}
-    ~HitRecorder() { Close(); }
 
     void Add(HitBatch batch) {
-        std::unique_lock lock(mutex_);
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-        changed_.wait(lock, [this] { return waiting_ < kMaxWaiting; });
-        queue_.push_back(std::make_unique<HitBatch>(std::move(batch)));
-        ++waiting_;
-        changed_.notify_all();
-    }
-
-    // Makes what still waits, from the last batch back, beside the thread; returns once
-    // every hit given is in the job.
-    void Close() {
-        std::unique_lock lock(mutex_);
-        closed_ = true;
-        changed_.notify_all();
-        while (HitBatch* batch = Take(lock, false)) {
-            (void)batch;
-        }
-        changed_.wait(lock, [this] { return queue_.empty(); });
-        lock.unlock();
-        if (thread_.joinable()) thread_.join();
-    }
-
-private:
-    static constexpr int kMaxWaiting = 32;
-
-    void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return closed_ || waiting_ > 0; });
-            if (!Take(lock, true)) return;
-        }
-    }
-
-    // Takes the first (or last) waiting batch and makes its records; null when none waits.
-    HitBatch* Take(std::unique_lock<std::mutex>& lock, bool first) {
-        if (waiting_ == 0) return nullptr;
-        HitBatch* batch = nullptr;
-        if (first) {
-            for (auto it = queue_.begin(); !batch; ++it)
-                if ((*it)->state == HitBatch::State::Waiting) batch = it->get();
-        } else {
-            for (auto it = queue_.rbegin(); !batch; ++it)
-                if ((*it)->state == HitBatch::State::Waiting) batch = it->get();
-        }
-        batch->state = HitBatch::State::Taken;
-        --waiting_;
-        changed_.notify_all();
-        lock.unlock();
-        Make(*batch);
-        lock.lock();
-        batch->state = HitBatch::State::Made;
-        Publish();
-        return batch;
-    }
-
-    void Make(HitBatch& batch) {
         ScannedFolder& folder = *batch.folder;
         const EntryKind kind = folder.fileKind();
         batch.made.reserve(batch.hits.size());
@@ -132,32 +70,15 @@ private:
             if (!batch.prefix.isEmpty()) hit.record.name.prepend(batch.prefix);
         }
         batch.folder.reset(); // its descriptor closes here
+        if (batch.made.empty()) return;
+        job_.progress.SetName(FileNamePart(batch.made.back().record.name, QLatin1Char('/')));
+        const int found = int(batch.made.size());
+        job_.AddHits(batch.made);
+        job_.progress.files.fetch_add(found);
     }
 
-    // Hands the made batches at the front to the job, in order.
-    void Publish() {
-        bool any = false;
-        while (!queue_.empty() && queue_.front()->state == HitBatch::State::Made) {
-            std::vector<SearchHit>& made = queue_.front()->made;
-            if (!made.empty()) {
-                job_.progress.SetName(FileNamePart(made.back().record.name, QLatin1Char('/')));
-                const int found = int(made.size());
-                job_.AddHits(made);
-                job_.progress.files.fetch_add(found);
-            }
-            queue_.pop_front();
-            any = true;
-        }
-        if (any) changed_.notify_all();
-    }
-
+private:
     SearchJob& job_;
-    std::mutex mutex_;
-    std::condition_variable changed_; // a batch came, was taken or was handed on
-    std::deque<std::unique_ptr<HitBatch>> queue_;
-    int waiting_ = 0;
-    bool closed_ = false;
-    std::thread thread_;
 };
 
 class Walk {
@@ -220,7 +141,6 @@ void RunSearch(SearchJob& job) {
     {
         HitRecorder recorder(job);
         Walk(job, recorder).Folder(QString(), 0);
-        recorder.Close();
     }
     if (job.pattern) job.pattern->SetStillRunning({});
     job.progress.Finish();
