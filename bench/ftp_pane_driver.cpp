@@ -6,7 +6,7 @@
 // Server paths are absolute.
 #include "filemgr/PaneModel.h"
 #include "platform/NameCodec.h"
-#include "ftp/FtpConnection.h"
+#include "FtpDriverSupport.h"
 #include "sources/InetFtpDirSource.h"
 #include "sources/ListingThread.h"
 
@@ -87,20 +87,7 @@ int main(int argc, char** argv) {
     }
     if (argc >= 6 && std::strcmp(argv[1], "get") == 0) {
         const FtpLogin login{Arg(argv[2]), std::atoi(argv[3]), {}, {}};
-        FtpStatusInfo status;
-        auto connection = ConnectFtp(false, login, {}, status);
-        if (!connection) {
-            std::fprintf(stderr, "log-in failed: %s\n", status.text.toUtf8().constData());
-            return 1;
-        }
-        std::atomic<int> running{1};
-        std::atomic<uint64_t> counter{0};
-        if (!connection->ReadFileTo(Arg(argv[4]), Arg(argv[5]), &running, &counter)) {
-            std::fprintf(stderr, "%s\n",
-                         connection->LastStatus().text.toUtf8().constData());
-            return 1;
-        }
-        return 0;
+        return bench::DownloadOnce(login, Arg(argv[4]), Arg(argv[5]));
     }
     std::fprintf(stderr, "usage: ftp_pane_driver list curl|own HOST PORT FOLDER | get HOST PORT "
                          "REMOTE LOCAL\n");

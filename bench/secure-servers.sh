@@ -4,22 +4,8 @@
 #                    FTPS_PORT and FTPS_PIN (the certificate's SHA-256, hex)
 #   sshd_start DIR   an sshd taking DIR/user/.ssh/id_ed25519 for this user, with the host key
 #                    in DIR/user/.ssh/known_hosts; sets SSHD_PORT and SSH_HOME (DIR/user)
-# Both are stopped on exit. Needs common.sh (on_exit) and vsftpd.sh (ftp_bench_begin).
-
-free_port() {
-  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
-wait_port() { # PORT PID LOG
-  local i
-  for i in $(seq 200); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then return 0; fi
-    if ! kill -0 "$2" 2>/dev/null; then break; fi
-    sleep 0.05
-  done
-  echo "server did not start:" >&2; cat "$3" >&2
-  return 1
-}
+# Both are stopped on exit. Needs common.sh (on_exit) and vsftpd.sh (ftp_bench_begin,
+# free_port, wait_port, vsftpd_conf).
 
 ftps_start() {
   local dir=$1
@@ -29,26 +15,7 @@ ftps_start() {
     -out "$dir/cert.pem" -days 3650 -subj "/CN=velmar bench" 2>/dev/null
   FTPS_PIN=$(openssl x509 -in "$dir/cert.pem" -outform DER | sha256sum | cut -d' ' -f1)
   FTPS_PORT=$(free_port)
-  cat >"$dir/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$FTPS_PORT
-background=NO
-run_as_launching_user=YES
-anonymous_enable=YES
-no_anon_password=YES
-anon_root=$dir/root
-local_enable=NO
-pasv_enable=YES
-connect_from_port_20=NO
-secure_chroot_dir=$dir/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-xferlog_enable=NO
-max_clients=0
-max_per_ip=0
+  { vsftpd_conf "$dir" "$FTPS_PORT"; cat <<CONF
 ssl_enable=YES
 allow_anon_ssl=YES
 force_anon_logins_ssl=YES
@@ -58,6 +25,7 @@ require_ssl_reuse=NO
 rsa_cert_file=$dir/cert.pem
 rsa_private_key_file=$dir/key.pem
 CONF
+  } >"$dir/vsftpd.conf"
   /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/vsftpd.log" 2>&1 &
   FTPS_PID=$!
   on_exit 'kill "$FTPS_PID" 2>/dev/null || true'

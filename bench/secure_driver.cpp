@@ -4,7 +4,7 @@
 //                                                    trusted by its SHA-256 (hex)
 //   secure_driver sftp HOST PORT HOME REMOTE LOCAL   this user, HOME/.ssh's key and known_hosts
 // Server paths are absolute.
-#include "ftp/FtpConnection.h"
+#include "FtpDriverSupport.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -31,17 +31,5 @@ int main(int argc, char** argv) {
         login.sshDir = arg(4) + QStringLiteral("/.ssh");
         login.knownHosts = login.sshDir + QStringLiteral("/known_hosts");
     }
-    FtpStatusInfo status;
-    auto connection = ConnectFtp(false, login, {}, status);
-    if (!connection) {
-        std::fprintf(stderr, "log-in failed: %s\n", status.text.toUtf8().constData());
-        return 1;
-    }
-    std::atomic<int> running{1};
-    std::atomic<uint64_t> counter{0};
-    if (!connection->ReadFileTo(arg(5), arg(6), &running, &counter)) {
-        std::fprintf(stderr, "%s\n", connection->LastStatus().text.toUtf8().constData());
-        return 1;
-    }
-    return 0;
+    return bench::DownloadOnce(login, arg(5), arg(6));
 }

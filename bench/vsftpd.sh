@@ -5,30 +5,41 @@
 # The server runs as the launching user without chroot: it listens on the loopback only
 # and lives as long as the benchmark.
 
-vsftpd_start() {
-  local dir=$1
-  mkdir -p "$dir/root" "$dir/empty"
-  chmod 0777 "$dir/root"
-  VSFTPD_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  cat >"$dir/vsftpd.conf" <<CONF
+# A free TCP port on the loopback.
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# wait_port PORT PID LOG: until the server PID listens on PORT; fails (showing LOG) when it
+# ends first or takes over 10 s.
+wait_port() {
+  local i
+  for i in $(seq 200); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then return 0; fi
+    if ! kill -0 "$2" 2>/dev/null; then break; fi
+    sleep 0.05
+  done
+  echo "server did not start:" >&2; cat "$3" >&2
+  return 1
+}
+
+# vsftpd_conf DIR PORT: the settings every private vsftpd shares (loopback only, anonymous
+# from DIR/root, no logs, no limits), on standard output; callers add their own.
+vsftpd_conf() {
+  cat <<CONF
 listen=YES
 listen_ipv6=NO
 listen_address=127.0.0.1
-listen_port=$VSFTPD_PORT
+listen_port=$2
 background=NO
 run_as_launching_user=YES
 anonymous_enable=YES
 no_anon_password=YES
-anon_root=$dir/root
+anon_root=$1/root
 local_enable=NO
-write_enable=YES
-anon_upload_enable=YES
-anon_mkdir_write_enable=YES
-anon_other_write_enable=YES
-anon_umask=022
 pasv_enable=YES
 connect_from_port_20=NO
-secure_chroot_dir=$dir/empty
+secure_chroot_dir=$1/empty
 seccomp_sandbox=NO
 isolate=NO
 isolate_network=NO
@@ -37,17 +48,25 @@ dirmessage_enable=NO
 max_clients=0
 max_per_ip=0
 CONF
+}
+
+vsftpd_start() {
+  local dir=$1
+  mkdir -p "$dir/root" "$dir/empty"
+  chmod 0777 "$dir/root"
+  VSFTPD_PORT=$(free_port)
+  { vsftpd_conf "$dir" "$VSFTPD_PORT"; cat <<CONF
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+CONF
+  } >"$dir/vsftpd.conf"
   /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/vsftpd.log" 2>&1 &
   VSFTPD_PID=$!
   on_exit vsftpd_stop
-  local i
-  for i in $(seq 100); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$VSFTPD_PORT") 2>/dev/null; then return 0; fi
-    if ! kill -0 "$VSFTPD_PID" 2>/dev/null; then break; fi
-    sleep 0.05
-  done
-  echo "vsftpd did not start:" >&2; cat "$dir/vsftpd.log" >&2
-  return 1
+  wait_port "$VSFTPD_PORT" "$VSFTPD_PID" "$dir/vsftpd.log"
 }
 
 vsftpd_stop() {

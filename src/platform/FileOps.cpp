@@ -174,6 +174,17 @@ mode_t ProcessUmask() {
     return m < 0 ? mode_t(022) : mode_t(m);
 }
 
+// The data of `in` into `out`, then the source's mode (never set-user or set-group id: a
+// copy is the copier's file, not the owner's) when `chmod` says the file lacks it, and its
+// times. 0, errno or kCopyCancelled.
+int CopyContents(int in, int out, const struct stat& opened, bool chmod,
+                 const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
+    if (const int rc = CopyData(in, out, running, counter); rc != 0) return rc;
+    if (chmod && ::fchmod(out, opened.st_mode & 0777) != 0) return errno;
+    const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
+    return ::futimens(out, times) == 0 ? 0 : errno;
+}
+
 // The data, mode and times of `in` into a new unnamed file in `folder` (relative to `at`),
 // then named `target` if that name is still free. 0, errno (EEXIST when the name was taken
 // meanwhile), kCopyCancelled, or kNoUnnamedFile before anything was read.
@@ -191,16 +202,9 @@ int CopyUnnamed(int in, const struct stat& opened, int at, const QByteArray& fol
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return kNoUnnamedFile;
         return errno;
     }
-    int result = CopyData(in, out.get(), running, counter);
-    // Never set-user or set-group id: a copy is the copier's file, not the owner's.
-    if (result == 0 && (ReadUmask() < 0 || (mode & mode_t(ReadUmask())) != 0) &&
-        ::fchmod(out.get(), mode) != 0)
-        result = errno;
-    if (result == 0) {
-        const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
-        if (::futimens(out.get(), times) != 0) result = errno;
-    }
-    if (result != 0) return result; // the unnamed file goes with its descriptor
+    const bool umaskTakes = ReadUmask() < 0 || (mode & mode_t(ReadUmask())) != 0;
+    if (const int rc = CopyContents(in, out.get(), opened, umaskTakes, running, counter); rc != 0)
+        return rc; // the unnamed file goes with its descriptor
     // linkat never replaces a name: one taken meanwhile is EEXIST, and a link put there is
     // not followed. Straight from the descriptor where the system lets us (it needs a right
     // most users lack: ENOENT), else through /proc.
@@ -341,13 +345,7 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
         return rc;
     if (!target.guarded()) temp = folder + temp;
     Fd out(outFd);
-    int result = CopyData(in.get(), out.get(), running, counter);
-    // Never set-user or set-group id: a copy is the copier's file, not the owner's.
-    if (result == 0 && ::fchmod(out.get(), opened.st_mode & 0777) != 0) result = errno;
-    if (result == 0) {
-        const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
-        if (::futimens(out.get(), times) != 0) result = errno;
-    }
+    int result = CopyContents(in.get(), out.get(), opened, true, running, counter);
     // A file that is replaced goes only once its successor is on the disk.
     if (result == 0 && replacing && ::fsync(out.get()) != 0) result = errno;
     if (result == 0) result = out.Close();

@@ -63,13 +63,11 @@ public:
 
     bool List(const QString& folder, std::vector<ListedEntry>& out, bool) override {
         out.clear();
-        if (!Usable()) return false;
         std::vector<FindRecord> records;
-        if (!connection_->ListFolder(ServerPath(WithoutTrailingSlash(folder)), records))
-            return Failed();
+        if (!ListRecords(folder, records)) return false;
         out.reserve(records.size());
         for (FindRecord& r : records) {
-            if (r.name == QLatin1String(".") || r.name == QLatin1String("..")) continue;
+            if (IsDotEntry(r.name)) continue;
             ListedEntry e;
             e.name = std::move(r.name);
             e.folder = r.isFolder();
@@ -81,18 +79,13 @@ public:
     }
 
     std::unique_ptr<ScannedFolder> ScanFolder(const QString& folder) override {
-        if (!Usable()) return nullptr;
         auto scan = std::make_unique<FtpScannedFolder>();
-        if (!connection_->ListFolder(ServerPath(WithoutTrailingSlash(folder)), scan->records)) {
-            Failed();
-            return nullptr;
-        }
+        if (!ListRecords(folder, scan->records)) return nullptr;
         // Servers pad names: one trailing blank goes, as in the pane's listing.
         for (FindRecord& r : scan->records)
             TrimOneTrailingBlank(r.name);
-        std::erase_if(scan->records, [](const FindRecord& r) {
-            return r.name.isEmpty() || r.name == QLatin1String(".") || r.name == QLatin1String("..");
-        });
+        std::erase_if(scan->records,
+                      [](const FindRecord& r) { return r.name.isEmpty() || IsDotEntry(r.name); });
         return scan;
     }
     int SearchDepth() const override { return kServerSearchDepth; }
@@ -219,6 +212,16 @@ private:
         return false;
     }
     // Takes the connection's last failure; a lost connection marks the side.
+    // One LIST of `folder`; false (the failure kept) when it failed.
+    bool ListRecords(const QString& folder, std::vector<FindRecord>& records) {
+        if (!Usable()) return false;
+        if (!connection_->ListFolder(ServerPath(WithoutTrailingSlash(folder)), records))
+            return Failed();
+        return true;
+    }
+    static bool IsDotEntry(const QString& name) {
+        return name == QLatin1String(".") || name == QLatin1String("..");
+    }
     bool Failed() {
         const FtpStatusInfo status = connection_->LastStatus();
         if (status.lost()) lost_ = true;

@@ -654,29 +654,30 @@ int CurlFtp::Commands(const std::vector<QByteArray>& commands) {
     return rc;
 }
 
-int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
+// A request for `path` without its body, and what libcurl learnt of it (`info`, set only on
+// success); a value the server did not give counts as a missing file.
+int CurlFtp::Head(const QByteArray& path, int info, int64_t& value) {
     Curl().easy_reset(h_->easy);
     Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
+    if (info == CURLINFO_FILETIME_T) Curl().easy_setopt(h_->easy, CURLOPT_FILETIME, 1L);
     const int rc = Perform(UrlPath(path));
     if (rc != 0) return rc;
-    curl_off_t length = -1;
-    Curl().easy_getinfo(h_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    if (length < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
-    size = uint64_t(length);
+    curl_off_t got = -1;
+    Curl().easy_getinfo(h_->easy, CURLINFO(info), &got);
+    if (got < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
+    value = got;
     return 0;
 }
 
+int CurlFtp::Size(const QByteArray& path, uint64_t& size) {
+    int64_t length = -1;
+    const int rc = Head(path, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, length);
+    if (rc == 0) size = uint64_t(length);
+    return rc;
+}
+
 int CurlFtp::ModifiedTime(const QByteArray& path, int64_t& seconds) {
-    Curl().easy_reset(h_->easy);
-    Curl().easy_setopt(h_->easy, CURLOPT_NOBODY, 1L);
-    Curl().easy_setopt(h_->easy, CURLOPT_FILETIME, 1L);
-    const int rc = Perform(UrlPath(path));
-    if (rc != 0) return rc;
-    curl_off_t time = -1;
-    Curl().easy_getinfo(h_->easy, CURLINFO_FILETIME_T, &time);
-    if (time < 0) return CURLE_REMOTE_FILE_NOT_FOUND;
-    seconds = int64_t(time);
-    return 0;
+    return Head(path, CURLINFO_FILETIME_T, seconds);
 }
 
 } // namespace velmar::ftp

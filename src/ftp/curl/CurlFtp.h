@@ -89,6 +89,7 @@ public:
 private:
     struct Handle;
     int Perform(const QByteArray& urlPath);
+    int Head(const QByteArray& path, int info, int64_t& value); // info: a CURLINFO_*_T
     void UseLargeBuffers();
     bool ShouldStop() const;
     static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
