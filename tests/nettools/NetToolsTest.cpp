@@ -25,8 +25,6 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -175,13 +173,6 @@ TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
         EXPECT_EQ(r.answer.size(), kWhoisTextLimit);
         EXPECT_EQ(pieces, kWhoisTextLimit); // every byte reported once
     }
-    {
-        ScriptedServer server;
-        server.Expect().Send(QByteArray("user  tty1\r\n").repeated(100000)).WaitForClose().Start();
-        const QueryResult r = RunFinger("127.0.0.1", server.port(), false, "", t);
-        EXPECT_TRUE(r.ok && r.cut);
-        EXPECT_EQ(r.answer.size(), kFingerAnswerLimit);
-    }
     // A megabyte in one line, then silence: the finger dialog shows its limit and says so.
     ScriptedServer server;
     server.Expect().Send(QByteArray(1 << 20, 'm')).WaitForClose().Start();
@@ -225,23 +216,18 @@ TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
     EXPECT_EQ(RunWhois("127.0.0.1", test::FreePort(), "x", t).error, 10061);
 }
 
-TEST_F(NetTools, FingerTakesTheWholeAnswerAndReportsErrorsByNumber) {
+TEST_F(NetTools, FingerTakesTheWholeAnswerWhenTheServerFallsSilent) {
     QueryTimeouts t;
     QByteArray big;
     for (int i = 0; big.size() < 10000; ++i)
         big += "user" + QByteArray::number(i) + "  tty" + QByteArray::number(i % 7) + "\r\n";
-    {
-        // Answers in pieces and then stays silent: the idle time ends the read.
-        ScriptedServer server;
-        server.Expect().Send(big.left(3000)).Pause(100).Send(big.mid(3000)).WaitForClose().Start();
-        const QueryResult r = RunFinger("127.0.0.1", server.port(), true, "bob", t);
-        EXPECT_TRUE(r.ok);
-        EXPECT_EQ(r.answer, big);
-        EXPECT_EQ(server.Commands(), QList<QByteArray>{"/W bob"});
-    }
-    const QueryResult r = RunFinger(kUnresolvable, 79, false, QString(), t);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, 10022);
+    // Answers in pieces and then stays silent: the idle time ends the read.
+    ScriptedServer server;
+    server.Expect().Send(big.left(3000)).Pause(100).Send(big.mid(3000)).WaitForClose().Start();
+    const QueryResult r = RunFinger("127.0.0.1", server.port(), true, "bob", t);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.answer, big);
+    EXPECT_EQ(server.Commands(), QList<QByteArray>{"/W bob"});
 }
 
 TEST_F(NetTools, FingerAgainstTheRealDaemon) {
@@ -369,34 +355,26 @@ TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeve
 
 TEST_F(NetTools, ClosingDuringASlowNameLookUpDoesNotWaitForIt) {
     struct Gate {
-        std::mutex m;
-        std::condition_variable cv;
-        bool entered = false, open = false, left = false;
+        std::atomic<bool> entered{false}, open{false}, left{false};
     };
     auto gate = std::make_shared<Gate>();
     platform::SetNameResolverForTesting([gate](const QByteArray&, uint32_t&) {
-        std::unique_lock<std::mutex> lock(gate->m);
         gate->entered = true;
-        gate->cv.notify_all();
-        gate->cv.wait_for(lock, std::chrono::seconds(20), [&] { return gate->open; });
+        for (int i = 0; i < 20000 && !gate->open; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         gate->left = true;
-        gate->cv.notify_all();
         return false;
     });
     {
         CPingDlg dlg;
         FindControl<QComboBox>(&dlg, ids::kIdcPingHost)->setEditText("slow.example");
         FindControl<QPushButton>(&dlg, ids::kIdcPingStart)->click();
-        std::unique_lock<std::mutex> lock(gate->m);
-        ASSERT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->entered; }));
-        lock.unlock();
+        ASSERT_TRUE(WaitFor([&] { return gate->entered.load(); }));
         dlg.reject();
-        lock.lock();
         EXPECT_FALSE(gate->left); // closed while the look-up still hangs
         EXPECT_FALSE(dlg.running());
         gate->open = true;
-        gate->cv.notify_all();
-        gate->cv.wait_for(lock, std::chrono::seconds(10), [&] { return gate->left; });
+        WaitFor([&] { return gate->left.load(); });
     }
     platform::SetNameResolverForTesting({});
     QCoreApplication::processEvents();
