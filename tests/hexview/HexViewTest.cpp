@@ -214,10 +214,8 @@ TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
     ASSERT_TRUE(editor.Open(busy, BlockFile::Mode::ReadWriteExclusive));
     const QString fifo = dir.file("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    struct Case {
-        QString path;
-        bool readOnly;
-    } cases[] = {
+    // The path, read-only.
+    const std::pair<QString, bool> cases[] = {
         {dir.file("missing"), true},
         {dir.mkdir("folder"), true},
         {fifo, true}, // would block forever on open
@@ -226,9 +224,9 @@ TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
     };
     int windows = 0;
     SetDialogHookForTesting([&](QDialog*) { ++windows; });
-    for (const Case& c : cases) {
+    for (const auto& [path, readOnly] : cases) {
         messages.shown.clear();
-        EXPECT_FALSE(RunHexView(c.path, c.readOnly, nullptr)) << c.path.toStdString();
+        EXPECT_FALSE(RunHexView(path, readOnly, nullptr)) << path.toStdString();
         EXPECT_EQ(messages.shown, QStringList{"File can't be opened"});
     }
     EXPECT_EQ(windows, 0);

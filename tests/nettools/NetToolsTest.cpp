@@ -13,7 +13,6 @@
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QPlainTextEdit>
@@ -68,25 +67,22 @@ TEST_F(NetTools, StatusNamesByCodeWithUnknownOutsideTheRange) {
 
 TEST_F(NetTools, LoopbackAnswersEveryRequestWithTheSizeActuallySent) {
     struct Case {
-        int size, count, ttl;
-        const char* sizeLine;
-        int sent;
+        int size, count, ttl, sent;
     };
+    // TTL 300 goes out as 44; the first line keeps what was typed.
     const Case cases[] = {
-        {32, 3, 128, "SIZE: 32, COUNT: 3, TTL: 128, TIMEOUT: 2000", 32},
-        {0, 1, 128, "SIZE: 32, COUNT: 1, TTL: 128, TIMEOUT: 2000", 32},
-        {2000, 1, 128, "SIZE: 32, COUNT: 1, TTL: 128, TIMEOUT: 2000", 32},
-        {1024, 1, 128, "SIZE: 1024, COUNT: 1, TTL: 128, TIMEOUT: 2000", 1024},
-        // TTL 300 goes out as 44; the line keeps what was typed.
-        {100, 1, 300, "SIZE: 100, COUNT: 1, TTL: 300, TIMEOUT: 2000", 100},
-        {32, 0, 128, "SIZE: 32, COUNT: 0, TTL: 128, TIMEOUT: 2000", 32},
+        {32, 3, 128, 32},     {0, 1, 128, 32},    {2000, 1, 128, 32},
+        {1024, 1, 128, 1024}, {100, 1, 300, 100}, {32, 0, 128, 32},
     };
     for (const Case& c : cases) {
+        const QString first = QString::asprintf("SIZE: %d, COUNT: %d, TTL: %d, TIMEOUT: 2000",
+                                                c.sent, c.count, c.ttl);
+        SCOPED_TRACE(first.toStdString());
         PingOutcome outcome{};
         const QStringList lines = Ping({"127.0.0.1", c.size, c.count, c.ttl, 2000}, &outcome);
         EXPECT_EQ(outcome, PingOutcome::Done);
-        ASSERT_EQ(lines.size(), 2 + c.count) << c.sizeLine;
-        EXPECT_EQ(lines[0], QString::fromLatin1(c.sizeLine));
+        ASSERT_EQ(lines.size(), 2 + c.count);
+        EXPECT_EQ(lines[0], first);
         EXPECT_EQ(lines[1], "127.0.0.1");
         for (int i = 0; i < c.count; ++i)
             EXPECT_TRUE(
@@ -305,9 +301,6 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
         CWhoisDlg dlg;
         dlg.resize(400, 300);
         auto* servers = FindControl<QComboBox>(&dlg, ids::kIdcWhoisServer);
-        ASSERT_EQ(servers->count(), 3);
-        EXPECT_LT(servers->itemText(0), servers->itemText(1));
-        EXPECT_EQ(servers->currentText(), CWhoisDlg::kDefaultServers.front());
         servers->setEditText("127.0.0.1");
         dlg.SetPortForTesting(server.port());
         FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText("example.com");
@@ -330,7 +323,6 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
 TEST_F(NetTools, FingerDialogShowsErrorNumbersAndEscapeStopsAWhoisServerThatNeverAnswers) {
     {
         CFingerDlg dlg;
-        EXPECT_FALSE(FindControl<QCheckBox>(&dlg, ids::kIdcFingerVerbose)->isChecked());
         FindControl<QComboBox>(&dlg, ids::kIdcFingerServer)->setEditText(kUnresolvable);
         FindControl<QPushButton>(&dlg, ids::kIdcFingerStart)->click();
         ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));

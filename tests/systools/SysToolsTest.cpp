@@ -298,15 +298,11 @@ public:
         const QString xvfb = QStandardPaths::findExecutable("Xvfb");
         const QString wm = QStandardPaths::findExecutable("openbox");
         if (xvfb.isEmpty() || wm.isEmpty()) return;
-        for (int n = 90 + int(QCoreApplication::applicationPid() % 400); n < 900; n += 7) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
-            display_ = QStringLiteral(":%1").arg(n).toUtf8();
-            break;
-        }
-        server_.start(xvfb, {display_, "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-        if (!server_.waitForStarted()) return;
-        if (!WaitFor([&] { return (x_ = platform::ConnectX11(display_)) != nullptr; }, 10000))
-            return;
+        // The server picks a free display and names it once it takes connections.
+        server_.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+        if (!WaitFor([&] { return server_.canReadLine(); }, 10000)) return;
+        display_ = ":" + server_.readLine().trimmed();
+        if (!(x_ = platform::ConnectX11(display_))) return;
         wm_.setProcessEnvironment(env());
         // Windows mapped while the manager is still starting may never reach its client list:
         // it runs the start-up command once it manages.
