@@ -64,6 +64,7 @@ public:
                (scan_.readOnlyFs() ? attr::InRom : 0);
     }
     bool Record(size_t i, FindRecord& out) override { return scan_.Stat(scan_.entries()[i], out); }
+    bool RecordCostsALook() const override { return true; }
     bool Holds(size_t i, PatternSearch& pattern) override {
         platform::BlockFile file;
         return scan_.OpenForScan(scan_.entries()[i], file) && pattern.SearchOpenFile(file);
@@ -171,7 +172,8 @@ public:
 
     SideResult CopyWithin(const QString& from, const QString& to, bool replace,
                           const TransferControl& control) override {
-        const int rc = platform::CopyLocalFile(from, to, replace, control.running, control.counter);
+        const int rc = platform::CopyLocalFile(from, to, replace, control.running, control.counter,
+                                               control.sized);
         switch (rc) {
         case 0:
             return SideResult::Ok;
@@ -180,6 +182,7 @@ public:
         case platform::kSameFile:
             return SideResult::SameFile;
         case platform::kCopyCancelled:
+        case platform::kCopyRefused: // told by whoever refused
             return SideResult::Cancelled;
         default:
             FailOn(from, rc);

@@ -29,6 +29,10 @@ class PatternSearch;
 struct TransferControl {
     const std::atomic<int>* running = nullptr;
     std::atomic<uint64_t>* counter = nullptr;
+    // Told a file's size where the side learns it as the copy starts (a local copy, once the
+    // source is open and before anything is written); false refuses the file, the callee
+    // having said why. Null: nothing to tell.
+    const std::function<bool(uint64_t)>* sized = nullptr;
     bool goingOn() const { return !running || running->load(std::memory_order_relaxed) != 0; }
 };
 
@@ -79,6 +83,9 @@ public:
     virtual uint32_t attributes(size_t i) const = 0;
     // The record of entry i, its name included; false when the entry went meanwhile.
     virtual bool Record(size_t i, FindRecord& out) = 0;
+    // Whether Record looks at the entry itself (a stat) instead of handing back what the
+    // reading told; a search then keeps only the name and leaves the rest for later.
+    virtual bool RecordCostsALook() const { return false; }
     // Whether the bytes of entry i hold the pattern; false when they cannot be read here.
     virtual bool Holds(size_t i, PatternSearch& pattern) = 0;
     // The row kind of a file found here (kEntryFile, or kEntryFtp on a server).
