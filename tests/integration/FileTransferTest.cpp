@@ -12,8 +12,8 @@
 #include <QFileInfo>
 #include <chrono>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
@@ -224,8 +224,10 @@ TEST_P(FileTransfer, UploadWithoutRenameRightsStoresUnderTheTargetName) {
     const QByteArray one = Pattern(300000, 1), two = Pattern(1000, 2);
     Put(Local, "one", one);
     Put(Local, "two", two);
-    ASSERT_TRUE(Copy(dir.file("one"), base + "/one", local, server)) << user.told.join('|').toStdString();
-    ASSERT_TRUE(Copy(dir.file("two"), base + "/two", local, server)) << user.told.join('|').toStdString();
+    ASSERT_TRUE(Copy(dir.file("one"), base + "/one", local, server))
+        << user.told.join('|').toStdString();
+    ASSERT_TRUE(Copy(dir.file("two"), base + "/two", local, server))
+        << user.told.join('|').toStdString();
     EXPECT_EQ(ReadAll(base + "/one"), one);
     EXPECT_EQ(ReadAll(base + "/two"), two);
     const QStringList kept = QDir(base).entryList({".vlf*"}, QDir::Files | QDir::Hidden);
