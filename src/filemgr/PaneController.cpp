@@ -225,8 +225,10 @@ void PaneController::SortByColumn(int column) {
 void PaneController::SortRowsNow() {
     if (sortColumn_ == kSortByName)
         model_->SortRows(CompareByName, SortMode);
-    else if (sortColumn_ == kSortBySize)
+    else if (sortColumn_ == kSortBySize) {
+        model_->CompleteRecords(currentPath_);
         model_->SortRows(CompareBySize, SortMode);
+    }
 }
 
 void PaneController::RelabelHeader() {
@@ -259,7 +261,7 @@ QString PaneController::RowName(int row) const {
 
 const FindRecord* PaneController::RowRecord(int row) const {
     if (row < 0 || row >= model_->size()) return nullptr;
-    return model_->row(row).record();
+    return model_->Record(row, currentPath_);
 }
 
 int PaneController::FocusedRow() const {

@@ -1,6 +1,7 @@
 #include "filemgr/PaneModel.h"
 
 #include "sources/DirSource.h"
+#include "sources/SearchJob.h"
 #include "sources/SizeText.h"
 
 #include <algorithm>
@@ -128,6 +129,26 @@ void CPaneModel::SetSizeText(int i, const QString& text) {
     rows_[size_t(i)].SetSizeText(text);
     const QModelIndex at = index(i, 1);
     emit dataChanged(at, at, {Qt::DisplayRole});
+}
+
+namespace {
+void CompleteRow(PaneRow& row, const QString& folder) {
+    if (!row.recordLater) return;
+    row.recordLater = false;
+    row.gone = !CompleteHitRecord(folder, row.find);
+}
+} // namespace
+
+const FindRecord* CPaneModel::Record(int i, const QString& folder) {
+    if (i < 0 || i >= int(rows_.size())) return nullptr;
+    PaneRow& row = rows_[size_t(i)];
+    CompleteRow(row, folder);
+    return row.gone ? nullptr : row.record();
+}
+
+void CPaneModel::CompleteRecords(const QString& folder) {
+    for (PaneRow& row : rows_)
+        CompleteRow(row, folder);
 }
 
 void CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {

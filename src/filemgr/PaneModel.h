@@ -26,6 +26,10 @@ struct PaneRow {
     RowKind kind = RowKind::File;
     bool hasRecord = false;
     bool hasSizeText = false;
+    // A local search hit's record holds only its name until first asked for
+    // (CPaneModel::Record); `gone` once its file was not there then.
+    bool recordLater = false;
+    bool gone = false;
 
     const QString& name() const { return find.name; }
     void SetSizeText(QString text) {
@@ -72,6 +76,11 @@ public:
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.
     void SetSizeText(int i, const QString& text);
+    // Row i's record, a search hit's made first from its file below `folder` as it is now;
+    // null without a record or when that file is gone.
+    const FindRecord* Record(int i, const QString& folder);
+    // Makes every record still to make, for a sort that compares them.
+    void CompleteRecords(const QString& folder);
 
     // Stable sort by `compare` (negative: first argument first), keeping selection and
     // focus on the same rows.

@@ -114,6 +114,7 @@ void TakeHits(SearchJob& job, CPaneModel& model) {
     for (SearchHit& hit : job.TakeHits()) {
         PaneRow row = PaneRow::FromRecord(std::move(hit.record), hit.kind);
         if (hit.kind != kEntryFtp) row.SetSizeText(QString());
+        row.recordLater = !hit.complete;
         model.InsertRow(model.size(), std::move(row));
     }
 }

@@ -116,7 +116,7 @@ uint64_t FileTime(const struct statx_timestamp& t) {
 // Fill everything but the name from statx results; `target` is the followed link when the
 // entry is a symbolic link that resolves.
 void FillFromStat(FindRecord& out, const struct statx& self, const struct statx* target,
-                  bool readOnlyFs) {
+                  bool readOnlyFs, bool hidden) {
     const struct statx& st = target ? *target : self;
     uint32_t a = 0;
     if (S_ISDIR(st.stx_mode))
@@ -126,7 +126,7 @@ void FillFromStat(FindRecord& out, const struct statx& self, const struct statx*
     if (S_ISLNK(self.stx_mode)) a |= attr::ReparsePoint;
     if (readOnlyFs || !Me().MayWrite(st.stx_uid, st.stx_gid, st.stx_mode)) a |= attr::ReadOnly;
     if (readOnlyFs) a |= attr::InRom;
-    if (!out.name.isEmpty() && out.name.at(0) == QLatin1Char('.')) a |= attr::Hidden;
+    if (hidden) a |= attr::Hidden;
     if (a == 0) a = attr::Normal;
     out.attributes = a;
     out.creationTime =
@@ -140,18 +140,21 @@ void FillFromStat(FindRecord& out, const struct statx& self, const struct statx*
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_ATIME |
                                 STATX_MTIME | STATX_CTIME | STATX_SIZE | STATX_BTIME;
 
+// `name` is relative to `dirfd` (or a whole path); the hidden mark comes from its last part.
 bool StatAt(int dirfd, const char* name, FindRecord& out, bool readOnlyFs) {
+    const char* slash = std::strrchr(name, '/');
+    const bool hidden = (slash ? slash[1] : name[0]) == '.';
     struct statx self {};
     if (statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &self) != 0)
         return false;
     if (S_ISLNK(self.stx_mode)) {
         struct statx target {};
         if (statx(dirfd, name, AT_NO_AUTOMOUNT, kStatxMask, &target) == 0) {
-            FillFromStat(out, self, &target, readOnlyFs);
+            FillFromStat(out, self, &target, readOnlyFs, hidden);
             return true;
         }
     }
-    FillFromStat(out, self, nullptr, readOnlyFs);
+    FillFromStat(out, self, nullptr, readOnlyFs, hidden);
     return true;
 }
 
@@ -183,6 +186,10 @@ bool StatPath(const QString& path, FindRecord& out) {
         ::close(fd);
     }
     return StatAt(AT_FDCWD, native.constData(), out, readOnlyFs);
+}
+
+bool StatPathKeepingName(const QString& path, FindRecord& out, bool readOnlyFs) {
+    return StatAt(AT_FDCWD, EncodeName(path).constData(), out, readOnlyFs);
 }
 
 struct LocalFind::State {

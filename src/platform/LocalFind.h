@@ -23,6 +23,9 @@ bool MatchMaskRaw(std::string_view raw, const QString& mask);
 
 // Fill a record from the file system; false when the path cannot be examined.
 bool StatPath(const QString& path, FindRecord& out);
+// The same without touching the record's name, for a file on a file system already known to
+// be mounted read-only or not.
+bool StatPathKeepingName(const QString& path, FindRecord& out, bool readOnlyFs);
 
 class LocalFind {
 public:

@@ -64,6 +64,7 @@ public:
                (scan_.readOnlyFs() ? attr::InRom : 0);
     }
     bool Record(size_t i, FindRecord& out) override { return scan_.Stat(scan_.entries()[i], out); }
+    bool RecordCostsALook() const override { return true; }
     bool Holds(size_t i, PatternSearch& pattern) override {
         platform::BlockFile file;
         return scan_.OpenForScan(scan_.entries()[i], file) && pattern.SearchOpenFile(file);

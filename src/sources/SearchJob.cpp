@@ -4,7 +4,6 @@
 #include "sources/PatternSearch.h"
 #include "sources/SizeText.h"
 
-
 namespace velmar {
 
 void SearchJob::AddHit(SearchHit hit) {
@@ -78,16 +77,22 @@ public:
     }
 
 private:
-    // Makes the records of a folder's hits (a stat each) and hands them to the job, in the
-    // walk's order.
+    // Makes the records of a folder's hits and hands them to the job, in the walk's order.
+    // Where a record costs a stat, only the name and what the reading told are kept: most
+    // hits are never looked at, and the stat was most of a mask-only search's time.
     void Record(ScannedFolder& folder, const std::vector<size_t>& hits, const QString& prefix) {
         const EntryKind kind = folder.fileKind();
+        const bool later = folder.RecordCostsALook();
         std::vector<SearchHit> made;
         made.reserve(hits.size());
         for (const size_t i : hits) {
             if (!Running(job_)) break;
             SearchHit& hit = made.emplace_back();
-            if (!folder.Record(i, hit.record)) { // went meanwhile
+            if (later) {
+                hit.record.name = folder.name(i);
+                hit.record.attributes = folder.attributes(i);
+                hit.complete = false;
+            } else if (!folder.Record(i, hit.record)) { // went meanwhile
                 made.pop_back();
                 continue;
             }
@@ -111,6 +116,15 @@ private:
 };
 
 } // namespace
+
+bool CompleteHitRecord(const QString& root, FindRecord& record) {
+    FindRecord made = record;
+    if (!platform::StatPathKeepingName(root + record.name, made,
+                                       (record.attributes & attr::InRom) != 0))
+        return false;
+    record = std::move(made);
+    return true;
+}
 
 void RunSearch(SearchJob& job) {
     const platform::ScopedCancel cancelScope(&job.cancel);

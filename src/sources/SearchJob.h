@@ -24,7 +24,14 @@ class PatternSearch;
 struct SearchHit {
     FindRecord record; // name: the path relative to the root
     int kind = kEntryFile;
+    // False for a local file: the walk does not stat its hits, so the record holds only the
+    // name, attr::Hidden and attr::InRom until CompleteHitRecord makes the rest.
+    bool complete = true;
 };
+
+// Makes the size, times and attributes of a local hit's record from the file below `root` as
+// it is now, keeping its name; false (the record as it was) when the file is gone.
+bool CompleteHitRecord(const QString& root, FindRecord& record);
 
 struct SearchJob {
     JobProgress progress;

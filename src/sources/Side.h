@@ -79,6 +79,9 @@ public:
     virtual uint32_t attributes(size_t i) const = 0;
     // The record of entry i, its name included; false when the entry went meanwhile.
     virtual bool Record(size_t i, FindRecord& out) = 0;
+    // Whether Record looks at the entry itself (a stat) instead of handing back what the
+    // reading told; a search then keeps only the name and leaves the rest for later.
+    virtual bool RecordCostsALook() const { return false; }
     // Whether the bytes of entry i hold the pattern; false when they cannot be read here.
     virtual bool Holds(size_t i, PatternSearch& pattern) = 0;
     // The row kind of a file found here (kEntryFile, or kEntryFtp on a server).

@@ -15,7 +15,6 @@
 #include "support/TempDir.h"
 
 #include <QApplication>
-#include <QImage>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -70,7 +69,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 
-TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocumentAndItsPicture) {
+TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -83,14 +82,8 @@ TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocumentAndItsPict
     EXPECT_EQ(app.telnetTemplate()->frame(), nullptr);
     EXPECT_EQ(app.gameTemplate()->frame(), nullptr);
 
-    // --screenshot saves the picture of the main window.
+    // A --screenshot that cannot be saved says so (the package's test saves one per mode).
     test::TempDir dir;
-    app.mainFrame()->resize(320, 240);
-    const QString file = dir.file(QStringLiteral("shot.png"));
-    ASSERT_TRUE(SaveWindowShot(app.mainFrame(), file));
-    QImage shot(file);
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(shot.size(), QSize(320, 240) * shot.devicePixelRatio());
     EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
 }
 

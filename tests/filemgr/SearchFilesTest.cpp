@@ -92,6 +92,54 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     EXPECT_EQ(Runs(Names(*w.left).mid(1)), ":a.txt,b.doc,d.TXT");
 }
 
+// A local hit's record is made when first asked for: it tells the file as it is then, keeps
+// the hit's relative name, and a file gone since the walk has none. A sort by size makes
+// every record first.
+TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
+    WriteStoreSetting("ShowHidden", 1);
+    dir.write("sub/.h.txt", QByteArray(40, 'h'));
+    PaneWindow w;
+    PaneController& pane = w.left->controller();
+    ShowFolder(*w.left, dir.path());
+    ScriptSearch(
+        [](QDialog* d) {
+            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
+            d->accept();
+        },
+        true, nullptr);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    ASSERT_TRUE(QFile::resize(dir.file("a.txt"), 5000));
+    ASSERT_TRUE(QFile::remove(dir.file("sub/a.txt")));
+    const struct {
+        const char* name;
+        int size; // -1: gone
+        bool hidden;
+    } cases[] = {{"a.txt", 5000, false},      {"sub/a.txt", -1, false}, {"d.TXT", 12, false},
+                 {"sub/deep/c.txt", 306, false}, {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
+    for (const auto& c : cases) {
+        ASSERT_GT(pane.FindRow(c.name), 0) << c.name;
+        const FindRecord* r = pane.RowRecord(pane.FindRow(c.name));
+        if (c.size < 0) {
+            EXPECT_EQ(r, nullptr) << c.name;
+            continue;
+        }
+        ASSERT_NE(r, nullptr) << c.name;
+        EXPECT_EQ(r->name, c.name);
+        EXPECT_EQ(r->size, uint64_t(c.size)) << c.name;
+        EXPECT_NE(r->lastWriteTime, 0u) << c.name;
+        EXPECT_EQ((r->attributes & attr::Hidden) != 0, c.hidden) << c.name;
+        EXPECT_FALSE(r->isFolder()) << c.name;
+    }
+    ShowFolder(*w.left, dir.path());
+    ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    ASSERT_TRUE(QFile::resize(dir.file("sub/deep/c.txt"), 0));
+    pane.SortByColumn(kSortBySize);
+    QStringList bySize = {"sub/deep/c.txt", ".hid/x.txt", "d.TXT", "sub/.h.txt", "a.txt"};
+    if (SortMode != 0) std::reverse(bySize.begin(), bySize.end());
+    EXPECT_EQ(Names(pane).mid(1).join(" ").toStdString(), bySize.join(" ").toStdString());
+}
+
 TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());

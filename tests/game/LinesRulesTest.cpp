@@ -49,27 +49,21 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineCheckTest, ::testing::ValuesIn(kLineCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Board, PathsGoAcrossAndDownThroughEmptyCellsOnly) {
-    const std::string wall(9, '2');
     struct Case {
         const char* name;
-        std::vector<std::string> columns; // x down the list, y along each string
+        std::initializer_list<const char*> rows;
         Cell to;
         bool reachable;
     };
     const Case cases[] = {
         {"openBoard", {"1"}, {8, 8}, true},
         // Closed across and down, open on the diagonals.
-        {"enclosedCell", {"1", "", "", "", "..2", ".2.2", "..2"}, {5, 2}, false},
-        {"wallWithAGap", {"1", "", "", "", "22222222."}, {8, 0}, true},
-        {"wallAcross", {"1", "", "", "", wall}, {8, 0}, false},
+        {"enclosedCell", {"1", "", "", "", "..2", ".2.2", "..2"}, {2, 5}, false},
+        {"wallWithAGap", {"1", "", "", "", "22222222."}, {0, 8}, true},
+        {"wallAcross", {"1", "", "", "", "222222222"}, {0, 8}, false},
     };
-    for (const Case& c : cases) {
-        LinesBoard board;
-        for (int x = 0; x < int(c.columns.size()); ++x)
-            for (int y = 0; y < int(c.columns[x].size()); ++y)
-                board.set({x, y}, c.columns[x][y] == '.' ? 0 : c.columns[x][y] - '0');
-        EXPECT_EQ(board.HasPath({0, 0}, c.to), c.reachable) << c.name;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(BoardFrom(c.rows).HasPath({0, 0}, c.to), c.reachable) << c.name;
 }
 
 TEST(Board, NewBallPlacesCountRoundTheEmptyCellsByXThenY) {

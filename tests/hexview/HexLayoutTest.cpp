@@ -130,8 +130,7 @@ TEST(HexEdit, OverwritesAndNeverChangesTheLength) {
     HexEdit e{QStringLiteral("41"), 0};
     e.Left();
     EXPECT_EQ(e.caret, 0);
-    e.Right();
-    e.Right();
-    e.Right();
+    for (int i = 0; i < 3; ++i)
+        e.Right();
     EXPECT_EQ(e.caret, 2);
 }

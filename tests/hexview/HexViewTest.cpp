@@ -93,19 +93,12 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     const int b = l.bytesPerRow();
     EXPECT_EQ(l.rowCount(), length / b + 1);
     EXPECT_EQ(view->TextsOfRow(0).hex.left(11), "48 45 41 44");
-    EXPECT_TRUE(view->header()->model()->headerData(1, Qt::Horizontal).toString() ==
-                "HEX(edit:big.bin)");
 
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(view->topRow(), l.maxTopRow(view->visibleRows()));
     const qint64 lastFull = (length - 1) / b;
     EXPECT_TRUE(view->TextsOfRow(lastFull).text.endsWith("TAIL"));
     EXPECT_EQ(view->TextsOfRow(lastFull).offset, HexLayout::OffsetText(lastFull * b));
-    EXPECT_EQ(view->TextsOfRow(lastFull).offset.size(), 9) << "all digits above 32 bits";
-    if (length % b == 0)
-        EXPECT_TRUE(view->TextsOfRow(l.rowCount() - 1).hex.isEmpty()) << "ends with an empty row";
-    else
-        EXPECT_EQ(lastFull, l.rowCount() - 1);
     EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
 
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
@@ -114,6 +107,9 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     EditCell(view, 0, 0, "100000000");
     EXPECT_GE(l.rowOf(4LL << 30), view->topRow());
     EXPECT_LT(l.rowOf(4LL << 30), view->topRow() + view->visibleRows());
+    const qint64 before = view->topRow();
+    EditCell(view, before, 0, "fffffffff");
+    EXPECT_EQ(view->topRow(), before) << "past the end: nothing moves";
 
     // An edit in the row at 5 GiB: its first byte becomes 0xAB.
     const qint64 row = l.rowOf(5LL << 30);
@@ -164,26 +160,10 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
                   HexLayout::HexText(c.expected, 4).left(2))
             << c.name << ": the row shows the disk";
     }
-    // A row whose offset has lowercase digits writes there; the length stays.
-    auto dialog = Open(path, false);
-    HexView* view = dialog->view();
-    qint64 row = view->layout().rowOf(0x1a0);
-    auto hasLetter = [](const QString& t) {
-        return std::any_of(t.begin(), t.end(), [](QChar c) { return c >= QLatin1Char('a'); });
-    };
-    while (!hasLetter(HexLayout::OffsetText(view->layout().rowOffset(row))))
-        ++row;
-    const qint64 at = view->layout().rowOffset(row);
-    view->ScrollToTop(row);
-    messages.shown.clear();
-    messages.answer(QMessageBox::Yes);
-    EditCell(view, row, 1, "ff");
-    EXPECT_EQ(ReadBack(path, at, 1), QByteArray("\xff"));
-    EXPECT_EQ(QFileInfo(path).size(), 0x400);
-
     // Typing the row's own digits again asks nothing.
+    auto dialog = Open(path, false);
     messages.shown.clear();
-    EditCell(view, row, 1, "FF");
+    EditCell(dialog->view(), 0, 1, "A1");
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -213,22 +193,6 @@ TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
     EXPECT_EQ(ReadBack(path, 0, 64), "q" + Letters(64).mid(1));
 }
 
-TEST_F(HexWindowTest, OffsetEditorScrollsToTheRowAndNotPastTheEnd) {
-    const QString path = dir.write("data", Letters(0x4000));
-    auto dialog = Open(path, true);
-    HexView* view = dialog->view();
-    EditCell(view, 0, 0, "00003f00");
-    const qint64 target = view->layout().rowOf(0x3f00);
-    EXPECT_GE(target, view->topRow());
-    EXPECT_LT(target, view->topRow() + view->visibleRows());
-    EXPECT_GT(view->topRow(), 0);
-
-    const qint64 before = view->topRow();
-    EditCell(view, view->topRow(), 0, "00ffffff");
-    EXPECT_EQ(view->topRow(), before) << "past the end: nothing moves";
-    EXPECT_TRUE(messages.shown.isEmpty());
-}
-
 TEST_F(HexWindowTest, AWriteIntoAShrunkFileFailsAndNeverGrowsIt) {
     const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
@@ -250,10 +214,8 @@ TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
     ASSERT_TRUE(editor.Open(busy, BlockFile::Mode::ReadWriteExclusive));
     const QString fifo = dir.file("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    struct Case {
-        QString path;
-        bool readOnly;
-    } cases[] = {
+    // The path, read-only.
+    const std::pair<QString, bool> cases[] = {
         {dir.file("missing"), true},
         {dir.mkdir("folder"), true},
         {fifo, true}, // would block forever on open
@@ -262,9 +224,9 @@ TEST_F(HexWindowTest, FilesThatCannotBeOpened) {
     };
     int windows = 0;
     SetDialogHookForTesting([&](QDialog*) { ++windows; });
-    for (const Case& c : cases) {
+    for (const auto& [path, readOnly] : cases) {
         messages.shown.clear();
-        EXPECT_FALSE(RunHexView(c.path, c.readOnly, nullptr)) << c.path.toStdString();
+        EXPECT_FALSE(RunHexView(path, readOnly, nullptr)) << path.toStdString();
         EXPECT_EQ(messages.shown, QStringList{"File can't be opened"});
     }
     EXPECT_EQ(windows, 0);

@@ -3,7 +3,6 @@
 #include "platform/Cancel.h"
 #include "support/FtpServer.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -119,11 +118,4 @@ TEST(SocketErrors, TranslationAndTexts) {
     };
     for (auto [code, text] : kTexts)
         EXPECT_EQ(SocketErrorText(code), QString::fromLatin1(text)) << code;
-}
-
-TEST(ResolveHost, DottedFormsNeedNoNameService) {
-    uint32_t ip = 0;
-    ASSERT_TRUE(ResolveHost(QStringLiteral("127.0.0.1"), ip));
-    EXPECT_EQ(ntohl(ip), 0x7f000001u);
-    EXPECT_FALSE(ResolveHost(QString(), ip));
 }

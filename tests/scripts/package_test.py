@@ -85,6 +85,10 @@ class UnpackedPackage(unittest.TestCase):
     def path(self, rel):
         return os.path.join(self.root, rel)
 
+    def text(self, rel):
+        with open(os.path.join(self.root, rel), encoding="utf-8") as f:
+            return f.read()
+
     def test_dependencies_name_the_package_of_every_linked_library(self):
         self.assertEqual(self.field("Package"), "velmar")
         depends = {d.strip().split(" ")[0] for d in self.field("Depends").split(",") if d.strip()}
@@ -116,13 +120,11 @@ class UnpackedPackage(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.root)), ["usr"])
 
     def test_licence_is_stated_alike_everywhere_and_lintian_finds_no_error(self):
-        with open(self.path("usr/share/doc/velmar/copyright"), encoding="utf-8") as f:
-            copyright = f.read()
+        copyright = self.text("usr/share/doc/velmar/copyright")
         self.assertTrue(copyright.startswith(
             "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"))
         self.assertIn("License: GPL-3+\n", copyright)
-        with open(self.path("usr/share/metainfo/%s.metainfo.xml" % APP_ID), encoding="utf-8") as f:
-            metainfo = f.read()
+        metainfo = self.text("usr/share/metainfo/%s.metainfo.xml" % APP_ID)
         self.assertIn("<project_license>GPL-3.0-or-later</project_license>", metainfo)
         # The program has no web site: nothing may point at one.
         self.assertNotIn("<url", metainfo)
@@ -137,8 +139,7 @@ class UnpackedPackage(unittest.TestCase):
 
     def test_manual_carries_every_picture_it_shows(self):
         help_dir = self.path("usr/share/velmar/help")
-        with open(os.path.join(help_dir, "ce_velmar.htm"), encoding="utf-8") as f:
-            pictures = re.findall(r'<img[^>]*\bsrc="([^"]+)"', f.read())
+        pictures = re.findall(r'<img[^>]*\bsrc="([^"]+)"', self.text(help_dir + "/ce_velmar.htm"))
         self.assertTrue(pictures)
         for picture in pictures:
             self.assertIsNotNone(png_size(os.path.join(help_dir, picture)), picture)
@@ -148,8 +149,7 @@ class UnpackedPackage(unittest.TestCase):
         r = run(["desktop-file-validate", desktop])
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         self.assertNotIn("error:", r.stdout)
-        with open(desktop, encoding="utf-8") as f:
-            entry = dict(l.rstrip("\n").split("=", 1) for l in f if "=" in l)
+        entry = dict(l.split("=", 1) for l in self.text(desktop).splitlines() if "=" in l)
         self.assertEqual(entry["Exec"].split()[0], "velmar")
         self.assertIn(entry["Exec"].split()[1], ("%F", "%U"))  # it takes folders
         self.assertEqual(entry["Icon"], APP_ID)
