@@ -26,9 +26,7 @@ struct Fixture : ::testing::Test {
     test::MessageScript messages;
     int quits = 0;
     // The telnet mode opens its connect dialog when first shown: cancel it.
-    Fixture() {
-        SetDialogHookForTesting([](QDialog* d) { d->reject(); });
-    }
+    Fixture() { SetDialogHookForTesting([](QDialog* d) { d->reject(); }); }
     ~Fixture() override { SetDialogHookForTesting(nullptr); }
     CVelmarApp::System system(bool sockets = true, bool processes = true) {
         CVelmarApp::System s;

@@ -40,9 +40,8 @@ struct Recorder : CommandTarget {
         return handles.count(id) != 0;
     }
     bool OnUpdateCommand(int id, CommandState& state) override {
-        const auto it = states.find(id);
-        if (it == states.end()) return false;
-        state = it->second;
+        if (!states.count(id)) return false;
+        state = states.at(id);
         return true;
     }
 };
@@ -181,7 +180,6 @@ TEST(CommandBars, BarsSwapWithTheirButtonsAndTheActionsStayWithTheFrame) {
     // An unknown bar leaves the current one.
     EXPECT_FALSE(frame.SetCommandBar(999));
     EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
-    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
     // The accelerator outlives a bar swap.
     QAction* fast = frame.action(ids::kCmdFastFolders);
     EXPECT_EQ(fast->shortcut(), QKeySequence("Ctrl+Alt+F"));

@@ -294,30 +294,21 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     EXPECT_EQ(RememberedSearch().text, "needle");
 }
 
-// Find runs beside the window: a hit above 4 GiB lands on its row; Esc, taken once the wait
-// cursor shows, ends a search through a sparse 1 TiB file and leaves the window as it was.
-TEST_F(HexWindowTest, FindAbove4GiBAndEscStopsALongSearch) {
+// Find runs beside the window: Esc, taken once the wait cursor shows, ends a search through a
+// sparse 1 TiB file of zeros and leaves the window as it was.
+TEST_F(HexWindowTest, EscStopsALongFind) {
     const QString path = dir.file("huge");
-    const qint64 hitAt = (5LL << 30) + 1234;
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(1LL << 40));
-        ASSERT_TRUE(f.seek(hitAt) && f.write("needle") == 6);
     }
     auto dialog = Open(path, true);
     HexView* view = dialog->view();
-    const qint64 b = view->layout().bytesPerRow();
     SetDialogHookForTesting([](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcFindText)->setText("needle");
         d->accept();
     });
-    view->ScrollToTop((hitAt - (1 << 20)) / b);
-    dialog->Search();
-    EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_EQ(view->markRow(), hitAt / b);
-    EXPECT_EQ(view->topRow(), hitAt / b);
-
-    view->ScrollToTop(hitAt / b + 1); // from here on only zeros, for a terabyte
+    view->ScrollToTop(1000);
     bool sawWait = false;
     QTimer esc;
     QObject::connect(&esc, &QTimer::timeout, [&] {
@@ -332,7 +323,7 @@ TEST_F(HexWindowTest, FindAbove4GiBAndEscStopsALongSearch) {
     dialog->Search();
     EXPECT_TRUE(sawWait);
     EXPECT_TRUE(messages.shown.isEmpty()) << "a stopped search has nothing to tell";
-    EXPECT_EQ(view->topRow(), hitAt / b + 1);
+    EXPECT_EQ(view->topRow(), 1000);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(dialog->isVisible()) << "Esc stopped the search, not the window";
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);

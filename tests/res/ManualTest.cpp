@@ -41,22 +41,16 @@ QString Visible(QString html) {
     return html.simplified();
 }
 
-// The visible text of the element carrying id="`id`"; null when there is none.
+// The visible text of the element carrying id="`id`" up to its end tag (the manual does not
+// nest these elements); null when there is none.
 QString ElementText(const QString& html, const QString& id) {
     const qsizetype at = html.indexOf(QStringLiteral("id=\"%1\"").arg(id));
     if (at < 0) return QString();
-    const qsizetype open = html.lastIndexOf(QLatin1Char('<'), at);
     static const QRegularExpression nameRe(QStringLiteral("^<(\\w+)"));
+    const qsizetype open = html.lastIndexOf(QLatin1Char('<'), at);
     const QString tag = nameRe.match(html.mid(open, 20)).captured(1);
-    const QRegularExpression edge(QStringLiteral("<(/?)%1\\b[^>]*>").arg(tag));
-    const qsizetype contentStart = html.indexOf(QLatin1Char('>'), at) + 1;
-    int depth = 1;
-    for (auto it = edge.globalMatch(html, contentStart); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        depth += m.captured(1).isEmpty() ? 1 : -1;
-        if (depth == 0) return Visible(html.mid(contentStart, m.capturedStart() - contentStart));
-    }
-    return Visible(html.mid(contentStart));
+    const qsizetype start = html.indexOf(QLatin1Char('>'), at) + 1;
+    return Visible(html.mid(start, html.indexOf("</" + tag + ">", start) - start));
 }
 
 // A menu text without its mnemonic mark and the shortcut shown after a tab.

@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
