@@ -223,6 +223,8 @@ void RunDirSizes(PaneController& pane) {
     std::vector<int> rows;
     std::vector<QString> folders;
     for (int row = 0; row < pane.RowCount(); ++row) {
+        // Told by the row's kind first: asking a search hit for its record costs a stat.
+        if (!pane.IsFolderRow(row)) continue;
         const FindRecord* record = pane.RowRecord(row);
         if (!record || !record->isFolder()) continue;
         rows.push_back(row);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -277,21 +278,32 @@ bool Exists(const QString& path) {
 }
 
 int CopyLocalFile(const QString& src, const QString& dst, bool replace,
-                  const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
-    // Both names are looked at before the source is opened; the open itself never waits.
+                  const std::atomic<int>* running, std::atomic<uint64_t>* counter,
+                  const std::function<bool(uint64_t)>* sized) {
     const SysName source(src);
     if (source.error()) return source.error();
     struct stat from {};
-    // Inside a guarded tree a link is never followed, not even the last name.
-    if (::fstatat(source.folder(), source.leaf(), &from,
-                  source.guarded() ? AT_SYMLINK_NOFOLLOW : 0) != 0)
-        return errno;
-    if (S_ISLNK(from.st_mode)) return ELOOP;
-    if (S_ISDIR(from.st_mode)) return EISDIR;
-    if (!S_ISREG(from.st_mode)) return kNotPlainFile;
-    struct stat to {};
+    if (!source.guarded()) {
+        // A name chosen by itself is looked at first: a device is refused unopened.
+        if (::fstatat(source.folder(), source.leaf(), &from, 0) != 0) return errno;
+        if (S_ISDIR(from.st_mode)) return EISDIR;
+        if (!S_ISREG(from.st_mode)) return kNotPlainFile;
+    }
     const SysName target(dst);
     if (target.error()) return target.error();
+    // Inside a guarded tree a link is never followed, not even the last name (ELOOP).
+    int inFd = -1;
+    struct stat opened {};
+    if (const int rc = OpenPlainFileAt(source.folder(), source.leaf(), inFd, &opened,
+                                       source.guarded());
+        rc != 0)
+        return rc;
+    Fd in(inFd);
+    if (source.guarded())
+        from = opened;
+    else if (opened.st_dev != from.st_dev || opened.st_ino != from.st_ino)
+        return EAGAIN; // replaced between the look and the open
+    struct stat to {};
     // Without leave to replace, a small file is copied without looking at the target first:
     // the naming refuses a taken name (EEXIST) and only then is the target looked at. A large
     // one is looked at first, so that no long copy is made in vain.
@@ -311,32 +323,36 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
     if (replacing) {
         if (const int rc = classify(to); rc != EEXIST || !replace) return rc;
     }
-    int inFd = -1;
-    struct stat opened {};
-    if (const int rc = OpenPlainFileAt(source.folder(), source.leaf(), inFd, &opened,
-                                       source.guarded());
-        rc != 0)
-        return rc;
-    Fd in(inFd);
-    if (opened.st_dev != from.st_dev || opened.st_ino != from.st_ino) return EAGAIN; // replaced
+    if (sized && !(*sized)(uint64_t(opened.st_size))) return kCopyRefused;
 
     // The part goes beside the target: in the folder the target's name is looked up in.
-    const QByteArray& whole = target.bytes();
-    const qsizetype slash = whole.lastIndexOf('/');
-    const QByteArray folder = slash >= 0 ? whole.left(slash + 1) : QByteArray();
+    const auto folderOfTarget = [&target] {
+        const QByteArray& whole = target.bytes();
+        const qsizetype slash = whole.lastIndexOf('/');
+        return slash >= 0 ? whole.left(slash + 1) : QByteArray();
+    };
     const int partFolder = target.guarded() ? target.folder() : AT_FDCWD;
     // A new file (nothing to replace) is written without a name and named only when whole;
     // a cut copy leaves nothing behind, and the part's own name and rename are saved.
     if (!replacing) {
-        // What a killed copy left here goes first, as with a named part.
-        RemoveStalePartsOnce(folder, EncodeName(FolderOf(dst)) + '/');
+        // What a killed copy left here goes first, as with a named part (the key is made
+        // only when the folder changes: a tree copy writes many files into each).
+        thread_local QString cleanedFor;
+        if (QStringView(dst).left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0)) !=
+                cleanedFor ||
+            cleanedFor.isEmpty()) {
+            cleanedFor = dst.left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0));
+            RemoveStalePartsOnce(folderOfTarget(), EncodeName(FolderOf(dst)) + '/');
+        }
+        static const QByteArray here(".");
         const int rc = CopyUnnamed(in.get(), opened, partFolder,
-                                   target.guarded() ? QByteArray(".") : folder, target, running,
+                                   target.guarded() ? here : folderOfTarget(), target, running,
                                    counter);
         if (rc != kNoUnnamedFile) return taken(rc);
         if (::lseek(in.get(), 0, SEEK_SET) != 0) return errno;
         if (counter) counter->store(0, std::memory_order_relaxed);
     }
+    const QByteArray folder = folderOfTarget();
     int outFd = -1;
     QByteArray temp;
     if (const int rc =

@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace velmar::platform {
@@ -16,6 +17,7 @@ namespace velmar::platform {
 // Results beside the errno values.
 constexpr int kCopyCancelled = -1; // the running flag cleared between two blocks
 constexpr int kSameFile = -2;      // source and target are one file (device and inode)
+constexpr int kCopyRefused = -4;   // the size callback of CopyLocalFile refused the file
 // kNotPlainFile (LocalFiles.h): a FIFO, socket or device, whose bytes are never copied.
 
 // The text of an errno value (or of the two results above).
@@ -42,8 +44,14 @@ int SetModifiedTime(const QString& path, int64_t seconds);
 // partial file and an existing target unchanged. `replace` false refuses an existing
 // target (EEXIST); a source that is no regular file gives kNotPlainFile and is never opened
 // in a way that waits. The running flag is looked at and `counter` advanced after every block.
+// `sized` (optional) is told the source's size once it is open, before anything is made in
+// the target folder; false gives kCopyRefused (it said why itself).
+// Outside a guarded tree the source is looked at before it is opened, so a device named by
+// itself is never opened; below a guarded root the open (without waiting, no link followed)
+// comes first and its descriptor tells the type, which saves a look-up for every file.
 int CopyLocalFile(const QString& src, const QString& dst, bool replace,
-                  const std::atomic<int>* running, std::atomic<uint64_t>* counter);
+                  const std::atomic<int>* running, std::atomic<uint64_t>* counter,
+                  const std::function<bool(uint64_t)>* sized = nullptr);
 
 // Makes `to` a symbolic link with the same contents as the link `from` (EINVAL when `from`
 // is no link); `replace` false refuses an existing `to` (EEXIST).

@@ -70,39 +70,43 @@ QString DecodeName(std::string_view bytes) {
     return out;
 }
 
-QByteArray EncodeName(const QString& text) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+QByteArray EncodeName(QStringView text) {
+    if (text.isEmpty()) return {};
+    const char16_t* p = text.utf16();
     const char16_t* end = p + text.size();
-    QByteArray out;
-    out.reserve(text.size());
+    // At most three bytes for each unit (a pair of two makes four): written straight into
+    // the buffer, which is cut to length at the end (names are encoded for every file).
+    QByteArray out(text.size() * 3, Qt::Uninitialized);
+    char* o = out.data();
     while (p < end) {
         const char16_t u = *p++;
         if (u < 0x80) {
-            out.append(char(u));
+            *o++ = char(u);
         } else if (u < 0x800) {
-            out.append(char(0xC0 | (u >> 6)));
-            out.append(char(0x80 | (u & 0x3F)));
+            *o++ = char(0xC0 | (u >> 6));
+            *o++ = char(0x80 | (u & 0x3F));
         } else if (u >= 0xD800 && u <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
             const char32_t cp =
                 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(*p++) - 0xDC00);
-            out.append(char(0xF0 | (cp >> 18)));
-            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.append(char(0x80 | (cp & 0x3F)));
+            *o++ = char(0xF0 | (cp >> 18));
+            *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
         } else if (u >= 0xDC80 && u <= 0xDCFF) {
             // An escaped raw byte from DecodeName.
-            out.append(char(u - 0xDC00));
-        } else {
+            *o++ = char(u - 0xDC00);
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
             // Other lone surrogates cannot be written as UTF-8; encode as U+FFFD.
-            if (u >= 0xD800 && u <= 0xDFFF) {
-                out.append("\xEF\xBF\xBD");
-                continue;
-            }
-            out.append(char(0xE0 | (u >> 12)));
-            out.append(char(0x80 | ((u >> 6) & 0x3F)));
-            out.append(char(0x80 | (u & 0x3F)));
+            *o++ = char(0xEF);
+            *o++ = char(0xBF);
+            *o++ = char(0xBD);
+        } else {
+            *o++ = char(0xE0 | (u >> 12));
+            *o++ = char(0x80 | ((u >> 6) & 0x3F));
+            *o++ = char(0x80 | (u & 0x3F));
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <string_view>
 
 namespace velmar::platform {
@@ -13,6 +14,9 @@ QString DecodeName(std::string_view bytes);
 inline QString DecodeName(const QByteArray& bytes) {
     return DecodeName(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
-QByteArray EncodeName(const QString& text);
+QByteArray EncodeName(QStringView text);
+inline QByteArray EncodeName(const QString& text) {
+    return EncodeName(QStringView(text));
+}
 
 } // namespace velmar::platform

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -93,46 +94,48 @@ SysName::SysName(const QString& path) {
             best = &r;
     }
     if (!best) {
-        bytes_ = EncodeName(path);
+        name_ = EncodeName(path);
         return;
     }
     guarded_ = true;
-    const QByteArray below = EncodeName(path.mid(best->path.size() + 1));
-    if (below.isEmpty()) { // the root itself
+    name_ = EncodeName(QStringView(path).mid(std::min(best->path.size() + 1, path.size())));
+    if (name_.isEmpty()) { // the root itself
         folder_ = best->fd;
-        bytes_ = "/proc/self/fd/" + QByteArray::number(*folder_) + "/.";
-        leafAt_ = bytes_.size() - 1;
+        name_ = ".";
         return;
     }
-    const qsizetype slash = below.lastIndexOf('/');
-    const QByteArray leaf = below.mid(slash + 1);
-    const QByteArray parent = slash >= 0 ? below.left(slash) : QByteArray();
-    if (parent.isEmpty()) {
+    const qsizetype slash = name_.lastIndexOf('/');
+    leafAt_ = slash + 1;
+    if (slash <= 0) {
         folder_ = best->fd;
-    } else {
-        for (auto it = best->recent.begin(); it != best->recent.end(); ++it) {
-            if (it->first != parent) continue;
-            folder_ = it->second;
-            std::rotate(best->recent.begin(), it, it + 1);
-            break;
-        }
-        if (!folder_) {
-            const int fd = OpenBeneath(*best->fd, parent);
-            if (fd < 0) {
-                // Nothing of that name can be opened, created or removed.
-                error_ = errno;
-                at_ = -1;
-                bytes_ = "/proc/self/fd/-1/" + leaf;
-                leafAt_ = bytes_.size() - leaf.size();
-                return;
-            }
-            folder_ = Own(fd);
-            if (best->recent.size() >= kRecent) best->recent.pop_back();
-            best->recent.insert(best->recent.begin(), {parent, folder_});
-        }
+        return;
     }
-    bytes_ = "/proc/self/fd/" + QByteArray::number(*folder_) + '/' + leaf;
-    leafAt_ = bytes_.size() - leaf.size();
+    // The folder holding the leaf: most often one of the last few reached.
+    for (auto it = best->recent.begin(); it != best->recent.end(); ++it) {
+        if (it->first.size() != slash || std::memcmp(it->first.constData(), name_.constData(),
+                                                     size_t(slash)) != 0)
+            continue;
+        folder_ = it->second;
+        std::rotate(best->recent.begin(), it, it + 1);
+        return;
+    }
+    const QByteArray parent = name_.left(slash);
+    const int fd = OpenBeneath(*best->fd, parent);
+    if (fd < 0) {
+        // Nothing of that name can be opened, created or removed.
+        error_ = errno;
+        at_ = -1;
+        return;
+    }
+    folder_ = Own(fd);
+    if (best->recent.size() >= kRecent) best->recent.pop_back();
+    best->recent.insert(best->recent.begin(), {parent, folder_});
+}
+
+const QByteArray& SysName::bytes() const {
+    if (!guarded_ || !proc_.isEmpty()) return guarded_ ? proc_ : name_;
+    proc_ = "/proc/self/fd/" + QByteArray::number(folder()) + '/' + leaf();
+    return proc_;
 }
 
 } // namespace velmar::platform

@@ -33,20 +33,23 @@ class SysName {
 public:
     SysName() = default;
     explicit SysName(const QString& path);
-    const char* c_str() const { return bytes_.constData(); }
-    const QByteArray& bytes() const { return bytes_; }
+    const char* c_str() const { return bytes().constData(); }
+    // Below a guarded root the "/proc/self/fd/N/leaf" form is made when first asked for: the
+    // *at calls of a tree walk never need it.
+    const QByteArray& bytes() const;
     // Whether the path lies below a guarded root: its leaf must not be followed either.
     bool guarded() const { return guarded_; }
     // The same for the *at calls, which skip the walk through /proc: the folder (AT_FDCWD
     // when not guarded) and the name in it (the whole path when not guarded; "." for a
     // root). error() is 0, or why the folder could not be reached.
     int folder() const { return folder_ ? *folder_ : at_; }
-    const char* leaf() const { return bytes_.constData() + leafAt_; }
+    const char* leaf() const { return name_.constData() + leafAt_; }
     int error() const { return error_; }
 
 private:
-    QByteArray bytes_;
+    QByteArray name_; // the whole path, or below a guarded root the part below it
     qsizetype leafAt_ = 0;
+    mutable QByteArray proc_; // bytes() of a guarded name, once made
     int at_ = -100; // AT_FDCWD
     int error_ = 0;
     std::shared_ptr<const int> folder_;

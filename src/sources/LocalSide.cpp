@@ -172,7 +172,8 @@ public:
 
     SideResult CopyWithin(const QString& from, const QString& to, bool replace,
                           const TransferControl& control) override {
-        const int rc = platform::CopyLocalFile(from, to, replace, control.running, control.counter);
+        const int rc = platform::CopyLocalFile(from, to, replace, control.running, control.counter,
+                                               control.sized);
         switch (rc) {
         case 0:
             return SideResult::Ok;
@@ -181,6 +182,7 @@ public:
         case platform::kSameFile:
             return SideResult::SameFile;
         case platform::kCopyCancelled:
+        case platform::kCopyRefused: // told by whoever refused
             return SideResult::Cancelled;
         default:
             FailOn(from, rc);

@@ -29,6 +29,10 @@ class PatternSearch;
 struct TransferControl {
     const std::atomic<int>* running = nullptr;
     std::atomic<uint64_t>* counter = nullptr;
+    // Told a file's size where the side learns it as the copy starts (a local copy, once the
+    // source is open and before anything is written); false refuses the file, the callee
+    // having said why. Null: nothing to tell.
+    const std::function<bool(uint64_t)>* sized = nullptr;
     bool goingOn() const { return !running || running->load(std::memory_order_relaxed) != 0; }
 };
 

@@ -113,6 +113,8 @@ public:
     explicit Worker(TransferJob& job)
         : job_(job), p_(job.progress), control_{&p_.running, &p_.done},
           failures_(*job.messages, job.progress.running) {
+        sizedControl_ = control_;
+        sizedControl_.sized = &sized_;
         many_ = job.items.size() > 1 ||
                 std::any_of(job.items.begin(), job.items.end(),
                             [](const TransferItem& i) { return i.folder; });
@@ -264,8 +266,11 @@ private:
         if (!MakeTargetFolder(to)) return;
         if (!targetHold_) targetHold_ = job_.target.side->HoldTree(to); // the top folder
         if (!targetHold_) targetHold_ = std::make_unique<TreeHold>();
+        // Between two local folders the copy itself tells each file's size as it opens the
+        // source: the listing need not look at every file for it.
+        const bool local = SameSide() && job_.source.side->Site().isEmpty();
         std::vector<ListedEntry> entries;
-        if (!ListShownEntries(job_.source, from + QLatin1Char('/'), entries, true)) {
+        if (!ListShownEntries(job_.source, from + QLatin1Char('/'), entries, !local)) {
             if (job_.source.usable()) messages().Tell(kCannotReadFolder.arg(from));
             return;
         }
@@ -273,11 +278,12 @@ private:
         for (const ListedEntry& e : entries) {
             if (!GoingOn()) return;
             const QString src = from + QLatin1Char('/') + e.name;
-            AtWork(src, to + QLatin1Char('/') + e.name);
+            const QString dst = to + QLatin1Char('/') + e.name;
+            AtWork(src, dst);
             // A link stays a link on one side, and is never walked into.
             if (e.link && SameSide()) {
                 p_.SetName(e.name);
-                if (CopyLinkEntry(src, to + QLatin1Char('/') + e.name)) {
+                if (CopyLinkEntry(src, dst)) {
                     p_.files.fetch_add(1);
                     if (arrived) arrived->insert(src);
                 }
@@ -289,9 +295,12 @@ private:
             }
             p_.SetName(e.name);
             p_.done.store(0);
-            p_.total.store(std::max<uint64_t>(e.size, 1));
-            if (!RoomFor(e.size, to)) continue;
-            if (CopyEntry(control_, src, to + QLatin1Char('/') + e.name, job_.source, job_.target,
+            if (!local) {
+                p_.total.store(std::max<uint64_t>(e.size, 1));
+                if (!RoomFor(e.size, to)) continue;
+            }
+            sizedFolder_ = &to;
+            if (CopyEntry(local ? sizedControl_ : control_, src, dst, job_.source, job_.target,
                           messages())) {
                 p_.files.fetch_add(1);
                 if (arrived) arrived->insert(src);
@@ -301,6 +310,13 @@ private:
             if (!GoingOn()) return;
             Tree(from + QLatin1Char('/') + f->name, to + QLatin1Char('/') + f->name, arrived);
         }
+    }
+
+    // The size of a file of a local tree copy, told as its copy starts: the progress total
+    // and the room check.
+    bool Sized(uint64_t size) {
+        p_.total.store(std::max<uint64_t>(size, 1));
+        return RoomFor(size, *sizedFolder_);
     }
 
     // The room check of a file in a tree: one look at the free space per folder, then what
@@ -330,6 +346,9 @@ private:
     TransferJob& job_;
     JobProgress& p_;
     TransferControl control_;
+    const std::function<bool(uint64_t)> sized_ = [this](uint64_t size) { return Sized(size); };
+    TransferControl sizedControl_;     // control_ telling Sized(): files of a local tree
+    const QString* sizedFolder_ = nullptr; // the target folder of those files
     FailureQuestions failures_;
     bool many_ = false; // failures are questions
     std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
