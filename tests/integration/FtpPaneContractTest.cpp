@@ -4,13 +4,11 @@
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/PathBar.h"
 #include "framework/Dialogs.h"
-#include "platform/NameCodec.h"
-#include "res/Ids.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpServerList.h"
-#include "support/FtpServer.h"
-#include "support/SecureServers.h"
-#include "trust/PeerIdentity.h"
+#include "platform/NameCodec.h"
+#include "res/Ids.h"
+#include "support/FtpPeers.h"
 #include "support/MessageScript.h"
 
 #include "../filemgr/PaneTestSupport.h"
@@ -22,48 +20,37 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <array>
 #include <future>
 #include <set>
 
 namespace velmar::test {
 namespace {
 
-enum class Peer { CurlPy, OwnPy, CurlVs };
+struct Back {
+    const char* name;
+    PeerKind peer;
+    bool own;
+};
 
-std::string PeerName(const ::testing::TestParamInfo<Peer>& info) {
-    return std::array{"CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+// Connects through the "Ftp Servers" dialog, choosing its only entry.
+void ChooseTheOnlyServer() {
+    SetDialogHookForTesting([](QDialog* d) {
+        if (ControlIdOf(d) != ids::kDlgFtpServers) return;
+        FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
+        FindControl<QPushButton>(d, ids::kIdOk)->click();
+    });
 }
 
-// Names that need every byte of a path carried as it is.
-const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
-
-class FtpContract : public ::testing::TestWithParam<Peer> {
+class FtpContract : public ::testing::TestWithParam<Back> {
 protected:
     void SetUp() override {
         ResetPaneSettings();
         SaveFtpServerList({});
-        if (GetParam() == Peer::CurlVs) {
-            vs_ = std::make_unique<VsFtpServer>();
-            ASSERT_TRUE(vs_->ok()) << vs_->error().toStdString();
-            home_ = vs_->home().path();
-            // Without a chroot the anonymous root is the folder's absolute path.
-            base_ = home_;
-            login_ = {"127.0.0.1", vs_->port(), {}, {}};
-        } else {
-            py_ = std::make_unique<PyFtpServer>();
-            ASSERT_TRUE(py_->ok()) << py_->error().toStdString();
-            home_ = py_->home().path();
-            login_ = {"127.0.0.1", py_->port(), QString::fromLatin1(PyFtpServer::kUser),
-                      QString::fromLatin1(PyFtpServer::kPassword)};
-        }
-        own_ = GetParam() == Peer::OwnPy;
-        for (int i = 0; i < int(std::size(kOddNames)); ++i)
-            ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + '/') + kOddNames[i],
-                                 QByteArray(100 * (i + 1), char('a' + i))));
-        QDir(home_).mkpath("sub dir");
-        QDir(home_).mkpath("empty");
-        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/sub dir/inner.txt"), "inner"));
+        peer_ = StartPeer(GetParam().peer);
+        ASSERT_TRUE(peer_.server->ok()) << peer_.server->error().toStdString();
+        base_ = peer_.base;
+        ASSERT_TRUE(WriteOddNames(peer_.server->home().path()));
+        QDir(peer_.server->home().path()).mkpath("empty");
     }
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
@@ -76,13 +63,10 @@ protected:
 
     // Connects `pane` through the "Ftp Servers" dialog, choosing its only entry.
     void ConnectThroughDialog(CPaneList& pane, const QString& password) {
-        WriteStoreSetting("InternalFTP", own_ ? 1 : 0);
-        SaveFtpServerList({CFtpNode{login_.host, password, login_.user, 0, uint32_t(login_.port)}});
-        SetDialogHookForTesting([](QDialog* d) {
-            if (ControlIdOf(d) != ids::kDlgFtpServers) return;
-            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-            FindControl<QPushButton>(d, ids::kIdOk)->click();
-        });
+        WriteStoreSetting("InternalFTP", GetParam().own ? 1 : 0);
+        const FtpLogin& l = peer_.login;
+        SaveFtpServerList({CFtpNode{l.host, password, l.user, 0, uint32_t(l.port)}});
+        ChooseTheOnlyServer();
         pane.OnCommand(ids::kCmdFtp);
     }
 
@@ -111,19 +95,15 @@ protected:
         return names;
     }
 
-    std::unique_ptr<PyFtpServer> py_;
-    std::unique_ptr<VsFtpServer> vs_;
-    QString home_;
-    QString base_; // the server path of home_, without its trailing slash
-    FtpLogin login_;
-    bool own_ = false;
+    Peer peer_;
+    QString base_;
 };
 
 TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     PaneWindow w;
     MessageScript messages;
     CPaneList& pane = *w.left;
-    ConnectThroughDialog(pane, login_.password);
+    ConnectThroughDialog(pane, peer_.login.password);
     ASSERT_TRUE(Listed(pane));
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().currentPath(), "/");
@@ -141,7 +121,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     pane.controller().SelectAndFocus(1);
     ASSERT_FALSE(w.host.pathTexts.isEmpty());
     EXPECT_EQ(w.host.pathTexts.last(),
-              QString("ftp://127.0.0.1:%1").arg(login_.port) + base_ + "/sub dir/inner.txt");
+              QString("ftp://127.0.0.1:%1").arg(peer_.login.port) + base_ + "/sub dir/inner.txt");
 
     // A folder the server refuses (here: gone) keeps the connection and the folder shown,
     // with one message.
@@ -174,7 +154,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
 }
 
 TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoot) {
-    if (GetParam() == Peer::CurlVs) GTEST_SKIP() << "vsftpd takes any anonymous password";
+    if (GetParam().peer == PeerKind::Vsftpd) GTEST_SKIP() << "vsftpd takes any anonymous password";
     PaneWindow w;
     MessageScript messages;
     ConnectThroughDialog(*w.right, "wrong");
@@ -187,10 +167,10 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
     // A server that goes away while the pane is on it: back without hanging.
     messages.shown.clear();
     CPaneList& pane = *w.left;
-    ConnectThroughDialog(pane, login_.password);
+    ConnectThroughDialog(pane, peer_.login.password);
     ASSERT_TRUE(Listed(pane));
     ASSERT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
-    py_->Stop();
+    peer_.server->Stop();
     pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
     ExpectBackOnTheLocalRoot(pane, messages);
     // One box says why and that the connection is closed.
@@ -199,8 +179,11 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
         << messages.shown[0].toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract,
-                         ::testing::Values(Peer::CurlPy, Peer::OwnPy, Peer::CurlVs), PeerName);
+const Back kBacks[] = {{"CurlPyftpdlib", PeerKind::Pyftpdlib, false},
+                       {"OwnClientPyftpdlib", PeerKind::Pyftpdlib, true},
+                       {"CurlVsftpd", PeerKind::Vsftpd, false}};
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract, ::testing::ValuesIn(kBacks),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A server that starts a listing and then sends nothing: the pane's stop flag must end the
 // libcurl listing long before any time-out would.
@@ -219,9 +202,8 @@ TEST(CurlStop, StopFlagEndsABlockedListing) {
         .WaitForClose();
     server.Start();
     FtpStatusInfo status;
-    std::unique_ptr<FtpConnection> c =
-        ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"}, {15000, 600000, 600000, false},
-                   status);
+    std::unique_ptr<FtpConnection> c = ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"},
+                                                  {15000, 600000, 600000, false}, status);
     ASSERT_TRUE(c) << status.text.toStdString();
     std::atomic<bool> stop{false};
     c->SetStopFlag(&stop);
@@ -279,11 +261,7 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         CFtpNode node{"127.0.0.1", {}, {}, 0, uint32_t(c.server.port())};
         node.protocol = c.protocol;
         SaveFtpServerList({node});
-        SetDialogHookForTesting([](QDialog* d) {
-            if (ControlIdOf(d) != ids::kDlgFtpServers) return;
-            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-            FindControl<QPushButton>(d, ids::kIdOk)->click();
-        });
+        ChooseTheOnlyServer();
         const auto connected = [&] {
             return WaitFor([&] {
                 return !pane.controller().IsListing() &&
@@ -303,7 +281,8 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         ShowFolder(pane, c.server.home().path());
         ASSERT_TRUE(WaitFor([&] { return Names(pane).contains(c.file); }));
         pane.controller().SelectAndFocus(pane.controller().FindRow(c.file));
-        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme)) << w.host.pathTexts.last().toStdString();
+        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme))
+            << w.host.pathTexts.last().toStdString();
         EXPECT_TRUE(ConnectionNote(w.host.pathTexts.last()).startsWith("encrypted"));
         pane.OnCommand(ids::kCmdFtp); // disconnects
         pane.OnCommand(ids::kCmdFtp); // asks nothing now

@@ -88,27 +88,8 @@ TEST(LocalDirSource, FoldersFirstThenFilesWithTheMask) {
     EXPECT_EQ(CreateDirSource(7), nullptr);
 }
 
-// Ordinals, size texts and folders first through the pane: PaneThreadTest.
-TEST(ListingThread, LocalNamesAreExactAndTheEndComesOnce) {
-    test::TempDir dir;
-    dir.mkdir("A");
-    dir.write("one blank ", "");
-    dir.write("two blanks  ", "");
-    dir.write(".dropped", "");
-    ListingJob job;
-    Sink sink(job);
-    job.filter = [](const FindRecord& r) { return !r.name.startsWith('.'); };
-    StartListing(job, dir.path() + "/*.*");
-    WaitDone(job);
-    ASSERT_EQ(sink.entries.size(), 3u);
-    EXPECT_EQ(sink.ended, 1);
-    EXPECT_EQ(sink.entries[0]->kind, kEntryFolder);
-    // No trailing blank is cut from a local name.
-    QSet<QString> names;
-    for (const auto& e : sink.entries)
-        names.insert(e->find.name);
-    EXPECT_EQ(names, (QSet<QString>{"A", "one blank ", "two blanks  "}));
-}
+// Ordinals, size texts, folders first, the pane's filter and names with trailing blanks through
+// the pane: PaneThreadTest, PaneListTest, RenameTest.
 
 // A folder without end: only a stop ends its listing.
 class EndlessSource : public DirSource {
