@@ -83,20 +83,6 @@ TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
     EXPECT_EQ(Finish(), (Lines{"USER DOMAIN/guest", "HELP", "SYST", "PWD", "QUIT"}));
 }
 
-TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
-    server.Send("220 ready\r\n")
-        .Answer("331 Password please")
-        .Answer("530 Login incorrect.")
-        .WaitForClose();
-    EXPECT_FALSE(Connect("u", "bad"));
-    EXPECT_EQ(client->Result(), velmar::FtpResult::LoginFailed);
-    EXPECT_EQ(client->Status().replyCode, 530);
-    EXPECT_EQ(client->StatusMessage(), "530 Login incorrect.");
-    EXPECT_FALSE(client->IsConnected());
-    client.reset();
-    EXPECT_EQ(server.Commands(), (Lines{"USER u", "PASS bad"}));
-}
-
 TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
     server.Login()
         .Answer("200 Switching to Binary mode.")
