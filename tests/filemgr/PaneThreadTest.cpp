@@ -1,5 +1,5 @@
-// The pane's work with the listing thread: entries posted, stale ones dropped, the fall-back
-// when an FTP listing cannot connect, a stop that returns while the thread is blocked.
+// The pane's work with the listing thread: entries posted, stale ones dropped, a stale
+// refusal ignored, a stop that returns while the thread is blocked.
 #include "PaneTestSupport.h"
 #include "ftp/client/FtpClient.h"
 #include "res/Ids.h"
@@ -68,27 +68,6 @@ TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDr
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 }
 
-TEST_F(PaneThreadTest, FtpPaneShowsParentRowAtOnceAndFallsBackWhenRefused) {
-    PaneWindow w;
-    CPaneList& pane = *w.left;
-    pane.controller().setSourceKind(kSourceFtp);
-    pane.controller().setFtpHost("example.invalid");
-    pane.controller().setCurrentPath("/");
-    pane.controller().RefillPane();
-    EXPECT_EQ(pane.controller().RowName(0), "..");
-    EXPECT_TRUE(pane.controller().IsParentRow(0));
-    pane.controller().SelectAndFocus(0);
-    EXPECT_EQ(w.host.pathTexts.last(), "ftp://example.invalid:21/..");
-    // No FTP side is connected in this program: the listing reports the connection
-    // closed and the pane returns to the local root.
-    ASSERT_TRUE(WaitFor([&] { return pane.controller().sourceKind() == kSourceLocal; }));
-    EXPECT_EQ(pane.controller().currentPath(), "/");
-    // The server's address does not stay in the path field.
-    EXPECT_TRUE(WaitFor([&] { return !w.host.pathTexts.last().startsWith("ftp://"); }))
-        << w.host.pathTexts.last().toStdString();
-    EXPECT_NE(pane.controller().RowName(0), "..");
-}
-
 namespace {
 // The listing after the connect is not the point here.
 class EmptySource : public DirSource {
@@ -153,6 +132,10 @@ TEST_F(PaneThreadTest, CommandStatesWhileTheListingThreadConnects) {
     slow.connectMs = slow.receiveMs = 600000;
     pane.ConnectTo(FtpLogin{"127.0.0.1", silent.port(), "user", "secret"}, true, slow);
     ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
+    // The parent row is there at once, with the server's address in the path field.
+    pane.SelectAndFocus(0);
+    EXPECT_TRUE(pane.IsParentRow(0));
+    EXPECT_EQ(w->host.pathTexts.last(), QString("ftp://127.0.0.1:%1/..").arg(silent.port()));
     w->right->controller().SelectAndFocus(w->right->controller().RowCount() - 1);
     for (int i = 0; i < 20; ++i) {
         CommandState newDir, copyThere;

@@ -6,9 +6,12 @@
 #include "ftp/curl/CurlFtp.h"
 #include "platform/Settings.h"
 
+#include "support/FtpServer.h"
 #include "support/Printers.h"
 
+#include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace velmar {
 namespace {
@@ -130,3 +133,31 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
 
 } // namespace
 } // namespace velmar
+// A server that never answers QUIT: a connection dropped on the window's thread (no stop to
+// watch) logs out within a short bound through either back end, not after its minute-long
+// reply time-out (the server itself gives up after ten seconds).
+TEST(LogOut, SilentServerHoldsUpTheCloseOnlyBriefly) {
+    for (const bool own : {false, true}) {
+        SCOPED_TRACE(own);
+        velmar::test::ScriptedServer silent;
+        if (own)
+            silent.Login();
+        else
+            silent.Send("220 hi\r\n")
+                .Answer("331 ok")
+                .Answer("230 in")
+                .Answer("257 \"/\"")
+                .Answer("250 ok");
+        silent.Expect().WaitForClose(); // QUIT
+        silent.Start();
+        velmar::FtpStatusInfo status;
+        std::unique_ptr<velmar::FtpConnection> c = velmar::ConnectFtp(
+            own, {"127.0.0.1", silent.port(), "u", "p"}, {60000, 60000, 60000, false}, status);
+        ASSERT_TRUE(c) << status.text.toStdString();
+        auto closing = std::async(std::launch::async, [&] { c.reset(); });
+        EXPECT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        closing.get();
+        const QList<QByteArray> heard = silent.Commands();
+        EXPECT_EQ(heard.value(heard.size() - 1), "QUIT"); // still said, just not waited out
+    }
+}

@@ -58,6 +58,10 @@ class FS(AbstractedFS):
         return FullDisk(f) if store_limit >= 0 and 'r' not in mode else f
 class Dtp(ThrottledDTPHandler):
     read_limit = write_limit = rate
+    # A data connection reset before the server took it is closed inside the base class's
+    # constructor, before this one has set its timer; without the default the server
+    # fails there and stops serving.
+    _throttler = None
 class Handler(FTPHandler):
     abstracted_fs = FS
     if rate:

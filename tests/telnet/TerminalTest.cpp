@@ -1,6 +1,6 @@
 // The emulations against byte streams: the contract both keep, the reduced dialect's
-// sequences with their parameter quirks, attributes, cut reads, sizes and random streams;
-// xterm on libvterm with real programs' sequences; the telnet framing and its replies.
+// sequences with their parameter quirks, attributes, cut reads and sizes (random streams: the
+// fuzz harness); xterm on libvterm with real programs' sequences; the telnet framing.
 #include "telnet/Terminal.h"
 #include "telnet/TelnetProtocol.h"
 #include "telnet/XtermEmulation.h"
@@ -9,7 +9,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <random>
 #include <vector>
 
 using namespace velmar::telnet;
@@ -492,48 +491,6 @@ TEST(Telnet, EveryByte255InARepliesIsDoubled) {
     const QByteArray ask = B({255, 250, 24, 1, 255, 240});
     protocol.Receive(reinterpret_cast<const uint8_t*>(ask.constData()), size_t(ask.size()), data);
     EXPECT_EQ(protocol.TakeReplies(), B({255, 250, 24, 0, 'x', 255, 255, 255, 240}));
-}
-
-// ---- random streams: whatever arrives, the cursor stays on the screen and the buffer keeps
-// its size.
-
-TEST(Terminal, RandomStreamsKeepTheInvariants) {
-    std::mt19937 random(20261207);
-    const char alphabet[] = "\033[;0123456789HfmxJKXPABCDEe`d@su=?c78\n\t\b\r ab";
-    for (int round = 0; round < 300; ++round) {
-        Terminal t;
-        const int lines = 2 + int(random() % 60);
-        t.SetSize(lines, 1 + int(random() % 30), 1 + int(random() % 100));
-        for (int read = 0; read < 20; ++read) {
-            QByteArray bytes;
-            const int n = int(random() % 300);
-            for (int k = 0; k < n; ++k) {
-                const unsigned pick = random() % 10;
-                bytes.append(pick < 7 ? alphabet[random() % (sizeof alphabet - 1)]
-                                      : char(random() % 256));
-            }
-            t.Process(bytes);
-            if (random() % 8 == 0)
-                t.SetSize(int(random() % 80), int(random() % 40), int(random() % 120));
-            ASSERT_GE(t.cursorX(), 0);
-            ASSERT_LT(t.cursorX(), t.columns());
-            ASSERT_GE(t.cursorY(), 0);
-            ASSERT_LT(t.cursorY(), t.rows());
-            ASSERT_LT(t.savedX(), t.columns());
-            ASSERT_LT(t.savedY(), t.rows());
-            ASSERT_LE(t.rows(), t.lines() - 1);
-            ASSERT_LE(t.historyLines(), t.lines() - t.rows() - 1);
-            ASSERT_LE(t.pendingLength(), Terminal::kPendingMax);
-            for (int l = 0; l < t.lines(); ++l)
-                ASSERT_LE(t.LineLength(l), t.columns());
-            ASSERT_EQ(t.LineLength(t.lines() - 1), 0);
-            const Damage d = t.TakeDamage();
-            if (d.bottom >= d.top) {
-                ASSERT_GE(d.top, 0);
-                ASSERT_LT(d.bottom, t.rows());
-            }
-        }
-    }
 }
 
 } // namespace
