@@ -87,7 +87,7 @@ class UnpackedPackage(unittest.TestCase):
         self.assertIn("libcurl4", depends, "libcurl is loaded at run time, not linked")
         for soname in needed:
             packages = owning_packages(soname)
-            self.assertTrue(packages & depends, "%s (%s) missing from Depends" % (soname, packages))
+            self.assertTrue(packages & depends, "%s (%s) not in Depends" % (soname, packages))
 
     def test_files_are_in_their_xdg_places(self):
         self.assertTrue(os.access(self.program, os.X_OK))
