@@ -92,8 +92,8 @@ TEST(Options, StartFoldersResolveAgainstTheWorkingFolderAndAFileGivesItsFolder) 
     };
     for (const auto& [arg, cwd, expected] : cases) {
         const StartFolder s = ResolveStartFolder(arg, cwd);
-        const QString got = (s.folder + ' ' + s.focus).trimmed();
-        EXPECT_EQ(s.error.isEmpty() ? got : QStringLiteral("refused"), expected) << qPrintable(arg);
+        const QString got = s.error.isEmpty() ? (s.folder + ' ' + s.focus).trimmed() : "refused";
+        EXPECT_EQ(got, expected) << qPrintable(arg);
     }
 }
 

@@ -50,6 +50,17 @@ QByteArray LinkText(const QString& path) {
     return n > 0 ? QByteArray(buffer, n) : QByteArray();
 }
 
+// A 256 KiB file system mounted at `path` while it lives; path is empty when none could be.
+struct SmallDisk {
+    explicit SmallDisk(const QString& at) : path(at) {
+        if (::mount("tmpfs", Native(at), "tmpfs", 0, "size=256k") != 0) path.clear();
+    }
+    ~SmallDisk() {
+        if (!path.isEmpty()) ::umount(Native(path));
+    }
+    QString path;
+};
+
 std::atomic<int>* stopFlag = nullptr;
 
 using Fixture = test::TransferFixture<>;
@@ -183,28 +194,20 @@ TEST_F(Primitives, AKilledCopyLeavesTheTargetAloneAndItsPartGoesLater) {
 TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
     const QByteArray data = Pattern(1 << 20);
     const QString src = dir.write("big.bin", data);
-    const QString small = dir.mkdir("small");
-    if (::mount("tmpfs", Native(small), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system";
-    const QString dst = small + "/big.bin";
+    const SmallDisk small(dir.mkdir("small"));
+    if (small.path.isEmpty()) GTEST_SKIP() << "cannot mount a small file system";
+    const QString dst = small.path + "/big.bin";
     QFile::copy(dir.write("old", "old"), dst);
     user.answers = {true, true};
-    const bool copied = Copy(src, dst);
+    EXPECT_FALSE(Copy(src, dst));
     // Across file systems a move is a copy first (on one file system it is a rename).
-    const bool moved = Move(src, dst);
-    const QByteArray after = ReadAll(dst);
-    const QStringList left = Leftovers(small);
-    // Room is checked before a copy starts, with 32 KiB to spare.
-    const bool roomForAll = CheckRoomForFile(uint64_t(data.size()), small, local, user);
-    const bool roomForSome = CheckRoomForFile(1000, small, local, user);
-    ::umount(Native(small));
-    EXPECT_FALSE(copied);
-    EXPECT_FALSE(moved);
-    EXPECT_FALSE(roomForAll);
-    EXPECT_TRUE(roomForSome);
-    EXPECT_EQ(after, "old");
-    EXPECT_TRUE(left.isEmpty());
+    EXPECT_FALSE(Move(src, dst));
+    EXPECT_EQ(ReadAll(dst), "old");
+    EXPECT_TRUE(Leftovers(small.path).isEmpty());
     EXPECT_EQ(ReadAll(src), data);
+    // Room is checked before a copy starts, with 32 KiB to spare.
+    EXPECT_FALSE(CheckRoomForFile(uint64_t(data.size()), small.path, local, user));
+    EXPECT_TRUE(CheckRoomForFile(1000, small.path, local, user));
     EXPECT_FALSE(CheckRoomForFile(uint64_t(1) << 62, dir.path(), local, user));
     EXPECT_EQ(user.told.last(), kTooLarge);
 }
@@ -482,57 +485,48 @@ TEST_F(Worker, FoldersSwappedForLinksMidCopyLeadNowhere) {
 // A folder copy into a full disk asks once: "skip all" goes on without more questions and
 // tells at the end how many were passed over; "stop" ends the job at the first failure.
 TEST_F(Worker, AFullTargetAsksOnceThenSkipsAllOrStops) {
-    const QString small = dir.mkdir("small");
-    if (::mount("tmpfs", Native(small), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system";
+    const SmallDisk small(dir.mkdir("small"));
+    if (small.path.isEmpty()) GTEST_SKIP() << "cannot mount a small file system";
     for (int i = 0; i < 10; ++i)
         dir.write(QString("S/T/f%1").arg(i), Pattern(64 << 10, i));
-    struct Run {
-        int files;
-        QStringList failures, told;
-    } runs[2];
-    const FailureAnswer answers[2] = {FailureAnswer::SkipAll, FailureAnswer::Stop};
-    for (int r = 0; r < 2; ++r) {
-        QDir(small + "/T").removeRecursively();
+    int fitted = 0;
+    for (const FailureAnswer answer : {FailureAnswer::SkipAll, FailureAnswer::Stop}) {
+        QDir(small.path + "/T").removeRecursively();
         user.failures.clear();
         user.told.clear();
-        user.failureAnswers = {answers[r]};
-        Prepare(true, dir.file("S"), small, {FolderItem("T")});
+        user.failureAnswers = {answer};
+        Prepare(true, dir.file("S"), small.path, {FolderItem("T")});
         RunTransfer(job);
-        runs[r] = {job.progress.files.load(), user.failures, user.told};
+        ASSERT_EQ(user.failures.size(), 1);
+        EXPECT_TRUE(user.failures[0].contains(kTooLarge));
+        if (answer == FailureAnswer::Stop) {
+            EXPECT_EQ(job.progress.files.load(), fitted);
+            EXPECT_TRUE(user.told.isEmpty());
+            continue;
+        }
+        fitted = job.progress.files.load();
+        EXPECT_GT(fitted, 0);
+        EXPECT_LT(fitted, 10);
+        EXPECT_EQ(user.told, QStringList{kFailuresPassedOver.arg(10 - fitted - 1)});
     }
-    ::umount(Native(small));
-    const int fitted = runs[0].files;
-    EXPECT_GT(fitted, 0);
-    EXPECT_LT(fitted, 10);
-    ASSERT_EQ(runs[0].failures.size(), 1);
-    EXPECT_TRUE(runs[0].failures[0].contains(kTooLarge));
-    EXPECT_EQ(runs[0].told, QStringList{kFailuresPassedOver.arg(10 - fitted - 1)});
-    EXPECT_EQ(runs[1].files, fitted);
-    EXPECT_EQ(runs[1].failures.size(), 1);
-    EXPECT_TRUE(runs[1].told.isEmpty());
 }
 
 // A move on one disk is a rename and needs no room; across disks the room is checked first.
 TEST_F(Worker, SameDiskMoveNeedsNoRoomAcrossDisksRoomIsChecked) {
-    const QString small = dir.mkdir("small");
-    if (::mount("tmpfs", Native(small), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system";
+    const SmallDisk small(dir.mkdir("small"));
+    if (small.path.isEmpty()) GTEST_SKIP() << "cannot mount a small file system";
     const QByteArray fill = Pattern(200 << 10);
-    QFile::copy(dir.write("f", fill), small + "/f");
-    QDir().mkdir(small + "/sub");
+    QFile::copy(dir.write("f", fill), small.path + "/f");
+    QDir().mkdir(small.path + "/sub");
     TransferItem f;
     f.name = "f";
     f.size = uint64_t(fill.size());
-    Prepare(false, small, small + "/sub", {f});
+    Prepare(false, small.path, small.path + "/sub", {f});
     RunTransfer(job);
-    const QByteArray renamed = ReadAll(small + "/sub/f");
-    Prepare(false, dir.path(), small, {f});
+    EXPECT_EQ(ReadAll(small.path + "/sub/f"), fill);
+    Prepare(false, dir.path(), small.path, {f});
     RunTransfer(job);
-    const bool leftInPlace = !QFileInfo::exists(small + "/f");
-    ::umount(Native(small));
-    EXPECT_EQ(renamed, fill);
-    EXPECT_TRUE(leftInPlace);
+    EXPECT_FALSE(QFileInfo::exists(small.path + "/f"));
     EXPECT_EQ(user.told, QStringList{kTooLarge});
     EXPECT_EQ(ReadAll(dir.file("f")), fill);
 }

@@ -3,12 +3,14 @@
 // the user's Yes to its certificate or host key, and the files the contracts look at.
 
 #include "ftp/FtpConnection.h"
+#include "platform/NameCodec.h"
 #include "support/SecureServers.h"
 #include "trust/PeerIdentity.h"
 
 #include <QDir>
 #include <QFile>
 #include <memory>
+#include <set>
 
 namespace velmar::test {
 
@@ -54,6 +56,13 @@ inline Peer StartPeer(PeerKind kind) {
 inline const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
 inline QByteArray OddBytes(int i) {
     return QByteArray(100 * (i + 1), char('a' + i));
+}
+
+// The odd names as a listing gives them, and `more`.
+inline std::set<QString> OddNamesAnd(std::set<QString> more) {
+    for (const QByteArray& n : kOddNames)
+        more.insert(platform::DecodeName(n));
+    return more;
 }
 
 // The odd names and "sub dir/inner.txt" in `folder`.

@@ -83,20 +83,6 @@ TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
     EXPECT_EQ(Finish(), (Lines{"USER DOMAIN/guest", "HELP", "SYST", "PWD", "QUIT"}));
 }
 
-TEST_F(Transcript, RefusedPasswordLeavesTheServersLine) {
-    server.Send("220 ready\r\n")
-        .Answer("331 Password please")
-        .Answer("530 Login incorrect.")
-        .WaitForClose();
-    EXPECT_FALSE(Connect("u", "bad"));
-    EXPECT_EQ(client->Result(), velmar::FtpResult::LoginFailed);
-    EXPECT_EQ(client->Status().replyCode, 530);
-    EXPECT_EQ(client->StatusMessage(), "530 Login incorrect.");
-    EXPECT_FALSE(client->IsConnected());
-    client.reset();
-    EXPECT_EQ(server.Commands(), (Lines{"USER u", "PASS bad"}));
-}
-
 TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
     server.Login()
         .Answer("200 Switching to Binary mode.")
@@ -124,17 +110,10 @@ TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
                                                  "RETR g.txt", "QUIT"}));
 }
 
-TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
-    const QByteArray longLine(3000, 'x');
-    server.Login()
-        .Expect()
-        .Send("2000 four digits\r\nfree text\r\n" + longLine + "\r\n200 fine\r\n")
-        .Expect()
-        .Send("600 Beyond the codes\r\n")
-        .WaitForClose();
+// Lines a reply is made of, free text and overlong lines among them: ReplyReaderTest.
+TEST_F(Transcript, Code600IsFatal) {
+    server.Login().Expect().Send("600 Beyond the codes\r\n").WaitForClose();
     ASSERT_TRUE(Connect());
-    EXPECT_TRUE(client->Noop());
-    EXPECT_EQ(client->Status().reply, "200 fine");
     EXPECT_FALSE(client->Noop());
     EXPECT_EQ(client->StatusMessage(), "Invalid Server Response");
     EXPECT_FALSE(client->IsConnected());
@@ -142,7 +121,7 @@ TEST_F(Transcript, FreeTextDroppedAndCode600Fatal) {
     EXPECT_FALSE(client->MakeDir("x"));
     EXPECT_EQ(client->StatusMessage(), "Command requires an active connection.");
     client.reset();
-    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP", "NOOP"}));
+    EXPECT_EQ(server.Commands(), (kAnonymousLogin + Lines{"NOOP"}));
 }
 
 TEST_F(Transcript, CurrentFolderForms) {
@@ -339,8 +318,6 @@ TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
         .Send("125 Data connection already open; Transfer starting.\r\n")
         .DataSend("01-31-03  10:30PM       <DIR>          pub\r\n"
                   "12-01-99  12:05AM                 1024 x.bin\r\n"
-                  "-rwxrwxrwx   1 owner    group          42 Apr  7  2015 unix form.txt\r\n"
-                  "garbage\r\n"
                   "01-01-20  01:00AM                    7 no line end.txt")
         .Send("226 Transfer complete.\r\n")
         .Answer("221 Bye");
@@ -351,7 +328,7 @@ TEST_F(Transcript, WindowsNtListingAfterChangingFolder) {
     for (const FindRecord& r : found)
         names << r.name;
     // A last line without its line end is an entry all the same.
-    EXPECT_EQ(names, (QStringList{"pub", "x.bin", "unix form.txt", "no line end.txt"}));
+    EXPECT_EQ(names, (QStringList{"pub", "x.bin", "no line end.txt"}));
     EXPECT_EQ(client->CurrentFolder(), "/pub");
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"CWD /pub", "PWD", "PASV", "LIST", "QUIT"}));
 }
