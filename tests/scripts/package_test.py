@@ -164,8 +164,7 @@ class UnpackedPackage(unittest.TestCase):
 
     def test_unpacked_program_refuses_unknown_options_and_missing_folders_even_without_display(self):
         for args, text in ((["--frobnicate"], "unknown option --frobnicate"),
-                           (["/no/such/folder"], "no such file or folder: /no/such/folder"),
-                           (["/", "/usr", "/tmp"], "too many folders")):
+                           (["/no/such/folder"], "no such file or folder: /no/such/folder")):
             for display in (True, False):  # without one: no Qt platform error, no abort
                 with self.subTest(args=args, display=display):
                     r = run([self.program] + args, env=program_env(display=display))
