@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QTimer>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -23,13 +22,6 @@ using namespace velmar;
 using namespace velmar::test;
 
 namespace {
-
-struct Shown {
-    QString caption;
-    QString name;
-    QString counter;
-    int bar = -1;
-};
 
 class FileCommandsTest : public PaneFolderTest {
 protected:
@@ -53,9 +45,9 @@ protected:
             }
             auto* label = FindControl<QLabel>(d, ids::kIdcProgressName);
             WaitFor([&] { return label->text() == "Done"; });
-            shown.push_back({d->windowTitle(), label->text(),
-                             FindControl<QLabel>(d, ids::kIdcProgressCount)->text(),
-                             FindControl<QProgressBar>(d, ids::kIdcProgressBar)->value()});
+            // Caption, name and counter as the user last saw them.
+            shown << d->windowTitle() + "|" + label->text() + "|" +
+                         FindControl<QLabel>(d, ids::kIdcProgressCount)->text();
             d->accept();
         });
     }
@@ -70,23 +62,19 @@ protected:
     PaneWindow w;
     TempDir target;
     MessageScript script;
-    std::vector<Shown> shown;
+    QStringList shown;
 };
 
 } // namespace
 
 TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     AnswerDialogs();
-    w.left->setCurrentIndex(
-        w.left->controller().model()->index(w.left->controller().FindRow("a.txt"), 0));
+    w.left->setCurrentIndex(w.left->model()->index(w.left->controller().FindRow("a.txt"), 0));
     Select(*w.left, {"A", "b"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
     w.WaitListed();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Copy");
-    EXPECT_EQ(shown[0].name, "Done");
     // b, A/.dot and A/inner/deep.txt (the settings show hidden files).
-    EXPECT_EQ(shown[0].counter, "Files: 3");
+    EXPECT_EQ(shown, QStringList{"Copy|Done|Files: 3"});
     EXPECT_EQ(ReadAll(target.file("T/A/inner/deep.txt")), "deep");
     EXPECT_EQ(ReadAll(target.file("T/b")), QByteArray(300, 'x'));
     EXPECT_FALSE(QFileInfo::exists(target.file("T/a.txt"))); // focused, not selected
@@ -99,7 +87,7 @@ TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     w.left->controller().MoveCursorTo(0);
     w.left->clearSelection();
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
-    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown.size(), 1);
 }
 
 TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
@@ -151,7 +139,7 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     Select(*w.left, {"a.txt", "b", "A"});
     script.answer(QMessageBox::No);
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
-    EXPECT_TRUE(shown.empty()) << "no worker after No";
+    EXPECT_TRUE(shown.isEmpty()) << "no worker after No";
     EXPECT_EQ(script.shown, QStringList{"Do you want to delete 2 files and 1 folders?"});
     EXPECT_TRUE(QFileInfo::exists(dir.file("a.txt")));
 
@@ -165,9 +153,7 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_EQ(script.shown.size(), 3);
     EXPECT_FALSE(QFileInfo::exists(platform::HomeTrashFolder() + "/files/a.txt"));
     // The worker ran under the progress dialog and counted the files it removed.
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Delete");
-    EXPECT_EQ(shown[0].counter, "Files: 2");
+    EXPECT_EQ(shown, QStringList{"Delete|Done|Files: 2"});
     EXPECT_FALSE(QFileInfo::exists(dir.file("a.txt")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("b")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
@@ -181,7 +167,7 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     w.WaitListed();
     EXPECT_EQ(script.shown, QStringList{"Do you want to delete 1 files and 1 folders?"});
-    EXPECT_EQ(shown.back().counter, "Files: 1");
+    EXPECT_EQ(shown.last(), "Delete|Done|Files: 1");
     EXPECT_FALSE(QFileInfo::exists(dir.file("c.doc")));
     EXPECT_EQ(ReadAll(platform::HomeTrashFolder() + "/files/c.doc"), QByteArray(10, 'x'));
     EXPECT_TRUE(QFileInfo(platform::HomeTrashFolder() + "/files/B").isDir());

@@ -24,6 +24,13 @@ struct PaneListTest : PaneFolderTest {
         left = window->left;
         ShowFolder(*left, dir.path());
     }
+    PaneController& pane() { return left->controller(); }
+    // The left pane in the commander style (`likeNc`) or the plain one, listed again.
+    void Restyle(int likeNc) {
+        WriteStoreSetting("LikeNC", likeNc);
+        left->OnUpdate(nullptr);
+        WaitListed(pane());
+    }
     std::optional<PaneWindow> window;
     CPaneList* left = nullptr;
 };
@@ -54,17 +61,12 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
     // Unsorted: parent row, then folders, then files, each in name order (not the file
     // system's hash order).
     EXPECT_EQ(Names(*left), (QStringList{"..", "A", "B", ".hidden", "a.txt", "b", "c.doc"}));
-    EXPECT_TRUE(left->controller().IsParentRow(0));
-    EXPECT_TRUE(left->controller().IsFolderRow(0));
-    CPaneModel* m = left->controller().model();
-    auto size = [&](const QString& name) {
-        return m->data(m->index(left->controller().FindRow(name), 1)).toString();
-    };
-    EXPECT_EQ(m->data(m->index(0, 1)).toString(), "<DIR>");
-    EXPECT_EQ(size("A"), "<DIR>");
-    EXPECT_EQ(size("a.txt"), "2 k");
-    EXPECT_EQ(size("b"), "300 b");
-    EXPECT_FALSE(left->controller().IsFolderRow(left->controller().FindRow("a.txt")));
+    QStringList sizes;
+    for (int row = 0; row < pane().RowCount(); ++row)
+        sizes << left->model()->index(row, 1).data().toString() +
+                     (pane().IsFolderRow(row) ? "/" : "");
+    EXPECT_EQ(sizes, (QStringList{"<DIR>/", "<DIR>/", "<DIR>/", "1 b", "2 k", "300 b", "10 b"}));
+    EXPECT_TRUE(pane().IsParentRow(0));
     EXPECT_EQ(HeaderText(*left, 0), "Name/Ext");
     EXPECT_EQ(HeaderText(*left, 1), "Size");
 
@@ -77,13 +79,12 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
 }
 
 TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection) {
-    ShowFolder(*window->right, dir.path());
+    CPaneList& right = *window->right;
+    ShowFolder(right, dir.path());
     WriteStoreSetting("ShowHidden", 0);
     left->OnUpdate(nullptr);
-    WaitListed(left->controller());
-    window->right->OnUpdate(nullptr);
-
-    WaitListed(window->right->controller());
+    right.OnUpdate(nullptr);
+    window->WaitListed();
     const QStringList nameUp{"..", "B", "A", "c.doc", "b", "a.txt"};
     const QStringList nameDown{"..", "A", "B", "a.txt", "b", "c.doc"};
     const struct {
@@ -108,97 +109,79 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     }
 
     // A refill keeps the column, the order and the header.
-    left->controller().RefillPane();
-    WaitListed(left->controller());
+    pane().RefillPane();
+    WaitListed(pane());
     EXPECT_EQ(HeaderText(*left, 1), "^ Size");
     EXPECT_EQ(Names(*left), nameDown);
 
     // The other pane uses the same mode once it sorts: its first name click keeps mode 1.
-    window->right->controller().SortByColumn(0);
+    PaneController& other = right.controller();
+    other.SortByColumn(0);
     EXPECT_EQ(SortMode, 1);
-    EXPECT_EQ(HeaderText(*window->right, 0), "v Name/Ext");
-    EXPECT_EQ(Names(*window->right), nameDown);
+    EXPECT_EQ(HeaderText(right, 0), "v Name/Ext");
+    EXPECT_EQ(Names(right), nameDown);
     // Sorting keeps the selection and the focus on the same rows.
-    window->right->controller().SelectAndFocus(window->right->controller().FindRow("b"));
-    AddToSelection(*window->right, window->right->controller().FindRow("A"));
-    window->right->controller().SortByColumn(0);
+    other.SelectAndFocus(other.FindRow("b"));
+    AddToSelection(right, other.FindRow("A"));
+    other.SortByColumn(0);
     std::vector<int> rows;
-    ASSERT_EQ(window->right->controller().CollectSelection(&rows, nullptr), 2);
-    EXPECT_EQ(rows, (std::vector<int>{window->right->controller().FindRow("A"),
-                                      window->right->controller().FindRow("b")}));
-    EXPECT_EQ(window->right->controller().RowName(window->right->controller().FocusedRow()), "b");
+    ASSERT_EQ(other.CollectSelection(&rows, nullptr), 2);
+    EXPECT_EQ(rows, (std::vector<int>{other.FindRow("A"), other.FindRow("b")}));
+    EXPECT_EQ(FocusedName(other), "b");
 }
 
 TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
-    std::vector<int> rows;
-    int files = -1;
+    using Collected = std::tuple<int, std::vector<int>, int>; // count, rows, files
+    auto collect = [&] {
+        Collected c{0, {}, -1};
+        std::get<0>(c) = pane().CollectSelection(&std::get<1>(c), &std::get<2>(c));
+        return c;
+    };
     left->selectionModel()->clear();
-    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 0);
-    EXPECT_EQ(files, 0);
+    EXPECT_EQ(collect(), Collected(0, {}, 0));
     MoveFocus(*left, 0); // only the parent row
-    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 0);
-    const int c = left->controller().FindRow("c.doc");
-    MoveFocus(*left, c);
-    EXPECT_EQ(left->controller().CollectSelection(&rows, &files), 1);
-    EXPECT_EQ(rows, std::vector<int>{c});
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(collect(), Collected(0, {}, 0));
+    MoveFocus(*left, 6);
+    EXPECT_EQ(collect(), Collected(1, {6}, 1));
     // Invert selects every row, the parent row too; the collection leaves it out.
     left->OnCommand(ids::kCmdInvertSelection);
-    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->controller().RowCount());
-    rows.clear();
-    EXPECT_EQ(left->controller().CollectSelection(&rows, &files),
-              left->controller().RowCount() - 1);
-    EXPECT_EQ(files, 4);
-    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
-    EXPECT_EQ(rows.front(), 1);
-    left->controller().InvertSelection();
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), pane().RowCount());
+    EXPECT_EQ(collect(), Collected(6, {1, 2, 3, 4, 5, 6}, 4));
+    pane().InvertSelection();
     EXPECT_TRUE(left->selectionModel()->selectedRows().isEmpty());
     AddToSelection(*left, 2);
-    left->controller().InvertSelection();
+    pane().InvertSelection();
     EXPECT_FALSE(left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(left->selectionModel()->selectedRows().size(), left->controller().RowCount() - 1);
+    EXPECT_EQ(left->selectionModel()->selectedRows().size(), pane().RowCount() - 1);
 }
 
 TEST_F(PaneListTest, NavigationEntersAndReturnsWithTheCursorOnTheFolderLeft) {
     const QString top = PanePath(dir.path());
     // The plain list's cursor is its selection.
-    WriteStoreSetting("LikeNC", 0);
-    left->OnUpdate(nullptr);
-    WaitListed(left->controller());
-    left->controller().OpenRow(left->controller().FindRow("A"));
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), top + "A/");
+    Restyle(0);
+    OpenAndWait(pane(), pane().FindRow("A"));
+    EXPECT_EQ(pane().currentPath(), top + "A/");
     EXPECT_EQ(Names(*left), (QStringList{"..", "inner"}));
-    EXPECT_EQ(left->controller().FocusedRow(), 0);
+    EXPECT_EQ(pane().FocusedRow(), 0);
     EXPECT_TRUE(left->selectionModel()->isRowSelected(0, {}));
     // The commander style marks nothing on its way (a mark there would be what F8 deletes).
-    WriteStoreSetting("LikeNC", 1);
-    left->OnUpdate(nullptr);
-    WaitListed(left->controller());
-
-    left->controller().OpenRow(1);
-
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), top + "A/inner/");
-    left->controller().OpenRow(0);
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), top + "A/");
-    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "inner");
-    left->controller().OpenRow(0);
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), top);
-    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "A");
+    Restyle(1);
+    OpenAndWait(pane(), 1);
+    EXPECT_EQ(pane().currentPath(), top + "A/inner/");
+    OpenAndWait(pane(), 0);
+    EXPECT_EQ(pane().currentPath(), top + "A/");
+    EXPECT_EQ(FocusedName(pane()), "inner");
+    OpenAndWait(pane(), 0);
+    EXPECT_EQ(pane().currentPath(), top);
+    EXPECT_EQ(FocusedName(pane()), "A");
     EXPECT_FALSE(left->selectionModel()->hasSelection());
 
     // From a folder just below the root, ".." lands on the root without a parent row.
-    left->controller().setCurrentPath("/tmp/");
-    left->controller().RefillPane();
-    WaitListed(left->controller());
-    left->controller().OpenRow(0);
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), "/");
-    EXPECT_NE(left->controller().RowName(0), "..");
-    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "tmp");
+    ShowFolder(*left, "/tmp/");
+    OpenAndWait(pane(), 0);
+    EXPECT_EQ(pane().currentPath(), "/");
+    EXPECT_NE(pane().RowName(0), "..");
+    EXPECT_EQ(FocusedName(pane()), "tmp");
 }
 
 TEST_F(PaneListTest, KeyboardOpensAndMarks) {
@@ -206,60 +189,49 @@ TEST_F(PaneListTest, KeyboardOpensAndMarks) {
     ASSERT_TRUE(left->hasFocus());
     EXPECT_EQ(window->host.active, left);
 
-    // Enter on a folder enters it; Backspace comes back with the folder selected.
-    left->controller().SelectAndFocus(left->controller().FindRow("B"));
-    QTest::keyClick(left, Qt::Key_Return);
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()) + "B/");
-    QTest::keyClick(left, Qt::Key_Backspace);
-    WaitListed(left->controller());
-    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
-    EXPECT_EQ(left->controller().RowName(left->controller().FocusedRow()), "B");
-
-    // Insert toggles the focused row and moves down, leaving other rows alone.
+    // (Enter and Backspace: the frame's keyboard tests.) Insert toggles the focused row and moves
+    // down, leaving other rows alone.
     left->selectionModel()->clear();
     MoveFocus(*left, 1);
     QTest::keyClick(left, Qt::Key_Insert);
     QTest::keyClick(left, Qt::Key_Insert);
     EXPECT_TRUE(left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
-    EXPECT_EQ(left->controller().FocusedRow(), 3);
+    EXPECT_EQ(pane().FocusedRow(), 3);
     // The arrows, pages, Home and End move the focus and keep the marks (LikeNC style).
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
         QTest::keyClick(left, key);
-    EXPECT_EQ(left->controller().FocusedRow(), 0);
+    EXPECT_EQ(pane().FocusedRow(), 0);
     QTest::keyClick(left, Qt::Key_End);
-    EXPECT_EQ(left->controller().FocusedRow(), left->controller().RowCount() - 1);
+    EXPECT_EQ(pane().FocusedRow(), pane().RowCount() - 1);
     MoveFocus(*left, 1);
     QTest::keyClick(left, Qt::Key_Insert);
     EXPECT_FALSE(left->selectionModel()->isRowSelected(1, {}));
     EXPECT_TRUE(left->selectionModel()->isRowSelected(2, {}));
 
     // The focused row's full path reaches the frame.
-    left->controller().SelectAndFocus(left->controller().FindRow("a.txt"));
+    pane().SelectAndFocus(pane().FindRow("a.txt"));
     ASSERT_FALSE(window->host.pathTexts.isEmpty());
     EXPECT_EQ(window->host.pathTexts.last(), PanePath(dir.path()) + "a.txt");
 }
 
 TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
-    WriteStoreSetting("LikeNC", 0);
-    left->OnUpdate(nullptr);
-    WaitListed(left->controller());
+    Restyle(0);
     window->Focus(left);
-    const int a = left->controller().FindRow("A");
+    const int a = pane().FindRow("A");
     const QRect cell = left->visualRect(left->model()->index(a, 0));
     // Beside the text, in the plain style: nothing.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.right() - 2, cell.center().y()));
-    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()));
     // Below the last row: nothing.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(5, left->viewport()->height() - 2));
-    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()));
+    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()));
     // On the name: enters.
     QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
                        QPoint(cell.left() + 4, cell.center().y()));
-    EXPECT_EQ(left->controller().currentPath(), PanePath(dir.path()) + "A/");
+    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()) + "A/");
 }
 
 // The bar each style asks for is checked through the real frame (MainFrameTest).
@@ -315,7 +287,7 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         {"A", {false, false, true, true, true, true, true, true, true, true}},
         {"b", {true, true, true, true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
-        left->controller().SelectAndFocus(left->controller().FindRow(name));
+        pane().SelectAndFocus(pane().FindRow(name));
         EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
                                      state(ids::kCmdRename), state(ids::kCmdProperties),
                                      state(ids::kCmdInvertSelection), state(ids::kCmdCopy),

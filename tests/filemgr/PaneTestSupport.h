@@ -135,6 +135,17 @@ inline void WaitListed(const PaneController& pane) {
     EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
 }
 
+// The name of the row under the pane's cursor.
+inline QString FocusedName(const PaneController& pane) {
+    return pane.RowName(pane.FocusedRow());
+}
+
+// Opens `row` as Enter would and waits for the listing it starts.
+inline void OpenAndWait(PaneController& pane, int row) {
+    pane.OpenRow(row);
+    WaitListed(pane);
+}
+
 inline void PaneWindow::WaitListed() const {
     test::WaitListed(left->controller());
     test::WaitListed(right->controller());

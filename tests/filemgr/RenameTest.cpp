@@ -42,57 +42,62 @@ QLineEdit* Editor(CPaneList& pane) {
 
 } // namespace
 
-TEST_F(RenameTest, YesRenamesOnDiskAndRefillsBothPanes) {
-    script.answer(QMessageBox::Yes);
-    EXPECT_TRUE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
-    w->WaitListed();
-    EXPECT_EQ(script.shown, QStringList{kQuestion});
+// In turn, on one folder: each rename answered `answer` when asked; what it shows, and where
+// the content is afterwards (a refused name replaces nothing).
+TEST_F(RenameTest, AnswersRefusalsAndFailures) {
+    dir.write("x", "plain");
+    dir.write("x ", "with blank");
+    dir.mkdir("sub");
+    ShowFolder(pane(), dir.path());
+    const struct {
+        const char* from;
+        const char* to;
+        QMessageBox::StandardButton answer;
+        bool asked, renamed, cannot; // the question, the result, "Can't rename file."
+    } cases[] = {
+        {"old.txt", "new.txt", QMessageBox::No, true, false, false},
+        {"old.txt", "", QMessageBox::Yes, false, false, false},
+        {"old.txt", "old.txt", QMessageBox::Yes, false, false, false},
+        {"old.txt", "taken.txt", QMessageBox::Yes, true, false, true},
+        // A slash would move the file into another folder: refused before asking.
+        {"old.txt", "sub/moved.txt", QMessageBox::Yes, false, false, true},
+        {"x ", "y", QMessageBox::Yes, true, true, false}, // a name ending in a blank is its own
+        {"old.txt", "new.txt", QMessageBox::Yes, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+        const QString from = QString::fromLatin1(c.from), to = QString::fromLatin1(c.to);
+        const QByteArray content = ReadAll(dir.file(from)), replaced = ReadAll(dir.file(to));
+        script.shown.clear();
+        script.kinds.clear();
+        script.answer(c.answer);
+        EXPECT_EQ(pane().EndLabelEdit(Row(from), to), c.renamed);
+        w->WaitListed();
+        script.answers.clear();
+        QStringList shown;
+        if (c.asked) shown << "Do you want to rename file\n" + from + "\nto the file\n" + to + " ?";
+        if (c.cannot) shown << "Can't rename file.";
+        EXPECT_EQ(script.shown, shown);
+        EXPECT_EQ(ReadAll(dir.file(c.renamed ? to : from)), content);
+        if (!c.renamed) EXPECT_EQ(ReadAll(dir.file(to)), replaced);
+        EXPECT_NE(Row(c.renamed ? to : from), -1);
+    }
     EXPECT_EQ(script.kinds, QList<MessageKind>{MessageKind::StopQuestion});
+    EXPECT_EQ(ReadAll(dir.file("x")), "plain");
     EXPECT_FALSE(QFile::exists(dir.file("old.txt")));
-    EXPECT_EQ(ReadAll(dir.file("new.txt")), "content");
     // Both panes refilled through the document.
     EXPECT_NE(w->right->controller().FindRow("new.txt"), -1);
     EXPECT_EQ(w->right->controller().FindRow("old.txt"), -1);
-    EXPECT_EQ(pane().controller().RowName(pane().controller().FocusedRow()), "new.txt");
-}
+    EXPECT_EQ(FocusedName(pane().controller()), "new.txt");
 
-TEST_F(RenameTest, NoEmptyAndUnchangedKeepTheOldName) {
-    script.answer(QMessageBox::No);
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
-    EXPECT_EQ(script.shown, QStringList{kQuestion});
-    EXPECT_TRUE(QFile::exists(dir.file("old.txt")));
-    EXPECT_NE(Row("old.txt"), -1);
-    // An empty or unchanged name asks nothing.
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), ""));
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "old.txt"));
-    // The parent row has no record: nothing to rename.
-    EXPECT_FALSE(pane().EndLabelEdit(0, "x"));
-    EXPECT_EQ(script.shown.size(), 1);
-}
-
-TEST_F(RenameTest, FailuresSayCantRenameAndReplaceNothing) {
-    script.answer(QMessageBox::Yes);
-    // The new name is taken: the other file must survive.
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "taken.txt"));
-    EXPECT_EQ(script.shown.last(), "Can't rename file.");
-    EXPECT_EQ(ReadAll(dir.file("taken.txt")), "other");
-    EXPECT_EQ(ReadAll(dir.file("old.txt")), "content");
-    EXPECT_NE(Row("old.txt"), -1);
-    // The file went away behind the pane's back.
-    QFile::remove(dir.file("old.txt"));
-    script.answer(QMessageBox::Yes);
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "new.txt"));
-    EXPECT_EQ(script.shown.last(), "Can't rename file.");
-    // A slash would move the file into another folder: refused before asking.
-    dir.write("old.txt", "content");
-    dir.mkdir("sub");
-    pane().controller().RefillPane();
-    WaitListed(pane().controller());
+    // The file went away behind the pane's back; the parent row has no record to rename.
+    QFile::remove(dir.file("new.txt"));
     script.shown.clear();
-    EXPECT_FALSE(pane().EndLabelEdit(Row("old.txt"), "sub/moved.txt"));
-    EXPECT_EQ(script.shown, QStringList{"Can't rename file."});
-    EXPECT_TRUE(QFile::exists(dir.file("old.txt")));
-    EXPECT_FALSE(QFile::exists(dir.file("sub/moved.txt")));
+    script.answer(QMessageBox::Yes);
+    EXPECT_FALSE(pane().EndLabelEdit(Row("new.txt"), "gone.txt"));
+    EXPECT_EQ(script.shown.value(1), "Can't rename file.");
+    EXPECT_FALSE(pane().EndLabelEdit(0, "x"));
+    EXPECT_EQ(script.shown.size(), 2);
 }
 
 TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
@@ -130,10 +135,8 @@ TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
     EXPECT_TRUE(QFile::exists(dir.file("tabbed.txt")));
 }
 
-TEST_F(RenameTest, NoEditorOnTheParentRowOrInAnFtpPane) {
-    pane().controller().SelectAndFocus(0);
-    EXPECT_FALSE(pane().controller().CanRename(0));
-    EXPECT_FALSE(pane().StartRename());
+// (The parent row: its command state, PaneListTest.)
+TEST_F(RenameTest, NoEditorInAPaneOnAServerNotConnected) {
     pane().controller().SelectAndFocus(Row("old.txt"));
     EXPECT_TRUE(pane().controller().CanRename(Row("old.txt")));
     pane().controller().setSourceKind(kSourceFtp);
@@ -141,16 +144,4 @@ TEST_F(RenameTest, NoEditorOnTheParentRowOrInAnFtpPane) {
     EXPECT_FALSE(pane().StartRename());
     EXPECT_EQ(Editor(pane()), nullptr);
     pane().controller().setSourceKind(kSourceLocal);
-}
-
-TEST_F(RenameTest, ANameEndingInABlankIsItsOwnFile) {
-    dir.write("x", "plain");
-    dir.write("x ", "with blank");
-    ShowFolder(pane(), dir.path());
-    ASSERT_NE(Row("x"), -1);
-    ASSERT_NE(Row("x "), -1);
-    script.answer(QMessageBox::Yes);
-    EXPECT_TRUE(pane().EndLabelEdit(Row("x "), "y"));
-    EXPECT_EQ(ReadAll(dir.file("y")), "with blank");
-    EXPECT_EQ(ReadAll(dir.file("x")), "plain");
 }

@@ -1,16 +1,15 @@
 // The FTP side without a server: error texts, the reduction of a server's reply, the URL
 // path a server path becomes, and the stored server list.
-#include "ftp/curl/CurlFtp.h"
-#include "platform/Settings.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpServerList.h"
 #include "ftp/InternetErrors.h"
+#include "ftp/curl/CurlFtp.h"
+#include "platform/Settings.h"
 
+#include "support/FtpServer.h"
 #include "support/Printers.h"
 
-#include "platform/Cancel.h"
-#include "support/FtpServer.h"
-
+#include <future>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -53,8 +52,7 @@ TEST(FtpErrors, ResultsGiveTheirTextAndLostConnectionsAreDropped) {
         {FtpResult::LocalFailure, "Error code = 99999", false},
     };
     for (const auto& c : cases) {
-        const QString text =
-            InternetFailureText(c.result, "530 Login incorrect.\r\n", 99999);
+        const QString text = InternetFailureText(c.result, "530 Login incorrect.\r\n", 99999);
         EXPECT_EQ(text, QString::fromLatin1(c.text)) << int(c.result);
         FtpStatusInfo status;
         status.result = c.result;
@@ -135,21 +133,31 @@ TEST_F(FtpServerListTest, StoredListComesBackAndBadBytesReadAsEmpty) {
 
 } // namespace
 } // namespace velmar
-
-// A server that accepts and never greets: the connect beside the window ends when its token
-// fires, through either back end, long before the minute's time-out.
-TEST(ConnectBeside, CancelEndsAConnectWaitingForTheGreeting) {
+// A server that never answers QUIT: a connection dropped on the window's thread (no stop to
+// watch) logs out within a short bound through either back end, not after its minute-long
+// reply time-out (the server itself gives up after ten seconds).
+TEST(LogOut, SilentServerHoldsUpTheCloseOnlyBriefly) {
     for (const bool own : {false, true}) {
         SCOPED_TRACE(own);
         velmar::test::ScriptedServer silent;
-        silent.WaitForClose();
+        if (own)
+            silent.Login();
+        else
+            silent.Send("220 hi\r\n")
+                .Answer("331 ok")
+                .Answer("230 in")
+                .Answer("257 \"/\"")
+                .Answer("250 ok");
+        silent.Expect().WaitForClose(); // QUIT
         silent.Start();
-        velmar::platform::CancelToken cancel;
-        auto pending = velmar::ConnectFtpBeside(own, {"127.0.0.1", silent.port(), "u", "p"},
-                                                {60000, 60000, 60000, false}, &cancel);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        cancel.Cancel();
-        ASSERT_EQ(pending.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-        EXPECT_EQ(pending.get().connection, nullptr);
+        velmar::FtpStatusInfo status;
+        std::unique_ptr<velmar::FtpConnection> c = velmar::ConnectFtp(
+            own, {"127.0.0.1", silent.port(), "u", "p"}, {60000, 60000, 60000, false}, status);
+        ASSERT_TRUE(c) << status.text.toStdString();
+        auto closing = std::async(std::launch::async, [&] { c.reset(); });
+        EXPECT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        closing.get();
+        const QList<QByteArray> heard = silent.Commands();
+        EXPECT_EQ(heard.value(heard.size() - 1), "QUIT"); // still said, just not waited out
     }
 }

@@ -206,13 +206,6 @@ TEST_F(MainFrame, PerPaneCommandsGoToTheirFixedPaneWhicheverHasTheFocus) {
     EXPECT_EQ(frame.sent, (Sent{{frame.secondPane(), ids::kCmdInvertSelection},
                                 {frame.firstPane(), ids::kCmdInvertSelection},
                                 {frame.secondPane(), ids::kCmdDirSizes}}));
-    // What the pane cannot do shows disabled: no file is focused for the hex window.
-    for (int id : {ids::kCmdViewHex, ids::kCmdEditHex}) {
-        CommandState s;
-        frame.QueryCommand(id, s);
-        EXPECT_FALSE(s.enabled) << id;
-    }
-
     EXPECT_EQ(frame.OtherPane(frame.firstPane()), frame.secondPane());
     EXPECT_EQ(frame.OtherPane(frame.secondPane()), frame.firstPane());
     frame.SetActivePane(frame.secondPane());
@@ -247,12 +240,11 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
     frame.action(ids::kCmdPreferences)->trigger();
     SetDialogHookForTesting(nullptr);
 
-    const std::pair<const char*, int> stored[] = {{"Horizontal Panes", 0}, {"QestionOnRewrite", 0},
-                                                  {"LikeNC", 0},           {"InternalFTP", 1},
-                                                  {"ShowHidden", 1},       {"ShowInRom", 0},
-                                                  {"ConnectTimeout", 16},  {"SendTimeout", 8},
-                                                  {"RecieveTimeout", 42},  {"UseLinger", 1},
-                                                  {"DeleteToTrash", 0}};
+    const std::pair<const char*, int> stored[] = {
+        {"Horizontal Panes", 0}, {"QestionOnRewrite", 0}, {"LikeNC", 0},
+        {"InternalFTP", 1},      {"ShowHidden", 1},       {"ShowInRom", 0},
+        {"ConnectTimeout", 16},  {"SendTimeout", 8},      {"RecieveTimeout", 42},
+        {"UseLinger", 1},        {"DeleteToTrash", 0}};
     EXPECT_TRUE(frame.stacked());
     EXPECT_EQ(frame.firstPane(), first);
     EXPECT_EQ(frame.secondPane(), second);
@@ -361,54 +353,6 @@ TEST(BatteryGaugeDrawing, ChargeFillsTheInsideFromTheBottomAndUnknownIsPlain) {
                 ASSERT_EQ(img.pixelColor(x, y), QColor(128, 128, 128));
 }
 
-TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
-    test::TempDir files;
-    for (const char* name : {"a", "b", "c", "d", "e"})
-        files.write(QString::fromLatin1(name), "x");
-    files.mkdir("sub");
-    WriteStoreSetting("LikeNC", 1);
-    CVelmarDoc doc;
-    CMainFrame frame(&doc);
-    doc.UpdateAllViews();
-    frame.show();
-    frame.activateWindow();
-    QApplication::setActiveWindow(&frame);
-    Settle();
-    // A desktop size, and the keyboard in the left pane from the start.
-    EXPECT_GE(frame.width(), qMin(800, frame.screen()->availableGeometry().width()));
-    CPaneList* left = frame.firstPane();
-    EXPECT_EQ(QApplication::focusWidget(), left);
-
-    // Enter on a folder path in the path field takes the active pane there.
-    frame.pathBar()->setText(files.path());
-    QTest::keyClick(frame.pathBar(), Qt::Key_Return);
-    for (QDeadlineTimer d(20000);
-         left->controller().currentPath() != files.path() + "/" && !d.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20); // told by the launch thread
-    ASSERT_EQ(left->controller().currentPath(), files.path() + "/");
-    EXPECT_EQ(QApplication::focusWidget(), left);
-
-    // Tab: the other pane takes the keyboard and the path field follows it.
-    QTest::keyClick(left, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), frame.secondPane());
-    EXPECT_EQ(frame.pathBar()->text(), frame.secondPane()->controller().PathText());
-    QTest::keyClick(frame.secondPane(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), left);
-    EXPECT_TRUE(frame.pathBar()->text().startsWith(files.path()));
-
-    // Ctrl+R lists the folder again.
-    files.write("new", "n");
-    QTest::keyClick(left, Qt::Key_R, Qt::ControlModifier);
-    WaitListed(*left);
-    EXPECT_NE(left->controller().FindRow("new"), -1);
-
-    // The focused row stays in view when the window shrinks.
-    left->controller().SelectAndFocus(left->controller().RowCount() - 1);
-    frame.resize(frame.width(), 200);
-    Settle();
-    EXPECT_TRUE(left->viewport()->rect().intersects(left->visualRect(left->currentIndex())));
-}
-
 // A LikeNC frame on two folders, the left one holding `names`, every dialog and message
 // recorded (`seen`) and answered `answer`; a worker runs to its end before its dialog closes,
 // so that what the next key finds never depends on timing.
@@ -465,6 +409,47 @@ struct KeyedFrame {
     }
     QString Cursor() const { return left->controller().RowName(left->controller().FocusedRow()); }
 };
+
+TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
+    KeyedFrame k({"a", "b", "c", "d", "e", "sub/s"});
+    CMainFrame& frame = *k.frame;
+    CPaneList* left = k.left;
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+    Settle();
+    // A desktop size, and the keyboard in the left pane from the start.
+    EXPECT_GE(frame.width(), qMin(800, frame.screen()->availableGeometry().width()));
+    EXPECT_EQ(QApplication::focusWidget(), left);
+
+    // Enter on a folder path in the path field takes the active pane there (told by the launch
+    // thread).
+    const QString there = k.other.path();
+    frame.pathBar()->setText(there);
+    QTest::keyClick(frame.pathBar(), Qt::Key_Return);
+    ASSERT_TRUE(test::WaitFor([&] { return left->controller().currentPath() == there + "/"; }));
+    EXPECT_EQ(QApplication::focusWidget(), left);
+
+    // Tab: the other pane takes the keyboard and the path field follows it.
+    QTest::keyClick(left, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), frame.secondPane());
+    EXPECT_EQ(frame.pathBar()->text(), frame.secondPane()->controller().PathText());
+    QTest::keyClick(frame.secondPane(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), left);
+    EXPECT_TRUE(frame.pathBar()->text().startsWith(there));
+
+    // Ctrl+R lists the folder again.
+    k.other.write("new", "n");
+    QTest::keyClick(left, Qt::Key_R, Qt::ControlModifier);
+    WaitListed(*left);
+    EXPECT_NE(left->controller().FindRow("new"), -1);
+
+    // The focused row stays in view when the window shrinks.
+    test::ShowFolder(*left, k.files.path());
+    left->controller().SelectAndFocus(left->controller().RowCount() - 1);
+    frame.resize(frame.width(), 200);
+    Settle();
+    EXPECT_TRUE(left->viewport()->rect().intersects(left->visualRect(left->currentIndex())));
+}
 
 // Every command key is a shortcut of its menu command: the menus show it, and it passes the
 // same enabled check as the menu.
@@ -596,7 +581,8 @@ RowPixels PixelsOfRow(const QImage& img, QWidget& frame, CPaneList* pane, const 
         for (int x = 0; x < cell.width(); ++x)
             if (const QColor p = img.pixelColor(origin + QPoint(x, y));
                 std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
-                    std::abs(p.blue() - colour.blue()) < 100)
+                    std::abs(p.blue() - colour.blue()) <
+                100)
                 ++r.count;
     return r;
 }

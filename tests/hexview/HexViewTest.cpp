@@ -255,8 +255,8 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
         {"de AD", true, false, 0x1800},
         {"needle", false, false, -1}, // searched from the top row, which is past it now
     };
+    QStringList shownDefaults; // what each dialog offered: the last search's text and form
     for (const Step& s : steps) {
-        QStringList shownDefaults;
         SetDialogHookForTesting([&](QDialog* d) {
             auto* text = FindControl<QLineEdit>(d, ids::kIdcFindText);
             auto* hex = FindControl<QCheckBox>(d, ids::kIdcFindHex);
@@ -279,6 +279,8 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
         EXPECT_EQ(view->markRow(), s.foundAt / b) << s.text;
         EXPECT_EQ(view->topRow(), s.foundAt / b) << s.text;
     }
+    EXPECT_EQ(shownDefaults,
+              (QStringList{"", "text", "NEEDLE", "text", "NEEDLE", "text", "de AD", "hex"}));
     EXPECT_EQ(RememberedSearch().text, "needle");
     EXPECT_EQ(RememberedSearch().hex, 0);
     EXPECT_EQ(RememberedSearch().caseSensitive, 1);

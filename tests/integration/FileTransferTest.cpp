@@ -11,12 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <chrono>
-#include <cstdio>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace velmar::test {
 namespace {
@@ -65,14 +65,8 @@ protected:
         return ::stat(Disk(e, name).constData(), &st) == 0 ? int64_t(st.st_mtime) : -1;
     }
     QByteArray Get(End e, const QString& name) const {
-        FILE* in = std::fopen(Disk(e, name).constData(), "rb");
-        if (!in) return "(missing)";
-        QFile f;
-        f.open(in, QIODevice::ReadOnly);
-        const QByteArray bytes = f.readAll();
-        f.close();
-        std::fclose(in);
-        return bytes;
+        const QByteArray path = Disk(e, name);
+        return ::access(path, F_OK) == 0 ? ReadAll(platform::DecodeName(path)) : "(missing)";
     }
 
     std::unique_ptr<PyFtpServer> servers[2];
@@ -97,8 +91,10 @@ TEST_P(FileTransfer, EveryPairCopiesAsksAndMovesByteForByte) {
         Put(from, src, data);
         // The copy keeps the time (MDTM and MFMT where a server is on either end).
         SetTime(from, src, 981173106);
+        counter = 0;
         ASSERT_TRUE(Copy(a, b, Side(from), Side(to)));
         EXPECT_EQ(Get(to, dst), data);
+        EXPECT_EQ(counter.load(), uint64_t(data.size()));
         EXPECT_EQ(Time(to, dst), 981173106);
         EXPECT_TRUE(user.asked.isEmpty());
         // An existing target is replaced only after Yes; a move keeps its source until then.
@@ -161,9 +157,10 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
     EXPECT_EQ(job.progress.Take().name, user.told.last());
 }
 
-// A transfer that ends early, refused by the server part-way (a full disk there) or
+// A transfer that ends early, refused by the server part-way (a full disk there) or a move
 // cancelled in the middle of a large file, fails, and leaves neither a part under the
-// target's name nor a changed target, nor any private file beside it.
+// target's name nor a changed target, nor any private file beside it. (A write cancelled on
+// each side: SideContractTest.)
 TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
     struct Case {
         const char* what;
@@ -172,7 +169,6 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
         {"upload refused part-way", true, true, false, true},
         {"move up refused part-way", true, true, true, false},
         {"download move cancelled", false, false, true, true},
-        {"upload cancelled", true, false, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -198,11 +194,6 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
         EXPECT_EQ(user.told.isEmpty(), !c.refused); // a cancel is the user's own doing
         EXPECT_EQ(Get(from, "src"), data);
         EXPECT_EQ(Get(to, "t"), c.targetExists ? "old" : "(missing)");
-        // Our client drops its control connection on a cancel and removes the private upload
-        // name after logging in again (retried); pyftpdlib now and then refuses every new
-        // connection for a while after a cut upload, so that name can stay there (a hidden
-        // stray, never the target). Known and open; the other cases and libcurl keep the check.
-        if (GetParam() && c.upload && !c.refused) continue;
         EXPECT_TRUE(QDir(to == Local ? dir.path() : Home(1))
                         .entryList({".vlf*"}, QDir::Files | QDir::Hidden)
                         .isEmpty());
@@ -224,8 +215,10 @@ TEST_P(FileTransfer, UploadWithoutRenameRightsStoresUnderTheTargetName) {
     const QByteArray one = Pattern(300000, 1), two = Pattern(1000, 2);
     Put(Local, "one", one);
     Put(Local, "two", two);
-    ASSERT_TRUE(Copy(dir.file("one"), base + "/one", local, server)) << user.told.join('|').toStdString();
-    ASSERT_TRUE(Copy(dir.file("two"), base + "/two", local, server)) << user.told.join('|').toStdString();
+    ASSERT_TRUE(Copy(dir.file("one"), base + "/one", local, server))
+        << user.told.join('|').toStdString();
+    ASSERT_TRUE(Copy(dir.file("two"), base + "/two", local, server))
+        << user.told.join('|').toStdString();
     EXPECT_EQ(ReadAll(base + "/one"), one);
     EXPECT_EQ(ReadAll(base + "/two"), two);
     const QStringList kept = QDir(base).entryList({".vlf*"}, QDir::Files | QDir::Hidden);

@@ -4,13 +4,11 @@
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/PathBar.h"
 #include "framework/Dialogs.h"
-#include "platform/NameCodec.h"
-#include "res/Ids.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpServerList.h"
-#include "support/FtpServer.h"
-#include "support/SecureServers.h"
-#include "trust/PeerIdentity.h"
+#include "platform/NameCodec.h"
+#include "res/Ids.h"
+#include "support/FtpPeers.h"
 #include "support/MessageScript.h"
 
 #include "../filemgr/PaneTestSupport.h"
@@ -22,67 +20,45 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <array>
-#include <future>
 #include <set>
 
 namespace velmar::test {
 namespace {
 
-enum class Peer { CurlPy, OwnPy, CurlVs };
+struct Back {
+    const char* name;
+    PeerKind peer;
+    bool own;
+};
 
-std::string PeerName(const ::testing::TestParamInfo<Peer>& info) {
-    return std::array{"CurlPyftpdlib", "OwnClientPyftpdlib", "CurlVsftpd"}[int(info.param)];
+// Connects through the "Ftp Servers" dialog, choosing its only entry.
+void ChooseTheOnlyServer() {
+    SetDialogHookForTesting([](QDialog* d) {
+        if (ControlIdOf(d) != ids::kDlgFtpServers) return;
+        FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
+        FindControl<QPushButton>(d, ids::kIdOk)->click();
+    });
 }
 
-// Names that need every byte of a path carried as it is.
-const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
-
-class FtpContract : public ::testing::TestWithParam<Peer> {
+class FtpContract : public ::testing::TestWithParam<Back> {
 protected:
     void SetUp() override {
         ResetPaneSettings();
         SaveFtpServerList({});
-        if (GetParam() == Peer::CurlVs) {
-            vs_ = std::make_unique<VsFtpServer>();
-            ASSERT_TRUE(vs_->ok()) << vs_->error().toStdString();
-            home_ = vs_->home().path();
-            // Without a chroot the anonymous root is the folder's absolute path.
-            base_ = home_;
-            login_ = {"127.0.0.1", vs_->port(), {}, {}};
-        } else {
-            py_ = std::make_unique<PyFtpServer>();
-            ASSERT_TRUE(py_->ok()) << py_->error().toStdString();
-            home_ = py_->home().path();
-            login_ = {"127.0.0.1", py_->port(), QString::fromLatin1(PyFtpServer::kUser),
-                      QString::fromLatin1(PyFtpServer::kPassword)};
-        }
-        own_ = GetParam() == Peer::OwnPy;
-        for (int i = 0; i < int(std::size(kOddNames)); ++i)
-            ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + '/') + kOddNames[i],
-                                 QByteArray(100 * (i + 1), char('a' + i))));
-        QDir(home_).mkpath("sub dir");
-        QDir(home_).mkpath("empty");
-        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/sub dir/inner.txt"), "inner"));
+        peer_ = StartPeer(GetParam().peer);
+        ASSERT_TRUE(peer_.server->ok()) << peer_.server->error().toStdString();
+        base_ = peer_.base;
+        ASSERT_TRUE(WriteOddNames(peer_.server->home().path()));
+        QDir(peer_.server->home().path()).mkpath("empty");
     }
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
-    std::set<QString> ExpectedRoot() const {
-        std::set<QString> names{"sub dir", "empty"};
-        for (const QByteArray& n : kOddNames)
-            names.insert(platform::DecodeName(n));
-        return names;
-    }
-
     // Connects `pane` through the "Ftp Servers" dialog, choosing its only entry.
     void ConnectThroughDialog(CPaneList& pane, const QString& password) {
-        WriteStoreSetting("InternalFTP", own_ ? 1 : 0);
-        SaveFtpServerList({CFtpNode{login_.host, password, login_.user, 0, uint32_t(login_.port)}});
-        SetDialogHookForTesting([](QDialog* d) {
-            if (ControlIdOf(d) != ids::kDlgFtpServers) return;
-            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-            FindControl<QPushButton>(d, ids::kIdOk)->click();
-        });
+        WriteStoreSetting("InternalFTP", GetParam().own ? 1 : 0);
+        const FtpLogin& l = peer_.login;
+        SaveFtpServerList({CFtpNode{l.host, password, l.user, 0, uint32_t(l.port)}});
+        ChooseTheOnlyServer();
         pane.OnCommand(ids::kCmdFtp);
     }
 
@@ -97,13 +73,6 @@ protected:
         EXPECT_FALSE(messages.shown.isEmpty());
     }
 
-    static bool Listed(CPaneList& pane) {
-        return WaitFor([&] { return !pane.controller().IsListing(); }) && WaitFor([&] {
-                   QCoreApplication::processEvents();
-                   return true;
-               });
-    }
-
     static std::set<QString> RowsWithoutParent(const CPaneList& pane) {
         std::set<QString> names;
         for (const QString& n : Names(pane))
@@ -111,42 +80,36 @@ protected:
         return names;
     }
 
-    std::unique_ptr<PyFtpServer> py_;
-    std::unique_ptr<VsFtpServer> vs_;
-    QString home_;
-    QString base_; // the server path of home_, without its trailing slash
-    FtpLogin login_;
-    bool own_ = false;
+    Peer peer_;
+    QString base_;
 };
 
 TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     PaneWindow w;
     MessageScript messages;
     CPaneList& pane = *w.left;
-    ConnectThroughDialog(pane, login_.password);
-    ASSERT_TRUE(Listed(pane));
+    ConnectThroughDialog(pane, peer_.login.password);
+    WaitListed(pane.controller());
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().currentPath(), "/");
     if (!base_.isEmpty()) {
         ShowFolder(pane, base_);
-        ASSERT_TRUE(Listed(pane));
     }
-    EXPECT_EQ(RowsWithoutParent(pane), ExpectedRoot());
+    EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 
     pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
-    ASSERT_TRUE(Listed(pane));
+    WaitListed(pane.controller());
     EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     pane.controller().SelectAndFocus(1);
     ASSERT_FALSE(w.host.pathTexts.isEmpty());
     EXPECT_EQ(w.host.pathTexts.last(),
-              QString("ftp://127.0.0.1:%1").arg(login_.port) + base_ + "/sub dir/inner.txt");
+              QString("ftp://127.0.0.1:%1").arg(peer_.login.port) + base_ + "/sub dir/inner.txt");
 
     // A folder the server refuses (here: gone) keeps the connection and the folder shown,
     // with one message.
     ShowFolder(pane, base_ + "/gone/");
-    ASSERT_TRUE(Listed(pane));
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().ftpState(), FtpState::Connected);
     EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
@@ -155,11 +118,11 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     messages.shown.clear();
 
     pane.controller().OpenRow(pane.controller().FindRow(".."));
-    ASSERT_TRUE(Listed(pane));
-    EXPECT_EQ(RowsWithoutParent(pane), ExpectedRoot());
+    WaitListed(pane.controller());
+    EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
 
     pane.controller().OpenRow(pane.controller().FindRow("empty"));
-    ASSERT_TRUE(Listed(pane));
+    WaitListed(pane.controller());
     EXPECT_EQ(Names(pane), QStringList({".."}));
 
     // FTP again on a connected pane disconnects at once, without a question.
@@ -174,7 +137,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
 }
 
 TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoot) {
-    if (GetParam() == Peer::CurlVs) GTEST_SKIP() << "vsftpd takes any anonymous password";
+    if (GetParam().peer == PeerKind::Vsftpd) GTEST_SKIP() << "vsftpd takes any anonymous password";
     PaneWindow w;
     MessageScript messages;
     ConnectThroughDialog(*w.right, "wrong");
@@ -187,10 +150,10 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
     // A server that goes away while the pane is on it: back without hanging.
     messages.shown.clear();
     CPaneList& pane = *w.left;
-    ConnectThroughDialog(pane, login_.password);
-    ASSERT_TRUE(Listed(pane));
+    ConnectThroughDialog(pane, peer_.login.password);
+    WaitListed(pane.controller());
     ASSERT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
-    py_->Stop();
+    peer_.server->Stop();
     pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
     ExpectBackOnTheLocalRoot(pane, messages);
     // One box says why and that the connection is closed.
@@ -199,53 +162,16 @@ TEST_P(FtpContract, RefusedPasswordAndStoppedServerBringThePaneBackToTheLocalRoo
         << messages.shown[0].toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract,
-                         ::testing::Values(Peer::CurlPy, Peer::OwnPy, Peer::CurlVs), PeerName);
-
-// A server that starts a listing and then sends nothing: the pane's stop flag must end the
-// libcurl listing long before any time-out would.
-TEST(CurlStop, StopFlagEndsABlockedListing) {
-    ResetPaneSettings();
-    ScriptedServer server;
-    server.Send("220 scripted server ready\r\n")
-        .Answer("331 Password required")
-        .Answer("230 Logged in")
-        .Answer("257 \"/\" is the current directory")
-        .Answer("250 CWD fine") // the listing's folder: the log-in changes none
-        .Answer("500 no EPSV here")
-        .Pasv()
-        .Answer("200 Type set")
-        .Answer("150 Here it comes")
-        .WaitForClose();
-    server.Start();
-    FtpStatusInfo status;
-    std::unique_ptr<FtpConnection> c =
-        ConnectFtp(false, {"127.0.0.1", server.port(), "u", "p"}, {15000, 600000, 600000, false},
-                   status);
-    ASSERT_TRUE(c) << status.text.toStdString();
-    std::atomic<bool> stop{false};
-    c->SetStopFlag(&stop);
-    std::vector<FindRecord> records;
-    auto listing = std::async(std::launch::async, [&] { return c->ListFolder("/dir/", records); });
-    // Time enough for the few commands before LIST; the last check below makes sure the
-    // stop met a listing already waiting for its data.
-    QThread::msleep(1500);
-    stop = true;
-    ASSERT_EQ(listing.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_FALSE(listing.get());
-    // Stopped: nothing to tell, and the connection is kept.
-    EXPECT_EQ(c->LastStatus().result, FtpResult::Cancelled) << c->LastStatus().text.toStdString();
-    EXPECT_TRUE(c->LastStatus().text.isEmpty());
-    c.reset();
-    const QList<QByteArray> commands = server.Commands();
-    ASSERT_FALSE(commands.isEmpty());
-    EXPECT_EQ(commands.last(), "LIST");
-}
+const Back kBacks[] = {{"CurlPyftpdlib", PeerKind::Pyftpdlib, false},
+                       {"OwnClientPyftpdlib", PeerKind::Pyftpdlib, true},
+                       {"CurlVsftpd", PeerKind::Vsftpd, false}};
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, FtpContract, ::testing::ValuesIn(kBacks),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A pane on a server over TLS and over SFTP, through the server list as a user does it.
 // Which mistakes: an unknown certificate or host key used without asking, a question that
 // does not show what it asks about, a No that connects anyway, a Yes not remembered (asked
-// again) or remembered where others can read it, known_hosts rewritten instead of added to,
+// again; where others could read it: TrustStoreTest), known_hosts rewritten instead of added to,
 // a changed certificate or key accepted or merely asked about, the pane not saying how it is
 // connected.
 TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
@@ -279,11 +205,7 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         CFtpNode node{"127.0.0.1", {}, {}, 0, uint32_t(c.server.port())};
         node.protocol = c.protocol;
         SaveFtpServerList({node});
-        SetDialogHookForTesting([](QDialog* d) {
-            if (ControlIdOf(d) != ids::kDlgFtpServers) return;
-            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-            FindControl<QPushButton>(d, ids::kIdOk)->click();
-        });
+        ChooseTheOnlyServer();
         const auto connected = [&] {
             return WaitFor([&] {
                 return !pane.controller().IsListing() &&
@@ -303,7 +225,8 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         ShowFolder(pane, c.server.home().path());
         ASSERT_TRUE(WaitFor([&] { return Names(pane).contains(c.file); }));
         pane.controller().SelectAndFocus(pane.controller().FindRow(c.file));
-        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme)) << w.host.pathTexts.last().toStdString();
+        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme))
+            << w.host.pathTexts.last().toStdString();
         EXPECT_TRUE(ConnectionNote(w.host.pathTexts.last()).startsWith("encrypted"));
         pane.OnCommand(ids::kCmdFtp); // disconnects
         pane.OnCommand(ids::kCmdFtp); // asks nothing now
@@ -313,9 +236,6 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
 
         // Another certificate or key stands for this host and port now.
         if (c.protocol == FtpProtocol::FtpTls) {
-            const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                QFileDevice::ReadOther | QFileDevice::WriteOther;
-            EXPECT_EQ(QFileInfo(TrustedCertificatesFile()).permissions() & others, 0);
             ASSERT_TRUE(trust::RememberCertificate(TrustedCertificatesFile(), "127.0.0.1",
                                                    quint16(tls.port()), QByteArray(64, 'a')));
         } else {

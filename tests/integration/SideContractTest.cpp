@@ -6,16 +6,13 @@
 #include "platform/NameCodec.h"
 #include "sources/FilePrimitives.h"
 #include "sources/SearchJob.h"
-#include "support/FtpServer.h"
+#include "support/FtpPeers.h"
 #include "support/Printers.h"
-#include "support/SecureServers.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
-#include <csignal>
 #include <QFile>
 #include <QFileInfo>
-#include <array>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <set>
@@ -23,15 +20,12 @@
 namespace velmar::test {
 namespace {
 
-enum class Kind { Local, CurlPy, OwnPy, CurlVs, CurlVsTls, Sftp };
-
-std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
-    return std::array{"Local",     "CurlPyftpdlib", "OwnClientPyftpdlib",
-                      "CurlVsftpd", "CurlVsftpdTls", "CurlSftp"}[int(info.param)];
-}
-
-// Names that need every byte of a path carried as it is.
-const QByteArray kOddNames[] = {"a b.txt", "x#y", "50%", "q?;.dat", "\xff\xfe-raw"};
+struct SideKind {
+    const char* name;
+    bool remote;
+    PeerKind peer;
+    bool own;
+};
 
 Side::BlockSource FromMemory(const QByteArray& bytes, qsizetype& at) {
     return [&bytes, &at](char* buffer, size_t capacity) -> int64_t {
@@ -42,65 +36,30 @@ Side::BlockSource FromMemory(const QByteArray& bytes, qsizetype& at) {
     };
 }
 
-class SideContract : public ::testing::TestWithParam<Kind> {
+class SideContract : public ::testing::TestWithParam<SideKind> {
 protected:
     void SetUp() override {
-        FtpLogin login;
-        if (GetParam() == Kind::Local) {
-            home_ = local_.path();
-            base_ = home_;
+        if (!Remote()) {
+            home_ = base_ = local_.path();
             side_ = LocalSide();
         } else {
-            if (GetParam() == Kind::CurlVs) {
-                vs_ = std::make_unique<VsFtpServer>();
-                server_ = vs_.get();
-                // Without a chroot the anonymous root is the folder's absolute path.
-                login = {"127.0.0.1", server_->port(), {}, {}};
-            } else if (GetParam() == Kind::CurlVsTls) {
-                tls_ = std::make_unique<VsFtpsServer>();
-                server_ = tls_.get();
-                // The self-signed certificate as after the user's Yes.
-                login = {"127.0.0.1", tls_->port(), {}, {}, FtpProtocol::FtpTls,
-                         tls_->certificatePin()};
-            } else if (GetParam() == Kind::Sftp) {
-                ssh_ = std::make_unique<SshServer>();
-                server_ = ssh_.get();
-                ASSERT_TRUE(ssh_->ok()) << ssh_->error().toStdString();
-                ASSERT_TRUE(trust::AddKnownHost(ssh_->knownHosts(), "127.0.0.1",
-                                                quint16(ssh_->port()), ssh_->keyType(),
-                                                ssh_->keyBase64()));
-                login = {"127.0.0.1", ssh_->port(), {}, {}, FtpProtocol::Sftp, {},
-                         ssh_->knownHosts(), ssh_->sshDir()};
-            } else {
-                py_ = std::make_unique<PyFtpServer>();
-                server_ = py_.get();
-                login = {"127.0.0.1", server_->port(), QString::fromLatin1(PyFtpServer::kUser),
-                         QString::fromLatin1(PyFtpServer::kPassword)};
-            }
-            ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
-            home_ = server_->home().path();
-            base_ = GetParam() == Kind::CurlPy || GetParam() == Kind::OwnPy ? QString() : home_;
+            peer_ = StartPeer(GetParam().peer);
+            ASSERT_TRUE(peer_.server->ok()) << peer_.server->error().toStdString();
+            home_ = peer_.server->home().path();
+            base_ = peer_.base;
             FtpStatusInfo status;
-            connection_ = ConnectFtp(GetParam() == Kind::OwnPy, login, {}, status);
+            connection_ = ConnectFtp(GetParam().own, peer_.login, {}, status);
             ASSERT_TRUE(connection_) << status.text.toStdString();
-            side_ = MakeFtpSide(connection_.get(), QString::number(login.port));
+            side_ = MakeFtpSide(connection_.get(), QString::number(peer_.login.port));
         }
-        for (int i = 0; i < int(std::size(kOddNames)); ++i)
-            ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + '/') + kOddNames[i],
-                                 QByteArray(100 * (i + 1), char('a' + i))));
-        QDir(home_).mkpath("sub dir");
-        ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/sub dir/inner.txt"), "inner"));
+        ASSERT_TRUE(WriteOddNames(home_));
     }
 
     QString At(const QString& name) const { return base_ + QLatin1Char('/') + name; }
-    bool Remote() const { return GetParam() != Kind::Local; }
+    bool Remote() const { return GetParam().remote; }
 
     TempDir local_;
-    std::unique_ptr<PyFtpServer> py_;
-    std::unique_ptr<VsFtpServer> vs_;
-    std::unique_ptr<VsFtpsServer> tls_;
-    std::unique_ptr<SshServer> ssh_;
-    ServerProcess* server_ = nullptr;
+    Peer peer_;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
     QString home_; // the folder on disk
@@ -119,10 +78,7 @@ TEST_P(SideContract, ListsEveryEntryWithItsKindAndSize) {
         EXPECT_EQ(e.folder, e.name == "sub dir") << e.name.toStdString();
         if (e.name == "50%") EXPECT_EQ(e.size, 300u);
     }
-    std::set<QString> expected{"sub dir"};
-    for (const QByteArray& n : kOddNames)
-        expected.insert(platform::DecodeName(n));
-    EXPECT_EQ(names, expected);
+    EXPECT_EQ(names, OddNamesAnd({"sub dir"}));
     // A listing that arrives in many blocks: no line is lost or cut where a block ends.
     QDir(home_).mkpath("long");
     std::set<QString> longNames;
@@ -144,11 +100,15 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
         const QString name = platform::DecodeName(kOddNames[i]);
         QByteArray got;
         counter = 0;
-        ASSERT_TRUE(side_->ReadFile(At(name), [&](const char* d, size_t n) {
-            got.append(d, qsizetype(n));
-            return true;
-        }, control)) << name.toStdString();
-        EXPECT_EQ(got, QByteArray(100 * (i + 1), char('a' + i)));
+        ASSERT_TRUE(side_->ReadFile(
+            At(name),
+            [&](const char* d, size_t n) {
+                got.append(d, qsizetype(n));
+                return true;
+            },
+            control))
+            << name.toStdString();
+        EXPECT_EQ(got, OddBytes(i));
         EXPECT_EQ(counter.load(), uint64_t(100 * (i + 1)));
     }
     const QStringList before = QDir(home_).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -165,7 +125,8 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
     EXPECT_EQ(size, uint64_t(payload.size()));
     // The time a copy carries over, where the server can set one (vsftpd has no MFMT).
     const int64_t when = 1000000000;
-    const bool settable = GetParam() != Kind::CurlVs && GetParam() != Kind::CurlVsTls;
+    const bool settable =
+        GetParam().peer != PeerKind::Vsftpd && GetParam().peer != PeerKind::VsftpdTls;
     EXPECT_EQ(side_->SetModifiedTime(At("x#y"), when), settable);
     int64_t seconds = 0;
     if (settable) {
@@ -181,12 +142,14 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
     };
     EXPECT_FALSE(side_->WriteFile(At("50%"), stopHalfway, control));
     running = 1;
-    EXPECT_FALSE(side_->WriteFile(At("50%"), [](char*, size_t) -> int64_t { return -1; }, control));
+    EXPECT_FALSE(side_->WriteFile(
+        At("50%"), [](char*, size_t) -> int64_t { return -1; }, control));
     EXPECT_EQ(ReadAll(home_ + "/50%"), QByteArray(300, 'c'));
     EXPECT_EQ(QDir(home_).entryList(QDir::Files | QDir::Hidden | QDir::System), before);
     // A cleared running flag reads nothing.
     running = 0;
-    EXPECT_FALSE(side_->ReadFile(At("a b.txt"), [](const char*, size_t) { return true; }, control));
+    EXPECT_FALSE(side_->ReadFile(
+        At("a b.txt"), [](const char*, size_t) { return true; }, control));
     EXPECT_TRUE(side_->ErrorText().isEmpty()) << side_->ErrorText().toStdString();
 }
 
@@ -209,6 +172,8 @@ TEST_P(SideContract, FoldersRenamesDeletesAndRefusals) {
     // A whole folder renamed within the side.
     EXPECT_EQ(side_->MoveWithin(At("new #dir"), At("renamed"), false, control), SideResult::Ok);
     EXPECT_TRUE(QFileInfo(home_ + "/renamed/moved").isFile());
+    // On an FTP server a folder is no file (SIZE refuses it; its LIST names its children).
+    if (GetParam().peer != PeerKind::Sftp) EXPECT_EQ(side_->Exists(At("renamed")), !Remote());
     ASSERT_TRUE(side_->DeleteFile(At("renamed/moved")));
     ASSERT_TRUE(side_->RemoveFolder(At("renamed")));
     EXPECT_FALSE(QFileInfo::exists(home_ + "/renamed"));
@@ -228,8 +193,8 @@ TEST_P(SideContract, FoldersRenamesDeletesAndRefusals) {
         EXPECT_FALSE(side_->MakeFolder(climb));
         EXPECT_TRUE(side_->ErrorText().contains("..\\esc"));
         EXPECT_FALSE(side_->EnsureFolder(climb));
-        EXPECT_FALSE(side_->WriteFile(climb, [](char*, size_t) -> int64_t { return 0; },
-                                      control));
+        EXPECT_FALSE(side_->WriteFile(
+            climb, [](char*, size_t) -> int64_t { return 0; }, control));
         EXPECT_FALSE(QFileInfo::exists(home_ + "/esc"));
         EXPECT_TRUE(side_->Usable());
     }
@@ -280,27 +245,10 @@ TEST_P(SideContract, SearchFindsByMaskAndGoesOnlySoDeepOnAServer) {
         if (h.record.name == "50%") EXPECT_EQ(h.record.size, 300u);
         EXPECT_EQ(h.kind, Remote() ? kEntryFtp : kEntryFile);
     }
-    std::set<QString> expected{"sub dir/inner.txt"};
-    for (const QByteArray& n : kOddNames)
-        expected.insert(platform::DecodeName(n));
+    std::set<QString> expected = OddNamesAnd({"sub dir/inner.txt"});
     if (!Remote()) expected.insert("deep" + chain.mid(home_.size() + 5) + "/bottom.txt");
     EXPECT_EQ(names, expected);
     EXPECT_EQ(job.tooDeep.load(), Remote() ? 1 : 0);
-}
-
-// A server with a process per connection (vsftpd, sshd) dies whole: every handler under it too.
-void KillTree(qint64 pid) {
-    QDir proc("/proc");
-    for (const QString& entry : proc.entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 child = entry.toLongLong(&number);
-        if (!number) continue;
-        // "pid (name) state ppid ...": the name may hold blanks, the last ')' ends it.
-        const QByteArray stat = ReadAll("/proc/" + entry + "/stat");
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toLongLong() == pid) KillTree(child);
-    }
-    ::kill(pid_t(pid), SIGKILL);
 }
 
 // Which mistakes: a transfer that hangs or ends as a success when the server dies under it,
@@ -309,11 +257,14 @@ TEST_P(SideContract, ServerKilledMidTransferIsAFailureThatSaysSo) {
     if (!Remote()) GTEST_SKIP() << "no server to kill";
     ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/big"), Pattern(64 * 1024 * 1024)));
     uint64_t got = 0;
-    const bool ok = side_->ReadFile(At("big"), [&](const char*, size_t n) {
-        if (got == 0) KillTree(server_->pid());
-        got += n;
-        return true;
-    }, control);
+    const bool ok = side_->ReadFile(
+        At("big"),
+        [&](const char*, size_t n) {
+            if (got == 0) peer_.server->Stop();
+            got += n;
+            return true;
+        },
+        control);
     EXPECT_FALSE(ok);
     EXPECT_LT(got, uint64_t(64 * 1024 * 1024));
     EXPECT_FALSE(side_->ErrorText().isEmpty());
@@ -322,10 +273,16 @@ TEST_P(SideContract, ServerKilledMidTransferIsAFailureThatSaysSo) {
     EXPECT_FALSE(side_->Usable());
 }
 
-INSTANTIATE_TEST_SUITE_P(EverySide, SideContract,
-                         ::testing::Values(Kind::Local, Kind::CurlPy, Kind::OwnPy, Kind::CurlVs,
-                                           Kind::CurlVsTls, Kind::Sftp),
-                         KindName);
+const SideKind kSides[] = {
+    {"Local", false, {}, false},
+    {"CurlPyftpdlib", true, PeerKind::Pyftpdlib, false},
+    {"OwnClientPyftpdlib", true, PeerKind::Pyftpdlib, true},
+    {"CurlVsftpd", true, PeerKind::Vsftpd, false},
+    {"CurlVsftpdTls", true, PeerKind::VsftpdTls, false},
+    {"CurlSftp", true, PeerKind::Sftp, false},
+};
+INSTANTIATE_TEST_SUITE_P(EverySide, SideContract, ::testing::ValuesIn(kSides),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace velmar::test

@@ -120,18 +120,11 @@ class RfbClient:
 
 
 def process_group(pgid):
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-        except OSError:
-            continue
-        if int(fields[2]) == pgid and fields[0] != "Z":
-            pids.append(int(entry))
-    return pids
+    """The processes of group `pgid` that have not ended (zombies left out)."""
+    rows = subprocess.run(["ps", "-eo", "pid=,pgid=,stat="], capture_output=True, text=True,
+                          check=True).stdout.splitlines()
+    return [int(pid) for pid, group, state in map(str.split, rows)
+            if int(group) == pgid and not state.startswith("Z")]
 
 
 def listening_sockets(pids):

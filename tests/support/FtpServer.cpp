@@ -1,6 +1,7 @@
 #include "support/FtpServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,6 +58,10 @@ class FS(AbstractedFS):
         return FullDisk(f) if store_limit >= 0 and 'r' not in mode else f
 class Dtp(ThrottledDTPHandler):
     read_limit = write_limit = rate
+    # A data connection reset before the server took it is closed inside the base class's
+    # constructor, before this one has set its timer; without the default the server
+    # fails there and stops serving.
+    _throttler = None
 class Handler(FTPHandler):
     abstracted_fs = FS
     if rate:
@@ -107,6 +114,19 @@ void CloseFd(int& s) {
     s = -1;
 }
 
+// The handlers a server forks per connection (vsftpd, sshd, which gives each a session of its
+// own) die with it, and everything they started.
+void KillChildren(qint64 pid) {
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        // "pid (name) state ppid ...": the name may hold blanks, the last ')' ends it.
+        const QByteArray stat = ReadAll("/proc/" + entry + "/stat");
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 2 || fields[1].toLongLong() != pid) continue;
+        KillChildren(entry.toLongLong());
+        ::kill(pid_t(entry.toLongLong()), SIGKILL);
+    }
+}
+
 } // namespace
 
 int ListenLoopback(int backlog) {
@@ -137,10 +157,7 @@ int FreePort() {
 }
 
 bool Accepts(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in a = Loopback(port);
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     ::close(s);
@@ -148,6 +165,8 @@ bool Accepts(int port) {
 }
 
 bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
+    // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process_.start(program, arguments);
     if (process_.waitForStarted(10000)) return true;
     error_ = program + QStringLiteral(" did not start");
@@ -169,6 +188,7 @@ bool ServerProcess::Listen(int port, const char* name) {
 
 void ServerProcess::Stop() {
     if (process_.state() == QProcess::NotRunning) return;
+    KillChildren(process_.processId());
     process_.kill();
     process_.waitForFinished(5000);
 }
@@ -195,33 +215,32 @@ PyFtpServer::PyFtpServer(Limits limits) {
     if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);
 }
 
-QString VsftpdConfig(int port, const TempDir& root, const TempDir& state) {
-    ::chmod(QFile::encodeName(root.path()).constData(), 0777);
-    return QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                          "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
-                          "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
-                          "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                          "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                          "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
-                          "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
-                          "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
-                          "max_clients=0\nmax_per_ip=0\n")
-        .arg(port)
-        .arg(root.path(), state.mkdir(QStringLiteral("empty")));
-}
-
-VsFtpServer::VsFtpServer(bool otherWrites) {
+bool ServerProcess::StartVsftpd(const TempDir& state, const QString& more) {
     const int port = FreePort();
     if (port == 0) {
         error_ = QStringLiteral("no free port");
-        return;
+        return false;
     }
-    QString config = VsftpdConfig(port, home_, state_);
-    if (!otherWrites)
-        config.replace(QStringLiteral("anon_other_write_enable=YES"),
-                       QStringLiteral("anon_other_write_enable=NO"));
-    const QString conf = state_.write(QStringLiteral("vsftpd.conf"), config.toUtf8());
-    if (Start(QStringLiteral("/usr/sbin/vsftpd"), {conf})) Listen(port, "vsftpd");
+    ::chmod(QFile::encodeName(home_.path()).constData(), 0777);
+    const QString config =
+        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                       "listen_port=%1\nbackground=NO\nrun_as_launching_user=YES\n"
+                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\n"
+                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                       "anon_umask=022\npasv_enable=YES\nconnect_from_port_20=NO\n"
+                       "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\n"
+                       "isolate_network=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
+                       "max_clients=0\nmax_per_ip=0\n")
+            .arg(port)
+            .arg(home_.path(), state.mkdir(QStringLiteral("empty")));
+    const QString conf = state.write(QStringLiteral("vsftpd.conf"), (config + more).toUtf8());
+    return Start(QStringLiteral("/usr/sbin/vsftpd"), {conf}) && Listen(port, "vsftpd");
+}
+
+VsFtpServer::VsFtpServer(bool otherWrites) {
+    // A later line wins.
+    StartVsftpd(state_, otherWrites ? QString() : QStringLiteral("anon_other_write_enable=NO\n"));
 }
 
 // ---- scripted ----

@@ -31,6 +31,7 @@ bool Accepts(int port);
 // A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
 class ServerProcess {
 public:
+    virtual ~ServerProcess() { Stop(); }
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
@@ -39,15 +40,16 @@ public:
     int port() const { return port_; }
     // The server's root folder; files made here are what the client sees as "/".
     const TempDir& home() const { return home_; }
-    // Ends the server at once, as a crash would: open connections break.
+    // Ends the server and the handlers it forked at once, as a crash would: open connections
+    // break.
     void Stop();
-    // The server's process (its forked connection handlers are its children).
-    qint64 pid() const { return process_.processId(); }
 
 protected:
     ServerProcess() = default;
-    ~ServerProcess() { Stop(); }
     bool Start(const QString& program, const QStringList& arguments);
+    // vsftpd at a free port: anonymous, uploads allowed, serving home() (made writable), with
+    // `more` lines of configuration; its files and the empty folder it insists on in `state`.
+    bool StartVsftpd(const TempDir& state, const QString& more);
     // Bounded wait until the child takes connections at `port`: then port() is it, else
     // error() says why.
     bool Listen(int port, const char* name);
@@ -70,10 +72,6 @@ public:
     PyFtpServer();
     explicit PyFtpServer(Limits limits);
 };
-
-// The configuration of an anonymous vsftpd on 127.0.0.1 at `port` serving `root` (made
-// writable), uploads allowed; the empty folder it insists on goes into `state`.
-QString VsftpdConfig(int port, const TempDir& root, const TempDir& state);
 
 // vsftpd: anonymous log-in (any password), uploads allowed. Never the system's own server.
 class VsFtpServer : public ServerProcess {
@@ -120,10 +118,9 @@ public:
     int port() const { return port_; }
     // Ends the script (waits for it, bounded) and gives the command lines received.
     QList<QByteArray> Commands() { return Join(), commands_; }
-    QByteArray Received() { return Join(), received_; } // bytes taken by DataReceive
-    bool Completed() { return Join(), completed_; }     // the whole script ran
-    bool Accepted() const { return accepted_; }         // the control connection came in
-    int Heard() const { return heard_; }                // command lines read so far
+    bool Completed() { return Join(), completed_; } // the whole script ran
+    bool Accepted() const { return accepted_; }     // the control connection came in
+    int Heard() const { return heard_; }            // command lines read so far
 
 private:
     enum class Op { Send, Expect, Pause, Pasv, DataSend, DataHold, DataReceive, Close, Drain };

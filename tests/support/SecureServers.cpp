@@ -7,10 +7,6 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-
 namespace velmar::test {
 namespace {
 
@@ -23,29 +19,23 @@ bool Run(const QString& program, const QStringList& args) {
 } // namespace
 
 VsFtpsServer::VsFtpsServer() {
-    const int port = FreePort();
     const QString cert = state_.file(QStringLiteral("cert.pem"));
     const QString key = state_.file(QStringLiteral("key.pem"));
-    if (port == 0 || !Run(QStringLiteral("openssl"),
-                          {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
-                           cert, "-days", "2", "-subj", "/CN=velmar test server"})) {
-        error_ = QStringLiteral("no port or no certificate (openssl)");
+    if (!Run(QStringLiteral("openssl"),
+             {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+              "-days", "2", "-subj", "/CN=velmar test server"})) {
+        error_ = QStringLiteral("no certificate (openssl)");
         return;
     }
     QByteArray pem = ReadAll(cert);
     pem = pem.mid(pem.indexOf('\n') + 1);
     pem.truncate(pem.indexOf("-----END"));
     pin_ = trust::CertificatePin(QByteArray::fromBase64(pem));
-    const QString conf =
-        VsftpdConfig(port, home_, state_) +
-        QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
-                       "force_anon_data_ssl=YES\nssl_ciphers=HIGH\nrequire_ssl_reuse=NO\n"
-                       "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
-            .arg(cert, key);
-    const QString confPath = state_.write(QStringLiteral("vsftpd.conf"), conf.toUtf8());
-    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    if (!Start(QStringLiteral("/usr/sbin/vsftpd"), {confPath})) return;
-    Listen(port, "vsftpd");
+    StartVsftpd(state_,
+                QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                               "force_anon_data_ssl=YES\nssl_ciphers=HIGH\nrequire_ssl_reuse=NO\n"
+                               "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
+                    .arg(cert, key));
 }
 
 SshServer::SshServer() {
@@ -86,8 +76,6 @@ SshServer::SshServer() {
             .arg(hostKey, state_.file(QStringLiteral("sshd.pid")),
                  state_.file(QStringLiteral("authorized_keys")))
             .toUtf8());
-    // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
-    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (!Start(sshd, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config}))
         return;
     Listen(port, "sshd");

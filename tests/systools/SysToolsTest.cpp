@@ -246,9 +246,7 @@ TEST_F(SysTools, KillLeavesAProcessThatTookAnEndedOnesNumberAlone) {
             second.kill();
             second.waitForFinished();
         }
-        QFile last("/proc/sys/kernel/ns_last_pid");
-        if (!last.open(QIODevice::WriteOnly) || last.write(QByteArray::number(pid - 1)) < 0) break;
-        last.close();
+        if (!test::WriteRaw("/proc/sys/kernel/ns_last_pid", QByteArray::number(pid - 1))) break;
         second.start("sleep", {"1000"});
         second.waitForStarted();
     }

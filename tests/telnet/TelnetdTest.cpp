@@ -113,8 +113,8 @@ TEST_F(Telnetd, ShellSeesTheWindowSizeAndTheSessionEndIsTold) {
 }
 
 // In xterm mode, the programs a new user tries first, each checked on the screen's cells after
-// it has drawn: busybox's own shell (for its line editing), and clear, ls, less, top and vi
-// as the system has them (they draw by the terminal type ours announces), else busybox's.
+// it has drawn: busybox's own shell (for its line editing), and clear, less and vi as the
+// system has them (they draw by the terminal type ours announces), else busybox's.
 TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     // telnetd runs the login by name, and busybox picks its applet from the name.
     const QString sh = home.mkdir("bin") + "/sh";
@@ -159,11 +159,6 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
         return r[0] == "$" && r.mid(1).join("").isEmpty();
     })) << Shown();
 
-    Type("ls -l");
-    Enter();
-    ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[1].startsWith("total "); }))
-        << Shown();
-
     // less: a page down and back up shows the right lines, and quitting leaves none behind.
     auto page = [](int first) {
         return [first](const QStringList& r) {
@@ -183,24 +178,6 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     ASSERT_TRUE(atPrompt(prompt)) << Shown();
     for (const QString& row : Rows())
         EXPECT_FALSE(row.startsWith("line ")) << Shown();
-
-    // top draws its header, then the process table under it; it may scroll the header into
-    // the scrollback as it ends, so the lines are read from there too.
-    Type(program("top") + " -n 1");
-    Enter();
-    ASSERT_TRUE(atPrompt([](const QStringList& r) { return r.last() == "$" || r.contains("$"); }))
-        << Shown();
-    const telnet::Emulation& e = view->emulation();
-    int header = -1;
-    for (int line = 0; line < e.viewLines(); ++line) {
-        const QString text = e.LineText(line);
-        if (text.startsWith("top - ") || text.startsWith("Mem:")) header = line;
-    }
-    ASSERT_GE(header, 0) << Shown();
-    bool table = false;
-    for (int line = header + 1; line < std::min(header + 10, e.viewLines()); ++line)
-        table = table || (e.LineText(line).contains("PID") && e.LineText(line).contains("COMMAND"));
-    EXPECT_TRUE(table) << Shown();
 
     // vi: insert, save, quit; the text on the screen while editing, the file on disk after.
     Type(program("clear"));
@@ -276,7 +253,8 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
     // Line ends, as bash's bracketed-paste switch (which the reduced dialect does not know)
     // may lead the line.
     auto hasRow = [](const QStringList& rows, const QString& end) {
-        return std::any_of(rows.begin(), rows.end(), [&](const QString& r) { return r.endsWith(end); });
+        return std::any_of(rows.begin(), rows.end(),
+                           [&](const QString& r) { return r.endsWith(end); });
     };
     ASSERT_TRUE(WaitFor([&](const QStringList& rows) {
         return hasRow(rows, "hello-42") && hasRow(rows, size);

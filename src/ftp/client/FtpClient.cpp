@@ -318,7 +318,14 @@ bool FtpClient::Connect(const QString& host, const QString& user, const QString&
 bool FtpClient::Disconnect() {
     ClearStatus();
     if (!connected_) return true;
-    if (SendCommand(FtpCommand::QUIT) > 0) ReadReply({200});
+    // The answer to QUIT is a courtesy: a silent server holds up a closing window only
+    // briefly, and a stop of the calling thread ends the wait at once.
+    const std::array<int, 6> usual = timeouts_;
+    for (const int phase : {ControlSendTimeout, ControlReceiveTimeout})
+        timeouts_[size_t(phase)] =
+            usual[size_t(phase)] > 0 ? std::min(usual[size_t(phase)], kLogOutMs) : kLogOutMs;
+    if (SendCommand(FtpCommand::QUIT) > 0) ReadReply({221});
+    timeouts_ = usual;
     data_.Close();
     control_.Close();
     connected_ = false;

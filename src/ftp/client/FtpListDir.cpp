@@ -89,7 +89,14 @@ bool FtpClient::GetFileInfo(const QString& name, FindRecord& record) {
     qsizetype end = 0;
     while (end < dataBuffer_.size() && dataBuffer_[end] != '\r' && dataBuffer_[end] != '\n')
         ++end;
-    if (ParseListLine(std::string_view(dataBuffer_.constData(), size_t(end)), record)) return true;
+    if (ParseListLine(std::string_view(dataBuffer_.constData(), size_t(end)), record)) {
+        // LIST of a folder names its children: the first of them is not what was asked for,
+        // and a folder is no file.
+        const QString wanted = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+        if (record.name == wanted || record.name == wanted + QLatin1Char(' ')) return true;
+        record = FindRecord{};
+        return false;
+    }
     // No line is no such file; a line we cannot read says nothing either way.
     if (end > 0) SetStatus(FtpResult::BadReply, QStringLiteral("Invalid Server Response"));
     return false;

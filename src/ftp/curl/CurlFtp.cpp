@@ -5,13 +5,17 @@
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <mutex>
+#include <thread>
 #include <type_traits>
 
 namespace velmar::ftp {
@@ -272,7 +276,19 @@ QByteArray SftpQuoted(const QByteArray& path) {
 
 struct CurlFtp::Handle {
     CURL* easy = nullptr;
+    // The control connection while a log-out may cut it; -1 once libcurl has closed it, so
+    // a number the system hands out again is never touched.
+    std::mutex socketLock;
+    curl_socket_t loggingOut = CURL_SOCKET_BAD;
 };
+
+// Every socket libcurl closes passes here.
+static int OnCloseSocket(void* handle, curl_socket_t fd) {
+    auto* h = static_cast<CurlFtp::Handle*>(handle);
+    std::lock_guard lock(h->socketLock);
+    if (fd == h->loggingOut) h->loggingOut = CURL_SOCKET_BAD;
+    return ::close(fd);
+}
 
 CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
                  const FtpOptions& options, const CurlSecurity& security)
@@ -290,7 +306,46 @@ CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QB
 }
 
 CurlFtp::~CurlFtp() {
-    if (h_->easy) Curl().easy_cleanup(h_->easy);
+    if (h_->easy) LogOut();
+}
+
+// libcurl sends QUIT when the handle goes and waits for the answer as long as for any reply,
+// calling none of our callbacks meanwhile. A guard beside it cuts the line after a short
+// bound, or at once when the calling thread is told to stop (a Close, an Esc), so a silent
+// server never holds up a closing window for the full time-out.
+void CurlFtp::LogOut() {
+    Handle& h = *h_;
+    curl_socket_t control = CURL_SOCKET_BAD;
+    if (Curl().easy_getinfo(h.easy, CURLINFO_ACTIVESOCKET, &control) != CURLE_OK)
+        control = CURL_SOCKET_BAD;
+    if (control == CURL_SOCKET_BAD) {
+        Curl().easy_cleanup(h.easy);
+        return;
+    }
+    const platform::CancelToken* stop = platform::CurrentCancelToken();
+    std::condition_variable ended;
+    bool done = false;
+    {
+        std::lock_guard lock(h.socketLock);
+        h.loggingOut = control;
+    }
+    std::thread guard([&] {
+        std::unique_lock lock(h.socketLock);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLogOutMs);
+        while (!done && std::chrono::steady_clock::now() < deadline &&
+               !(stop && stop->IsCancelled()))
+            ended.wait_for(lock, std::chrono::milliseconds(20));
+        if (!done && h.loggingOut != CURL_SOCKET_BAD) ::shutdown(h.loggingOut, SHUT_RDWR);
+    });
+    Curl().easy_cleanup(h.easy);
+    {
+        std::lock_guard lock(h.socketLock);
+        done = true;
+        h.loggingOut = CURL_SOCKET_BAD;
+    }
+    ended.notify_all();
+    guard.join();
 }
 
 bool CurlFtp::ShouldStop() const {
@@ -384,6 +439,8 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_URL, url.constData());
     Curl().easy_setopt(e, CURLOPT_SHARE, net->share);
     Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    Curl().easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
+    Curl().easy_setopt(e, CURLOPT_CLOSESOCKETDATA, h_.get());
     if (security_.protocol == FtpProtocol::Sftp) {
         // SSH has no anonymous log-in: an empty user is this machine's user, as with ssh.
         QByteArray user = user_;
