@@ -181,31 +181,16 @@ TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
                                    .arg(kFingerAnswerLimit)));
 }
 
-TEST_F(NetTools, WhoisReadsUntilCloseAndGivesUpOnASilentServer) {
+// (An answer in pieces until the server closes: the whois dialog's test.)
+TEST_F(NetTools, WhoisGivesUpOnASilentServerAndKeepsWhatCame) {
     QueryTimeouts t;
     t.receiveMs = 300;
-    QByteArray answer;
-    for (int i = 0; i < 600; ++i)
-        answer += "line " + QByteArray::number(i) + " of the record\n";
-    {
-        ScriptedServer server;
-        server.Expect().Send(answer.left(7000)).Pause(30).Send(answer.mid(7000)).Close().Start();
-        int pieces = 0;
-        const QueryResult r = RunWhois("127.0.0.1", server.port(), "example.com", t,
-                                       [&](const QByteArray&) { ++pieces; });
-        EXPECT_TRUE(r.ok);
-        EXPECT_TRUE(r.answer == answer);
-        EXPECT_GE(pieces, 2);
-        EXPECT_EQ(server.Commands(), QList<QByteArray>{"example.com "});
-    }
-    {
-        ScriptedServer server;
-        server.Expect().Send("partial\n").WaitForClose().Start();
-        const QueryResult r = RunWhois("127.0.0.1", server.port(), "x", t);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.error, 10060);
-        EXPECT_EQ(r.answer, QByteArray("partial\n"));
-    }
+    ScriptedServer server;
+    server.Expect().Send("partial\n").WaitForClose().Start();
+    const QueryResult r = RunWhois("127.0.0.1", server.port(), "x", t);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 10060);
+    EXPECT_EQ(r.answer, QByteArray("partial\n"));
     // Nobody listening: refused, nothing sent.
     EXPECT_EQ(RunWhois("127.0.0.1", test::FreePort(), "x", t).error, 10061);
 }
@@ -304,6 +289,7 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
         FindControl<QComboBox>(&dlg, ids::kIdcWhoisQuery)->setEditText("example.com");
         FindControl<QPushButton>(&dlg, ids::kIdcWhoisStart)->click();
         ASSERT_TRUE(WaitFor([&] { return dlg.resultText().contains("line 79"); }));
+        EXPECT_TRUE(dlg.running()) << "the first piece shows while the rest is awaited";
         // The reader scrolls; the next piece does not take the view back to the top.
         auto* bar = FindControl<QPlainTextEdit>(&dlg, ids::kIdcWhoisResults)->verticalScrollBar();
         ASSERT_GT(bar->maximum(), 5);
@@ -311,6 +297,7 @@ TEST_F(NetTools, WhoisDialogShowsTheAnswerWithLineBreaksAndKeepsTheQuery) {
         ASSERT_TRUE(WaitFor([&] { return !dlg.running(); }));
         EXPECT_EQ(dlg.resultText(), QString::fromLatin1(first + "Registrar: Test\n"));
         EXPECT_EQ(bar->value(), 5);
+        EXPECT_EQ(server.Commands(), QList<QByteArray>{"example.com "});
     }
     CWhoisDlg again;
     auto* query = FindControl<QComboBox>(&again, ids::kIdcWhoisQuery);

@@ -91,12 +91,9 @@ class UnpackedPackage(unittest.TestCase):
 
     def test_files_are_in_their_xdg_places(self):
         self.assertTrue(os.access(self.program, os.X_OK))
-        for rel in ["usr/share/applications/%s.desktop" % APP_ID,
-                    "usr/share/metainfo/%s.metainfo.xml" % APP_ID,
-                    "usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
-                    "usr/share/velmar/help/ce_velmar.htm",
+        # (The desktop entry, metadata, manual and copyright: the tests that read them.)
+        for rel in ["usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
                     "usr/share/man/man1/velmar.1.gz",
-                    "usr/share/doc/velmar/copyright",
                     "usr/share/doc/velmar/changelog.Debian.gz"]:
             self.assertTrue(os.path.isfile(self.path(rel)), rel)
         for size in ICON_SIZES:
@@ -167,8 +164,7 @@ class UnpackedPackage(unittest.TestCase):
 
     def test_unpacked_program_refuses_unknown_options_and_missing_folders_even_without_display(self):
         for args, text in ((["--frobnicate"], "unknown option --frobnicate"),
-                           (["/no/such/folder"], "no such file or folder: /no/such/folder"),
-                           (["/", "/usr", "/tmp"], "too many folders")):
+                           (["/no/such/folder"], "no such file or folder: /no/such/folder")):
             for display in (True, False):  # without one: no Qt platform error, no abort
                 with self.subTest(args=args, display=display):
                     r = run([self.program] + args, env=program_env(display=display))

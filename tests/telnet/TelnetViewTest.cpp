@@ -386,11 +386,11 @@ TEST_F(TerminalWindow, SelectCopyAndPasteInBothEmulations) {
         const QByteArray middle = clipboard->supportsSelection() ? "line" : "hello";
         EXPECT_EQ(Received(middle.size()), middle);
 
-        // Ctrl+Shift+V types the clipboard, a line end as the Enter key.
-        clipboard->setText("ls -l\n");
+        // Ctrl+Shift+V types the clipboard, a line end (CR LF or LF) as one Enter key.
+        clipboard->setText("ls -l\r\ncd /tmp\n");
         QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
         const QByteArray enter = kind == EmulationKind::Xterm ? "\r" : "\r\n";
-        EXPECT_EQ(Received(5 + enter.size()), "ls -l" + enter);
+        EXPECT_EQ(Received(12 + 2 * enter.size()), "ls -l" + enter + "cd /tmp" + enter);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 using namespace velmar::telnet;
@@ -137,9 +138,7 @@ TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
     EXPECT_FALSE(t.concealed());
     EXPECT_EQ(t.currentAttr(), kDefaultAttr);
     EXPECT_EQ(t.pendingLength(), 0);
-    EXPECT_EQ(t.lines(), 1000);
-    EXPECT_EQ(t.columns(), 80);
-    EXPECT_EQ(t.rows(), 25);
+    EXPECT_EQ(std::tuple(t.lines(), t.columns(), t.rows()), std::tuple(1000, 80, 25));
     EXPECT_EQ(t.RowBytes(0), "");
 }
 
@@ -170,9 +169,8 @@ TEST(Terminal, SizeRules) {
         t.SetSize(25, 18, 36);
         t.TakeDamage();
         const SizeChange change = t.SetSize(c.lines, c.rows, c.columns);
-        EXPECT_EQ(t.lines(), c.wantLines);
-        EXPECT_EQ(t.rows(), c.wantRows);
-        EXPECT_EQ(t.columns(), c.wantColumns);
+        EXPECT_EQ(std::tuple(t.lines(), t.rows(), t.columns()),
+                  std::tuple(c.wantLines, c.wantRows, c.wantColumns));
         EXPECT_EQ(change.screenChanged, c.screenChanged);
         EXPECT_FALSE(change.outOfMemory);
     }
@@ -264,14 +262,6 @@ TEST_P(EmulationContract, LinesColoursScrollbackAndSaving) {
     EXPECT_EQ(e->RowText(0), "");
 }
 
-TEST_P(EmulationContract, PasteSendsTheTextWithEnterForLineEnds) {
-    e->Paste("ls -l\r\ncd /tmp\n");
-    const QByteArray sent = e->TakeReplies();
-    EXPECT_TRUE(sent.startsWith("ls -l\r")) << sent.data();
-    EXPECT_TRUE(sent.contains("cd /tmp\r")) << sent.data();
-    EXPECT_EQ(sent.count('\r'), 2);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Both, EmulationContract,
     ::testing::Values(Maker{"Ansi", [] { return std::make_unique<Terminal>(); }},
@@ -282,74 +272,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct XtermCase {
     const char* name;
-    QByteArray received;
+    std::vector<QByteArray> reads;
     std::vector<QString> rows; // the first rows of the screen afterwards
     int x = -1, y = -1;        // the cursor, when checked
     QByteArray replies = {};   // what goes back to the host
 };
 
 const std::vector<XtermCase> kXtermCases = {
-    {"ClearHomesAndErases", "old\r\ntext\033[H\033[2J", {"", ""}, 0, 0},
-    {"HomeWithoutParameters", "abc\033[Hx", {"xbc"}, 1, 0},
-    {"CarriageReturnReturns", "abc\rX", {"Xbc"}, 1, 0},
-    {"TabStopsEveryEight", "a\tb", {"a       b"}, 9, 0},
-    {"Utf8", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC", {QString::fromUtf8("grüß €")}, 6, 0},
+    {"ClearHomesAndErases", {"old\r\ntext\033[H\033[2J"}, {"", ""}, 0, 0},
+    {"HomeWithoutParameters", {"abc\033[Hx"}, {"xbc"}, 1, 0},
+    {"CarriageReturnReturns", {"abc\rX"}, {"Xbc"}, 1, 0},
+    {"TabStopsEveryEight", {"a\tb"}, {"a       b"}, 9, 0},
+    {"Utf8", {"gr\xC3\xBC\xC3\x9F \xE2\x82\xAC"}, {QString::fromUtf8("grüß €")}, 6, 0},
     {"ScrollRegionKeepsTheRowsOutside",
-     "top\033[2;3r\033[2;1Ha\r\nb\r\nc\r\n\033[r\033[5;1Hbelow",
+     {"top\033[2;3r\033[2;1Ha\r\nb\r\nc\r\n\033[r\033[5;1Hbelow"},
      {"top", "c", "", "", "below"}},
-    {"InsertAndDeleteLine", "1\r\n2\r\n3\033[2;1H\033[L\033[3;1H\033[M", {"1", "", "3"}},
-    {"InsertAndDeleteCharacter", "abcdef\033[1;2H\033[2@XY\033[1;5H\033[1P", {"aXYbdef"}},
-    {"DecLineDrawing", "\033(0lqk\033(B", {QString::fromUtf8("┌─┐")}},
-    {"AlternateScreenComesBackToThePrimary",
-     "shell\033[?1049hfull screen\033[?1049l",
-     {"shell"},
-     5,
-     0},
-    {"DeviceAttributesAnswered", "\033[c", {""}, 0, 0, "\033[?1;2c"},
-    {"CursorPositionAnswered", "\033[5;7H\033[6n", {""}, 6, 4, "\033[5;7R"},
-    {"BracketedPasteModeShowsNothing", "\033[?2004hok", {"ok"}},
+    {"InsertAndDeleteLine", {"1\r\n2\r\n3\033[2;1H\033[L\033[3;1H\033[M"}, {"1", "", "3"}},
+    {"InsertAndDeleteCharacter", {"abcdef\033[1;2H\033[2@XY\033[1;5H\033[1P"}, {"aXYbdef"}},
+    {"DecLineDrawing", {"\033(0lqk\033(B"}, {QString::fromUtf8("┌─┐")}},
+    {"AlternateScreenBackToPrimary", {"shell\033[?1049hfull screen\033[?1049l"}, {"shell"}, 5, 0},
+    {"DeviceAttributesAnswered", {"\033[c"}, {""}, 0, 0, "\033[?1;2c"},
+    {"CursorPositionAnswered", {"\033[5;7H\033[6n"}, {""}, 6, 4, "\033[5;7R"},
+    {"BracketedPasteModeShowsNothing", {"\033[?2004hok"}, {"ok"}},
     // libvterm 0.1 overruns its argument array past 16: such a sequence is dropped whole.
-    {"OverlongSequenceDropped", "\033[" + QByteArray("1;").repeated(20) + "31mok", {"ok"}, 2, 0},
-    {"OverlongAfterIntermediateDropped",
-     "\033*[" + QByteArray("1;").repeated(20) + "31mok",
-     {"ok"},
-     2,
-     0},
+    {"OverlongSequenceDropped", {"\033[" + QByteArray("1;").repeated(20) + "31mok"}, {"ok"}, 2, 0},
+    {"OverlongAfterEscStar", {"\033*[" + QByteArray("1;").repeated(20) + "31mok"}, {"ok"}, 2, 0},
+    // libvterm 0.1 reads a code point it never wrote when a piece of text is only the start
+    // of a UTF-8 sequence; such a start waits for the next read, or shows U+FFFD when broken.
+    {"Utf8CutAfterText", {"gr\xC3", "\xBC\xC3", "\x9F"}, {QString::fromUtf8("grüß")}},
+    {"Utf8CutAlone", {"\033[1m", "\xE2", "\x82", "\xAC!"}, {QString::fromUtf8("€!")}},
+    {"Utf8BrokenBeforeAControl", {"a\xE2\x82\033[mb"}, {QString::fromUtf8("a\uFFFDb")}},
 };
 
 TEST(Xterm, ProgramsSequences) {
     for (const XtermCase& c : kXtermCases) {
         SCOPED_TRACE(c.name);
         XtermEmulation e(24, 80);
-        e.Process(c.received);
-        for (size_t r = 0; r < c.rows.size(); ++r)
-            EXPECT_EQ(e.RowText(int(r)), c.rows[r]) << r;
-        if (c.x >= 0) {
-            EXPECT_EQ(e.cursorX(), c.x);
-            EXPECT_EQ(e.cursorY(), c.y);
-        }
-        EXPECT_EQ(e.TakeReplies(), c.replies);
-    }
-}
-
-// libvterm 0.1 reads a code point it never wrote when a piece of text is only the start of
-// a UTF-8 sequence; such a start waits for the next read, or shows U+FFFD when broken.
-TEST(Xterm, Utf8CutByReadsOrBroken) {
-    const struct {
-        const char* name;
-        std::vector<QByteArray> reads;
-        QString row;
-    } cases[] = {
-        {"CutAfterText", {"gr\xC3", "\xBC\xC3", "\x9F"}, QString::fromUtf8("grüß")},
-        {"CutAlone", {"\033[1m", "\xE2", "\x82", "\xAC!"}, QString::fromUtf8("€!")},
-        {"BrokenBeforeAControl", {"a\xE2\x82\033[mb"}, QString::fromUtf8("a\uFFFDb")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        XtermEmulation e(24, 80);
         for (const QByteArray& read : c.reads)
             e.Process(read);
-        EXPECT_EQ(e.RowText(0), c.row);
+        for (size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(e.RowText(int(r)), c.rows[r]) << r;
+        if (c.x >= 0) EXPECT_EQ(std::pair(e.cursorX(), e.cursorY()), std::pair(c.x, c.y));
+        EXPECT_EQ(e.TakeReplies(), c.replies);
     }
 }
 
