@@ -133,12 +133,26 @@ void SetTimes(FindRecord& out, uint64_t fileTime) {
 // command line) could make a download, a delete or an upload reach outside the folder.
 // Told on the bytes: decoding keeps every byte below 0x80 as that character and makes none
 // of the others one.
+// The bytes a name may not hold, one flag each: one load per byte of a listing's names.
+constexpr std::array<bool, 256> kNotInName = [] {
+    std::array<bool, 256> bad{};
+    for (int c = 0; c < 0x20; ++c)
+        bad[size_t(c)] = true;
+    bad['/'] = bad['\\'] = bad[0x7F] = true;
+    return bad;
+}();
+
 bool TakeName(std::string_view rest, FindRecord& out) {
     if (rest.empty() || rest == "." || rest == "..") return false;
-    for (const char c : rest)
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
-    out.name = platform::DecodeName(rest);
+    unsigned seen = 0;
+    for (const char c : rest) {
+        const auto u = static_cast<unsigned char>(c);
+        if (kNotInName[u]) return false;
+        seen |= u;
+    }
+    // Plain ASCII, as most names are, widens as it is (what decoding would make of it).
+    out.name = seen < 0x80 ? QString::fromLatin1(rest.data(), qsizetype(rest.size()))
+                           : platform::DecodeName(rest);
     return true;
 }
 
@@ -180,14 +194,28 @@ bool ParseDosForm(Fields& f, std::string_view date, FindRecord& out) {
     return TakeName(f.Rest(), out);
 }
 
+constexpr uint32_t Packed(char a, char b, char c) {
+    return uint32_t(static_cast<unsigned char>(a)) << 16 |
+           uint32_t(static_cast<unsigned char>(b)) << 8 | static_cast<unsigned char>(c);
+}
+
 int MonthNumber(std::string_view field) {
     if (field.size() != 3) return 0;
-    static constexpr char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    for (int i = 0; i < 12; ++i) {
-        const char* m = kMonths + 3 * i;
-        if (field[0] == m[0] && field[1] == m[1] && field[2] == m[2]) return i + 1;
+    switch (Packed(field[0], field[1], field[2])) {
+    case Packed('J', 'a', 'n'): return 1;
+    case Packed('F', 'e', 'b'): return 2;
+    case Packed('M', 'a', 'r'): return 3;
+    case Packed('A', 'p', 'r'): return 4;
+    case Packed('M', 'a', 'y'): return 5;
+    case Packed('J', 'u', 'n'): return 6;
+    case Packed('J', 'u', 'l'): return 7;
+    case Packed('A', 'u', 'g'): return 8;
+    case Packed('S', 'e', 'p'): return 9;
+    case Packed('O', 'c', 't'): return 10;
+    case Packed('N', 'o', 'v'): return 11;
+    case Packed('D', 'e', 'c'): return 12;
+    default: return 0;
     }
-    return 0;
 }
 
 bool ParseUnixForm(std::string_view line, Fields& f, FindRecord& out, const ListClock& now) {
