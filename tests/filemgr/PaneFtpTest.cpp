@@ -1,5 +1,5 @@
-// An FTP pane in the real window against real servers: rename through the side, the
-// connect a command makes beside the window, leaving the server for a typed local folder.
+// An FTP pane in the real window against scripted servers: the connect a command makes beside
+// the window, leaving the server for a typed local folder. (Rename on a server: RenameTest.)
 #include "PaneTestSupport.h"
 #include "framework/Dialogs.h"
 #include "res/Ids.h"
@@ -14,80 +14,7 @@
 using namespace velmar;
 using namespace velmar::test;
 
-namespace {
-
-FtpLogin LoginOf(const PyFtpServer& server) {
-    return {QStringLiteral("127.0.0.1"), server.port(), PyFtpServer::kUser, PyFtpServer::kPassword};
-}
-
-// Connects the pane and waits until the server's root is listed.
-void ConnectAndList(CPaneList& pane, const FtpLogin& login, bool own) {
-    pane.controller().ConnectTo(login, own, FtpOptions{});
-    ASSERT_TRUE(WaitFor([&] {
-        return pane.controller().ftpState() == FtpState::Connected &&
-               !pane.controller().IsListing();
-    })) << "never listed";
-}
-
-const QString kCannot = QStringLiteral("Can't rename file.");
-
-} // namespace
-
-// Rename on a server: RNFR/RNTO through the pane's side, for files and folders, never over a
-// listed name, names that would climb or break the command refused before the question. (The
-// rename of each back end: the side contract.)
-TEST(PaneFtp, RenameActsOnTheServer) {
-    ResetPaneSettings();
-    PyFtpServer server;
-    ASSERT_TRUE(server.ok()) << server.error().toStdString();
-    server.home().write("old.txt", "content");
-    server.home().write("taken.txt", "other");
-    server.home().mkdir("dir");
-    PaneWindow w;
-    CPaneList& pane = *w.left;
-    ConnectAndList(pane, LoginOf(server), false);
-    MessageScript script;
-
-    pane.controller().SelectAndFocus(pane.controller().FindRow("old.txt"));
-    CommandState state;
-    ASSERT_TRUE(pane.OnUpdateCommand(ids::kCmdRename, state));
-    EXPECT_TRUE(state.enabled) << "Rename is offered on a server row";
-
-    const struct {
-        const char* from;
-        QString to;
-        bool renamed;
-        bool asked; // refused names are told before any question
-    } kCases[] = {
-        {"old.txt", "new.txt", true, true},
-        {"new.txt", "taken.txt", false, true}, // a listed name is never replaced
-        {"dir", "folder", true, true},
-        {"new.txt", "..\\up.txt", false, false}, // a backslash travels as a slash
-        {"new.txt", "a\r\nDELE taken.txt", false, false},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.to.toStdString());
-        script.shown.clear();
-        script.answer(QMessageBox::Yes);
-        const int row = pane.controller().FindRow(c.from);
-        ASSERT_GE(row, 0);
-        EXPECT_EQ(pane.EndLabelEdit(row, c.to), c.renamed);
-        w.WaitListed();
-        ASSERT_TRUE(WaitFor([&] { return !pane.controller().IsListing(); }));
-        if (!c.asked) script.answers.clear();
-        EXPECT_EQ(script.shown.size(), c.asked && !c.renamed ? 2 : 1)
-            << script.shown.join(" | ").toStdString();
-        if (!c.renamed) EXPECT_EQ(script.shown.last(), kCannot);
-        EXPECT_EQ(QFileInfo::exists(server.home().file(c.to)), c.renamed || c.to == "taken.txt");
-        EXPECT_EQ(QFileInfo::exists(server.home().file(c.from)), !c.renamed);
-        EXPECT_NE(pane.controller().FindRow(c.renamed ? c.to : QString(c.from)), -1);
-    }
-    EXPECT_EQ(ReadAll(server.home().file("new.txt")), "content");
-    EXPECT_EQ(ReadAll(server.home().file("taken.txt")), "other");
-    EXPECT_TRUE(QFileInfo(server.home().file("folder")).isDir());
-    EXPECT_FALSE(QFileInfo::exists(server.home().path() + "/../up.txt"));
-    EXPECT_EQ(pane.controller().sourceKind(), kSourceFtp);
-}
+namespace {} // namespace
 
 // A server that accepts and never greets: the connect Search files makes for a pane without a
 // connection runs beside the window, and Esc ends it at once (not after the 10-minute

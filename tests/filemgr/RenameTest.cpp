@@ -1,13 +1,17 @@
-// Rename in place: the question, its answers, failures and the refusals.
+// Rename in place: the question, its answers, failures and the refusals, on a local folder
+// and on a server; the label editor.
 #include "PaneTestSupport.h"
 #include "res/Ids.h"
+#include "support/FtpServer.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -42,63 +46,101 @@ QLineEdit* Editor(CPaneList& pane) {
 
 } // namespace
 
-// In turn, on one folder: each rename answered `answer` when asked; what it shows, and where
-// the content is afterwards (a refused name replaces nothing).
-TEST_F(RenameTest, AnswersRefusalsAndFailures) {
-    dir.write("x", "plain");
-    dir.write("x ", "with blank");
-    dir.mkdir("sub");
-    ShowFolder(pane(), dir.path());
+// A pane on a local folder or on a server (pyftpdlib through libcurl; what differs per back end
+// is the side contract's) holding old.txt, taken.txt, "x", "x " and the folder "sub".
+class RenameOnEitherSide : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        ResetPaneSettings();
+        if (GetParam()) {
+            server.emplace();
+            ASSERT_TRUE(server->ok()) << server->error().toStdString();
+        }
+        for (const auto& [name, bytes] : {std::pair{"old.txt", "content"},
+                                          {"taken.txt", "other"},
+                                          {"x", "plain"},
+                                          {"x ", "with blank"}})
+            home().write(name, bytes);
+        home().mkdir("sub");
+        if (!GetParam()) {
+            ShowFolder(*w.left, dir.path());
+            return ShowFolder(*w.right, dir.path());
+        }
+        w.left->controller().ConnectTo(
+            {"127.0.0.1", server->port(), PyFtpServer::kUser, PyFtpServer::kPassword}, false,
+            FtpOptions{});
+        ASSERT_TRUE(WaitFor([&] { return w.left->controller().FindRow("old.txt") >= 0; }));
+    }
+    const TempDir& home() const { return server ? server->home() : dir; }
+    int Row(const QString& name) const { return w.left->controller().FindRow(name); }
+
+    TempDir dir;
+    std::optional<PyFtpServer> server;
+    PaneWindow w;
+    MessageScript script;
+};
+
+// In turn: each rename answered `answer` when asked; what it shows, and where the content is
+// afterwards (a refused name replaces nothing).
+TEST_P(RenameOnEitherSide, AnswersRefusalsAndFailures) {
+    enum Where { Both, Local, Server };
     const struct {
         const char* from;
         const char* to;
         QMessageBox::StandardButton answer;
         bool asked, renamed, cannot; // the question, the result, "Can't rename file."
+        Where where = Both;
     } cases[] = {
         {"old.txt", "new.txt", QMessageBox::No, true, false, false},
         {"old.txt", "", QMessageBox::Yes, false, false, false},
         {"old.txt", "old.txt", QMessageBox::Yes, false, false, false},
-        {"old.txt", "taken.txt", QMessageBox::Yes, true, false, true},
-        // A slash would move the file into another folder: refused before asking.
+        {"old.txt", "taken.txt", QMessageBox::Yes, true, false, true}, // never over a listed name
+        // Names that would leave the folder or break the command: refused before asking.
         {"old.txt", "sub/moved.txt", QMessageBox::Yes, false, false, true},
-        {"x ", "y", QMessageBox::Yes, true, true, false}, // a name ending in a blank is its own
+        {"old.txt", "..\\up.txt", QMessageBox::Yes, false, false, true, Server}, // a slash there
+        {"old.txt", "a\r\nDELE taken.txt", QMessageBox::Yes, false, false, true, Server},
+        {"x ", "y", QMessageBox::Yes, true, true, false, Local}, // a name ending in a blank
+        {"sub", "folder", QMessageBox::Yes, true, true, false},
         {"old.txt", "new.txt", QMessageBox::Yes, true, true, false},
     };
     for (const auto& c : cases) {
+        if (c.where == (GetParam() ? Local : Server)) continue;
         SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
         const QString from = QString::fromLatin1(c.from), to = QString::fromLatin1(c.to);
-        const QByteArray content = ReadAll(dir.file(from)), replaced = ReadAll(dir.file(to));
+        const QByteArray content = ReadAll(home().file(from)), replaced = ReadAll(home().file(to));
         script.shown.clear();
         script.kinds.clear();
         script.answer(c.answer);
-        EXPECT_EQ(pane().EndLabelEdit(Row(from), to), c.renamed);
-        w->WaitListed();
+        EXPECT_EQ(w.left->EndLabelEdit(Row(from), to), c.renamed);
+        w.WaitListed();
         script.answers.clear();
         QStringList shown;
         if (c.asked) shown << "Do you want to rename file\n" + from + "\nto the file\n" + to + " ?";
         if (c.cannot) shown << "Can't rename file.";
         EXPECT_EQ(script.shown, shown);
-        EXPECT_EQ(ReadAll(dir.file(c.renamed ? to : from)), content);
-        if (!c.renamed) EXPECT_EQ(ReadAll(dir.file(to)), replaced);
+        EXPECT_EQ(ReadAll(home().file(c.renamed ? to : from)), content);
+        if (!c.renamed) EXPECT_EQ(ReadAll(home().file(to)), replaced);
         EXPECT_NE(Row(c.renamed ? to : from), -1);
     }
     EXPECT_EQ(script.kinds, QList<MessageKind>{MessageKind::StopQuestion});
-    EXPECT_EQ(ReadAll(dir.file("x")), "plain");
-    EXPECT_FALSE(QFile::exists(dir.file("old.txt")));
-    // Both panes refilled through the document.
-    EXPECT_NE(w->right->controller().FindRow("new.txt"), -1);
-    EXPECT_EQ(w->right->controller().FindRow("old.txt"), -1);
-    EXPECT_EQ(FocusedName(pane().controller()), "new.txt");
+    EXPECT_EQ(ReadAll(home().file("x")), "plain");
+    EXPECT_TRUE(QFileInfo(home().file("folder")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(home().path() + "/../up.txt"));
+    EXPECT_EQ(FocusedName(w.left->controller()), "new.txt");
+    if (!GetParam()) EXPECT_EQ(Names(*w.right), Names(*w.left)) << "both panes refilled";
 
     // The file went away behind the pane's back; the parent row has no record to rename.
-    QFile::remove(dir.file("new.txt"));
+    QFile::remove(home().file("new.txt"));
     script.shown.clear();
     script.answer(QMessageBox::Yes);
-    EXPECT_FALSE(pane().EndLabelEdit(Row("new.txt"), "gone.txt"));
+    EXPECT_FALSE(w.left->EndLabelEdit(Row("new.txt"), "gone.txt"));
     EXPECT_EQ(script.shown.value(1), "Can't rename file.");
-    EXPECT_FALSE(pane().EndLabelEdit(0, "x"));
+    EXPECT_FALSE(w.left->EndLabelEdit(0, "x"));
     EXPECT_EQ(script.shown.size(), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(LocalAndServer, RenameOnEitherSide, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Server" : "Local"; });
 
 TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
     w->Focus(&pane());

@@ -455,6 +455,7 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
 // same enabled check as the menu.
 TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
     KeyedFrame k({"f", "sub/s"});
+    const QString del = "Do you want to delete 1 files and 0 folders?";
     const struct {
         int command;
         QKeySequence key;
@@ -463,13 +464,10 @@ TEST_F(MainFrame, CommandKeysGoThroughTheMenuCommands) {
         {ids::kCmdCopy, QKeySequence(Qt::Key_F5), "Copy"},
         {ids::kCmdMove, QKeySequence(Qt::Key_F6), "Move"},
         {ids::kCmdNewDir, QKeySequence(Qt::Key_F7), "New Folder"},
-        {ids::kCmdDelete, QKeySequence(Qt::Key_F8), "Do you want to delete 1 files and 0 folders?"},
-        {ids::kCmdDelete, QKeySequence(Qt::Key_Delete),
-         "Do you want to delete 1 files and 0 folders?"},
-        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_F8),
-         "Do you want to delete 1 files and 0 folders?"},
-        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_Delete),
-         "Do you want to delete 1 files and 0 folders?"},
+        {ids::kCmdDelete, QKeySequence(Qt::Key_F8), del},
+        {ids::kCmdDelete, QKeySequence(Qt::Key_Delete), del},
+        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_F8), del},
+        {ids::kCmdDeleteForGood, QKeySequence(Qt::ShiftModifier | Qt::Key_Delete), del},
         {ids::kCmdProperties, QKeySequence(Qt::AltModifier | Qt::Key_Return), "f"},
     };
     for (const auto& c : keys) {

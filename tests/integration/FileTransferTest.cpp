@@ -157,10 +157,9 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
     EXPECT_EQ(job.progress.Take().name, user.told.last());
 }
 
-// A transfer that ends early, refused by the server part-way (a full disk there) or a move
+// A transfer that ends early, refused by the server part-way (a full disk there) or
 // cancelled in the middle of a large file, fails, and leaves neither a part under the
-// target's name nor a changed target, nor any private file beside it. (A write cancelled on
-// each side: SideContractTest.)
+// target's name nor a changed target, nor any private file beside it.
 TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
     struct Case {
         const char* what;
@@ -169,6 +168,7 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
         {"upload refused part-way", true, true, false, true},
         {"move up refused part-way", true, true, true, false},
         {"download move cancelled", false, false, true, true},
+        {"upload cancelled", true, false, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

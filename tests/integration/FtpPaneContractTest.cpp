@@ -92,9 +92,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     WaitListed(pane.controller());
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().currentPath(), "/");
-    if (!base_.isEmpty()) {
-        ShowFolder(pane, base_);
-    }
+    if (!base_.isEmpty()) ShowFolder(pane, base_);
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 

@@ -210,6 +210,7 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
     ScriptedUser user;
     bool whole = true;
     EXPECT_FALSE(side_->RemoveTree(At("tree"), {}, user, whole)); // the user said No
+    EXPECT_EQ(user.asked, QStringList{kAskRemoveFolder.arg(At("tree"))});
     EXPECT_FALSE(whole);
     EXPECT_TRUE(QFileInfo::exists(home_ + "/tree/a/b/f"));
     // No for the innermost folder: it stays, and so do the folders above it.

@@ -11,6 +11,11 @@ TEST(NameCodec, ValidUtf8DecodesInvalidBytesBecomeLoneSurrogates) {
     EXPECT_EQ(DecodeName(std::string_view("caf\xC3\xA9")), QStringLiteral("caf\u00e9"));
     // A character outside the basic plane becomes a surrogate pair.
     EXPECT_EQ(DecodeName(std::string_view("\xF0\x9F\x98\x80")), QString::fromUcs4(U"\U0001F600"));
+    // Names of the widest kinds only: three bytes for every unit, four for every pair.
+    EXPECT_EQ(EncodeName(QString(40, QChar(0x4E2D))), QByteArray("\xE4\xB8\xAD").repeated(40));
+    EXPECT_EQ(EncodeName(QString(9, QChar(0xD800))), QByteArray("\xEF\xBF\xBD").repeated(9));
+    EXPECT_EQ(EncodeName(QString::fromUcs4(U"\U0001F600\U0001F600")),
+              QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x80"));
 
     const std::string raw = "bad\xFF\xFEname\xC3"; // invalid bytes and a cut sequence
     const QString text = DecodeName(raw);

@@ -21,21 +21,14 @@ namespace velmar::test {
 
 namespace {
 
-// The server quits by itself when the test program that started it is gone.
 const char kPyServer[] = R"(
-import errno, os, sys, threading, time, logging
+import errno, os, sys, logging
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
 store_limit, rate = int(sys.argv[4]), int(sys.argv[5])
-parent = os.getppid()
-def watch():
-    while os.getppid() == parent:
-        time.sleep(0.5)
-    os._exit(0)
-threading.Thread(target=watch, daemon=True).start()
 logging.basicConfig(level=logging.ERROR)
 auth = DummyAuthorizer()
 auth.add_user(user, password, home, perm='elradfmwMT')

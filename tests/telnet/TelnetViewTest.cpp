@@ -77,14 +77,14 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
 }
 
 TEST_F(TerminalWindow, EscapeIsAPrefixAndToolBarKeysSendOnlyWithAConnection) {
-    CommandState state;
-    ASSERT_TRUE(frame->QueryCommand(ids::kCmdTermCtrlC, state));
-    EXPECT_FALSE(state.enabled);
-    ASSERT_TRUE(frame->QueryCommand(ids::kCmdTelnetSave, state));
-    EXPECT_TRUE(state.enabled);
+    const auto enabled = [&](int id) {
+        CommandState state;
+        return frame->QueryCommand(id, state) && state.enabled;
+    };
+    EXPECT_FALSE(enabled(ids::kCmdTermCtrlC));
+    EXPECT_TRUE(enabled(ids::kCmdTelnetSave));
     ConnectToPeer();
-    ASSERT_TRUE(frame->QueryCommand(ids::kCmdTermCtrlC, state));
-    EXPECT_TRUE(state.enabled);
+    EXPECT_TRUE(enabled(ids::kCmdTermCtrlC));
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_TRUE(view->terminal()->escapePrefix());
     QTest::keyClick(view, Qt::Key_X);
@@ -117,12 +117,11 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
         d->accept();
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
-    EXPECT_EQ(view->emulation().lines(), 25);
-    EXPECT_EQ(view->emulation().rows(), 24);
-    EXPECT_EQ(view->emulation().columns(), 80);
+    const Emulation& e = view->emulation();
+    EXPECT_EQ(std::tuple(e.lines(), e.rows(), e.columns()), std::tuple(25, 24, 80));
     EXPECT_EQ(Received(12), WindowSizeUpdate(80, 23));
-    EXPECT_EQ(view->pictureSize(), QSize(80 * view->cellWidth() + 3,
-                                         view->emulation().viewLines() * view->cellHeight() + 3));
+    EXPECT_EQ(view->pictureSize(),
+              QSize(80 * view->cellWidth() + 3, e.viewLines() * view->cellHeight() + 3));
 
     SetDialogHookForTesting([](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcTelnetLines)->setText("99999999");
@@ -130,12 +129,11 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetOption));
     EXPECT_EQ(messages.shown, QStringList{"Out of memory. Please decrease buffer size"});
-    EXPECT_EQ(view->emulation().lines(), 25);
+    EXPECT_EQ(e.lines(), 25);
 
     // A new connection starts again from the reset size.
     ConnectToPeer();
-    EXPECT_EQ(view->emulation().lines(), 1000);
-    EXPECT_EQ(view->emulation().rows(), 25);
+    EXPECT_EQ(std::pair(view->emulation().lines(), view->emulation().rows()), std::pair(1000, 25));
 }
 
 TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
