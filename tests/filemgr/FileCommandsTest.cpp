@@ -144,9 +144,8 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_TRUE(QFileInfo::exists(dir.file("a.txt")));
 
     script.shown.clear();
-    script.answer(QMessageBox::Yes); // the files
-    script.answer(QMessageBox::Yes); // folder A
-    script.answer(QMessageBox::Yes); // A/inner
+    for (int k = 0; k < 3; ++k) // the files, folder A, A/inner
+        script.answer(QMessageBox::Yes);
     Select(*w.left, {"a.txt", "b", "A"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDeleteForGood)); // past the trash, as Shift+F8
     w.WaitListed();
@@ -154,9 +153,8 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     EXPECT_FALSE(QFileInfo::exists(platform::HomeTrashFolder() + "/files/a.txt"));
     // The worker ran under the progress dialog and counted the files it removed.
     EXPECT_EQ(shown, QStringList{"Delete|Done|Files: 2"});
-    EXPECT_FALSE(QFileInfo::exists(dir.file("a.txt")));
-    EXPECT_FALSE(QFileInfo::exists(dir.file("b")));
-    EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
+    for (const char* gone : {"a.txt", "b", "A"})
+        EXPECT_FALSE(QFileInfo::exists(dir.file(gone))) << gone;
     EXPECT_EQ(w.left->controller().FindRow("A"), -1);
 
     // Delete sends the rows whole to the trash after its one question; nothing is removed, so

@@ -70,10 +70,7 @@ TEST_F(SearchTreeTest, DirSizesSumEveryFolderBelowIn64Bits) {
     const uint64_t sub = (5ULL << 30) + 2 + 306;
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdDirSizes));
     auto size = [&](const char* name) {
-        return w.left->controller()
-            .model()
-            ->data(w.left->controller().model()->index(w.left->controller().FindRow(name), 1))
-            .toString();
+        return w.left->model()->index(w.left->controller().FindRow(name), 1).data().toString();
     };
     EXPECT_EQ(size("sub"), FormatSize(sub));
     EXPECT_EQ(size(".hid"), FormatSize(6));

@@ -220,8 +220,6 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
     frame.resize(400, 400);
     CountingView counter;
     doc.AddView(&counter);
-    CPaneList* first = frame.firstPane();
-    CPaneList* second = frame.secondPane();
     ASSERT_FALSE(frame.stacked());
 
     SetDialogHookForTesting([](QDialog* d) {
@@ -245,9 +243,7 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
         {"InternalFTP", 1},      {"ShowHidden", 1},       {"ShowInRom", 0},
         {"ConnectTimeout", 16},  {"SendTimeout", 8},      {"RecieveTimeout", 42},
         {"UseLinger", 1},        {"DeleteToTrash", 0}};
-    EXPECT_TRUE(frame.stacked());
-    EXPECT_EQ(frame.firstPane(), first);
-    EXPECT_EQ(frame.secondPane(), second);
+    EXPECT_TRUE(frame.stacked()); // with the same panes: the layout test
     EXPECT_EQ(counter.updates, 1);
 
     // Cancel stores nothing and updates nothing, whatever was changed.
@@ -267,35 +263,36 @@ TEST_F(MainFrame, PreferencesOkStoresRearrangesAndUpdatesEveryViewAndCancelDoesN
 }
 
 TEST(PathBarText, LeadingBlanksParametersFromTheFirstBlankAndFtpIgnored) {
-    const std::tuple<QString, QString, QString> cases[] = {
+    // Text, file and parameters; no file: nothing to launch.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"  /usr/bin/prog -x", "/usr/bin/prog", " -x"},
         {"/home/me/notes.txt", "/home/me/notes.txt", ""},
-        {"prog  a  b ", "prog", "  a  b "}};
+        {"prog  a  b ", "prog", "  a  b "},
+        {"", "", ""},
+        {"    ", "", ""},
+        {"ftp://host/pub/file", "", ""},
+        {"  ftp://host/pub/file", "", ""},
+        {"sftp://host:22/etc", "", ""},
+        {"ftpes://host:21/pub", "", ""}};
     for (const auto& [text, file, parameters] : cases) {
-        const auto c = ParsePathBarText(text);
-        ASSERT_TRUE(c.has_value()) << text.toStdString();
-        EXPECT_EQ(c->file, file);
-        EXPECT_EQ(c->parameters, parameters);
+        const auto c = ParsePathBarText(QString::fromLatin1(text));
+        EXPECT_EQ(c ? c->file + '|' + c->parameters : QString(),
+                  *file ? QString::fromLatin1(file) + '|' + parameters : QString())
+            << text;
     }
-    for (const char* none : {"", "    ", "ftp://host/pub/file", "  ftp://host/pub/file",
-                             "sftp://host:22/etc", "ftpes://host:21/pub"})
-        EXPECT_FALSE(ParsePathBarText(QString::fromLatin1(none)).has_value()) << none;
     // How a server location is connected: only plain FTP to another machine is clear text.
-    const struct {
-        const char* text;
-        const char* note;
-    } notes[] = {{"ftp://127.0.0.1:21/pub", "plain FTP"},
-                 {"ftp://[::1]:2121/", "plain FTP"},
-                 {"ftp://LocalHost:21/", "plain FTP"},
-                 {"ftp://localhost.example.org:21/", "clear text"},
-                 {"ftp://127.example.org:21/", "clear text"},
-                 {"ftp://files.example.org:21/pub", "clear text"},
-                 {"ftpes://files.example.org:21/", "encrypted (TLS)"},
-                 {"sftp://files.example.org:22/home", "encrypted (SSH)"},
-                 {"/usr/share/ftp://x", ""}};
-    for (const auto& n : notes)
-        EXPECT_EQ(ConnectionNote(QString::fromLatin1(n.text)), QString::fromLatin1(n.note))
-            << n.text;
+    const std::pair<const char*, const char*> notes[] = {
+        {"ftp://127.0.0.1:21/pub", "plain FTP"},
+        {"ftp://[::1]:2121/", "plain FTP"},
+        {"ftp://LocalHost:21/", "plain FTP"},
+        {"ftp://localhost.example.org:21/", "clear text"},
+        {"ftp://127.example.org:21/", "clear text"},
+        {"ftp://files.example.org:21/pub", "clear text"},
+        {"ftpes://files.example.org:21/", "encrypted (TLS)"},
+        {"sftp://files.example.org:22/home", "encrypted (SSH)"},
+        {"/usr/share/ftp://x", ""}};
+    for (const auto& [text, note] : notes)
+        EXPECT_EQ(ConnectionNote(QString::fromLatin1(text)), QString::fromLatin1(note)) << text;
 }
 
 TEST_F(MainFrame, EnterInThePathFieldLaunchesAndEscGivesTheKeyboardBack) {

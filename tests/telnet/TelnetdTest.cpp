@@ -180,9 +180,6 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
         EXPECT_FALSE(row.startsWith("line ")) << Shown();
 
     // vi: insert, save, quit; the text on the screen while editing, the file on disk after.
-    Type(program("clear"));
-    Enter();
-    ASSERT_TRUE(atPrompt([](const QStringList& r) { return r[0] == "$"; })) << Shown();
     Type(program("vi") + " note.txt");
     Enter();
     ASSERT_TRUE(WaitFor([](const QStringList& r) { return r[1] == "~"; })) << Shown();
