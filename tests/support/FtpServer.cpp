@@ -366,7 +366,6 @@ void ScriptedServer::Run() {
         }
         }
     }
-    completed_ = true;
 }
 
 } // namespace velmar::test

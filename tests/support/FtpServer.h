@@ -118,7 +118,6 @@ public:
     int port() const { return port_; }
     // Ends the script (waits for it, bounded) and gives the command lines received.
     QList<QByteArray> Commands() { return Join(), commands_; }
-    bool Completed() { return Join(), completed_; } // the whole script ran
     bool Accepted() const { return accepted_; }     // the control connection came in
     int Heard() const { return heard_; }            // command lines read so far
 
@@ -145,7 +144,6 @@ private:
     std::thread thread_;
     QList<QByteArray> commands_;
     QByteArray received_;
-    std::atomic<bool> completed_{false};
     std::atomic<bool> accepted_{false};
     std::atomic<int> heard_{0};
     std::atomic<bool> stop_{false};
