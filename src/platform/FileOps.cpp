@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <stdio.h>
+#include <memory>
 #include <string>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -80,11 +81,15 @@ void SyncFolder(const QString& folder) {
     ::close(fd);
 }
 
-// Moves `size` bytes (or to the end) from `in` to `out`: copy_file_range, else sendfile,
-// else read and write. Returns 0, errno or kCopyCancelled.
-int CopyData(int in, int out, const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
+// Moves the bytes of `in` to `out`: copy_file_range, else sendfile, else read and write.
+// With `size` known (not -1) the copy ends once that many have moved, without a last call
+// to find the end. Returns 0, errno or kCopyCancelled.
+int CopyData(int in, int out, int64_t size, const std::atomic<int>* running,
+             std::atomic<uint64_t>* counter) {
     enum { kRange, kSendfile, kBuffer } way = kRange;
     bool movedAny = false;
+    uint64_t moved = 0;
+    if (size == 0) return 0;
     std::vector<char> buffer;
     for (;;) {
         if (!GoingOn(running)) return kCopyCancelled;
@@ -127,6 +132,8 @@ int CopyData(int in, int out, const std::atomic<int>* running, std::atomic<uint6
         if (n == 0) return 0;
         movedAny = true;
         Count(counter, uint64_t(n));
+        moved += uint64_t(n);
+        if (size > 0 && moved >= uint64_t(size)) return 0;
     }
 }
 
@@ -139,6 +146,41 @@ int RenameAt(int fromFolder, const char* from, int toFolder, const char* to, boo
     struct stat st {};
     if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
     return ::renameat(fromFolder, from, toFolder, to) == 0 ? 0 : errno;
+}
+
+// Whether the sizes of the file system holding `fd` (on `device`, in the folder `folder`
+// holds open below a guarded root) are exact, so a copy may end at the size the open file
+// had instead of reading on to find the end: the disk and memory file systems, where the size
+// is the inode's own. Network, FUSE and virtual file systems (whose sizes may be late or
+// only a guess, as in /proc) are read to the end. Looked at once per folder of a tree walk; a
+// name outside a walk is read to the end.
+bool SizeIsExact(int fd, dev_t device, const std::shared_ptr<const int>& folder) {
+    if (!folder) return false;
+    // The folder's own holder is kept (weakly) as the key: no other folder can share it.
+    thread_local std::weak_ptr<const int> lastFolder;
+    thread_local dev_t lastDevice = 0;
+    thread_local bool lastExact = false;
+    if (!lastFolder.owner_before(folder) && !folder.owner_before(lastFolder) &&
+        !lastFolder.expired() && lastDevice == device)
+        return lastExact;
+    struct statfs fs {};
+    bool exact = false;
+    if (::fstatfs(fd, &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case TMPFS_MAGIC:
+        case EXT4_SUPER_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+            exact = true;
+            break;
+        default:
+            break;
+        }
+    }
+    lastFolder = folder;
+    lastDevice = device;
+    lastExact = exact;
+    return exact;
 }
 
 // The file system or the system cannot make or name an unnamed file: use a named part.
@@ -178,9 +220,9 @@ mode_t ProcessUmask() {
 // The data of `in` into `out`, then the source's mode (never set-user or set-group id: a
 // copy is the copier's file, not the owner's) when `chmod` says the file lacks it, and its
 // times. 0, errno or kCopyCancelled.
-int CopyContents(int in, int out, const struct stat& opened, bool chmod,
+int CopyContents(int in, int out, const struct stat& opened, int64_t size, bool chmod,
                  const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
-    if (const int rc = CopyData(in, out, running, counter); rc != 0) return rc;
+    if (const int rc = CopyData(in, out, size, running, counter); rc != 0) return rc;
     if (chmod && ::fchmod(out, opened.st_mode & 0777) != 0) return errno;
     const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
     return ::futimens(out, times) == 0 ? 0 : errno;
@@ -189,9 +231,9 @@ int CopyContents(int in, int out, const struct stat& opened, bool chmod,
 // The data, mode and times of `in` into a new unnamed file in `folder` (relative to `at`),
 // then named `target` if that name is still free. 0, errno (EEXIST when the name was taken
 // meanwhile), kCopyCancelled, or kNoUnnamedFile before anything was read.
-int CopyUnnamed(int in, const struct stat& opened, int at, const QByteArray& folder,
-                const SysName& target, const std::atomic<int>* running,
-                std::atomic<uint64_t>* counter) {
+int CopyUnnamed(int in, const struct stat& opened, int64_t size, int at,
+                const QByteArray& folder, const SysName& target,
+                const std::atomic<int>* running, std::atomic<uint64_t>* counter) {
     if (unnamedWorks.load(std::memory_order_relaxed) == 0) return kNoUnnamedFile;
     // Made with the source's permission bits at once: nobody else can reach a file without a
     // name, and the chmod is needed only for what the umask takes away.
@@ -204,7 +246,8 @@ int CopyUnnamed(int in, const struct stat& opened, int at, const QByteArray& fol
         return errno;
     }
     const bool umaskTakes = ReadUmask() < 0 || (mode & mode_t(ReadUmask())) != 0;
-    if (const int rc = CopyContents(in, out.get(), opened, umaskTakes, running, counter); rc != 0)
+    if (const int rc = CopyContents(in, out.get(), opened, size, umaskTakes, running, counter);
+        rc != 0)
         return rc; // the unnamed file goes with its descriptor
     // linkat never replaces a name: one taken meanwhile is EEXIST, and a link put there is
     // not followed. Straight from the descriptor where the system lets us (it needs a right
@@ -324,6 +367,9 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
         if (const int rc = classify(to); rc != EEXIST || !replace) return rc;
     }
     if (sized && !(*sized)(uint64_t(opened.st_size))) return kCopyRefused;
+    const int64_t size = SizeIsExact(in.get(), opened.st_dev, source.folderHandle())
+                             ? int64_t(opened.st_size)
+                             : -1;
 
     // The part goes beside the target: in the folder the target's name is looked up in.
     const auto folderOfTarget = [&target] {
@@ -345,7 +391,7 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
             RemoveStalePartsOnce(folderOfTarget(), EncodeName(FolderOf(dst)) + '/');
         }
         static const QByteArray here(".");
-        const int rc = CopyUnnamed(in.get(), opened, partFolder,
+        const int rc = CopyUnnamed(in.get(), opened, size, partFolder,
                                    target.guarded() ? here : folderOfTarget(), target, running,
                                    counter);
         if (rc != kNoUnnamedFile) return taken(rc);
@@ -361,7 +407,7 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
         return rc;
     if (!target.guarded()) temp = folder + temp;
     Fd out(outFd);
-    int result = CopyContents(in.get(), out.get(), opened, true, running, counter);
+    int result = CopyContents(in.get(), out.get(), opened, size, true, running, counter);
     // A file that is replaced goes only once its successor is on the disk.
     if (result == 0 && replacing && ::fsync(out.get()) != 0) result = errno;
     if (result == 0) result = out.Close();

@@ -45,6 +45,8 @@ public:
     int folder() const { return folder_ ? *folder_ : at_; }
     const char* leaf() const { return name_.constData() + leafAt_; }
     int error() const { return error_; }
+    // What holds folder() open (null when not guarded): one object per folder reached.
+    const std::shared_ptr<const int>& folderHandle() const { return folder_; }
 
 private:
     QByteArray name_; // the whole path, or below a guarded root the part below it
