@@ -212,17 +212,6 @@ TEST_F(Primitives, FullDiskLeavesTargetAndSourceAlone) {
     EXPECT_EQ(user.told.last(), kTooLarge);
 }
 
-TEST_F(Primitives, MoveAcrossFileSystemsCopiesWholeBeforeRemoving) {
-    const QByteArray data = Pattern(100000);
-    dir.write("moved.bin", data);
-    const TempDir shm("/dev/shm"); // tmpfs
-    if (shm.path().isEmpty()) GTEST_SKIP() << "no /dev/shm";
-    const QString there = shm.file("x.bin");
-    ASSERT_TRUE(Move(dir.file("moved.bin"), there));
-    EXPECT_EQ(ReadAll(there), data);
-    EXPECT_FALSE(QFile::exists(dir.file("moved.bin")));
-}
-
 // The questions, per folder: SideContractTest.
 TEST_F(Primitives, RemoveFolderKeepsWhatThePaneHidesAndWhereLinksLead) {
     // A link inside the tree, and a link as the folder itself, go as links.
@@ -386,7 +375,8 @@ TEST_F(Worker, OnItsOwnThreadCountsOnlyWholeFilesWhenStopped) {
 }
 
 // A link inside a copied or moved folder stays a link, and a link moved as the chosen row
-// moves as a link: what it points to is never walked into, emptied or removed.
+// moves as a link: what it points to is never walked into, emptied or removed. The move goes
+// to another file system, so its files are copied and then removed.
 TEST_F(Worker, LinksStayLinksInATreeAndAsTheMovedRow) {
     dir.write("Real/keep", "keep");
     dir.write("S/T/a", "a");
