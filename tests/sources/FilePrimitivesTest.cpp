@@ -75,9 +75,7 @@ TEST_F(Primitives, SameFileIsRefusedWhateverTheName) {
     const QByteArray data = "precious";
     const QString src = dir.write("f.txt", data);
     dir.mkdir("sub");
-    ASSERT_EQ(::link(QFile::encodeName(src).constData(),
-                     QFile::encodeName(dir.file("hard.txt")).constData()),
-              0);
+    ASSERT_EQ(::link(Native(src), Native(dir.file("hard.txt"))), 0);
     ASSERT_TRUE(QFile::link(src, dir.file("soft.txt")));
     const QStringList targets = {src, dir.file("hard.txt"), dir.file("soft.txt"),
                                  dir.file("sub/../f.txt")};
