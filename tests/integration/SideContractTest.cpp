@@ -36,11 +36,11 @@ Side::BlockSource FromMemory(const QByteArray& bytes, qsizetype& at) {
     };
 }
 
-class SideContract : public ::testing::TestWithParam<SideKind> {
+class SideContract : public TransferFixture<::testing::TestWithParam<SideKind>> {
 protected:
     void SetUp() override {
         if (!Remote()) {
-            home_ = base_ = local_.path();
+            home_ = base_ = dir.path();
             side_ = LocalSide();
         } else {
             peer_ = StartPeer(GetParam().peer);
@@ -58,15 +58,11 @@ protected:
     QString At(const QString& name) const { return base_ + QLatin1Char('/') + name; }
     bool Remote() const { return GetParam().remote; }
 
-    TempDir local_;
     Peer peer_;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
     QString home_; // the folder on disk
     QString base_; // its path as the side names it
-    std::atomic<int> running{1};
-    std::atomic<uint64_t> counter{0};
-    TransferControl control{&running, &counter};
 };
 
 TEST_P(SideContract, ListsEveryEntryWithItsKindAndSize) {
@@ -207,7 +203,6 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
     QDir(home_).mkpath("tree/a/b");
     ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/a/b/f"), "f"));
     ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/g"), "g"));
-    ScriptedUser user;
     bool whole = true;
     EXPECT_FALSE(side_->RemoveTree(At("tree"), {}, user, whole)); // the user said No
     EXPECT_EQ(user.asked, QStringList{kAskRemoveFolder.arg(At("tree"))});
