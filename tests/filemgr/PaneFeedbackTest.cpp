@@ -11,6 +11,7 @@
 #include "sources/TransferJob.h"
 #include "support/FtpServer.h"
 #include "support/MessageScript.h"
+#include "support/TransferFixture.h"
 
 #include <QLabel>
 #include <QTest>
@@ -108,35 +109,17 @@ TEST(PaneFeedback, HelpWithoutABrowserSaysSo) {
                                         opened[0].toLocalFile()});
 }
 
-namespace {
-struct NoQuestions : FileMessages {
-    bool Ask(const QString&) override { return false; }
-    void Tell(const QString& text) override { told.append(text); }
-    QStringList told;
-};
-} // namespace
-
-// A folder moved within one file system is one rename, yet the count says how many files went
-// (links as one each, never walked into).
-TEST(PaneFeedback, AFolderMovedByARenameCountsItsFiles) {
-    TempDir dir;
+using FolderMove = TransferFixture<>;
+TEST_F(FolderMove, ByARenameCountsItsFiles) {
     dir.write("A/one", "1");
     dir.write("A/two", "2");
     dir.write("A/sub/three", "3");
     dir.mkdir("A/empty");
-    dir.mkdir("outside");
     dir.write("outside/not-counted", "x");
     QFile::link(dir.file("outside"), dir.file("A/link"));
-    dir.mkdir("B");
-    TransferJob job;
-    job.copy = false;
-    job.sourcePath = PanePath(dir.path());
-    job.targetPath = PanePath(dir.file("B"));
-    job.items.push_back(TransferItem{"A", true, true, 0});
-    NoQuestions messages;
-    job.messages = &messages;
+    Prepare(false, dir.path(), dir.mkdir("B"), {FolderItem("A")});
     RunTransfer(job);
-    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(" | ").toStdString();
+    EXPECT_TRUE(user.told.isEmpty()) << user.told.join(" | ").toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir.file("B/A/sub/three")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("A")));
     EXPECT_EQ(job.progress.files.load(), 4);

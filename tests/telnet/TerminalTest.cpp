@@ -119,10 +119,9 @@ TEST(Terminal, ScrollingKeepsTheHistoryAndTheLastLineBlank) {
 
 TEST(Terminal, ColoursResolveWithBoldAndReverse) {
     // Bold brightens the text colour; with reverse that is the background index.
-    EXPECT_EQ(ResolveColours(0x0411).text, 9);
-    EXPECT_EQ(ResolveColours(0x0411).fill, 4);
-    EXPECT_EQ(ResolveColours(0x0473).text, 12);
-    EXPECT_EQ(ResolveColours(0x0473).fill, 7);
+    EXPECT_EQ(std::pair(ResolveColours(0x0411).text, ResolveColours(0x0411).fill), std::pair(9, 4));
+    EXPECT_EQ(std::pair(ResolveColours(0x0473).text, ResolveColours(0x0473).fill),
+              std::pair(12, 7));
 }
 
 TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
@@ -130,10 +129,8 @@ TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
     t.Process("\033=\033[1;31mabc\033[8m\033[3");
     t.SetSize(40, 18, 36);
     t.Reset();
-    EXPECT_FALSE(t.keypadApplication());
-    EXPECT_FALSE(t.concealed());
-    EXPECT_EQ(t.currentAttr(), kDefaultAttr);
-    EXPECT_EQ(t.pendingLength(), 0);
+    EXPECT_EQ(std::tuple(t.keypadApplication(), t.concealed(), t.currentAttr(), t.pendingLength()),
+              std::tuple(false, false, kDefaultAttr, 0));
     EXPECT_EQ(std::tuple(t.lines(), t.columns(), t.rows()), std::tuple(1000, 80, 25));
     EXPECT_EQ(t.RowBytes(0), "");
 }
@@ -178,8 +175,7 @@ TEST(Terminal, CellCapCountsColumnsAsMuchAsLines) {
     // 254 columns of 300,000 lines would be 76 M cells.
     const SizeChange wider = t.SetSize(300000, 18, 254);
     EXPECT_TRUE(wider.outOfMemory);
-    EXPECT_EQ(t.columns(), 36);
-    EXPECT_EQ(t.lines(), 300000);
+    EXPECT_EQ(std::pair(t.columns(), t.lines()), std::pair(36, 300000));
     EXPECT_TRUE(t.SetSize(99999999, 18, 36).outOfMemory);
     EXPECT_EQ(t.lines(), 300000);
 }
@@ -193,8 +189,7 @@ TEST(Terminal, NewScreenSizeStartsCleanBelowTheCursorRow) {
     t.TakeDamage();
     t.SetSize(25, 10, 36);
     // The cursor's row is the top row; what was above it is scrollback; nothing below.
-    EXPECT_EQ(t.cursorY(), 0);
-    EXPECT_EQ(t.cursorX(), 3);
+    EXPECT_EQ(std::pair(t.cursorX(), t.cursorY()), std::pair(3, 0));
     EXPECT_EQ(t.RowText(0), "lin");
     EXPECT_EQ(t.historyLines(), 2);
     EXPECT_EQ(t.LineText(0), "old 1");
