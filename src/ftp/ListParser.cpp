@@ -88,6 +88,17 @@ private:
 // Leading digits after an optional sign; 0 when there are none. Negative sizes read as 0,
 // values past 64 bits saturate.
 int64_t DecimalValue(std::string_view field) {
+    // Days, hours, minutes and small sizes: a few digits, no sign, no overflow to watch.
+    if (!field.empty() && field.size() <= 4 &&
+        static_cast<unsigned char>(field[0]) - unsigned('0') <= 9) {
+        int64_t value = 0;
+        for (const char c : field) {
+            const unsigned digit = static_cast<unsigned char>(c) - unsigned('0');
+            if (digit > 9) break;
+            value = value * 10 + int64_t(digit);
+        }
+        return value;
+    }
     size_t i = 0;
     bool negative = false;
     if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
@@ -202,19 +213,32 @@ constexpr uint32_t Packed(char a, char b, char c) {
 int MonthNumber(std::string_view field) {
     if (field.size() != 3) return 0;
     switch (Packed(field[0], field[1], field[2])) {
-    case Packed('J', 'a', 'n'): return 1;
-    case Packed('F', 'e', 'b'): return 2;
-    case Packed('M', 'a', 'r'): return 3;
-    case Packed('A', 'p', 'r'): return 4;
-    case Packed('M', 'a', 'y'): return 5;
-    case Packed('J', 'u', 'n'): return 6;
-    case Packed('J', 'u', 'l'): return 7;
-    case Packed('A', 'u', 'g'): return 8;
-    case Packed('S', 'e', 'p'): return 9;
-    case Packed('O', 'c', 't'): return 10;
-    case Packed('N', 'o', 'v'): return 11;
-    case Packed('D', 'e', 'c'): return 12;
-    default: return 0;
+    case Packed('J', 'a', 'n'):
+        return 1;
+    case Packed('F', 'e', 'b'):
+        return 2;
+    case Packed('M', 'a', 'r'):
+        return 3;
+    case Packed('A', 'p', 'r'):
+        return 4;
+    case Packed('M', 'a', 'y'):
+        return 5;
+    case Packed('J', 'u', 'n'):
+        return 6;
+    case Packed('J', 'u', 'l'):
+        return 7;
+    case Packed('A', 'u', 'g'):
+        return 8;
+    case Packed('S', 'e', 'p'):
+        return 9;
+    case Packed('O', 'c', 't'):
+        return 10;
+    case Packed('N', 'o', 'v'):
+        return 11;
+    case Packed('D', 'e', 'c'):
+        return 12;
+    default:
+        return 0;
     }
 }
 
@@ -285,18 +309,26 @@ bool CivilToFileTime(int year, int month, int day, int hour, int minute, uint64_
     if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1 || hour < 0 ||
         hour > 23 || minute < 0 || minute > 59)
         return false;
-    static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const int monthDays = kDays[size_t(month - 1)] + (month == 2 && leap ? 1 : 0);
-    if (day > monthDays) return false;
-    // Days since 1970-01-01 of a proleptic Gregorian date.
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int mp = (month + 9) % 12;
-    const int doy = (153 * mp + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int64_t days = int64_t(era) * 146097 + doe - 719468;
+    // The entries of a listing share few dates: the last date's day count is kept.
+    thread_local int lastDate = 0;
+    thread_local int64_t lastDays = 0;
+    const int date = (year * 16 + month) * 32 + day;
+    if (date != lastDate) {
+        static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        const int monthDays = kDays[size_t(month - 1)] + (month == 2 && leap ? 1 : 0);
+        if (day > monthDays) return false;
+        // Days since 1970-01-01 of a proleptic Gregorian date.
+        const int y = year - (month <= 2 ? 1 : 0);
+        const int era = (y >= 0 ? y : y - 399) / 400;
+        const int yoe = y - era * 400;
+        const int mp = (month + 9) % 12;
+        const int doy = (153 * mp + 2) / 5 + day - 1;
+        const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        lastDays = int64_t(era) * 146097 + doe - 719468;
+        lastDate = date;
+    }
+    const int64_t days = lastDays;
     fileTime = FileTimeFromUnix(days * 86400 + hour * 3600 + minute * 60, 0);
     return true;
 }

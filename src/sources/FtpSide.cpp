@@ -3,6 +3,7 @@
 #include "sources/Side.h"
 
 #include "ftp/FtpConnection.h"
+#include "platform/Cancel.h"
 #include "sources/SizeText.h"
 
 #include <QRandomGenerator>
@@ -234,16 +235,28 @@ private:
     }
     // Tried even after a cut that marked the side lost: libcurl connects anew for each
     // command (a server refusing the rest of an upload looks like a lost connection to it).
+    // The user's stop has usually fired the thread's token by now; the part is no whole copy
+    // and still goes, under a token of its own that fires after a short bound instead.
     void DropTemp(const QString& temp) {
         const QString error = ErrorText();
-        // A cut upload may leave the line broken, and the server busy with the cut for a
-        // moment: a failed log-in again is tried again, a refusal is the server's answer.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            if (connection_->DeleteFile(temp) || !connection_->IsLost()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100 << attempt));
+        platform::CancelToken finished, bound;
+        std::thread timer([&] {
+            if (platform::PauseUnlessCancelled(&finished, kDropTempMs)) bound.Cancel();
+        });
+        {
+            const platform::ScopedCancel scope(&bound);
+            // A cut upload may leave the line broken, and the server busy with the cut for a
+            // moment: a failed log-in again is tried again, a refusal is the server's answer.
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                if (connection_->DeleteFile(temp) || !connection_->IsLost()) break;
+                if (!platform::PauseUnlessCancelled(&bound, 100 << attempt)) break;
+            }
         }
+        finished.Cancel();
+        timer.join();
         SetError(error);
     }
+    static constexpr int kDropTempMs = 2000;
 
     FtpConnection* connection_;
     QString site_;

@@ -18,24 +18,6 @@ using namespace velmar::test;
 
 namespace {
 
-class RenameTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetPaneSettings();
-        dir.write("old.txt", "content");
-        dir.write("taken.txt", "other");
-        w = std::make_unique<PaneWindow>();
-        ShowFolder(*w->left, dir.path());
-        ShowFolder(*w->right, dir.path());
-    }
-    CPaneList& pane() { return *w->left; }
-    int Row(const QString& name) { return pane().controller().FindRow(name); }
-
-    TempDir dir;
-    std::unique_ptr<PaneWindow> w;
-    MessageScript script;
-};
-
 const QString kQuestion = "Do you want to rename file\nold.txt\nto the file\nnew.txt ?";
 
 // The open label editor; closed editors may still wait for their deferred deletion.
@@ -73,6 +55,7 @@ protected:
     }
     const TempDir& home() const { return server ? server->home() : dir; }
     int Row(const QString& name) const { return w.left->controller().FindRow(name); }
+    CPaneList& pane() { return *w.left; }
 
     TempDir dir;
     std::optional<PyFtpServer> server;
@@ -142,8 +125,12 @@ TEST_P(RenameOnEitherSide, AnswersRefusalsAndFailures) {
 INSTANTIATE_TEST_SUITE_P(LocalAndServer, RenameOnEitherSide, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Server" : "Local"; });
 
-TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
-    w->Focus(&pane());
+// The label editor, on the local folder.
+using RenameLocally = RenameOnEitherSide;
+INSTANTIATE_TEST_SUITE_P(Local, RenameLocally, ::testing::Values(false));
+
+TEST_P(RenameLocally, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
+    w.Focus(&pane());
     int launched = 0;
     SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
     // Opens the editor on `from`, types `to` and ends with `key`.
@@ -157,7 +144,7 @@ TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
         QTest::keyClicks(editor, to);
         QTest::keyClick(editor, key);
         QApplication::processEvents();
-        w->WaitListed();
+        w.WaitListed();
     };
     script.answer(QMessageBox::Yes);
     edit("old.txt", "new.txt", Qt::Key_Return);
@@ -178,7 +165,7 @@ TEST_F(RenameTest, EditorOpensOnTheCommandAndCommitsThroughTheQuestion) {
 }
 
 // (The parent row: its command state, PaneListTest.)
-TEST_F(RenameTest, NoEditorInAPaneOnAServerNotConnected) {
+TEST_P(RenameLocally, NoEditorInAPaneOnAServerNotConnected) {
     pane().controller().SelectAndFocus(Row("old.txt"));
     EXPECT_TRUE(pane().controller().CanRename(Row("old.txt")));
     pane().controller().setSourceKind(kSourceFtp);

@@ -1,7 +1,7 @@
 // LIST lines as servers print them, through the parser.
 #include "ftp/ListParser.h"
-#include "support/Printers.h"
 #include "platform/NameCodec.h"
+#include "support/Printers.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -72,12 +72,10 @@ TEST(ListParser, CapturedLines) {
     for (const Case& c : cases) {
         FindRecord r;
         ASSERT_TRUE(ParseListLine(c.system, c.line, r, kJune2024)) << c.line;
-        EXPECT_EQ(r.attributes, c.attributes) << c.line;
-        EXPECT_EQ(r.size, c.size) << c.line;
-        EXPECT_EQ(r.name, QString::fromLatin1(c.name)) << c.line;
-        EXPECT_EQ(r.lastWriteTime, c.time) << c.line;
-        EXPECT_EQ(r.creationTime, r.lastWriteTime);
-        EXPECT_EQ(r.lastAccessTime, r.lastWriteTime);
+        EXPECT_EQ(std::tuple(r.attributes, r.size, r.name, r.lastWriteTime),
+                  std::tuple(c.attributes, c.size, QString::fromLatin1(c.name), c.time))
+            << c.line;
+        EXPECT_EQ(std::pair(r.creationTime, r.lastAccessTime), std::pair(c.time, c.time)) << c.line;
     }
 }
 

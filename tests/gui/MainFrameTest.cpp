@@ -148,8 +148,7 @@ TEST_F(MainFrame, LayoutOrientationSwitchAndTheGaugeOnMessage0x467) {
     frame.SetStacked(true);
     Settle();
     EXPECT_EQ(frame.splitter()->orientation(), Qt::Vertical);
-    EXPECT_EQ(frame.firstPane(), first);
-    EXPECT_EQ(frame.secondPane(), second);
+    EXPECT_EQ(std::pair(frame.firstPane(), frame.secondPane()), std::pair(first, second));
     EXPECT_EQ(frame.splitter()->widget(0), first);
     EXPECT_LT(first->geometry().bottom(), second->geometry().top());
     EXPECT_TRUE(Halved(frame));

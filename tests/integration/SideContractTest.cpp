@@ -27,20 +27,11 @@ struct SideKind {
     bool own;
 };
 
-Side::BlockSource FromMemory(const QByteArray& bytes, qsizetype& at) {
-    return [&bytes, &at](char* buffer, size_t capacity) -> int64_t {
-        const qsizetype n = std::min<qsizetype>(qsizetype(capacity), bytes.size() - at);
-        std::memcpy(buffer, bytes.constData() + at, size_t(n));
-        at += n;
-        return n;
-    };
-}
-
-class SideContract : public ::testing::TestWithParam<SideKind> {
+class SideContract : public TransferFixture<::testing::TestWithParam<SideKind>> {
 protected:
     void SetUp() override {
         if (!Remote()) {
-            home_ = base_ = local_.path();
+            home_ = base_ = dir.path();
             side_ = LocalSide();
         } else {
             peer_ = StartPeer(GetParam().peer);
@@ -58,15 +49,11 @@ protected:
     QString At(const QString& name) const { return base_ + QLatin1Char('/') + name; }
     bool Remote() const { return GetParam().remote; }
 
-    TempDir local_;
     Peer peer_;
     std::unique_ptr<FtpConnection> connection_;
     std::shared_ptr<Side> side_;
     QString home_; // the folder on disk
     QString base_; // its path as the side names it
-    std::atomic<int> running{1};
-    std::atomic<uint64_t> counter{0};
-    TransferControl control{&running, &counter};
 };
 
 TEST_P(SideContract, ListsEveryEntryWithItsKindAndSize) {
@@ -114,9 +101,8 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
     const QStringList before = QDir(home_).entryList(QDir::Files | QDir::Hidden | QDir::System);
     // A write replaces what was there, only once complete.
     const QByteArray payload = Pattern(3 * 1024 * 1024 + 17, 5);
-    qsizetype at = 0;
     counter = 0;
-    ASSERT_TRUE(side_->WriteFile(At("x#y"), FromMemory(payload, at), control))
+    ASSERT_TRUE(side_->WriteFile(At("x#y"), FromMemory(payload), control))
         << side_->ErrorText().toStdString();
     EXPECT_EQ(ReadAll(home_ + "/x#y"), payload);
     EXPECT_EQ(counter.load(), uint64_t(payload.size()));
@@ -135,10 +121,11 @@ TEST_P(SideContract, ReadsAndWritesEveryByteAndNeverLeavesACutFile) {
         EXPECT_EQ(seconds, when);
     }
     // A write cancelled part-way, or whose source fails, leaves the old file and nothing else.
-    at = 0;
+    counter = 0;
+    auto source = FromMemory(payload);
     const auto stopHalfway = [&](char* buffer, size_t capacity) -> int64_t {
-        if (at > payload.size() / 2) running = 0;
-        return FromMemory(payload, at)(buffer, capacity);
+        if (counter.load() > uint64_t(payload.size() / 2)) running = 0;
+        return source(buffer, capacity);
     };
     EXPECT_FALSE(side_->WriteFile(At("50%"), stopHalfway, control));
     running = 1;
@@ -207,7 +194,6 @@ TEST_P(SideContract, TreeGoesOnlyWithLeave) {
     QDir(home_).mkpath("tree/a/b");
     ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/a/b/f"), "f"));
     ASSERT_TRUE(WriteRaw(QFile::encodeName(home_ + "/tree/g"), "g"));
-    ScriptedUser user;
     bool whole = true;
     EXPECT_FALSE(side_->RemoveTree(At("tree"), {}, user, whole)); // the user said No
     EXPECT_EQ(user.asked, QStringList{kAskRemoveFolder.arg(At("tree"))});

@@ -118,8 +118,8 @@ public:
     int port() const { return port_; }
     // Ends the script (waits for it, bounded) and gives the command lines received.
     QList<QByteArray> Commands() { return Join(), commands_; }
-    bool Accepted() const { return accepted_; }     // the control connection came in
-    int Heard() const { return heard_; }            // command lines read so far
+    bool Accepted() const { return accepted_; } // the control connection came in
+    int Heard() const { return heard_; }        // command lines read so far
 
 private:
     enum class Op { Send, Expect, Pause, Pasv, DataSend, DataHold, DataReceive, Close, Drain };

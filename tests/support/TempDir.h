@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
+#include <cstring>
 
 namespace velmar::test {
 
@@ -38,6 +40,16 @@ inline QByteArray Pattern(qsizetype size, int seed = 0) {
     for (qsizetype i = 0; i < size; ++i)
         b[i] = char((unsigned(i) * 167u + unsigned(seed) + unsigned(i) / 251) & 0xff);
     return b;
+}
+
+// A source of blocks (an upload's, a write's) over bytes in memory.
+inline auto FromMemory(QByteArray bytes) {
+    return [bytes, at = qsizetype(0)](char* buffer, size_t capacity) mutable -> int64_t {
+        const qsizetype n = std::min<qsizetype>(qsizetype(capacity), bytes.size() - at);
+        std::memcpy(buffer, bytes.constData() + at, size_t(n));
+        at += n;
+        return n;
+    };
 }
 
 } // namespace velmar::test

@@ -90,22 +90,18 @@ const std::vector<ScreenCase> kScreenCases = {
     {"HighBytesArePrintable", {B({127, 128, 254})}, 3, 0, 0, B({127, 128, 254})},
 };
 
-class ScreenTest : public ::testing::TestWithParam<ScreenCase> {};
-
-TEST_P(ScreenTest, BytesGiveScreen) {
-    const ScreenCase& c = GetParam();
-    Terminal t;
-    for (const QByteArray& read : c.reads)
-        t.Process(read);
-    EXPECT_EQ(t.cursorX(), c.x);
-    EXPECT_EQ(t.cursorY(), c.y);
-    EXPECT_EQ(t.RowBytes(c.row), c.text);
-    if (c.attrColumn >= 0) EXPECT_EQ(t.AttrAt(c.row, c.attrColumn), c.attr);
-    EXPECT_EQ(t.pendingLength(), 0);
+TEST(Terminal, BytesGiveScreen) {
+    for (const ScreenCase& c : kScreenCases) {
+        SCOPED_TRACE(c.name);
+        Terminal t;
+        for (const QByteArray& read : c.reads)
+            t.Process(read);
+        EXPECT_EQ(std::pair(t.cursorX(), t.cursorY()), std::pair(c.x, c.y));
+        EXPECT_EQ(t.RowBytes(c.row), c.text);
+        if (c.attrColumn >= 0) EXPECT_EQ(t.AttrAt(c.row, c.attrColumn), c.attr);
+        EXPECT_EQ(t.pendingLength(), 0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Dialect, ScreenTest, ::testing::ValuesIn(kScreenCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Terminal, ScrollingKeepsTheHistoryAndTheLastLineBlank) {
     Terminal t;
@@ -123,10 +119,9 @@ TEST(Terminal, ScrollingKeepsTheHistoryAndTheLastLineBlank) {
 
 TEST(Terminal, ColoursResolveWithBoldAndReverse) {
     // Bold brightens the text colour; with reverse that is the background index.
-    EXPECT_EQ(ResolveColours(0x0411).text, 9);
-    EXPECT_EQ(ResolveColours(0x0411).fill, 4);
-    EXPECT_EQ(ResolveColours(0x0473).text, 12);
-    EXPECT_EQ(ResolveColours(0x0473).fill, 7);
+    EXPECT_EQ(std::pair(ResolveColours(0x0411).text, ResolveColours(0x0411).fill), std::pair(9, 4));
+    EXPECT_EQ(std::pair(ResolveColours(0x0473).text, ResolveColours(0x0473).fill),
+              std::pair(12, 7));
 }
 
 TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
@@ -134,10 +129,8 @@ TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
     t.Process("\033=\033[1;31mabc\033[8m\033[3");
     t.SetSize(40, 18, 36);
     t.Reset();
-    EXPECT_FALSE(t.keypadApplication());
-    EXPECT_FALSE(t.concealed());
-    EXPECT_EQ(t.currentAttr(), kDefaultAttr);
-    EXPECT_EQ(t.pendingLength(), 0);
+    EXPECT_EQ(std::tuple(t.keypadApplication(), t.concealed(), t.currentAttr(), t.pendingLength()),
+              std::tuple(false, false, kDefaultAttr, 0));
     EXPECT_EQ(std::tuple(t.lines(), t.columns(), t.rows()), std::tuple(1000, 80, 25));
     EXPECT_EQ(t.RowBytes(0), "");
 }
@@ -182,8 +175,7 @@ TEST(Terminal, CellCapCountsColumnsAsMuchAsLines) {
     // 254 columns of 300,000 lines would be 76 M cells.
     const SizeChange wider = t.SetSize(300000, 18, 254);
     EXPECT_TRUE(wider.outOfMemory);
-    EXPECT_EQ(t.columns(), 36);
-    EXPECT_EQ(t.lines(), 300000);
+    EXPECT_EQ(std::pair(t.columns(), t.lines()), std::pair(36, 300000));
     EXPECT_TRUE(t.SetSize(99999999, 18, 36).outOfMemory);
     EXPECT_EQ(t.lines(), 300000);
 }
@@ -197,8 +189,7 @@ TEST(Terminal, NewScreenSizeStartsCleanBelowTheCursorRow) {
     t.TakeDamage();
     t.SetSize(25, 10, 36);
     // The cursor's row is the top row; what was above it is scrollback; nothing below.
-    EXPECT_EQ(t.cursorY(), 0);
-    EXPECT_EQ(t.cursorX(), 3);
+    EXPECT_EQ(std::pair(t.cursorX(), t.cursorY()), std::pair(3, 0));
     EXPECT_EQ(t.RowText(0), "lin");
     EXPECT_EQ(t.historyLines(), 2);
     EXPECT_EQ(t.LineText(0), "old 1");
@@ -232,11 +223,10 @@ TEST_P(EmulationContract, LinesColoursScrollbackAndSaving) {
     EXPECT_EQ(e->RowText(1), "X second");
     std::vector<Cell> cells(size_t(e->columns()));
     e->LineCells(e->ScreenToView(1), cells.data());
-    EXPECT_EQ(cells[0].text, 0xFF5555u); // bold red is bright
-    EXPECT_EQ(cells[0].fill, 0x0000BBu);
-    EXPECT_EQ(cells[2].text, 0xBBBBBBu);
-    EXPECT_EQ(e->cursorY(), 2);
-    EXPECT_EQ(e->cursorX(), 0);
+    // Bold red is bright.
+    EXPECT_EQ(std::tuple(cells[0].text, cells[0].fill, cells[2].text),
+              std::tuple(0xFF5555u, 0x0000BBu, 0xBBBBBBu));
+    EXPECT_EQ(std::pair(e->cursorX(), e->cursorY()), std::pair(0, 2));
 
     // Lines that scroll off the screen are kept above it, oldest first.
     e->TakeDamage();

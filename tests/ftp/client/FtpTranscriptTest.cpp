@@ -12,6 +12,7 @@
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
+using velmar::test::FromMemory;
 using velmar::test::ScriptedServer;
 using Lines = QList<QByteArray>;
 
@@ -53,16 +54,6 @@ bool Get(FtpClient& client, const QString& name, QByteArray& got) {
         got.append(data, qsizetype(size));
         return true;
     });
-}
-
-// An upload source over bytes in memory.
-FtpClient::BlockSource FromMemory(const QByteArray& bytes) {
-    return [bytes, at = qsizetype(0)](char* buffer, size_t capacity) mutable -> int64_t {
-        const qsizetype n = std::min<qsizetype>(qsizetype(capacity), bytes.size() - at);
-        std::memcpy(buffer, bytes.constData() + at, size_t(n));
-        at += n;
-        return n;
-    };
 }
 
 velmar::FtpOptions Waits(int ms) {

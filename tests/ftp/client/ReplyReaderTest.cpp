@@ -96,15 +96,11 @@ TEST(ReplyQueue, BoundedWhenRepliesAreNeverConsumed) {
 TEST(PasvReply, AddressAndPort) {
     auto a = ParsePassiveReply("227 Entering Passive Mode (192,168,1,2,19,137)");
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->ip[0], 192);
-    EXPECT_EQ(a->ip[3], 2);
-    EXPECT_EQ(a->port, 5001);
+    EXPECT_EQ(std::tuple(a->ip[0], a->ip[3], a->port), std::tuple(192, 2, 5001));
     // Numbers in the base their prefix gives.
     a = ParsePassiveReply("227 =(0x7f,0,0,01,010,0x10)");
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->ip[0], 127);
-    EXPECT_EQ(a->ip[3], 1);
-    EXPECT_EQ(a->port, 8 * 256 + 16);
+    EXPECT_EQ(std::tuple(a->ip[0], a->ip[3], a->port), std::tuple(127, 1, 8 * 256 + 16));
     // Spaces after commas, as some servers print them.
     EXPECT_EQ(ParsePassiveReply("227 ok (127, 0, 0, 1, 4, 1)").value().port, 1025);
 
