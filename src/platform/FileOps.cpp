@@ -585,9 +585,16 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
         const bool needStat = type == DT_UNKNOWN || (sizes && type != DT_DIR);
         if (needStat) {
             if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+            type = S_ISDIR(st.st_mode)    ? DT_DIR
+                   : S_ISLNK(st.st_mode)  ? DT_LNK
+                   : S_ISREG(st.st_mode)  ? DT_REG
+                   : S_ISFIFO(st.st_mode) ? DT_FIFO
+                                          : DT_CHR; // socket or device: refused alike
             if (S_ISREG(st.st_mode)) item.size = uint64_t(st.st_size);
         }
+        // Opening a device can act on it (a tape rewinds, a watchdog starts): the folder's
+        // own type of an entry keeps a copy from ever opening one.
+        item.special = type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
         item.folder = type == DT_DIR;
         item.link = type == DT_LNK;
         if (type == DT_LNK) {

@@ -96,6 +96,7 @@ public:
             e.folder = item.folder;
             e.link = item.link;
             e.linkToFolder = item.linkToFolder;
+            e.special = item.special;
             e.size = item.size;
             e.attributes = (item.folder ? attr::Directory : 0) | (hidden ? attr::Hidden : 0) |
                            (listing.readOnlyFs ? attr::InRom : 0);
