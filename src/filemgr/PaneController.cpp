@@ -149,11 +149,12 @@ void PaneController::PlaceCursorOn(const QString& name) {
 
 void PaneController::TakeBatch(EntryPostedEvent& e) {
     listingJob_.TookBatch();
-    const int first = model_->size();
-    model_->InsertEntries(e.entries, e.more);
+    const int count = int(e.entries.size());
+    const int first = model_->InsertEntries(e.entries, e.more);
     if (focusAfterRefill_.isEmpty()) return;
-    // The row the cursor waits for may be in this batch.
-    for (int i = first, n = model_->size(); i < n; ++i)
+    // The row the cursor waits for may be in this batch (a batch of folders goes in ahead of
+    // the files already shown).
+    for (int i = first, n = std::min(first + count, model_->size()); i < n; ++i)
         if (model_->row(i).name() == focusAfterRefill_) {
             PlaceCursorOn(focusAfterRefill_);
             return;
@@ -195,6 +196,9 @@ bool PaneController::event(QEvent* e) {
         } else if (currentPath_ != lastGoodFtpPath_) {
             currentPath_ = lastGoodFtpPath_;
             RefillPane();
+        } else if (model_->size() > 1) {
+            // The rows that came before the listing broke off are no view of the folder.
+            model_->ResetRows({PaneRow::Parent()});
         }
         emit listingFailed(text, closed);
         return true;

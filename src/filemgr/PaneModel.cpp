@@ -151,8 +151,8 @@ void CPaneModel::CompleteRecords(const QString& folder) {
         CompleteRow(row, folder);
 }
 
-void CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
-    if (entries.empty()) return;
+int CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
+    if (entries.empty()) return int(rows_.size());
     // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
     const int index = std::clamp(entries.front().ordinal, 0, int(rows_.size()));
     const size_t needed = rows_.size() + entries.size() + more;
@@ -172,6 +172,7 @@ void CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
                      std::make_move_iterator(rows.end()));
     }
     endInsertRows();
+    return index;
 }
 
 void CPaneModel::RenameRow(int i, const QString& name) {

@@ -70,8 +70,8 @@ public:
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
     // A listing thread's batch (its entries taken over), at the ordinal of its first entry;
-    // room is made for `more` entries to come as well.
-    void InsertEntries(std::vector<FileEntry>& entries, size_t more = 0);
+    // room is made for `more` entries to come as well. Returns the row of its first entry.
+    int InsertEntries(std::vector<FileEntry>& entries, size_t more = 0);
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.

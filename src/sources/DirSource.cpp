@@ -64,12 +64,18 @@ std::unique_ptr<DirSource> CreateDirSource(int kind) {
     return nullptr;
 }
 
-void TrimOneTrailingBlank(QString& name) {
-    if (name.endsWith(QLatin1Char(' '))) name.chop(1);
+namespace {
+
+// "." and "..": never listed.
+bool IsDotEntry(const QString& n) {
+    return n.size() <= 2 && n.startsWith(QLatin1Char('.')) &&
+           (n.size() == 1 || n.at(1) == QLatin1Char('.'));
 }
 
+} // namespace
+
 int ListEntries(DirSource& source, int sourceKind, const QString& path,
-                const std::function<bool(FindRecord&, EntryKind)>& take) {
+                const DirSource::Take& take) {
     source.Open(path);
     int taken = 0;
     for (;;) {
@@ -78,14 +84,30 @@ int ListEntries(DirSource& source, int sourceKind, const QString& path,
         source.lastKind = kind;
         if (kind == kEntryEnd) break;
         if (sourceKind == kSourceFtp) TrimOneTrailingBlank(record.name);
-        const QString& n = record.name;
-        if (n.size() <= 2 && n.startsWith(QLatin1Char('.')) &&
-            (n.size() == 1 || n.at(1) == QLatin1Char('.')))
-            continue; // "." and ".."
+        if (IsDotEntry(record.name)) continue;
         ++taken;
         if (!take(record, kind)) break;
     }
     return taken;
+}
+
+int ListEntriesAsTheyCome(DirSource& source, int sourceKind, const QString& path,
+                          const DirSource::Take& take, const std::function<void()>& drop) {
+    source.Open(path);
+    int taken = 0;
+    bool taking = true;
+    const auto pushed = source.Push(
+        [&](FindRecord& record, EntryKind kind) {
+            if (!taking) return false;
+            if (sourceKind == kSourceFtp) TrimOneTrailingBlank(record.name);
+            if (IsDotEntry(record.name)) return true;
+            ++taken;
+            taking = take(record, kind);
+            return taking;
+        },
+        drop);
+    source.lastKind = kEntryEnd;
+    return pushed == DirSource::PushResult::Unsupported ? -1 : taken;
 }
 
 } // namespace velmar

@@ -28,6 +28,19 @@ public:
     // not): a pane that learns it makes room for the whole listing at once.
     virtual size_t PendingHint() const { return 0; }
 
+    using Take = std::function<bool(FindRecord&, EntryKind)>;
+    enum class PushResult { Unsupported, Done, Failed };
+    // A source whose entries arrive by themselves (a server's answer) hands each to `take`
+    // as it comes, folders and files mixed in their order of arrival, so that a consumer can
+    // show them before the last has come. On a failure `drop` is called before the failure
+    // is reported, for the consumer to forget what it still holds. A source that only steps
+    // (Next) takes nothing and answers Unsupported. Open comes first, as for Next.
+    virtual PushResult Push(const Take& take, const std::function<void()>& drop) {
+        (void)take;
+        (void)drop;
+        return PushResult::Unsupported;
+    }
+
     int phase = 1;            // 1 while folders are listed, 0 while files are
     QObject* owner = nullptr; // the pane the source reports to
     int lastKind = kEntryEnd; // what the consumer got from the last Next
@@ -63,18 +76,28 @@ void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
 // and size from the record and "<DIR>" or "FTP" by the kind, so no text is made for it here.
 struct FileEntry {
     int kind = kEntryFile; // the EntryKind the source returned
-    int ordinal = -1;      // 1-based position in delivery order
+    // 1-based position in delivery order; for entries that come mixed, the row it goes to
+    // among those delivered before it
+    int ordinal = -1;
     FindRecord find;
 };
 
 // Removes one trailing blank from a listed name: the rule of FTP listings, whose servers
 // pad names. Local names are exact ("x " and "x" are two files).
-void TrimOneTrailingBlank(QString& name);
+inline void TrimOneTrailingBlank(QString& name) {
+    if (!name.isEmpty() && name.back() == QLatin1Char(' ')) name.chop(1);
+}
 
 // The one listing loop of panes and listing threads: opens `source` on `path` (a folder
 // and a mask) and hands every entry but "." and ".." to `take`, names trimmed for an FTP
 // source, until the source ends or `take` returns false. The number of entries taken.
 int ListEntries(DirSource& source, int sourceKind, const QString& path,
-                const std::function<bool(FindRecord&, EntryKind)>& take);
+                const DirSource::Take& take);
+
+// The same for a consumer that takes folders and files mixed, from a source that pushes:
+// each as it arrives (after a failure, `drop` as DirSource::Push says). The number of
+// entries taken; -1, with nothing taken, from a source that only steps.
+int ListEntriesAsTheyCome(DirSource& source, int sourceKind, const QString& path,
+                          const DirSource::Take& take, const std::function<void()>& drop);
 
 } // namespace velmar

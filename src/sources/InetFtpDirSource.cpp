@@ -54,6 +54,31 @@ bool InetFtpDirSource::ListOnce() {
     return ok;
 }
 
+DirSource::PushResult InetFtpDirSource::Push(const Take& take,
+                                             const std::function<void()>& drop) {
+    if (listed_ || !connection_) return PushResult::Done; // nothing (more) to list
+    listed_ = true;
+    ended_ = true;
+    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
+    if (stop_) connection_->SetStopFlag(stop_);
+    // A stop ends the listing through the stop flag; until then what the consumer refuses
+    // is only skipped.
+    bool taking = true;
+    const bool ok = connection_->ListFolder(folder, [&](FindRecord& r) {
+        if (!taking) return;
+        const bool isFolder = r.isFolder();
+        if (!isFolder && !matchAll_ && !platform::MatchMask(r.name, fileMask_)) return;
+        taking = take(r, isFolder ? kEntryFolder : kEntryFile);
+    });
+    connection_->SetStopFlag(nullptr);
+    if (ok) return PushResult::Done;
+    // Nothing of a listing that broke off is shown as if it were the folder.
+    drop();
+    ReportFailure();
+    return PushResult::Failed;
+}
+
 EntryKind InetFtpDirSource::Next(FindRecord& out) {
     if (ended_ || !connection_) return kEntryEnd;
     if (!ListOnce()) {

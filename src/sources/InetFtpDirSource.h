@@ -1,6 +1,7 @@
 #pragma once
 // The directory source of an FTP pane: one LIST of the folder through the pane's connection
-// (either back end), handed out folders first, then the files that match the mask.
+// (either back end), handed out folders first, then the files that match the mask; or, to a
+// consumer that orders them itself, each as it arrives.
 
 #include "sources/DirSource.h"
 #include "ftp/FtpConnection.h"
@@ -16,6 +17,8 @@ public:
     bool Open(const QString& path) override;
     EntryKind Next(FindRecord& out) override;
     size_t PendingHint() const override { return folders_.size() + files_.size() - handedOut_; }
+    // The entries as the server's answer brings them, each file matched against the mask.
+    PushResult Push(const Take& take, const std::function<void()>& drop) override;
 
     // Borrows the pane's connection (none: the source lists nothing). `stop` ends a blocked
     // listing early.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <time.h>
 
 namespace velmar {
 
@@ -24,64 +25,105 @@ QEvent::Type ListingDoneEventType() {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Milliseconds of the coarse monotonic clock: read once per entry, where the fine clock's
+// cost shows in a large folder, and far finer than the batch delay.
+int64_t NowMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
 
 // Hands batches to the pane, growing them as the listing goes on, and never more than
-// kEntryBatchesInFlight at a time.
+// kEntryBatchesInFlight at a time. Entries of a source that steps come folders first and
+// carry their ordinals; entries that come mixed gather in a run per kind, and a run learns
+// its place as it goes out: folders after the folders sent, files after every row sent.
 class BatchPoster {
 public:
     BatchPoster(ListingJob& job, const DirSource* source) : job_(job), source_(source) {}
 
     bool stopped() const { return job_.stop.load(); }
 
-    // Adds one entry; false when the listing should end (stopped).
-    bool Add(FileEntry&& entry) {
-        if (stopped()) return false;
-        if (batch_.empty()) {
-            batch_.reserve(size_t(limit_));
-            started_ = Clock::now();
-        }
-        batch_.push_back(std::move(entry));
-        if (int(batch_.size()) >= limit_ ||
-            Clock::now() - started_ >= std::chrono::milliseconds(kEntryBatchDelayMs))
-            Send();
-        return !stopped();
+    // Adds one entry (its ordinal set); false when the listing should end (stopped).
+    bool Add(FileEntry&& entry) { return AddTo(runs_[1], std::move(entry)); }
+
+    // Adds one entry that came mixed (no ordinal yet).
+    bool AddMixed(FileEntry&& entry) {
+        mixed_ = true;
+        return AddTo(runs_[entry.kind == kEntryFolder ? 0 : 1], std::move(entry));
     }
 
-    // `more`: entries known to follow (0 when not known).
-    void Send(size_t more = 0) {
-        if (batch_.empty()) return;
-        // A stopped listing's entries are of no use to the pane, which has moved on.
-        while (job_.inFlight.load(std::memory_order_acquire) >= kEntryBatchesInFlight && !stopped())
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        if (stopped()) {
-            batch_.clear();
-            return;
-        }
-        auto* event = new EntryPostedEvent(job_.path, std::move(batch_));
-        event->more = more ? more : source_ ? source_->PendingHint() : 0;
-        job_.inFlight.fetch_add(1, std::memory_order_acq_rel);
-        PostToWindow(job_.pane, event);
-        batch_.clear();
-        limit_ = std::min(limit_ * 2, kEntryBatchMaxSize);
+    // Sends what is held, folders first. `more`: entries known to follow (0: not known).
+    void SendAll(size_t more = 0) {
+        Send(runs_[0], more);
+        Send(runs_[1], more);
+    }
+
+    // Forgets what is held.
+    void Drop() {
+        runs_[0].entries.clear();
+        runs_[1].entries.clear();
     }
 
     void SendArranged(std::vector<FileEntry>& all) {
         size_t next = 0;
+        Run& run = runs_[1];
         while (next < all.size() && !stopped()) {
             const size_t n = std::min(all.size() - next, size_t(limit_));
-            batch_.assign(std::make_move_iterator(all.begin() + qsizetype(next)),
-                          std::make_move_iterator(all.begin() + qsizetype(next + n)));
+            run.entries.assign(std::make_move_iterator(all.begin() + qsizetype(next)),
+                               std::make_move_iterator(all.begin() + qsizetype(next + n)));
             next += n;
-            Send(all.size() - next);
+            Send(run, all.size() - next);
         }
     }
 
 private:
+    struct Run {
+        std::vector<FileEntry> entries;
+        int64_t startedMs = 0;
+        int sent = 0; // entries of this run's kind posted so far
+    };
+
+    bool AddTo(Run& run, FileEntry&& entry) {
+        if (stopped()) return false;
+        const int64_t now = NowMs();
+        if (run.entries.empty()) {
+            run.entries.reserve(size_t(limit_));
+            run.startedMs = now;
+        }
+        run.entries.push_back(std::move(entry));
+        if (int(run.entries.size()) >= limit_ || now - run.startedMs >= kEntryBatchDelayMs)
+            Send(run);
+        return !stopped();
+    }
+
+    void Send(Run& run, size_t more = 0) {
+        if (run.entries.empty()) return;
+        // A stopped listing's entries are of no use to the pane, which has moved on.
+        while (job_.inFlight.load(std::memory_order_acquire) >= kEntryBatchesInFlight && !stopped())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (stopped()) {
+            run.entries.clear();
+            return;
+        }
+        if (mixed_) {
+            // The pane holds the parent row, the folders sent and then the files sent.
+            int ordinal = run.sent + (&run == &runs_[1] ? runs_[0].sent : 0);
+            for (FileEntry& e : run.entries)
+                e.ordinal = ++ordinal;
+        }
+        run.sent += int(run.entries.size());
+        auto* event = new EntryPostedEvent(job_.path, std::move(run.entries));
+        event->more = more ? more : source_ ? source_->PendingHint() : 0;
+        job_.inFlight.fetch_add(1, std::memory_order_acq_rel);
+        PostToWindow(job_.pane, event);
+        run.entries.clear();
+        limit_ = std::min(limit_ * 2, kEntryBatchMaxSize);
+    }
+
     ListingJob& job_;
     const DirSource* source_;
-    std::vector<FileEntry> batch_;
-    Clock::time_point started_;
+    Run runs_[2]; // folders, files (every entry of a source that steps)
+    bool mixed_ = false;
     int limit_ = kEntryBatchSize;
 };
 
@@ -103,26 +145,42 @@ int RunListing(ListingJob& job) {
         if (job.attach) job.attach(*source);
         BatchPoster poster(job, job.arrange ? nullptr : source.get());
         std::vector<FileEntry> all;
-        ListEntries(*source, job.sourceKind, job.path, [&](FindRecord& record, EntryKind kind) {
+        bool mixed = false;
+        const auto take = [&](FindRecord& record, EntryKind kind) {
             if (job.stop.load()) return false;
             if (job.filter && !job.filter(record)) return true;
             FileEntry entry;
             entry.kind = kind;
-            entry.ordinal = ++posted;
             entry.find = std::move(record);
+            ++posted;
             if (job.arrange) {
                 all.push_back(std::move(entry));
                 return true;
             }
+            if (mixed) return poster.AddMixed(std::move(entry));
+            entry.ordinal = posted;
             return poster.Add(std::move(entry));
-        });
+        };
+        if (job.arrange) {
+            ListEntries(*source, job.sourceKind, job.path, take);
+        } else {
+            // Entries the source has at once go to the pane while the rest still arrive;
+            // the poster keeps folders ahead of files.
+            mixed = true;
+            const int pushed = ListEntriesAsTheyCome(*source, job.sourceKind, job.path, take,
+                                                     [&] { poster.Drop(); });
+            if (pushed < 0) {
+                mixed = false;
+                ListEntries(*source, job.sourceKind, job.path, take);
+            }
+        }
         if (job.arrange && !job.stop.load()) {
             job.arrange(all);
             for (size_t i = 0; i < all.size(); ++i)
                 all[i].ordinal = int(i) + 1;
             poster.SendArranged(all);
         } else {
-            poster.Send();
+            poster.SendAll();
         }
         source.reset();
         if (job.pane && !job.stop.load()) PostToWindow(job.pane, new ListingDoneEvent(posted));
