@@ -38,7 +38,62 @@ private:
     QString tag_;
     int next_ = 1;
 };
+
+// A server's answer as it arrives: more files than one batch, then a folder, files, "." and
+// a last folder. Files come in falling name order, so that only the arrival order fits.
+class ArrivingSource : public DirSource {
+public:
+    static constexpr int files = kEntryBatchSize + 100;
+    bool Open(const QString& path) override {
+        mask = path;
+        return true;
+    }
+    EntryKind Next(FindRecord&) override { return kEntryEnd; }
+    PushResult Push(const Take& take, const std::function<void()>&) override {
+        for (int i = files; i >= 1; --i) {
+            if (i == 100) Give(take, "d1", true);
+            if (i == 50) Give(take, ".", true);
+            Give(take, QString::asprintf("f%04d", i), false);
+        }
+        Give(take, "d2", true);
+        return PushResult::Done;
+    }
+
+private:
+    static void Give(const Take& take, const QString& name, bool folder) {
+        FindRecord r;
+        r.name = name;
+        if (folder) r.attributes = attr::Directory;
+        take(r, folder ? kEntryFolder : kEntryFile);
+    }
+};
 } // namespace
+
+// Folders that arrive after files already shown still land ahead of them, each kind in its
+// order of arrival; the cursor kept on a refill finds a folder that came that way.
+TEST_F(PaneThreadTest, FtpEntriesShownAsTheyArriveEndFoldersFirst) {
+    RegisterDirSourceFactory(kSourceFtp,
+                             [] { return std::unique_ptr<DirSource>(new ArrivingSource); });
+    PaneWindow w;
+    PaneController& pane = w.left->controller();
+    QAbstractItemModelTester tester(w.left->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    pane.setSourceKind(kSourceFtp);
+    pane.setFtpHost("arriving");
+    pane.setCurrentPath("/pub/");
+    pane.RefillPane();
+    WaitListed(pane);
+    QStringList expected{"..", "d1", "d2"};
+    for (int i = ArrivingSource::files; i >= 1; --i)
+        expected.append(QString::asprintf("f%04d", i));
+    EXPECT_EQ(Names(pane), expected);
+    pane.SelectAndFocus(2);
+    pane.RefillPane();
+    WaitListed(pane);
+    EXPECT_EQ(Names(pane), expected);
+    EXPECT_EQ(FocusedName(pane), "d2");
+    RegisterDirSourceFactory(kSourceFtp, nullptr);
+}
 
 TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDropped) {
     RegisterDirSourceFactory(kSourceFtp,
