@@ -7,6 +7,7 @@
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
+#include "support/Gui.h"
 #include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
@@ -143,9 +144,7 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
     auto answer = [&](QDialog* d) {
         ASSERT_EQ(ControlIdOf(d), ids::kDlgTelnetConnect);
         auto* host = FindControl<QComboBox>(d, ids::kIdcTelnetHost);
-        listed.clear();
-        for (int k = 0; k < host->count(); ++k)
-            listed << host->itemText(k);
+        listed = test::ItemTexts(*host);
         host->setEditText("127.0.0.1");
         // The port follows the protocol until the user types one.
         auto* protocol = FindControl<QComboBox>(d, ids::kIdcTelnetProtocol);
