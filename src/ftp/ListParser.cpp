@@ -213,19 +213,32 @@ constexpr uint32_t Packed(char a, char b, char c) {
 int MonthNumber(std::string_view field) {
     if (field.size() != 3) return 0;
     switch (Packed(field[0], field[1], field[2])) {
-    case Packed('J', 'a', 'n'): return 1;
-    case Packed('F', 'e', 'b'): return 2;
-    case Packed('M', 'a', 'r'): return 3;
-    case Packed('A', 'p', 'r'): return 4;
-    case Packed('M', 'a', 'y'): return 5;
-    case Packed('J', 'u', 'n'): return 6;
-    case Packed('J', 'u', 'l'): return 7;
-    case Packed('A', 'u', 'g'): return 8;
-    case Packed('S', 'e', 'p'): return 9;
-    case Packed('O', 'c', 't'): return 10;
-    case Packed('N', 'o', 'v'): return 11;
-    case Packed('D', 'e', 'c'): return 12;
-    default: return 0;
+    case Packed('J', 'a', 'n'):
+        return 1;
+    case Packed('F', 'e', 'b'):
+        return 2;
+    case Packed('M', 'a', 'r'):
+        return 3;
+    case Packed('A', 'p', 'r'):
+        return 4;
+    case Packed('M', 'a', 'y'):
+        return 5;
+    case Packed('J', 'u', 'n'):
+        return 6;
+    case Packed('J', 'u', 'l'):
+        return 7;
+    case Packed('A', 'u', 'g'):
+        return 8;
+    case Packed('S', 'e', 'p'):
+        return 9;
+    case Packed('O', 'c', 't'):
+        return 10;
+    case Packed('N', 'o', 'v'):
+        return 11;
+    case Packed('D', 'e', 'c'):
+        return 12;
+    default:
+        return 0;
     }
 }
 
@@ -301,8 +314,7 @@ bool CivilToFileTime(int year, int month, int day, int hour, int minute, uint64_
     thread_local int64_t lastDays = 0;
     const int date = (year * 16 + month) * 32 + day;
     if (date != lastDate) {
-        static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30,
-                                                   31, 31, 30, 31, 30, 31};
+        static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
         const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
         const int monthDays = kDays[size_t(month - 1)] + (month == 2 && leap ? 1 : 0);
         if (day > monthDays) return false;

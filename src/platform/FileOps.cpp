@@ -388,7 +388,11 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
                 cleanedFor ||
             cleanedFor.isEmpty()) {
             cleanedFor = dst.left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0));
-            RemoveStalePartsOnce(folderOfTarget(), EncodeName(FolderOf(dst)) + '/');
+            const QByteArray key = EncodeName(FolderOf(dst)) + '/';
+            if (target.guarded())
+                RemoveStalePartsOnceAt(target.folder(), ".", key);
+            else
+                RemoveStalePartsOnce(folderOfTarget(), key);
         }
         static const QByteArray here(".");
         const int rc = CopyUnnamed(in.get(), opened, size, partFolder,
@@ -519,17 +523,14 @@ int MakeFolder(const QString& path) {
 
 int FreeBytes(const QString& folder, uint64_t& out) {
     struct statvfs vfs {};
-    const SysName name(folder);
+    // With its "/": below a guarded root the folder's own descriptor, which the copy into it
+    // reuses, is asked (no walk through /proc, no descriptor opened for this alone).
+    const SysName name(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
     if (!name.guarded()) {
         if (::statvfs(name.c_str(), &vfs) != 0) return errno;
     } else {
-        // Through the folder's descriptor: no walk through /proc for every file of a tree.
         if (name.error()) return name.error();
-        const int fd = ::openat(name.folder(), name.leaf(), O_PATH | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) return errno;
-        const int rc = ::fstatvfs(fd, &vfs) == 0 ? 0 : errno;
-        ::close(fd);
-        if (rc != 0) return rc;
+        if (::fstatvfs(name.folder(), &vfs) != 0) return errno;
     }
     out = uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
     return 0;
@@ -561,7 +562,9 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
     out.items.clear();
     // With its "/": inside a guarded tree the folder itself is reached without a link too.
     const SysName name(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
-    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (name.error()) return name.error();
+    const int fd = ::openat(name.folder(), *name.leaf() ? name.leaf() : ".",
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
@@ -582,9 +585,16 @@ int ListFolder(const QString& folder, FolderListing& out, bool sizes) {
         const bool needStat = type == DT_UNKNOWN || (sizes && type != DT_DIR);
         if (needStat) {
             if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // vanished
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+            type = S_ISDIR(st.st_mode)    ? DT_DIR
+                   : S_ISLNK(st.st_mode)  ? DT_LNK
+                   : S_ISREG(st.st_mode)  ? DT_REG
+                   : S_ISFIFO(st.st_mode) ? DT_FIFO
+                                          : DT_CHR; // socket or device: refused alike
             if (S_ISREG(st.st_mode)) item.size = uint64_t(st.st_size);
         }
+        // Opening a device can act on it (a tape rewinds, a watchdog starts): the folder's
+        // own type of an entry keeps a copy from ever opening one.
+        item.special = type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
         item.folder = type == DT_DIR;
         item.link = type == DT_LNK;
         if (type == DT_LNK) {

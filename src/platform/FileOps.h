@@ -96,7 +96,8 @@ struct FolderItem {
     bool folder = false; // a real folder, never a link to one
     bool link = false;   // a symbolic link, to whatever
     bool linkToFolder = false;
-    uint64_t size = 0; // only when sizes were asked for
+    bool special = false; // a FIFO, socket or device: a copy refuses it without opening it
+    uint64_t size = 0;    // only when sizes were asked for
 };
 struct FolderListing {
     std::vector<FolderItem> items;

@@ -96,30 +96,36 @@ int OpenPlainFileAt(int folder, const char* name, int& fd, struct stat* st, bool
 }
 
 int RemoveStaleParts(const QByteArray& folder) {
-    const int dfd =
-        ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return RemoveStalePartsAt(AT_FDCWD, folder.isEmpty() ? "." : folder.constData());
+}
+
+int RemoveStalePartsAt(int at, const char* folder) {
+    const int dfd = ::openat(at, folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0) return 0;
-    DIR* dir = ::fdopendir(dfd);
-    if (!dir) {
-        ::close(dfd);
-        return 0;
-    }
     int removed = 0;
     const size_t prefix = sizeof kPartPrefix - 1;
-    while (const dirent* e = ::readdir(dir)) {
-        if (std::strncmp(e->d_name, kPartPrefix, prefix) != 0) continue;
-        char* end = nullptr;
-        const long pid = std::strtol(e->d_name + prefix, &end, 10);
-        if (pid <= 0 || *end != '.' || pid == long(::getpid())) continue;
-        // Another user's part is not ours to judge; a live (or unknowable) writer keeps it.
-        struct stat st {};
-        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || st.st_uid != ::geteuid())
-            continue;
-        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-        if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
+    // The entries straight from the kernel: the folder is read once per copy into it.
+    alignas(dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t n = ::getdents64(dfd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (ssize_t offset = 0; offset < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += e->d_reclen;
+            if (std::strncmp(e->d_name, kPartPrefix, prefix) != 0) continue;
+            char* end = nullptr;
+            const long pid = std::strtol(e->d_name + prefix, &end, 10);
+            if (pid <= 0 || *end != '.' || pid == long(::getpid())) continue;
+            // Another user's part is not ours to judge; a live (or unknowable) writer keeps it.
+            struct stat st {};
+            if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || st.st_uid != ::geteuid())
+                continue;
+            if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+            if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
+        }
     }
-    ::closedir(dir);
+    ::close(dfd);
     return removed;
 }
 
@@ -129,16 +135,23 @@ int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path) {
     return rc;
 }
 
-void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key) {
+namespace {
+// Whether `key` is new to this process (so its folder is to be cleaned).
+bool FirstTimeFor(const QByteArray& key) {
     static std::mutex mutex;
     static std::set<QByteArray> cleaned;
-    bool clean = false;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (cleaned.size() > 4096) cleaned.clear();
-        clean = cleaned.insert(key).second;
-    }
-    if (clean) RemoveStaleParts(folder);
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (cleaned.size() > 4096) cleaned.clear();
+    return cleaned.insert(key).second;
+}
+} // namespace
+
+void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key) {
+    if (FirstTimeFor(key)) RemoveStaleParts(folder);
+}
+
+void RemoveStalePartsOnceAt(int at, const char* folder, const QByteArray& key) {
+    if (FirstTimeFor(key)) RemoveStalePartsAt(at, folder);
 }
 
 int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,

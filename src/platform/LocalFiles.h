@@ -46,8 +46,11 @@ int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, in
 // Removes our parts in `folder` (files, or links a link copy was making) whose writing
 // process no longer runs; the number removed.
 int RemoveStaleParts(const QByteArray& folder);
+// The same for `folder` in the folder `at` (a descriptor, or AT_FDCWD).
+int RemoveStalePartsAt(int at, const char* folder);
 // RemoveStaleParts once per `key` in this process (see CreatePartFileAt).
 void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key);
+void RemoveStalePartsOnceAt(int at, const char* folder, const QByteArray& key);
 
 // A private scratch file with no name (or one removed at once), read back through the same
 // descriptor: nothing else can open it and nothing is left behind, even after a kill.

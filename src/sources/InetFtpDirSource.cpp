@@ -14,10 +14,10 @@ bool InetFtpDirSource::Open(const QString& path) {
     matchAll_ =
         fileMask_.isEmpty() || fileMask_ == QLatin1String("*.*") || fileMask_ == QLatin1String("*");
     phase = 1;
-    records_.clear();
+    folders_.clear();
+    files_.clear();
     position_ = 0;
     handedOut_ = 0;
-    restart_ = true;
     listed_ = false;
     ended_ = false;
     return true;
@@ -42,11 +42,13 @@ bool InetFtpDirSource::ListOnce() {
     const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
     if (stop_) connection_->SetStopFlag(stop_);
-    const bool ok = connection_->ListFolder(
-        folder, [this](FindRecord& r) { records_.push_back(std::move(r)); });
+    const bool ok = connection_->ListFolder(folder, [this](FindRecord& r) {
+        (r.isFolder() ? folders_ : files_).push_back(std::move(r));
+    });
     connection_->SetStopFlag(nullptr);
     if (!ok) {
-        records_.clear();
+        folders_.clear();
+        files_.clear();
         ReportFailure();
     }
     return ok;
@@ -58,27 +60,22 @@ EntryKind InetFtpDirSource::Next(FindRecord& out) {
         ended_ = true;
         return kEntryEnd;
     }
-    if (restart_) {
-        restart_ = false;
-        position_ = 0;
-    }
-    while (position_ < records_.size()) {
-        FindRecord& r = records_[position_++];
-        if (phase == 1 && r.isFolder()) {
-            out = std::move(r);
+    if (phase == 1) {
+        if (position_ < folders_.size()) {
+            out = std::move(folders_[position_++]);
             ++handedOut_;
             return kEntryFolder;
         }
-        if (phase == 0 && !r.isFolder() && (matchAll_ || platform::MatchMask(r.name, fileMask_))) {
+        phase = 0;
+        position_ = 0;
+    }
+    while (position_ < files_.size()) {
+        FindRecord& r = files_[position_++];
+        if (matchAll_ || platform::MatchMask(r.name, fileMask_)) {
             out = std::move(r);
             ++handedOut_;
             return kEntryFile;
         }
-    }
-    if (phase == 1) {
-        phase = 0;
-        restart_ = true;
-        return Next(out);
     }
     ended_ = true;
     return kEntryEnd;

@@ -15,7 +15,7 @@ class InetFtpDirSource : public DirSource {
 public:
     bool Open(const QString& path) override;
     EntryKind Next(FindRecord& out) override;
-    size_t PendingHint() const override { return records_.size() - handedOut_; }
+    size_t PendingHint() const override { return folders_.size() + files_.size() - handedOut_; }
 
     // Borrows the pane's connection (none: the source lists nothing). `stop` ends a blocked
     // listing early.
@@ -33,12 +33,13 @@ private:
     QString pattern_;
     QString fileMask_; // the mask after the pattern's last slash
     bool matchAll_ = true;
-    // Filled record by record as the listing arrives: a deque grows without copying what
-    // it holds into fresh memory, which a large folder would pay for in page faults.
-    std::deque<FindRecord> records_;
-    size_t position_ = 0;
+    // Filled record by record as the listing arrives, folders apart from files, so each
+    // phase walks only its own: a deque grows without copying what it holds into fresh
+    // memory, which a large folder would pay for in page faults.
+    std::deque<FindRecord> folders_;
+    std::deque<FindRecord> files_;
+    size_t position_ = 0;  // in the current phase's deque
     size_t handedOut_ = 0; // entries Next gave
-    bool restart_ = true;
     bool listed_ = false;
     bool ended_ = false;
 };

@@ -96,6 +96,7 @@ public:
             e.folder = item.folder;
             e.link = item.link;
             e.linkToFolder = item.linkToFolder;
+            e.special = item.special;
             e.size = item.size;
             e.attributes = (item.folder ? attr::Directory : 0) | (hidden ? attr::Hidden : 0) |
                            (listing.readOnlyFs ? attr::InRom : 0);
@@ -146,9 +147,12 @@ public:
     }
     bool MakeFolder(const QString& path) override { return Done(platform::MakeFolder(path)); }
     bool EnsureFolder(const QString& path) override {
+        // Made at once where it is new (a tree copy's usual case); only when that fails is
+        // the name looked at, a folder (or a link to one) already there being fine.
+        const int rc = platform::MakeFolder(path);
         platform::FileIdentity id;
-        if (platform::Identify(path, id) == 0 && id.folder) return true;
-        return MakeFolder(path);
+        if (rc == 0 || (platform::Identify(path, id) == 0 && id.folder)) return true;
+        return Fail(rc);
     }
     bool Exists(const QString& path, uint64_t* size) override {
         platform::FileIdentity id;

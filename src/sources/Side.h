@@ -42,6 +42,7 @@ struct ListedEntry {
     bool folder = false;
     bool link = false;         // a symbolic link (to anything): copied as a link where it can be
     bool linkToFolder = false; // never walked into
+    bool special = false;      // a local FIFO, socket or device: never opened by a copy
     uint64_t size = 0;
     uint32_t attributes = 0; // attr::Hidden, attr::InRom ... as the pane shows them
 };

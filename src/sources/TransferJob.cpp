@@ -293,6 +293,10 @@ private:
                 if (!e.linkToFolder) folders.push_back(&e);
                 continue;
             }
+            if (e.special) {
+                messages().Tell(kSpecialFileRefused.arg(src));
+                continue;
+            }
             p_.SetName(e.name);
             p_.done.store(0);
             if (!local) {

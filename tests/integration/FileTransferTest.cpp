@@ -2,8 +2,8 @@
 // back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
 #include "ftp/FtpConnection.h"
-#include "platform/FileOps.h"
 #include "platform/Cancel.h"
+#include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "support/FtpServer.h"
 #include "support/TransferFixture.h"

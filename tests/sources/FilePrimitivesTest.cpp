@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -134,8 +135,20 @@ TEST_F(Primitives, SpecialFilesAreNamedAndSkipped) {
         EXPECT_TRUE(QFileInfo::exists(src));
     }
     user.told.clear();
+    // Inside a folder none is even opened (opening a device can act on it).
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, Native(dir.file("S/T")), IN_OPEN), 0);
     Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T")});
     RunTransfer(job);
+    alignas(inotify_event) char events[4096];
+    const ssize_t got = ::read(watch, events, sizeof events);
+    for (ssize_t at = 0; at < got;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+        const QByteArray name = e->len ? QByteArray(e->name) : QByteArray();
+        EXPECT_TRUE(name.isEmpty() || name == "plain") << name.constData() << " was opened";
+        at += ssize_t(sizeof *e + e->len);
+    }
+    ::close(watch);
     EXPECT_EQ(ReadAll(dir.file("D/T/plain")), "p");
     EXPECT_EQ(job.progress.files.load(), 1);
     // In a folder each is a question that names it.
