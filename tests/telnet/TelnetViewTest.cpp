@@ -56,8 +56,6 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
         {"Delete", Qt::Key_Delete, Qt::NoModifier, false, "\033[3~"},
         {"Backspace", Qt::Key_Backspace, Qt::NoModifier, false, "\b"},
         {"CtrlC", Qt::Key_C, Qt::ControlModifier, false, "\x03"},
-        {"CtrlQ", Qt::Key_Q, Qt::ControlModifier, false, "\x91"},
-        {"CtrlS", Qt::Key_S, Qt::ControlModifier, false, "\x93"},
         {"CtrlSpace", Qt::Key_Space, Qt::ControlModifier, false, B({0})},
         {"CtrlDigit", Qt::Key_1, Qt::ControlModifier, false, B({0})},
         {"AltLetter", Qt::Key_A, Qt::AltModifier, false, B({0})},
