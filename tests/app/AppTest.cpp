@@ -11,6 +11,7 @@
 #include "framework/DocTemplate.h"
 #include "framework/Routing.h"
 #include "res/Ids.h"
+#include "support/Gui.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
@@ -26,7 +27,9 @@ struct Fixture : ::testing::Test {
     test::MessageScript messages;
     int quits = 0;
     // The telnet mode opens its connect dialog when first shown: cancel it.
-    Fixture() { SetDialogHookForTesting([](QDialog* d) { d->reject(); }); }
+    Fixture() {
+        SetDialogHookForTesting([](QDialog* d) { d->reject(); });
+    }
     ~Fixture() override { SetDialogHookForTesting(nullptr); }
     CVelmarApp::System system(bool sockets = true, bool processes = true) {
         CVelmarApp::System s;
@@ -35,18 +38,6 @@ struct Fixture : ::testing::Test {
         s.quit = [this] { ++quits; };
         return s;
     }
-};
-
-struct UrlRecorder {
-    std::vector<QUrl> opened;
-    bool answer = true;
-    UrlRecorder() {
-        SetUrlOpenerForTesting([this](const QUrl& u) {
-            opened.push_back(u);
-            return answer;
-        });
-    }
-    ~UrlRecorder() { SetUrlOpenerForTesting(nullptr); }
 };
 
 } // namespace
@@ -174,7 +165,7 @@ using About = Fixture;
 TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
     CVelmarApp app(system());
     ASSERT_TRUE(app.InitInstance());
-    UrlRecorder urls;
+    test::UrlRecorder urls;
     bool seen = false;
     SetDialogHookForTesting([&](QDialog* d) {
         EXPECT_EQ(ControlIdOf(d), ids::kDlgAbout);
@@ -194,7 +185,7 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
 }
 
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {
-    UrlRecorder urls;
+    test::UrlRecorder urls;
     QWidget parent;
     const struct {
         const char* text;

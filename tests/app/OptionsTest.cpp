@@ -4,11 +4,11 @@
 #include "app/VelmarApp.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/PaneList.h"
+#include "support/Gui.h"
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -113,8 +113,7 @@ TEST(Options, ThePanesStartInTheFoldersGivenAndTheRightOneAtTheRootWithoutASecon
                                  ResolveStartFolder(QStringLiteral("right/c.txt"), dir.path())});
         // The panes list beside the window: wait for their rows.
         for (CPaneList* pane : {frame->firstPane(), frame->secondPane()})
-            for (QDeadlineTimer d(20000); pane->controller().IsListing() && !d.hasExpired();)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            ASSERT_TRUE(test::WaitFor([&] { return !pane->controller().IsListing(); }));
         EXPECT_EQ(frame->firstPane()->controller().currentPath(), dir.path() + "/left/");
         EXPECT_GE(frame->firstPane()->controller().FindRow(QStringLiteral("a.txt")), 0);
         CPaneList* right = frame->secondPane();

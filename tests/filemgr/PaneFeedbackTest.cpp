@@ -96,17 +96,13 @@ TEST(PaneFeedback, HelpWithoutABrowserSaysSo) {
     ResetPaneSettings();
     CVelmarDoc doc;
     CMainFrame frame(&doc);
-    QList<QUrl> opened;
-    SetUrlOpenerForTesting([&](const QUrl& url) {
-        opened.append(url);
-        return false;
-    });
+    UrlRecorder urls;
+    urls.answer = false;
     MessageScript script;
     EXPECT_TRUE(frame.OnCommand(ids::kCmdHelp));
-    SetUrlOpenerForTesting(nullptr);
-    ASSERT_EQ(opened.size(), 1);
+    ASSERT_EQ(urls.opened.size(), 1u);
     EXPECT_EQ(script.shown, QStringList{"No web browser could be started to show the manual.\n" +
-                                        opened[0].toLocalFile()});
+                                        urls.opened[0].toLocalFile()});
 }
 
 using FolderMove = TransferFixture<>;

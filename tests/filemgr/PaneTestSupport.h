@@ -9,13 +9,12 @@
 #include "filemgr/PaneSort.h"
 #include "filemgr/VelmarDoc.h"
 #include "settings/SettingsStore.h"
+#include "support/Gui.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QHBoxLayout>
 #include <QStringList>
-#include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <vector>
@@ -119,16 +118,6 @@ protected:
     }
     TempDir dir;
 };
-
-// Processes events until `done` holds or a generous deadline passes.
-template <class F> bool WaitFor(F done) {
-    QDeadlineTimer deadline(20000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 // Processes events until the pane's listing has ended.
 inline void WaitListed(const PaneController& pane) {

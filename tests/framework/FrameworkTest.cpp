@@ -10,6 +10,7 @@
 #include "framework/View.h"
 #include "res/Ids.h"
 #include "res/MenuTables.h"
+#include "support/Gui.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,13 +84,6 @@ struct CommandRouting : ::testing::Test {
         frame.SetActiveView(view);
     }
 };
-
-QStringList MenuTitles(QMainWindow& w) {
-    QStringList titles;
-    for (QAction* a : w.menuBar()->actions())
-        titles << a->text();
-    return titles;
-}
 
 std::vector<int> ToolBarIds(CFrame& f) {
     std::vector<int> ids;
@@ -184,7 +178,7 @@ TEST(CommandBars, BarsSwapWithTheirButtonsAndTheActionsStayWithTheFrame) {
     QAction* fast = frame.action(ids::kCmdFastFolders);
     EXPECT_EQ(fast->shortcut(), QKeySequence("Ctrl+Alt+F"));
     ASSERT_TRUE(frame.SetCommandBar(ids::kMenuTelnet));
-    EXPECT_EQ(MenuTitles(frame), QStringList{"Menu"});
+    EXPECT_EQ(test::MenuTitles(frame), QStringList{"Menu"});
     EXPECT_EQ(frame.action(ids::kCmdFastFolders), fast);
     EXPECT_TRUE(frame.actions().contains(fast));
 }
@@ -258,19 +252,14 @@ TEST(Help, TheManualIsFoundAndTheHelpRequestOpensItInTheBrowser) {
     const QString path = HelpFilePath();
     ASSERT_TRUE(QFile::exists(path)) << qPrintable(path);
 
-    std::vector<QUrl> opened;
-    SetUrlOpenerForTesting([&](const QUrl& url) {
-        opened.push_back(url);
-        return true;
-    });
+    test::UrlRecorder urls;
     RecordingFrame frame;
     frame.SetCommandBar(ids::kMenuTelnet);
     frame.UpdateCommandStates();
     ASSERT_TRUE(frame.action(ids::kCmdHelp)->isEnabled());
     frame.action(ids::kCmdHelp)->trigger();
-    SetUrlOpenerForTesting(nullptr);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toLocalFile(), path);
+    ASSERT_EQ(urls.opened.size(), 1u);
+    EXPECT_EQ(urls.opened[0].toLocalFile(), path);
 }
 
 // Every picture drawn in code shows ink in its middle at a tool bar's size: a label whose

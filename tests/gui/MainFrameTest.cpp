@@ -79,22 +79,11 @@ struct FakePower : platform::PowerSource {
     }
 };
 
-QStringList MenuTitles(QMainWindow& w) {
-    QStringList titles;
-    for (QAction* a : w.menuBar()->actions())
-        titles << a->text();
-    return titles;
-}
-
 // The two panes share the room, give or take the handle.
 bool Halved(CMainFrame& frame) {
     const QList<int> sizes = frame.splitter()->sizes();
     return sizes.size() == 2 &&
            std::abs(sizes[0] - sizes[1]) <= frame.splitter()->handleWidth() + 1;
-}
-
-void WaitListed(const CPaneList& pane) {
-    test::WaitListed(pane.controller());
 }
 
 void Settle() {
@@ -170,7 +159,7 @@ TEST_F(MainFrame, PanesSetTheBarOfTheirStyleUpAndDownWhenStacked) {
     for (CView* v : doc.views())
         v->OnInitialUpdate();
     EXPECT_EQ(frame.commandBarId(), ids::kMenuLikeNcStacked);
-    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
+    EXPECT_EQ(test::MenuTitles(frame), (QStringList{"&Up", "File", "&Cmd", "&Down"}));
     // The path field and the gauge follow the style of the bar.
     EXPECT_TRUE(frame.pathBar()->likeNc());
     EXPECT_EQ(frame.pathBar()->palette().color(QPalette::Base), QColor(0, 0, 0));
@@ -180,7 +169,7 @@ TEST_F(MainFrame, PanesSetTheBarOfTheirStyleUpAndDownWhenStacked) {
     WriteStoreSetting("LikeNC", 0);
     doc.UpdateAllViews();
     EXPECT_EQ(frame.commandBarId(), ids::kMenuFileManager);
-    EXPECT_EQ(MenuTitles(frame), (QStringList{"&File", "Cmds", "&About"}));
+    EXPECT_EQ(test::MenuTitles(frame), (QStringList{"&File", "Cmds", "&About"}));
     EXPECT_FALSE(frame.pathBar()->likeNc());
     EXPECT_NE(frame.pathBar()->palette().color(QPalette::Base), QColor(0, 0, 0));
     EXPECT_FALSE(frame.gauge()->likeNc());
@@ -188,7 +177,7 @@ TEST_F(MainFrame, PanesSetTheBarOfTheirStyleUpAndDownWhenStacked) {
     WriteStoreSetting("LikeNC", 1);
     WriteStoreSetting("Horizontal Panes", 1);
     doc.UpdateAllViews();
-    EXPECT_EQ(MenuTitles(frame), (QStringList{"&Left", "File", "&Cmd", "&Right"}));
+    EXPECT_EQ(test::MenuTitles(frame), (QStringList{"&Left", "File", "&Cmd", "&Right"}));
 }
 
 TEST_F(MainFrame, PerPaneCommandsGoToTheirFixedPaneWhicheverHasTheFocus) {
@@ -390,8 +379,8 @@ struct KeyedFrame {
         SetMessageAnswererForTesting(nullptr);
     }
     void Listed() {
-        WaitListed(*left);
-        WaitListed(*frame->secondPane());
+        test::WaitListed(left->controller());
+        test::WaitListed(frame->secondPane()->controller());
     }
     // A key in the left pane, the frame active again after the last dialog.
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -436,7 +425,7 @@ TEST_F(MainFrame, WhatANewUserTriesWithTheKeyboard) {
     // Ctrl+R lists the folder again.
     k.other.write("new", "n");
     QTest::keyClick(left, Qt::Key_R, Qt::ControlModifier);
-    WaitListed(*left);
+    test::WaitListed(left->controller());
     EXPECT_NE(left->controller().FindRow("new"), -1);
 
     // The focused row stays in view when the window shrinks.

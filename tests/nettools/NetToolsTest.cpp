@@ -1,17 +1,18 @@
 // Ping against the loopback interface, whois and finger against scripted servers and a
 // real fingerd on 127.0.0.1, and the three dialogs driven as a user would.
-#include "settings/SettingsStore.h"
 #include "framework/Dialogs.h"
-#include "support/Printers.h"
 #include "nettools/NetToolDialogs.h"
 #include "nettools/Ping.h"
 #include "nettools/TextQuery.h"
+#include "platform/Cancel.h"
 #include "platform/Echo.h"
 #include "platform/NameLookup.h"
-#include "platform/Cancel.h"
 #include "res/Ids.h"
+#include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
+#include "support/Gui.h"
 #include "support/MessageScript.h"
+#include "support/Printers.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -31,16 +32,13 @@ namespace velmar {
 namespace {
 
 using test::ScriptedServer;
+using test::WaitFor;
 
 // 127.255.255.255 is the loopback broadcast address: echo requests to it go out and the
 // kernel, which ignores broadcast echoes, never answers them.
 const QString kSilentAddress = "127.255.255.255";
 // Consecutive dots make a name the resolver rejects before asking any server.
 const QString kUnresolvable = "no..such..host";
-
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    return QTest::qWaitFor(done, ms);
-}
 
 QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {
     QStringList lines;
@@ -96,16 +94,14 @@ TEST_F(NetTools, UnansweredRequestsTimeOutAndBadHostsNeverSend) {
     PingOutcome outcome{};
     QStringList lines = Ping({kSilentAddress, 32, 1, 128, 150}, &outcome);
     EXPECT_EQ(outcome, PingOutcome::Done);
-    EXPECT_EQ(lines.mid(1),
-              (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
+    EXPECT_EQ(lines.mid(1), (QStringList{kSilentAddress, "Ping Failed: IP_REQ_TIMED_OUT (11010)"}));
     // Requests that fail at once (time-out 0) are spaced out, not sent back to back.
     platform::CancelToken token;
     std::atomic<int> failed{0};
     std::thread run([&] {
         const platform::ScopedCancel scope(&token);
-        RunPing({kSilentAddress, 32, 1000, 128, 0}, [&](const QString& l) {
-            failed += l.startsWith("Ping Failed");
-        });
+        RunPing({kSilentAddress, 32, 1000, 128, 0},
+                [&](const QString& l) { failed += l.startsWith("Ping Failed"); });
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     token.Cancel();
@@ -177,8 +173,8 @@ TEST_F(NetTools, AnswersWithoutEndOrLineEndStopAtTheirLimits) {
     ASSERT_TRUE(WaitFor([&] { return !dlg.running() && !dlg.resultText().isEmpty(); }));
     const QString shown = dlg.resultText();
     EXPECT_EQ(shown.count(QLatin1Char('m')), kFingerAnswerLimit);
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("\n[The answer was cut after %1 bytes.]\n")
-                                   .arg(kFingerAnswerLimit)));
+    EXPECT_TRUE(shown.endsWith(
+        QStringLiteral("\n[The answer was cut after %1 bytes.]\n").arg(kFingerAnswerLimit)));
 }
 
 // (An answer in pieces until the server closes: the whois dialog's test.)
@@ -266,11 +262,8 @@ TEST_F(NetTools, PingDialogListsLinesKeepsTheHostAndStopsOnEscape) {
     }
     CPingDlg again;
     auto* combo = FindControl<QComboBox>(&again, ids::kIdcPingHost);
-    QStringList listed;
-    for (int i = 0; i < combo->count(); ++i)
-        listed.append(combo->itemText(i));
-    EXPECT_EQ(listed, (QStringList{"127.0.0.1", "127.255.255.255", "alpha.example", kUnresolvable,
-                                   "zeta.example"}));
+    EXPECT_EQ(test::ItemTexts(*combo), (QStringList{"127.0.0.1", "127.255.255.255", "alpha.example",
+                                                    kUnresolvable, "zeta.example"}));
     EXPECT_EQ(again.history().front(), kSilentAddress);
 }
 

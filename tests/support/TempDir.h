@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 namespace velmar::test {
 
@@ -40,6 +41,14 @@ inline QByteArray Pattern(qsizetype size, int seed = 0) {
     for (qsizetype i = 0; i < size; ++i)
         b[i] = char((unsigned(i) * 167u + unsigned(seed) + unsigned(i) / 251) & 0xff);
     return b;
+}
+
+// Bytes from numbers: protocol commands, a character set's codes.
+inline QByteArray B(std::initializer_list<int> bytes) {
+    QByteArray out;
+    for (int b : bytes)
+        out.append(char(b));
+    return out;
 }
 
 // A source of blocks (an upload's, a write's) over bytes in memory.

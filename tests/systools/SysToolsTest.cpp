@@ -2,13 +2,14 @@
 // power-supply folder; the task list, Activate and Kill against real child processes,
 // with real windows under Xvfb and openbox where those can be had.
 #include "framework/Dialogs.h"
-#include "support/Printers.h"
 #include "platform/Power.h"
 #include "platform/Processes.h"
 #include "platform/Windows.h"
 #include "res/Ids.h"
 #include "sources/SizeText.h"
+#include "support/Gui.h"
 #include "support/MessageScript.h"
+#include "support/Printers.h"
 #include "support/TempDir.h"
 #include "systools/SysToolDialogs.h"
 
@@ -26,9 +27,7 @@
 namespace velmar {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    return QTest::qWaitFor(done, ms);
-}
+using test::WaitFor;
 
 // `command` run in the C locale.
 QString Output(const QStringList& command) {
@@ -121,8 +120,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
           "Battery milliwatt hours (mWh): 28500", "Battery type: LiPoly"}},
         // A wireless mouse's battery is not the system's.
         {"AC/type=Mains AC/online=1 hidpp/type=Battery hidpp/scope=Device hidpp/capacity=90",
-         {"AC power status: online", "Battery charge status: no battery",
-          "Battery type: unknown"}},
+         {"AC power status: online", "Battery charge status: no battery", "Battery type: unknown"}},
         {"BAT0/type=Battery BAT0/capacity=20",
          {"AC power status: unknown", "Battery charge status: low", "Battery charge: 20%",
           "Battery type: unknown"}},

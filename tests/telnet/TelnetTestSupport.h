@@ -3,6 +3,7 @@
 
 #include "framework/Dialogs.h"
 #include "support/MessageScript.h"
+#include "support/TempDir.h"
 #include "telnet/TelnetDialogs.h"
 #include "telnet/TelnetFrame.h"
 #include "telnet/TelnetView.h"
@@ -16,14 +17,6 @@
 #include <memory>
 
 namespace velmar::test {
-
-// Bytes from numbers, for telnet commands and the PC character set.
-inline QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray out;
-    for (int b : bytes)
-        out.append(char(b));
-    return out;
-}
 
 class Peer {
 public:

@@ -7,6 +7,7 @@
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
+#include "support/Gui.h"
 #include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
@@ -55,8 +56,6 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
         {"Delete", Qt::Key_Delete, Qt::NoModifier, false, "\033[3~"},
         {"Backspace", Qt::Key_Backspace, Qt::NoModifier, false, "\b"},
         {"CtrlC", Qt::Key_C, Qt::ControlModifier, false, "\x03"},
-        {"CtrlQ", Qt::Key_Q, Qt::ControlModifier, false, "\x91"},
-        {"CtrlS", Qt::Key_S, Qt::ControlModifier, false, "\x93"},
         {"CtrlSpace", Qt::Key_Space, Qt::ControlModifier, false, B({0})},
         {"CtrlDigit", Qt::Key_1, Qt::ControlModifier, false, B({0})},
         {"AltLetter", Qt::Key_A, Qt::AltModifier, false, B({0})},
@@ -143,9 +142,7 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
     auto answer = [&](QDialog* d) {
         ASSERT_EQ(ControlIdOf(d), ids::kDlgTelnetConnect);
         auto* host = FindControl<QComboBox>(d, ids::kIdcTelnetHost);
-        listed.clear();
-        for (int k = 0; k < host->count(); ++k)
-            listed << host->itemText(k);
+        listed = test::ItemTexts(*host);
         host->setEditText("127.0.0.1");
         // The port follows the protocol until the user types one.
         auto* protocol = FindControl<QComboBox>(d, ids::kIdcTelnetProtocol);

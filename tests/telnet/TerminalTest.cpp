@@ -2,6 +2,7 @@
 // sequences with their parameter quirks, attributes, cut reads and sizes (random streams: the
 // fuzz harness); xterm on libvterm with real programs' sequences; the telnet framing.
 #include "telnet/Terminal.h"
+#include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 #include "telnet/XtermEmulation.h"
 
@@ -16,13 +17,7 @@ using namespace velmar::telnet;
 
 namespace {
 
-// Bytes from numbers, for telnet commands and the PC character set.
-QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray out;
-    for (int b : bytes)
-        out.append(char(b));
-    return out;
-}
+using velmar::test::B;
 
 struct ScreenCase {
     const char* name;
