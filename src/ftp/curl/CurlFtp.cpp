@@ -11,11 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <ctime>
 #include <mutex>
-#include <thread>
 #include <type_traits>
 
 namespace velmar::ftp {
@@ -276,19 +273,7 @@ QByteArray SftpQuoted(const QByteArray& path) {
 
 struct CurlFtp::Handle {
     CURL* easy = nullptr;
-    // The control connection while a log-out may cut it; -1 once libcurl has closed it, so
-    // a number the system hands out again is never touched.
-    std::mutex socketLock;
-    curl_socket_t loggingOut = CURL_SOCKET_BAD;
 };
-
-// Every socket libcurl closes passes here.
-static int OnCloseSocket(void* handle, curl_socket_t fd) {
-    auto* h = static_cast<CurlFtp::Handle*>(handle);
-    std::lock_guard lock(h->socketLock);
-    if (fd == h->loggingOut) h->loggingOut = CURL_SOCKET_BAD;
-    return ::close(fd);
-}
 
 CurlFtp::CurlFtp(const QString& host, int port, const QByteArray& user, const QByteArray& password,
                  const FtpOptions& options, const CurlSecurity& security)
@@ -309,43 +294,21 @@ CurlFtp::~CurlFtp() {
     if (h_->easy) LogOut();
 }
 
-// libcurl sends QUIT when the handle goes and waits for the answer as long as for any reply,
-// calling none of our callbacks meanwhile. A guard beside it cuts the line after a short
-// bound, or at once when the calling thread is told to stop (a Close, an Esc), so a silent
-// server never holds up a closing window for the full time-out.
+// libcurl sends QUIT when the handle goes and may wait for the answer as for any reply,
+// calling none of our callbacks meanwhile: a silent server holds up a closing window for a
+// second at most, and not at all once the calling thread was told to stop (a Close, an Esc).
 void CurlFtp::LogOut() {
-    Handle& h = *h_;
-    curl_socket_t control = CURL_SOCKET_BAD;
-    if (Curl().easy_getinfo(h.easy, CURLINFO_ACTIVESOCKET, &control) != CURLE_OK)
-        control = CURL_SOCKET_BAD;
-    if (control == CURL_SOCKET_BAD) {
-        Curl().easy_cleanup(h.easy);
-        return;
-    }
+    CURL* e = h_->easy;
+    Curl().easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((kLogOutMs + 999) / 1000));
     const platform::CancelToken* stop = platform::CurrentCancelToken();
-    std::condition_variable ended;
-    bool done = false;
-    {
-        std::lock_guard lock(h.socketLock);
-        h.loggingOut = control;
-    }
-    std::thread guard([&] {
-        std::unique_lock lock(h.socketLock);
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLogOutMs);
-        while (!done && std::chrono::steady_clock::now() < deadline &&
-               !(stop && stop->IsCancelled()))
-            ended.wait_for(lock, std::chrono::milliseconds(20));
-        if (!done && h.loggingOut != CURL_SOCKET_BAD) ::shutdown(h.loggingOut, SHUT_RDWR);
-    });
-    Curl().easy_cleanup(h.easy);
-    {
-        std::lock_guard lock(h.socketLock);
-        done = true;
-        h.loggingOut = CURL_SOCKET_BAD;
-    }
-    ended.notify_all();
-    guard.join();
+    curl_socket_t control = CURL_SOCKET_BAD;
+    // On this thread libcurl is not using the socket: shutting it down only makes the QUIT
+    // fail at once, and libcurl still closes it.
+    if (stop && stop->IsCancelled() &&
+        Curl().easy_getinfo(e, CURLINFO_ACTIVESOCKET, &control) == CURLE_OK &&
+        control != CURL_SOCKET_BAD)
+        ::shutdown(control, SHUT_RDWR);
+    Curl().easy_cleanup(e);
 }
 
 bool CurlFtp::ShouldStop() const {
@@ -439,8 +402,6 @@ int CurlFtp::Perform(const QByteArray& urlPath) {
     Curl().easy_setopt(e, CURLOPT_URL, url.constData());
     Curl().easy_setopt(e, CURLOPT_SHARE, net->share);
     Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    Curl().easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
-    Curl().easy_setopt(e, CURLOPT_CLOSESOCKETDATA, h_.get());
     if (security_.protocol == FtpProtocol::Sftp) {
         // SSH has no anonymous log-in: an empty user is this machine's user, as with ssh.
         QByteArray user = user_;
