@@ -49,7 +49,9 @@ const char* FindSpace(const char* p, const char* end) {
 }
 
 // The first byte at or after p that is not white space, or end.
-const char* SkipSpaces(const char* p, const char* end) {
+inline const char* SkipSpaces(const char* p, const char* end) {
+    // Most fields are parted by one blank: no block test for them.
+    if (p != end && !IsSpace(*p)) return p;
 #if defined(__SSE2__)
     for (; end - p >= 16; p += 16)
         if (const unsigned m = ~SpaceBits(p) & 0xFFFFu) return p + __builtin_ctz(m);
