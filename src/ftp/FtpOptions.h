@@ -11,4 +11,8 @@ struct FtpOptions {
     bool linger = false;  // data connections linger 10 s at close (our own client)
 };
 
+// The longest a log-out waits to send QUIT and for its answer, whatever the options say: a
+// silent server holds up a closing window only briefly.
+inline constexpr int kFtpLogOutMs = 1000;
+
 } // namespace velmar

@@ -22,6 +22,13 @@
 using namespace velmar;
 using namespace velmar::test;
 
+// Waits no test outlasts: only the stop under test can end them.
+static void ConnectWithoutTimeOut(CPaneList& pane, int port, bool own) {
+    FtpOptions slow;
+    slow.connectMs = slow.receiveMs = 600000;
+    pane.controller().ConnectTo({"127.0.0.1", port, "u", "p"}, own, slow);
+}
+
 // A server whose listing stalls after one line: the pane keeps its busy cursor and, after a
 // moment, says it is listing; Esc ends both. A quick local listing leaves neither behind.
 TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
@@ -44,9 +51,7 @@ TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
     EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
     EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
     w.Focus(&pane);
-    FtpOptions slow;
-    slow.connectMs = slow.receiveMs = 600000;
-    pane.controller().ConnectTo({"127.0.0.1", server.port(), "u", "p"}, false, slow);
+    ConnectWithoutTimeOut(pane, server.port(), false);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->isVisible(); }));
     EXPECT_EQ(pane.viewport()->cursor().shape(), Qt::BusyCursor);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->text().startsWith("Listing... "); }))
@@ -134,9 +139,7 @@ TEST(PaneFtp, SearchConnectToASilentServerEndsOnEsc) {
         PaneWindow w;
         CPaneList& pane = *w.left;
         MessageScript script;
-        FtpOptions slow;
-        slow.connectMs = slow.receiveMs = 600000;
-        pane.controller().ConnectTo({"127.0.0.1", silent.port(), "u", "p"}, own, slow);
+        ConnectWithoutTimeOut(pane, silent.port(), own);
         ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
         SetDialogHookForTesting([](QDialog* d) { d->accept(); });
         // Esc until the command returns: the first ones may come before the wait began.
@@ -175,9 +178,7 @@ TEST(PaneFtp, GoingToALocalFolderLogsOutOfTheServer) {
         PaneWindow w;
         CPaneList& pane = *w.left;
         MessageScript script;
-        FtpOptions slow;
-        slow.connectMs = slow.receiveMs = 600000;
-        pane.controller().ConnectTo({"127.0.0.1", server.port(), "u", "p"}, true, slow);
+        ConnectWithoutTimeOut(pane, server.port(), true);
         ASSERT_TRUE(WaitFor([&] { return pane.controller().FindRow("remote.txt") >= 0; }))
             << server.Commands().join(" ").toStdString();
         WaitListed(pane.controller());

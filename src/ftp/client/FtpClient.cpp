@@ -323,7 +323,7 @@ bool FtpClient::Disconnect() {
     const std::array<int, 6> usual = timeouts_;
     for (const int phase : {ControlSendTimeout, ControlReceiveTimeout})
         timeouts_[size_t(phase)] =
-            usual[size_t(phase)] > 0 ? std::min(usual[size_t(phase)], kLogOutMs) : kLogOutMs;
+            usual[size_t(phase)] > 0 ? std::min(usual[size_t(phase)], kFtpLogOutMs) : kFtpLogOutMs;
     if (SendCommand(FtpCommand::QUIT) > 0) ReadReply({221});
     timeouts_ = usual;
     data_.Close();

@@ -95,8 +95,6 @@ public:
         DataSendTimeout = 4,
         DataReceiveTimeout = 5,
     };
-    // The longest a log-out waits to send QUIT and for its answer.
-    static constexpr int kLogOutMs = 1000;
     // Bytes per receive or send of a transfer: progress and the continue flag are seen
     // once per block, and the blocks are large enough for full loopback speed.
     static constexpr size_t kBlockSize = 256 * 1024;

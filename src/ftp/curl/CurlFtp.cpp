@@ -299,7 +299,7 @@ CurlFtp::~CurlFtp() {
 // second at most, and not at all once the calling thread was told to stop (a Close, an Esc).
 void CurlFtp::LogOut() {
     CURL* e = h_->easy;
-    Curl().easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((kLogOutMs + 999) / 1000));
+    Curl().easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((kFtpLogOutMs + 999) / 1000));
     const platform::CancelToken* stop = platform::CurrentCancelToken();
     curl_socket_t control = CURL_SOCKET_BAD;
     // On this thread libcurl is not using the socket: shutting it down only makes the QUIT

@@ -86,12 +86,8 @@ public:
     // state says why it was refused when the connection was.
     const trust::PeerIdentity& Peer() const { return peer_; }
 
-    // The longest the log-out at destruction waits for the server's answer to QUIT.
-    static constexpr int kLogOutMs = 1000;
-
-    struct Handle;
-
 private:
+    struct Handle;
     void LogOut();
     int Perform(const QByteArray& urlPath);
     int Head(const QByteArray& path, int info, int64_t& value); // info: a CURLINFO_*_T
