@@ -384,15 +384,13 @@ int CopyLocalFile(const QString& src, const QString& dst, bool replace,
         // What a killed copy left here goes first, as with a named part (the key is made
         // only when the folder changes: a tree copy writes many files into each).
         thread_local QString cleanedFor;
-        if (QStringView(dst).left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0)) !=
-                cleanedFor ||
-            cleanedFor.isEmpty()) {
-            cleanedFor = dst.left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0));
+        const QStringView folder =
+            QStringView(dst).left(std::max<qsizetype>(dst.lastIndexOf(QLatin1Char('/')), 0));
+        if (cleanedFor.isEmpty() || folder != cleanedFor) {
+            cleanedFor = folder.toString();
             const QByteArray key = EncodeName(FolderOf(dst)) + '/';
-            if (target.guarded())
-                RemoveStalePartsOnceAt(target.folder(), ".", key);
-            else
-                RemoveStalePartsOnce(folderOfTarget(), key);
+            const QByteArray plain = target.guarded() ? QByteArray() : folderOfTarget();
+            RemoveStalePartsOnce(partFolder, plain.isEmpty() ? "." : plain.constData(), key);
         }
         static const QByteArray here(".");
         const int rc = CopyUnnamed(in.get(), opened, size, partFolder,

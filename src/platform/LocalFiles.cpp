@@ -95,11 +95,7 @@ int OpenPlainFileAt(int folder, const char* name, int& fd, struct stat* st, bool
     return rc;
 }
 
-int RemoveStaleParts(const QByteArray& folder) {
-    return RemoveStalePartsAt(AT_FDCWD, folder.isEmpty() ? "." : folder.constData());
-}
-
-int RemoveStalePartsAt(int at, const char* folder) {
+int RemoveStaleParts(int at, const char* folder) {
     const int dfd = ::openat(at, folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0) return 0;
     int removed = 0;
@@ -146,17 +142,13 @@ bool FirstTimeFor(const QByteArray& key) {
 }
 } // namespace
 
-void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key) {
-    if (FirstTimeFor(key)) RemoveStaleParts(folder);
-}
-
-void RemoveStalePartsOnceAt(int at, const char* folder, const QByteArray& key) {
-    if (FirstTimeFor(key)) RemoveStalePartsAt(at, folder);
+void RemoveStalePartsOnce(int at, const char* folder, const QByteArray& key) {
+    if (FirstTimeFor(key)) RemoveStaleParts(at, folder);
 }
 
 int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
                      QByteArray& name) {
-    RemoveStalePartsOnce(folder, key);
+    RemoveStalePartsOnce(AT_FDCWD, folder.isEmpty() ? "." : folder.constData(), key);
     const QByteArray stem = kPartPrefix + QByteArray::number(qint64(::getpid())) + '.';
     // Relative to `at` when given, else to `folder`.
     const QByteArray base = at == AT_FDCWD ? folder : QByteArray();

@@ -43,14 +43,11 @@ int CreatePartFile(const QByteArray& folder, int& fd, QByteArray& path);
 // folder's plain path: a descriptor's number names another folder later).
 int CreatePartFileAt(int at, const QByteArray& folder, const QByteArray& key, int& fd,
                      QByteArray& name);
-// Removes our parts in `folder` (files, or links a link copy was making) whose writing
-// process no longer runs; the number removed.
-int RemoveStaleParts(const QByteArray& folder);
-// The same for `folder` in the folder `at` (a descriptor, or AT_FDCWD).
-int RemoveStalePartsAt(int at, const char* folder);
+// Removes our parts in `folder` of the folder `at` (a descriptor, or AT_FDCWD) whose writing
+// process no longer runs (files, or links a link copy was making); the number removed.
+int RemoveStaleParts(int at, const char* folder);
 // RemoveStaleParts once per `key` in this process (see CreatePartFileAt).
-void RemoveStalePartsOnce(const QByteArray& folder, const QByteArray& key);
-void RemoveStalePartsOnceAt(int at, const char* folder, const QByteArray& key);
+void RemoveStalePartsOnce(int at, const char* folder, const QByteArray& key);
 
 // A private scratch file with no name (or one removed at once), read back through the same
 // descriptor: nothing else can open it and nothing is left behind, even after a kill.
