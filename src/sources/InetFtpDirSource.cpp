@@ -36,16 +36,21 @@ void InetFtpDirSource::ReportFailure() {
     if (owner) PostToWindow(owner, new ListingFailedEvent(status.text, status.lost()));
 }
 
-bool InetFtpDirSource::ListOnce() {
-    if (listed_) return true;
+bool InetFtpDirSource::List(const FtpConnection::RecordSink& each) {
     listed_ = true;
     const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
     if (stop_) connection_->SetStopFlag(stop_);
-    const bool ok = connection_->ListFolder(folder, [this](FindRecord& r) {
+    const bool ok = connection_->ListFolder(folder, each);
+    connection_->SetStopFlag(nullptr);
+    return ok;
+}
+
+bool InetFtpDirSource::ListOnce() {
+    if (listed_) return true;
+    const bool ok = List([this](FindRecord& r) {
         (r.isFolder() ? folders_ : files_).push_back(std::move(r));
     });
-    connection_->SetStopFlag(nullptr);
     if (!ok) {
         folders_.clear();
         files_.clear();
@@ -57,21 +62,16 @@ bool InetFtpDirSource::ListOnce() {
 DirSource::PushResult InetFtpDirSource::Push(const Take& take,
                                              const std::function<void()>& drop) {
     if (listed_ || !connection_) return PushResult::Done; // nothing (more) to list
-    listed_ = true;
     ended_ = true;
-    const qsizetype slash = pattern_.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash >= 0 ? pattern_.left(slash + 1) : QStringLiteral("/");
-    if (stop_) connection_->SetStopFlag(stop_);
     // A stop ends the listing through the stop flag; until then what the consumer refuses
     // is only skipped.
     bool taking = true;
-    const bool ok = connection_->ListFolder(folder, [&](FindRecord& r) {
+    const bool ok = List([&](FindRecord& r) {
         if (!taking) return;
         const bool isFolder = r.isFolder();
         if (!isFolder && !matchAll_ && !platform::MatchMask(r.name, fileMask_)) return;
         taking = take(r, isFolder ? kEntryFolder : kEntryFile);
     });
-    connection_->SetStopFlag(nullptr);
     if (ok) return PushResult::Done;
     // Nothing of a listing that broke off is shown as if it were the folder.
     drop();

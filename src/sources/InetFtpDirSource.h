@@ -27,6 +27,8 @@ public:
 
 private:
     // Lists the folder once; on failure reports a ListingFailedEvent to the owner.
+    // The one LIST of the folder the pattern names, each record to `each` as it comes.
+    bool List(const FtpConnection::RecordSink& each);
     bool ListOnce();
     void ReportFailure();
 
