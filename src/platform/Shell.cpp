@@ -3,13 +3,16 @@
 #include "platform/NameCodec.h"
 
 #include <QDesktopServices>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -207,8 +210,81 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
     return got == 0;
 }
 
-bool OpenDocument(const QString& path) {
-    return QDesktopServices::openUrl(LocalFileUrl(path));
+namespace {
+
+// How long an opener is watched: xdg-open that finds no application, or whose application
+// cannot take the file, ends within it; one still running by then has opened something.
+constexpr int kOpenerWatchMs = 5000;
+
+// xdg-open's own failures: 1 bad call, 2 no such file, 3 no tool for the type, 4 the tool
+// failed; 127 is ours when it cannot be run at all.
+bool OpenerFailed(int status) {
+    if (WIFSIGNALED(status)) return true;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    return (code >= 1 && code <= 4) || code == 127;
+}
+
+} // namespace
+
+bool OpenDocument(const QString& path, std::function<void()> failed) {
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    // Without xdg-open (a portal, a desktop of its own) Qt knows the way; it cannot say more
+    // than whether the opener started.
+    if (opener.isEmpty()) return QDesktopServices::openUrl(LocalFileUrl(path));
+    // The path as the file system's bytes, so a name that is not UTF-8 opens too.
+    const QByteArray program = EncodeName(opener);
+    const QByteArray file = EncodeName(path);
+    char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(file.constData()),
+                    nullptr};
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        // A session of our own, and a watcher that is nobody's child of ours: the opener and
+        // what it starts outlive us, and no zombie is left. The watcher tells how the opener
+        // ended through the pipe (async-signal-safe calls only after the fork).
+        ::setsid();
+        if (::fork() != 0) ::_exit(0);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, nullptr);
+        const pid_t run = ::fork();
+        if (run == 0) {
+            ::close(report[0]);
+            ::close(report[1]);
+            ::execv(argv[0], argv);
+            ::_exit(127);
+        }
+        int status = 127 << 8;
+        if (run > 0)
+            while (::waitpid(run, &status, 0) < 0 && errno == EINTR) {
+            }
+        ssize_t ignored = ::write(report[1], &status, sizeof status);
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    auto* watch = new QSocketNotifier(report[0], QSocketNotifier::Read);
+    const auto end = [watch, fd = report[0]] {
+        watch->setEnabled(false);
+        watch->deleteLater();
+        ::close(fd);
+    };
+    QObject::connect(watch, &QSocketNotifier::activated, watch, [end, failed, fd = report[0]] {
+        int status = 0;
+        const bool told = ::read(fd, &status, sizeof status) == ssize_t(sizeof status);
+        end();
+        if (told && OpenerFailed(status) && failed) failed();
+    });
+    QTimer::singleShot(kOpenerWatchMs, watch, end);
+    return true;
 }
 
 bool RenameEntry(const QString& from, const QString& to) {
