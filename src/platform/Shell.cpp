@@ -149,6 +149,39 @@ QUrl LocalFileUrl(const QString& path) {
     return QUrl::fromEncoded("file://" + EncodeName(path).toPercentEncoding("/"), QUrl::StrictMode);
 }
 
+namespace {
+
+// Forks twice through a session of its own, so that what runs outlives us, is nobody's child
+// of ours and leaves no zombie. `report` becomes a close-on-exec pipe from the grandchild to
+// the caller. Returns 0 in the grandchild (async-signal-safe calls only from then on), 1 in
+// the caller once the middle child has ended (report[1] closed there), -1 when nothing was
+// forked. When the second fork fails the middle child writes `failureWord` to the pipe.
+int ForkDetached(int report[2], int failureWord) {
+    if (::pipe2(report, O_CLOEXEC) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return -1;
+    }
+    if (child == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) return 0;
+        if (grandchild < 0) {
+            ssize_t ignored = ::write(report[1], &failureWord, sizeof failureWord);
+            (void)ignored;
+        }
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return 1;
+}
+
+} // namespace
+
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory) {
     QString run = program;
@@ -173,18 +206,9 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
     argv.push_back(nullptr);
 
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
-        return false;
-    }
-    if (child == 0) {
-        // The grandchild runs the program in a session of its own; the child ends at once, so
-        // the program is nobody's child of ours and leaves no zombie.
-        ::setsid();
-        if (::fork() != 0) ::_exit(0);
+    const int forked = ForkDetached(report, EAGAIN);
+    if (forked < 0) return false;
+    if (forked == 0) {
         int error = 0;
         if (!folder.isEmpty() && ::chdir(folder.constData()) != 0)
             error = errno;
@@ -195,10 +219,6 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
         ssize_t ignored = ::write(report[1], &error, sizeof error);
         (void)ignored;
         ::_exit(127);
-    }
-    ::close(report[1]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     // The pipe closes without a word when the program started (close-on-exec).
     int error = 0;
@@ -237,19 +257,10 @@ bool OpenDocument(const QString& path, std::function<void()> failed) {
     char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(file.constData()),
                     nullptr};
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
-        return false;
-    }
-    if (child == 0) {
-        // A session of our own, and a watcher that is nobody's child of ours: the opener and
-        // what it starts outlive us, and no zombie is left. The watcher tells how the opener
-        // ended through the pipe (async-signal-safe calls only after the fork).
-        ::setsid();
-        if (::fork() != 0) ::_exit(0);
+    const int forked = ForkDetached(report, 127 << 8);
+    if (forked < 0) return false;
+    if (forked == 0) {
+        // A watcher: it tells how the opener ended through the pipe.
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
         ::sigaction(SIGPIPE, &ignore, nullptr);
@@ -267,9 +278,6 @@ bool OpenDocument(const QString& path, std::function<void()> failed) {
         ssize_t ignored = ::write(report[1], &status, sizeof status);
         (void)ignored;
         ::_exit(0);
-    }
-    ::close(report[1]);
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
     auto* watch = new QSocketNotifier(report[0], QSocketNotifier::Read);
     const auto end = [watch, fd = report[0]] {
