@@ -271,10 +271,7 @@ TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
 }
 
 TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
-    struct Case {
-        uint64_t done, total;
-        int percent;
-    } cases[] = {
+    const std::tuple<uint64_t, uint64_t, int> cases[] = {
         {0, 0, 0},
         {1, 1, 0},
         {50, 100, 50},
@@ -284,8 +281,8 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
         {uint64_t(1) << 62, uint64_t(1) << 63, 50}, // done × 100 would overflow
         {UINT64_MAX, UINT64_MAX, 100},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ProgressPercent(c.done, c.total), c.percent) << c.done << "/" << c.total;
+    for (const auto& [done, total, percent] : cases)
+        EXPECT_EQ(ProgressPercent(done, total), percent) << done << "/" << total;
 }
 
 // ---- the worker ----
