@@ -15,7 +15,6 @@
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -40,6 +39,12 @@ struct Fixture : ::testing::Test {
     }
 };
 
+// An application started as the program starts it.
+struct Started : Fixture {
+    CVelmarApp app{system()};
+    void SetUp() override { ASSERT_TRUE(app.InitInstance()); }
+};
+
 } // namespace
 
 using StartUp = Fixture;
@@ -58,9 +63,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 
-TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
+TEST_F(Started, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     EXPECT_TRUE(messages.shown.isEmpty());
     CMainFrame* frame = app.mainFrame();
     ASSERT_NE(frame, nullptr);
@@ -76,11 +79,9 @@ TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
 }
 
-using Modes = Fixture;
+using Modes = Started;
 
 TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     CMainFrame* fm = app.mainFrame();
     fm->show();
     CPaneList* first = fm->firstPane();
@@ -120,8 +121,6 @@ TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
 }
 
 TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     CMainFrame* fm = app.mainFrame();
     CommandState s;
     for (int id :
@@ -141,8 +140,6 @@ TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
 }
 
 TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     app.mainFrame()->show();
     ASSERT_TRUE(app.mainFrame()->RouteCommand(ids::kCmdGame));
     CFrame* game = app.gameTemplate()->frame();
@@ -160,11 +157,9 @@ TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
     EXPECT_EQ(quits, 1);
 }
 
-using About = Fixture;
+using About = Started;
 
 TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     test::UrlRecorder urls;
     bool seen = false;
     SetDialogHookForTesting([&](QDialog* d) {

@@ -11,7 +11,6 @@
 
 #include <future>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace velmar {
 namespace {

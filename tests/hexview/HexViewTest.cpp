@@ -3,26 +3,22 @@
 // pop-up menus, the open failures, and the pane commands that open it.
 #include "hexview/HexView.h"
 #include "../filemgr/PaneTestSupport.h"
-#include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "hexview/HexViewDialog.h"
 #include "platform/BlockFile.h"
 #include "res/Ids.h"
 #include "settings/SearchMemory.h"
 #include "support/MessageScript.h"
-#include "support/TempDir.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QInputMethodEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace velmar;
@@ -33,10 +29,7 @@ namespace {
 using platform::BlockFile;
 
 QByteArray Letters(int n) {
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char('A' + i % 26);
-    return b;
+    return QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(n / 26 + 1).left(n);
 }
 
 // Read apart from the code under test.
@@ -139,24 +132,18 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
         EXPECT_TRUE(view->BeginEdit(0, 0)) << "the offset column is, in either mode";
         view->setFocus();
     }
-    struct Case {
-        const char* name;
-        QMessageBox::StandardButton answer;
-        QByteArray expected;
-    } cases[] = {
-        {"No discards", QMessageBox::No, QByteArray("A")},
-        {"Yes writes", QMessageBox::Yes, QByteArray("\xa1", 1)},
-    };
-    for (const Case& c : cases) {
+    // No discards, Yes writes; either way the row shows what the disk holds.
+    for (const auto& [answer, expected] : {std::pair{QMessageBox::No, QByteArray("A")},
+                                           std::pair{QMessageBox::Yes, QByteArray("\xa1")}}) {
+        SCOPED_TRACE(answer);
         auto dialog = Open(path, false);
         messages.shown.clear();
-        messages.answer(c.answer);
+        messages.answer(answer);
         EditCell(dialog->view(), 0, 1, "a");
-        EXPECT_EQ(messages.shown, QStringList{"Write changes?"}) << c.name;
-        EXPECT_EQ(ReadBack(path, 0, 1), c.expected) << c.name;
+        EXPECT_EQ(messages.shown, QStringList{"Write changes?"});
+        EXPECT_EQ(ReadBack(path, 0, 1), expected);
         EXPECT_EQ(dialog->view()->TextsOfRow(0).hex.left(2),
-                  HexLayout::HexText(c.expected, 4).left(2))
-            << c.name << ": the row shows the disk";
+                  HexLayout::HexText(expected, 4).left(2));
     }
     // Typing the row's own digits again asks nothing.
     auto dialog = Open(path, false);
@@ -279,9 +266,8 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     }
     EXPECT_EQ(shownDefaults,
               (QStringList{"", "text", "NEEDLE", "text", "NEEDLE", "text", "de AD", "hex"}));
-    EXPECT_EQ(RememberedSearch().text, "needle");
-    EXPECT_EQ(RememberedSearch().hex, 0);
-    EXPECT_EQ(RememberedSearch().caseSensitive, 1);
+    const SearchMemory& kept = RememberedSearch();
+    EXPECT_EQ(std::tuple(kept.text, kept.hex, kept.caseSensitive), std::tuple("needle", 0, 1));
 
     // An empty text is not remembered; a cancelled dialog searches nothing.
     SetDialogHookForTesting([](QDialog* d) {

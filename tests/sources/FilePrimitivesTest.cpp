@@ -5,7 +5,6 @@
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "support/Printers.h"
-#include "support/TempDir.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
@@ -300,10 +299,7 @@ TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/f", "f");
     dir.mkdir("D");
     local.showHidden = false;
-    TransferItem file;
-    file.name = "f";
-    file.size = 1;
-    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), file});
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), {.name = "f", .size = 1}});
     RunTransfer(job);
     EXPECT_EQ(ReadAll(dir.file("D/T/a")), "a");
     EXPECT_EQ(ReadAll(dir.file("D/T/deep/b")), Pattern(70000));
@@ -512,9 +508,7 @@ TEST_F(Worker, SameDiskMoveNeedsNoRoomAcrossDisksRoomIsChecked) {
     const QByteArray fill = Pattern(200 << 10);
     QFile::copy(dir.write("f", fill), small.path + "/f");
     QDir().mkdir(small.path + "/sub");
-    TransferItem f;
-    f.name = "f";
-    f.size = uint64_t(fill.size());
+    const TransferItem f{.name = "f", .size = uint64_t(fill.size())};
     Prepare(false, small.path, small.path + "/sub", {f});
     RunTransfer(job);
     EXPECT_EQ(ReadAll(small.path + "/sub/f"), fill);

@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <gtest/gtest.h>
-#include <locale>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,31 +40,12 @@ public:
         return -1;
     }
 
-    // The first match of any pattern from `start`, list order aside.
-    qint64 Earliest(const QByteArray& data, qint64 start) const {
-        qint64 best = -1;
-        for (const QByteArray& p : patterns_) {
-            const qint64 at = Fold(data).indexOf(Fold(p), start);
-            if (at >= 0 && (best < 0 || at < best)) best = at;
-        }
-        return best;
-    }
-
     const std::vector<QByteArray>& patterns() const { return patterns_; }
 
 private:
-    // toupper of the byte as a signed char, in the C locale.
-    static char Upper(char c) {
-        static const auto& ct = std::use_facet<std::ctype<char>>(std::locale::classic());
-        return ct.toupper(c);
-    }
+    // Only ASCII letters have a case, as in the C locale.
+    static char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
     bool Same(char a, char b) const { return exact_ ? a == b : Upper(a) == Upper(b); }
-    QByteArray Fold(QByteArray bytes) const {
-        if (!exact_)
-            for (char& c : bytes)
-                c = Upper(c);
-        return bytes;
-    }
 
     std::vector<QByteArray> patterns_;
     qsizetype longest_ = 0;
@@ -185,7 +165,7 @@ TEST(PatternSearchOracle, AgreesWithTheChunkScanOnRandomFilesAndPatterns) {
     const char16_t textChars[] = {u'a', u'b', u'A', u'B', u'\u0161', u'\u00e1', u'\u0100'};
     const char fileBytes[] = {'a', 'b', 'A', 'B', '\0', '\x01', '\xe1', '\xc1', '\x61'};
     test::TempDir dir;
-    int found = 0, cases = 0, notEarliest = 0;
+    int found = 0, cases = 0;
 
     for (int round = 0; round < 700; ++round) {
         const bool large = round % 10 == 0;
@@ -245,13 +225,10 @@ TEST(PatternSearchOracle, AgreesWithTheChunkScanOnRandomFilesAndPatterns) {
             ASSERT_EQ(EngineAt(s, path, start), want)
                 << "round " << round << " size " << size << " start " << start;
             found += want >= 0;
-            notEarliest += want != o.Earliest(data, start);
             ++cases;
         }
         ASSERT_EQ(s.SearchFile(path), o.Search(data, 0) >= 0) << "round " << round;
     }
-    // Enough cases must have a match, and some an answer other than the earliest match,
-    // or the comparison proves little.
+    // Enough cases must have a match, or the comparison proves little.
     EXPECT_GT(found, cases / 5);
-    EXPECT_GT(notEarliest, cases / 100);
 }

@@ -187,11 +187,10 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     const int pid = int(child.processId());
 
     CTaskManagerDlg dlg;
-    const QList<QTreeWidgetItem*> rows = RowsOf(dlg, pid);
-    ASSERT_EQ(rows.size(), 1);
-    QTreeWidgetItem* row = rows[0];
-    EXPECT_EQ(row->text(0), "sleep");
-    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable("sleep"));
+    ASSERT_EQ(RowsOf(dlg, pid).size(), 1);
+    QTreeWidgetItem* row = RowsOf(dlg, pid)[0];
+    EXPECT_EQ(row->text(0) + ' ' + row->text(1),
+              "sleep " + QStandardPaths::findExecutable("sleep"));
 
     Select(dlg, row);
     messages.answer(QMessageBox::No);
@@ -359,13 +358,11 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     CTaskManagerDlg dlg;
     FindControl<QCheckBox>(&dlg, ids::kIdcTaskOnlyWindows)->setChecked(true);
     FindControl<QPushButton>(&dlg, ids::kIdcTaskRefresh)->click();
-    const QList<QTreeWidgetItem*> rows = RowsOf(dlg, pid);
-    ASSERT_EQ(rows.size(), 1);
-    QTreeWidgetItem* row = rows[0];
-    EXPECT_EQ(row->text(0), "systools_window_child");
+    ASSERT_EQ(RowsOf(dlg, pid).size(), 1);
+    EXPECT_EQ(RowsOf(dlg, pid)[0]->text(0), "systools_window_child");
 
     // Activate: the window manager makes one of the child's windows the active one.
-    Select(dlg, row);
+    Select(dlg, RowsOf(dlg, pid)[0]);
     FindControl<QPushButton>(&dlg, ids::kIdcTaskActivate)->click();
     EXPECT_TRUE(WaitFor([&] {
         const uint32_t active = x.windows()->ActiveWindow();

@@ -2,13 +2,11 @@
 // tool-bar buttons send, the size, connect, font and save commands, and the drawing.
 #include "TelnetTestSupport.h"
 
-#include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
 #include "support/Gui.h"
-#include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
 #include <QClipboard>
@@ -18,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 using namespace velmar;
@@ -259,24 +256,18 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
 TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
     const int closed = test::FreePort();
     ASSERT_NE(closed, 0);
-    const struct {
-        const char* host;
-        quint16 port;
-        const char* why;
-    } cases[] = {
-        {"127.0.0.1", quint16(closed), "refused"},
-        {"no-such-host.invalid", 23, "not found"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.host);
+    const std::tuple<const char*, quint16, const char*> cases[] = {
+        {"127.0.0.1", quint16(closed), "refused"}, {"no-such-host.invalid", 23, "not found"}};
+    for (const auto& [host, port, why] : cases) {
+        SCOPED_TRACE(host);
         messages.shown.clear();
-        view->Connect(c.host, c.port);
+        view->Connect(host, port);
         view->Feed("still here");
         ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 20000));
         ASSERT_EQ(messages.shown.size(), 1);
         EXPECT_TRUE(messages.shown[0].startsWith("Connection error: "))
             << messages.shown[0].toStdString();
-        EXPECT_TRUE(messages.shown[0].contains(c.why, Qt::CaseInsensitive))
+        EXPECT_TRUE(messages.shown[0].contains(why, Qt::CaseInsensitive))
             << messages.shown[0].toStdString();
         EXPECT_FALSE(view->connected());
         EXPECT_EQ(view->terminal()->RowBytes(0), "still here");

@@ -307,20 +307,13 @@ TEST(Xterm, ColoursOf256AndDirect) {
     e.Process("\033[38;5;196mR\033[48;5;21mB\033[38;2;1;2;3mD\033[7mV");
     std::vector<Cell> cells(80);
     e.LineCells(e.ScreenToView(0), cells.data());
-    EXPECT_EQ(cells[0].text, 0xFF0000u);
-    EXPECT_EQ(cells[1].fill, 0x0000FFu);
-    EXPECT_EQ(cells[2].text, 0x010203u);
-    EXPECT_EQ(cells[3].fill, 0x010203u); // reverse
+    // The last is reversed: its text colour fills the cell.
+    EXPECT_EQ(std::tuple(cells[0].text, cells[1].fill, cells[2].text, cells[3].fill),
+              std::tuple(0xFF0000u, 0x0000FFu, 0x010203u, 0x010203u));
 }
 
-struct XtermKey {
-    const char* name;
-    KeyPress key;
-    QByteArray sent;
-};
-
 TEST(Xterm, KeysAsXtermSendsThem) {
-    const XtermKey cases[] = {
+    const std::tuple<const char*, KeyPress, QByteArray> cases[] = {
         {"BackspaceIsDel", {.vk = kVkBack, .ch = 8}, "\x7f"},
         {"Home", {.vk = kVkHome}, "\033[H"},
         {"End", {.vk = kVkEnd}, "\033[F"},
@@ -335,11 +328,10 @@ TEST(Xterm, KeysAsXtermSendsThem) {
         {"AltX", {.ch = U'x', .alt = true}, "\033x"},
         {"Euro", {.ch = U'\u20AC'}, "\xE2\x82\xAC"},
     };
-    for (const XtermKey& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, key, sent] : cases) {
         XtermEmulation e(24, 80);
-        e.Key(c.key);
-        EXPECT_EQ(e.TakeReplies(), c.sent);
+        e.Key(key);
+        EXPECT_EQ(e.TakeReplies(), sent) << name;
     }
     // Cursor keys follow the application mode that full-screen programs set.
     XtermEmulation e(24, 80);
@@ -358,8 +350,7 @@ TEST(Xterm, ResizeMovesRowsThroughTheScrollback) {
         e.Process(QByteArray::number(k) + "\r\n");
     const int before = e.historyLines();
     e.SetSize(e.lines(), 10, 40);
-    EXPECT_EQ(e.rows(), 10);
-    EXPECT_EQ(e.columns(), 40);
+    EXPECT_EQ(std::pair(e.rows(), e.columns()), std::pair(10, 40));
     EXPECT_GT(e.historyLines(), before);
     EXPECT_EQ(e.RowText(e.cursorY() - 1), "29");
     e.SetSize(e.lines(), 24, 40); // taller: lines come back from the scrollback

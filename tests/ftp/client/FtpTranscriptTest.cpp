@@ -5,7 +5,6 @@
 #include "support/FtpServer.h"
 #include "support/Printers.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -56,6 +55,11 @@ bool Get(FtpClient& client, const QString& name, QByteArray& got) {
     });
 }
 
+// The log-in, then the binary type and the passive address a transfer starts with.
+ScriptedServer& LoginToTransfer(ScriptedServer& server) {
+    return server.Login().Answer("200 Switching to Binary mode.").Pasv();
+}
+
 velmar::FtpOptions Waits(int ms) {
     return {ms, ms, ms, false};
 }
@@ -75,9 +79,7 @@ TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
 }
 
 TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Expect()
         .Send("150 Opening BINARY mode data connection\r\n226 Transfer complete\r\n")
         .DataSend("hello")
@@ -169,9 +171,7 @@ TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     for (int i = 0; i < 20; ++i)
         server.Pause(50).Send("220-and more\r\n");
     server.Send("220 ready\r\n").Expect();
-    server.Start();
-    client = std::make_unique<FtpClient>(Waits(300));
-    EXPECT_FALSE(client->Connect("127.0.0.1", {}, {}, server.port()));
+    EXPECT_FALSE(Connect({}, {}, Waits(300)));
     EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     client.reset();
     EXPECT_TRUE(server.Commands().isEmpty());
@@ -237,9 +237,7 @@ TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Answer("150 Opening BINARY mode data connection")
         .DataHold("first half ")
         .Send("426 Transfer aborted\r\n")
@@ -259,9 +257,7 @@ TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
 }
 
 TEST_F(Transcript, CutTransfersAreFailures) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Answer("150 Opening")
         .DataSend("only a part")
         .Send("426 Connection closed; transfer aborted.\r\n")
@@ -386,12 +382,7 @@ TEST(TimeOuts, EachEndsAWaitInItsOwnPhase) {
 
     // Send: a data connection nobody reads; receive: the upload's answer, which never comes.
     ScriptedServer server;
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
-        .Answer("150 Ok to send data.")
-        .DataHold("")
-        .WaitForClose();
+    LoginToTransfer(server).Answer("150 Ok to send data.").DataHold("").WaitForClose();
     server.Start();
     FtpClient client(Waits(1000));
     ASSERT_TRUE(client.Connect("127.0.0.1", {}, {}, server.port()));
