@@ -3,12 +3,8 @@
 #include "PaneTestSupport.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
-#include "support/MessageScript.h"
-#include "support/TempDir.h"
 
-#include <QFile>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>

@@ -3,16 +3,9 @@
 // order rules on records alone, where the header cannot reach (code-unit order, the joined
 // extension key, sizes above 4 GiB, the ROM filter).
 #include "PaneTestSupport.h"
-#include "filemgr/Launch.h"
-#include "filemgr/PaneModel.h"
-#include "filemgr/PaneSort.h"
-#include "res/Ids.h"
-#include "support/MessageScript.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
-#include <QTest>
-#include <gtest/gtest.h>
 #include <optional>
 
 using namespace velmar;
@@ -47,11 +40,6 @@ void ClickHeader(CPaneList& pane, int column) {
     QHeaderView* header = pane.horizontalHeader();
     const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-}
-
-void AddToSelection(CPaneList& pane, int row) {
-    pane.selectionModel()->select(pane.model()->index(row, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void MoveFocus(CPaneList& pane, int row) {
@@ -126,7 +114,7 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     EXPECT_EQ(Names(right), nameDown);
     // Sorting keeps the selection and the focus on the same rows.
     other.SelectAndFocus(other.FindRow("b"));
-    AddToSelection(right, other.FindRow("A"));
+    Mark(right, {"A"}, true);
     other.SortByColumn(0);
     std::vector<int> rows;
     ASSERT_EQ(other.CollectSelection(&rows, nullptr), 2);
@@ -153,7 +141,7 @@ TEST_F(PaneListTest, CollectSelectionSkipsParentRowAndCountsFiles) {
     EXPECT_EQ(collect(), Collected(6, {1, 2, 3, 4, 5, 6}, 4));
     pane().InvertSelection();
     EXPECT_TRUE(left->selectionModel()->selectedRows().isEmpty());
-    AddToSelection(*left, 2);
+    Mark(*left, {"B"});
     pane().InvertSelection();
     EXPECT_FALSE(left->selectionModel()->isRowSelected(2, {}));
     EXPECT_EQ(left->selectionModel()->selectedRows().size(), pane().RowCount() - 1);
@@ -222,20 +210,16 @@ TEST_F(PaneListTest, KeyboardOpensAndMarks) {
 TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
     Restyle(0);
     window->Focus(left);
-    const int a = pane().FindRow("A");
-    const QRect cell = left->visualRect(left->model()->index(a, 0));
-    // Beside the text, in the plain style: nothing.
-    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
-                       QPoint(cell.right() - 2, cell.center().y()));
-    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()));
-    // Below the last row: nothing.
-    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
-                       QPoint(5, left->viewport()->height() - 2));
-    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()));
-    // On the name: enters.
-    QTest::mouseDClick(left->viewport(), Qt::LeftButton, {},
-                       QPoint(cell.left() + 4, cell.center().y()));
-    EXPECT_EQ(pane().currentPath(), PanePath(dir.path()) + "A/");
+    const QRect cell = left->visualRect(left->model()->index(pane().FindRow("A"), 0));
+    // Beside the text (plain style) and below the last row: nothing; on the name: enters.
+    const std::pair<QPoint, QString> clicks[] = {
+        {QPoint(cell.right() - 2, cell.center().y()), ""},
+        {QPoint(5, left->viewport()->height() - 2), ""},
+        {QPoint(cell.left() + 4, cell.center().y()), "A/"}};
+    for (const auto& [at, below] : clicks) {
+        QTest::mouseDClick(left->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(pane().currentPath(), PanePath(dir.path()) + below);
+    }
 }
 
 // The bar each style asks for is checked through the real frame (MainFrameTest).
@@ -279,11 +263,6 @@ TEST_F(PaneListTest, StyleSetsColumnsAndColours) {
 }
 
 TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
-    auto state = [&](int id) {
-        CommandState s;
-        EXPECT_TRUE(left->OnUpdateCommand(id, s));
-        return s.enabled;
-    };
     // Parent row, folder, file: {view hex, edit hex, rename, properties, invert, copy, move,
     // delete, new dir, dir sizes}.
     const std::pair<QString, std::vector<bool>> rows[] = {
@@ -292,13 +271,12 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
         {"b", {true, true, true, true, true, true, true, true, true, true}}};
     for (const auto& [name, want] : rows) {
         pane().SelectAndFocus(pane().FindRow(name));
-        EXPECT_EQ((std::vector<bool>{state(ids::kCmdViewHex), state(ids::kCmdEditHex),
-                                     state(ids::kCmdRename), state(ids::kCmdProperties),
-                                     state(ids::kCmdInvertSelection), state(ids::kCmdCopy),
-                                     state(ids::kCmdMove), state(ids::kCmdDelete),
-                                     state(ids::kCmdNewDir), state(ids::kCmdDirSizes)}),
-                  want)
-            << name.toStdString();
+        std::vector<bool> got;
+        for (int id : {ids::kCmdViewHex, ids::kCmdEditHex, ids::kCmdRename, ids::kCmdProperties,
+                       ids::kCmdInvertSelection, ids::kCmdCopy, ids::kCmdMove, ids::kCmdDelete,
+                       ids::kCmdNewDir, ids::kCmdDirSizes})
+            got.push_back(Enabled(*left, id));
+        EXPECT_EQ(got, want) << name.toStdString();
     }
 }
 

@@ -2,13 +2,10 @@
 // refusal ignored, a stop that returns while the thread is blocked; the copy worker's questions.
 #include "PaneTestSupport.h"
 #include "filemgr/FileCommands.h"
-#include "res/Ids.h"
 #include "sources/ListingThread.h"
 #include "support/FtpServer.h"
-#include "support/MessageScript.h"
 
 #include <QAbstractItemModelTester>
-#include <gtest/gtest.h>
 #include <memory>
 #include <thread>
 
@@ -134,12 +131,10 @@ TEST_F(PaneThreadTest, WhileTheListingThreadConnects) {
     silent.Start();
     auto w = std::make_unique<PaneWindow>();
     PaneController& pane = w->left->controller();
-    FtpOptions slow; // only the stop can end the waits below
-    slow.connectMs = slow.receiveMs = 600000;
-    pane.ConnectTo(FtpLogin{"127.0.0.1", FreePort(), "user", "secret"}, true, slow);
+    ConnectWithoutTimeOut(pane, FreePort(), true);
     while (!pane.listingJob().done.load())
         QThread::msleep(1);
-    pane.ConnectTo(FtpLogin{"127.0.0.1", silent.port(), "user", "secret"}, true, slow);
+    ConnectWithoutTimeOut(pane, silent.port(), true);
     ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(pane.sourceKind(), kSourceFtp) << "thrown back by the stale refusal";
@@ -149,11 +144,8 @@ TEST_F(PaneThreadTest, WhileTheListingThreadConnects) {
     EXPECT_EQ(w->host.pathTexts.last(), QString("ftp://127.0.0.1:%1/..").arg(silent.port()));
     w->right->controller().SelectAndFocus(w->right->controller().RowCount() - 1);
     for (int i = 0; i < 20; ++i) {
-        CommandState newDir, copyThere;
-        w->left->OnUpdateCommand(ids::kCmdNewDir, newDir);
-        w->right->OnUpdateCommand(ids::kCmdCopy, copyThere);
-        EXPECT_FALSE(newDir.enabled);
-        EXPECT_FALSE(copyThere.enabled) << "no copy into a pane still connecting";
+        EXPECT_FALSE(Enabled(*w->left, ids::kCmdNewDir));
+        EXPECT_FALSE(Enabled(*w->right, ids::kCmdCopy)) << "no copy into a pane still connecting";
         QThread::msleep(2);
     }
     EXPECT_EQ(pane.ftpState(), FtpState::Connecting);
