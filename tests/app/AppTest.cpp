@@ -182,23 +182,21 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {
     test::UrlRecorder urls;
     QWidget parent;
-    const struct {
-        const char* text;
-        const char* target; // none: the text is the target
-        bool browserStarts;
-        bool opened;
-    } cases[] = {{"CE Velmar", nullptr, true, false},
-                 {"http://velmar.example.org/page", nullptr, true, true},
-                 {"our page", "https://velmar.example.org/", true, true},
-                 {"our page", "http://velmar.example.org/", false, false}};
-    for (const auto& c : cases) {
+    // The text, the target (none: the text is), whether the browser starts, and whether the
+    // link opened.
+    const std::tuple<const char*, const char*, bool, bool> cases[] = {
+        {"CE Velmar", nullptr, true, false},
+        {"http://velmar.example.org/page", nullptr, true, true},
+        {"our page", "https://velmar.example.org/", true, true},
+        {"our page", "http://velmar.example.org/", false, false}};
+    for (const auto& [text, target, browserStarts, opened] : cases) {
         CHotStatic link(&parent);
-        link.setText(QString::fromLatin1(c.text));
-        if (c.target) link.SetTarget(QString::fromLatin1(c.target));
-        urls.answer = c.browserStarts;
-        EXPECT_EQ(link.Click(), c.opened) << c.text;
-        EXPECT_EQ(link.visited(), c.opened) << c.text;
-        EXPECT_EQ(link.currentColor(), c.opened ? QColor(128, 0, 128) : QColor(0, 0, 255));
+        link.setText(QString::fromLatin1(text));
+        if (target) link.SetTarget(QString::fromLatin1(target));
+        urls.answer = browserStarts;
+        EXPECT_EQ(link.Click(), opened) << text;
+        EXPECT_EQ(link.visited(), opened) << text;
+        EXPECT_EQ(link.currentColor(), opened ? QColor(128, 0, 128) : QColor(0, 0, 255));
     }
     EXPECT_EQ(urls.opened, (std::vector<QUrl>{QUrl("http://velmar.example.org/page"),
                                               QUrl("https://velmar.example.org/"),

@@ -180,26 +180,21 @@ TEST_F(GameWindow, TheTogglesCarryCheckMarksAndShowNextFillsThePreviewSlots) {
 TEST_F(GameWindow, OnlyAScoreAboveTheTenthAsksForANameAndItGoesBelowItsEquals) {
     StoreScores({90, 50, 50, 40, 30, 20, 10, 5, 3, 2});
     Open();
-    struct Offer {
-        int score;
-        std::optional<QString> name;
-        QStringList asked;
-        QString best;
-    };
-    const Offer offers[] = {
+    // The score, the name typed (none: Cancel), the scores asked about, the best shown.
+    const std::tuple<int, std::optional<QString>, QStringList, QString> offers[] = {
         {2, "x", {}, "90"},                 // equal to the tenth
         {500, std::nullopt, {"500"}, "90"}, // Cancel
         {50, "Ann", {"50"}, "90"},
         {91, "", {"91"}, "91"}, // an empty name is taken
     };
-    for (const Offer& o : offers) {
+    for (const auto& [score, name, asked, best] : offers) {
         const QByteArray before = SettingsBytes();
-        answerName = o.name;
+        answerName = name;
         offered.clear();
-        doc->OfferScore(o.score);
-        EXPECT_EQ(offered, o.asked) << o.score;
-        EXPECT_EQ(Label(1), o.best) << o.score;
-        if (!o.name || o.asked.isEmpty()) EXPECT_EQ(SettingsBytes(), before) << o.score;
+        doc->OfferScore(score);
+        EXPECT_EQ(offered, asked) << score;
+        EXPECT_EQ(Label(1), best) << score;
+        if (!name || asked.isEmpty()) EXPECT_EQ(SettingsBytes(), before) << score;
     }
     EXPECT_EQ(SettingsBytes().toStdString(), "[GamesScore]\n"
                                              "Name0=\nName1=p0\nName2=p1\nName3=p2\nName4=Ann\n"

@@ -52,14 +52,14 @@ protected:
         dialog->resize(640, 400);
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
-        dialog->view()->setFocus();
+        view = dialog->view();
+        view->setFocus();
         QApplication::processEvents();
         return dialog;
     }
 
     // Opens the editor over a cell, types, and leaves it by giving the rows the focus.
-    static void EditCell(HexView* view, qint64 row, int column, const QString& typed,
-                         int caret = 0) {
+    void EditCell(qint64 row, int column, const QString& typed, int caret = 0) {
         ASSERT_TRUE(view->BeginEdit(row, column));
         view->editor()->setCursorPosition(caret);
         QTest::keyClicks(view->editor(), typed);
@@ -70,6 +70,7 @@ protected:
 
     TempDir dir;
     MessageScript messages;
+    HexView* view = nullptr; // the last window's
 };
 
 TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
@@ -81,7 +82,6 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     }
     auto dialog = Open(path, false);
     ASSERT_TRUE(dialog);
-    HexView* view = dialog->view();
     const HexLayout& l = view->layout();
     const int b = l.bytesPerRow();
     EXPECT_EQ(view->TextsOfRow(0).hex.left(11), "48 45 41 44");
@@ -96,11 +96,11 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->topRow(), 0);
     // From the first row an offset above 4 GiB can be typed: the cell has its ninth digit.
-    EditCell(view, 0, 0, "100000000");
+    EditCell(0, 0, "100000000");
     EXPECT_GE(l.rowOf(4LL << 30), view->topRow());
     EXPECT_LT(l.rowOf(4LL << 30), view->topRow() + view->visibleRows());
     const qint64 before = view->topRow();
-    EditCell(view, before, 0, "fffffffff");
+    EditCell(before, 0, "fffffffff");
     EXPECT_EQ(view->topRow(), before) << "past the end: nothing moves";
 
     // An edit in the row at 5 GiB: its first byte becomes 0xAB.
@@ -108,7 +108,7 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     const qint64 at = l.rowOffset(row);
     view->ScrollToTop(row);
     messages.answer(QMessageBox::Yes);
-    EditCell(view, row, 1, "ab");
+    EditCell(row, 1, "ab");
     EXPECT_EQ(messages.shown, QStringList{"Write changes?"});
     dialog.reset();
     EXPECT_EQ(ReadBack(path, at, 2), QByteArray("\xab\x00", 2));
@@ -119,14 +119,13 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
 TEST_F(HexWindowTest, AnEmptyFileShowsOneEmptyRow) {
     auto empty = Open(dir.write("empty", {}), true);
     ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->view()->TextsOfRow(0).hex.isEmpty());
+    EXPECT_TRUE(view->TextsOfRow(0).hex.isEmpty());
 }
 
 TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
     const QString path = dir.write("data", Letters(0x400));
     {
         auto dialog = Open(path, true);
-        HexView* view = dialog->view();
         EXPECT_FALSE(view->BeginEdit(0, 1)) << "read-only: no hex editor";
         EXPECT_FALSE(view->BeginEdit(0, 2)) << "the text column is never edited";
         EXPECT_TRUE(view->BeginEdit(0, 0)) << "the offset column is, in either mode";
@@ -139,16 +138,15 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
         auto dialog = Open(path, false);
         messages.shown.clear();
         messages.answer(answer);
-        EditCell(dialog->view(), 0, 1, "a");
+        EditCell(0, 1, "a");
         EXPECT_EQ(messages.shown, QStringList{"Write changes?"});
         EXPECT_EQ(ReadBack(path, 0, 1), expected);
-        EXPECT_EQ(dialog->view()->TextsOfRow(0).hex.left(2),
-                  HexLayout::HexText(expected, 4).left(2));
+        EXPECT_EQ(view->TextsOfRow(0).hex.left(2), HexLayout::HexText(expected, 4).left(2));
     }
     // Typing the row's own digits again asks nothing.
     auto dialog = Open(path, false);
     messages.shown.clear();
-    EditCell(dialog->view(), 0, 1, "A1");
+    EditCell(0, 1, "A1");
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -157,7 +155,6 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
 TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
     const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
-    HexView* view = dialog->view();
     ASSERT_TRUE(view->BeginEdit(0, 1));
     HexEditBox* box = view->editor();
     const QString start = box->text();
@@ -181,7 +178,6 @@ TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
 TEST_F(HexWindowTest, AWriteIntoAShrunkFileFailsAndNeverGrowsIt) {
     const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
-    HexView* view = dialog->view();
     ASSERT_TRUE(view->BeginEdit(1, 1));
     ASSERT_TRUE(QFile::resize(path, 2)); // someone else truncates it meanwhile
     messages.answer(QMessageBox::Yes);
@@ -226,7 +222,6 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     data.replace(0x1800, 2, "\xde\xad");
     const QString path = dir.write("data", data);
     auto dialog = Open(path, true);
-    HexView* view = dialog->view();
     const int b = view->layout().bytesPerRow();
     RememberedSearch() = SearchMemory{};
 
@@ -289,7 +284,6 @@ TEST_F(HexWindowTest, EscStopsALongFind) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(1LL << 40));
     }
     auto dialog = Open(path, true);
-    HexView* view = dialog->view();
     SetDialogHookForTesting([](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcFindText)->setText("needle");
         d->accept();
@@ -318,7 +312,6 @@ TEST_F(HexWindowTest, EscStopsALongFind) {
 
 TEST_F(HexWindowTest, PopupMenusOpenSearch) {
     auto dialog = Open(dir.write("data", Letters(100)), true);
-    HexView* view = dialog->view();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), QPoint(20, 20));
     QApplication::sendEvent(view->viewport(), &rightClick);
     ASSERT_TRUE(view->popup());
@@ -355,11 +348,11 @@ TEST_F(HexWindowTest, PaneCommandsOpenTheFocusedFile) {
                                           std::pair{ids::kCmdEditHex, "HEX(edit:a.txt)"}}) {
         QString shown, title;
         SetDialogHookForTesting([&](QDialog* d) {
-            auto* view = FindControl<HexView>(d, ids::kIdcHexList);
-            ASSERT_TRUE(view);
-            shown = view->header()->model()->headerData(1, Qt::Horizontal).toString();
+            auto* hex = FindControl<HexView>(d, ids::kIdcHexList);
+            ASSERT_TRUE(hex);
+            shown = hex->header()->model()->headerData(1, Qt::Horizontal).toString();
             title = d->windowTitle();
-            EXPECT_EQ(view->TextsOfRow(0).text, "hello"); // a row longer than the file
+            EXPECT_EQ(hex->TextsOfRow(0).text, "hello"); // a row longer than the file
         });
         EXPECT_TRUE(w.left->OnCommand(command));
         EXPECT_EQ(shown, QString::fromLatin1(header));

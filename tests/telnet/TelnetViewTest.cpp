@@ -23,17 +23,11 @@ using namespace velmar::telnet;
 
 namespace {
 
-struct KeyCase {
-    const char* name;
-    int key; // a Qt::Key, or a character typed as such
-    Qt::KeyboardModifiers mods;
-    bool keypad;
-    QByteArray sent;
-};
-
 TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
     ConnectToPeer();
-    const KeyCase cases[] = {
+    // The key (a Qt::Key, or a character typed as such), its modifiers, whether the host set
+    // the keypad's application mode, and the bytes sent.
+    const std::tuple<const char*, int, Qt::KeyboardModifiers, bool, QByteArray> cases[] = {
         {"Letter", 'a', Qt::NoModifier, false, "a"},
         {"ShiftedLetter", 'A', Qt::ShiftModifier, false, "A"},
         {"ShiftedPunctuation", '!', Qt::ShiftModifier, false, "!"},
@@ -57,14 +51,14 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
         {"CtrlDigit", Qt::Key_1, Qt::ControlModifier, false, B({0})},
         {"AltLetter", Qt::Key_A, Qt::AltModifier, false, B({0})},
     };
-    for (const KeyCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        view->Feed(c.keypad ? "\033=" : "\033>");
-        if (c.key < 128)
-            QTest::keyClick(view, char(c.key), c.mods);
+    for (const auto& [name, key, mods, keypad, sent] : cases) {
+        SCOPED_TRACE(name);
+        view->Feed(keypad ? "\033=" : "\033>");
+        if (key < 128)
+            QTest::keyClick(view, char(key), mods);
         else
-            QTest::keyClick(view, Qt::Key(c.key), c.mods);
-        EXPECT_EQ(Received(c.sent.size()), c.sent);
+            QTest::keyClick(view, Qt::Key(key), mods);
+        EXPECT_EQ(Received(sent.size()), sent);
     }
     // A typed byte 255 is data: it goes doubled, or the host would read a command.
     QKeyEvent y(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0xFF)));
@@ -135,8 +129,7 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
 TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
     SaveHistory("Telnet", "LastHosts", {"zeta", "alpha"});
     QStringList listed;
-    const quint16 port = peer.port();
-    auto answer = [&](QDialog* d) {
+    SetDialogHookForTesting([&](QDialog* d) {
         ASSERT_EQ(ControlIdOf(d), ids::kDlgTelnetConnect);
         auto* host = FindControl<QComboBox>(d, ids::kIdcTelnetHost);
         listed = test::ItemTexts(*host);
@@ -151,10 +144,9 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
         portField->setText("2222");
         protocol->setCurrentIndex(0);
         EXPECT_EQ(portField->text(), "2222");
-        portField->setText(QString::number(port));
+        portField->setText(QString::number(peer.port()));
         d->accept();
-    };
-    SetDialogHookForTesting(answer);
+    });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
     EXPECT_EQ(listed, (QStringList{"alpha", "zeta"}));
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
