@@ -42,6 +42,14 @@ void ClickHeader(CPaneList& pane, int column) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
 }
 
+FindRecord File(const QString& name, uint64_t size = 0, uint32_t extra = 0) {
+    FindRecord r;
+    r.name = name;
+    r.attributes = attr::Archive | extra;
+    r.size = size;
+    return r;
+}
+
 void MoveFocus(CPaneList& pane, int row) {
     pane.selectionModel()->setCurrentIndex(pane.model()->index(row, 0),
                                            QItemSelectionModel::NoUpdate);
@@ -72,6 +80,8 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
 
 TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection) {
     CPaneList& right = *window->right;
+    QAbstractItemModelTester tester(left->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ShowFolder(right, dir.path());
     WriteStoreSetting("ShowHidden", 0);
     left->OnUpdate(nullptr);
@@ -225,7 +235,6 @@ TEST_F(PaneListTest, DoubleClickOpensOnlyOnALabel) {
 // The bar each style asks for is checked through the real frame (MainFrameTest).
 TEST_F(PaneListTest, StyleSetsColumnsAndColours) {
     EXPECT_EQ(left->style(), PaneStyle::LikeNc); // the default
-    EXPECT_EQ(left->palette().color(QPalette::Base), QColor(0, 0, 143));
     window->window.show();
     QApplication::processEvents();
     // Below the last row the list shows its background.
@@ -280,14 +289,10 @@ TEST_F(PaneListTest, CommandStatesFollowTheFocusedRow) {
     }
 }
 
-TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
+TEST_F(PaneListTest, ModelPassesTheTesterThroughInsertRenameAndClear) {
     CPaneList& pane = *left;
     QAbstractItemModelTester tester(pane.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    ShowFolder(pane, dir.path());
-    pane.controller().SortByColumn(0);
-    pane.controller().SortByColumn(1);
-    pane.controller().SortByColumn(1);
     pane.controller().model()->InsertRow(99, PaneRow::FolderLabel("zz"));
     EXPECT_EQ(pane.controller().RowName(pane.controller().RowCount() - 1), "zz");
     pane.controller().model()->RenameRow(1, "renamed");
@@ -298,34 +303,10 @@ TEST_F(PaneListTest, ModelPassesTheTesterThroughRefillSortInsertAndRename) {
     EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
-namespace {
-
-FindRecord File(const QString& name, uint64_t size = 0, uint32_t extra = 0) {
-    FindRecord r;
-    r.name = name;
-    r.attributes = attr::Archive | extra;
-    r.size = size;
-    return r;
-}
-
-// Names of `records` after sorting with `compare`, a null entry standing for the parent row.
-QStringList Sorted(std::vector<const FindRecord*> records,
-                   int (*compare)(const FindRecord*, const FindRecord*, int), int mode) {
-    std::stable_sort(records.begin(), records.end(), [&](const FindRecord* a, const FindRecord* b) {
-        return compare(a, b, mode) < 0;
-    });
-    QStringList names;
-    for (const FindRecord* r : records)
-        names.append(r ? r->name : QStringLiteral(".."));
-    return names;
-}
-
-} // namespace
-
 TEST(PaneSort, NamesCompareByCodeUnitsWithTheExtensionKeyJoined) {
     const FindRecord upper = File("B"), lower = File("a"), accent = File("\u00e9");
-    EXPECT_EQ(Sorted({&lower, &accent, &upper}, CompareByName, 1),
-              (QStringList{"B", "a", "\u00e9"}));
+    EXPECT_LT(CompareByName(&upper, &lower, 1), 0);
+    EXPECT_LT(CompareByName(&lower, &accent, 1), 0);
     // Keys ".ax.a" and ".aby.ab": the third unit decides, not the name part.
     const FindRecord xa = File("x.a"), yab = File("y.ab");
     EXPECT_GT(CompareByName(&xa, &yab, 3), 0);
@@ -337,9 +318,9 @@ TEST(PaneSort, SizesAbove4GiBAndTies) {
     const FindRecord same = File("s1", 10);
     EXPECT_EQ(CompareBySize(&small, &same, 0), 0);
     EXPECT_EQ(CompareBySize(&small, &same, 1), 0);
-    // The whole size counts, not its low 32 bits (705032704 < 10 would put "big" last).
-    EXPECT_EQ(Sorted({&small, &big, nullptr}, CompareBySize, 1),
-              (QStringList{"..", "big", "small"}));
+    // The parent row leads; the whole size counts, not its low 32 bits (705032704 < 10).
+    EXPECT_LT(CompareBySize(nullptr, &big, 1), 0);
+    EXPECT_LT(CompareBySize(&big, &small, 1), 0);
 }
 
 TEST(PaneSort, InRomFilter) {

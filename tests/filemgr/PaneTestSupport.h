@@ -52,6 +52,11 @@ inline void ResetPaneSettings() {
     SortMode = 0;
 }
 
+// Processes events until the pane's listing has ended.
+inline void WaitListed(const PaneController& pane) {
+    EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
+}
+
 struct PaneWindow {
     CVelmarDoc doc;
     RecordingHost host;
@@ -79,7 +84,10 @@ struct PaneWindow {
     }
 
     // Until both panes have all their rows.
-    void WaitListed() const;
+    void WaitListed() const {
+        test::WaitListed(left->controller());
+        test::WaitListed(right->controller());
+    }
 
     // Shows the window and gives `pane` the keyboard focus.
     void Focus(CPaneList* pane) {
@@ -106,8 +114,6 @@ inline QString PanePath(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-inline void WaitListed(const PaneController& pane);
-
 inline void ShowFolder(CPaneList& pane, const QString& folder) {
     pane.controller().setCurrentPath(PanePath(folder));
     pane.controller().RefillPane();
@@ -128,11 +134,6 @@ protected:
     }
     TempDir dir;
 };
-
-// Processes events until the pane's listing has ended.
-inline void WaitListed(const PaneController& pane) {
-    EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
-}
 
 // The name of the row under the pane's cursor.
 inline QString FocusedName(const PaneController& pane) {
@@ -180,11 +181,6 @@ inline void ConnectWithoutTimeOut(PaneController& pane, int port, bool own) {
     FtpOptions slow;
     slow.connectMs = slow.receiveMs = 600000;
     pane.ConnectTo({"127.0.0.1", port, "u", "p"}, own, slow);
-}
-
-inline void PaneWindow::WaitListed() const {
-    test::WaitListed(left->controller());
-    test::WaitListed(right->controller());
 }
 
 } // namespace velmar::test

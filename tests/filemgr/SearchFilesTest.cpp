@@ -60,15 +60,6 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     EXPECT_EQ(m.text, "needle");
     EXPECT_EQ(m.caseSensitive, 1) << "an unchecked case box is not remembered";
 
-    // A hit copies to the other pane's folder under its own name.
-    TempDir target;
-    ShowFolder(*w.right, target.path());
-    w.left->controller().SelectAndFocus(w.left->controller().FindRow("sub/deep/c.txt"));
-    ScriptSearch(true); // the copy's progress dialog
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdCopy));
-    EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
-
     // An empty mask searches "*.*" and leaves the remembered mask alone; "in current folder
     // only" enters no folder.
     ShowFolder(*w.left, dir.path());
@@ -185,6 +176,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         const QStringList all = Names(pane);
         EXPECT_EQ(Runs(all.mid(1)), "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT");
 
+        // A hit copies to the other pane's folder under its own name.
         TempDir target;
         ShowFolder(*w.right, target.path());
         pane.controller().SelectAndFocus(pane.controller().FindRow("sub/deep/c.txt"));

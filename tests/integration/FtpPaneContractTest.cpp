@@ -74,8 +74,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 
-    pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow("sub dir"));
     EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     pane.controller().SelectAndFocus(1);
@@ -93,12 +92,9 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(messages.shown.size(), 1) << messages.shown.join('|').toStdString();
     messages.shown.clear();
 
-    pane.controller().OpenRow(pane.controller().FindRow(".."));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow(".."));
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
-
-    pane.controller().OpenRow(pane.controller().FindRow("empty"));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow("empty"));
     EXPECT_EQ(Names(pane), QStringList({".."}));
 
     // FTP again on a connected pane disconnects at once, without a question.
