@@ -38,8 +38,7 @@ QByteArray ReadBack(const QString& path, qint64 offset, int n) {
     return f.open(QIODevice::ReadOnly) && f.seek(offset) ? f.read(n) : QByteArray();
 }
 
-class HexWindowTest : public ::testing::Test {
-protected:
+struct HexWindowTest : ::testing::Test {
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
     std::unique_ptr<HexViewDialog> Open(const QString& path, bool readOnly) {

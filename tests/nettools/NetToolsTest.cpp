@@ -47,8 +47,7 @@ QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {
     return lines;
 }
 
-class NetTools : public ::testing::Test {
-protected:
+struct NetTools : ::testing::Test {
     test::MessageScript messages;
 };
 

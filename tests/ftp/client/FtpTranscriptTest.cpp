@@ -26,8 +26,7 @@ Lines operator+(Lines a, const Lines& b) {
     return a;
 }
 
-class Transcript : public ::testing::Test {
-protected:
+struct Transcript : ::testing::Test {
     bool Connect(const QString& user = {}, const QString& password = {},
                  const velmar::FtpOptions& options = {}) {
         server.Start();
