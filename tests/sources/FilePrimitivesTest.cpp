@@ -23,9 +23,7 @@
 #include <unistd.h>
 
 using namespace velmar;
-using velmar::test::Pattern;
-using velmar::test::ReadAll;
-using velmar::test::TempDir;
+using namespace velmar::test;
 
 namespace {
 
@@ -60,9 +58,7 @@ struct SmallDisk {
 
 std::atomic<int>* stopFlag = nullptr;
 
-using Fixture = test::TransferFixture<>;
-using test::FolderItem;
-using Primitives = Fixture;
+using Primitives = TransferFixture<>;
 
 } // namespace
 
@@ -275,7 +271,7 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
 
 // ---- the worker ----
 
-using Worker = Fixture;
+using Worker = TransferFixture<>;
 
 TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/T/a", "a");

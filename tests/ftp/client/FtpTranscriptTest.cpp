@@ -12,8 +12,7 @@
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
-using velmar::test::FromMemory;
-using velmar::test::ScriptedServer;
+using namespace velmar::test;
 using Lines = QList<QByteArray>;
 
 namespace {
