@@ -95,9 +95,12 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
     case LaunchAction::OpenDocument: {
         const QString target = plan.document;
         auto open = [target] {
+            const auto tell = [target] {
+                ShowMessage(kLaunchNoApplication.arg(target), MessageKind::Error);
+            };
             const bool opened =
-                IsUrl(target) ? OpenInBrowser(QUrl(target)) : platform::OpenDocument(target);
-            if (!opened) ShowMessage(kLaunchNoApplication.arg(target), MessageKind::Error);
+                IsUrl(target) ? OpenInBrowser(QUrl(target)) : platform::OpenDocument(target, tell);
+            if (!opened) tell();
         };
         // The desktop services belong to the interface thread.
         if (QCoreApplication* app = QCoreApplication::instance())

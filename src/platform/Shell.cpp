@@ -3,13 +3,16 @@
 #include "platform/NameCodec.h"
 
 #include <QDesktopServices>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +149,39 @@ QUrl LocalFileUrl(const QString& path) {
     return QUrl::fromEncoded("file://" + EncodeName(path).toPercentEncoding("/"), QUrl::StrictMode);
 }
 
+namespace {
+
+// Forks twice through a session of its own, so that what runs outlives us, is nobody's child
+// of ours and leaves no zombie. `report` becomes a close-on-exec pipe from the grandchild to
+// the caller. Returns 0 in the grandchild (async-signal-safe calls only from then on), 1 in
+// the caller once the middle child has ended (report[1] closed there), -1 when nothing was
+// forked. When the second fork fails the middle child writes `failureWord` to the pipe.
+int ForkDetached(int report[2], int failureWord) {
+    if (::pipe2(report, O_CLOEXEC) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return -1;
+    }
+    if (child == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) return 0;
+        if (grandchild < 0) {
+            ssize_t ignored = ::write(report[1], &failureWord, sizeof failureWord);
+            (void)ignored;
+        }
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return 1;
+}
+
+} // namespace
+
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory) {
     QString run = program;
@@ -170,18 +206,9 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
     argv.push_back(nullptr);
 
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
-        return false;
-    }
-    if (child == 0) {
-        // The grandchild runs the program in a session of its own; the child ends at once, so
-        // the program is nobody's child of ours and leaves no zombie.
-        ::setsid();
-        if (::fork() != 0) ::_exit(0);
+    const int forked = ForkDetached(report, EAGAIN);
+    if (forked < 0) return false;
+    if (forked == 0) {
         int error = 0;
         if (!folder.isEmpty() && ::chdir(folder.constData()) != 0)
             error = errno;
@@ -193,10 +220,6 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
         (void)ignored;
         ::_exit(127);
     }
-    ::close(report[1]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
     // The pipe closes without a word when the program started (close-on-exec).
     int error = 0;
     ssize_t got;
@@ -207,8 +230,69 @@ bool StartDetachedProgram(const QString& program, const QStringList& arguments,
     return got == 0;
 }
 
-bool OpenDocument(const QString& path) {
-    return QDesktopServices::openUrl(LocalFileUrl(path));
+namespace {
+
+// How long an opener is watched: xdg-open that finds no application, or whose application
+// cannot take the file, ends within it; one still running by then has opened something.
+constexpr int kOpenerWatchMs = 5000;
+
+// xdg-open's own failures: 1 bad call, 2 no such file, 3 no tool for the type, 4 the tool
+// failed; 127 is ours when it cannot be run at all.
+bool OpenerFailed(int status) {
+    if (WIFSIGNALED(status)) return true;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    return (code >= 1 && code <= 4) || code == 127;
+}
+
+} // namespace
+
+bool OpenDocument(const QString& path, std::function<void()> failed) {
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    // Without xdg-open (a portal, a desktop of its own) Qt knows the way; it cannot say more
+    // than whether the opener started.
+    if (opener.isEmpty()) return QDesktopServices::openUrl(LocalFileUrl(path));
+    // The path as the file system's bytes, so a name that is not UTF-8 opens too.
+    const QByteArray program = EncodeName(opener);
+    const QByteArray file = EncodeName(path);
+    char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(file.constData()),
+                    nullptr};
+    int report[2];
+    const int forked = ForkDetached(report, 127 << 8);
+    if (forked < 0) return false;
+    if (forked == 0) {
+        // A watcher: it tells how the opener ended through the pipe.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, nullptr);
+        const pid_t run = ::fork();
+        if (run == 0) {
+            ::close(report[0]);
+            ::close(report[1]);
+            ::execv(argv[0], argv);
+            ::_exit(127);
+        }
+        int status = 127 << 8;
+        if (run > 0)
+            while (::waitpid(run, &status, 0) < 0 && errno == EINTR) {
+            }
+        ssize_t ignored = ::write(report[1], &status, sizeof status);
+        (void)ignored;
+        ::_exit(0);
+    }
+    auto* watch = new QSocketNotifier(report[0], QSocketNotifier::Read);
+    const auto end = [watch, fd = report[0]] {
+        watch->setEnabled(false);
+        watch->deleteLater();
+        ::close(fd);
+    };
+    QObject::connect(watch, &QSocketNotifier::activated, watch, [end, failed, fd = report[0]] {
+        int status = 0;
+        const bool told = ::read(fd, &status, sizeof status) == ssize_t(sizeof status);
+        end();
+        if (told && OpenerFailed(status) && failed) failed();
+    });
+    QTimer::singleShot(kOpenerWatchMs, watch, end);
+    return true;
 }
 
 bool RenameEntry(const QString& from, const QString& to) {

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 namespace velmar::platform {
 
 // A regular file with its execute bit that the kernel can run: an ELF executable or a
@@ -40,9 +42,12 @@ QUrl LocalFileUrl(const QString& path);
 bool StartDetachedProgram(const QString& program, const QStringList& arguments,
                           const QString& workingDirectory);
 
-// Opens a local file with the desktop's default application (xdg-open underneath).
+// Opens a local file with the desktop's default application (xdg-open underneath). False
+// when no opener could be started; `failed` runs later on the interface thread when the
+// opener ends in failure within a few seconds (no application for the type, or it could not
+// take the file): starting xdg-open says nothing about whether anything opened.
 // Must run on the interface thread.
-bool OpenDocument(const QString& path);
+bool OpenDocument(const QString& path, std::function<void()> failed = {});
 // Opens an address ("http://...") with the desktop's handler. Interface thread only.
 // The program opens addresses through OpenInBrowser (framework/Browser.h), which tests
 // can record; this is the desktop call under it.

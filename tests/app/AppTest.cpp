@@ -15,7 +15,6 @@
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -40,6 +39,12 @@ struct Fixture : ::testing::Test {
     }
 };
 
+// An application started as the program starts it.
+struct Started : Fixture {
+    CVelmarApp app{system()};
+    void SetUp() override { ASSERT_TRUE(app.InitInstance()); }
+};
+
 } // namespace
 
 using StartUp = Fixture;
@@ -58,9 +63,7 @@ TEST_F(StartUp, WithoutSocketsItEndsAndWithoutAProcessListItWarnsAndGoesOn) {
     EXPECT_EQ(app.activeFrame(), app.mainFrame());
 }
 
-TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
+TEST_F(Started, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     EXPECT_TRUE(messages.shown.isEmpty());
     CMainFrame* frame = app.mainFrame();
     ASSERT_NE(frame, nullptr);
@@ -76,11 +79,9 @@ TEST_F(StartUp, TheMainWindowIsTheFileManagerWithTwoPanesOfOneDocument) {
     EXPECT_FALSE(SaveWindowShot(app.mainFrame(), dir.file(QStringLiteral("no/such/dir/x.png"))));
 }
 
-using Modes = Fixture;
+using Modes = Started;
 
 TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     CMainFrame* fm = app.mainFrame();
     fm->show();
     CPaneList* first = fm->firstPane();
@@ -120,15 +121,12 @@ TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
 }
 
 TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     CMainFrame* fm = app.mainFrame();
     CommandState s;
+    // The modes, and the network and system tools start-up registers.
     for (int id :
-         {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit})
-        EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
-    // Start-up registers the network and system tools.
-    for (int id : {ids::kCmdPing, ids::kCmdWhois, ids::kCmdFinger, ids::kCmdSystemInfo})
+         {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit,
+          ids::kCmdPing, ids::kCmdWhois, ids::kCmdFinger, ids::kCmdSystemInfo})
         EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
     app.RegisterTool(ids::kCmdPing, nullptr);
     EXPECT_FALSE(fm->QueryCommand(ids::kCmdPing, s));
@@ -141,8 +139,6 @@ TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
 }
 
 TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     app.mainFrame()->show();
     ASSERT_TRUE(app.mainFrame()->RouteCommand(ids::kCmdGame));
     CFrame* game = app.gameTemplate()->frame();
@@ -160,11 +156,9 @@ TEST_F(Modes, ExitEndsTheLoopOnceAndLetsTheOtherModesGo) {
     EXPECT_EQ(quits, 1);
 }
 
-using About = Fixture;
+using About = Started;
 
 TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
-    CVelmarApp app(system());
-    ASSERT_TRUE(app.InitInstance());
     test::UrlRecorder urls;
     bool seen = false;
     SetDialogHookForTesting([&](QDialog* d) {
@@ -187,23 +181,21 @@ TEST_F(About, TheBoxShowsNameVersionAndALinkToTheInstalledManual) {
 TEST(HotStatic, OnlyWebAddressesOpenAndOnlyAnOpenedLinkTurnsVisited) {
     test::UrlRecorder urls;
     QWidget parent;
-    const struct {
-        const char* text;
-        const char* target; // none: the text is the target
-        bool browserStarts;
-        bool opened;
-    } cases[] = {{"CE Velmar", nullptr, true, false},
-                 {"http://velmar.example.org/page", nullptr, true, true},
-                 {"our page", "https://velmar.example.org/", true, true},
-                 {"our page", "http://velmar.example.org/", false, false}};
-    for (const auto& c : cases) {
+    // The text, the target (none: the text is), whether the browser starts, and whether the
+    // link opened.
+    const std::tuple<const char*, const char*, bool, bool> cases[] = {
+        {"CE Velmar", nullptr, true, false},
+        {"http://velmar.example.org/page", nullptr, true, true},
+        {"our page", "https://velmar.example.org/", true, true},
+        {"our page", "http://velmar.example.org/", false, false}};
+    for (const auto& [text, target, browserStarts, opened] : cases) {
         CHotStatic link(&parent);
-        link.setText(QString::fromLatin1(c.text));
-        if (c.target) link.SetTarget(QString::fromLatin1(c.target));
-        urls.answer = c.browserStarts;
-        EXPECT_EQ(link.Click(), c.opened) << c.text;
-        EXPECT_EQ(link.visited(), c.opened) << c.text;
-        EXPECT_EQ(link.currentColor(), c.opened ? QColor(128, 0, 128) : QColor(0, 0, 255));
+        link.setText(QString::fromLatin1(text));
+        if (target) link.SetTarget(QString::fromLatin1(target));
+        urls.answer = browserStarts;
+        EXPECT_EQ(link.Click(), opened) << text;
+        EXPECT_EQ(link.visited(), opened) << text;
+        EXPECT_EQ(link.currentColor(), opened ? QColor(128, 0, 128) : QColor(0, 0, 255));
     }
     EXPECT_EQ(urls.opened, (std::vector<QUrl>{QUrl("http://velmar.example.org/page"),
                                               QUrl("https://velmar.example.org/"),

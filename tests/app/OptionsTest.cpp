@@ -8,7 +8,6 @@
 #include "support/MessageScript.h"
 #include "support/TempDir.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 using namespace velmar;

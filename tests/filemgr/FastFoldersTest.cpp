@@ -3,18 +3,11 @@
 #include "filemgr/FastFolders.h"
 #include "PaneTestSupport.h"
 #include "filemgr/FastFolderFile.h"
-#include "framework/Dialogs.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
-#include "res/Ids.h"
-#include "support/MessageScript.h"
 
 #include <QCheckBox>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <gtest/gtest.h>
 
 using namespace velmar;
 using namespace velmar::test;
@@ -121,9 +114,7 @@ TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
         {ids::kCmdRefresh, w.left, true},         {ids::kCmdFastFolders, w.left, true},
     };
     for (const auto& c : commands) {
-        CommandState state;
-        ASSERT_TRUE(c.from->OnUpdateCommand(c.id, state)) << c.id;
-        EXPECT_EQ(state.enabled, c.enabled) << c.id;
+        EXPECT_EQ(Enabled(*c.from, c.id), c.enabled) << c.id;
         if (!c.enabled) EXPECT_TRUE(c.from->OnCommand(c.id)) << c.id;
     }
     EXPECT_EQ(dialogs, 0);
@@ -163,9 +154,7 @@ TEST_F(FastFolderTest, CreateShortcutAsksPerRowInOrder) {
     ShowFolder(*w.left, dir.path());
     PaneController& pane = w.left->controller();
     pane.SelectAndFocus(pane.FindRow("B"));
-    for (const char* name : {"report.old.doc", "run.sh"})
-        w.left->selectionModel()->select(pane.model()->index(pane.FindRow(name), 0),
-                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    Mark(*w.left, {"report.old.doc", "run.sh"}, true);
 
     QStringList asked;
     SetDialogHookForTesting([&](QDialog* d) {
@@ -218,9 +207,7 @@ TEST_F(FastFolderTest, ShortcutsShowsTheShortcutFolderAndCommandStates) {
         for (int source : {kSourceLocal, kSourceFtp, kSourceLocal}) {
             w.left->controller().setSourceKind(source);
             if (enabled.size() == 2) w.left->controller().SelectAndFocus(0);
-            CommandState state;
-            w.left->OnUpdateCommand(id, state);
-            enabled.push_back(state.enabled);
+            enabled.push_back(Enabled(*w.left, id));
         }
         EXPECT_EQ(enabled, (std::vector<bool>{true, false, id != ids::kCmdCreateShortcut})) << id;
         w.left->controller().SelectAndFocus(w.left->controller().FindRow("b"));

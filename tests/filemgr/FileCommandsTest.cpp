@@ -4,16 +4,9 @@
 // tests.)
 #include "filemgr/FileCommands.h"
 #include "PaneTestSupport.h"
-#include "framework/Dialogs.h"
 #include "platform/Trash.h"
-#include "res/Ids.h"
-#include "settings/SettingsStore.h"
 #include "sources/TransferJob.h"
-#include "support/MessageScript.h"
 
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -43,20 +36,12 @@ protected:
                 d->accept();
                 return;
             }
-            auto* label = FindControl<QLabel>(d, ids::kIdcProgressName);
-            WaitFor([&] { return label->text() == "Done"; });
+            const QString end = WaitDone(d) ? "|Done|" : "|not done|";
             // Caption, name and counter as the user last saw them.
-            shown << d->windowTitle() + "|" + label->text() + "|" +
+            shown << d->windowTitle() + end +
                          FindControl<QLabel>(d, ids::kIdcProgressCount)->text();
             d->accept();
         });
-    }
-    void Select(CPaneList& pane, const QStringList& names) {
-        pane.clearSelection();
-        for (const QString& n : names)
-            pane.selectionModel()->select(
-                pane.controller().model()->index(pane.controller().FindRow(n), 0),
-                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
     PaneWindow w;
@@ -70,7 +55,7 @@ protected:
 TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     AnswerDialogs();
     w.left->setCurrentIndex(w.left->model()->index(w.left->controller().FindRow("a.txt"), 0));
-    Select(*w.left, {"A", "b"});
+    Mark(*w.left, {"A", "b"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
     w.WaitListed();
     // b, A/.dot and A/inner/deep.txt (the settings show hidden files).
@@ -102,15 +87,14 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
     QDialog* progress = nullptr;
     SetDialogHookForTesting([&](QDialog* d) {
         progress = d;
-        auto* label = FindControl<QLabel>(d, ids::kIdcProgressName);
-        WaitFor([&] { return label->text() == "Done"; });
+        WaitDone(d);
     });
     SetMessageAnswererForTesting([&](const QString& text, MessageKind) {
         script.shown.append(text);
         if (progress) QTimer::singleShot(0, progress, [progress] { progress->reject(); });
         return script.shown.size() == 1 ? QMessageBox::Yes : QMessageBox::No;
     });
-    Select(*w.left, {"one", "two"});
+    Mark(*w.left, {"one", "two"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
     w.WaitListed();
     ASSERT_FALSE(script.shown.isEmpty());
@@ -127,7 +111,7 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
     // "Question on rewrite" cleared in Preferences: the user chose to replace unasked.
     WriteStoreSettings({1, 0, 1, 0, 1, 1, 15, 5, 5, 0});
     script.shown.clear();
-    Select(*w.left, {"two"});
+    Mark(*w.left, {"two"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdMove));
     w.WaitListed();
     EXPECT_TRUE(script.shown.isEmpty());
@@ -136,7 +120,7 @@ TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {
 
 TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     AnswerDialogs();
-    Select(*w.left, {"a.txt", "b", "A"});
+    Mark(*w.left, {"a.txt", "b", "A"});
     script.answer(QMessageBox::No);
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     EXPECT_TRUE(shown.isEmpty()) << "no worker after No";
@@ -146,7 +130,7 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     script.shown.clear();
     for (int k = 0; k < 3; ++k) // the files, folder A, A/inner
         script.answer(QMessageBox::Yes);
-    Select(*w.left, {"a.txt", "b", "A"});
+    Mark(*w.left, {"a.txt", "b", "A"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDeleteForGood)); // past the trash, as Shift+F8
     w.WaitListed();
     EXPECT_EQ(script.shown.size(), 3);
@@ -161,7 +145,7 @@ TEST_F(FileCommandsTest, DeleteAsksWithCountsAndNewDirMakesAFolder) {
     // the folder is not asked about.
     script.shown.clear();
     script.answer(QMessageBox::Yes);
-    Select(*w.left, {"c.doc", "B"});
+    Mark(*w.left, {"c.doc", "B"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     w.WaitListed();
     EXPECT_EQ(script.shown, QStringList{"Do you want to delete 1 files and 1 folders?"});
@@ -206,7 +190,7 @@ TEST_F(FileCommandsTest, WithoutATrashDeleteAsksBeforeDeletingForGood) {
         script.shown.clear();
         script.answer(QMessageBox::Yes);
         script.answer(answer);
-        Select(*w.left, {"f1"});
+        Mark(*w.left, {"f1"});
         EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
         w.WaitListed();
         EXPECT_EQ(script.shown, (QStringList{"Do you want to delete 1 files and 0 folders?",
@@ -216,7 +200,7 @@ TEST_F(FileCommandsTest, WithoutATrashDeleteAsksBeforeDeletingForGood) {
     WriteStoreSetting(kDeleteToTrash.name, 0);
     script.shown.clear();
     script.answer(QMessageBox::Yes);
-    Select(*w.left, {"f2"});
+    Mark(*w.left, {"f2"});
     EXPECT_TRUE(w.left->OnCommand(ids::kCmdDelete));
     w.WaitListed();
     EXPECT_EQ(script.shown.size(), 1);

@@ -3,12 +3,8 @@
 #include "PaneTestSupport.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
-#include "support/MessageScript.h"
-#include "support/TempDir.h"
 
-#include <QFile>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -180,6 +176,20 @@ TEST(LaunchRule, RawNamesLaunchAndADisguisedProgramWaitsForYes) {
     ASSERT_EQ(messages.shown.size(), 2);
     EXPECT_TRUE(
         messages.shown[0].startsWith(platform::DecodeName(QByteArray("holiday\xff.jpg\n"))));
+    // A document goes to the desktop's opener as its own bytes; an opener that finds no
+    // application for it (xdg-open ends 3) is told, not taken for an opened file.
+    const QString opener = dir.mkdir("bin"), page = raw("page\xfe.html");
+    MakeExecutable(
+        dir.write("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" > \"$0.seen\"\nexit 3\n"));
+    ASSERT_TRUE(WriteRaw(platform::EncodeName(page), "<p>"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", platform::EncodeName(opener) + ":" + path);
+    RunLaunch({.file = page});
+    EXPECT_TRUE(WaitFor([&] { return messages.shown.size() == 3; }));
+    qputenv("PATH", path);
+    EXPECT_EQ(ReadAll(opener + "/xdg-open.seen"), platform::EncodeName(page));
+    ASSERT_EQ(messages.shown.size(), 3);
+    EXPECT_EQ(messages.shown[2], kLaunchNoApplication.arg(page));
     SetLauncherForTesting([](const LaunchPlan&) {});
 }
 

@@ -5,28 +5,19 @@
 #include "PaneTestSupport.h"
 #include "filemgr/MainFrame.h"
 #include "filemgr/PathBar.h"
-#include "framework/Browser.h"
-#include "framework/Dialogs.h"
-#include "res/Ids.h"
-#include "sources/TransferJob.h"
 #include "support/FtpServer.h"
-#include "support/MessageScript.h"
 #include "support/TransferFixture.h"
 
-#include <QLabel>
-#include <QTest>
 #include <QTimer>
-#include <QUrl>
-#include <gtest/gtest.h>
 
 using namespace velmar;
 using namespace velmar::test;
 
-// Waits no test outlasts: only the stop under test can end them.
-static void ConnectWithoutTimeOut(CPaneList& pane, int port, bool own) {
-    FtpOptions slow;
-    slow.connectMs = slow.receiveMs = 600000;
-    pane.controller().ConnectTo({"127.0.0.1", port, "u", "p"}, own, slow);
+// Presses Esc in `pane` every `ms` while `timer` runs.
+static void PressEscEvery(QTimer& timer, CPaneList& pane, int ms) {
+    QObject::connect(&timer, &QTimer::timeout, &pane,
+                     [&pane] { QTest::keyClick(&pane, Qt::Key_Escape); });
+    timer.start(ms);
 }
 
 // A server whose listing stalls after one line: the pane keeps its busy cursor and, after a
@@ -51,7 +42,7 @@ TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
     EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
     EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
     w.Focus(&pane);
-    ConnectWithoutTimeOut(pane, server.port(), false);
+    ConnectWithoutTimeOut(pane.controller(), server.port(), false);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->isVisible(); }));
     EXPECT_EQ(pane.viewport()->cursor().shape(), Qt::BusyCursor);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->text().startsWith("Listing... "); }))
@@ -139,14 +130,12 @@ TEST(PaneFtp, SearchConnectToASilentServerEndsOnEsc) {
         PaneWindow w;
         CPaneList& pane = *w.left;
         MessageScript script;
-        ConnectWithoutTimeOut(pane, silent.port(), own);
+        ConnectWithoutTimeOut(pane.controller(), silent.port(), own);
         ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
         SetDialogHookForTesting([](QDialog* d) { d->accept(); });
         // Esc until the command returns: the first ones may come before the wait began.
         QTimer esc;
-        QObject::connect(&esc, &QTimer::timeout, &pane,
-                         [&] { QTest::keyClick(&pane, Qt::Key_Escape); });
-        esc.start(200);
+        PressEscEvery(esc, pane, 200);
         QDeadlineTimer bound(60000);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         esc.stop();
@@ -178,14 +167,12 @@ TEST(PaneFtp, GoingToALocalFolderLogsOutOfTheServer) {
         PaneWindow w;
         CPaneList& pane = *w.left;
         MessageScript script;
-        ConnectWithoutTimeOut(pane, server.port(), true);
+        ConnectWithoutTimeOut(pane.controller(), server.port(), true);
         ASSERT_TRUE(WaitFor([&] { return pane.controller().FindRow("remote.txt") >= 0; }))
             << server.Commands().join(" ").toStdString();
         WaitListed(pane.controller());
         QTimer esc;
-        QObject::connect(&esc, &QTimer::timeout, &pane,
-                         [&] { QTest::keyClick(&pane, Qt::Key_Escape); });
-        if (!answersQuit) esc.start(300);
+        if (!answersQuit) PressEscEvery(esc, pane, 300);
         pane.controller().GoToFolder(local.path());
         esc.stop();
         WaitListed(pane.controller());

@@ -8,13 +8,23 @@
 #include "filemgr/PaneModel.h"
 #include "filemgr/PaneSort.h"
 #include "filemgr/VelmarDoc.h"
+#include "framework/Dialogs.h"
+#include "res/Ids.h"
 #include "settings/SettingsStore.h"
 #include "support/Gui.h"
+#include "support/MessageScript.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <vector>
@@ -40,6 +50,11 @@ inline void ResetPaneSettings() {
         WriteStoreSetting(d.name, d.fallback);
     WriteStoreSetting(kDeleteToTrash.name, kDeleteToTrash.fallback);
     SortMode = 0;
+}
+
+// Processes events until the pane's listing has ended.
+inline void WaitListed(const PaneController& pane) {
+    EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
 }
 
 struct PaneWindow {
@@ -69,7 +84,10 @@ struct PaneWindow {
     }
 
     // Until both panes have all their rows.
-    void WaitListed() const;
+    void WaitListed() const {
+        test::WaitListed(left->controller());
+        test::WaitListed(right->controller());
+    }
 
     // Shows the window and gives `pane` the keyboard focus.
     void Focus(CPaneList* pane) {
@@ -96,8 +114,6 @@ inline QString PanePath(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-inline void WaitListed(const PaneController& pane);
-
 inline void ShowFolder(CPaneList& pane, const QString& folder) {
     pane.controller().setCurrentPath(PanePath(folder));
     pane.controller().RefillPane();
@@ -119,11 +135,6 @@ protected:
     TempDir dir;
 };
 
-// Processes events until the pane's listing has ended.
-inline void WaitListed(const PaneController& pane) {
-    EXPECT_TRUE(WaitFor([&] { return !pane.IsListing(); })) << "the listing never ended";
-}
-
 // The name of the row under the pane's cursor.
 inline QString FocusedName(const PaneController& pane) {
     return pane.RowName(pane.FocusedRow());
@@ -135,9 +146,41 @@ inline void OpenAndWait(PaneController& pane, int row) {
     WaitListed(pane);
 }
 
-inline void PaneWindow::WaitListed() const {
-    test::WaitListed(left->controller());
-    test::WaitListed(right->controller());
+// Marks the rows `names` (the other marks go unless `add`).
+inline void Mark(CPaneList& pane, const QStringList& names, bool add = false) {
+    if (!add) pane.clearSelection();
+    for (const QString& n : names)
+        pane.selectionModel()->select(pane.model()->index(pane.controller().FindRow(n), 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Whether the pane's command `id` is enabled (the menu's and the key's check).
+inline bool Enabled(CPaneList& pane, int id) {
+    CommandState state;
+    EXPECT_TRUE(pane.OnUpdateCommand(id, state)) << id;
+    return state.enabled;
+}
+
+// Waits until the progress dialog `d` says "Done" (false when it never does).
+inline bool WaitDone(QDialog* d) {
+    auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
+    return WaitFor([&] { return name->text() == QLatin1String("Done"); });
+}
+
+// The next "Ftp Servers" dialog connects to its only entry.
+inline void ChooseTheOnlyServer() {
+    SetDialogHookForTesting([](QDialog* d) {
+        if (ControlIdOf(d) != ids::kDlgFtpServers) return;
+        FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
+        FindControl<QPushButton>(d, ids::kIdOk)->click();
+    });
+}
+
+// Connects with waits no test outlasts: only the stop under test can end them.
+inline void ConnectWithoutTimeOut(PaneController& pane, int port, bool own) {
+    FtpOptions slow;
+    slow.connectMs = slow.receiveMs = 600000;
+    pane.ConnectTo({"127.0.0.1", port, "u", "p"}, own, slow);
 }
 
 } // namespace velmar::test

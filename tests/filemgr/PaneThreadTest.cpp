@@ -2,13 +2,10 @@
 // refusal ignored, a stop that returns while the thread is blocked; the copy worker's questions.
 #include "PaneTestSupport.h"
 #include "filemgr/FileCommands.h"
-#include "res/Ids.h"
 #include "sources/ListingThread.h"
 #include "support/FtpServer.h"
-#include "support/MessageScript.h"
 
 #include <QAbstractItemModelTester>
-#include <gtest/gtest.h>
 #include <memory>
 #include <thread>
 
@@ -18,34 +15,15 @@ using namespace velmar::test;
 using PaneThreadTest = PaneFolderTest;
 
 namespace {
-// A server folder of `count` files named after the folder: "old-0001", ...
-class NumberedSource : public DirSource {
+// A server's answer as it arrives: more files than two batches, named after the folder
+// ("old-0250", ...), a folder among them, "." and a last folder. Files come in falling name
+// order, so that only the arrival order fits.
+class ArrivingSource : public DirSource {
 public:
-    static constexpr int count = 2 * kEntryBatchSize + 5;
+    static constexpr int files = 2 * kEntryBatchSize + 5;
     bool Open(const QString& path) override {
         mask = path;
         tag_ = path.section(QLatin1Char('/'), 1, 1);
-        return true;
-    }
-    EntryKind Next(FindRecord& out) override {
-        if (next_ > count) return kEntryEnd;
-        out = FindRecord{};
-        out.name = QStringLiteral("%1-%2").arg(tag_).arg(next_++, 4, 10, QLatin1Char('0'));
-        return kEntryFile;
-    }
-
-private:
-    QString tag_;
-    int next_ = 1;
-};
-
-// A server's answer as it arrives: more files than one batch, then a folder, files, "." and
-// a last folder. Files come in falling name order, so that only the arrival order fits.
-class ArrivingSource : public DirSource {
-public:
-    static constexpr int files = kEntryBatchSize + 100;
-    bool Open(const QString& path) override {
-        mask = path;
         return true;
     }
     EntryKind Next(FindRecord&) override { return kEntryEnd; }
@@ -53,10 +31,17 @@ public:
         for (int i = files; i >= 1; --i) {
             if (i == 100) Give(take, "d1", true);
             if (i == 50) Give(take, ".", true);
-            Give(take, QString::asprintf("f%04d", i), false);
+            Give(take, tag_ + QString::asprintf("-%04d", i), false);
         }
         Give(take, "d2", true);
         return PushResult::Done;
+    }
+    // The rows a pane shows for folder `tag`.
+    static QStringList Rows(const QString& tag) {
+        QStringList rows{"..", "d1", "d2"};
+        for (int i = files; i >= 1; --i)
+            rows.append(tag + QString::asprintf("-%04d", i));
+        return rows;
     }
 
 private:
@@ -66,6 +51,7 @@ private:
         if (folder) r.attributes = attr::Directory;
         take(r, folder ? kEntryFolder : kEntryFile);
     }
+    QString tag_;
 };
 } // namespace
 
@@ -83,21 +69,18 @@ TEST_F(PaneThreadTest, FtpEntriesShownAsTheyArriveEndFoldersFirst) {
     pane.setCurrentPath("/pub/");
     pane.RefillPane();
     WaitListed(pane);
-    QStringList expected{"..", "d1", "d2"};
-    for (int i = ArrivingSource::files; i >= 1; --i)
-        expected.append(QString::asprintf("f%04d", i));
-    EXPECT_EQ(Names(pane), expected);
+    EXPECT_EQ(Names(pane), ArrivingSource::Rows("pub"));
     pane.SelectAndFocus(2);
     pane.RefillPane();
     WaitListed(pane);
-    EXPECT_EQ(Names(pane), expected);
+    EXPECT_EQ(Names(pane), ArrivingSource::Rows("pub"));
     EXPECT_EQ(FocusedName(pane), "d2");
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 }
 
 TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDropped) {
     RegisterDirSourceFactory(kSourceFtp,
-                             [] { return std::unique_ptr<DirSource>(new NumberedSource); });
+                             [] { return std::unique_ptr<DirSource>(new ArrivingSource); });
     PaneWindow w;
     CPaneList& pane = *w.left;
     QAbstractItemModelTester tester(pane.model(),
@@ -114,13 +97,10 @@ TEST_F(PaneThreadTest, FtpListingBatchesLandInOrderAndAStaleListingsBatchesAreDr
     pane.controller().RefillPane();
     ASSERT_TRUE(WaitFor([&] {
         return pane.controller().listingJob().done.load() &&
-               pane.controller().RowCount() >= NumberedSource::count + 1;
+               pane.controller().RowCount() >= ArrivingSource::files + 3;
     }));
     QCoreApplication::processEvents();
-    QStringList expected{".."};
-    for (int i = 1; i <= NumberedSource::count; ++i)
-        expected.append(QStringLiteral("new-%1").arg(i, 4, 10, QLatin1Char('0')));
-    EXPECT_EQ(Names(pane), expected);
+    EXPECT_EQ(Names(pane), ArrivingSource::Rows("new"));
     RegisterDirSourceFactory(kSourceFtp, nullptr);
 }
 
@@ -134,12 +114,10 @@ TEST_F(PaneThreadTest, WhileTheListingThreadConnects) {
     silent.Start();
     auto w = std::make_unique<PaneWindow>();
     PaneController& pane = w->left->controller();
-    FtpOptions slow; // only the stop can end the waits below
-    slow.connectMs = slow.receiveMs = 600000;
-    pane.ConnectTo(FtpLogin{"127.0.0.1", FreePort(), "user", "secret"}, true, slow);
+    ConnectWithoutTimeOut(pane, FreePort(), true);
     while (!pane.listingJob().done.load())
         QThread::msleep(1);
-    pane.ConnectTo(FtpLogin{"127.0.0.1", silent.port(), "user", "secret"}, true, slow);
+    ConnectWithoutTimeOut(pane, silent.port(), true);
     ASSERT_TRUE(WaitFor([&] { return silent.Accepted(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(pane.sourceKind(), kSourceFtp) << "thrown back by the stale refusal";
@@ -149,11 +127,8 @@ TEST_F(PaneThreadTest, WhileTheListingThreadConnects) {
     EXPECT_EQ(w->host.pathTexts.last(), QString("ftp://127.0.0.1:%1/..").arg(silent.port()));
     w->right->controller().SelectAndFocus(w->right->controller().RowCount() - 1);
     for (int i = 0; i < 20; ++i) {
-        CommandState newDir, copyThere;
-        w->left->OnUpdateCommand(ids::kCmdNewDir, newDir);
-        w->right->OnUpdateCommand(ids::kCmdCopy, copyThere);
-        EXPECT_FALSE(newDir.enabled);
-        EXPECT_FALSE(copyThere.enabled) << "no copy into a pane still connecting";
+        EXPECT_FALSE(Enabled(*w->left, ids::kCmdNewDir));
+        EXPECT_FALSE(Enabled(*w->right, ids::kCmdCopy)) << "no copy into a pane still connecting";
         QThread::msleep(2);
     }
     EXPECT_EQ(pane.ftpState(), FtpState::Connecting);

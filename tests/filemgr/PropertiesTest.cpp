@@ -2,17 +2,11 @@
 // nothing reaches the disk.
 #include "filemgr/Properties.h"
 #include "PaneTestSupport.h"
-#include "framework/Dialogs.h"
 #include "platform/LocalFind.h"
-#include "res/Ids.h"
-#include "support/TempDir.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
-#include <QFile>
-#include <QLabel>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <time.h>

@@ -1,16 +1,8 @@
 // Rename in place: the question, its answers, failures and the refusals, on a local folder
 // and on a server; the label editor.
 #include "PaneTestSupport.h"
-#include "res/Ids.h"
 #include "support/FtpServer.h"
-#include "support/MessageScript.h"
-#include "support/TempDir.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QTest>
-#include <gtest/gtest.h>
 #include <optional>
 
 using namespace velmar;

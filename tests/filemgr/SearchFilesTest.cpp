@@ -1,32 +1,25 @@
 // Search files through its dialog and the progress dialog: remembered values, hits in the
 // pane and copied from it, the areas, cancel; an FTP pane's search through its connection.
 #include "SearchTestSupport.h"
-#include "filemgr/FtpDialogs.h"
 #include "ftp/FtpServerList.h"
 #include "support/FtpServer.h"
-
-#include <QCheckBox>
-#include <QListWidget>
-#include <QPushButton>
 
 using namespace velmar;
 using namespace velmar::test;
 
 namespace {
 
-// Answers the search dialog with `fill`, then waits on the progress dialog for "Done"
-// (or closes it at once) and closes it.
-void ScriptSearch(std::function<void(QDialog*)> fill, bool waitForDone, QString* counter) {
+// Answers the search dialog with `fill` (its values as they are, by default), then waits on
+// the progress dialog for "Done" (or closes it at once) and closes it.
+void ScriptSearch(bool waitForDone, std::function<void(QDialog*)> fill = {},
+                  QString* counter = nullptr) {
     SetDialogHookForTesting([=](QDialog* d) {
         if (ControlIdOf(d) == ids::kDlgSearchFiles) {
-            fill(d);
+            fill ? fill(d) : d->accept();
             return;
         }
         ASSERT_EQ(ControlIdOf(d), ids::kDlgProgress);
-        auto* name = FindControl<QLabel>(d, ids::kIdcProgressName);
-        if (waitForDone) {
-            EXPECT_TRUE(WaitFor([&] { return name->text() == QLatin1String("Done"); }));
-        }
+        if (waitForDone) EXPECT_TRUE(WaitDone(d));
         auto* count = FindControl<QLabel>(d, ids::kIdcProgressCount);
         d->accept();
         if (counter) *counter = count->text();
@@ -39,6 +32,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     ShowFolder(*w.left, dir.path());
     QString counter;
     ScriptSearch(
+        true,
         [](QDialog* d) {
             EXPECT_EQ(FindControl<QLineEdit>(d, ids::kIdcSearchMask)->text(), "*.*");
             EXPECT_TRUE(FindControl<QCheckBox>(d, ids::kIdcSearchCase)->isChecked());
@@ -48,7 +42,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
             FindControl<QCheckBox>(d, ids::kIdcSearchCase)->setChecked(false);
             d->accept();
         },
-        true, &counter);
+        &counter);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     EXPECT_EQ(counter, QStringLiteral("Files found: 2"));
     QStringList names = Names(*w.left);
@@ -66,26 +60,15 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     EXPECT_EQ(m.text, "needle");
     EXPECT_EQ(m.caseSensitive, 1) << "an unchecked case box is not remembered";
 
-    // A hit copies to the other pane's folder under its own name.
-    TempDir target;
-    ShowFolder(*w.right, target.path());
-    w.left->controller().SelectAndFocus(w.left->controller().FindRow("sub/deep/c.txt"));
-    ScriptSearch({}, true, nullptr); // the copy's progress dialog
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdCopy));
-    EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
-
     // An empty mask searches "*.*" and leaves the remembered mask alone; "in current folder
     // only" enters no folder.
     ShowFolder(*w.left, dir.path());
-    ScriptSearch(
-        [](QDialog* d) {
-            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->clear();
-            FindControl<QLineEdit>(d, ids::kIdcSearchText)->clear();
-            FindControl<QRadioButton>(d, ids::kIdcSearchCurrentOnly)->setChecked(true);
-            d->accept();
-        },
-        true, nullptr);
+    ScriptSearch(true, [](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcSearchMask)->clear();
+        FindControl<QLineEdit>(d, ids::kIdcSearchText)->clear();
+        FindControl<QRadioButton>(d, ids::kIdcSearchCurrentOnly)->setChecked(true);
+        d->accept();
+    });
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     EXPECT_EQ(w.left->controller().mask(), "*.*");
     EXPECT_EQ(RememberedSearch().mask, "*.txt");
@@ -101,12 +84,10 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
     PaneWindow w;
     PaneController& pane = w.left->controller();
     ShowFolder(*w.left, dir.path());
-    ScriptSearch(
-        [](QDialog* d) {
-            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
-            d->accept();
-        },
-        true, nullptr);
+    ScriptSearch(true, [](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
+        d->accept();
+    });
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     ASSERT_TRUE(QFile::resize(dir.file("a.txt"), 5000));
     ASSERT_TRUE(QFile::remove(dir.file("sub/a.txt")));
@@ -114,8 +95,9 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
         const char* name;
         int size; // -1: gone
         bool hidden;
-    } cases[] = {{"a.txt", 5000, false},      {"sub/a.txt", -1, false}, {"d.TXT", 12, false},
-                 {"sub/deep/c.txt", 306, false}, {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
+    } cases[] = {{"a.txt", 5000, false},   {"sub/a.txt", -1, false},
+                 {"d.TXT", 12, false},     {"sub/deep/c.txt", 306, false},
+                 {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
     for (const auto& c : cases) {
         ASSERT_GT(pane.FindRow(c.name), 0) << c.name;
         const FindRecord* r = pane.RowRecord(pane.FindRow(c.name));
@@ -131,7 +113,7 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
         EXPECT_FALSE(r->isFolder()) << c.name;
     }
     ShowFolder(*w.left, dir.path());
-    ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+    ScriptSearch(true);
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     ASSERT_TRUE(QFile::resize(dir.file("sub/deep/c.txt"), 0));
     pane.SortByColumn(kSortBySize);
@@ -150,13 +132,11 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     EXPECT_TRUE(Names(*w.left).contains("sub"));
 
     // From the root, stopped at once by closing the progress dialog.
-    ScriptSearch(
-        [](QDialog* d) {
-            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("no-such-name-*.zz");
-            FindControl<QRadioButton>(d, ids::kIdcSearchFromRoot)->setChecked(true);
-            d->accept();
-        },
-        false, nullptr);
+    ScriptSearch(false, [](QDialog* d) {
+        FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("no-such-name-*.zz");
+        FindControl<QRadioButton>(d, ids::kIdcSearchFromRoot)->setChecked(true);
+        d->accept();
+    });
     ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
     EXPECT_EQ(w.left->controller().currentPath(), "/");
     EXPECT_EQ(Names(*w.left).value(0), "..");
@@ -176,50 +156,44 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         WriteStoreSetting("InternalFTP", own ? 1 : 0);
         SaveFtpServerList({CFtpNode{"127.0.0.1", PyFtpServer::kPassword, PyFtpServer::kUser, 0,
                                     uint32_t(server.port())}});
-        SetDialogHookForTesting([](QDialog* d) {
-            FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-            FindControl<QPushButton>(d, ids::kIdOk)->click();
-        });
+        ChooseTheOnlyServer();
         PaneWindow w;
         CPaneList& pane = *w.left;
         pane.OnCommand(ids::kCmdFtp);
         ASSERT_TRUE(WaitFor([&] { return pane.controller().listingJob().done.load(); }));
-        CommandState state;
-        pane.OnUpdateCommand(ids::kCmdSearchFiles, state);
-        EXPECT_TRUE(state.enabled);
+        EXPECT_TRUE(Enabled(pane, ids::kCmdSearchFiles));
 
-        ScriptSearch(
-            [](QDialog* d) {
-                auto* text = FindControl<QLineEdit>(d, ids::kIdcSearchText);
-                EXPECT_TRUE(text->isReadOnly()) << "contents are searched in local files only";
-                for (int id : {ids::kIdcSearchHex, ids::kIdcSearchCase})
-                    EXPECT_FALSE(FindControl<QCheckBox>(d, id)->isEnabled());
-                text->setText("needle");
-                FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
-                d->accept();
-            },
-            true, nullptr);
+        ScriptSearch(true, [](QDialog* d) {
+            auto* text = FindControl<QLineEdit>(d, ids::kIdcSearchText);
+            EXPECT_TRUE(text->isReadOnly()) << "contents are searched in local files only";
+            for (int id : {ids::kIdcSearchHex, ids::kIdcSearchCase})
+                EXPECT_FALSE(FindControl<QCheckBox>(d, id)->isEnabled());
+            text->setText("needle");
+            FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
+            d->accept();
+        });
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         const QStringList all = Names(pane);
         EXPECT_EQ(Runs(all.mid(1)), "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT");
 
+        // A hit copies to the other pane's folder under its own name.
         TempDir target;
         ShowFolder(*w.right, target.path());
         pane.controller().SelectAndFocus(pane.controller().FindRow("sub/deep/c.txt"));
-        ScriptSearch({}, true, nullptr); // the copy's progress dialog
+        ScriptSearch(true); // the copy's progress dialog
         ASSERT_TRUE(pane.OnCommand(ids::kCmdCopy));
         EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
 
-        ScriptSearch([](QDialog* d) { d->accept(); }, false, nullptr);
+        ScriptSearch(false);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         const QStringList stopped = Names(pane);
         EXPECT_EQ(stopped, all.mid(0, stopped.size()));
         // A connection the stop broke is made anew: by this search...
-        ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+        ScriptSearch(true);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         EXPECT_EQ(Names(pane), all);
         // ...or by the pane's next listing.
-        ScriptSearch([](QDialog* d) { d->accept(); }, false, nullptr);
+        ScriptSearch(false);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         pane.controller().RefillPane();
         WaitListed(pane.controller());
@@ -231,7 +205,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
         // A server gone in the middle: the hits are short, and the user is told so.
         server.Stop();
-        ScriptSearch([](QDialog* d) { d->accept(); }, true, nullptr);
+        ScriptSearch(true);
         ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
         EXPECT_EQ(messages.shown, QStringList{"Ftp connection closed"});
     }

@@ -3,20 +3,13 @@
 #pragma once
 #include "PaneTestSupport.h"
 #include "filemgr/FileCommands.h"
-#include "framework/Dialogs.h"
-#include "res/Ids.h"
 #include "settings/SearchMemory.h"
 #include "sources/PatternSearch.h"
 #include "sources/SearchJob.h"
 #include "sources/SizeText.h"
-#include "support/MessageScript.h"
 
 #include <QCheckBox>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
-#include <gtest/gtest.h>
 
 namespace velmar::test {
 

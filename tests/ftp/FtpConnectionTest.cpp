@@ -11,34 +11,26 @@
 
 #include <future>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace velmar {
 namespace {
 
 TEST(FtpErrors, ServerReplyKeepsOnlyItsFailureLinesWithoutCodes) {
-    const struct {
-        const char* reply;
-        const char* shown;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"530 Login incorrect.\r\n", "Login incorrect.\n"},
         {"550 No such file.", " No such file."}, // a last line without a break: code only
         {"220 hello\r\n550-first\r\n550 second\r\n", "first\nsecond\n"},
         {"250 fine\r\n", "250 fine\r\n"}, // no failure line: the whole reply stays
         {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ReduceServerReply(QString::fromLatin1(c.reply)), QString::fromLatin1(c.shown))
-            << c.reply;
+    for (const auto& [reply, shown] : cases)
+        EXPECT_EQ(ReduceServerReply(QString::fromLatin1(reply)), QString::fromLatin1(shown))
+            << reply;
 }
 
 // The libcurl side's texts for each result, and which results lose the connection.
 TEST(FtpErrors, ResultsGiveTheirTextAndLostConnectionsAreDropped) {
-    const struct {
-        FtpResult result;
-        const char* text;
-        bool lost;
-    } cases[] = {
+    const std::tuple<FtpResult, const char*, bool> cases[] = {
         {FtpResult::Ok, "", false},
         {FtpResult::Cancelled, "", false},
         {FtpResult::Refused, "Login incorrect.\n", false},
@@ -51,20 +43,18 @@ TEST(FtpErrors, ResultsGiveTheirTextAndLostConnectionsAreDropped) {
         {FtpResult::ConnectionLost, "Connection aborted", true},
         {FtpResult::LocalFailure, "Error code = 99999", false},
     };
-    for (const auto& c : cases) {
-        const QString text = InternetFailureText(c.result, "530 Login incorrect.\r\n", 99999);
-        EXPECT_EQ(text, QString::fromLatin1(c.text)) << int(c.result);
+    for (const auto& [result, text, lost] : cases) {
+        EXPECT_EQ(InternetFailureText(result, "530 Login incorrect.\r\n", 99999),
+                  QString::fromLatin1(text))
+            << int(result);
         FtpStatusInfo status;
-        status.result = c.result;
-        EXPECT_EQ(status.lost(), c.lost) << int(c.result);
+        status.result = result;
+        EXPECT_EQ(status.lost(), lost) << int(result);
     }
 }
 
 TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
-    const struct {
-        QByteArray path;
-        const char* url;
-    } cases[] = {
+    const std::pair<QByteArray, const char*> cases[] = {
         {"/", "/%2F/"},
         {"/a/", "/%2F%61/"},
         {"/a b/c#d", "/%2F%61%20%62/%63%23%64"},
@@ -72,8 +62,8 @@ TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
         {"/\xff\xfe", "/%2F%FF%FE"},
         {"//two//", "/%2F%74%77%6F//"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ftp::EncodeFtpUrlPath(c.path), QByteArray(c.url)) << c.url;
+    for (const auto& [path, url] : cases)
+        EXPECT_EQ(ftp::EncodeFtpUrlPath(path), QByteArray(url)) << url;
 }
 
 class FtpServerListTest : public ::testing::Test {

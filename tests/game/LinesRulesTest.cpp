@@ -34,19 +34,15 @@ const LineCase kLineCases[] = {
 
 } // namespace
 
-class LineCheckTest : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(LineCheckTest, RemovesTheLinesThroughTheBallAndScoresByTheTable) {
-    const LineCase& c = GetParam();
-    LinesBoard board = BoardFrom(c.rows, 100);
-    const LineCheck check = board.RemoveLines(c.centre);
-    EXPECT_EQ(check.total, c.total);
-    EXPECT_EQ(board.score(), 100 + c.points);
-    EXPECT_EQ(board.BallCount(), c.ballsLeft);
+TEST(Board, RemovesTheLinesThroughTheBallAndScoresByTheTable) {
+    for (const LineCase& c : kLineCases) {
+        LinesBoard board = BoardFrom(c.rows, 100);
+        const int total = board.RemoveLines(c.centre).total;
+        EXPECT_EQ(std::tuple(total, board.score(), board.BallCount()),
+                  std::tuple(c.total, 100 + c.points, c.ballsLeft))
+            << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, LineCheckTest, ::testing::ValuesIn(kLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Board, PathsGoAcrossAndDownThroughEmptyCellsOnly) {
     struct Case {

@@ -32,7 +32,6 @@ QByteArray SettingsBytes() {
 
 struct GameWindow : ::testing::Test {
     test::MessageScript messages;
-    std::deque<quint32> script;
     std::unique_ptr<CLinesDoc> doc;
     std::unique_ptr<CMainFrameGame> frame;
     CLinesView* view = nullptr;
@@ -48,7 +47,7 @@ struct GameWindow : ::testing::Test {
     // A new game window (again, for scores stored after SetUp).
     void Open() {
         frame.reset();
-        doc = std::make_unique<CLinesDoc>(std::make_unique<test::ScriptedRandom>(&script, 2026));
+        doc = std::make_unique<CLinesDoc>(std::make_unique<test::ScriptedRandom>(nullptr, 2026));
         frame = std::make_unique<CMainFrameGame>(doc.get());
         view = frame->view();
         view->OnInitialUpdate();
@@ -180,26 +179,21 @@ TEST_F(GameWindow, TheTogglesCarryCheckMarksAndShowNextFillsThePreviewSlots) {
 TEST_F(GameWindow, OnlyAScoreAboveTheTenthAsksForANameAndItGoesBelowItsEquals) {
     StoreScores({90, 50, 50, 40, 30, 20, 10, 5, 3, 2});
     Open();
-    struct Offer {
-        int score;
-        std::optional<QString> name;
-        QStringList asked;
-        QString best;
-    };
-    const Offer offers[] = {
+    // The score, the name typed (none: Cancel), the scores asked about, the best shown.
+    const std::tuple<int, std::optional<QString>, QStringList, QString> offers[] = {
         {2, "x", {}, "90"},                 // equal to the tenth
         {500, std::nullopt, {"500"}, "90"}, // Cancel
         {50, "Ann", {"50"}, "90"},
         {91, "", {"91"}, "91"}, // an empty name is taken
     };
-    for (const Offer& o : offers) {
+    for (const auto& [score, name, asked, best] : offers) {
         const QByteArray before = SettingsBytes();
-        answerName = o.name;
+        answerName = name;
         offered.clear();
-        doc->OfferScore(o.score);
-        EXPECT_EQ(offered, o.asked) << o.score;
-        EXPECT_EQ(Label(1), o.best) << o.score;
-        if (!o.name || o.asked.isEmpty()) EXPECT_EQ(SettingsBytes(), before) << o.score;
+        doc->OfferScore(score);
+        EXPECT_EQ(offered, asked) << score;
+        EXPECT_EQ(Label(1), best) << score;
+        if (!name || asked.isEmpty()) EXPECT_EQ(SettingsBytes(), before) << score;
     }
     EXPECT_EQ(SettingsBytes().toStdString(), "[GamesScore]\n"
                                              "Name0=\nName1=p0\nName2=p1\nName3=p2\nName4=Ann\n"

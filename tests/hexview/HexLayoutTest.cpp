@@ -2,42 +2,38 @@
 // the scroll bar's int range over more rows than an int holds, and the overwrite editor.
 #include "hexview/HexLayout.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace velmar;
 
 TEST(HexLayout, BytesPerRowIsAMultipleOfFourAndNeverBelowFour) {
-    struct Case {
-        int width, pair, ch, bytes;
-    } cases[] = {
+    // The width, a byte pair's and a character's width, and the bytes.
+    const std::array<int, 4> cases[] = {
         {240, 21, 7, 8},   // (240 - 15) / 28 = 8
         {255, 21, 7, 8},   // 8.6 rounds down
         {100, 21, 7, 4},   // 3 would be below 4
         {0, 21, 7, 4},     // no room at all
         {1000, 24, 8, 28}, // 30 rounds down to a multiple of 4
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(HexLayout::BytesPerRow(c.width, c.pair, c.ch), c.bytes) << c.width;
+    for (const auto& [width, pair, ch, bytes] : cases)
+        EXPECT_EQ(HexLayout::BytesPerRow(width, pair, ch), bytes) << width;
 }
 
 TEST(HexLayout, RowsOfShortAndEmptyFiles) {
-    struct Case {
-        qint64 length;
-        int bytes;
-        qint64 rows;
-        int lastRowBytes;
-    } cases[] = {
+    // The length, bytes per row, rows, and the bytes of the last row.
+    const std::tuple<qint64, int, qint64, int> cases[] = {
         {0, 8, 1, 0},  // one empty row
         {20, 8, 3, 4}, // a short last row
         {16, 8, 3, 0}, // an exact multiple ends with an empty row
         {7, 4, 2, 3},
     };
-    for (const Case& c : cases) {
-        const HexLayout l(c.length, c.bytes);
-        EXPECT_EQ(l.rowCount(), c.rows) << c.length;
-        EXPECT_EQ(l.bytesInRow(c.rows - 1), c.lastRowBytes) << c.length;
-        EXPECT_EQ(l.rowOf(c.rows * c.bytes), -1) << "an offset past the last row";
+    for (const auto& [length, bytes, rows, lastRowBytes] : cases) {
+        const HexLayout l(length, bytes);
+        EXPECT_EQ(l.rowCount(), rows) << length;
+        EXPECT_EQ(l.bytesInRow(rows - 1), lastRowBytes) << length;
+        EXPECT_EQ(l.rowOf(rows * bytes), -1) << "an offset past the last row";
     }
 }
 
@@ -47,25 +43,19 @@ TEST(HexLayout, RowTexts) {
     EXPECT_EQ(HexLayout::HexText(QByteArray("\x00\xff\x0a", 3), 8), QStringLiteral("00 FF 0A "));
     EXPECT_EQ(HexLayout::CharText(QByteArray("a\x1f\x7f ~\x80\xff", 7)), QStringLiteral("a.. ~.."));
 
-    struct Case {
-        qint64 offset;
-        const char* text;
-    } offsets[] = {
+    const std::pair<qint64, const char*> offsets[] = {
         {0, "00000000"},
         {0x1f0, "000001f0"},
         {0xffffffffLL, "ffffffff"},
         {0x400000000LL, "400000000"}, // 16 GiB: all digits, not a 32-bit cut
         {0x123456789aLL, "123456789a"},
     };
-    for (const Case& c : offsets)
-        EXPECT_EQ(HexLayout::OffsetText(c.offset), QString::fromLatin1(c.text));
+    for (const auto& [offset, text] : offsets)
+        EXPECT_EQ(HexLayout::OffsetText(offset), QString::fromLatin1(text));
 }
 
 TEST(HexLayout, ParseHexReadsLeadingDigitsAndSaturates) {
-    struct Case {
-        const char* text;
-        qint64 value;
-    } cases[] = {
+    const std::pair<const char*, qint64> cases[] = {
         {"000001a0", 0x1a0},
         {"1F0", 0x1f0},
         {"12g4", 0x12},
@@ -75,8 +65,8 @@ TEST(HexLayout, ParseHexReadsLeadingDigitsAndSaturates) {
         {"400000000", 0x400000000LL},
         {"fffffffffffffffffffff", std::numeric_limits<qint64>::max()},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(HexLayout::ParseHex(QString::fromLatin1(c.text)), c.value) << c.text;
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(HexLayout::ParseHex(QString::fromLatin1(text)), value) << text;
     EXPECT_EQ(HexLayout::BytesOfHexText(QStringLiteral("a1 42 ")), QByteArray("\xa1\x42"));
     EXPECT_EQ(HexLayout::BytesOfHexText(QStringLiteral("00 7F 4a")), QByteArray("\x00\x7f\x4a", 3));
 }

@@ -3,26 +3,22 @@
 // pop-up menus, the open failures, and the pane commands that open it.
 #include "hexview/HexView.h"
 #include "../filemgr/PaneTestSupport.h"
-#include "filemgr/PaneList.h"
 #include "framework/Dialogs.h"
 #include "hexview/HexViewDialog.h"
 #include "platform/BlockFile.h"
 #include "res/Ids.h"
 #include "settings/SearchMemory.h"
 #include "support/MessageScript.h"
-#include "support/TempDir.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QInputMethodEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace velmar;
@@ -33,10 +29,7 @@ namespace {
 using platform::BlockFile;
 
 QByteArray Letters(int n) {
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char('A' + i % 26);
-    return b;
+    return QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(n / 26 + 1).left(n);
 }
 
 // Read apart from the code under test.
@@ -59,14 +52,14 @@ protected:
         dialog->resize(640, 400);
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
-        dialog->view()->setFocus();
+        view = dialog->view();
+        view->setFocus();
         QApplication::processEvents();
         return dialog;
     }
 
     // Opens the editor over a cell, types, and leaves it by giving the rows the focus.
-    static void EditCell(HexView* view, qint64 row, int column, const QString& typed,
-                         int caret = 0) {
+    void EditCell(qint64 row, int column, const QString& typed, int caret = 0) {
         ASSERT_TRUE(view->BeginEdit(row, column));
         view->editor()->setCursorPosition(caret);
         QTest::keyClicks(view->editor(), typed);
@@ -77,6 +70,7 @@ protected:
 
     TempDir dir;
     MessageScript messages;
+    HexView* view = nullptr; // the last window's
 };
 
 TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
@@ -88,7 +82,6 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     }
     auto dialog = Open(path, false);
     ASSERT_TRUE(dialog);
-    HexView* view = dialog->view();
     const HexLayout& l = view->layout();
     const int b = l.bytesPerRow();
     EXPECT_EQ(view->TextsOfRow(0).hex.left(11), "48 45 41 44");
@@ -103,11 +96,11 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->topRow(), 0);
     // From the first row an offset above 4 GiB can be typed: the cell has its ninth digit.
-    EditCell(view, 0, 0, "100000000");
+    EditCell(0, 0, "100000000");
     EXPECT_GE(l.rowOf(4LL << 30), view->topRow());
     EXPECT_LT(l.rowOf(4LL << 30), view->topRow() + view->visibleRows());
     const qint64 before = view->topRow();
-    EditCell(view, before, 0, "fffffffff");
+    EditCell(before, 0, "fffffffff");
     EXPECT_EQ(view->topRow(), before) << "past the end: nothing moves";
 
     // An edit in the row at 5 GiB: its first byte becomes 0xAB.
@@ -115,7 +108,7 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
     const qint64 at = l.rowOffset(row);
     view->ScrollToTop(row);
     messages.answer(QMessageBox::Yes);
-    EditCell(view, row, 1, "ab");
+    EditCell(row, 1, "ab");
     EXPECT_EQ(messages.shown, QStringList{"Write changes?"});
     dialog.reset();
     EXPECT_EQ(ReadBack(path, at, 2), QByteArray("\xab\x00", 2));
@@ -126,42 +119,34 @@ TEST_F(HexWindowTest, SparseFileOf16GiBFirstAndLastRowsAndAnEditAbove4GiB) {
 TEST_F(HexWindowTest, AnEmptyFileShowsOneEmptyRow) {
     auto empty = Open(dir.write("empty", {}), true);
     ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->view()->TextsOfRow(0).hex.isEmpty());
+    EXPECT_TRUE(view->TextsOfRow(0).hex.isEmpty());
 }
 
 TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
     const QString path = dir.write("data", Letters(0x400));
     {
         auto dialog = Open(path, true);
-        HexView* view = dialog->view();
         EXPECT_FALSE(view->BeginEdit(0, 1)) << "read-only: no hex editor";
         EXPECT_FALSE(view->BeginEdit(0, 2)) << "the text column is never edited";
         EXPECT_TRUE(view->BeginEdit(0, 0)) << "the offset column is, in either mode";
         view->setFocus();
     }
-    struct Case {
-        const char* name;
-        QMessageBox::StandardButton answer;
-        QByteArray expected;
-    } cases[] = {
-        {"No discards", QMessageBox::No, QByteArray("A")},
-        {"Yes writes", QMessageBox::Yes, QByteArray("\xa1", 1)},
-    };
-    for (const Case& c : cases) {
+    // No discards, Yes writes; either way the row shows what the disk holds.
+    for (const auto& [answer, expected] : {std::pair{QMessageBox::No, QByteArray("A")},
+                                           std::pair{QMessageBox::Yes, QByteArray("\xa1")}}) {
+        SCOPED_TRACE(answer);
         auto dialog = Open(path, false);
         messages.shown.clear();
-        messages.answer(c.answer);
-        EditCell(dialog->view(), 0, 1, "a");
-        EXPECT_EQ(messages.shown, QStringList{"Write changes?"}) << c.name;
-        EXPECT_EQ(ReadBack(path, 0, 1), c.expected) << c.name;
-        EXPECT_EQ(dialog->view()->TextsOfRow(0).hex.left(2),
-                  HexLayout::HexText(c.expected, 4).left(2))
-            << c.name << ": the row shows the disk";
+        messages.answer(answer);
+        EditCell(0, 1, "a");
+        EXPECT_EQ(messages.shown, QStringList{"Write changes?"});
+        EXPECT_EQ(ReadBack(path, 0, 1), expected);
+        EXPECT_EQ(view->TextsOfRow(0).hex.left(2), HexLayout::HexText(expected, 4).left(2));
     }
     // Typing the row's own digits again asks nothing.
     auto dialog = Open(path, false);
     messages.shown.clear();
-    EditCell(dialog->view(), 0, 1, "A1");
+    EditCell(0, 1, "A1");
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -170,7 +155,6 @@ TEST_F(HexWindowTest, EditorsByModeAndAnswer) {
 TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
     const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
-    HexView* view = dialog->view();
     ASSERT_TRUE(view->BeginEdit(0, 1));
     HexEditBox* box = view->editor();
     const QString start = box->text();
@@ -194,7 +178,6 @@ TEST_F(HexWindowTest, ACellKeepsItsLengthWhateverWayTextComesIn) {
 TEST_F(HexWindowTest, AWriteIntoAShrunkFileFailsAndNeverGrowsIt) {
     const QString path = dir.write("data", Letters(64));
     auto dialog = Open(path, false);
-    HexView* view = dialog->view();
     ASSERT_TRUE(view->BeginEdit(1, 1));
     ASSERT_TRUE(QFile::resize(path, 2)); // someone else truncates it meanwhile
     messages.answer(QMessageBox::Yes);
@@ -239,7 +222,6 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     data.replace(0x1800, 2, "\xde\xad");
     const QString path = dir.write("data", data);
     auto dialog = Open(path, true);
-    HexView* view = dialog->view();
     const int b = view->layout().bytesPerRow();
     RememberedSearch() = SearchMemory{};
 
@@ -279,9 +261,8 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     }
     EXPECT_EQ(shownDefaults,
               (QStringList{"", "text", "NEEDLE", "text", "NEEDLE", "text", "de AD", "hex"}));
-    EXPECT_EQ(RememberedSearch().text, "needle");
-    EXPECT_EQ(RememberedSearch().hex, 0);
-    EXPECT_EQ(RememberedSearch().caseSensitive, 1);
+    const SearchMemory& kept = RememberedSearch();
+    EXPECT_EQ(std::tuple(kept.text, kept.hex, kept.caseSensitive), std::tuple("needle", 0, 1));
 
     // An empty text is not remembered; a cancelled dialog searches nothing.
     SetDialogHookForTesting([](QDialog* d) {
@@ -303,7 +284,6 @@ TEST_F(HexWindowTest, EscStopsALongFind) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(1LL << 40));
     }
     auto dialog = Open(path, true);
-    HexView* view = dialog->view();
     SetDialogHookForTesting([](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcFindText)->setText("needle");
         d->accept();
@@ -332,7 +312,6 @@ TEST_F(HexWindowTest, EscStopsALongFind) {
 
 TEST_F(HexWindowTest, PopupMenusOpenSearch) {
     auto dialog = Open(dir.write("data", Letters(100)), true);
-    HexView* view = dialog->view();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), QPoint(20, 20));
     QApplication::sendEvent(view->viewport(), &rightClick);
     ASSERT_TRUE(view->popup());
@@ -369,11 +348,11 @@ TEST_F(HexWindowTest, PaneCommandsOpenTheFocusedFile) {
                                           std::pair{ids::kCmdEditHex, "HEX(edit:a.txt)"}}) {
         QString shown, title;
         SetDialogHookForTesting([&](QDialog* d) {
-            auto* view = FindControl<HexView>(d, ids::kIdcHexList);
-            ASSERT_TRUE(view);
-            shown = view->header()->model()->headerData(1, Qt::Horizontal).toString();
+            auto* hex = FindControl<HexView>(d, ids::kIdcHexList);
+            ASSERT_TRUE(hex);
+            shown = hex->header()->model()->headerData(1, Qt::Horizontal).toString();
             title = d->windowTitle();
-            EXPECT_EQ(view->TextsOfRow(0).text, "hello"); // a row longer than the file
+            EXPECT_EQ(hex->TextsOfRow(0).text, "hello"); // a row longer than the file
         });
         EXPECT_TRUE(w.left->OnCommand(command));
         EXPECT_EQ(shown, QString::fromLatin1(header));

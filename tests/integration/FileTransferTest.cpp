@@ -1,22 +1,15 @@
 // Copy and move between local folders and FTP servers (pyftpdlib on 127.0.0.1), through both
 // back ends: every pair byte for byte with names that are not UTF-8, the overwrite question,
 // a server dropped in the middle of a folder move, and transfers refused or cancelled part-way.
-#include "ftp/FtpConnection.h"
 #include "platform/Cancel.h"
-#include "platform/FileOps.h"
-#include "platform/NameCodec.h"
-#include "support/FtpServer.h"
+#include "support/FtpPeers.h"
 #include "support/TransferFixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <chrono>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace velmar::test {

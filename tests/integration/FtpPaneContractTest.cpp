@@ -1,26 +1,13 @@
 // A pane on an FTP server, through both back ends (libcurl, our own client) on real servers on
 // 127.0.0.1: pyftpdlib for both, vsftpd for libcurl. What a connection does for the engines is
 // the side contract's (SideContractTest).
+#include "../filemgr/PaneTestSupport.h"
 #include "filemgr/FtpDialogs.h"
 #include "filemgr/PathBar.h"
-#include "framework/Dialogs.h"
-#include "ftp/FtpConnection.h"
-#include "ftp/FtpServerList.h"
-#include "platform/NameCodec.h"
-#include "res/Ids.h"
 #include "support/FtpPeers.h"
-#include "support/MessageScript.h"
-
-#include "../filemgr/PaneTestSupport.h"
 #include "support/Printers.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QListWidget>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <set>
 
 namespace velmar::test {
 namespace {
@@ -30,15 +17,6 @@ struct Back {
     PeerKind peer;
     bool own;
 };
-
-// Connects through the "Ftp Servers" dialog, choosing its only entry.
-void ChooseTheOnlyServer() {
-    SetDialogHookForTesting([](QDialog* d) {
-        if (ControlIdOf(d) != ids::kDlgFtpServers) return;
-        FindControl<QListWidget>(d, ids::kIdcServerList)->setCurrentRow(0);
-        FindControl<QPushButton>(d, ids::kIdOk)->click();
-    });
-}
 
 class FtpContract : public ::testing::TestWithParam<Back> {
 protected:
@@ -96,8 +74,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 
-    pane.controller().OpenRow(pane.controller().FindRow("sub dir"));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow("sub dir"));
     EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     pane.controller().SelectAndFocus(1);
@@ -115,12 +92,9 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     EXPECT_EQ(messages.shown.size(), 1) << messages.shown.join('|').toStdString();
     messages.shown.clear();
 
-    pane.controller().OpenRow(pane.controller().FindRow(".."));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow(".."));
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
-
-    pane.controller().OpenRow(pane.controller().FindRow("empty"));
-    WaitListed(pane.controller());
+    OpenAndWait(pane.controller(), pane.controller().FindRow("empty"));
     EXPECT_EQ(Names(pane), QStringList({".."}));
 
     // FTP again on a connected pane disconnects at once, without a question.

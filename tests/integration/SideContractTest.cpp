@@ -2,20 +2,12 @@
 // client on pyftpdlib, libcurl on vsftpd in clear and over TLS, libcurl on a private sshd by
 // SFTP (real servers on 127.0.0.1). The engines above rely on exactly this, whichever side they
 // are given.
-#include "ftp/FtpConnection.h"
-#include "platform/NameCodec.h"
-#include "sources/FilePrimitives.h"
 #include "sources/SearchJob.h"
 #include "support/FtpPeers.h"
 #include "support/Printers.h"
 #include "support/TransferFixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <cstring>
-#include <gtest/gtest.h>
-#include <set>
 
 namespace velmar::test {
 namespace {

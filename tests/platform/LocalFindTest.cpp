@@ -13,12 +13,8 @@ using namespace velmar::platform;
 
 // One table for both matchers: the raw one compares ASCII names byte by byte and must agree.
 TEST(MatchMask, ClassicWildcardsOnNamesAndRawNames) {
-    const struct {
-        const char* name; // UTF-8
-        const char* mask;
-        bool match;
-        const char* why;
-    } cases[] = {
+    // The name (UTF-8), the mask, whether they match, and why.
+    const std::tuple<const char*, const char*, bool, const char*> cases[] = {
         {"readme", "*.*", true, "*.* takes a name without a dot"},
         {"a.txt", "*.TXT", true, "case is ignored"},
         {"a.txt.bak", "*.txt", false, "the tail is the end"},
@@ -33,14 +29,13 @@ TEST(MatchMask, ClassicWildcardsOnNamesAndRawNames) {
         {"a@b", "a`b", false, "only letters have a case"},
         {"xt", "*.txt", false, "shorter than the tail"},
     };
-    for (const auto& c : cases) {
-        const QString name = QString::fromUtf8(c.name);
-        const QString mask = QString::fromUtf8(c.mask);
-        EXPECT_EQ(MatchMask(name, mask), c.match) << c.why;
+    for (const auto& [nameUtf8, maskUtf8, match, why] : cases) {
+        const QString name = QString::fromUtf8(nameUtf8);
+        const QString mask = QString::fromUtf8(maskUtf8);
+        EXPECT_EQ(MatchMask(name, mask), match) << why;
         const QByteArray raw = EncodeName(name);
-        EXPECT_EQ(MatchMaskRaw(std::string_view(raw.constData(), size_t(raw.size())), mask),
-                  c.match)
-            << c.why << " (raw)";
+        EXPECT_EQ(MatchMaskRaw(std::string_view(raw.constData(), size_t(raw.size())), mask), match)
+            << why << " (raw)";
     }
     EXPECT_TRUE(MatchMaskRaw("\xff\xfe.txt", QStringLiteral("*.TXT"))) << "not UTF-8";
 }

@@ -5,7 +5,6 @@
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "support/Printers.h"
-#include "support/TempDir.h"
 #include "support/TransferFixture.h"
 
 #include <QDir>
@@ -13,15 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -113,13 +109,7 @@ TEST_F(Primitives, CancelledCopyLeavesNoPartAndTheOldTargetWhole) {
 TEST_F(Primitives, SpecialFilesAreNamedAndSkipped) {
     dir.write("S/T/plain", "p");
     ASSERT_EQ(::mkfifo(Native(dir.file("S/T/pipe")), 0600), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray sockPath = QFile::encodeName(dir.file("S/T/sock"));
-    ASSERT_LT(size_t(sockPath.size()), sizeof address.sun_path);
-    std::memcpy(address.sun_path, sockPath.constData(), size_t(sockPath.size()));
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::mknod(Native(dir.file("S/T/sock")), S_IFSOCK | 0600, 0), 0);
     ASSERT_EQ(::mknod(Native(dir.file("S/T/null")), S_IFCHR | 0600, makedev(1, 3)), 0);
     dir.mkdir("D");
     const TempDir shm("/dev/shm"); // another file system: a move copies
@@ -155,7 +145,6 @@ TEST_F(Primitives, SpecialFilesAreNamedAndSkipped) {
     ASSERT_EQ(user.failures.size(), 3);
     for (const QString& f : user.failures)
         EXPECT_TRUE(f.contains(" is a pipe, socket or device")) << f.toStdString();
-    ::close(sock);
 }
 
 // A copy keeps the mode but never a set-user or set-group id bit; the staging file of a
@@ -261,21 +250,16 @@ TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
     // Links add nothing: neither what they point to nor a loop back up.
     EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
     // Nor another file system mounted below, nor a virtual one (/proc shows 128 TiB).
-    const QString mounted = dir.mkdir("D/mnt");
-    if (::mount("tmpfs", Native(mounted), "tmpfs", 0, "size=1m") == 0) {
+    const SmallDisk mounted(dir.mkdir("D/mnt"));
+    if (!mounted.path.isEmpty()) {
         dir.write("D/mnt/other", QByteArray(4000, 'm'));
-        const uint64_t size = DirSize(dir.file("D") + "/");
-        ::umount(Native(mounted));
-        EXPECT_EQ(size, 1024 + (uint64_t(5) << 30));
+        EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
     }
     EXPECT_EQ(DirSize("/proc/"), 0u);
 }
 
 TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
-    struct Case {
-        uint64_t done, total;
-        int percent;
-    } cases[] = {
+    const std::tuple<uint64_t, uint64_t, int> cases[] = {
         {0, 0, 0},
         {1, 1, 0},
         {50, 100, 50},
@@ -285,8 +269,8 @@ TEST(ProgressPercent, SixtyFourBitAndCappedAtAHundred) {
         {uint64_t(1) << 62, uint64_t(1) << 63, 50}, // done × 100 would overflow
         {UINT64_MAX, UINT64_MAX, 100},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ProgressPercent(c.done, c.total), c.percent) << c.done << "/" << c.total;
+    for (const auto& [done, total, percent] : cases)
+        EXPECT_EQ(ProgressPercent(done, total), percent) << done << "/" << total;
 }
 
 // ---- the worker ----
@@ -300,10 +284,7 @@ TEST_F(Worker, CopiesATreeWithThePaneFiltersAndCountsFiles) {
     dir.write("S/f", "f");
     dir.mkdir("D");
     local.showHidden = false;
-    TransferItem file;
-    file.name = "f";
-    file.size = 1;
-    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), file});
+    Prepare(true, dir.file("S"), dir.file("D"), {FolderItem("T"), {.name = "f", .size = 1}});
     RunTransfer(job);
     EXPECT_EQ(ReadAll(dir.file("D/T/a")), "a");
     EXPECT_EQ(ReadAll(dir.file("D/T/deep/b")), Pattern(70000));
@@ -512,9 +493,7 @@ TEST_F(Worker, SameDiskMoveNeedsNoRoomAcrossDisksRoomIsChecked) {
     const QByteArray fill = Pattern(200 << 10);
     QFile::copy(dir.write("f", fill), small.path + "/f");
     QDir().mkdir(small.path + "/sub");
-    TransferItem f;
-    f.name = "f";
-    f.size = uint64_t(fill.size());
+    const TransferItem f{.name = "f", .size = uint64_t(fill.size())};
     Prepare(false, small.path, small.path + "/sub", {f});
     RunTransfer(job);
     EXPECT_EQ(ReadAll(small.path + "/sub/f"), fill);

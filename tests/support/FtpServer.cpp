@@ -1,6 +1,5 @@
 #include "support/FtpServer.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QThread>

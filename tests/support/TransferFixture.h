@@ -75,10 +75,7 @@ template <class Base = ::testing::Test> struct TransferFixture : Base {
 };
 
 inline TransferItem FolderItem(const QString& name) {
-    TransferItem i;
-    i.name = name;
-    i.folder = true;
-    return i;
+    return {.name = name, .folder = true};
 }
 
 } // namespace velmar::test

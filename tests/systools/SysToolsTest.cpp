@@ -94,10 +94,7 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
     EXPECT_EQ(tree[1].children[3].children.size(), 3u);
 
     // A power_supply folder as "supply/file=text" words, and the branch it makes.
-    const struct {
-        const char* files;
-        QStringList lines;
-    } supplies[] = {
+    const std::pair<const char*, QStringList> supplies[] = {
         {"AC/type=Mains AC/online=1 BAT0/type=Battery BAT0/status=Charging BAT0/capacity=80 "
          "BAT0/voltage_now=12345000 BAT0/current_now=-1500000 BAT0/charge_now=2200000 "
          "BAT0/charge_full=4400000 BAT0/time_to_empty_now=90061 BAT0/technology=Li-ion "
@@ -136,17 +133,17 @@ TEST_F(SysTools, TreeBranchesFollowTheirSources) {
          {"AC power status: online", "Battery charge status: charging", "Battery charge: 25%",
           "Battery milliamp hours (mAh): 1", "Battery type: unknown"}},
     };
-    for (const auto& supply : supplies) {
-        SCOPED_TRACE(supply.files);
+    for (const auto& [files, lines] : supplies) {
+        SCOPED_TRACE(files);
         test::TempDir dir;
-        for (const QString& word : QString::fromLatin1(supply.files).split(' '))
+        for (const QString& word : QString::fromLatin1(files).split(' '))
             dir.write(word.section('=', 0, 0), word.section('=', 1).toLatin1() + "\n");
         s.power = [&](platform::PowerStatus& p) {
             return platform::SysfsPowerSource(dir.path()).Read(p);
         };
         tree = BuildSystemInfo(s);
         ASSERT_EQ(tree.size(), 3u);
-        EXPECT_EQ(Texts(tree[2]), supply.lines);
+        EXPECT_EQ(Texts(tree[2]), lines);
     }
     // Combined flag bits are not a state of their own.
     s.power = [](platform::PowerStatus& p) {
@@ -187,11 +184,10 @@ TEST_F(SysTools, ProcessListFindsAChildAndKillEndsItOnlyOnYes) {
     const int pid = int(child.processId());
 
     CTaskManagerDlg dlg;
-    const QList<QTreeWidgetItem*> rows = RowsOf(dlg, pid);
-    ASSERT_EQ(rows.size(), 1);
-    QTreeWidgetItem* row = rows[0];
-    EXPECT_EQ(row->text(0), "sleep");
-    EXPECT_EQ(row->text(1), QStandardPaths::findExecutable("sleep"));
+    ASSERT_EQ(RowsOf(dlg, pid).size(), 1);
+    QTreeWidgetItem* row = RowsOf(dlg, pid)[0];
+    EXPECT_EQ(row->text(0) + ' ' + row->text(1),
+              "sleep " + QStandardPaths::findExecutable("sleep"));
 
     Select(dlg, row);
     messages.answer(QMessageBox::No);
@@ -359,13 +355,11 @@ TEST_F(SysTools, OnlyWindowsListsAWindowedProcessOnceAndActivatesIt) {
     CTaskManagerDlg dlg;
     FindControl<QCheckBox>(&dlg, ids::kIdcTaskOnlyWindows)->setChecked(true);
     FindControl<QPushButton>(&dlg, ids::kIdcTaskRefresh)->click();
-    const QList<QTreeWidgetItem*> rows = RowsOf(dlg, pid);
-    ASSERT_EQ(rows.size(), 1);
-    QTreeWidgetItem* row = rows[0];
-    EXPECT_EQ(row->text(0), "systools_window_child");
+    ASSERT_EQ(RowsOf(dlg, pid).size(), 1);
+    EXPECT_EQ(RowsOf(dlg, pid)[0]->text(0), "systools_window_child");
 
     // Activate: the window manager makes one of the child's windows the active one.
-    Select(dlg, row);
+    Select(dlg, RowsOf(dlg, pid)[0]);
     FindControl<QPushButton>(&dlg, ids::kIdcTaskActivate)->click();
     EXPECT_TRUE(WaitFor([&] {
         const uint32_t active = x.windows()->ActiveWindow();

@@ -2,13 +2,11 @@
 // tool-bar buttons send, the size, connect, font and save commands, and the drawing.
 #include "TelnetTestSupport.h"
 
-#include "framework/Dialogs.h"
 #include "platform/Settings.h"
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
 #include "support/FtpServer.h"
 #include "support/Gui.h"
-#include "support/TempDir.h"
 #include "telnet/TelnetProtocol.h"
 
 #include <QClipboard>
@@ -18,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 using namespace velmar;
@@ -26,17 +23,11 @@ using namespace velmar::telnet;
 
 namespace {
 
-struct KeyCase {
-    const char* name;
-    int key; // a Qt::Key, or a character typed as such
-    Qt::KeyboardModifiers mods;
-    bool keypad;
-    QByteArray sent;
-};
-
 TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
     ConnectToPeer();
-    const KeyCase cases[] = {
+    // The key (a Qt::Key, or a character typed as such), its modifiers, whether the host set
+    // the keypad's application mode, and the bytes sent.
+    const std::tuple<const char*, int, Qt::KeyboardModifiers, bool, QByteArray> cases[] = {
         {"Letter", 'a', Qt::NoModifier, false, "a"},
         {"ShiftedLetter", 'A', Qt::ShiftModifier, false, "A"},
         {"ShiftedPunctuation", '!', Qt::ShiftModifier, false, "!"},
@@ -60,14 +51,14 @@ TEST_F(TerminalWindow, KeysAndCharactersSendTheirBytes) {
         {"CtrlDigit", Qt::Key_1, Qt::ControlModifier, false, B({0})},
         {"AltLetter", Qt::Key_A, Qt::AltModifier, false, B({0})},
     };
-    for (const KeyCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        view->Feed(c.keypad ? "\033=" : "\033>");
-        if (c.key < 128)
-            QTest::keyClick(view, char(c.key), c.mods);
+    for (const auto& [name, key, mods, keypad, sent] : cases) {
+        SCOPED_TRACE(name);
+        view->Feed(keypad ? "\033=" : "\033>");
+        if (key < 128)
+            QTest::keyClick(view, char(key), mods);
         else
-            QTest::keyClick(view, Qt::Key(c.key), c.mods);
-        EXPECT_EQ(Received(c.sent.size()), c.sent);
+            QTest::keyClick(view, Qt::Key(key), mods);
+        EXPECT_EQ(Received(sent.size()), sent);
     }
     // A typed byte 255 is data: it goes doubled, or the host would read a command.
     QKeyEvent y(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0xFF)));
@@ -138,8 +129,7 @@ TEST_F(TerminalWindow, SizeDialogAppliesItsRulesAndTellsTheHost) {
 TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
     SaveHistory("Telnet", "LastHosts", {"zeta", "alpha"});
     QStringList listed;
-    const quint16 port = peer.port();
-    auto answer = [&](QDialog* d) {
+    SetDialogHookForTesting([&](QDialog* d) {
         ASSERT_EQ(ControlIdOf(d), ids::kDlgTelnetConnect);
         auto* host = FindControl<QComboBox>(d, ids::kIdcTelnetHost);
         listed = test::ItemTexts(*host);
@@ -154,10 +144,9 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
         portField->setText("2222");
         protocol->setCurrentIndex(0);
         EXPECT_EQ(portField->text(), "2222");
-        portField->setText(QString::number(port));
+        portField->setText(QString::number(peer.port()));
         d->accept();
-    };
-    SetDialogHookForTesting(answer);
+    });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
     EXPECT_EQ(listed, (QStringList{"alpha", "zeta"}));
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
@@ -259,24 +248,18 @@ TEST_F(TerminalWindow, DrawsColoursLineCharactersAndTheCursor) {
 TEST_F(TerminalWindow, FailedConnectionSaysWhyOnceAndKeepsTheScreen) {
     const int closed = test::FreePort();
     ASSERT_NE(closed, 0);
-    const struct {
-        const char* host;
-        quint16 port;
-        const char* why;
-    } cases[] = {
-        {"127.0.0.1", quint16(closed), "refused"},
-        {"no-such-host.invalid", 23, "not found"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.host);
+    const std::tuple<const char*, quint16, const char*> cases[] = {
+        {"127.0.0.1", quint16(closed), "refused"}, {"no-such-host.invalid", 23, "not found"}};
+    for (const auto& [host, port, why] : cases) {
+        SCOPED_TRACE(host);
         messages.shown.clear();
-        view->Connect(c.host, c.port);
+        view->Connect(host, port);
         view->Feed("still here");
         ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 20000));
         ASSERT_EQ(messages.shown.size(), 1);
         EXPECT_TRUE(messages.shown[0].startsWith("Connection error: "))
             << messages.shown[0].toStdString();
-        EXPECT_TRUE(messages.shown[0].contains(c.why, Qt::CaseInsensitive))
+        EXPECT_TRUE(messages.shown[0].contains(why, Qt::CaseInsensitive))
             << messages.shown[0].toStdString();
         EXPECT_FALSE(view->connected());
         EXPECT_EQ(view->terminal()->RowBytes(0), "still here");

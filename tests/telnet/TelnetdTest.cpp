@@ -3,9 +3,7 @@
 #include "TelnetTestSupport.h"
 
 #include "res/Ids.h"
-#include "support/FtpServer.h"
 #include "support/SecureServers.h"
-#include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +13,6 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <functional>
-#include <vector>
 
 using namespace velmar;
 
@@ -92,7 +89,10 @@ struct Telnetd : TerminalWindow {
         for (const QChar c : text)
             QTest::keyClick(view, c.toLatin1());
     }
-    void Enter() { QTest::keyClick(view, Qt::Key_Return); }
+    void Enter(const QString& line = {}) {
+        Type(line);
+        QTest::keyClick(view, Qt::Key_Return);
+    }
 };
 
 // The reduced dialect against a shell: the window size the host got (24 usable rows of 80
@@ -101,11 +101,9 @@ TEST_F(Telnetd, ShellSeesTheWindowSizeAndTheSessionEndIsTold) {
     StartServer("/bin/sh");
     view->Connect("127.0.0.1", port);
     ASSERT_TRUE(WaitFor([](const QStringList& r) { return r.contains("$"); })) << Shown();
-    Type("stty size");
-    Enter();
+    Enter("stty size");
     ASSERT_TRUE(WaitFor([](const QStringList& r) { return r.contains("24 80"); })) << Shown();
-    Type("exit");
-    Enter();
+    Enter("exit");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 10000));
     EXPECT_EQ(messages.shown, QStringList{"Connection Closed"});
     EXPECT_FALSE(view->connected());
@@ -153,8 +151,7 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
     ASSERT_TRUE(atPrompt([](const QStringList& r) { return r.contains("abc123XYZ"); })) << Shown();
 
     // clear leaves the prompt alone at the top.
-    Type(program("clear"));
-    Enter();
+    Enter(program("clear"));
     ASSERT_TRUE(atPrompt([](const QStringList& r) {
         return r[0] == "$" && r.mid(1).join("").isEmpty();
     })) << Shown();
@@ -167,8 +164,7 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
             return true;
         };
     };
-    Type(program("less") + " long.txt");
-    Enter();
+    Enter(program("less") + " long.txt");
     ASSERT_TRUE(WaitFor(page(1))) << Shown();
     QTest::keyClick(view, Qt::Key_PageDown);
     ASSERT_TRUE(WaitFor(page(rows))) << Shown();
@@ -180,16 +176,14 @@ TEST_F(Telnetd, XtermRunsRealFullScreenPrograms) {
         EXPECT_FALSE(row.startsWith("line ")) << Shown();
 
     // vi: insert, save, quit; the text on the screen while editing, the file on disk after.
-    Type(program("vi") + " note.txt");
-    Enter();
+    Enter(program("vi") + " note.txt");
     ASSERT_TRUE(WaitFor([](const QStringList& r) { return r[1] == "~"; })) << Shown();
     Type("ihello from xterm");
     QTest::keyClick(view, Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([](const QStringList& r) {
         return r[0] == "hello from xterm" && r[1] == "~";
     })) << Shown();
-    Type(":wq");
-    Enter();
+    Enter(":wq");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return test::ReadAll(home.file("note.txt")) == "hello from xterm\n"; }, 15000))
         << Shown();
@@ -243,8 +237,7 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
     EXPECT_TRUE(test::ReadAll(sshd->knownHosts())
                     .contains(QString("[127.0.0.1]:%1 ssh-ed25519").arg(port).toUtf8()));
 
-    Type("echo hello-$((6*7)); stty size");
-    Enter();
+    Enter("echo hello-$((6*7)); stty size");
     const telnet::Emulation& e = view->emulation();
     const QString size = QString("%1 %2").arg(e.reportedRows()).arg(e.columns());
     // Line ends, as bash's bracketed-paste switch (which the reduced dialect does not know)
@@ -261,12 +254,10 @@ TEST_F(Sshd, UnknownHostIsAskedKeyLogInRunsCommandsAtTheWindowsSize) {
     view->session().SetSize(e.lines(), 20, 70);
     const QString smaller = QString("%1 %2").arg(e.reportedRows()).arg(e.columns());
     ASSERT_NE(smaller, size);
-    Type("clear; stty size");
-    Enter();
+    Enter("clear; stty size");
     ASSERT_TRUE(WaitFor([&](const QStringList& rows) { return hasRow(rows, smaller); })) << Shown();
 
-    Type("exit");
-    Enter();
+    Enter("exit");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view->connected(); }, 15000));
     EXPECT_EQ(messages.shown.value(1), "Connection Closed");
 

@@ -7,7 +7,6 @@
 #include "telnet/XtermEmulation.h"
 
 #include <QByteArray>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
@@ -201,57 +200,46 @@ TEST(Terminal, NewScreenSizeStartsCleanBelowTheCursorRow) {
 
 // ---- one contract for both emulations
 
-struct Maker {
-    const char* name;
-    std::function<std::unique_ptr<Emulation>()> make;
-};
+TEST(EmulationContract, LinesColoursScrollbackAndSaving) {
+    std::unique_ptr<Emulation> both[] = {std::make_unique<Terminal>(),
+                                         std::make_unique<XtermEmulation>(24, 80)};
+    for (const std::unique_ptr<Emulation>& e : both) {
+        SCOPED_TRACE(e->terminalType().constData());
+        // Host output that both understand: lines with CR LF, colours of the shared palette.
+        e->Process("first\r\n\033[1;31;44mX\033[0m second\r\n");
+        EXPECT_EQ(e->RowText(0), "first");
+        EXPECT_EQ(e->RowText(1), "X second");
+        std::vector<Cell> cells(size_t(e->columns()));
+        e->LineCells(e->ScreenToView(1), cells.data());
+        // Bold red is bright.
+        EXPECT_EQ(std::tuple(cells[0].text, cells[0].fill, cells[2].text),
+                  std::tuple(0xFF5555u, 0x0000BBu, 0xBBBBBBu));
+        EXPECT_EQ(std::pair(e->cursorX(), e->cursorY()), std::pair(0, 2));
 
-class EmulationContract : public ::testing::TestWithParam<Maker> {
-protected:
-    std::unique_ptr<Emulation> e = GetParam().make();
-};
+        // Lines that scroll off the screen are kept above it, oldest first.
+        e->TakeDamage();
+        for (int k = 0; k < 60; ++k)
+            e->Process(QByteArray::number(k) + "\r\n");
+        EXPECT_GT(e->TakeDamage().scrolled, 0);
+        EXPECT_GT(e->historyLines(), 0);
+        EXPECT_EQ(e->LineText(0), "first");
+        EXPECT_EQ(e->RowText(e->cursorY() - 1), "59");
+        const QByteArray saved = e->SaveText();
+        EXPECT_TRUE(saved.startsWith("first\r\nX second\r\n0\r\n1\r\n")) << saved.left(40).data();
+        EXPECT_TRUE(saved.endsWith("58\r\n59\r\n"));
 
-TEST_P(EmulationContract, LinesColoursScrollbackAndSaving) {
-    // Host output that both understand: lines with CR LF, colours of the shared palette.
-    e->Process("first\r\n\033[1;31;44mX\033[0m second\r\n");
-    EXPECT_EQ(e->RowText(0), "first");
-    EXPECT_EQ(e->RowText(1), "X second");
-    std::vector<Cell> cells(size_t(e->columns()));
-    e->LineCells(e->ScreenToView(1), cells.data());
-    // Bold red is bright.
-    EXPECT_EQ(std::tuple(cells[0].text, cells[0].fill, cells[2].text),
-              std::tuple(0xFF5555u, 0x0000BBu, 0xBBBBBBu));
-    EXPECT_EQ(std::pair(e->cursorX(), e->cursorY()), std::pair(0, 2));
+        // The cap on cells holds for every size change; rows stay below 255.
+        EXPECT_TRUE(e->SetSize(99999999, e->rows(), e->columns()).outOfMemory);
+        e->SetSize(2000, 300, 254);
+        EXPECT_LE(e->rows(), kMaxScreenSize);
+        EXPECT_LE(e->reportedRows(), kMaxScreenSize);
 
-    // Lines that scroll off the screen are kept above it, oldest first.
-    e->TakeDamage();
-    for (int k = 0; k < 60; ++k)
-        e->Process(QByteArray::number(k) + "\r\n");
-    EXPECT_GT(e->TakeDamage().scrolled, 0);
-    EXPECT_GT(e->historyLines(), 0);
-    EXPECT_EQ(e->LineText(0), "first");
-    EXPECT_EQ(e->RowText(e->cursorY() - 1), "59");
-    const QByteArray saved = e->SaveText();
-    EXPECT_TRUE(saved.startsWith("first\r\nX second\r\n0\r\n1\r\n")) << saved.left(40).data();
-    EXPECT_TRUE(saved.endsWith("58\r\n59\r\n"));
-
-    // The cap on cells holds for every size change; rows stay below 255.
-    EXPECT_TRUE(e->SetSize(99999999, e->rows(), e->columns()).outOfMemory);
-    e->SetSize(2000, 300, 254);
-    EXPECT_LE(e->rows(), kMaxScreenSize);
-    EXPECT_LE(e->reportedRows(), kMaxScreenSize);
-
-    // A reset starts a clean screen without scrollback.
-    e->Reset();
-    EXPECT_EQ(e->historyLines(), 0);
-    EXPECT_EQ(e->RowText(0), "");
+        // A reset starts a clean screen without scrollback.
+        e->Reset();
+        EXPECT_EQ(e->historyLines(), 0);
+        EXPECT_EQ(e->RowText(0), "");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Both, EmulationContract,
-    ::testing::Values(Maker{"Ansi", [] { return std::make_unique<Terminal>(); }},
-                      Maker{"Xterm", [] { return std::make_unique<XtermEmulation>(24, 80); }}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- xterm on libvterm: what real full-screen programs send
 
@@ -307,20 +295,13 @@ TEST(Xterm, ColoursOf256AndDirect) {
     e.Process("\033[38;5;196mR\033[48;5;21mB\033[38;2;1;2;3mD\033[7mV");
     std::vector<Cell> cells(80);
     e.LineCells(e.ScreenToView(0), cells.data());
-    EXPECT_EQ(cells[0].text, 0xFF0000u);
-    EXPECT_EQ(cells[1].fill, 0x0000FFu);
-    EXPECT_EQ(cells[2].text, 0x010203u);
-    EXPECT_EQ(cells[3].fill, 0x010203u); // reverse
+    // The last is reversed: its text colour fills the cell.
+    EXPECT_EQ(std::tuple(cells[0].text, cells[1].fill, cells[2].text, cells[3].fill),
+              std::tuple(0xFF0000u, 0x0000FFu, 0x010203u, 0x010203u));
 }
 
-struct XtermKey {
-    const char* name;
-    KeyPress key;
-    QByteArray sent;
-};
-
 TEST(Xterm, KeysAsXtermSendsThem) {
-    const XtermKey cases[] = {
+    const std::tuple<const char*, KeyPress, QByteArray> cases[] = {
         {"BackspaceIsDel", {.vk = kVkBack, .ch = 8}, "\x7f"},
         {"Home", {.vk = kVkHome}, "\033[H"},
         {"End", {.vk = kVkEnd}, "\033[F"},
@@ -335,11 +316,10 @@ TEST(Xterm, KeysAsXtermSendsThem) {
         {"AltX", {.ch = U'x', .alt = true}, "\033x"},
         {"Euro", {.ch = U'\u20AC'}, "\xE2\x82\xAC"},
     };
-    for (const XtermKey& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, key, sent] : cases) {
         XtermEmulation e(24, 80);
-        e.Key(c.key);
-        EXPECT_EQ(e.TakeReplies(), c.sent);
+        e.Key(key);
+        EXPECT_EQ(e.TakeReplies(), sent) << name;
     }
     // Cursor keys follow the application mode that full-screen programs set.
     XtermEmulation e(24, 80);
@@ -358,8 +338,7 @@ TEST(Xterm, ResizeMovesRowsThroughTheScrollback) {
         e.Process(QByteArray::number(k) + "\r\n");
     const int before = e.historyLines();
     e.SetSize(e.lines(), 10, 40);
-    EXPECT_EQ(e.rows(), 10);
-    EXPECT_EQ(e.columns(), 40);
+    EXPECT_EQ(std::pair(e.rows(), e.columns()), std::pair(10, 40));
     EXPECT_GT(e.historyLines(), before);
     EXPECT_EQ(e.RowText(e.cursorY() - 1), "29");
     e.SetSize(e.lines(), 24, 40); // taller: lines come back from the scrollback
@@ -378,13 +357,10 @@ struct Transcript {
 };
 
 TEST(Telnet, FramingAndReplies) {
+    const QByteArray ansi = B({255, 250, 24, 0}) + "ansi" + B({255, 240}); // the type, sent
     const Transcript cases[] = {
-        {"TerminalTypeAtOnce",
-         {B({255, 253, 24})},
-         B({255, 251, 24, 255, 250, 24, 0}) + "ansi" + B({255, 240})},
-        {"TerminalTypeAgainOnSend",
-         {B({255, 250, 24, 1, 255, 240})},
-         B({255, 250, 24, 0}) + "ansi" + B({255, 240})},
+        {"TerminalTypeAtOnce", {B({255, 253, 24})}, B({255, 251, 24}) + ansi},
+        {"TerminalTypeAgainOnSend", {B({255, 250, 24, 1, 255, 240})}, ansi},
         {"TerminalSpeed",
          {B({255, 250, 32, 1, 255, 240})},
          B({255, 250, 32, 0}) + "115200,115200" + B({255, 240})},
@@ -405,10 +381,7 @@ TEST(Telnet, FramingAndReplies) {
         // Cut anywhere, a command is carried whole into the next read.
         {"CutIacCarried", {B({'a', 255}), B({255, 'b'})}, {}, "ab"},
         {"CutVerbCarried", {B({'a', 255, 251}), B({1, 'b'})}, B({255, 253, 1}), "ab"},
-        {"CutSubnegotiationCarried",
-         {B({255, 250, 24}), B({1, 255}), B({240, 'z'})},
-         B({255, 250, 24, 0}) + "ansi" + B({255, 240}),
-         "z"},
+        {"CutSubnegotiationCarried", {B({255, 250, 24}), B({1, 255}), B({240, 'z'})}, ansi, "z"},
         {"LongSubnegotiationReadToItsEnd",
          {B({255, 250, 39}) + QByteArray(5000, 'v'), QByteArray(5000, 'w') + B({255, 240}) + "ok"},
          {},

@@ -5,8 +5,8 @@
 #include "support/FtpServer.h"
 #include "support/Printers.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -40,6 +40,15 @@ protected:
         client.reset();
         return server.Commands();
     }
+    // A download into memory; none when it failed.
+    std::optional<QByteArray> Get(const QString& name) {
+        QByteArray got;
+        const bool ok = client->Retrieve(name, [&got](const char* data, size_t size) {
+            got.append(data, qsizetype(size));
+            return true;
+        });
+        return ok ? std::optional(got) : std::nullopt;
+    }
 
     ScriptedServer server;
     std::unique_ptr<FtpClient> client;
@@ -47,13 +56,9 @@ protected:
     std::atomic<uint64_t> done{0};
 };
 
-// A download into memory.
-bool Get(FtpClient& client, const QString& name, QByteArray& got) {
-    got.clear();
-    return client.Retrieve(name, [&got](const char* data, size_t size) {
-        got.append(data, qsizetype(size));
-        return true;
-    });
+// The log-in, then the binary type and the passive address a transfer starts with.
+ScriptedServer& LoginToTransfer(ScriptedServer& server) {
+    return server.Login().Answer("200 Switching to Binary mode.").Pasv();
 }
 
 velmar::FtpOptions Waits(int ms) {
@@ -75,9 +80,7 @@ TEST_F(Transcript, LoggedInAtUserSendsNoPassword) {
 }
 
 TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Expect()
         .Send("150 Opening BINARY mode data connection\r\n226 Transfer complete\r\n")
         .DataSend("hello")
@@ -89,14 +92,11 @@ TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
         .Send("226 Transfer complete\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    QByteArray got;
-    ASSERT_TRUE(Get(*client, "f.txt", got));
-    EXPECT_EQ(got, QByteArray("hello"));
+    EXPECT_EQ(Get("f.txt"), QByteArray("hello"));
     // The 226 came from the buffer; the next reply read is the NOOP's own.
     EXPECT_TRUE(client->Noop());
     EXPECT_EQ(client->Status().reply, "200 NOOP ok");
-    ASSERT_TRUE(Get(*client, "g.txt", got));
-    EXPECT_EQ(got, QByteArray("via peer"));
+    EXPECT_EQ(Get("g.txt"), QByteArray("via peer"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "PASV",
                                                  "RETR g.txt", "QUIT"}));
 }
@@ -169,9 +169,7 @@ TEST_F(Transcript, GreetingTrickledForeverTimesOut) {
     for (int i = 0; i < 20; ++i)
         server.Pause(50).Send("220-and more\r\n");
     server.Send("220 ready\r\n").Expect();
-    server.Start();
-    client = std::make_unique<FtpClient>(Waits(300));
-    EXPECT_FALSE(client->Connect("127.0.0.1", {}, {}, server.port()));
+    EXPECT_FALSE(Connect({}, {}, Waits(300)));
     EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     client.reset();
     EXPECT_TRUE(server.Commands().isEmpty());
@@ -220,8 +218,7 @@ TEST_F(Transcript, LateReplyIsNeverTakenForTheNextCommand) {
     EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     EXPECT_FALSE(client->IsConnected());
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f.txt", got));
+    EXPECT_FALSE(Get("f.txt"));
     EXPECT_EQ(client->Result(), velmar::FtpResult::NotConnected);
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"NOOP"}));
 }
@@ -237,9 +234,7 @@ TEST_F(Transcript, OverlongLogInIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Answer("150 Opening BINARY mode data connection")
         .DataHold("first half ")
         .Send("426 Transfer aborted\r\n")
@@ -249,19 +244,15 @@ TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
         .Send("226 Transfer complete\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect({}, {}, Waits(300)));
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f.bin", got));
+    EXPECT_FALSE(Get("f.bin"));
     EXPECT_EQ(client->StatusMessage(), "Operation timed out.");
     // The time-out of the first download must not fail the second.
-    ASSERT_TRUE(Get(*client, "f.bin", got)) << client->StatusMessage().toStdString();
-    EXPECT_EQ(got, QByteArray("the whole file"));
+    EXPECT_EQ(Get("f.bin"), QByteArray("the whole file")) << client->StatusMessage().toStdString();
     Finish();
 }
 
 TEST_F(Transcript, CutTransfersAreFailures) {
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
+    LoginToTransfer(server)
         .Answer("150 Opening")
         .DataSend("only a part")
         .Send("426 Connection closed; transfer aborted.\r\n")
@@ -272,8 +263,7 @@ TEST_F(Transcript, CutTransfersAreFailures) {
         .Send("426 Failure reading network stream.\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f", got));
+    EXPECT_FALSE(Get("f"));
     EXPECT_FALSE(client->Store("up.bin", FromMemory(QByteArray(4 << 20, 'u')), &go, &done));
     // The server's refusal, not a lost connection: the control connection still works.
     EXPECT_EQ(client->Result(), velmar::FtpResult::Refused);
@@ -386,12 +376,7 @@ TEST(TimeOuts, EachEndsAWaitInItsOwnPhase) {
 
     // Send: a data connection nobody reads; receive: the upload's answer, which never comes.
     ScriptedServer server;
-    server.Login()
-        .Answer("200 Switching to Binary mode.")
-        .Pasv()
-        .Answer("150 Ok to send data.")
-        .DataHold("")
-        .WaitForClose();
+    LoginToTransfer(server).Answer("150 Ok to send data.").DataHold("").WaitForClose();
     server.Start();
     FtpClient client(Waits(1000));
     ASSERT_TRUE(client.Connect("127.0.0.1", {}, {}, server.port()));
