@@ -182,11 +182,9 @@ TEST(LaunchRule, RawNamesLaunchAndADisguisedProgramWaitsForYes) {
     MakeExecutable(
         dir.write("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" > \"$0.seen\"\nexit 3\n"));
     ASSERT_TRUE(WriteRaw(platform::EncodeName(page), "<p>"));
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", platform::EncodeName(opener) + ":" + path);
+    const ScopedEnv path("PATH", platform::EncodeName(opener) + ":" + qgetenv("PATH"));
     RunLaunch({.file = page});
     EXPECT_TRUE(WaitFor([&] { return messages.shown.size() == 3; }));
-    qputenv("PATH", path);
     EXPECT_EQ(ReadAll(opener + "/xdg-open.seen"), platform::EncodeName(page));
     ASSERT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(messages.shown[2], kLaunchNoApplication.arg(page));
