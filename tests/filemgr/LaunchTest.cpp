@@ -100,11 +100,8 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     const std::thread::id window = std::this_thread::get_id();
     std::mutex m;     // guards seen
     QStringList seen; // each launch: what it does, and on which thread
+    std::atomic<int> launches{0};
     std::atomic<bool> release{false};
-    auto count = [&] {
-        std::lock_guard<std::mutex> lock(m);
-        return seen.size();
-    };
     SetLauncherForTesting([&](const LaunchPlan& p) {
         {
             std::lock_guard<std::mutex> lock(m);
@@ -114,6 +111,7 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
                          : QString("other")) +
                         (std::this_thread::get_id() == window ? " here" : " beside");
         }
+        ++launches;
         // Bounded, so that a launch run on the window's thread fails instead of hanging.
         for (QDeadlineTimer t(10000); !release && !t.hasExpired();)
             QThread::msleep(1);
@@ -121,7 +119,7 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     PaneController& pane = w.left->controller();
     pane.OpenRow(pane.FindRow("pipe"));
     WaitListed(pane);
-    ASSERT_TRUE(WaitFor([&] { return count() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return launches == 1; }));
     bool fired = false;
     QTimer::singleShot(0, [&] { fired = true; });
     EXPECT_TRUE(WaitFor([&] { return fired; }));
