@@ -123,11 +123,10 @@ TEST_F(Modes, TelnetTwiceMakesOneFrameAndEachModeIsKeptAsItWasLeft) {
 TEST_F(Modes, ModeCommandsAreAlwaysEnabledAndToolsOnlyWhileRegistered) {
     CMainFrame* fm = app.mainFrame();
     CommandState s;
+    // The modes, and the network and system tools start-up registers.
     for (int id :
-         {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit})
-        EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
-    // Start-up registers the network and system tools.
-    for (int id : {ids::kCmdPing, ids::kCmdWhois, ids::kCmdFinger, ids::kCmdSystemInfo})
+         {ids::kCmdTelnet, ids::kCmdFileManager, ids::kCmdGame, ids::kCmdAbout, ids::kCmdExit,
+          ids::kCmdPing, ids::kCmdWhois, ids::kCmdFinger, ids::kCmdSystemInfo})
         EXPECT_TRUE(fm->QueryCommand(id, s) && s.enabled) << id;
     app.RegisterTool(ids::kCmdPing, nullptr);
     EXPECT_FALSE(fm->QueryCommand(ids::kCmdPing, s));

@@ -32,7 +32,6 @@ QByteArray SettingsBytes() {
 
 struct GameWindow : ::testing::Test {
     test::MessageScript messages;
-    std::deque<quint32> script;
     std::unique_ptr<CLinesDoc> doc;
     std::unique_ptr<CMainFrameGame> frame;
     CLinesView* view = nullptr;
@@ -48,7 +47,7 @@ struct GameWindow : ::testing::Test {
     // A new game window (again, for scores stored after SetUp).
     void Open() {
         frame.reset();
-        doc = std::make_unique<CLinesDoc>(std::make_unique<test::ScriptedRandom>(&script, 2026));
+        doc = std::make_unique<CLinesDoc>(std::make_unique<test::ScriptedRandom>(nullptr, 2026));
         frame = std::make_unique<CMainFrameGame>(doc.get());
         view = frame->view();
         view->OnInitialUpdate();

@@ -164,9 +164,7 @@ class HeadlessRun(unittest.TestCase):
         self.tmp.cleanup()
 
     def run_output(self):
-        self.output.flush()
-        self.output.seek(0)
-        return self.output.read()
+        return pathlib.Path(self.output.name).read_text()
 
     def wait_for_password(self):
         """The password scripts/run prints once its VNC server listens, and the file it keeps."""

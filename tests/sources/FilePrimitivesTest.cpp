@@ -250,12 +250,10 @@ TEST_F(Primitives, DirSizeIs64BitAndDoesNotFollowLinks) {
     // Links add nothing: neither what they point to nor a loop back up.
     EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
     // Nor another file system mounted below, nor a virtual one (/proc shows 128 TiB).
-    const QString mounted = dir.mkdir("D/mnt");
-    if (::mount("tmpfs", Native(mounted), "tmpfs", 0, "size=1m") == 0) {
+    const SmallDisk mounted(dir.mkdir("D/mnt"));
+    if (!mounted.path.isEmpty()) {
         dir.write("D/mnt/other", QByteArray(4000, 'm'));
-        const uint64_t size = DirSize(dir.file("D") + "/");
-        ::umount(Native(mounted));
-        EXPECT_EQ(size, 1024 + (uint64_t(5) << 30));
+        EXPECT_EQ(DirSize(dir.file("D") + "/"), 1024 + (uint64_t(5) << 30));
     }
     EXPECT_EQ(DirSize("/proc/"), 0u);
 }

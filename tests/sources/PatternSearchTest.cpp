@@ -57,6 +57,13 @@ qint64 EngineAt(PatternSearch& s, const QString& path, qint64 start) {
     return f.open(QIODevice::ReadOnly) ? s.SearchStream(f, start) : -2;
 }
 
+// A search for "abc" and a folder for the files it reads.
+struct AbcSearch : ::testing::Test {
+    test::TempDir dir;
+    PatternSearch s;
+    AbcSearch() { s.AddPattern("abc", true, false); }
+};
+
 } // namespace
 
 TEST(PatternSearchPatterns, TextFormsHexNibblesAndTheLongestLength) {
@@ -84,11 +91,8 @@ TEST(PatternSearchPatterns, TextFormsHexNibblesAndTheLongestLength) {
     EXPECT_EQ(s.ChunkSize(), 255);
 }
 
-TEST(PatternSearchFile, StartOffsetsAreAbsoluteAndSixtyFourBit) {
-    test::TempDir dir;
+TEST_F(AbcSearch, StartOffsetsAreAbsoluteAndSixtyFourBit) {
     const QString p = dir.write("f", QByteArray(20, '.') + "abc" + QByteArray(20, '.') + "abc");
-    PatternSearch s;
-    s.AddPattern("abc", true, false);
     for (auto [start, want] :
          {std::pair<qint64, qint64>{0, 20}, {20, 20}, {21, 43}, {44, -1}, {1000, -1}, {-1, -1}})
         EXPECT_EQ(EngineAt(s, p, start), want) << start;
@@ -108,14 +112,11 @@ TEST(PatternSearchFile, StartOffsetsAreAbsoluteAndSixtyFourBit) {
     EXPECT_EQ(EngineAt(z, big, at - 100000), at + 3);
 }
 
-TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
-    test::TempDir dir;
+TEST_F(AbcSearch, WhatIsNotSearchedOrCannotBeRead) {
     const QString p = dir.write("f", "abc");
     PatternSearch empty;
     EXPECT_FALSE(empty.SearchFile(p));
 
-    PatternSearch s;
-    s.AddPattern("abc", true, false);
     EXPECT_TRUE(s.SearchFile(p));
     EXPECT_FALSE(s.SearchFile(dir.file("missing")));
     EXPECT_FALSE(s.SearchFile(dir.path())) << "a folder";
@@ -142,11 +143,8 @@ TEST(PatternSearchFile, WhatIsNotSearchedOrCannotBeRead) {
     EXPECT_EQ(s.SearchStream(buffer, 5), PatternSearch::kBlock + 10);
 }
 
-TEST(PatternSearchFile, AStopRequestEndsTheSearchAsNotFound) {
-    test::TempDir dir;
+TEST_F(AbcSearch, AStopRequestEndsTheSearchAsNotFound) {
     const QString p = dir.write("f", QByteArray(3 * PatternSearch::kBlock, '.') + "abc");
-    PatternSearch s;
-    s.AddPattern("abc", true, false);
     int asked = 0;
     s.SetStillRunning([&] { return ++asked < 2; });
     EXPECT_FALSE(s.SearchFile(p));

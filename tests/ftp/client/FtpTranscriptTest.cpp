@@ -6,6 +6,7 @@
 #include "support/Printers.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -39,21 +40,21 @@ protected:
         client.reset();
         return server.Commands();
     }
+    // A download into memory; none when it failed.
+    std::optional<QByteArray> Get(const QString& name) {
+        QByteArray got;
+        const bool ok = client->Retrieve(name, [&got](const char* data, size_t size) {
+            got.append(data, qsizetype(size));
+            return true;
+        });
+        return ok ? std::optional(got) : std::nullopt;
+    }
 
     ScriptedServer server;
     std::unique_ptr<FtpClient> client;
     std::atomic<int> go{1};
     std::atomic<uint64_t> done{0};
 };
-
-// A download into memory.
-bool Get(FtpClient& client, const QString& name, QByteArray& got) {
-    got.clear();
-    return client.Retrieve(name, [&got](const char* data, size_t size) {
-        got.append(data, qsizetype(size));
-        return true;
-    });
-}
 
 // The log-in, then the binary type and the passive address a transfer starts with.
 ScriptedServer& LoginToTransfer(ScriptedServer& server) {
@@ -91,14 +92,11 @@ TEST_F(Transcript, TwoRepliesInOnePacketAndPasvNamingAnotherHost) {
         .Send("226 Transfer complete\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    QByteArray got;
-    ASSERT_TRUE(Get(*client, "f.txt", got));
-    EXPECT_EQ(got, QByteArray("hello"));
+    EXPECT_EQ(Get("f.txt"), QByteArray("hello"));
     // The 226 came from the buffer; the next reply read is the NOOP's own.
     EXPECT_TRUE(client->Noop());
     EXPECT_EQ(client->Status().reply, "200 NOOP ok");
-    ASSERT_TRUE(Get(*client, "g.txt", got));
-    EXPECT_EQ(got, QByteArray("via peer"));
+    EXPECT_EQ(Get("g.txt"), QByteArray("via peer"));
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"TYPE I", "PASV", "RETR f.txt", "NOOP", "PASV",
                                                  "RETR g.txt", "QUIT"}));
 }
@@ -220,8 +218,7 @@ TEST_F(Transcript, LateReplyIsNeverTakenForTheNextCommand) {
     EXPECT_EQ(client->Result(), velmar::FtpResult::TimedOut);
     EXPECT_FALSE(client->IsConnected());
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f.txt", got));
+    EXPECT_FALSE(Get("f.txt"));
     EXPECT_EQ(client->Result(), velmar::FtpResult::NotConnected);
     EXPECT_EQ(Finish(), (kAnonymousLogin + Lines{"NOOP"}));
 }
@@ -247,12 +244,10 @@ TEST_F(Transcript, StalledDownloadFailsAndTheNextOneSucceeds) {
         .Send("226 Transfer complete\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect({}, {}, Waits(300)));
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f.bin", got));
+    EXPECT_FALSE(Get("f.bin"));
     EXPECT_EQ(client->StatusMessage(), "Operation timed out.");
     // The time-out of the first download must not fail the second.
-    ASSERT_TRUE(Get(*client, "f.bin", got)) << client->StatusMessage().toStdString();
-    EXPECT_EQ(got, QByteArray("the whole file"));
+    EXPECT_EQ(Get("f.bin"), QByteArray("the whole file")) << client->StatusMessage().toStdString();
     Finish();
 }
 
@@ -268,8 +263,7 @@ TEST_F(Transcript, CutTransfersAreFailures) {
         .Send("426 Failure reading network stream.\r\n")
         .Answer("221 Bye");
     ASSERT_TRUE(Connect());
-    QByteArray got;
-    EXPECT_FALSE(Get(*client, "f", got));
+    EXPECT_FALSE(Get("f"));
     EXPECT_FALSE(client->Store("up.bin", FromMemory(QByteArray(4 << 20, 'u')), &go, &done));
     // The server's refusal, not a lost connection: the control connection still works.
     EXPECT_EQ(client->Result(), velmar::FtpResult::Refused);
