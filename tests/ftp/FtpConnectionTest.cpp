@@ -66,8 +66,7 @@ TEST(FtpUrl, EveryByteIsEncodedAndTheFirstSlashNamesTheRoot) {
         EXPECT_EQ(ftp::EncodeFtpUrlPath(path), QByteArray(url)) << url;
 }
 
-class FtpServerListTest : public ::testing::Test {
-protected:
+struct FtpServerListTest : ::testing::Test {
     const std::vector<CFtpNode> three{
         {"ftp.example.org", "pw", "me", 0, 21},
         {"10.0.0.2", QString(), QString(), 1, 2121},

@@ -29,14 +29,8 @@ bool Unix(std::string_view line, FindRecord& r) {
 
 // Lines as real servers print them, read in June 2024.
 TEST(ListParser, CapturedLines) {
-    struct Case {
-        const char* system;
-        const char* line;
-        uint32_t attributes;
-        uint64_t size;
-        const char* name;
-        uint64_t time;
-    };
+    // The system, the line, and the attributes, size, name and time read from it.
+    using Case = std::tuple<const char*, const char*, uint32_t, uint64_t, const char*, uint64_t>;
     const Case cases[] = {
         // vsftpd pads the day with a zero, ProFTPD with a space; both read the same.
         {"UNIX", "drwxr-xr-x    2 1000     1000         4096 Jan 05 12:30 my folder",
@@ -69,13 +63,13 @@ TEST(ListParser, CapturedLines) {
         {"pSOSytem", "drwxrwxrwx  1  0  512  SYSTEM", attr::Directory, 512, "SYSTEM", 0},
         {"pSOSytem", "-rwxrwxrwx  1  0  46528  boot image.bin", 0, 46528, "boot image.bin", 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& [system, line, attributes, size, name, time] : cases) {
         FindRecord r;
-        ASSERT_TRUE(ParseListLine(c.system, c.line, r, kJune2024)) << c.line;
+        ASSERT_TRUE(ParseListLine(system, line, r, kJune2024)) << line;
         EXPECT_EQ(std::tuple(r.attributes, r.size, r.name, r.lastWriteTime),
-                  std::tuple(c.attributes, c.size, QString::fromLatin1(c.name), c.time))
-            << c.line;
-        EXPECT_EQ(std::pair(r.creationTime, r.lastAccessTime), std::pair(c.time, c.time)) << c.line;
+                  std::tuple(attributes, size, QString::fromLatin1(name), time))
+            << line;
+        EXPECT_EQ(std::pair(r.creationTime, r.lastAccessTime), std::pair(time, time)) << line;
     }
 }
 

@@ -164,19 +164,18 @@ TEST_F(GameTest, ATurnScoresItsLinesOrBringsThreeBalls) {
     };
     // clang-format on
     for (const Turn& t : turns) {
+        SCOPED_TRACE(t.name);
         game.board() = BoardFrom(t.rows, 5);
         seen.beeps.clear();
         QueueBalls(t.newBalls, t.from, t.to);
         game.Tap(t.from);
-        EXPECT_EQ(game.Tap(t.to), t.result) << t.name;
-        EXPECT_EQ(game.score(), t.score) << t.name;
-        EXPECT_EQ(game.board().BallCount(), t.balls) << t.name;
-        EXPECT_EQ(seen.beeps, t.beeps) << t.name;
+        const TapResult result = game.Tap(t.to);
+        EXPECT_EQ(std::tuple(result, game.score(), game.board().BallCount(), seen.beeps),
+                  std::tuple(t.result, t.score, t.balls, t.beeps));
         for (auto [colour, cell] : t.newBalls)
-            if (t.score == 5) EXPECT_EQ(game.board().at(cell), colour) << t.name;
+            if (t.score == 5) EXPECT_EQ(game.board().at(cell), colour);
         EXPECT_EQ(game.selected(),
-                  t.result == TapResult::Blocked ? std::optional(t.from) : std::nullopt)
-            << t.name;
+                  t.result == TapResult::Blocked ? std::optional(t.from) : std::nullopt);
     }
 }
 

@@ -94,14 +94,8 @@ TEST(HexLayout, ScrollRangeCoversMoreRowsThanAnIntHolds) {
 }
 
 TEST(HexEdit, OverwritesAndNeverChangesTheLength) {
-    struct Case {
-        const char* text;
-        int caret;
-        char typed;
-        bool taken;
-        const char* after;
-        int caretAfter;
-    } cases[] = {
+    // The text, the caret, the key typed; whether it was taken, the text and caret after.
+    const std::tuple<const char*, int, char, bool, const char*, int> cases[] = {
         {"41 42", 0, 'a', true, "a1 42", 1},
         {"41 42", 2, 'b', true, "41 b2", 4}, // over a separator: the next digit
         {"41 42", 4, 'C', true, "41 4C", 4}, // the caret stays on the last character
@@ -111,11 +105,12 @@ TEST(HexEdit, OverwritesAndNeverChangesTheLength) {
         {"41 42 ", 5, '7', true, "41 427", 5}, // a trailing separator has no digit after it
         {"000001f0", 8, '3', true, "000001f3", 7},
     };
-    for (const Case& c : cases) {
-        HexEdit e{QString::fromLatin1(c.text), c.caret};
-        EXPECT_EQ(e.Type(QLatin1Char(c.typed)), c.taken) << c.text << " " << c.typed;
-        EXPECT_EQ(e.text, QString::fromLatin1(c.after)) << c.text << " " << c.typed;
-        EXPECT_EQ(e.caret, c.caretAfter) << c.text << " " << c.typed;
+    for (const auto& [text, caret, typed, taken, after, caretAfter] : cases) {
+        HexEdit e{QString::fromLatin1(text), caret};
+        const bool took = e.Type(QLatin1Char(typed));
+        EXPECT_EQ(std::tuple(took, e.text, e.caret),
+                  std::tuple(taken, QString::fromLatin1(after), caretAfter))
+            << text << " " << typed;
     }
     HexEdit e{QStringLiteral("41"), 0};
     e.Left();

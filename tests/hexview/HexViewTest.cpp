@@ -38,8 +38,7 @@ QByteArray ReadBack(const QString& path, qint64 offset, int n) {
     return f.open(QIODevice::ReadOnly) && f.seek(offset) ? f.read(n) : QByteArray();
 }
 
-class HexWindowTest : public ::testing::Test {
-protected:
+struct HexWindowTest : ::testing::Test {
     void TearDown() override { SetDialogHookForTesting(nullptr); }
 
     std::unique_ptr<HexViewDialog> Open(const QString& path, bool readOnly) {
@@ -225,18 +224,15 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
     const int b = view->layout().bytesPerRow();
     RememberedSearch() = SearchMemory{};
 
-    struct Step {
-        const char* text;
-        bool hex, caseSensitive;
-        qint64 foundAt; // -1: not found
-    } steps[] = {
+    // The text, hex, case sensitive, and where it is found (-1: nowhere).
+    const std::tuple<const char*, bool, bool, qint64> steps[] = {
         {"NEEDLE", false, false, 0x1000},
         {"NEEDLE", false, true, -1},
         {"de AD", true, false, 0x1800},
         {"needle", false, false, -1}, // searched from the top row, which is past it now
     };
     QStringList shownDefaults; // what each dialog offered: the last search's text and form
-    for (const Step& s : steps) {
+    for (const auto& [search, hexForm, caseSensitive, foundAt] : steps) {
         SetDialogHookForTesting([&](QDialog* d) {
             auto* text = FindControl<QLineEdit>(d, ids::kIdcFindText);
             auto* hex = FindControl<QCheckBox>(d, ids::kIdcFindHex);
@@ -244,20 +240,20 @@ TEST_F(HexWindowTest, FindFromTheTopRowWithRememberedValues) {
             ASSERT_TRUE(text && hex && cs);
             EXPECT_FALSE(cs->isChecked()) << "case always starts unchecked";
             shownDefaults << text->text() << (hex->isChecked() ? "hex" : "text");
-            text->setText(QString::fromLatin1(s.text));
-            hex->setChecked(s.hex);
-            cs->setChecked(s.caseSensitive);
+            text->setText(QString::fromLatin1(search));
+            hex->setChecked(hexForm);
+            cs->setChecked(caseSensitive);
             d->accept();
         });
         messages.shown.clear();
         QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
-        if (s.foundAt < 0) {
-            EXPECT_EQ(messages.shown, QStringList{"Search string not found"}) << s.text;
+        if (foundAt < 0) {
+            EXPECT_EQ(messages.shown, QStringList{"Search string not found"}) << search;
             continue;
         }
-        EXPECT_TRUE(messages.shown.isEmpty()) << s.text;
-        EXPECT_EQ(view->markRow(), s.foundAt / b) << s.text;
-        EXPECT_EQ(view->topRow(), s.foundAt / b) << s.text;
+        EXPECT_TRUE(messages.shown.isEmpty()) << search;
+        EXPECT_EQ(std::pair(view->markRow(), view->topRow()), std::pair(foundAt / b, foundAt / b))
+            << search;
     }
     EXPECT_EQ(shownDefaults,
               (QStringList{"", "text", "NEEDLE", "text", "NEEDLE", "text", "de AD", "hex"}));

@@ -47,15 +47,16 @@ QStringList Ping(const PingParams& p, PingOutcome* outcome = nullptr) {
     return lines;
 }
 
-class NetTools : public ::testing::Test {
-protected:
+struct NetTools : ::testing::Test {
     test::MessageScript messages;
 };
 
 TEST_F(NetTools, StatusNamesByCodeWithUnknownOutsideTheRange) {
     const std::pair<int, const char*> table[] = {
-        {11000, "IP_STATUS_BASE"}, {11010, "IP_REQ_TIMED_OUT"}, {11022, "IP_UNLOAD"},
-        {11023, "Unknown"},        {10999, "Unknown"},          {10050, "Unknown"},
+        {11000, "IP_STATUS_BASE"},   {11003, "IP_DEST_HOST_UNREACHABLE"},
+        {11010, "IP_REQ_TIMED_OUT"}, {11013, "IP_TTL_EXPIRED_TRANSIT"},
+        {11022, "IP_UNLOAD"},        {11023, "Unknown"},
+        {10999, "Unknown"},          {10050, "Unknown"},
     };
     for (const auto& [code, name] : table)
         EXPECT_EQ(IpStatusName(code), QString::fromLatin1(name)) << code;

@@ -37,8 +37,7 @@ bool Lies(const QString& path) {
     return ::lstat(EncodeName(path).constData(), &st) == 0;
 }
 
-class TrashTest : public ::testing::Test {
-protected:
+struct TrashTest : ::testing::Test {
     void SetUp() override {
         saved_ = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", EncodeName(dir_.path() + "/data"));

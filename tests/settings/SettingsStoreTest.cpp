@@ -35,9 +35,8 @@ TEST(HistoryArchive, TruncatedOrCorruptBytesReadAsMissing) {
 
 TEST(History, MoveToFrontExactCompareAndKeepTwenty) {
     QStringList list;
-    AddToHistory(list, "A");
-    AddToHistory(list, "B");
-    AddToHistory(list, "A");
+    for (const char* host : {"A", "B", "A"})
+        AddToHistory(list, host);
     EXPECT_EQ(list, (QStringList{"A", "B"}));
     AddToHistory(list, "a");
     AddToHistory(list, "");

@@ -78,20 +78,16 @@ TEST(LocalDirSource, FoldersFirstThenFilesWithTheMask) {
 // the pane: PaneThreadTest, PaneListTest, RenameTest.
 
 // A folder without end: only a stop ends its listing.
-class EndlessSource : public DirSource {
-public:
+struct EndlessSource : DirSource {
     bool Open(const QString& path) override {
         mask = path;
         return true;
     }
     EntryKind Next(FindRecord& out) override {
-        out = FindRecord{};
-        out.name = QString("f%1 ").arg(++count_);
+        out = FindRecord{.name = QString("f%1 ").arg(++count)};
         return kEntryFile;
     }
-
-private:
-    int count_ = 0;
+    int count = 0;
 };
 
 // A failed connect through the pane: PaneThreadTest.

@@ -12,45 +12,35 @@ using namespace velmar;
 
 namespace {
 
+// Only ASCII letters have a case, as in the C locale.
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+}
+
 // The plain chunk scan the engine must agree with: in each chunk try each pattern in list
 // order at every position; chunks overlap by the longest length L and are 255 bytes while
 // L < 255, else L + 1. The pattern bytes are the engine's own (their forming has its test).
-class LiteralScan {
-public:
-    LiteralScan(const PatternSearch& engine, bool caseSensitive) : exact_(caseSensitive) {
-        for (const SearchPattern& p : engine.patterns()) {
-            patterns_.push_back(p.bytes);
-            longest_ = std::max(longest_, p.bytes.size());
+qint64 ChunkScan(const PatternSearch& s, bool exact, const QByteArray& data, qint64 start) {
+    qsizetype L = 0;
+    for (const SearchPattern& p : s.patterns())
+        L = std::max(L, p.bytes.size());
+    const qint64 size = L < 255 ? 255 : L + 1;
+    const auto same = [exact](char a, char b) { return exact ? a == b : Upper(a) == Upper(b); };
+    for (qint64 at = start; at >= 0 && at < data.size(); at += size - L) {
+        const qint64 n = std::min<qint64>(size, data.size() - at);
+        for (const SearchPattern& sp : s.patterns()) {
+            const QByteArray& p = sp.bytes;
+            for (qint64 pos = 0; pos + p.size() <= n; ++pos) {
+                qint64 i = 0;
+                while (i < p.size() && same(data[at + pos + i], p[i]))
+                    ++i;
+                if (i == p.size()) return at + pos;
+            }
         }
+        if (n < size) break;
     }
-
-    qint64 Search(const QByteArray& data, qint64 start) const {
-        const qint64 size = longest_ < 255 ? 255 : longest_ + 1;
-        for (qint64 at = start; at >= 0 && at < data.size(); at += size - longest_) {
-            const qint64 n = std::min<qint64>(size, data.size() - at);
-            for (const QByteArray& p : patterns_)
-                for (qint64 pos = 0; pos + p.size() <= n; ++pos) {
-                    qint64 i = 0;
-                    while (i < p.size() && Same(data[at + pos + i], p[i]))
-                        ++i;
-                    if (i == p.size()) return at + pos;
-                }
-            if (n < size) break;
-        }
-        return -1;
-    }
-
-    const std::vector<QByteArray>& patterns() const { return patterns_; }
-
-private:
-    // Only ASCII letters have a case, as in the C locale.
-    static char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
-    bool Same(char a, char b) const { return exact_ ? a == b : Upper(a) == Upper(b); }
-
-    std::vector<QByteArray> patterns_;
-    qsizetype longest_ = 0;
-    bool exact_ = true;
-};
+    return -1;
+}
 
 qint64 EngineAt(PatternSearch& s, const QString& path, qint64 start) {
     QFile f(path);
@@ -186,7 +176,6 @@ TEST(PatternSearchOracle, AgreesWithTheChunkScanOnRandomFilesAndPatterns) {
             if (hex && pick(0, 4) == 0) text += 'f'; // an odd last nibble
             s.AddPattern(text, cs, hex);
         }
-        const LiteralScan o(s, cs);
 
         const qsizetype size =
             large ? PatternSearch::kBlock * pick(1, 3) + pick(-300, 300) : pick(0, 1400);
@@ -194,7 +183,7 @@ TEST(PatternSearchOracle, AgreesWithTheChunkScanOnRandomFilesAndPatterns) {
         for (int i = pick(0, large ? 6 : 8); i > 0; --i) {
             QByteArray piece;
             if (pick(0, 2) > 0) {
-                piece = o.patterns()[size_t(pick(0, int(o.patterns().size()) - 1))];
+                piece = s.patterns()[size_t(pick(0, int(s.patterns().size()) - 1))].bytes;
                 if (pick(0, 2) == 0) piece.chop(pick(0, int(piece.size()) - 1));
                 for (char& c : piece)
                     if (pick(0, 3) == 0 && ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) c ^= 0x20;
@@ -219,13 +208,13 @@ TEST(PatternSearchOracle, AgreesWithTheChunkScanOnRandomFilesAndPatterns) {
         }
         const QString path = dir.write("r", data);
         for (qint64 start : {qint64(0), qint64(pick(0, int(size) + 5)), qint64(pick(0, 300))}) {
-            const qint64 want = o.Search(data, start);
+            const qint64 want = ChunkScan(s, cs, data, start);
             ASSERT_EQ(EngineAt(s, path, start), want)
                 << "round " << round << " size " << size << " start " << start;
             found += want >= 0;
             ++cases;
         }
-        ASSERT_EQ(s.SearchFile(path), o.Search(data, 0) >= 0) << "round " << round;
+        ASSERT_EQ(s.SearchFile(path), ChunkScan(s, cs, data, 0) >= 0) << "round " << round;
     }
     // Enough cases must have a match, or the comparison proves little.
     EXPECT_GT(found, cases / 5);

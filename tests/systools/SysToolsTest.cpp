@@ -44,8 +44,7 @@ QStringList Texts(const InfoNode& node) {
     return out;
 }
 
-class SysTools : public ::testing::Test {
-protected:
+struct SysTools : ::testing::Test {
     test::MessageScript messages;
 };
 

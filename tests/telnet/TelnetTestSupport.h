@@ -18,26 +18,22 @@
 
 namespace velmar::test {
 
-class Peer {
-public:
+// What the latest connection brought is in `got`.
+struct Peer {
+    QTcpServer server;
+    QTcpSocket* socket = nullptr;
+    QByteArray got;
     Peer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server_.nextPendingConnection()) {
-                socket_ = s;
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server.nextPendingConnection()) {
+                socket = s;
                 QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
-                    if (s == socket_) got += s->readAll();
+                    if (s == socket) got += s->readAll();
                 });
             }
         });
     }
-    quint16 port() const { return server_.serverPort(); }
-    QTcpSocket* socket() const { return socket_; }
-    QByteArray got;
-
-private:
-    QTcpServer server_;
-    QTcpSocket* socket_ = nullptr;
 };
 
 struct TerminalWindow : ::testing::Test {
@@ -63,10 +59,10 @@ struct TerminalWindow : ::testing::Test {
     }
 
     void ConnectToPeer() {
-        QTcpSocket* before = peer.socket();
-        view->Connect("127.0.0.1", peer.port());
+        QTcpSocket* before = peer.socket;
+        view->Connect("127.0.0.1", peer.server.serverPort());
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return view->connected() && peer.socket() && peer.socket() != before; }, 10000));
+            [&] { return view->connected() && peer.socket && peer.socket != before; }, 10000));
         peer.got.clear();
     }
 

@@ -144,7 +144,7 @@ TEST_F(TerminalWindow, ConnectDialogKeepsTheHostHistory) {
         portField->setText("2222");
         protocol->setCurrentIndex(0);
         EXPECT_EQ(portField->text(), "2222");
-        portField->setText(QString::number(peer.port()));
+        portField->setText(QString::number(peer.server.serverPort()));
         d->accept();
     });
     ASSERT_TRUE(frame->RouteCommand(ids::kCmdTelnetConnect));
@@ -277,12 +277,12 @@ TEST_F(TerminalWindow, HiddenWindowHoldsTheHostBackAndCatchesUpInSlices) {
     while (chunk.size() < (1 << 20))
         chunk += "\033[32mbacklog\033[0m line of text\r\n";
     for (int k = 0; k < 32; ++k)
-        peer.socket()->write(chunk);
-    peer.socket()->write("END OF BACKLOG");
+        peer.socket->write(chunk);
+    peer.socket->write("END OF BACKLOG");
     QTest::qWait(500);
     // Nothing read while hidden: the socket holds at most its bound, the rest waits at the host.
     EXPECT_LE(view->socket()->bytesAvailable(), telnet::TelnetSession::kReadBuffer);
-    EXPECT_GT(peer.socket()->bytesToWrite(), 0);
+    EXPECT_GT(peer.socket->bytesToWrite(), 0);
 
     // Shown again, the backlog is read a slice per turn of the event loop.
     int turns = 0;
@@ -311,7 +311,7 @@ TEST_F(TerminalWindow, XtermChosenInOptionsIsStoredAnnouncedAndFollowsTheWindow)
     EXPECT_EQ(e.rows(), (view->viewport()->height() - 3) / view->cellHeight());
 
     ConnectToPeer();
-    peer.socket()->write(B({255, 253, 24, 255, 253, 31}));
+    peer.socket->write(B({255, 253, 24, 255, 253, 31}));
     const QByteArray type = B({255, 251, 24, 255, 250, 24, 0}) + "xterm-256color" + B({255, 240});
     const QByteArray size = B({255, 251, 31, 255, 250, 31, 0, e.columns(), 0, e.rows(), 255, 240});
     EXPECT_EQ(Received(type.size() + size.size()), type + size);
@@ -323,7 +323,7 @@ TEST_F(TerminalWindow, XtermChosenInOptionsIsStoredAnnouncedAndFollowsTheWindow)
     EXPECT_EQ(reports.size() % 9, 0);
     EXPECT_TRUE(reports.endsWith(B({255, 250, 31, 0, e.columns(), 0, e.rows(), 255, 240})));
     // Queries are answered through the session.
-    peer.socket()->write("\033[3;5H\033[6n");
+    peer.socket->write("\033[3;5H\033[6n");
     EXPECT_EQ(Received(6), "\033[3;5R");
     // Keys go through xterm's table (the whole table: the emulation's own tests).
     QTest::keyClick(view, Qt::Key_Backspace);

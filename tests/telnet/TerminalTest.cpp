@@ -131,15 +131,9 @@ TEST(Terminal, ResetClearsModesAttributesSizeAndScreen) {
 
 // ---- the size dialog's rules
 
-struct SizeCase {
-    const char* name;
-    int lines, rows, columns;             // asked
-    int wantLines, wantRows, wantColumns; // got
-    bool screenChanged;
-};
-
 TEST(Terminal, SizeRules) {
-    const SizeCase cases[] = {
+    // Lines, rows and columns asked; those got; whether the screen changed.
+    const std::tuple<const char*, int, int, int, int, int, int, bool> cases[] = {
         {"RowsClampToLinesMinusOne", 25, 30, 36, 25, 24, 36, true},
         {"ColumnsZeroIgnored", 25, 18, 0, 25, 18, 36, false},
         {"ColumnsTooManyIgnored", 25, 18, 300, 25, 18, 36, false},
@@ -150,15 +144,14 @@ TEST(Terminal, SizeRules) {
         {"RowsNeverPast254", 1000, 1000, 36, 1000, 254, 36, true},
         {"RowsOf255Ignored", 1000, 255, 36, 1000, 18, 36, false},
     };
-    for (const SizeCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, lines, rows, columns, gotLines, gotRows, gotColumns, changed] : cases) {
+        SCOPED_TRACE(name);
         Terminal t;
         t.SetSize(25, 18, 36);
         t.TakeDamage();
-        const SizeChange change = t.SetSize(c.lines, c.rows, c.columns);
-        EXPECT_EQ(std::tuple(t.lines(), t.rows(), t.columns()),
-                  std::tuple(c.wantLines, c.wantRows, c.wantColumns));
-        EXPECT_EQ(change.screenChanged, c.screenChanged);
+        const SizeChange change = t.SetSize(lines, rows, columns);
+        EXPECT_EQ(std::tuple(t.lines(), t.rows(), t.columns(), change.screenChanged),
+                  std::tuple(gotLines, gotRows, gotColumns, changed));
         EXPECT_FALSE(change.outOfMemory);
     }
 }

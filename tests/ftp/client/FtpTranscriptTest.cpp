@@ -12,8 +12,7 @@
 
 using namespace velmar::ftp;
 using velmar::FindRecord;
-using velmar::test::FromMemory;
-using velmar::test::ScriptedServer;
+using namespace velmar::test;
 using Lines = QList<QByteArray>;
 
 namespace {
@@ -26,8 +25,7 @@ Lines operator+(Lines a, const Lines& b) {
     return a;
 }
 
-class Transcript : public ::testing::Test {
-protected:
+struct Transcript : ::testing::Test {
     bool Connect(const QString& user = {}, const QString& password = {},
                  const velmar::FtpOptions& options = {}) {
         server.Start();
