@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 namespace velmar {
 
@@ -64,7 +66,7 @@ bool CPaneModel::IsRowIndex(const QModelIndex& index) const {
 
 QVariant CPaneModel::data(const QModelIndex& index, int role) const {
     if (!IsRowIndex(index)) return {};
-    const PaneRow& r = rows_[size_t(index.row())];
+    const PaneRow& r = rows_[qsizetype(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -92,7 +94,7 @@ Qt::ItemFlags CPaneModel::flags(const QModelIndex& index) const {
     if (!IsRowIndex(index)) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     // Only a name with a record behind it can be renamed.
-    if (index.column() == 0 && rows_[size_t(index.row())].hasRecord) f |= Qt::ItemIsEditable;
+    if (index.column() == 0 && rows_[qsizetype(index.row())].hasRecord) f |= Qt::ItemIsEditable;
     return f;
 }
 
@@ -103,30 +105,44 @@ constexpr size_t kFreeBesideMinRows = 20000;
 
 CPaneModel::~CPaneModel() {
     if (disposal_.valid()) disposal_.wait();
+    // Nothing waits for a large listing's rows to be freed (the window closing, the program
+    // ending): that takes milliseconds and goes on beside.
+    if (size_t(rows_.size()) >= kFreeBesideMinRows) {
+        try {
+            std::thread([old = std::move(rows_)]() mutable { QList<PaneRow>().swap(old); })
+                .detach();
+        } catch (const std::system_error&) {
+            // No thread: they are freed here.
+        }
+    }
 }
 
 void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
+    QList<PaneRow> fresh;
+    fresh.reserve(qsizetype(rows.size()));
+    for (PaneRow& r : rows)
+        fresh.push_back(std::move(r));
     beginResetModel();
-    rows_.swap(rows);
+    rows_.swap(fresh);
     endResetModel();
     // The old rows go after the views have let go of them. A million of them take a fifth of
     // a second to free: that is done beside the window, which would stand still meanwhile.
-    if (rows.size() < kFreeBesideMinRows) return;
+    if (size_t(fresh.size()) < kFreeBesideMinRows) return;
     if (disposal_.valid()) disposal_.wait();
     disposal_ = std::async(std::launch::async,
-                           [old = std::move(rows)]() mutable { std::vector<PaneRow>().swap(old); });
+                           [old = std::move(fresh)]() mutable { QList<PaneRow>().swap(old); });
 }
 
 void CPaneModel::InsertRow(int index, PaneRow row) {
     index = std::clamp(index, 0, int(rows_.size()));
     beginInsertRows({}, index, index);
-    rows_.insert(rows_.begin() + index, std::move(row));
+    rows_.insert(index, std::move(row));
     endInsertRows();
 }
 
 void CPaneModel::SetSizeText(int i, const QString& text) {
     if (i < 0 || i >= int(rows_.size())) return;
-    rows_[size_t(i)].SetSizeText(text);
+    rows_[qsizetype(i)].SetSizeText(text);
     const QModelIndex at = index(i, 1);
     emit dataChanged(at, at, {Qt::DisplayRole});
 }
@@ -141,7 +157,7 @@ void CompleteRow(PaneRow& row, const QString& folder) {
 
 const FindRecord* CPaneModel::Record(int i, const QString& folder) {
     if (i < 0 || i >= int(rows_.size())) return nullptr;
-    PaneRow& row = rows_[size_t(i)];
+    PaneRow& row = rows_[qsizetype(i)];
     CompleteRow(row, folder);
     return row.gone ? nullptr : row.record();
 }
@@ -155,29 +171,25 @@ int CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
     if (entries.empty()) return int(rows_.size());
     // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
     const int index = std::clamp(entries.front().ordinal, 0, int(rows_.size()));
+    const int end = int(rows_.size());
+    // Room for what is known to follow, made once, by the first batch of a listing whose
+    // size the source knows (a reserve copies the rows there are).
     const size_t needed = rows_.size() + entries.size() + more;
-    // Each growth of a large listing copies every row into pages touched for the first time.
-    if (needed > rows_.capacity()) rows_.reserve(std::max(needed, 2 * rows_.capacity()));
+    if (more && needed > size_t(rows_.capacity())) rows_.reserve(qsizetype(needed));
     const int last = index + int(entries.size()) - 1;
     beginInsertRows({}, index, last);
-    if (index == int(rows_.size())) {
-        for (FileEntry& entry : entries)
-            rows_.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
-    } else {
-        std::vector<PaneRow> rows;
-        rows.reserve(entries.size());
-        for (FileEntry& entry : entries)
-            rows.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
-        rows_.insert(rows_.begin() + index, std::make_move_iterator(rows.begin()),
-                     std::make_move_iterator(rows.end()));
-    }
+    // Appended (growing in place), then turned into place when the batch goes ahead of rows
+    // already there (folders that come after files).
+    for (FileEntry& entry : entries)
+        rows_.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+    if (index != end) std::rotate(rows_.begin() + index, rows_.begin() + end, rows_.end());
     endInsertRows();
     return index;
 }
 
 void CPaneModel::RenameRow(int i, const QString& name) {
     if (i < 0 || i >= int(rows_.size())) return;
-    rows_[size_t(i)].find.name = name;
+    rows_[qsizetype(i)].find.name = name;
     const QModelIndex at = index(i, 0);
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
@@ -185,21 +197,22 @@ void CPaneModel::RenameRow(int i, const QString& name) {
 namespace {
 
 // The order of the rows, as old positions, stable.
-std::vector<int> SortedOrder(const std::vector<PaneRow>& rows, CPaneModel::Compare compare,
-                             int sortMode) {
+template <class Rows>
+std::vector<int> SortedOrder(const Rows& rows, CPaneModel::Compare compare, int sortMode) {
     std::vector<int> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return compare(rows[size_t(a)].record(), rows[size_t(b)].record(), sortMode) < 0;
+        return compare(rows[qsizetype(a)].record(), rows[qsizetype(b)].record(), sortMode) < 0;
     });
     return order;
 }
 
-std::vector<PaneRow> Permuted(std::vector<PaneRow>& rows, const std::vector<int>& order) {
-    std::vector<PaneRow> sorted;
+template <class Rows>
+Rows Permuted(Rows& rows, const std::vector<int>& order) {
+    Rows sorted;
     sorted.reserve(rows.size());
     for (int from : order)
-        sorted.push_back(std::move(rows[size_t(from)]));
+        sorted.push_back(std::move(rows[from]));
     return sorted;
 }
 

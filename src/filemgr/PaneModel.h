@@ -6,6 +6,7 @@
 #include "platform/FindRecord.h"
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <cstdint>
 #include <future>
 #include <vector>
@@ -62,7 +63,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     int size() const { return int(rows_.size()); }
-    const PaneRow& row(int i) const { return rows_[size_t(i)]; }
+    const PaneRow& row(int i) const { return rows_[qsizetype(i)]; }
 
     // Replaces every row (a refill).
     void ResetRows(std::vector<PaneRow> rows);
@@ -94,7 +95,10 @@ public:
 private:
     bool IsRowIndex(const QModelIndex& index) const;
 
-    std::vector<PaneRow> rows_;
+    // Grows in place (rows are relocatable: realloc, which moves the pages of a large block
+    // rather than copying every row into fresh ones): a listing of a hundred thousand rows
+    // arrives batch by batch, and its size is not known before the end.
+    QList<PaneRow> rows_;
     std::future<void> disposal_; // old rows being freed beside the window
     QString nameHeader_ = QStringLiteral("Name/Ext");
     QString sizeHeader_ = QStringLiteral("Size");
@@ -107,3 +111,6 @@ bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom);
 void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int sortMode);
 
 } // namespace velmar
+
+// A row holds QStrings and plain values only: it may be moved by its bytes.
+Q_DECLARE_TYPEINFO(velmar::PaneRow, Q_RELOCATABLE_TYPE);

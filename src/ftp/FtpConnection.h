@@ -55,8 +55,10 @@ public:
     virtual bool IsOwnClient() const = 0;
 
     // The entries of a folder ("." and ".." left out), in the server's order, each handed to
-    // `take` as soon as it is read (`take` may move from it). On failure the entries taken
-    // so far are the caller's to drop.
+    // `take` as soon as it is read (`take` may move from it). A large listing is parsed on a
+    // thread beside the one receiving it: `take` runs on one thread at a time, not always
+    // the caller's, and never after ListFolder returns. On failure the entries taken so far
+    // are the caller's to drop.
     using RecordSink = std::function<void(FindRecord&)>;
     virtual bool ListFolder(const QString& folder, const RecordSink& take) = 0;
     // The same into a vector, empty after a failure.

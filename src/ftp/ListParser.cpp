@@ -36,42 +36,23 @@ unsigned SpaceBits(const char* p) {
 }
 #endif
 
-// The first white space at or after p, or end. Whole blocks of 16 bytes are tested at once
-// (a listing has ten thousand lines of nine fields); the tail byte by byte.
-const char* FindSpace(const char* p, const char* end) {
-#if defined(__SSE2__)
-    for (; end - p >= 16; p += 16)
-        if (const unsigned m = SpaceBits(p)) return p + __builtin_ctz(m);
-#endif
-    while (p != end && !IsSpace(*p))
-        ++p;
-    return p;
-}
-
-// The first byte at or after p that is not white space, or end.
-inline const char* SkipSpaces(const char* p, const char* end) {
-    // Most fields are parted by one blank: no block test for them.
-    if (p != end && !IsSpace(*p)) return p;
-#if defined(__SSE2__)
-    for (; end - p >= 16; p += 16)
-        if (const unsigned m = ~SpaceBits(p) & 0xFFFFu) return p + __builtin_ctz(m);
-#endif
-    while (p != end && IsSpace(*p))
-        ++p;
-    return p;
-}
-
 // One cursor over the line. A field ends at white space, which is skipped with it; text
 // not followed by white space is no field, so the line's end is only ever the name.
+// The white space of up to 64 bytes is told at once, as one bit each (a line of a listing
+// has nine fields in about as many bytes): finding a field's end or the next field's start
+// is then a shift and a bit count, not a look at every byte.
 class Fields {
 public:
-    explicit Fields(std::string_view line) : p_(line.data()), end_(line.data() + line.size()) {}
+    explicit Fields(std::string_view line)
+        : p_(line.data()), end_(line.data() + line.size()) {
+        Load(p_);
+    }
 
     bool Next(std::string_view& field) {
-        const char* q = FindSpace(p_, end_);
+        const char* q = FindSpace(p_);
         if (q == end_) return false;
         field = std::string_view(p_, size_t(q - p_));
-        p_ = SkipSpaces(q + 1, end_);
+        p_ = SkipSpaces(q + 1);
         return true;
     }
     bool Skip(int count) {
@@ -83,8 +64,61 @@ public:
     std::string_view Rest() const { return std::string_view(p_, size_t(end_ - p_)); }
 
 private:
+    // The window starts at `at`: bit i of spaces_ or of others_ tells at[i], for i below len_.
+    void Load(const char* at) {
+        base_ = at;
+        const size_t left = size_t(end_ - at);
+        len_ = unsigned(left < 64 ? left : 64);
+        uint64_t bits = 0;
+        unsigned i = 0;
+#if defined(__SSE2__)
+        for (; i + 16 <= len_; i += 16)
+            bits |= uint64_t(SpaceBits(at + i)) << i;
+        // The last part block: the 16 bytes ending with the window, never past the line.
+        if (i < len_ && len_ >= 16) {
+            const unsigned part = len_ - i;
+            bits |= uint64_t(SpaceBits(at + len_ - 16) >> (16 - part)) << i;
+            i = len_;
+        }
+#endif
+        for (; i < len_; ++i)
+            if (IsSpace(at[i])) bits |= 1ull << i;
+        spaces_ = bits;
+        others_ = ~bits & (len_ == 64 ? ~0ull : (1ull << len_) - 1);
+    }
+
+    // The first white space at or after `from`, or end.
+    const char* FindSpace(const char* from) {
+        for (;;) {
+            if (from >= base_ + len_) {
+                if (from >= end_) return end_;
+                Load(from);
+            }
+            const uint64_t m = spaces_ >> unsigned(from - base_);
+            if (m) return from + __builtin_ctzll(m);
+            from = base_ + len_;
+        }
+    }
+
+    // The first byte at or after `from` that is not white space, or end.
+    const char* SkipSpaces(const char* from) {
+        for (;;) {
+            if (from >= base_ + len_) {
+                if (from >= end_) return end_;
+                Load(from);
+            }
+            const uint64_t m = others_ >> unsigned(from - base_);
+            if (m) return from + __builtin_ctzll(m);
+            from = base_ + len_;
+        }
+    }
+
     const char* p_;
     const char* end_;
+    const char* base_ = nullptr;
+    unsigned len_ = 0;
+    uint64_t spaces_ = 0; // white space in the window
+    uint64_t others_ = 0; // the rest of the window
 };
 
 // Leading digits after an optional sign; 0 when there are none. Negative sizes read as 0,

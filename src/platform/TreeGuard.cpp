@@ -85,6 +85,22 @@ int TreeGuard::Add(const QString& root) {
     return 0;
 }
 
+void TreeGuard::Take(const HeldRoots& held) {
+    for (const auto& [path, fd] : held.roots)
+        roots.push_back({roots_.get(), path, fd, {}});
+}
+
+std::shared_ptr<const HeldRoots> HoldFolders(std::initializer_list<QString> folders) {
+    auto held = std::make_shared<HeldRoots>();
+    for (const QString& folder : folders) {
+        const SysName name(folder + QLatin1Char('/'));
+        if (!name.guarded()) continue;
+        if (name.error() != 0) return nullptr;
+        held->roots.emplace_back(folder, name.folderHandle());
+    }
+    return held;
+}
+
 SysName::SysName(const QString& path) {
     Root* best = nullptr;
     for (Root& r : roots) {

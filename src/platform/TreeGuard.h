@@ -8,9 +8,22 @@
 
 #include <QByteArray>
 #include <QString>
+#include <initializer_list>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace velmar::platform {
+
+// Folders (paths without a trailing "/") with the descriptors they are reached through: a
+// thread that works in them for another takes them (TreeGuard::Take) and reaches the very
+// folders the other reached, whatever their paths lead to by then.
+struct HeldRoots {
+    std::vector<std::pair<QString, std::shared_ptr<const int>>> roots;
+};
+// `folders` as this thread's guards reach them now; one outside every guarded root is left
+// out (it is reached by its path). Null when one of them cannot be reached.
+std::shared_ptr<const HeldRoots> HoldFolders(std::initializer_list<QString> folders);
 
 class TreeGuard {
 public:
@@ -20,6 +33,8 @@ public:
     TreeGuard& operator=(const TreeGuard&) = delete;
     // Takes `root` (links in its own path followed: the user chose it); 0 or errno.
     int Add(const QString& root);
+    // Takes folders another thread held as roots of this guard.
+    void Take(const HeldRoots& held);
 
 private:
     struct Roots;

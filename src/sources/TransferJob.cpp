@@ -1,5 +1,6 @@
 #include "sources/TransferJob.h"
 
+#include "sources/CopyPool.h"
 #include "sources/SizeText.h"
 
 #include <QSet>
@@ -108,6 +109,13 @@ private:
     int silent_ = 0;
 };
 
+// Questions nobody sees: what a look ahead finds out is told when the file itself is copied.
+class Unheard final : public FileMessages {
+public:
+    bool Ask(const QString&) override { return false; }
+    void Tell(const QString&) override {}
+};
+
 class Worker {
 public:
     explicit Worker(TransferJob& job)
@@ -130,6 +138,7 @@ public:
             else
                 File(item);
         }
+        Drain();
         failures_.Finish();
     }
 
@@ -191,7 +200,10 @@ private:
             // Below the chosen folders nothing is reached through a link meanwhile put in
             // the place of a folder, on either side.
             const std::unique_ptr<TreeHold> source = job_.source.side->HoldTree(from);
-            Tree(from, to, job_.copy ? nullptr : &arrived);
+            arrived_ = job_.copy ? nullptr : &arrived;
+            Tree(from, to);
+            Drain(); // every file back before the holds go and before anything is removed
+            arrived_ = nullptr;
             targetHold_.reset();
         }
         if (job_.copy || p_.running.load() == 0 || !job_.source.usable()) return;
@@ -259,9 +271,9 @@ private:
         return false;
     }
 
-    // Copies the tree `from` to `to` with the source pane's filters; records in `arrived`
-    // every source file whose copy is complete.
-    void Tree(const QString& from, const QString& to, QSet<QString>* arrived) {
+    // Copies the tree `from` to `to` with the source pane's filters; records in arrived_
+    // (a move) every source file whose copy is complete.
+    void Tree(const QString& from, const QString& to) {
         AtWork(from, to);
         if (!MakeTargetFolder(to)) return;
         if (!targetHold_) targetHold_ = job_.target.side->HoldTree(to); // the top folder
@@ -275,6 +287,7 @@ private:
             return;
         }
         std::vector<const ListedEntry*> folders;
+        FolderRoom room; // for the pool, looked at with the folder's first file
         for (const ListedEntry& e : entries) {
             if (!GoingOn()) return;
             const QString src = from + QLatin1Char('/') + e.name;
@@ -282,10 +295,12 @@ private:
             AtWork(src, dst);
             // A link stays a link on one side, and is never walked into.
             if (e.link && SameSide()) {
+                Drain(); // its question, if any, after those of the files before it
+                AtWork(src, dst);
                 p_.SetName(e.name);
                 if (CopyLinkEntry(src, dst)) {
                     p_.files.fetch_add(1);
-                    if (arrived) arrived->insert(src);
+                    if (arrived_) arrived_->insert(src);
                 }
                 continue;
             }
@@ -294,32 +309,102 @@ private:
                 continue;
             }
             if (e.special) {
+                Drain();
+                AtWork(src, dst);
                 messages().Tell(kSpecialFileRefused.arg(src));
+                continue;
+            }
+            if (local) {
+                if (!Pooled(src, dst, e.name, from, to, room)) CopyHere(src, dst, e.name, to);
                 continue;
             }
             p_.SetName(e.name);
             p_.done.store(0);
-            if (!local) {
-                p_.total.store(std::max<uint64_t>(e.size, 1));
-                if (!RoomFor(e.size, to)) continue;
-            }
-            sizedFolder_ = &to;
-            if (CopyEntry(local ? sizedControl_ : control_, src, dst, job_.source, job_.target,
-                          messages())) {
+            p_.total.store(std::max<uint64_t>(e.size, 1));
+            if (!RoomFor(e.size, to)) continue;
+            if (CopyEntry(control_, src, dst, job_.source, job_.target, messages())) {
                 p_.files.fetch_add(1);
-                if (arrived) arrived->insert(src);
+                if (arrived_) arrived_->insert(src);
             }
         }
         for (const ListedEntry* f : folders) {
             if (!GoingOn()) return;
-            Tree(from + QLatin1Char('/') + f->name, to + QLatin1Char('/') + f->name, arrived);
+            Tree(from + QLatin1Char('/') + f->name, to + QLatin1Char('/') + f->name);
         }
+    }
+
+    // A file of a local tree copied on this thread, its size told as its copy starts.
+    void CopyHere(const QString& src, const QString& dst, const QString& name,
+                  const QString& folder) {
+        AtWork(src, dst);
+        p_.SetName(name);
+        p_.done.store(0);
+        sizedFolder_ = &folder;
+        if (CopyEntry(sizedControl_, src, dst, job_.source, job_.target, messages())) {
+            p_.files.fetch_add(1);
+            if (arrived_) arrived_->insert(src);
+        }
+    }
+
+    // What the pool needs of a pair of folders, looked at with their first file.
+    struct FolderRoom {
+        std::shared_ptr<CopyPool::Room> room; // null: the pool does not copy into the folder
+        // The two folders as this thread reaches them: a pool thread reaches the same ones.
+        std::shared_ptr<const platform::HeldRoots> folders;
+        bool looked = false;
+    };
+
+    // Gives a file of a local tree to the pool; false where there is none (one core) or the
+    // room of the target folder cannot be told, and the file is to be copied here.
+    bool Pooled(const QString& src, const QString& dst, const QString& name, const QString& from,
+                const QString& to, FolderRoom& room) {
+        if (poolThreads_ == 0) return false;
+        if (!room.looked) {
+            room.looked = true;
+            Unheard quiet;
+            uint64_t left = 0;
+            room.folders = platform::HoldFolders({from, to});
+            if (room.folders && CheckRoomForFile(0, to, job_.target, quiet, &left))
+                room.room = std::make_shared<CopyPool::Room>(left);
+        }
+        if (!room.room) return false;
+        if (!pool_) pool_ = std::make_unique<CopyPool>(&p_.running, poolThreads_);
+        while (pool_->Full())
+            Collect(*pool_->Next(true));
+        pool_->Submit({src, dst, name, to, room.room, room.folders});
+        while (CopyPool::File* done = pool_->Next(false))
+            Collect(*done);
+        return true;
+    }
+
+    // A file back from the pool: counted when copied there, else copied here as if the pool
+    // had not been (its question or its failure comes now, in the tree's order). Nothing more
+    // is copied once the job stops.
+    void Collect(const CopyPool::File& f) {
+        if (!f.copied) {
+            if (GoingOn()) CopyHere(f.src, f.dst, f.name, f.folder);
+            return;
+        }
+        p_.SetName(f.name);
+        p_.total.store(std::max<uint64_t>(f.size, 1));
+        p_.done.store(f.size);
+        p_.files.fetch_add(1);
+        if (arrived_) arrived_->insert(f.src);
+    }
+
+    // Takes back every file given to the pool.
+    void Drain() {
+        if (!pool_) return;
+        while (CopyPool::File* done = pool_->Next(true))
+            Collect(*done);
     }
 
     // The size of a file of a local tree copy, told as its copy starts: the progress total
     // and the room check.
     bool Sized(uint64_t size) {
         p_.total.store(std::max<uint64_t>(size, 1));
+        // The pool's copies take room this worker does not count: look again.
+        if (pool_) roomFolder_.clear();
         return RoomFor(size, *sizedFolder_);
     }
 
@@ -358,6 +443,9 @@ private:
     std::unique_ptr<TreeHold> targetHold_; // while a tree is copied
     QString roomFolder_;                    // where roomLeft_ was last looked at
     uint64_t roomLeft_ = 0;
+    const int poolThreads_ = CopyPool::Threads();
+    std::unique_ptr<CopyPool> pool_;              // made with a local tree's first file
+    QSet<QString>* arrived_ = nullptr;                 // the files of a move that arrived
 };
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -397,8 +398,10 @@ TEST_F(Worker, LinksStayLinksInATreeAndAsTheMovedRow) {
 namespace {
 std::vector<std::pair<QString, QString>> swaps; // folder, what takes its place
 // In the middle of the first file's copy, each folder is moved aside and a link to
-// another folder put in its place.
+// another folder put in its place (files of a tree are copied on several threads).
 void SwapAllForLinks() {
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
     for (const auto& [folder, victim] : swaps)
         if (QDir().rename(folder, folder + ".aside"))
             ::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(folder).constData());
@@ -449,8 +452,13 @@ TEST_F(Worker, FoldersSwappedForLinksMidCopyLeadNowhere) {
     QDirIterator it(dir.file("D"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         EXPECT_NE(ReadAll(it.next()), "secret") << it.filePath().toStdString();
-    ASSERT_EQ(user.failures.size(), 1);
-    EXPECT_TRUE(user.failures[0].contains(kCannotReadFolder.arg(dir.file("S/T/a/b"))));
+    // The folder not yet entered when the swap came is refused; one entered before is copied
+    // from where it was (the walk goes on while the first files are copied).
+    ASSERT_LE(user.failures.size(), 1);
+    if (user.failures.empty())
+        EXPECT_EQ(ReadAll(dir.file("D/T/a.aside/b/g")), "own");
+    else
+        EXPECT_TRUE(user.failures[0].contains("/T/a/b")) << user.failures[0].toStdString();
 }
 
 // A folder copy into a full disk asks once: "skip all" goes on without more questions and

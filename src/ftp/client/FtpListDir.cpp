@@ -1,5 +1,5 @@
 // Listings: LIST over a passive data connection, cut into lines as the blocks arrive.
-#include "ftp/ListLines.h"
+#include "ftp/ListStream.h"
 #include "ftp/client/FtpClient.h"
 
 namespace velmar::ftp {
@@ -7,18 +7,17 @@ namespace velmar::ftp {
 // Lines as ListLineSplitter cuts them; a listing that did not arrive whole is a failure,
 // never a smaller folder.
 bool FtpClient::ReadListing(const RecordSink& take) {
-    ListLineSplitter lines;
     FindRecord record;
-    const auto parse = [&](std::string_view line) {
+    ListStream lines([&](std::string_view line) {
         if (ParseListLine(line, record)) take(record);
-    };
+    });
     block_.resize(kBlockSize);
     uint64_t total = 0;
     for (;;) {
         const int64_t n =
             data_.Receive(block_.data(), block_.size(), timeouts_[DataReceiveTimeout]);
         if (n == 0 && !data_.TimedOut()) {
-            lines.Finish(parse);
+            lines.Finish();
             return true;
         }
         if (n <= 0) {
@@ -30,7 +29,7 @@ bool FtpClient::ReadListing(const RecordSink& take) {
             SetStatus(FtpResult::LocalFailure, QStringLiteral("Not enough memory."));
             return false;
         }
-        lines.Feed(block_.data(), size_t(n), parse);
+        lines.Feed(block_.data(), size_t(n));
     }
 }
 

@@ -3,7 +3,7 @@
 #include "ftp/FtpConnectionImpl.h"
 
 #include "ftp/InternetErrors.h"
-#include "ftp/ListLines.h"
+#include "ftp/ListStream.h"
 #include "ftp/ListParser.h"
 #include "ftp/curl/CurlFtp.h"
 #include "platform/NameCodec.h"
@@ -101,13 +101,16 @@ public:
             const char* form = text[0] >= '0' && text[0] <= '9' ? "Windows_NT" : "UNIX";
             if (ftp::ParseListLine(form, text, r, now)) take(r);
         };
-        ftp::ListLineSplitter lines;
+        ftp::ListStream lines(line, stop_);
         const CurlFtp::Sink sink = [&](const char* data, size_t size) {
-            lines.Feed(data, size, line);
+            lines.Feed(data, size);
             return true;
         };
         const int rc = ftp_.List(path, sink);
-        if (rc == 0) lines.Finish(line);
+        if (rc == 0)
+            lines.Finish();
+        else
+            lines.Abandon();
         return Done(rc);
     }
 
@@ -172,7 +175,10 @@ public:
     }
 
     void Abort() override { ftp_.Abort(); }
-    void SetStopFlag(const std::atomic<bool>* stop) override { ftp_.SetStopFlag(stop); }
+    void SetStopFlag(const std::atomic<bool>* stop) override {
+        stop_ = stop;
+        ftp_.SetStopFlag(stop);
+    }
 
     FtpStatusInfo LastStatus() const override { return status_; }
 
@@ -222,6 +228,7 @@ private:
 
     CurlFtp ftp_;
     FtpStatusInfo status_;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 } // namespace

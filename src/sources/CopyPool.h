@@ -1,0 +1,90 @@
+#pragma once
+// Small files of a local tree copy, copied on a few threads while the copy worker walks the
+// tree: one thread cannot keep the disk's two halves of the work (the data and the names)
+// busy. A thread here copies only what needs no question: a new name, at most kLargest
+// bytes, within the room the worker set aside for the folder. Anything else (a taken name, a
+// failure, a larger file, a folder running out of room, a stop) comes back undone, and the
+// worker copies that file itself, asking and telling as it always does. Results come back in
+// the order the files went in, so the worker's count, its progress and its questions follow
+// the tree's order.
+
+#include "platform/TreeGuard.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace velmar {
+
+class CopyPool {
+public:
+    // Bytes a folder may still take; the threads copying into it draw on it.
+    using Room = std::atomic<uint64_t>;
+
+    struct File {
+        QString src;
+        QString dst;
+        QString name;   // as the progress shows it
+        QString folder; // the target folder
+        std::shared_ptr<Room> room;
+        // The source and target folders as the walk reaches them (its guard's descriptors).
+        std::shared_ptr<const platform::HeldRoots> roots;
+        // Set by the pool: whether the file stands complete under its name, and its size.
+        bool copied = false;
+        uint64_t size = 0;
+    };
+
+    // Files larger than this are left to the worker, which shows their bytes as they move.
+    static constexpr uint64_t kLargest = 1u << 20;
+
+    // How many threads a pool takes here besides the worker's own (0 on one core).
+    static int Threads();
+
+    // The threads stop between two blocks once `running` clears.
+    CopyPool(const std::atomic<int>* running, int threads);
+    ~CopyPool(); // after Drain (files not taken yet are not copied)
+    CopyPool(const CopyPool&) = delete;
+    CopyPool& operator=(const CopyPool&) = delete;
+
+    bool Full() const { return submitted_ - collected_ == kWindow; }
+    bool Empty() const { return submitted_ == collected_; }
+    // The pool must not be full.
+    void Submit(File&& file);
+    // Takes back the oldest file given, once it is done (waiting for it when `wait`, else
+    // null while it is not done); null when none is out. Valid until the next Submit.
+    File* Next(bool wait);
+
+private:
+    static constexpr uint64_t kWindow = 64;
+    struct Slot {
+        File file;
+        std::atomic<int> done{0};
+    };
+    // A copying thread's hold of the tree's roots.
+    struct Guarded {
+        std::unique_ptr<platform::TreeGuard> guard;
+        std::shared_ptr<const platform::HeldRoots> roots;
+    };
+    // Copies the next file no thread took yet; false when there is none. `guarded` holds
+    // the folders the thread last worked in (null: on the walk's thread, which holds them
+    // only for the file).
+    bool Claim(Guarded* guarded);
+    void Work();
+
+    const std::atomic<int>* running_;
+    std::unique_ptr<Slot[]> slots_;
+    // The engine's side of the ring: only its thread reads or writes these.
+    uint64_t submitted_ = 0;
+    uint64_t collected_ = 0;
+    // Shared with the threads.
+    std::atomic<uint64_t> published_{0}; // files the threads may take
+    std::atomic<uint64_t> claimed_{0};   // files a thread took
+    std::atomic<uint64_t> bell_{0};      // rung at each file and at the end
+    std::atomic<bool> quit_{false};
+    std::vector<std::thread> threads_;
+};
+
+} // namespace velmar
