@@ -14,7 +14,8 @@ int CopyPool::Threads() {
 }
 
 CopyPool::CopyPool(const std::atomic<int>* running, int threads)
-    : running_(running), slots_(std::make_unique<Slot[]>(kWindow)) {
+    : running_(running), slots_(std::make_unique<Slot[]>(kWindow)),
+      runs_(std::make_unique<Run[]>(kWindow)) {
     threads_.reserve(size_t(threads));
     for (int i = 0; i < threads; ++i)
         threads_.emplace_back([this] { Work(); });
@@ -34,7 +35,14 @@ void CopyPool::Submit(File&& file) {
     slot.file.copied = false;
     slot.file.size = 0;
     slot.done.store(0, std::memory_order_relaxed);
-    published_.store(++submitted_);
+    if (++submitted_ - sealedFiles_ == kRun) Seal();
+}
+
+void CopyPool::Seal() {
+    if (submitted_ == sealedFiles_) return;
+    runs_[sealedRuns_ % kWindow] = {sealedFiles_, submitted_ - sealedFiles_};
+    sealedFiles_ = submitted_;
+    published_.store(++sealedRuns_);
     bell_.fetch_add(1);
     bell_.notify_one();
 }
@@ -44,8 +52,9 @@ CopyPool::File* CopyPool::Next(bool wait) {
     Slot& slot = slots_[collected_ % kWindow];
     if (slot.done.load(std::memory_order_acquire) == 0) {
         if (!wait) return nullptr;
-        // Rather than wait, copy what no thread took yet (this thread holds the tree's roots
-        // already); wait only for a file a thread is copying.
+        // Rather than wait, copy what no thread took yet; wait only for a file a thread is
+        // copying.
+        Seal();
         while (slot.done.load(std::memory_order_acquire) == 0 && Claim(nullptr)) {
         }
         slot.done.wait(0, std::memory_order_acquire);
@@ -76,23 +85,30 @@ bool CopyPool::Claim(Guarded* guarded) {
     do {
         if (next >= published_.load()) return false;
     } while (!claimed_.compare_exchange_weak(next, next + 1));
-    Slot& slot = slots_[next % kWindow];
-    File& file = slot.file;
-    // The file's folders, reached as the walk reached them; on the walk's own thread only
-    // while this file is copied.
+    const Run run = runs_[next % kWindow];
+    // The run's folders, reached as the walk reached them; on the walk's own thread only
+    // while this run is copied.
     Guarded here;
     if (!guarded) guarded = &here;
-    if (file.roots != guarded->roots) {
-        guarded->guard = std::make_unique<platform::TreeGuard>();
-        if (file.roots) guarded->guard->Take(*file.roots);
-        guarded->roots = file.roots;
-    }
+    File* file = nullptr;
     const std::function<bool(uint64_t)> sized = [&file](uint64_t size) {
-        return TakesRoom(file, size);
+        return TakesRoom(*file, size);
     };
-    file.copied = platform::CopyLocalFile(file.src, file.dst, false, running_, nullptr, &sized) == 0;
-    slot.done.store(1, std::memory_order_release);
-    slot.done.notify_one();
+    for (uint64_t i = run.first; i < run.first + run.count; ++i) {
+        Slot& slot = slots_[i % kWindow];
+        file = &slot.file;
+        if (file->roots != guarded->roots) {
+            guarded->guard = std::make_unique<platform::TreeGuard>();
+            if (file->roots) guarded->guard->Take(*file->roots);
+            guarded->roots = file->roots;
+        }
+        // After a stop the rest of the run is only handed back.
+        file->copied = running_->load(std::memory_order_relaxed) != 0 &&
+                       platform::CopyLocalFile(file->src, file->dst, false, running_, nullptr,
+                                               &sized) == 0;
+        slot.done.store(1, std::memory_order_release);
+        slot.done.notify_one();
+    }
     return true;
 }
 

@@ -6,7 +6,8 @@
 // failure, a larger file, a folder running out of room, a stop) comes back undone, and the
 // worker copies that file itself, asking and telling as it always does. Results come back in
 // the order the files went in, so the worker's count, its progress and its questions follow
-// the tree's order.
+// the tree's order. A thread takes the files of one folder at a time (a run): two threads
+// making names in one folder mostly wait for each other in the kernel.
 
 #include "platform/TreeGuard.h"
 
@@ -51,14 +52,22 @@ public:
 
     bool Full() const { return submitted_ - collected_ == kWindow; }
     bool Empty() const { return submitted_ == collected_; }
-    // The pool must not be full.
+    // The pool must not be full. Files given one after another form a run, which a thread
+    // copies at once, until Seal (the files of one folder end) or the run is long enough.
     void Submit(File&& file);
+    // The run given so far may be taken.
+    void Seal();
     // Takes back the oldest file given, once it is done (waiting for it when `wait`, else
     // null while it is not done); null when none is out. Valid until the next Submit.
     File* Next(bool wait);
 
 private:
-    static constexpr uint64_t kWindow = 64;
+    static constexpr uint64_t kWindow = 512; // files out at once
+    static constexpr uint64_t kRun = 128;    // files in a run at most
+    struct Run {
+        uint64_t first = 0;
+        uint64_t count = 0;
+    };
     struct Slot {
         File file;
         std::atomic<int> done{0};
@@ -68,20 +77,23 @@ private:
         std::unique_ptr<platform::TreeGuard> guard;
         std::shared_ptr<const platform::HeldRoots> roots;
     };
-    // Copies the next file no thread took yet; false when there is none. `guarded` holds
+    // Copies the next run no thread took yet; false when there is none. `guarded` holds
     // the folders the thread last worked in (null: on the walk's thread, which holds them
-    // only for the file).
+    // only for the run).
     bool Claim(Guarded* guarded);
     void Work();
 
     const std::atomic<int>* running_;
     std::unique_ptr<Slot[]> slots_;
+    std::unique_ptr<Run[]> runs_; // as many as slots: a run has a file at least
     // The engine's side of the ring: only its thread reads or writes these.
     uint64_t submitted_ = 0;
     uint64_t collected_ = 0;
+    uint64_t sealedFiles_ = 0; // files in the runs sealed
+    uint64_t sealedRuns_ = 0;
     // Shared with the threads.
-    std::atomic<uint64_t> published_{0}; // files the threads may take
-    std::atomic<uint64_t> claimed_{0};   // files a thread took
+    std::atomic<uint64_t> published_{0}; // runs the threads may take
+    std::atomic<uint64_t> claimed_{0};   // runs a thread took
     std::atomic<uint64_t> bell_{0};      // rung at each file and at the end
     std::atomic<bool> quit_{false};
     std::vector<std::thread> threads_;

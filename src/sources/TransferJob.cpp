@@ -327,6 +327,7 @@ private:
                 if (arrived_) arrived_->insert(src);
             }
         }
+        if (pool_) pool_->Seal(); // this folder's files may go
         for (const ListedEntry* f : folders) {
             if (!GoingOn()) return;
             Tree(from + QLatin1Char('/') + f->name, to + QLatin1Char('/') + f->name);
@@ -395,6 +396,7 @@ private:
     // Takes back every file given to the pool.
     void Drain() {
         if (!pool_) return;
+        pool_->Seal();
         while (CopyPool::File* done = pool_->Next(true))
             Collect(*done);
     }

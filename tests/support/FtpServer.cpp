@@ -185,8 +185,6 @@ void ServerProcess::Stop() {
     process_.waitForFinished(5000);
 }
 
-PyFtpServer::PyFtpServer() : PyFtpServer(Limits{}) {}
-
 PyFtpServer::PyFtpServer(Limits limits) {
     // Debian's interpreter: the one on PATH may lack pyftpdlib.
     if (!Start(QStringLiteral("/usr/bin/python3"),
@@ -340,15 +338,13 @@ void ScriptedServer::Run() {
             int s = AcceptData();
             if (s < 0) return;
             char buf[65536];
-            const int limit = step.number;
-            while ((limit < 0 || received_.size() < limit) && WaitReadable(s, kStepTimeoutMs)) {
-                const size_t want =
-                    limit < 0 ? sizeof buf : std::min(sizeof buf, size_t(limit - received_.size()));
-                const ssize_t n = ::recv(s, buf, want, 0);
+            for (int got = 0; got < step.number && WaitReadable(s, kStepTimeoutMs);) {
+                const ssize_t n =
+                    ::recv(s, buf, std::min(sizeof buf, size_t(step.number - got)), 0);
                 if (n <= 0) break;
-                received_.append(buf, n);
+                got += int(n);
             }
-            if (limit >= 0) ResetFd(s);
+            ResetFd(s);
             CloseFd(s);
             break;
         }

@@ -69,7 +69,7 @@ public:
         qint64 storeBytes = -1; // an upload fails past this many bytes, as on a full disk
         int bytesPerSecond = 0; // data connections throttled to this, 0 for no limit
     };
-    PyFtpServer();
+    PyFtpServer() : PyFtpServer(Limits{}) {}
     explicit PyFtpServer(Limits limits);
 };
 
@@ -105,8 +105,8 @@ public:
     ScriptedServer& Pasv(const QByteArray& host = "127,0,0,1") { return Push(Op::Pasv, host); }
     ScriptedServer& DataSend(const QByteArray& b) { return Push(Op::DataSend, b); }
     ScriptedServer& DataHold(const QByteArray& b) { return Push(Op::DataHold, b); }
-    // Accept, read to the end and close; with a limit, reset the connection after that many.
-    ScriptedServer& DataReceive(int limit = -1) { return Push(Op::DataReceive, {}, limit); }
+    // Accept, read `limit` bytes and reset the connection.
+    ScriptedServer& DataReceive(int limit) { return Push(Op::DataReceive, {}, limit); }
     ScriptedServer& Reset() { return Push(Op::Close, {}, 1); } // the control connection
     ScriptedServer& Close() { return Push(Op::Close); }        // an orderly end of it
     ScriptedServer& WaitForClose() { return Push(Op::Drain); } // until the client closes
@@ -143,7 +143,6 @@ private:
     QByteArray pending_;
     std::thread thread_;
     QList<QByteArray> commands_;
-    QByteArray received_;
     std::atomic<bool> accepted_{false};
     std::atomic<int> heard_{0};
     std::atomic<bool> stop_{false};

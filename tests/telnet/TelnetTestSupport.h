@@ -15,6 +15,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
 
 namespace velmar::test {
 
@@ -77,9 +78,7 @@ struct TerminalWindow : ::testing::Test {
     QByteArray Received(qsizetype n) {
         (void)QTest::qWaitFor([&] { return peer.got.size() >= n; }, 10000);
         QTest::qWait(1);
-        const QByteArray out = peer.got;
-        peer.got.clear();
-        return out;
+        return std::exchange(peer.got, {});
     }
 };
 

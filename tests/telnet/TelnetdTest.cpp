@@ -216,9 +216,6 @@ struct Sshd : Telnetd {
         ASSERT_TRUE(test::WriteRaw(QFile::encodeName(sshd->knownHosts()),
                                    QString("[127.0.0.1]:%1 ").arg(port).toUtf8() + key + "\n"));
     }
-    bool WaitForMessage() {
-        return QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000);
-    }
 };
 
 // Which mistakes: a key accepted without asking, an accepted key not stored (asked again),
@@ -292,7 +289,7 @@ TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
     // Another key on record for this host and port (the user's key stands in for it).
     KnowHostAs(test::ReadAll(sshd->sshDir() + "/id_ed25519.pub").trimmed());
     view->ConnectSsh("127.0.0.1", port, Login());
-    ASSERT_TRUE(WaitForMessage());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000));
     EXPECT_TRUE(messages.shown[0].contains("has changed")) << messages.shown[0].toStdString();
     EXPECT_TRUE(messages.shown[0].contains(sshd->fingerprint()));
     EXPECT_FALSE(view->connected());
@@ -302,7 +299,7 @@ TEST_F(Sshd, ChangedHostKeyIsRefusedAndAWrongPasswordDoesNotLogIn) {
     KnowHostAs(sshd->keyType().toLatin1() + ' ' + sshd->keyBase64());
     messages.shown.clear();
     view->ConnectSsh("127.0.0.1", port, Login(false));
-    ASSERT_TRUE(WaitForMessage());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.isEmpty(); }, 15000));
     EXPECT_GE(passwordDialogs, 1);
     EXPECT_TRUE(messages.shown[0].contains("Permission denied")) << messages.shown[0].toStdString();
     EXPECT_FALSE(view->connected());

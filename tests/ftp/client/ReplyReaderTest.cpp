@@ -71,7 +71,7 @@ TEST(ControlBuffer, LineEndSplitAtTheBrim) {
     EXPECT_EQ(b.NextLine(), QByteArray("230 in"));
 }
 
-TEST(ReplyQueue, TakesOldestExpectedWithEveryOlderOne) {
+TEST(ReplyQueue, TakesOldestExpectedWithEveryOlderOneAndStaysBounded) {
     ReplyQueue q;
     q.Push({214, "214 help"});
     q.Push({150, "150 open"});
@@ -84,10 +84,7 @@ TEST(ReplyQueue, TakesOldestExpectedWithEveryOlderOne) {
     EXPECT_EQ(q.Size(), 1u); // 214 went with it
     EXPECT_EQ(q.Take({226})->line, QByteArray("226 done"));
     EXPECT_TRUE(q.Empty());
-}
-
-TEST(ReplyQueue, BoundedWhenRepliesAreNeverConsumed) {
-    ReplyQueue q;
+    // Bounded when replies are never taken.
     for (int i = 0; i < 1000; ++i)
         q.Push({200, "200 ok"});
     EXPECT_LE(q.Size(), ReplyQueue::kMaxQueued);
