@@ -66,13 +66,6 @@ TEST_F(FileCommandsTest, CopyRunsUnderTheProgressDialogAndRefillsBothPanes) {
     EXPECT_TRUE(w.right->controller().FindRow("A") >= 0 &&
                 w.right->controller().FindRow("b") >= 0); // refilled
     EXPECT_TRUE(script.shown.isEmpty());
-
-    // Nothing marked and the cursor on the parent row: nothing at all. (On a file row: the
-    // frame's keyboard tests.)
-    w.left->controller().MoveCursorTo(0);
-    w.left->clearSelection();
-    EXPECT_TRUE(w.left->OnCommand(ids::kCmdCopy));
-    EXPECT_EQ(shown.size(), 1);
 }
 
 TEST_F(FileCommandsTest, MoveAsksFromTheWorkerAndClosingStopsIt) {

@@ -100,11 +100,8 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     const std::thread::id window = std::this_thread::get_id();
     std::mutex m;     // guards seen
     QStringList seen; // each launch: what it does, and on which thread
+    std::atomic<int> launches{0};
     std::atomic<bool> release{false};
-    auto count = [&] {
-        std::lock_guard<std::mutex> lock(m);
-        return seen.size();
-    };
     SetLauncherForTesting([&](const LaunchPlan& p) {
         {
             std::lock_guard<std::mutex> lock(m);
@@ -114,6 +111,7 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
                          : QString("other")) +
                         (std::this_thread::get_id() == window ? " here" : " beside");
         }
+        ++launches;
         // Bounded, so that a launch run on the window's thread fails instead of hanging.
         for (QDeadlineTimer t(10000); !release && !t.hasExpired();)
             QThread::msleep(1);
@@ -121,7 +119,7 @@ TEST(LaunchThread, TheWindowRunsWhileALaunchIsStuck) {
     PaneController& pane = w.left->controller();
     pane.OpenRow(pane.FindRow("pipe"));
     WaitListed(pane);
-    ASSERT_TRUE(WaitFor([&] { return count() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return launches == 1; }));
     bool fired = false;
     QTimer::singleShot(0, [&] { fired = true; });
     EXPECT_TRUE(WaitFor([&] { return fired; }));
@@ -182,11 +180,9 @@ TEST(LaunchRule, RawNamesLaunchAndADisguisedProgramWaitsForYes) {
     MakeExecutable(
         dir.write("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" > \"$0.seen\"\nexit 3\n"));
     ASSERT_TRUE(WriteRaw(platform::EncodeName(page), "<p>"));
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", platform::EncodeName(opener) + ":" + path);
+    const ScopedEnv path("PATH", platform::EncodeName(opener) + ":" + qgetenv("PATH"));
     RunLaunch({.file = page});
     EXPECT_TRUE(WaitFor([&] { return messages.shown.size() == 3; }));
-    qputenv("PATH", path);
     EXPECT_EQ(ReadAll(opener + "/xdg-open.seen"), platform::EncodeName(page));
     ASSERT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(messages.shown[2], kLaunchNoApplication.arg(page));

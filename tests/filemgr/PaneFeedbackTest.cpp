@@ -24,25 +24,16 @@ static void PressEscEvery(QTimer& timer, CPaneList& pane, int ms) {
 // moment, says it is listing; Esc ends both. A quick local listing leaves neither behind.
 TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
     ResetPaneSettings();
-    ScriptedServer server; // libcurl's log-in, then a listing that never ends
-    server.Send("220 scripted server ready\r\n")
-        .Answer("331 Password required")
-        .Answer("230 Logged in")
-        .Answer("257 \"/\" is the current directory")
-        .Answer("250 CWD fine")
-        .Answer("500 no EPSV here")
-        .Pasv()
-        .Answer("200 Type set")
-        .Answer("150 Here it comes")
-        .DataHold("-rw-r--r-- 1 u g 5 Jan 01 2020 first.txt\r\n")
-        .WaitForClose();
+    ScriptedServer server; // our client's log-in, then a listing that never ends
+    server.Login().Answer("250 CWD fine").Pasv().Answer("150 Here it comes");
+    server.DataHold("-rw-r--r-- 1 u g 5 Jan 01 2020 first.txt\r\n").WaitForClose();
     server.Start();
     PaneWindow w;
     CPaneList& pane = *w.left;
     EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
     EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
     w.Focus(&pane);
-    ConnectWithoutTimeOut(pane.controller(), server.port(), false);
+    ConnectWithoutTimeOut(pane.controller(), server.port(), true);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->isVisible(); }));
     EXPECT_EQ(pane.viewport()->cursor().shape(), Qt::BusyCursor);
     ASSERT_TRUE(WaitFor([&] { return pane.listingNote()->text().startsWith("Listing... "); }))

@@ -66,7 +66,6 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
         sizes << left->model()->index(row, 1).data().toString() +
                      (pane().IsFolderRow(row) ? "/" : "");
     EXPECT_EQ(sizes, (QStringList{"<DIR>/", "<DIR>/", "<DIR>/", "1 b", "2 k", "300 b", "10 b"}));
-    EXPECT_TRUE(pane().IsParentRow(0));
     EXPECT_EQ(HeaderText(*left, 0), "Name/Ext");
     EXPECT_EQ(HeaderText(*left, 1), "Size");
 

@@ -9,10 +9,10 @@ using namespace velmar::test;
 
 namespace {
 
-// Answers the search dialog with `fill` (its values as they are, by default), then waits on
-// the progress dialog for "Done" (or closes it at once) and closes it.
-void ScriptSearch(bool waitForDone, std::function<void(QDialog*)> fill = {},
-                  QString* counter = nullptr) {
+// Runs `command` in `pane`, the search dialog answered by `fill` (its values as they are, by
+// default), the progress dialog closed at "Done" (or at once) with its counter in `counter`.
+bool Scripted(CPaneList& pane, int command, bool waitForDone,
+              std::function<void(QDialog*)> fill = {}, QString* counter = nullptr) {
     SetDialogHookForTesting([=](QDialog* d) {
         if (ControlIdOf(d) == ids::kDlgSearchFiles) {
             fill ? fill(d) : d->accept();
@@ -24,6 +24,7 @@ void ScriptSearch(bool waitForDone, std::function<void(QDialog*)> fill = {},
         d->accept();
         if (counter) *counter = count->text();
     });
+    return pane.OnCommand(command);
 }
 
 TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
@@ -31,8 +32,8 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
     QString counter;
-    ScriptSearch(
-        true,
+    ASSERT_TRUE(Scripted(
+        *w.left, ids::kCmdSearchFiles, true,
         [](QDialog* d) {
             EXPECT_EQ(FindControl<QLineEdit>(d, ids::kIdcSearchMask)->text(), "*.*");
             EXPECT_TRUE(FindControl<QCheckBox>(d, ids::kIdcSearchCase)->isChecked());
@@ -42,8 +43,7 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
             FindControl<QCheckBox>(d, ids::kIdcSearchCase)->setChecked(false);
             d->accept();
         },
-        &counter);
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+        &counter));
     EXPECT_EQ(counter, QStringLiteral("Files found: 2"));
     QStringList names = Names(*w.left);
     ASSERT_EQ(names.value(0), "..");
@@ -55,21 +55,19 @@ TEST_F(SearchTreeTest, PaneShowsHitsAndRemembersTheDialogValues) {
         "")
         << "hits show no size";
 
+    // An unchecked case box is not remembered.
     const SearchMemory& m = RememberedSearch();
-    EXPECT_EQ(m.mask, "*.txt");
-    EXPECT_EQ(m.text, "needle");
-    EXPECT_EQ(m.caseSensitive, 1) << "an unchecked case box is not remembered";
+    EXPECT_EQ(std::tuple(m.mask, m.text, m.caseSensitive), std::tuple("*.txt", "needle", 1));
 
     // An empty mask searches "*.*" and leaves the remembered mask alone; "in current folder
     // only" enters no folder.
     ShowFolder(*w.left, dir.path());
-    ScriptSearch(true, [](QDialog* d) {
+    ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, true, [](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcSearchMask)->clear();
         FindControl<QLineEdit>(d, ids::kIdcSearchText)->clear();
         FindControl<QRadioButton>(d, ids::kIdcSearchCurrentOnly)->setChecked(true);
         d->accept();
-    });
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    }));
     EXPECT_EQ(w.left->controller().mask(), "*.*");
     EXPECT_EQ(RememberedSearch().mask, "*.txt");
     EXPECT_EQ(Runs(Names(*w.left).mid(1)), ":a.txt,b.doc,d.TXT");
@@ -84,11 +82,10 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
     PaneWindow w;
     PaneController& pane = w.left->controller();
     ShowFolder(*w.left, dir.path());
-    ScriptSearch(true, [](QDialog* d) {
+    ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, true, [](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
         d->accept();
-    });
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    }));
     ASSERT_TRUE(QFile::resize(dir.file("a.txt"), 5000));
     ASSERT_TRUE(QFile::remove(dir.file("sub/a.txt")));
     const struct {
@@ -113,8 +110,7 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
         EXPECT_FALSE(r->isFolder()) << c.name;
     }
     ShowFolder(*w.left, dir.path());
-    ScriptSearch(true);
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, true));
     ASSERT_TRUE(QFile::resize(dir.file("sub/deep/c.txt"), 0));
     pane.SortByColumn(kSortBySize);
     QStringList bySize = {"sub/deep/c.txt", ".hid/x.txt", "d.TXT", "sub/.h.txt", "a.txt"};
@@ -132,12 +128,11 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     EXPECT_TRUE(Names(*w.left).contains("sub"));
 
     // From the root, stopped at once by closing the progress dialog.
-    ScriptSearch(false, [](QDialog* d) {
+    ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, false, [](QDialog* d) {
         FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("no-such-name-*.zz");
         FindControl<QRadioButton>(d, ids::kIdcSearchFromRoot)->setChecked(true);
         d->accept();
-    });
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    }));
     EXPECT_EQ(w.left->controller().currentPath(), "/");
     EXPECT_EQ(Names(*w.left).value(0), "..");
 }
@@ -163,7 +158,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         ASSERT_TRUE(WaitFor([&] { return pane.controller().listingJob().done.load(); }));
         EXPECT_TRUE(Enabled(pane, ids::kCmdSearchFiles));
 
-        ScriptSearch(true, [](QDialog* d) {
+        ASSERT_TRUE(Scripted(pane, ids::kCmdSearchFiles, true, [](QDialog* d) {
             auto* text = FindControl<QLineEdit>(d, ids::kIdcSearchText);
             EXPECT_TRUE(text->isReadOnly()) << "contents are searched in local files only";
             for (int id : {ids::kIdcSearchHex, ids::kIdcSearchCase})
@@ -171,8 +166,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
             text->setText("needle");
             FindControl<QLineEdit>(d, ids::kIdcSearchMask)->setText("*.txt");
             d->accept();
-        });
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        }));
         const QStringList all = Names(pane);
         EXPECT_EQ(Runs(all.mid(1)), "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT");
 
@@ -180,21 +174,17 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         TempDir target;
         ShowFolder(*w.right, target.path());
         pane.controller().SelectAndFocus(pane.controller().FindRow("sub/deep/c.txt"));
-        ScriptSearch(true); // the copy's progress dialog
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdCopy));
+        ASSERT_TRUE(Scripted(pane, ids::kCmdCopy, true));
         EXPECT_EQ(ReadAll(target.file("c.txt")), QByteArray(300, 'x') + "needle");
 
-        ScriptSearch(false);
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        ASSERT_TRUE(Scripted(pane, ids::kCmdSearchFiles, false));
         const QStringList stopped = Names(pane);
         EXPECT_EQ(stopped, all.mid(0, stopped.size()));
         // A connection the stop broke is made anew: by this search...
-        ScriptSearch(true);
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        ASSERT_TRUE(Scripted(pane, ids::kCmdSearchFiles, true));
         EXPECT_EQ(Names(pane), all);
         // ...or by the pane's next listing.
-        ScriptSearch(false);
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        ASSERT_TRUE(Scripted(pane, ids::kCmdSearchFiles, false));
         pane.controller().RefillPane();
         WaitListed(pane.controller());
         EXPECT_TRUE(WaitFor([&] {
@@ -205,8 +195,7 @@ TEST_F(SearchTreeTest, FtpPaneSearchesByMaskThroughItsConnection) {
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
         // A server gone in the middle: the hits are short, and the user is told so.
         server.Stop();
-        ScriptSearch(true);
-        ASSERT_TRUE(pane.OnCommand(ids::kCmdSearchFiles));
+        ASSERT_TRUE(Scripted(pane, ids::kCmdSearchFiles, true));
         EXPECT_EQ(messages.shown, QStringList{"Ftp connection closed"});
     }
 }

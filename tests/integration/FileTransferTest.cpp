@@ -237,14 +237,9 @@ TEST_P(FileTransfer, ServerToServerNeedsRoomInTheCacheFolder) {
     const QString cache = dir.mkdir("cache");
     if (::mount("tmpfs", QFile::encodeName(cache).constData(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small file system";
-    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", QFile::encodeName(cache));
     Put(Ftp0, "big", Pattern(200000));
     const bool copied = Copy("/big", "/big", ftp[0], ftp[1]);
-    if (saved.isNull())
-        qunsetenv("XDG_CACHE_HOME");
-    else
-        qputenv("XDG_CACHE_HOME", saved);
     ::umount(QFile::encodeName(cache).constData());
     EXPECT_FALSE(copied);
     EXPECT_EQ(user.told, QStringList{kTooLarge});

@@ -7,8 +7,6 @@
 #include "support/FtpPeers.h"
 #include "support/Printers.h"
 
-#include <QScopeGuard>
-
 namespace velmar::test {
 namespace {
 
@@ -155,9 +153,7 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
     // The user's own known_hosts: its last line has no line end, and it must stay as it was.
     const QByteArray mine = "# mine\nexample.org ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIExample";
     ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.knownHosts()), mine));
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(ssh.userHome()));
-    const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    const ScopedEnv home("HOME", QFile::encodeName(ssh.userHome()));
     ASSERT_TRUE(WriteRaw(QFile::encodeName(tls.home().path() + "/tls.txt"), "t"));
     ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.home().path() + "/ssh.txt"), "s"));
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 
 namespace velmar::test {
@@ -26,6 +27,23 @@ public:
 
 private:
     QString path_;
+};
+
+// The environment variable `name` set to `value` while it lives (TZ taken up at once too).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)) {
+        Set(value);
+    }
+    ~ScopedEnv() { Set(old_); }
+
+private:
+    void Set(const QByteArray& v) const {
+        v.isNull() ? qunsetenv(name_) : qputenv(name_, v);
+        tzset();
+    }
+    const char* name_;
+    const QByteArray old_;
 };
 
 // Removes a tree whatever its names (not UTF-8) and rights (a test may take them away).
