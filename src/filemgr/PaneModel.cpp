@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <pthread.h>
+#include <sched.h>
 #include <system_error>
 #include <thread>
 
@@ -106,11 +108,15 @@ constexpr size_t kFreeBesideMinRows = 20000;
 CPaneModel::~CPaneModel() {
     if (disposal_.valid()) disposal_.wait();
     // Nothing waits for a large listing's rows to be freed (the window closing, the program
-    // ending): that takes milliseconds and goes on beside.
+    // ending): that takes milliseconds and goes on beside, only when a processor is idle, so
+    // that it never holds up what the program does next (nor its end, which frees all).
     if (size_t(rows_.size()) >= kFreeBesideMinRows) {
         try {
-            std::thread([old = std::move(rows_)]() mutable { QList<PaneRow>().swap(old); })
-                .detach();
+            std::thread([old = std::move(rows_)]() mutable {
+                sched_param idle{};
+                pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+                QList<PaneRow>().swap(old);
+            }).detach();
         } catch (const std::system_error&) {
             // No thread: they are freed here.
         }

@@ -3,14 +3,42 @@
 #include "platform/FileOps.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <functional>
 
 namespace velmar {
 
+namespace {
+std::atomic<int> threadsForTesting{-1};
+} // namespace
+
+void CopyPool::SetThreadsForTesting(int threads) {
+    threadsForTesting.store(threads);
+}
+
 int CopyPool::Threads() {
+    if (const int forced = threadsForTesting.load(); forced >= 0) return forced;
     // The worker copies too while it waits: with it, one thread per core, at most four.
     const unsigned cores = std::thread::hardware_concurrency();
     return int(std::clamp(cores, 1u, 4u)) - 1;
+}
+
+bool CopyPool::CoreFree() {
+    if (threadsForTesting.load() >= 0) return true;
+    // The fourth field of /proc/loadavg, "running/total", counts the threads ready to run
+    // (this one among them) at this instant.
+    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    char text[128];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return true;
+    text[n] = 0;
+    int running = 0;
+    if (std::sscanf(text, "%*s %*s %*s %d/", &running) != 1) return true;
+    return running <= int(std::thread::hardware_concurrency());
 }
 
 CopyPool::CopyPool(const std::atomic<int>* running, int threads)

@@ -43,6 +43,11 @@ public:
 
     // How many threads a pool takes here besides the worker's own (0 on one core).
     static int Threads();
+    // Whether a core is free for the pool now: on a machine whose cores are all busy with
+    // others' work, threads of ours only take turns with each other.
+    static bool CoreFree();
+    // Tests: `threads` pool threads whatever the machine and its load (-1: as it comes).
+    static void SetThreadsForTesting(int threads);
 
     // The threads stop between two blocks once `running` clears.
     CopyPool(const std::atomic<int>* running, int threads);

@@ -315,7 +315,9 @@ private:
                 continue;
             }
             if (local) {
-                if (!Pooled(src, dst, e.name, from, to, room)) CopyHere(src, dst, e.name, to);
+                if (Pooled(src, dst, e.name, from, to, room)) continue;
+                Drain(); // what went before it comes back first
+                CopyHere(src, dst, e.name, to);
                 continue;
             }
             p_.SetName(e.name);
@@ -355,8 +357,9 @@ private:
         bool looked = false;
     };
 
-    // Gives a file of a local tree to the pool; false where there is none (one core) or the
-    // room of the target folder cannot be told, and the file is to be copied here.
+    // Gives a file of a local tree to the pool; false where there is none (one core), no core
+    // is free when the folder is started, or the room of the target folder cannot be told:
+    // the file is to be copied here.
     bool Pooled(const QString& src, const QString& dst, const QString& name, const QString& from,
                 const QString& to, FolderRoom& room) {
         if (poolThreads_ == 0) return false;
@@ -364,7 +367,7 @@ private:
             room.looked = true;
             Unheard quiet;
             uint64_t left = 0;
-            room.folders = platform::HoldFolders({from, to});
+            if (CopyPool::CoreFree()) room.folders = platform::HoldFolders({from, to});
             if (room.folders && CheckRoomForFile(0, to, job_.target, quiet, &left))
                 room.room = std::make_shared<CopyPool::Room>(left);
         }
