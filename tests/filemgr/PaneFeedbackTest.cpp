@@ -30,7 +30,7 @@ TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
     server.Start();
     PaneWindow w;
     CPaneList& pane = *w.left;
-    EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
+    EXPECT_FALSE(pane.listingNote()->isVisibleTo(&pane)) << "a quick listing shows no note";
     EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
     w.Focus(&pane);
     ConnectWithoutTimeOut(pane.controller(), server.port(), true);
