@@ -96,18 +96,14 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
                  {"d.TXT", 12, false},     {"sub/deep/c.txt", 306, false},
                  {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
     for (const auto& c : cases) {
-        ASSERT_GT(pane.FindRow(c.name), 0) << c.name;
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(pane.FindRow(c.name), 0);
         const FindRecord* r = pane.RowRecord(pane.FindRow(c.name));
-        if (c.size < 0) {
-            EXPECT_EQ(r, nullptr) << c.name;
-            continue;
-        }
-        ASSERT_NE(r, nullptr) << c.name;
-        EXPECT_EQ(r->name, c.name);
-        EXPECT_EQ(r->size, uint64_t(c.size)) << c.name;
-        EXPECT_NE(r->lastWriteTime, 0u) << c.name;
-        EXPECT_EQ((r->attributes & attr::Hidden) != 0, c.hidden) << c.name;
-        EXPECT_FALSE(r->isFolder()) << c.name;
+        ASSERT_EQ(r != nullptr, c.size >= 0);
+        if (!r) continue;
+        EXPECT_EQ(std::tuple(r->name, r->size, r->lastWriteTime != 0,
+                             (r->attributes & attr::Hidden) != 0, r->isFolder()),
+                  std::tuple(QString(c.name), uint64_t(c.size), true, c.hidden, false));
     }
     ShowFolder(*w.left, dir.path());
     ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, true));

@@ -49,14 +49,13 @@ public:
 
 // Installed while it lives.
 struct FakePower : platform::PowerSource {
-    int percent = 100;
     int reads = 0;
     FakePower() { platform::SetPowerSourceForTesting(this); }
     ~FakePower() override { platform::SetPowerSourceForTesting(nullptr); }
     bool Read(platform::PowerStatus& s) override {
         ++reads;
         s = platform::PowerStatus{};
-        s.batteryLifePercent = percent;
+        s.batteryLifePercent = 100;
         return true;
     }
 };
