@@ -95,6 +95,19 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     OpenAndWait(pane.controller(), pane.controller().FindRow("empty"));
     EXPECT_EQ(Names(pane), QStringList({".."}));
 
+    // A folder whose answer is parsed beside the thread receiving it: every entry, once.
+    const QString many = peer_.server->home().path() + "/many";
+    ASSERT_TRUE(QDir().mkpath(many));
+    std::set<QString> expected;
+    for (int i = 0; i < 4000; ++i) {
+        const QString name = QString::asprintf("a-rather-long-file-name-%05d.txt", i);
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(many + '/' + name), ""));
+        expected.insert(name);
+    }
+    ShowFolder(pane, base_ + "/many/");
+    EXPECT_EQ(pane.controller().RowCount(), 4001);
+    EXPECT_EQ(RowsWithoutParent(pane), expected);
+
     // FTP again on a connected pane disconnects at once, without a question.
     pane.OnCommand(ids::kCmdFtp);
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceLocal));
