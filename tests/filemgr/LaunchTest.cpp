@@ -45,12 +45,9 @@ TEST(LaunchRule, ProgramsStartInTheirFolderWithParameters) {
 
 TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
     TempDir dir;
-    const struct {
-        const char* name;
-        const char* bytes;
-        bool executable;
-        LaunchAction action;
-    } cases[] = {
+    // A file's name, its bytes, its execute bit, and what opening it does.
+    using Row = std::tuple<const char*, const char*, bool, LaunchAction>;
+    const Row cases[] = {
         // A script without its execute bit; anything else with it (as on exFAT or CIFS).
         {"plain-script", "#!/bin/sh\n", false, LaunchAction::OpenDocument},
         {"photo.png", "\x89PNG data", true, LaunchAction::OpenDocument},
@@ -69,13 +66,13 @@ TEST(LaunchRule, OnlyWhatTheKernelRunsStartsAndOnlyKnownExtensionsOpen) {
         // The extension is the name's: a dot in a folder does not count.
         {"v1.zqxv/notes", "n", false, LaunchAction::OpenDocument},
     };
-    for (const auto& c : cases) {
-        const QString file = dir.write(c.name, c.bytes);
-        if (c.executable) MakeExecutable(file);
+    for (const auto& [name, bytes, executable, action] : cases) {
+        const QString file = dir.write(name, bytes);
+        if (executable) MakeExecutable(file);
         const LaunchPlan p = Plan(file);
-        EXPECT_EQ(p.action, c.action) << c.name;
-        if (c.action == LaunchAction::OpenDocument) EXPECT_EQ(p.document, file) << c.name;
-        if (c.action == LaunchAction::AskFirst) EXPECT_EQ(p.program, file) << c.name;
+        EXPECT_EQ(p.action, action) << name;
+        if (action == LaunchAction::OpenDocument) EXPECT_EQ(p.document, file) << name;
+        if (action == LaunchAction::AskFirst) EXPECT_EQ(p.program, file) << name;
     }
     const QString question = Plan(dir.file("holiday.jpg")).question;
     EXPECT_TRUE(question.startsWith("holiday.jpg\n")) << question.toStdString();

@@ -87,11 +87,9 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     window->WaitListed();
     const QStringList nameUp{"..", "B", "A", "c.doc", "b", "a.txt"};
     const QStringList nameDown{"..", "A", "B", "a.txt", "b", "c.doc"};
-    const struct {
-        int column, mode; // -1: any mode
-        QString headers;  // both columns
-        QStringList names;
-    } clicks[] = {
+    // The column clicked, the sort mode then (-1: any), both headers, the rows.
+    using Row = std::tuple<int, int, QString, QStringList>;
+    const Row clicks[] = {
         {0, 0, "^ Name/Ext|Size", nameUp},
         {0, -1, "v Name/Ext|Size", nameDown},
         {0, -1, "Name/^ Ext|Size", {"..", "B", "A", "b", "a.txt", "c.doc"}},
@@ -100,12 +98,12 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
         {1, -1, "Name/Ext|v Size", nameUp},
         {1, 1, "Name/Ext|^ Size", nameDown},
     };
-    for (const auto& c : clicks) {
-        ClickHeader(*left, c.column);
-        SCOPED_TRACE(c.headers.toStdString());
-        if (c.mode >= 0) EXPECT_EQ(SortMode, c.mode);
-        EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), c.headers);
-        EXPECT_EQ(Names(*left), c.names);
+    for (const auto& [column, mode, headers, names] : clicks) {
+        ClickHeader(*left, column);
+        SCOPED_TRACE(headers.toStdString());
+        if (mode >= 0) EXPECT_EQ(SortMode, mode);
+        EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), headers);
+        EXPECT_EQ(Names(*left), names);
     }
 
     // A refill keeps the column, the order and the header.
@@ -296,9 +294,10 @@ TEST_F(PaneListTest, ModelPassesTheTesterThroughInsertRenameAndClear) {
     pane.controller().model()->RenameRow(1, "renamed");
     pane.controller().OpenRow(pane.controller().FindRow("A"));
     WaitListed(pane.controller());
+    EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable)
+        << "the parent row has no name to edit";
     pane.controller().model()->Clear();
     EXPECT_EQ(pane.controller().RowCount(), 0);
-    EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
 TEST(PaneSort, NamesCompareByCodeUnitsWithTheExtensionKeyJoined) {
