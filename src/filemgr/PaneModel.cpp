@@ -20,14 +20,21 @@ PaneRow PaneRow::Parent() {
     return r;
 }
 
-PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
-    PaneRow r;
+namespace {
+// A row made a listed entry's, its record taken over.
+void TakeRecord(PaneRow& r, FindRecord& record, int kind) {
     r.kind = kind == kEntryFtp      ? RowKind::Ftp
              : kind == kEntryFolder ? RowKind::Folder
              : record.isFolder()    ? RowKind::Folder
                                     : RowKind::File;
     r.hasRecord = true;
     r.find = std::move(record);
+}
+} // namespace
+
+PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
+    PaneRow r;
+    TakeRecord(r, record, kind);
     return r;
 }
 
@@ -186,8 +193,9 @@ int CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
     beginInsertRows({}, index, last);
     // Appended (growing in place), then turned into place when the batch goes ahead of rows
     // already there (folders that come after files).
+    // Each row made in place: a batch is thousands of rows.
     for (FileEntry& entry : entries)
-        rows_.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+        TakeRecord(rows_.emplaceBack(), entry.find, entry.kind);
     if (index != end) std::rotate(rows_.begin() + index, rows_.begin() + end, rows_.end());
     endInsertRows();
     return index;
