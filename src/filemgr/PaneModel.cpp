@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <pthread.h>
+#include <sched.h>
 #include <system_error>
 #include <thread>
 
@@ -18,14 +20,21 @@ PaneRow PaneRow::Parent() {
     return r;
 }
 
-PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
-    PaneRow r;
+namespace {
+// A row made a listed entry's, its record taken over.
+void TakeRecord(PaneRow& r, FindRecord& record, int kind) {
     r.kind = kind == kEntryFtp      ? RowKind::Ftp
              : kind == kEntryFolder ? RowKind::Folder
              : record.isFolder()    ? RowKind::Folder
                                     : RowKind::File;
     r.hasRecord = true;
     r.find = std::move(record);
+}
+} // namespace
+
+PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
+    PaneRow r;
+    TakeRecord(r, record, kind);
     return r;
 }
 
@@ -106,11 +115,15 @@ constexpr size_t kFreeBesideMinRows = 20000;
 CPaneModel::~CPaneModel() {
     if (disposal_.valid()) disposal_.wait();
     // Nothing waits for a large listing's rows to be freed (the window closing, the program
-    // ending): that takes milliseconds and goes on beside.
+    // ending): that takes milliseconds and goes on beside, only when a processor is idle, so
+    // that it never holds up what the program does next (nor its end, which frees all).
     if (size_t(rows_.size()) >= kFreeBesideMinRows) {
         try {
-            std::thread([old = std::move(rows_)]() mutable { QList<PaneRow>().swap(old); })
-                .detach();
+            std::thread([old = std::move(rows_)]() mutable {
+                sched_param idle{};
+                pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+                QList<PaneRow>().swap(old);
+            }).detach();
         } catch (const std::system_error&) {
             // No thread: they are freed here.
         }
@@ -180,8 +193,9 @@ int CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
     beginInsertRows({}, index, last);
     // Appended (growing in place), then turned into place when the batch goes ahead of rows
     // already there (folders that come after files).
+    // Each row made in place: a batch is thousands of rows.
     for (FileEntry& entry : entries)
-        rows_.push_back(PaneRow::FromRecord(std::move(entry.find), entry.kind));
+        TakeRecord(rows_.emplaceBack(), entry.find, entry.kind);
     if (index != end) std::rotate(rows_.begin() + index, rows_.begin() + end, rows_.end());
     endInsertRows();
     return index;

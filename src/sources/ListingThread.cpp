@@ -43,13 +43,16 @@ public:
 
     bool stopped() const { return job_.stop.load(); }
 
-    // Adds one entry (its ordinal set); false when the listing should end (stopped).
-    bool Add(FileEntry&& entry) { return AddTo(runs_[1], std::move(entry)); }
+    // Adds one entry at its ordinal, taking its record over; false when the listing should
+    // end (stopped).
+    bool Add(FindRecord& record, int kind, int ordinal) {
+        return AddTo(runs_[1], record, kind, ordinal);
+    }
 
     // Adds one entry that came mixed (no ordinal yet).
-    bool AddMixed(FileEntry&& entry) {
+    bool AddMixed(FindRecord& record, int kind) {
         mixed_ = true;
-        return AddTo(runs_[entry.kind == kEntryFolder ? 0 : 1], std::move(entry));
+        return AddTo(runs_[kind == kEntryFolder ? 0 : 1], record, kind, -1);
     }
 
     // Sends what is held, folders first. `more`: entries known to follow (0: not known).
@@ -83,14 +86,15 @@ private:
         int sent = 0; // entries of this run's kind posted so far
     };
 
-    bool AddTo(Run& run, FileEntry&& entry) {
+    bool AddTo(Run& run, FindRecord& record, int kind, int ordinal) {
         if (stopped()) return false;
         const int64_t now = NowMs();
         if (run.entries.empty()) {
             run.entries.reserve(size_t(limit_));
             run.startedMs = now;
         }
-        run.entries.push_back(std::move(entry));
+        // Made in place: a large listing pays every copy of a record a hundred thousand times.
+        run.entries.emplace_back(kind, ordinal, std::move(record));
         if (int(run.entries.size()) >= limit_ || now - run.startedMs >= kEntryBatchDelayMs)
             Send(run);
         return !stopped();
@@ -149,17 +153,13 @@ int RunListing(ListingJob& job) {
         const auto take = [&](FindRecord& record, EntryKind kind) {
             if (job.stop.load()) return false;
             if (job.filter && !job.filter(record)) return true;
-            FileEntry entry;
-            entry.kind = kind;
-            entry.find = std::move(record);
             ++posted;
             if (job.arrange) {
-                all.push_back(std::move(entry));
+                all.emplace_back(kind, -1, std::move(record));
                 return true;
             }
-            if (mixed) return poster.AddMixed(std::move(entry));
-            entry.ordinal = posted;
-            return poster.Add(std::move(entry));
+            if (mixed) return poster.AddMixed(record, kind);
+            return poster.Add(record, kind, posted);
         };
         if (job.arrange) {
             ListEntries(*source, job.sourceKind, job.path, take);

@@ -51,12 +51,9 @@ TEST_F(FastFolderTest, FileBytesAreUtf16LeEntriesWithoutDuplicates) {
 }
 
 TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
-    struct Case {
-        const char* before;
-        const char* add;    // or nullptr
-        const char* remove; // or nullptr
-        const char* after;
-    } cases[] = {
+    // The file before, an entry added or removed (or nullptr), the file after.
+    using Row = std::tuple<const char*, const char*, const char*, const char*>;
+    const Row cases[] = {
         {"/A/B/;/B/;", nullptr, "/B/", "/A/B/;"}, // a substring of another entry
         {"/A/B/;/B/;", nullptr, "/A/B/", "/B/;"},
         {"/B/;/A/B/;/C/;", nullptr, "/B/", "/A/B/;/C/;"},
@@ -66,13 +63,13 @@ TEST_F(FastFolderTest, EntriesAreAddedAndRemovedWhole) {
         {"/A/;", "/a;b/", nullptr, "/A/;/a;;b/;"},
         {"/a;;b/;/;;x;;/;", nullptr, "/a;b/", "/;;x;;/;"},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(WriteRaw(QFile::encodeName(file), Utf16Le(QString::fromLatin1(c.before))));
-        if (c.add) ASSERT_TRUE(AddFastFolder(file, QString::fromLatin1(c.add)));
-        if (c.remove) ASSERT_TRUE(RemoveFastFolders(file, {QString::fromLatin1(c.remove)}));
-        EXPECT_EQ(ReadFastFolderText(file), QString::fromLatin1(c.after)) << c.before;
+    for (const auto& [before, add, remove, after] : cases) {
+        ASSERT_TRUE(WriteRaw(QFile::encodeName(file), Utf16Le(QString::fromLatin1(before))));
+        if (add) ASSERT_TRUE(AddFastFolder(file, QString::fromLatin1(add)));
+        if (remove) ASSERT_TRUE(RemoveFastFolders(file, {QString::fromLatin1(remove)}));
+        EXPECT_EQ(ReadFastFolderText(file), QString::fromLatin1(after)) << before;
         EXPECT_EQ(FastFolderText(FastFolderEntries(ReadFastFolderText(file))),
-                  QString::fromLatin1(c.after));
+                  QString::fromLatin1(after));
     }
 }
 
@@ -100,11 +97,8 @@ TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
         ++dialogs;
         d->reject();
     });
-    const struct {
-        int id;
-        CPaneList* from;
-        bool enabled;
-    } commands[] = {
+    using Row = std::tuple<int, CPaneList*, bool>;
+    const Row commands[] = {
         {ids::kCmdNewDir, w.left, false},         {ids::kCmdCopy, w.left, false},
         {ids::kCmdMove, w.left, false},           {ids::kCmdRename, w.left, false},
         {ids::kCmdProperties, w.left, false},     {ids::kCmdViewHex, w.left, false},
@@ -113,9 +107,9 @@ TEST_F(FastFolderTest, ListOpensAndDeletesInAPane) {
         {ids::kCmdMove, w.right, false},          {ids::kCmdDelete, w.left, true},
         {ids::kCmdRefresh, w.left, true},         {ids::kCmdFastFolders, w.left, true},
     };
-    for (const auto& c : commands) {
-        EXPECT_EQ(Enabled(*c.from, c.id), c.enabled) << c.id;
-        if (!c.enabled) EXPECT_TRUE(c.from->OnCommand(c.id)) << c.id;
+    for (const auto& [id, from, enabled] : commands) {
+        EXPECT_EQ(Enabled(*from, id), enabled) << id;
+        if (!enabled) EXPECT_TRUE(from->OnCommand(id)) << id;
     }
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(messages.shown.isEmpty());

@@ -93,19 +93,18 @@ TEST_F(FtpDialogs, CancelAfterDeletingTheOnlyEntryLeavesAnEmptyList) {
 }
 
 TEST_F(FtpDialogs, PortOutsideTheRangeIsRefusedWithAMessage) {
-    const struct {
-        const char* port;
-        bool accepted;
-    } cases[] = {{"0", false}, {"65536", false}, {"-21", false}, {"ftp", false},
-                 {"", false},  {"1", true},      {"65535", true}};
-    for (const auto& c : cases) {
+    // A port typed and whether the dialog takes it.
+    using Row = std::tuple<const char*, bool>;
+    const Row cases[] = {{"0", false}, {"65536", false}, {"-21", false}, {"ftp", false},
+                         {"", false},  {"1", true},      {"65535", true}};
+    for (const auto& [port, accepted] : cases) {
         MessageScript messages;
         CFtpAddressDialog d(CFtpNode{});
         EXPECT_EQ(FindControl<QLineEdit>(&d, kIdcFtpPort)->text(), "21");
-        FindControl<QLineEdit>(&d, kIdcFtpPort)->setText(QString::fromLatin1(c.port));
+        FindControl<QLineEdit>(&d, kIdcFtpPort)->setText(QString::fromLatin1(port));
         d.accept();
-        EXPECT_EQ(d.result() == QDialog::Accepted, c.accepted) << c.port;
-        EXPECT_EQ(messages.shown.size(), c.accepted ? 0 : 1) << c.port;
+        EXPECT_EQ(d.result() == QDialog::Accepted, accepted) << port;
+        EXPECT_EQ(messages.shown.size(), accepted ? 0 : 1) << port;
     }
 }
 

@@ -30,7 +30,7 @@ TEST(PaneFeedback, ASlowListingSaysItIsBusyUntilItEnds) {
     server.Start();
     PaneWindow w;
     CPaneList& pane = *w.left;
-    EXPECT_FALSE(pane.listingNote()->isVisible()) << "a quick listing shows no note";
+    EXPECT_FALSE(pane.listingNote()->isVisibleTo(&pane)) << "a quick listing shows no note";
     EXPECT_FALSE(pane.viewport()->testAttribute(Qt::WA_SetCursor));
     w.Focus(&pane);
     ConnectWithoutTimeOut(pane.controller(), server.port(), true);
@@ -54,25 +54,24 @@ TEST(PaneFeedback, PathFieldTellsWhatCannotBeLaunched) {
     std::atomic<int> launched{0};
     SetLauncherForTesting([&](const LaunchPlan&) { ++launched; });
     PathBar bar;
-    const struct {
-        QString text;
-        QString told; // empty: launched, nothing told
-    } kCases[] = {
+    // The text entered and what the user is told (empty: launched, nothing told).
+    using Row = std::tuple<QString, QString>;
+    const Row kCases[] = {
         {dir.file("no-such-program") + " --x", dir.file("no-such-program") + " was not found."},
         {unknown, "No application opens " + unknown + "."},
         {program + " -v", ""},
     };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.text.toStdString());
+    for (const auto& [text, told] : kCases) {
+        SCOPED_TRACE(text.toStdString());
         MessageScript script;
         const int before = launched.load();
-        bar.setText(c.text);
+        bar.setText(text);
         QTest::keyClick(&bar, Qt::Key_Return);
         ASSERT_TRUE(WaitFor([&] { return !script.shown.isEmpty() || launched.load() > before; }));
         WaitForLaunches();
         QCoreApplication::processEvents();
-        EXPECT_EQ(script.shown, c.told.isEmpty() ? QStringList() : QStringList{c.told});
-        EXPECT_EQ(launched.load() - before, c.told.isEmpty() ? 1 : 0);
+        EXPECT_EQ(script.shown, told.isEmpty() ? QStringList() : QStringList{told});
+        EXPECT_EQ(launched.load() - before, told.isEmpty() ? 1 : 0);
     }
     SetLauncherForTesting(nullptr);
 }

@@ -66,8 +66,7 @@ TEST_F(PaneListTest, ListsFoldersFirstWithParentRowAndSizeTexts) {
         sizes << left->model()->index(row, 1).data().toString() +
                      (pane().IsFolderRow(row) ? "/" : "");
     EXPECT_EQ(sizes, (QStringList{"<DIR>/", "<DIR>/", "<DIR>/", "1 b", "2 k", "300 b", "10 b"}));
-    EXPECT_EQ(HeaderText(*left, 0), "Name/Ext");
-    EXPECT_EQ(HeaderText(*left, 1), "Size");
+    EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), "Name/Ext|Size");
 
     // (The root's rows: the navigation test, which ends there.)
     // A folder that cannot be listed shows only the parent row, without a message.
@@ -88,11 +87,9 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
     window->WaitListed();
     const QStringList nameUp{"..", "B", "A", "c.doc", "b", "a.txt"};
     const QStringList nameDown{"..", "A", "B", "a.txt", "b", "c.doc"};
-    const struct {
-        int column, mode; // -1: any mode
-        QString headers;  // both columns
-        QStringList names;
-    } clicks[] = {
+    // The column clicked, the sort mode then (-1: any), both headers, the rows.
+    using Row = std::tuple<int, int, QString, QStringList>;
+    const Row clicks[] = {
         {0, 0, "^ Name/Ext|Size", nameUp},
         {0, -1, "v Name/Ext|Size", nameDown},
         {0, -1, "Name/^ Ext|Size", {"..", "B", "A", "b", "a.txt", "c.doc"}},
@@ -101,12 +98,12 @@ TEST_F(PaneListTest, HeaderClicksCycleModesSharedByBothPanesKeepingTheSelection)
         {1, -1, "Name/Ext|v Size", nameUp},
         {1, 1, "Name/Ext|^ Size", nameDown},
     };
-    for (const auto& c : clicks) {
-        ClickHeader(*left, c.column);
-        SCOPED_TRACE(c.headers.toStdString());
-        if (c.mode >= 0) EXPECT_EQ(SortMode, c.mode);
-        EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), c.headers);
-        EXPECT_EQ(Names(*left), c.names);
+    for (const auto& [column, mode, headers, names] : clicks) {
+        ClickHeader(*left, column);
+        SCOPED_TRACE(headers.toStdString());
+        if (mode >= 0) EXPECT_EQ(SortMode, mode);
+        EXPECT_EQ(HeaderText(*left, 0) + "|" + HeaderText(*left, 1), headers);
+        EXPECT_EQ(Names(*left), names);
     }
 
     // A refill keeps the column, the order and the header.
@@ -297,9 +294,10 @@ TEST_F(PaneListTest, ModelPassesTheTesterThroughInsertRenameAndClear) {
     pane.controller().model()->RenameRow(1, "renamed");
     pane.controller().OpenRow(pane.controller().FindRow("A"));
     WaitListed(pane.controller());
+    EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable)
+        << "the parent row has no name to edit";
     pane.controller().model()->Clear();
     EXPECT_EQ(pane.controller().RowCount(), 0);
-    EXPECT_FALSE(pane.model()->flags(pane.model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
 TEST(PaneSort, NamesCompareByCodeUnitsWithTheExtensionKeyJoined) {

@@ -88,26 +88,20 @@ TEST_F(SearchTreeTest, HitRecordsTellTheFileAsItIsWhenAsked) {
     }));
     ASSERT_TRUE(QFile::resize(dir.file("a.txt"), 5000));
     ASSERT_TRUE(QFile::remove(dir.file("sub/a.txt")));
-    const struct {
-        const char* name;
-        int size; // -1: gone
-        bool hidden;
-    } cases[] = {{"a.txt", 5000, false},   {"sub/a.txt", -1, false},
-                 {"d.TXT", 12, false},     {"sub/deep/c.txt", 306, false},
-                 {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
-    for (const auto& c : cases) {
-        ASSERT_GT(pane.FindRow(c.name), 0) << c.name;
-        const FindRecord* r = pane.RowRecord(pane.FindRow(c.name));
-        if (c.size < 0) {
-            EXPECT_EQ(r, nullptr) << c.name;
-            continue;
-        }
-        ASSERT_NE(r, nullptr) << c.name;
-        EXPECT_EQ(r->name, c.name);
-        EXPECT_EQ(r->size, uint64_t(c.size)) << c.name;
-        EXPECT_NE(r->lastWriteTime, 0u) << c.name;
-        EXPECT_EQ((r->attributes & attr::Hidden) != 0, c.hidden) << c.name;
-        EXPECT_FALSE(r->isFolder()) << c.name;
+    // A hit, its size (-1: gone since the walk), hidden.
+    using Row = std::tuple<const char*, int, bool>;
+    const Row cases[] = {{"a.txt", 5000, false},   {"sub/a.txt", -1, false},
+                         {"d.TXT", 12, false},     {"sub/deep/c.txt", 306, false},
+                         {".hid/x.txt", 6, false}, {"sub/.h.txt", 40, true}};
+    for (const auto& [name, size, hidden] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_GT(pane.FindRow(name), 0);
+        const FindRecord* r = pane.RowRecord(pane.FindRow(name));
+        ASSERT_EQ(r != nullptr, size >= 0);
+        if (!r) continue;
+        EXPECT_EQ(std::tuple(r->name, r->size, r->lastWriteTime != 0,
+                             (r->attributes & attr::Hidden) != 0, r->isFolder()),
+                  std::tuple(QString(name), uint64_t(size), true, hidden, false));
     }
     ShowFolder(*w.left, dir.path());
     ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, true));

@@ -11,15 +11,9 @@ using namespace velmar::test;
 namespace {
 
 TEST_F(SearchTreeTest, WalkOrderNamesAndAreas) {
-    struct Case {
-        const char* name;
-        const char* mask;
-        bool recursive;
-        const char* text;
-        bool caseSensitive;
-        int showHidden;
-        const char* runs;
-    } cases[] = {
+    // What is looked for (mask, into folders, text, its case, hidden folders) and the runs found.
+    using Case = std::tuple<const char*, const char*, bool, const char*, bool, int, const char*>;
+    const Case cases[] = {
         {"depth first", "*.txt", true, "", false, 0, "sub/deep/:c.txt | sub/:a.txt | :a.txt,d.TXT"},
         {"current folder only", "*.txt", false, "", false, 0, ":a.txt,d.TXT"},
         {"every name", "*.*", false, "", false, 0, ":a.txt,b.doc,d.TXT"},
@@ -28,12 +22,10 @@ TEST_F(SearchTreeTest, WalkOrderNamesAndAreas) {
         {"hidden folders when shown", "x.txt", true, "", false, 1, ".hid/:x.txt"},
         {"hidden folders when not", "x.txt", true, "", false, 0, ""},
     };
-    for (const Case& c : cases) {
-        const QStringList hits = Search(QString::fromLatin1(c.mask), c.recursive,
-                                        QString::fromLatin1(c.text), c.caseSensitive, c.showHidden);
-        EXPECT_EQ(Runs(hits), QString::fromLatin1(c.runs)) << c.name;
-        for (const QString& h : hits)
-            EXPECT_FALSE(h.startsWith(QLatin1String("sub/loop/"))) << c.name << ": followed a link";
+    for (const auto& [name, mask, recursive, text, caseSensitive, showHidden, runs] : cases) {
+        const QStringList hits = Search(QString::fromLatin1(mask), recursive,
+                                        QString::fromLatin1(text), caseSensitive, showHidden);
+        EXPECT_EQ(Runs(hits), QString::fromLatin1(runs)) << name; // no hit through sub/loop
     }
 }
 

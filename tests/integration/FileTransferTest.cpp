@@ -155,23 +155,21 @@ TEST_P(FileTransfer, ServerDroppedInAFolderMoveKeepsWhatDidNotArrive) {
 // cancelled in the middle of a large file, fails, and leaves neither a part under the
 // target's name nor a changed target, nor any private file beside it.
 TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
-    struct Case {
-        const char* what;
-        bool upload, refused, move, targetExists;
-    } cases[] = {
+    using Row = std::tuple<const char*, bool, bool, bool, bool>;
+    const Row cases[] = {
         {"upload refused part-way", true, true, false, true},
         {"move up refused part-way", true, true, true, false},
         {"download move cancelled", false, false, true, true},
         {"upload cancelled", true, false, false, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, upload, refused, move, targetExists] : cases) {
+        SCOPED_TRACE(what);
         // Throttled when cancelled, so the cancel lands long before the end.
-        Start(1, c.refused ? PyFtpServer::Limits{65536, 0} : PyFtpServer::Limits{-1, 2 << 20});
-        const QByteArray data = Pattern(c.refused ? 1 << 20 : 16 << 20, 7);
-        const End from = c.upload ? Local : Ftp1, to = c.upload ? Ftp1 : Local;
+        Start(1, refused ? PyFtpServer::Limits{65536, 0} : PyFtpServer::Limits{-1, 2 << 20});
+        const QByteArray data = Pattern(refused ? 1 << 20 : 16 << 20, 7);
+        const End from = upload ? Local : Ftp1, to = upload ? Ftp1 : Local;
         Put(from, "src", data);
-        if (c.targetExists) Put(to, "t", "old");
+        if (targetExists) Put(to, "t", "old");
         user.answers = {true};
         user.told.clear();
         running = 1;
@@ -180,23 +178,23 @@ TEST_P(FileTransfer, CutTransferLeavesTargetAsItWas) {
         // grace period; here at once), which must not keep a private part on the server.
         platform::CancelToken stop;
         std::thread canceller([&] {
-            while (!c.refused && running.load() && counter.load() < 256 * 1024)
+            while (!refused && running.load() && counter.load() < 256 * 1024)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (c.refused) return;
+            if (refused) return;
             running = 0;
             stop.Cancel();
         });
         const QString a = PanePath(from, "src"), b = PanePath(to, "t");
         {
             const platform::ScopedCancel worker(&stop);
-            EXPECT_FALSE(c.move ? Move(a, b, Side(from), Side(to))
-                                : Copy(a, b, Side(from), Side(to)));
+            EXPECT_FALSE(move ? Move(a, b, Side(from), Side(to))
+                              : Copy(a, b, Side(from), Side(to)));
         }
         running = 0;
         canceller.join();
-        EXPECT_EQ(user.told.isEmpty(), !c.refused); // a cancel is the user's own doing
+        EXPECT_EQ(user.told.isEmpty(), !refused); // a cancel is the user's own doing
         EXPECT_EQ(Get(from, "src"), data);
-        EXPECT_EQ(Get(to, "t"), c.targetExists ? "old" : "(missing)");
+        EXPECT_EQ(Get(to, "t"), targetExists ? "old" : "(missing)");
         EXPECT_TRUE(QDir(to == Local ? dir.path() : Home(1))
                         .entryList({".vlf*"}, QDir::Files | QDir::Hidden)
                         .isEmpty());

@@ -136,20 +136,20 @@ TEST_P(SideContract, FoldersRenamesDeletesAndRefusals) {
     ASSERT_TRUE(side_->MakeFolder(At("new #dir")));
     EXPECT_TRUE(QFileInfo(home_ + "/new #dir").isDir());
     EXPECT_TRUE(side_->EnsureFolder(At("new #dir")));
-    EXPECT_EQ(side_->MoveWithin(At("q?;.dat"), At("new #dir/moved"), false, control),
-              SideResult::Ok);
+    const auto move = [&](const char* from, const char* to, bool replace) {
+        return side_->MoveWithin(At(from), At(to), replace, control);
+    };
+    EXPECT_EQ(move("q?;.dat", "new #dir/moved", false), SideResult::Ok);
     EXPECT_EQ(ReadAll(home_ + "/new #dir/moved"), QByteArray(400, 'd'));
     // Onto a file that is there: only with leave to replace it.
-    EXPECT_EQ(side_->MoveWithin(At("a b.txt"), At("new #dir/moved"), false, control),
-              SideResult::Exists);
-    EXPECT_EQ(side_->MoveWithin(At("a b.txt"), At("new #dir/moved"), true, control),
-              SideResult::Ok);
+    EXPECT_EQ(move("a b.txt", "new #dir/moved", false), SideResult::Exists);
+    EXPECT_EQ(move("a b.txt", "new #dir/moved", true), SideResult::Ok);
     EXPECT_EQ(ReadAll(home_ + "/new #dir/moved"), QByteArray(100, 'a'));
-    EXPECT_EQ(side_->MoveWithin(At("x#y"), At("x#y"), false, control), SideResult::SameFile);
+    EXPECT_EQ(move("x#y", "x#y", false), SideResult::SameFile);
     EXPECT_TRUE(side_->IsSameOrBelow(At("new #dir"), At("new #dir/deeper/x")));
     EXPECT_FALSE(side_->IsSameOrBelow(At("new #dir"), At("new #dir2")));
     // A whole folder renamed within the side.
-    EXPECT_EQ(side_->MoveWithin(At("new #dir"), At("renamed"), false, control), SideResult::Ok);
+    EXPECT_EQ(move("new #dir", "renamed", false), SideResult::Ok);
     EXPECT_TRUE(QFileInfo(home_ + "/renamed/moved").isFile());
     // On an FTP server a folder is no file (SIZE refuses it; its LIST names its children).
     if (GetParam().peer != PeerKind::Sftp) EXPECT_EQ(side_->Exists(At("renamed")), !Remote());

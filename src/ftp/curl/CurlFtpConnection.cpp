@@ -98,7 +98,9 @@ public:
         // starts with its date's digits.
         const auto line = [&](std::string_view text) {
             if (text.empty()) return;
-            const char* form = text[0] >= '0' && text[0] <= '9' ? "Windows_NT" : "UNIX";
+            const std::string_view form = text[0] >= '0' && text[0] <= '9'
+                                              ? std::string_view("Windows_NT")
+                                              : std::string_view("UNIX");
             if (ftp::ParseListLine(form, text, r, now)) take(r);
         };
         ftp::ListStream lines(line, stop_);
