@@ -59,43 +59,40 @@ protected:
 // afterwards (a refused name replaces nothing).
 TEST_P(RenameOnEitherSide, AnswersRefusalsAndFailures) {
     enum Where { Both, Local, Server };
-    const struct {
-        const char* from;
-        const char* to;
-        QMessageBox::StandardButton answer;
-        bool asked, renamed, cannot; // the question, the result, "Can't rename file."
-        Where where = Both;
-    } cases[] = {
-        {"old.txt", "new.txt", QMessageBox::No, true, false, false},
-        {"old.txt", "", QMessageBox::Yes, false, false, false},
-        {"old.txt", "old.txt", QMessageBox::Yes, false, false, false},
-        {"old.txt", "taken.txt", QMessageBox::Yes, true, false, true}, // never over a listed name
+    // From, to, the answer; asked, renamed, "Can't rename file." told; where it applies.
+    using Case =
+        std::tuple<const char*, const char*, QMessageBox::StandardButton, bool, bool, bool, Where>;
+    const Case cases[] = {
+        {"old.txt", "new.txt", QMessageBox::No, true, false, false, Both},
+        {"old.txt", "", QMessageBox::Yes, false, false, false, Both},
+        {"old.txt", "old.txt", QMessageBox::Yes, false, false, false, Both},
+        {"old.txt", "taken.txt", QMessageBox::Yes, true, false, true, Both}, // a listed name
         // Names that would leave the folder or break the command: refused before asking.
-        {"old.txt", "sub/moved.txt", QMessageBox::Yes, false, false, true},
+        {"old.txt", "sub/moved.txt", QMessageBox::Yes, false, false, true, Both},
         {"old.txt", "..\\up.txt", QMessageBox::Yes, false, false, true, Server}, // a slash there
         {"old.txt", "a\r\nDELE taken.txt", QMessageBox::Yes, false, false, true, Server},
         {"x ", "y", QMessageBox::Yes, true, true, false, Local}, // a name ending in a blank
-        {"sub", "folder", QMessageBox::Yes, true, true, false},
-        {"old.txt", "new.txt", QMessageBox::Yes, true, true, false},
+        {"sub", "folder", QMessageBox::Yes, true, true, false, Both},
+        {"old.txt", "new.txt", QMessageBox::Yes, true, true, false, Both},
     };
-    for (const auto& c : cases) {
-        if (c.where == (GetParam() ? Local : Server)) continue;
-        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
-        const QString from = QString::fromLatin1(c.from), to = QString::fromLatin1(c.to);
+    for (const auto& [fromName, toName, answer, asked, renamed, cannot, where] : cases) {
+        if (where == (GetParam() ? Local : Server)) continue;
+        SCOPED_TRACE(std::string(fromName) + " -> " + toName);
+        const QString from = QString::fromLatin1(fromName), to = QString::fromLatin1(toName);
         const QByteArray content = ReadAll(home().file(from)), replaced = ReadAll(home().file(to));
         script.shown.clear();
         script.kinds.clear();
-        script.answer(c.answer);
-        EXPECT_EQ(w.left->EndLabelEdit(Row(from), to), c.renamed);
+        script.answer(answer);
+        EXPECT_EQ(w.left->EndLabelEdit(Row(from), to), renamed);
         w.WaitListed();
         script.answers.clear();
         QStringList shown;
-        if (c.asked) shown << "Do you want to rename file\n" + from + "\nto the file\n" + to + " ?";
-        if (c.cannot) shown << "Can't rename file.";
+        if (asked) shown << "Do you want to rename file\n" + from + "\nto the file\n" + to + " ?";
+        if (cannot) shown << "Can't rename file.";
         EXPECT_EQ(script.shown, shown);
-        EXPECT_EQ(ReadAll(home().file(c.renamed ? to : from)), content);
-        if (!c.renamed) EXPECT_EQ(ReadAll(home().file(to)), replaced);
-        EXPECT_NE(Row(c.renamed ? to : from), -1);
+        EXPECT_EQ(ReadAll(home().file(renamed ? to : from)), content);
+        if (!renamed) EXPECT_EQ(ReadAll(home().file(to)), replaced);
+        EXPECT_NE(Row(renamed ? to : from), -1);
     }
     EXPECT_EQ(script.kinds, QList<MessageKind>{MessageKind::StopQuestion});
     EXPECT_EQ(ReadAll(home().file("x")), "plain");

@@ -170,21 +170,17 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
     ASSERT_TRUE(WriteRaw(QFile::encodeName(tls.home().path() + "/tls.txt"), "t"));
     ASSERT_TRUE(WriteRaw(QFile::encodeName(ssh.home().path() + "/ssh.txt"), "s"));
 
-    const struct {
-        FtpProtocol protocol;
-        const ServerProcess& server;
-        QString fingerprint;
-        const char* scheme;
-        const char* file;
-    } cases[] = {
+    // The protocol, its server, what the question shows, the address it gives, a file there.
+    using Row = std::tuple<FtpProtocol, const ServerProcess&, QString, const char*, const char*>;
+    const Row cases[] = {
         {FtpProtocol::FtpTls, tls, trust::ShownPin(tls.certificatePin()), "ftpes://", "tls.txt"},
         {FtpProtocol::Sftp, ssh, ssh.fingerprint(), "sftp://", "ssh.txt"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(ProtocolName(c.protocol).toStdString());
+    for (const auto& [protocol, server, fingerprint, scheme, file] : cases) {
+        SCOPED_TRACE(ProtocolName(protocol).toStdString());
         PaneWindow w;
         CPaneList& pane = *w.left;
-        CFtpNode node{"127.0.0.1", {}, {}, 0, uint32_t(c.server.port())};
-        node.protocol = c.protocol;
+        CFtpNode node{"127.0.0.1", {}, {}, 0, uint32_t(server.port())};
+        node.protocol = protocol;
         SaveFtpServerList({node});
         ChooseTheOnlyServer();
         const auto connected = [&] {
@@ -197,16 +193,16 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         MessageScript messages;
         pane.OnCommand(ids::kCmdFtp); // No
         ASSERT_EQ(messages.shown.size(), 1);
-        EXPECT_TRUE(messages.shown[0].contains(c.fingerprint)) << messages.shown[0].toStdString();
+        EXPECT_TRUE(messages.shown[0].contains(fingerprint)) << messages.shown[0].toStdString();
         EXPECT_EQ(pane.controller().sourceKind(), int(kSourceLocal));
 
         messages.answer(QMessageBox::Yes);
         pane.OnCommand(ids::kCmdFtp);
         ASSERT_TRUE(connected()) << messages.shown.join('|').toStdString();
-        ShowFolder(pane, c.server.home().path());
-        ASSERT_TRUE(WaitFor([&] { return Names(pane).contains(c.file); }));
-        pane.controller().SelectAndFocus(pane.controller().FindRow(c.file));
-        EXPECT_TRUE(w.host.pathTexts.last().startsWith(c.scheme))
+        ShowFolder(pane, server.home().path());
+        ASSERT_TRUE(WaitFor([&] { return Names(pane).contains(file); }));
+        pane.controller().SelectAndFocus(pane.controller().FindRow(file));
+        EXPECT_TRUE(w.host.pathTexts.last().startsWith(scheme))
             << w.host.pathTexts.last().toStdString();
         EXPECT_TRUE(ConnectionNote(w.host.pathTexts.last()).startsWith("encrypted"));
         pane.OnCommand(ids::kCmdFtp); // disconnects
@@ -216,7 +212,7 @@ TEST(SecurePane, UnknownPeerIsAskedOnceAndAChangedOneIsRefused) {
         pane.OnCommand(ids::kCmdFtp);
 
         // Another certificate or key stands for this host and port now.
-        if (c.protocol == FtpProtocol::FtpTls) {
+        if (protocol == FtpProtocol::FtpTls) {
             ASSERT_TRUE(trust::RememberCertificate(TrustedCertificatesFile(), "127.0.0.1",
                                                    quint16(tls.port()), QByteArray(64, 'a')));
         } else {
