@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace velmar::test {
@@ -156,17 +158,65 @@ bool Accepts(int port) {
     return up;
 }
 
+pid_t Spawn(const QString& program, const QStringList& arguments, const QString& out,
+            const QString& err) {
+    std::vector<QByteArray> bytes{QFile::encodeName(program)};
+    for (const QString& a : arguments)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    const QByteArray outName = out.isEmpty() ? "/dev/null" : QFile::encodeName(out);
+    const QByteArray errName = err.isEmpty() ? "/dev/null" : QFile::encodeName(err);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return -1;
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int o = ::open(outName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int e = ::open(errName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0)
+            ::_exit(127);
+        ::execvp(argv[0], argv.data());
+        const int error = errno;
+        ssize_t ignored = ::write(report[1], &error, sizeof error);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int error = 0;
+    ssize_t got = -1;
+    if (child > 0) {
+        do
+            got = ::read(report[0], &error, sizeof error);
+        while (got < 0 && errno == EINTR);
+    }
+    ::close(report[0]);
+    if (got == 0) return child; // the pipe closed on exec
+    if (child > 0) ::waitpid(child, nullptr, 0);
+    return -1;
+}
+
 bool ServerProcess::Start(const QString& program, const QStringList& arguments) {
-    // It goes with the test even when the test dies (a sanitizer stopping it, a crash).
-    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process_.start(program, arguments);
-    if (process_.waitForStarted(10000)) return true;
+    pid_ = Spawn(program, arguments, output_.file("out"), output_.file("err"));
+    if (pid_ > 0) return true;
+    pid_ = 0;
     error_ = program + QStringLiteral(" did not start");
     return false;
 }
 
+bool ServerProcess::Running() {
+    if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) != 0) pid_ = 0;
+    return pid_ > 0;
+}
+
 bool ServerProcess::Listen(int port, const char* name) {
-    for (int i = 0; i < 400 && process_.state() != QProcess::NotRunning; ++i) {
+    for (int i = 0; i < 400 && Running(); ++i) {
         if (Accepts(port)) {
             port_ = port;
             return true;
@@ -174,15 +224,16 @@ bool ServerProcess::Listen(int port, const char* name) {
         QThread::msleep(25);
     }
     error_ = QString::fromLatin1(name) + QStringLiteral(" did not listen: ") +
-             QString::fromLocal8Bit(process_.readAllStandardError());
+             QString::fromLocal8Bit(ReadAll(output_.file("err")));
     return false;
 }
 
 void ServerProcess::Stop() {
-    if (process_.state() == QProcess::NotRunning) return;
-    KillChildren(process_.processId());
-    process_.kill();
-    process_.waitForFinished(5000);
+    if (!Running()) return;
+    KillChildren(pid_);
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = 0;
 }
 
 PyFtpServer::PyFtpServer(Limits limits) {
@@ -193,13 +244,14 @@ PyFtpServer::PyFtpServer(Limits limits) {
                 QString::number(limits.storeBytes), QString::number(limits.bytesPerSecond)}))
         return;
     QByteArray out;
-    while (!out.contains('\n')) {
-        if (!process_.waitForReadyRead(15000)) {
-            error_ = QStringLiteral("pyftpdlib did not report its port: ") +
-                     QString::fromLocal8Bit(process_.readAllStandardError());
-            return;
-        }
-        out += process_.readAllStandardOutput();
+    for (int i = 0; i < 1500 && !out.contains('\n') && Running(); ++i) {
+        QThread::msleep(10);
+        out = ReadAll(output_.file("out"));
+    }
+    if (!out.contains('\n')) {
+        error_ = QStringLiteral("pyftpdlib did not report its port: ") +
+                 QString::fromLocal8Bit(ReadAll(output_.file("err")));
+        return;
     }
     port_ = out.trimmed().toInt();
     if (port_ == 0) error_ = QStringLiteral("bad port line: ") + QString::fromLatin1(out);

@@ -9,12 +9,12 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -27,6 +27,13 @@ int PortOf(int socket);
 int FreePort();
 // Whether something on 127.0.0.1 takes a connection at `port` now.
 bool Accepts(int port);
+
+// Runs `program` in a child made by fork(2), which ThreadSanitizer follows (QProcess makes its
+// children in a way it does not see, and it then takes later hand-overs between our threads
+// for races). Standard output and error go to the files named ("": nowhere); the child dies
+// with the thread that made it. The child's id, or -1 when the program could not run.
+pid_t Spawn(const QString& program, const QStringList& arguments, const QString& out = {},
+            const QString& err = {});
 
 // A server in a child process on 127.0.0.1 with a temporary root, killed when it goes.
 class ServerProcess {
@@ -54,8 +61,12 @@ protected:
     // error() says why.
     bool Listen(int port, const char* name);
 
+    // Whether the child still runs (it is reaped once it ended).
+    bool Running();
+
     TempDir home_;
-    QProcess process_;
+    pid_t pid_ = 0;  // the child, 0 when there is none
+    TempDir output_; // its standard output ("out") and error ("err")
     int port_ = 0;
     QString error_;
 };
