@@ -116,8 +116,7 @@ TEST_F(SearchTreeTest, FromRootSearchesTheRootAndCancelKeepsThePane) {
     PaneWindow w;
     ShowFolder(*w.left, dir.path());
     // Cancel: nothing changes.
-    SetDialogHookForTesting([](QDialog* d) { d->reject(); });
-    ASSERT_TRUE(w.left->OnCommand(ids::kCmdSearchFiles));
+    ASSERT_TRUE(Scripted(*w.left, ids::kCmdSearchFiles, false, [](QDialog* d) { d->reject(); }));
     EXPECT_EQ(w.left->controller().currentPath(), PanePath(dir.path()));
     EXPECT_TRUE(Names(*w.left).contains("sub"));
 

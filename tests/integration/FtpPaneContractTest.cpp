@@ -23,7 +23,6 @@ protected:
         SaveFtpServerList({});
         peer_ = StartPeer(GetParam().peer);
         ASSERT_TRUE(peer_.server->ok()) << peer_.server->error().toStdString();
-        base_ = peer_.base;
         ASSERT_TRUE(WriteOddNames(peer_.server->home().path()));
         QDir(peer_.server->home().path()).mkpath("empty");
     }
@@ -57,7 +56,6 @@ protected:
     }
 
     Peer peer_;
-    QString base_;
 };
 
 TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
@@ -68,24 +66,24 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
     WaitListed(pane.controller());
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().currentPath(), "/");
-    if (!base_.isEmpty()) ShowFolder(pane, base_);
+    if (!peer_.base.isEmpty()) ShowFolder(pane, peer_.base);
     EXPECT_EQ(RowsWithoutParent(pane), OddNamesAnd({"sub dir", "empty"}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
 
     OpenAndWait(pane.controller(), pane.controller().FindRow("sub dir"));
-    EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
+    EXPECT_EQ(pane.controller().currentPath(), peer_.base + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     pane.controller().SelectAndFocus(1);
     ASSERT_FALSE(w.host.pathTexts.isEmpty());
-    EXPECT_EQ(w.host.pathTexts.last(),
-              QString("ftp://127.0.0.1:%1").arg(peer_.login.port) + base_ + "/sub dir/inner.txt");
+    EXPECT_EQ(w.host.pathTexts.last(), QString("ftp://127.0.0.1:%1").arg(peer_.login.port) +
+                                           peer_.base + "/sub dir/inner.txt");
 
     // A folder the server refuses (here: gone) keeps the connection and the folder shown,
     // with one message.
-    ShowFolder(pane, base_ + "/gone/");
+    ShowFolder(pane, peer_.base + "/gone/");
     EXPECT_EQ(pane.controller().sourceKind(), int(kSourceFtp));
     EXPECT_EQ(pane.controller().ftpState(), FtpState::Connected);
-    EXPECT_EQ(pane.controller().currentPath(), base_ + "/sub dir/");
+    EXPECT_EQ(pane.controller().currentPath(), peer_.base + "/sub dir/");
     EXPECT_EQ(Names(pane), QStringList({"..", "inner.txt"}));
     EXPECT_EQ(messages.shown.size(), 1) << messages.shown.join('|').toStdString();
     messages.shown.clear();
@@ -104,7 +102,7 @@ TEST_P(FtpContract, PaneBrowsesTheServerAndDisconnects) {
         ASSERT_TRUE(WriteRaw(QFile::encodeName(many + '/' + name), ""));
         expected.insert(name);
     }
-    ShowFolder(pane, base_ + "/many/");
+    ShowFolder(pane, peer_.base + "/many/");
     EXPECT_EQ(pane.controller().RowCount(), 4001);
     EXPECT_EQ(RowsWithoutParent(pane), expected);
 
