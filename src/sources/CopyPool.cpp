@@ -62,13 +62,16 @@ void CopyPool::Submit(File&& file) {
     slot.file = std::move(file);
     slot.file.copied = false;
     slot.file.size = 0;
+    slot.run = sealedRuns_;
     slot.done.store(0, std::memory_order_relaxed);
     if (++submitted_ - sealedFiles_ == kRun) Seal();
 }
 
 void CopyPool::Seal() {
     if (submitted_ == sealedFiles_) return;
-    runs_[sealedRuns_ % kWindow] = {sealedFiles_, submitted_ - sealedFiles_};
+    Run& run = runs_[sealedRuns_ % kWindow];
+    run.next.store(sealedFiles_);
+    run.end.store(submitted_);
     sealedFiles_ = submitted_;
     published_.store(++sealedRuns_);
     bell_.fetch_add(1);
@@ -80,11 +83,15 @@ CopyPool::File* CopyPool::Next(bool wait) {
     Slot& slot = slots_[collected_ % kWindow];
     if (slot.done.load(std::memory_order_acquire) == 0) {
         if (!wait) return nullptr;
-        // Rather than wait, copy what no thread took yet; wait only for a file a thread is
-        // copying.
+        // Rather than wait, copy what no thread took yet, first from the run of the file
+        // waited for (its thread may be off the processor); wait only for a file a thread is
+        // copying. The folders are held only meanwhile on this thread.
         Seal();
-        while (slot.done.load(std::memory_order_acquire) == 0 && Claim(nullptr)) {
+        Guarded here;
+        while (slot.done.load(std::memory_order_acquire) == 0 &&
+               (TakeFrom(runs_[slot.run % kWindow], here) || Claim(here))) {
         }
+        here = {};
         slot.done.wait(0, std::memory_order_acquire);
     }
     ++collected_;
@@ -108,35 +115,40 @@ bool TakesRoom(CopyPool::File& file, uint64_t size) {
 
 } // namespace
 
-bool CopyPool::Claim(Guarded* guarded) {
+bool CopyPool::Claim(Guarded& guarded) {
     uint64_t next = claimed_.load();
     do {
         if (next >= published_.load()) return false;
     } while (!claimed_.compare_exchange_weak(next, next + 1));
-    const Run run = runs_[next % kWindow];
-    // The run's folders, reached as the walk reached them; on the walk's own thread only
-    // while this run is copied.
-    Guarded here;
-    if (!guarded) guarded = &here;
-    File* file = nullptr;
-    const std::function<bool(uint64_t)> sized = [&file](uint64_t size) {
-        return TakesRoom(*file, size);
-    };
-    for (uint64_t i = run.first; i < run.first + run.count; ++i) {
-        Slot& slot = slots_[i % kWindow];
-        file = &slot.file;
-        if (file->roots != guarded->roots) {
-            guarded->guard = std::make_unique<platform::TreeGuard>();
-            if (file->roots) guarded->guard->Take(*file->roots);
-            guarded->roots = file->roots;
-        }
-        // After a stop the rest of the run is only handed back.
-        file->copied = running_->load(std::memory_order_relaxed) != 0 &&
-                       platform::CopyLocalFile(file->src, file->dst, false, running_, nullptr,
-                                               &sized) == 0;
-        slot.done.store(1, std::memory_order_release);
-        slot.done.notify_one();
+    Run& run = runs_[next % kWindow];
+    while (TakeFrom(run, guarded)) {
     }
+    return true;
+}
+
+bool CopyPool::TakeFrom(Run& run, Guarded& guarded) {
+    const uint64_t end = run.end.load();
+    uint64_t index = run.next.load();
+    do {
+        if (index >= end) return false;
+    } while (!run.next.compare_exchange_weak(index, index + 1));
+    Slot& slot = slots_[index % kWindow];
+    File& file = slot.file;
+    if (file.roots != guarded.roots) {
+        // Another pair of folders: reached as the walk reached them.
+        guarded.guard = std::make_unique<platform::TreeGuard>();
+        if (file.roots) guarded.guard->Take(*file.roots);
+        guarded.roots = file.roots;
+    }
+    const std::function<bool(uint64_t)> sized = [&file](uint64_t size) {
+        return TakesRoom(file, size);
+    };
+    // After a stop the rest is only handed back.
+    file.copied = running_->load(std::memory_order_relaxed) != 0 &&
+                  platform::CopyLocalFile(file.src, file.dst, false, running_, nullptr, &sized) ==
+                      0;
+    slot.done.store(1, std::memory_order_release);
+    slot.done.notify_one();
     return true;
 }
 
@@ -145,7 +157,7 @@ void CopyPool::Work() {
     for (;;) {
         const uint64_t bell = bell_.load();
         if (quit_.load()) return;
-        if (!Claim(&guarded)) bell_.wait(bell);
+        if (!Claim(guarded)) bell_.wait(bell);
     }
 }
 

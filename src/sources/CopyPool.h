@@ -69,12 +69,16 @@ public:
 private:
     static constexpr uint64_t kWindow = 512; // files out at once
     static constexpr uint64_t kRun = 128;    // files in a run at most
+    // Files [next, end) of a run are still to be taken; a thread takes one by moving next.
+    // Indices only grow, so a thread that read a run whose entry is meanwhile reused for a
+    // later run takes nothing from it.
     struct Run {
-        uint64_t first = 0;
-        uint64_t count = 0;
+        std::atomic<uint64_t> next{0};
+        std::atomic<uint64_t> end{0};
     };
     struct Slot {
         File file;
+        uint64_t run = 0; // the run it belongs to (the walk's thread only)
         std::atomic<int> done{0};
     };
     // A copying thread's hold of the tree's roots.
@@ -83,9 +87,10 @@ private:
         std::shared_ptr<const platform::HeldRoots> roots;
     };
     // Copies the next run no thread took yet; false when there is none. `guarded` holds
-    // the folders the thread last worked in (null: on the walk's thread, which holds them
-    // only for the run).
-    bool Claim(Guarded* guarded);
+    // the folders the thread last worked in.
+    bool Claim(Guarded& guarded);
+    // Copies one file of `run` not taken yet; false when none is left.
+    bool TakeFrom(Run& run, Guarded& guarded);
     void Work();
 
     const std::atomic<int>* running_;

@@ -33,7 +33,9 @@ public:
     // A source whose entries arrive by themselves (a server's answer) hands each to `take`
     // as it comes, folders and files mixed in their order of arrival, so that a consumer can
     // show them before the last has come. On a failure `drop` is called before the failure
-    // is reported, for the consumer to forget what it still holds. A source that only steps
+    // is reported, for the consumer to forget what it still holds. `take` runs on one thread
+    // at a time, not always the caller's (a server's answer may be parsed beside the thread
+    // that receives it), and never after Push returns. A source that only steps
     // (Next) takes nothing and answers Unsupported. Open comes first, as for Next.
     virtual PushResult Push(const Take& take, const std::function<void()>& drop) {
         (void)take;
