@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
-#include <unistd.h>
 #include <functional>
+#include <unistd.h>
 
 namespace velmar {
 
@@ -144,9 +144,9 @@ bool CopyPool::TakeFrom(Run& run, Guarded& guarded) {
         return TakesRoom(file, size);
     };
     // After a stop the rest is only handed back.
-    file.copied = running_->load(std::memory_order_relaxed) != 0 &&
-                  platform::CopyLocalFile(file.src, file.dst, false, running_, nullptr, &sized) ==
-                      0;
+    file.copied =
+        running_->load(std::memory_order_relaxed) != 0 &&
+        platform::CopyLocalFile(file.src, file.dst, false, running_, nullptr, &sized) == 0;
     slot.done.store(1, std::memory_order_release);
     slot.done.notify_one();
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 // Small files of a local tree copy, copied on a few threads while the copy worker walks the
-// tree: one thread cannot keep the disk's two halves of the work (the data and the names)
-// busy. A thread here copies only what needs no question: a new name, at most kLargest
+// tree: most of a small file's copy is the kernel's work on its names and data, which other
+// cores can share. A thread here copies only what needs no question: a new name, at most kLargest
 // bytes, within the room the worker set aside for the folder. Anything else (a taken name, a
 // failure, a larger file, a folder running out of room, a stop) comes back undone, and the
 // worker copies that file itself, asking and telling as it always does. Results come back in
@@ -49,7 +49,7 @@ public:
     // Tests: `threads` pool threads whatever the machine and its load (-1: as it comes).
     static void SetThreadsForTesting(int threads);
 
-    // The threads stop between two blocks once `running` clears.
+    // The threads stop between two blocks once `running` (not null) clears.
     CopyPool(const std::atomic<int>* running, int threads);
     ~CopyPool(); // after Drain (files not taken yet are not copied)
     CopyPool(const CopyPool&) = delete;

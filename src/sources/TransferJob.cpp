@@ -408,8 +408,6 @@ private:
     // and the room check.
     bool Sized(uint64_t size) {
         p_.total.store(std::max<uint64_t>(size, 1));
-        // The pool's copies take room this worker does not count: look again.
-        if (pool_) roomFolder_.clear();
         return RoomFor(size, *sizedFolder_);
     }
 
