@@ -164,14 +164,11 @@ TEST_F(PaneListTest, NavigationEntersAndReturnsWithTheCursorOnTheFolderLeft) {
     EXPECT_TRUE(left->selectionModel()->isRowSelected(0, {}));
     // The commander style marks nothing on its way (a mark there would be what F8 deletes).
     Restyle(1);
-    OpenAndWait(pane(), 1);
-    EXPECT_EQ(pane().currentPath(), top + "A/inner/");
-    OpenAndWait(pane(), 0);
-    EXPECT_EQ(pane().currentPath(), top + "A/");
-    EXPECT_EQ(FocusedName(pane()), "inner");
-    OpenAndWait(pane(), 0);
-    EXPECT_EQ(pane().currentPath(), top);
-    EXPECT_EQ(FocusedName(pane()), "A");
+    for (const auto& [row, below, cursor] :
+         {std::tuple{1, "A/inner/", ".."}, {0, "A/", "inner"}, {0, "", "A"}}) {
+        OpenAndWait(pane(), row);
+        EXPECT_EQ(pane().currentPath() + " " + FocusedName(pane()), top + below + " " + cursor);
+    }
     EXPECT_FALSE(left->selectionModel()->hasSelection());
 
     // From a folder just below the root, ".." lands on the root without a parent row.
