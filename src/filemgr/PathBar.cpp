@@ -11,10 +11,6 @@
 
 namespace velmar {
 
-namespace {
-PathBar::LaunchFunction g_launch;
-} // namespace
-
 std::optional<PathBarCommand> ParsePathBarText(QString text) {
     qsizetype start = 0;
     while (start < text.size() && text.at(start) == QLatin1Char(' '))
@@ -35,7 +31,8 @@ QString ConnectionNote(const QString& text) {
     if (host.startsWith(QLatin1Char('['))) {
         host = host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
     } else {
-        host.truncate(host.indexOf(QLatin1Char('/')) < 0 ? host.size() : host.indexOf(QLatin1Char('/')));
+        host.truncate(host.indexOf(QLatin1Char('/')) < 0 ? host.size()
+                                                         : host.indexOf(QLatin1Char('/')));
         const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
         if (colon >= 0) host.truncate(colon);
     }
@@ -64,7 +61,7 @@ void PathBar::UpdateNote() {
     QPalette pal = note_->palette();
     const bool clear = note == QLatin1String("clear text");
     const bool secure = note.startsWith(QLatin1String("encrypted"));
-    pal.setColor(QPalette::Window, clear ? QColor(0xB0, 0x20, 0x20)
+    pal.setColor(QPalette::Window, clear    ? QColor(0xB0, 0x20, 0x20)
                                    : secure ? QColor(0x20, 0x70, 0x30)
                                             : QColor(0x60, 0x60, 0x60));
     pal.setColor(QPalette::WindowText, Qt::white);
@@ -88,10 +85,6 @@ void PathBar::resizeEvent(QResizeEvent* event) {
 
 PathBar::~PathBar() {
     *alive_ = nullptr;
-}
-
-void PathBar::SetLaunchForTesting(LaunchFunction launch) {
-    g_launch = std::move(launch);
 }
 
 void PathBar::SetLikeNc(bool on) {
@@ -129,23 +122,19 @@ void PathBar::Launch() {
         whole.remove(0, 1);
     const std::optional<PathBarCommand> command = ParsePathBarText(text());
     if (!command) return;
-    if (g_launch)
-        g_launch(command->file, command->parameters);
-    else {
-        // Verb "open", no folder of its own, shown normally: as the panes launch.
-        LaunchJob job;
-        job.file = command->file;
-        job.parameters = command->parameters;
-        // Whether it names a folder is asked on the launch thread: a stat on a hung mount
-        // must not freeze the window.
-        if (whole.startsWith(QLatin1Char('/'))) {
-            job.folder = whole;
-            job.enterFolder = [alive = alive_](const QString& folder) {
-                if (PathBar* bar = *alive) emit bar->folderEntered(folder);
-            };
-        }
-        StartLaunch(std::move(job));
+    // Verb "open", no folder of its own, shown normally: as the panes launch.
+    LaunchJob job;
+    job.file = command->file;
+    job.parameters = command->parameters;
+    // Whether it names a folder is asked on the launch thread: a stat on a hung mount
+    // must not freeze the window.
+    if (whole.startsWith(QLatin1Char('/'))) {
+        job.folder = whole;
+        job.enterFolder = [alive = alive_](const QString& folder) {
+            if (PathBar* bar = *alive) emit bar->folderEntered(folder);
+        };
     }
+    StartLaunch(std::move(job));
 }
 
 } // namespace velmar

@@ -35,11 +35,6 @@ public:
     void SetLikeNc(bool on);
     bool likeNc() const { return likeNc_; }
 
-    // Tests record the launches (folders too) instead of starting anything; nullptr restores
-    // the launch thread.
-    using LaunchFunction = std::function<void(const QString& file, const QString& parameters)>;
-    static void SetLaunchForTesting(LaunchFunction launch);
-
 signals:
     // Esc: the frame gives the keyboard back to the active pane.
     void escapePressed();
