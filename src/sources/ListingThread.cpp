@@ -93,8 +93,9 @@ private:
             run.entries.reserve(size_t(limit_));
             run.startedMs = now;
         }
-        // Made in place: a large listing pays every copy of a record a hundred thousand times.
-        run.entries.emplace_back(kind, ordinal, std::move(record));
+        // Moved, never copied: a large listing pays every copy of a record a hundred thousand
+        // times.
+        run.entries.push_back(FileEntry{kind, ordinal, std::move(record)});
         if (int(run.entries.size()) >= limit_ || now - run.startedMs >= kEntryBatchDelayMs)
             Send(run);
         return !stopped();
@@ -155,7 +156,7 @@ int RunListing(ListingJob& job) {
             if (job.filter && !job.filter(record)) return true;
             ++posted;
             if (job.arrange) {
-                all.emplace_back(kind, -1, std::move(record));
+                all.push_back(FileEntry{kind, -1, std::move(record)});
                 return true;
             }
             if (mixed) return poster.AddMixed(record, kind);
