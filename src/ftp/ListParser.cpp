@@ -43,8 +43,7 @@ unsigned SpaceBits(const char* p) {
 // is then a shift and a bit count, not a look at every byte.
 class Fields {
 public:
-    explicit Fields(std::string_view line)
-        : p_(line.data()), end_(line.data() + line.size()) {
+    explicit Fields(std::string_view line) : p_(line.data()), end_(line.data() + line.size()) {
         Load(p_);
     }
 
@@ -89,25 +88,21 @@ private:
 
     // The first white space at or after `from`, or end.
     const char* FindSpace(const char* from) {
-        for (;;) {
-            if (from >= base_ + len_) {
-                if (from >= end_) return end_;
-                Load(from);
-            }
-            const uint64_t m = spaces_ >> unsigned(from - base_);
-            if (m) return from + __builtin_ctzll(m);
-            from = base_ + len_;
-        }
+        return FirstOf(from, &Fields::spaces_);
     }
-
     // The first byte at or after `from` that is not white space, or end.
     const char* SkipSpaces(const char* from) {
+        return FirstOf(from, &Fields::others_);
+    }
+
+    // The first byte at or after `from` whose bit is set in `mask` (spaces_ or others_).
+    const char* FirstOf(const char* from, uint64_t Fields::*mask) {
         for (;;) {
             if (from >= base_ + len_) {
                 if (from >= end_) return end_;
                 Load(from);
             }
-            const uint64_t m = others_ >> unsigned(from - base_);
+            const uint64_t m = this->*mask >> unsigned(from - base_);
             if (m) return from + __builtin_ctzll(m);
             from = base_ + len_;
         }
