@@ -2,8 +2,10 @@
 // over-long lines are common), the rest is the answer. Whatever the bytes: the lines are the
 // same however the answer is cut into blocks, none is longer than the limit, none holds a line
 // end of the answer's form, they appear in the answer in order, and the splitter never holds
-// more than the limit and one byte.
+// more than the limit and one byte. The lines handed on by a ListStream whose receiving thread
+// makes the records of every block it can are those of the whole answer as well.
 #include "ftp/ListLines.h"
+#include "ftp/ListStream.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,6 +34,25 @@ std::vector<std::string> Split(std::string_view text, size_t limit, uint32_t see
     return lines;
 }
 
+std::vector<std::string> Streamed(std::string_view text, uint32_t seed) {
+    std::vector<std::string> lines;
+    const auto parse = [](std::string_view line, velmar::FindRecord& out) {
+        out.name = QString::fromLatin1(line.data(), qsizetype(line.size()));
+        return true;
+    };
+    velmar::ftp::ListStream stream(parse, [&](velmar::FindRecord& r) {
+        lines.push_back(r.name.toLatin1().toStdString());
+    }, nullptr, 0, 0);
+    for (size_t at = 0; at < text.size();) {
+        seed = seed * 1103515245u + 12345u;
+        const size_t n = std::min<size_t>(text.size() - at, 1 + (seed >> 16) % 300);
+        stream.Feed(text.data() + at, n);
+        at += n;
+    }
+    stream.Finish();
+    return lines;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -40,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::vector<std::string> whole = Split(text, limit, 0);
     if (Split(text, limit, uint32_t(size) * 2654435761u + 1) != whole) std::abort();
+    if (Streamed(text, uint32_t(size)) !=
+        Split(text, velmar::ftp::ListLineSplitter::kLongestLine, 0))
+        std::abort();
     const size_t firstLf = text.find('\n');
     const bool crlf = firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r';
     size_t pos = 0;

@@ -16,7 +16,13 @@ class ListLineSplitter {
 public:
     static constexpr size_t kLongestLine = 64 * 1024;
 
-    explicit ListLineSplitter(size_t longestLine = kLongestLine) : longest_(longestLine) {}
+    // How lines end: told by the first line end of the answer.
+    enum class Mode { Unknown, CrLf, Lf };
+
+    explicit ListLineSplitter(size_t longestLine = kLongestLine, Mode mode = Mode::Unknown)
+        : longest_(longestLine), mode_(mode) {}
+
+    Mode mode() const { return mode_; }
 
     // Hands every line completed by `data` to `line` (a callable taking std::string_view),
     // without its line end.
@@ -57,8 +63,6 @@ public:
     size_t Held() const { return pending_.size(); }
 
 private:
-    enum class Mode { Unknown, CrLf, Lf };
-
     template <class Line>
     void Emit(const char* p, const char* nl, bool cr, Line& line) {
         if (dropping_) {

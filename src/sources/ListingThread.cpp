@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <pthread.h>
 #include <time.h>
 
 namespace velmar {
@@ -134,6 +135,7 @@ private:
 
 // The thread procedure. Returns the number of entries listed.
 int RunListing(ListingJob& job) {
+    pthread_setname_np(pthread_self(), "listing");
     platform::ScopedCancel cancelScope(&job.cancel);
     int posted = 0;
     std::unique_ptr<DirSource> source = CreateDirSource(job.sourceKind);

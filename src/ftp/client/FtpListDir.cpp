@@ -7,10 +7,8 @@ namespace velmar::ftp {
 // Lines as ListLineSplitter cuts them; a listing that did not arrive whole is a failure,
 // never a smaller folder.
 bool FtpClient::ReadListing(const RecordSink& take) {
-    FindRecord record;
-    ListStream lines([&](std::string_view line) {
-        if (ParseListLine(line, record)) take(record);
-    });
+    ListStream lines([this](std::string_view line, FindRecord& out) { return ParseListLine(line, out); },
+                     take);
     block_.resize(kBlockSize);
     uint64_t total = 0;
     for (;;) {

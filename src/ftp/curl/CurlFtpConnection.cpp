@@ -93,17 +93,16 @@ public:
         const QByteArray path = Path(folder);
         if (path.isNull()) return false;
         const ftp::ListClock now = ftp::CurrentListClock();
-        FindRecord r;
         // The parser leaves out "." and "..". The form is told line by line: the DOS form
         // starts with its date's digits.
-        const auto line = [&](std::string_view text) {
-            if (text.empty()) return;
+        const auto parse = [now](std::string_view text, FindRecord& out) {
+            if (text.empty()) return false;
             const std::string_view form = text[0] >= '0' && text[0] <= '9'
                                               ? std::string_view("Windows_NT")
                                               : std::string_view("UNIX");
-            if (ftp::ParseListLine(form, text, r, now)) take(r);
+            return ftp::ParseListLine(form, text, out, now);
         };
-        ftp::ListStream lines(line, stop_);
+        ftp::ListStream lines(parse, take, stop_);
         const CurlFtp::Sink sink = [&](const char* data, size_t size) {
             lines.Feed(data, size);
             return true;
