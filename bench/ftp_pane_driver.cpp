@@ -36,6 +36,7 @@ public:
             auto* batch = static_cast<velmar::EntryPostedEvent*>(e);
             job.TookBatch();
             model.InsertEntries(batch->entries, batch->more);
+            job.GiveBack(batch->entries);
         } else if (type == velmar::ListingDoneEventType() ||
                    type == velmar::ListingFailedEventType()) {
             ended = true;

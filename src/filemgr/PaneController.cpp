@@ -151,6 +151,7 @@ void PaneController::TakeBatch(EntryPostedEvent& e) {
     listingJob_.TookBatch();
     const int count = int(e.entries.size());
     const int first = model_->InsertEntries(e.entries, e.more);
+    listingJob_.GiveBack(e.entries);
     if (focusAfterRefill_.isEmpty()) return;
     // The row the cursor waits for may be in this batch (a batch of folders goes in ahead of
     // the files already shown).

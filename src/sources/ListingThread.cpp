@@ -91,7 +91,7 @@ private:
         if (stopped()) return false;
         const int64_t now = NowMs();
         if (run.entries.empty()) {
-            run.entries.reserve(size_t(limit_));
+            if (run.entries.capacity() == 0) run.entries = job_.BatchVector();
             run.startedMs = now;
         }
         // Moved, never copied: a large listing pays every copy of a record a hundred thousand
@@ -194,6 +194,30 @@ int RunListing(ListingJob& job) {
 }
 
 } // namespace
+
+void ListingJob::GiveBack(std::vector<FileEntry>& spent) {
+    // Two on their way and one filling: more would only hold memory.
+    constexpr size_t kKept = kEntryBatchesInFlight + 1;
+    if (spent.capacity() < size_t(kEntryBatchMaxSize)) return;
+    spent.clear();
+    std::lock_guard lock(spareLock_);
+    if (spares_.size() < kKept) spares_.push_back(std::move(spent));
+}
+
+std::vector<FileEntry> ListingJob::BatchVector() {
+    {
+        std::lock_guard lock(spareLock_);
+        if (!spares_.empty()) {
+            std::vector<FileEntry> v = std::move(spares_.back());
+            spares_.pop_back();
+            return v;
+        }
+    }
+    // Only the pages a batch fills are ever touched: the room costs address space alone.
+    std::vector<FileEntry> v;
+    v.reserve(size_t(kEntryBatchMaxSize));
+    return v;
+}
 
 void StopListing(ListingJob& job) {
     if (job.done.load()) return;

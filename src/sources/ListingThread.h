@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace velmar {
@@ -93,6 +94,16 @@ struct ListingJob {
 
     // The pane took a batch: the thread may post the next.
     void TookBatch() { inFlight.fetch_sub(1, std::memory_order_acq_rel); }
+    // The pane is done with a batch's entries: their vector goes back to the thread, which
+    // fills it again rather than fault in fresh pages for every batch of a large folder (and
+    // the window's thread frees none meanwhile).
+    void GiveBack(std::vector<FileEntry>& spent);
+    // An emptied vector given back, or a fresh one; room for the largest batch either way.
+    std::vector<FileEntry> BatchVector();
+
+private:
+    std::mutex spareLock_;
+    std::vector<std::vector<FileEntry>> spares_;
 };
 
 // The pane's side: stop and await a thread still running, then start a new one on
