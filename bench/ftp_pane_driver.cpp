@@ -35,8 +35,7 @@ public:
         if (type == velmar::EntryEventType()) {
             auto* batch = static_cast<velmar::EntryPostedEvent*>(e);
             job.TookBatch();
-            model.InsertEntries(batch->entries, batch->more);
-            job.GiveBack(batch->entries);
+            model.InsertEntries(batch->rows, batch->first);
         } else if (type == velmar::ListingDoneEventType() ||
                    type == velmar::ListingFailedEventType()) {
             ended = true;

@@ -115,9 +115,9 @@ void PaneController::RefillPane() {
     if (sortColumn_ != kSortByName && sortColumn_ != kSortBySize && sourceKind_ == kSourceLocal) {
         // Unsorted, a local folder still comes in name order, folders first: the file
         // system's own order is a hash order no one can read.
-        listingJob_.arrange = [](std::vector<FileEntry>& all) {
-            std::stable_sort(all.begin(), all.end(), [](const FileEntry& a, const FileEntry& b) {
-                if (a.kind != b.kind) return a.kind == kEntryFolder;
+        listingJob_.arrange = [](std::vector<PaneRow>& all) {
+            std::stable_sort(all.begin(), all.end(), [](const PaneRow& a, const PaneRow& b) {
+                if (a.kind != b.kind) return a.kind == RowKind::Folder;
                 return a.find.name < b.find.name;
             });
         };
@@ -125,8 +125,8 @@ void PaneController::RefillPane() {
         const CPaneModel::Compare compare =
             sortColumn_ == kSortByName ? CompareByName : CompareBySize;
         const int mode = SortMode;
-        listingJob_.arrange = [compare, mode](std::vector<FileEntry>& all) {
-            std::stable_sort(all.begin(), all.end(), [&](const FileEntry& a, const FileEntry& b) {
+        listingJob_.arrange = [compare, mode](std::vector<PaneRow>& all) {
+            std::stable_sort(all.begin(), all.end(), [&](const PaneRow& a, const PaneRow& b) {
                 return compare(&a.find, &b.find, mode) < 0;
             });
         };
@@ -149,9 +149,8 @@ void PaneController::PlaceCursorOn(const QString& name) {
 
 void PaneController::TakeBatch(EntryPostedEvent& e) {
     listingJob_.TookBatch();
-    const int count = int(e.entries.size());
-    const int first = model_->InsertEntries(e.entries, e.more);
-    listingJob_.GiveBack(e.entries);
+    const int count = int(e.rows.size());
+    const int first = model_->InsertEntries(e.rows, e.first);
     if (focusAfterRefill_.isEmpty()) return;
     // The row the cursor waits for may be in this batch (a batch of folders goes in ahead of
     // the files already shown).

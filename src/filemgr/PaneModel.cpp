@@ -13,38 +13,6 @@
 
 namespace velmar {
 
-PaneRow PaneRow::Parent() {
-    PaneRow r;
-    r.kind = RowKind::Parent;
-    r.find.name = QStringLiteral("..");
-    return r;
-}
-
-namespace {
-// A row made a listed entry's, its record taken over.
-void TakeRecord(PaneRow& r, FindRecord& record, int kind) {
-    r.kind = kind == kEntryFtp      ? RowKind::Ftp
-             : kind == kEntryFolder ? RowKind::Folder
-             : record.isFolder()    ? RowKind::Folder
-                                    : RowKind::File;
-    r.hasRecord = true;
-    r.find = std::move(record);
-}
-} // namespace
-
-PaneRow PaneRow::FromRecord(FindRecord record, int kind) {
-    PaneRow r;
-    TakeRecord(r, record, kind);
-    return r;
-}
-
-PaneRow PaneRow::FolderLabel(QString text) {
-    PaneRow r;
-    r.kind = RowKind::Folder;
-    r.find.name = std::move(text);
-    return r;
-}
-
 QString CPaneModel::SizeText(const PaneRow& row) {
     if (row.hasSizeText) return row.sizeText;
     switch (row.kind) {
@@ -60,7 +28,62 @@ QString CPaneModel::SizeText(const PaneRow& row) {
 }
 
 int CPaneModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(rows_.size());
+    return parent.isValid() ? 0 : size();
+}
+
+PaneRow& CPaneModel::At(int i) {
+    // The run holding row i: the first whose end is past it.
+    const size_t k = size_t(std::upper_bound(ends_.begin(), ends_.end(), i) - ends_.begin());
+    return runs_[k][size_t(i - (k == 0 ? 0 : ends_[k - 1]))];
+}
+
+void CPaneModel::CountRuns() {
+    ends_.resize(runs_.size());
+    int end = 0;
+    for (size_t k = 0; k < runs_.size(); ++k)
+        ends_[k] = end += int(runs_[k].size());
+}
+
+size_t CPaneModel::RunAt(int at) {
+    const auto found = std::lower_bound(ends_.begin(), ends_.end(), at);
+    size_t k = size_t(found - ends_.begin());
+    if (k == runs_.size()) return k; // past the last row
+    if (ends_[k] == at) return k + 1; // on a run's end: the next run's start
+    const int start = k == 0 ? 0 : ends_[k - 1];
+    if (at != start) {
+        // Inside run k: its rows from `at` on become a run of their own.
+        std::vector<PaneRow>& run = runs_[k];
+        std::vector<PaneRow> rest(std::make_move_iterator(run.begin() + (at - start)),
+                                  std::make_move_iterator(run.end()));
+        run.erase(run.begin() + (at - start), run.end());
+        runs_.insert(runs_.begin() + qsizetype(k + 1), std::move(rest));
+        ++k;
+        CountRuns();
+    }
+    return k;
+}
+
+std::vector<PaneRow> CPaneModel::TakeAll() {
+    if (runs_.size() == 1) {
+        std::vector<PaneRow> all = std::move(runs_.front());
+        runs_.clear();
+        ends_.clear();
+        return all;
+    }
+    std::vector<PaneRow> all;
+    all.reserve(size_t(size()));
+    for (std::vector<PaneRow>& run : runs_)
+        all.insert(all.end(), std::make_move_iterator(run.begin()),
+                   std::make_move_iterator(run.end()));
+    runs_.clear();
+    ends_.clear();
+    return all;
+}
+
+void CPaneModel::SetRuns(std::vector<std::vector<PaneRow>> runs) {
+    runs_ = std::move(runs);
+    std::erase_if(runs_, [](const std::vector<PaneRow>& run) { return run.empty(); });
+    CountRuns();
 }
 
 int CPaneModel::columnCount(const QModelIndex& parent) const {
@@ -69,13 +92,13 @@ int CPaneModel::columnCount(const QModelIndex& parent) const {
 
 bool CPaneModel::IsRowIndex(const QModelIndex& index) const {
     return index.isValid() && index.model() == this && !index.parent().isValid() &&
-           index.row() >= 0 && index.row() < int(rows_.size()) && index.column() >= 0 &&
+           index.row() >= 0 && index.row() < size() && index.column() >= 0 &&
            index.column() < 2;
 }
 
 QVariant CPaneModel::data(const QModelIndex& index, int role) const {
     if (!IsRowIndex(index)) return {};
-    const PaneRow& r = rows_[qsizetype(index.row())];
+    const PaneRow& r = row(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -103,7 +126,7 @@ Qt::ItemFlags CPaneModel::flags(const QModelIndex& index) const {
     if (!IsRowIndex(index)) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     // Only a name with a record behind it can be renamed.
-    if (index.column() == 0 && rows_[qsizetype(index.row())].hasRecord) f |= Qt::ItemIsEditable;
+    if (index.column() == 0 && row(index.row()).hasRecord) f |= Qt::ItemIsEditable;
     return f;
 }
 
@@ -117,12 +140,12 @@ CPaneModel::~CPaneModel() {
     // Nothing waits for a large listing's rows to be freed (the window closing, the program
     // ending): that takes milliseconds and goes on beside, only when a processor is idle, so
     // that it never holds up what the program does next (nor its end, which frees all).
-    if (size_t(rows_.size()) >= kFreeBesideMinRows) {
+    if (size_t(size()) >= kFreeBesideMinRows) {
         try {
-            std::thread([old = std::move(rows_)]() mutable {
+            std::thread([old = std::move(runs_)]() mutable {
                 sched_param idle{};
                 pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-                QList<PaneRow>().swap(old);
+                std::vector<std::vector<PaneRow>>().swap(old);
             }).detach();
         } catch (const std::system_error&) {
             // No thread: they are freed here.
@@ -131,31 +154,39 @@ CPaneModel::~CPaneModel() {
 }
 
 void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
-    QList<PaneRow> fresh;
-    fresh.reserve(qsizetype(rows.size()));
-    for (PaneRow& r : rows)
-        fresh.push_back(std::move(r));
+    std::vector<std::vector<PaneRow>> fresh;
+    const size_t old = size_t(size());
+    if (!rows.empty()) fresh.push_back(std::move(rows));
     beginResetModel();
-    rows_.swap(fresh);
+    runs_.swap(fresh);
+    CountRuns();
     endResetModel();
     // The old rows go after the views have let go of them. A million of them take a fifth of
     // a second to free: that is done beside the window, which would stand still meanwhile.
-    if (size_t(fresh.size()) < kFreeBesideMinRows) return;
+    if (old < kFreeBesideMinRows) return;
     if (disposal_.valid()) disposal_.wait();
-    disposal_ = std::async(std::launch::async,
-                           [old = std::move(fresh)]() mutable { QList<PaneRow>().swap(old); });
+    disposal_ = std::async(std::launch::async, [old = std::move(fresh)]() mutable {
+        std::vector<std::vector<PaneRow>>().swap(old);
+    });
 }
 
 void CPaneModel::InsertRow(int index, PaneRow row) {
-    index = std::clamp(index, 0, int(rows_.size()));
+    index = std::clamp(index, 0, size());
     beginInsertRows({}, index, index);
-    rows_.insert(index, std::move(row));
+    // At the end of the run before its place, or at the head of the first.
+    if (const size_t k = RunAt(index); k > 0)
+        runs_[k - 1].push_back(std::move(row));
+    else if (!runs_.empty())
+        runs_.front().insert(runs_.front().begin(), std::move(row));
+    else
+        runs_.emplace_back().push_back(std::move(row));
+    CountRuns();
     endInsertRows();
 }
 
 void CPaneModel::SetSizeText(int i, const QString& text) {
-    if (i < 0 || i >= int(rows_.size())) return;
-    rows_[qsizetype(i)].SetSizeText(text);
+    if (i < 0 || i >= size()) return;
+    At(i).SetSizeText(text);
     const QModelIndex at = index(i, 1);
     emit dataChanged(at, at, {Qt::DisplayRole});
 }
@@ -169,41 +200,36 @@ void CompleteRow(PaneRow& row, const QString& folder) {
 } // namespace
 
 const FindRecord* CPaneModel::Record(int i, const QString& folder) {
-    if (i < 0 || i >= int(rows_.size())) return nullptr;
-    PaneRow& row = rows_[qsizetype(i)];
+    if (i < 0 || i >= size()) return nullptr;
+    PaneRow& row = At(i);
     CompleteRow(row, folder);
     return row.gone ? nullptr : row.record();
 }
 
 void CPaneModel::CompleteRecords(const QString& folder) {
-    for (PaneRow& row : rows_)
-        CompleteRow(row, folder);
+    for (std::vector<PaneRow>& run : runs_)
+        for (PaneRow& row : run)
+            CompleteRow(row, folder);
 }
 
-int CPaneModel::InsertEntries(std::vector<FileEntry>& entries, size_t more) {
-    if (entries.empty()) return int(rows_.size());
+int CPaneModel::InsertEntries(std::vector<PaneRow>& rows, int first) {
+    if (rows.empty()) return size();
     // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
-    const int index = std::clamp(entries.front().ordinal, 0, int(rows_.size()));
-    const int end = int(rows_.size());
-    // Room for what is known to follow, made once, by the first batch of a listing whose
-    // size the source knows (a reserve copies the rows there are).
-    const size_t needed = rows_.size() + entries.size() + more;
-    if (more && needed > size_t(rows_.capacity())) rows_.reserve(qsizetype(needed));
-    const int last = index + int(entries.size()) - 1;
-    beginInsertRows({}, index, last);
-    // Appended (growing in place), then turned into place when the batch goes ahead of rows
-    // already there (folders that come after files).
-    // Each row made in place: a batch is thousands of rows.
-    for (FileEntry& entry : entries)
-        TakeRecord(rows_.emplaceBack(), entry.find, entry.kind);
-    if (index != end) std::rotate(rows_.begin() + index, rows_.begin() + end, rows_.end());
+    const int index = std::clamp(first, 0, size());
+    beginInsertRows({}, index, index + int(rows.size()) - 1);
+    // A batch goes in whole, as a run of its own, ahead of the run that starts at its place
+    // (folders that come after files go in ahead of them).
+    const size_t k = RunAt(index);
+    runs_.insert(runs_.begin() + qsizetype(k), std::move(rows));
+    CountRuns();
     endInsertRows();
+    rows.clear();
     return index;
 }
 
 void CPaneModel::RenameRow(int i, const QString& name) {
-    if (i < 0 || i >= int(rows_.size())) return;
-    rows_[qsizetype(i)].find.name = name;
+    if (i < 0 || i >= size()) return;
+    At(i).find.name = name;
     const QModelIndex at = index(i, 0);
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
@@ -245,11 +271,14 @@ void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int s
 
 void CPaneModel::SortRows(Compare compare, int sortMode) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const std::vector<int> order = SortedOrder(rows_, compare, sortMode);
+    std::vector<PaneRow> all = TakeAll();
+    const std::vector<int> order = SortedOrder(all, compare, sortMode);
     std::vector<int> newPosition(order.size());
     for (size_t to = 0; to < order.size(); ++to)
         newPosition[size_t(order[to])] = int(to);
-    rows_ = Permuted(rows_, order);
+    std::vector<std::vector<PaneRow>> sorted;
+    sorted.push_back(Permuted(all, order));
+    SetRuns(std::move(sorted));
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());

@@ -43,7 +43,7 @@ public:
     // Blocks go to a thread of their own once more than this much has come.
     static constexpr size_t kInlineBytes = 128 * 1024;
     static constexpr size_t kBlockBytes = 128 * 1024;
-    static constexpr size_t kQueuedBlocks = 8;
+    static constexpr size_t kQueuedBlocks = 4;
 
     // `stop` (optional) and the calling thread's cancel token end the parsing early: lines
     // still queued then are dropped unread. The receiving thread makes records itself once

@@ -6,7 +6,7 @@
 namespace velmar::ids {
 
 // Posted messages between threads and windows (delivered as QEvents of type QEvent::User + n).
-constexpr int kMsgEntry = 0x464;            // a listing thread hands a FileEntry to its pane
+constexpr int kMsgEntry = 0x464;            // a listing thread hands a batch of rows to its pane
 constexpr int kMsgConnectionClosed = 0x465; // an FTP connection was lost or refused
 constexpr int kMsgGaugeRepaint = 0x467;    // the frame repaints its battery gauge
 constexpr int kEntryWordParam = 1083;

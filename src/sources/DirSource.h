@@ -24,9 +24,6 @@ public:
     virtual bool Open(const QString& path) = 0;
     // Fill `out` with the next entry; kEntryEnd when nothing is left, and again after that.
     virtual EntryKind Next(FindRecord& out) = 0;
-    // At most how many more entries Next may give, when the source knows (0 when it does
-    // not): a pane that learns it makes room for the whole listing at once.
-    virtual size_t PendingHint() const { return 0; }
 
     using Take = std::function<bool(FindRecord&, EntryKind)>;
     enum class PushResult { Unsupported, Done, Failed };
@@ -73,16 +70,6 @@ QString FolderPattern(const QString& path);
 std::unique_ptr<DirSource> CreateDirSource(int kind);
 using DirSourceFactory = std::unique_ptr<DirSource> (*)();
 void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
-
-// One listed entry on its way from a listing thread to the pane. The pane shows the name
-// and size from the record and "<DIR>" or "FTP" by the kind, so no text is made for it here.
-struct FileEntry {
-    int kind = kEntryFile; // the EntryKind the source returned
-    // 1-based position in delivery order; for entries that come mixed, the row it goes to
-    // among those delivered before it
-    int ordinal = -1;
-    FindRecord find;
-};
 
 // Removes one trailing blank from a listed name: the rule of FTP listings, whose servers
 // pad names. Local names are exact ("x " and "x" are two files).

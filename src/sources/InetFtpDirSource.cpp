@@ -17,7 +17,6 @@ bool InetFtpDirSource::Open(const QString& path) {
     folders_.clear();
     files_.clear();
     position_ = 0;
-    handedOut_ = 0;
     listed_ = false;
     ended_ = false;
     return true;
@@ -88,7 +87,6 @@ EntryKind InetFtpDirSource::Next(FindRecord& out) {
     if (phase == 1) {
         if (position_ < folders_.size()) {
             out = std::move(folders_[position_++]);
-            ++handedOut_;
             return kEntryFolder;
         }
         phase = 0;
@@ -98,7 +96,6 @@ EntryKind InetFtpDirSource::Next(FindRecord& out) {
         FindRecord& r = files_[position_++];
         if (matchAll_ || platform::MatchMask(r.name, fileMask_)) {
             out = std::move(r);
-            ++handedOut_;
             return kEntryFile;
         }
     }

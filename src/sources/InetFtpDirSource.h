@@ -16,7 +16,6 @@ class InetFtpDirSource : public DirSource {
 public:
     bool Open(const QString& path) override;
     EntryKind Next(FindRecord& out) override;
-    size_t PendingHint() const override { return folders_.size() + files_.size() - handedOut_; }
     // The entries as the server's answer brings them, each file matched against the mask.
     PushResult Push(const Take& take, const std::function<void()>& drop) override;
 
@@ -44,7 +43,6 @@ private:
     std::deque<FindRecord> folders_;
     std::deque<FindRecord> files_;
     size_t position_ = 0;  // in the current phase's deque
-    size_t handedOut_ = 0; // entries Next gave
     bool listed_ = false;
     bool ended_ = false;
 };

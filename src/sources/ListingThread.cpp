@@ -40,7 +40,7 @@ int64_t NowMs() {
 // its place as it goes out: folders after the folders sent, files after every row sent.
 class BatchPoster {
 public:
-    BatchPoster(ListingJob& job, const DirSource* source) : job_(job), source_(source) {}
+    explicit BatchPoster(ListingJob& job) : job_(job) {}
 
     bool stopped() const { return job_.stop.load(); }
 
@@ -56,78 +56,76 @@ public:
         return AddTo(runs_[kind == kEntryFolder ? 0 : 1], record, kind, -1);
     }
 
-    // Sends what is held, folders first. `more`: entries known to follow (0: not known).
-    void SendAll(size_t more = 0) {
-        Send(runs_[0], more);
-        Send(runs_[1], more);
+    // Sends what is held, folders first.
+    void SendAll() {
+        Send(runs_[0]);
+        Send(runs_[1]);
     }
 
     // Forgets what is held.
     void Drop() {
-        runs_[0].entries.clear();
-        runs_[1].entries.clear();
+        runs_[0].rows.clear();
+        runs_[1].rows.clear();
     }
 
-    void SendArranged(std::vector<FileEntry>& all) {
+    void SendArranged(std::vector<PaneRow>& all) {
         size_t next = 0;
         Run& run = runs_[1];
         while (next < all.size() && !stopped()) {
             const size_t n = std::min(all.size() - next, size_t(limit_));
-            run.entries.assign(std::make_move_iterator(all.begin() + qsizetype(next)),
-                               std::make_move_iterator(all.begin() + qsizetype(next + n)));
+            run.rows.assign(std::make_move_iterator(all.begin() + qsizetype(next)),
+                            std::make_move_iterator(all.begin() + qsizetype(next + n)));
+            run.first = int(next) + 1;
             next += n;
-            Send(run, all.size() - next);
+            Send(run);
         }
     }
 
 private:
     struct Run {
-        std::vector<FileEntry> entries;
+        std::vector<PaneRow> rows;
         int64_t startedMs = 0;
-        int sent = 0; // entries of this run's kind posted so far
+        int first = -1; // the ordinal of the first row held, for a source that steps
+        int sent = 0;   // entries of this run's kind posted so far
     };
 
     bool AddTo(Run& run, FindRecord& record, int kind, int ordinal) {
         if (stopped()) return false;
         const int64_t now = NowMs();
-        if (run.entries.empty()) {
-            if (run.entries.capacity() == 0) run.entries = job_.BatchVector();
+        if (run.rows.empty()) {
+            run.rows.reserve(size_t(limit_));
             run.startedMs = now;
+            run.first = ordinal;
         }
-        // Moved, never copied: a large listing pays every copy of a record a hundred thousand
-        // times.
-        run.entries.push_back(FileEntry{kind, ordinal, std::move(record)});
-        if (int(run.entries.size()) >= limit_ || now - run.startedMs >= kEntryBatchDelayMs)
+        // Made in place, the record moved in, never copied: a large listing pays every copy
+        // of a record a hundred thousand times.
+        run.rows.emplace_back().Take(record, kind);
+        if (int(run.rows.size()) >= limit_ || now - run.startedMs >= kEntryBatchDelayMs)
             Send(run);
         return !stopped();
     }
 
-    void Send(Run& run, size_t more = 0) {
-        if (run.entries.empty()) return;
+    void Send(Run& run) {
+        if (run.rows.empty()) return;
         // A stopped listing's entries are of no use to the pane, which has moved on.
         while (job_.inFlight.load(std::memory_order_acquire) >= kEntryBatchesInFlight && !stopped())
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         if (stopped()) {
-            run.entries.clear();
+            run.rows.clear();
             return;
         }
-        if (mixed_) {
-            // The pane holds the parent row, the folders sent and then the files sent.
-            int ordinal = run.sent + (&run == &runs_[1] ? runs_[0].sent : 0);
-            for (FileEntry& e : run.entries)
-                e.ordinal = ++ordinal;
-        }
-        run.sent += int(run.entries.size());
-        auto* event = new EntryPostedEvent(job_.path, std::move(run.entries));
-        event->more = more ? more : source_ ? source_->PendingHint() : 0;
+        // Mixed, the pane holds the parent row, the folders sent and then the files sent.
+        const int first =
+            mixed_ ? run.sent + (&run == &runs_[1] ? runs_[0].sent : 0) + 1 : run.first;
+        run.sent += int(run.rows.size());
+        auto* event = new EntryPostedEvent(job_.path, std::move(run.rows), first);
         job_.inFlight.fetch_add(1, std::memory_order_acq_rel);
         PostToWindow(job_.pane, event);
-        run.entries.clear();
+        run.rows = std::vector<PaneRow>();
         limit_ = std::min(limit_ * 2, kEntryBatchMaxSize);
     }
 
     ListingJob& job_;
-    const DirSource* source_;
     Run runs_[2]; // folders, files (every entry of a source that steps)
     bool mixed_ = false;
     int limit_ = kEntryBatchSize;
@@ -150,15 +148,15 @@ int RunListing(ListingJob& job) {
     } else {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
-        BatchPoster poster(job, job.arrange ? nullptr : source.get());
-        std::vector<FileEntry> all;
+        BatchPoster poster(job);
+        std::vector<PaneRow> all;
         bool mixed = false;
         const auto take = [&](FindRecord& record, EntryKind kind) {
             if (job.stop.load()) return false;
             if (job.filter && !job.filter(record)) return true;
             ++posted;
             if (job.arrange) {
-                all.push_back(FileEntry{kind, -1, std::move(record)});
+                all.emplace_back().Take(record, kind);
                 return true;
             }
             if (mixed) return poster.AddMixed(record, kind);
@@ -179,8 +177,6 @@ int RunListing(ListingJob& job) {
         }
         if (job.arrange && !job.stop.load()) {
             job.arrange(all);
-            for (size_t i = 0; i < all.size(); ++i)
-                all[i].ordinal = int(i) + 1;
             poster.SendArranged(all);
         } else {
             poster.SendAll();
@@ -194,30 +190,6 @@ int RunListing(ListingJob& job) {
 }
 
 } // namespace
-
-void ListingJob::GiveBack(std::vector<FileEntry>& spent) {
-    // Two on their way and one filling: more would only hold memory.
-    constexpr size_t kKept = kEntryBatchesInFlight + 1;
-    if (spent.capacity() < size_t(kEntryBatchMaxSize)) return;
-    spent.clear();
-    std::lock_guard lock(spareLock_);
-    if (spares_.size() < kKept) spares_.push_back(std::move(spent));
-}
-
-std::vector<FileEntry> ListingJob::BatchVector() {
-    {
-        std::lock_guard lock(spareLock_);
-        if (!spares_.empty()) {
-            std::vector<FileEntry> v = std::move(spares_.back());
-            spares_.pop_back();
-            return v;
-        }
-    }
-    // Only the pages a batch fills are ever touched: the room costs address space alone.
-    std::vector<FileEntry> v;
-    v.reserve(size_t(kEntryBatchMaxSize));
-    return v;
-}
 
 void StopListing(ListingJob& job) {
     if (job.done.load()) return;

@@ -8,13 +8,13 @@
 #include "platform/Cancel.h"
 #include "platform/WindowPost.h"
 #include "sources/DirSource.h"
+#include "sources/PaneRow.h"
 
 #include <QEvent>
 #include <QObject>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace velmar {
@@ -24,15 +24,17 @@ QEvent::Type EntryEventType();
 QEvent::Type ListingFailedEventType();
 QEvent::Type ListingDoneEventType();
 
-// A run of entries in delivery order, with consecutive ordinals. One event per entry would
-// wake the pane's thread ten thousand times for a large folder.
+// A run of entries in delivery order, made the pane's rows, with consecutive ordinals from
+// `first`. One event per entry would wake the pane's thread ten thousand times for a large
+// folder.
 class EntryPostedEvent : public QEvent {
 public:
-    EntryPostedEvent(QString path, std::vector<FileEntry> e)
-        : QEvent(EntryEventType()), folder(std::move(path)), entries(std::move(e)) {}
-    QString folder;                 // the path with mask of the listing
-    std::vector<FileEntry> entries; // the pane takes them over
-    size_t more = 0;                // at most this many entries may follow (0: not known)
+    EntryPostedEvent(QString path, std::vector<PaneRow> r, int firstOrdinal)
+        : QEvent(EntryEventType()), folder(std::move(path)), rows(std::move(r)),
+          first(firstOrdinal) {}
+    QString folder;            // the path with mask of the listing
+    std::vector<PaneRow> rows; // the pane takes them over
+    int first;                 // 1-based position of the first in the listing's order
 };
 
 // The first batch is small so that the first rows show at once; later ones grow up to the
@@ -90,20 +92,10 @@ struct ListingJob {
     std::function<void(DirSource&)> attach;        // FTP: hand the pane's connection to the source
     std::function<bool(const FindRecord&)> filter; // false drops an entry (the pane's filters)
     // Puts the whole listing in the pane's order before anything is posted.
-    std::function<void(std::vector<FileEntry>&)> arrange;
+    std::function<void(std::vector<PaneRow>&)> arrange;
 
     // The pane took a batch: the thread may post the next.
     void TookBatch() { inFlight.fetch_sub(1, std::memory_order_acq_rel); }
-    // The pane is done with a batch's entries: their vector goes back to the thread, which
-    // fills it again rather than fault in fresh pages for every batch of a large folder (and
-    // the window's thread frees none meanwhile).
-    void GiveBack(std::vector<FileEntry>& spent);
-    // An emptied vector given back, or a fresh one; room for the largest batch either way.
-    std::vector<FileEntry> BatchVector();
-
-private:
-    std::mutex spareLock_;
-    std::vector<std::vector<FileEntry>> spares_;
 };
 
 // The pane's side: stop and await a thread still running, then start a new one on

@@ -1,0 +1,52 @@
+#pragma once
+// One row of a pane: a listed entry with its record, or a row with a text only (the parent
+// row, a fast-folder entry). Listing threads make the rows of their batches, which the pane's
+// model then keeps as they are.
+
+#include "platform/FindRecord.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+#include <utility>
+
+namespace velmar {
+
+enum class RowKind : uint8_t { Parent, Folder, File, Ftp };
+
+struct PaneRow {
+    // The row's own copy of its record; a row without one (hasRecord false) keeps only its
+    // column 0 text here, as the name.
+    FindRecord find;
+    // Column 1 in place of the usual text when hasSizeText (Dir Sizes' sums, the empty one of
+    // search hits).
+    QString sizeText;
+    RowKind kind = RowKind::File;
+    bool hasRecord = false;
+    bool hasSizeText = false;
+    // A local search hit's record holds only its name until first asked for
+    // (CPaneModel::Record); `gone` once its file was not there then.
+    bool recordLater = false;
+    bool gone = false;
+
+    const QString& name() const { return find.name; }
+    void SetSizeText(QString text) {
+        sizeText = std::move(text);
+        hasSizeText = true;
+    }
+    const FindRecord* record() const { return hasRecord ? &find : nullptr; }
+    // Makes this row a listed entry's, its record taken over; `kind` is the EntryKind its
+    // source returned.
+    void Take(FindRecord& record, int kind);
+
+    static PaneRow Parent();
+    // A listed entry, its record taken over; `kind` is the EntryKind its source returned.
+    static PaneRow FromRecord(FindRecord record, int kind);
+    // A row with a text and no record ("<DIR>" in the size column).
+    static PaneRow FolderLabel(QString text);
+};
+
+} // namespace velmar
+
+// A row holds QStrings and plain values only: it may be moved by its bytes.
+Q_DECLARE_TYPEINFO(velmar::PaneRow, Q_RELOCATABLE_TYPE);
