@@ -133,6 +133,8 @@ Qt::ItemFlags CPaneModel::flags(const QModelIndex& index) const {
 namespace {
 // Below this many rows freeing them on the spot costs less than handing them over.
 constexpr size_t kFreeBesideMinRows = 20000;
+// A batch of fewer rows is moved into the run before its place rather than kept whole.
+constexpr size_t kSmallBatch = 256;
 } // namespace
 
 CPaneModel::~CPaneModel() {
@@ -218,9 +220,16 @@ int CPaneModel::InsertEntries(std::vector<PaneRow>& rows, int first) {
     const int index = std::clamp(first, 0, size());
     beginInsertRows({}, index, index + int(rows.size()) - 1);
     // A batch goes in whole, as a run of its own, ahead of the run that starts at its place
-    // (folders that come after files go in ahead of them).
+    // (folders that come after files go in ahead of them); a small one (a slow server's, the
+    // last of a listing) joins the run before, so that runs stay few.
     const size_t k = RunAt(index);
-    runs_.insert(runs_.begin() + qsizetype(k), std::move(rows));
+    if (k > 0 && rows.size() < kSmallBatch) {
+        std::vector<PaneRow>& before = runs_[k - 1];
+        before.insert(before.end(), std::make_move_iterator(rows.begin()),
+                      std::make_move_iterator(rows.end()));
+    } else {
+        runs_.insert(runs_.begin() + qsizetype(k), std::move(rows));
+    }
     CountRuns();
     endInsertRows();
     rows.clear();
