@@ -137,7 +137,7 @@ void DeleteFastFolderRows(PaneController& pane, QWidget* parent) {
     if (!RemoveFastFolders(FastFolderFilePath(), folders))
         ShowMessage(QStringLiteral("Can't write the fast-folder list."), MessageKind::Error,
                     parent);
-    if (!pane.ShowFastFolders()) pane.model()->ResetRows({PaneRow::Parent()});
+    if (!pane.ShowFastFolders()) pane.model()->ResetToParent();
 }
 
 void CreateShortcuts(PaneController& pane, QWidget* parent) {

@@ -198,7 +198,7 @@ bool PaneController::event(QEvent* e) {
             RefillPane();
         } else if (model_->size() > 1) {
             // The rows that came before the listing broke off are no view of the folder.
-            model_->ResetRows({PaneRow::Parent()});
+            model_->ResetToParent();
         }
         emit listingFailed(text, closed);
         return true;

@@ -14,7 +14,7 @@
 namespace velmar {
 
 QString CPaneModel::SizeText(const PaneRow& row) {
-    if (row.hasSizeText) return row.sizeText;
+    if (row.sizeText) return *row.sizeText;
     switch (row.kind) {
     case RowKind::Parent:
     case RowKind::Folder:
@@ -170,6 +170,12 @@ void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
     disposal_ = std::async(std::launch::async, [old = std::move(fresh)]() mutable {
         std::vector<std::vector<PaneRow>>().swap(old);
     });
+}
+
+void CPaneModel::ResetToParent() {
+    std::vector<PaneRow> rows;
+    rows.push_back(PaneRow::Parent());
+    ResetRows(std::move(rows));
 }
 
 void CPaneModel::InsertRow(int index, PaneRow row) {

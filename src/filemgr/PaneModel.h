@@ -35,6 +35,8 @@ public:
     // Replaces every row (a refill).
     void ResetRows(std::vector<PaneRow> rows);
     void Clear() { ResetRows({}); }
+    // Only the parent row.
+    void ResetToParent();
     // Inserts at `index`, clamped to the rows there are.
     void InsertRow(int index, PaneRow row);
     // A listing thread's batch (its rows taken over as they are), at `first`, the ordinal of

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace velmar {
@@ -18,22 +19,18 @@ struct PaneRow {
     // The row's own copy of its record; a row without one (hasRecord false) keeps only its
     // column 0 text here, as the name.
     FindRecord find;
-    // Column 1 in place of the usual text when hasSizeText (Dir Sizes' sums, the empty one of
-    // search hits).
-    QString sizeText;
+    // Column 1 in place of the usual text, when set (Dir Sizes' sums, the empty one of search
+    // hits): held apart, since few rows have one and a large listing pays every byte of a row.
+    std::unique_ptr<QString> sizeText;
     RowKind kind = RowKind::File;
     bool hasRecord = false;
-    bool hasSizeText = false;
     // A local search hit's record holds only its name until first asked for
     // (CPaneModel::Record); `gone` once its file was not there then.
     bool recordLater = false;
     bool gone = false;
 
     const QString& name() const { return find.name; }
-    void SetSizeText(QString text) {
-        sizeText = std::move(text);
-        hasSizeText = true;
-    }
+    void SetSizeText(QString text) { sizeText = std::make_unique<QString>(std::move(text)); }
     const FindRecord* record() const { return hasRecord ? &find : nullptr; }
     // Makes this row a listed entry's, its record taken over; `kind` is the EntryKind its
     // source returned.
