@@ -3,19 +3,25 @@
 #include "platform/WindowPost.h"
 
 #include <QEvent>
-#include <QMetaObject>
 
 namespace velmar {
 
 namespace {
 
 const QEvent::Type kPostedText = QEvent::Type(QEvent::registerEventType());
+const QEvent::Type kRunEnded = QEvent::Type(QEvent::registerEventType());
+
+// The end of run number `run`.
+struct RunEnded : QEvent {
+    explicit RunEnded(unsigned n) : QEvent(kRunEnded), run(n) {}
+    unsigned run;
+};
 
 // A line or a piece of text from the run, in a string no other thread holds: the posting
 // marks the hand-over, so the run's thread and the dialog's never share a string's count.
 struct PostedText : QEvent {
-    PostedText(bool line, const QString& text)
-        : QEvent(kPostedText), isLine(line), text(text.constData(), text.size()) {}
+    PostedText(bool line, const QString& from)
+        : QEvent(kPostedText), isLine(line), text(from.constData(), from.size()) {}
     bool isLine;
     QString text;
 };
@@ -31,7 +37,15 @@ void ToolWorker::PostText(const QString& text) {
 }
 
 bool ToolWorker::event(QEvent* e) {
-    if (platform::ReceivedType(e) != kPostedText) return QObject::event(e);
+    const QEvent::Type type = platform::ReceivedType(e);
+    if (type == kRunEnded) {
+        // A late end of a run that was replaced by a newer one is ignored.
+        if (static_cast<const RunEnded*>(e)->run != generation_) return true;
+        running_ = false;
+        emit finished();
+        return true;
+    }
+    if (type != kPostedText) return QObject::event(e);
     const auto* posted = static_cast<const PostedText*>(e);
     if (posted->isLine)
         emit lineReady(posted->text);
@@ -55,16 +69,8 @@ void ToolWorker::Start(std::function<void(ToolWorker&)> job) {
             job(*this);
         }
         // The run ends on the dialog's thread, after every line it posted, so that the
-        // dialog never sees "not running" with its Start button still disabled. A late
-        // end of a run that was replaced by a newer one is ignored.
-        QMetaObject::invokeMethod(
-            this,
-            [this, run] {
-                if (run != generation_) return;
-                running_ = false;
-                emit finished();
-            },
-            Qt::QueuedConnection);
+        // dialog never sees "not running" with its Start button still disabled.
+        platform::PostToWindow(this, new RunEnded(run));
     });
 }
 
