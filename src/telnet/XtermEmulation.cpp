@@ -170,6 +170,15 @@ struct XtermEmulation::Callbacks {
         if (prop == VTERM_PROP_ALTSCREEN) self->SwitchScreen(val->boolean != 0);
         return 1;
     }
+    // Drawn single, a line made double-width keeps only the half it could show, as in xterm
+    // (the cursor keeps to that half from then on).
+    static int SetLineInfo(int row, const VTermLineInfo* now, const VTermLineInfo* before,
+                           void* user) {
+        auto* self = Self(user);
+        if (now->doublewidth && !before->doublewidth)
+            self->EraseCells(row, row + 1, self->columns_ / 2, self->columns_, false);
+        return 1;
+    }
     static int Resize(int rows, int columns, VTermPos* delta, void* user) {
         auto* self = Self(user);
         // Only SetSize resizes, with the layout prepared; anything else keeps ours.
@@ -193,7 +202,7 @@ const VTermStateCallbacks kStateCallbacks = {
     &XtermEmulation::Callbacks::SetTermProp,
     nullptr, // bell
     &XtermEmulation::Callbacks::Resize,
-    nullptr, // line info: double-width lines are drawn single
+    &XtermEmulation::Callbacks::SetLineInfo,
 };
 } // namespace
 

@@ -260,6 +260,8 @@ const std::vector<XtermCase> kXtermCases = {
     {"DeviceAttributesAnswered", {"\033[c"}, {""}, 0, 0, "\033[?1;2c"},
     {"CursorPositionAnswered", {"\033[5;7H\033[6n"}, {""}, 6, 4, "\033[5;7R"},
     {"BracketedPasteModeShowsNothing", {"\033[?2004hok"}, {"ok"}},
+    // Drawn single, a double-width line keeps only the half a double-width line shows.
+    {"DoubleWidthLineKeepsItsLeftHalf", {"\033[1;41Hright\033[1;1Hleft\033#6"}, {"left"}, 4, 0},
     // libvterm 0.1 overruns its argument array past 16: such a sequence is dropped whole.
     {"OverlongSequenceDropped", {"\033[" + QByteArray("1;").repeated(20) + "31mok"}, {"ok"}, 2, 0},
     {"OverlongAfterEscStar", {"\033*[" + QByteArray("1;").repeated(20) + "31mok"}, {"ok"}, 2, 0},
