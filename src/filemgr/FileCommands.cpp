@@ -4,6 +4,7 @@
 #include "framework/Dialogs.h"
 #include "framework/Message.h"
 #include "platform/FindRecord.h"
+#include "platform/WindowPost.h"
 #include "res/Ids.h"
 #include "settings/SettingsStore.h"
 
@@ -45,20 +46,17 @@ struct Pending {
 QMessageBox::StandardButton SeamMessages::Show(const QString& text, MessageKind kind) {
     if (OnInterfaceThread()) return ShowMessage(text, kind);
     auto pending = std::make_shared<Pending>();
-    QMetaObject::invokeMethod(
-        qApp,
-        [pending, text, kind] {
-            {
-                std::lock_guard<std::mutex> lock(pending->mutex);
-                if (pending->abandoned) return;
-            }
-            const QMessageBox::StandardButton button = ShowMessage(text, kind);
+    platform::CallOnWindowThread([pending, text, kind] {
+        {
             std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->button = button;
-            pending->answered = true;
-            pending->cv.notify_all();
-        },
-        Qt::QueuedConnection);
+            if (pending->abandoned) return;
+        }
+        const QMessageBox::StandardButton button = ShowMessage(text, kind);
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->button = button;
+        pending->answered = true;
+        pending->cv.notify_all();
+    });
     std::unique_lock<std::mutex> lock(pending->mutex);
     while (!pending->answered) {
         if (running_ && running_->load() == 0) {

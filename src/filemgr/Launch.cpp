@@ -5,6 +5,7 @@
 #include "platform/FileOps.h"
 #include "platform/NameCodec.h"
 #include "platform/Shell.h"
+#include "platform/WindowPost.h"
 #include "settings/SettingsStore.h"
 #include "sources/SizeText.h"
 
@@ -66,9 +67,7 @@ bool KnownProgramExtension(const QString& ext) {
 
 // Shows `text` on the interface thread (launches run on threads of their own).
 void TellOnWindowThread(const QString& text) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [text] { ShowMessage(text, MessageKind::Error); }, Qt::QueuedConnection);
+    platform::CallOnWindowThread([text] { ShowMessage(text, MessageKind::Error); });
 }
 
 void StartProgram(const LaunchPlan& plan) {
@@ -88,8 +87,7 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
             if (AskYesNo(plan.question)) StartProgram(plan);
         };
         // Questions belong to the interface thread.
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, ask, Qt::QueuedConnection);
+        platform::CallOnWindowThread(ask);
         return;
     }
     case LaunchAction::OpenDocument: {
@@ -103,8 +101,7 @@ void LaunchOnDesktop(const LaunchPlan& plan) {
             if (!opened) tell();
         };
         // The desktop services belong to the interface thread.
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, open, Qt::QueuedConnection);
+        platform::CallOnWindowThread(open);
         return;
     }
     }
@@ -214,11 +211,9 @@ void StartLaunch(LaunchJob job) {
             platform::FileIdentity typed;
             if (!mine.folder.isEmpty() && platform::Identify(mine.folder, typed) == 0 &&
                 typed.folder) {
-                QCoreApplication* app = QCoreApplication::instance();
-                if (app && mine.enterFolder)
-                    QMetaObject::invokeMethod(
-                        app, [enter = mine.enterFolder, folder = mine.folder] { enter(folder); },
-                        Qt::QueuedConnection);
+                if (mine.enterFolder)
+                    platform::CallOnWindowThread(
+                        [enter = mine.enterFolder, folder = mine.folder] { enter(folder); });
             } else if (const LaunchPlan plan = PlanLaunch(mine);
                        plan.action != LaunchAction::None) {
                 PerformLaunch(plan);

@@ -6,11 +6,18 @@
 
 #include <QEvent>
 
+#include <functional>
+
 class QObject;
 
 namespace velmar::platform {
 
 void PostToWindow(QObject* receiver, QEvent* event);
 QEvent::Type ReceivedType(QEvent* event);
+
+// Runs `call` on the application's thread, after what was posted before it: a worker's way to
+// ask a question or tell a failure (a queued QMetaObject::invokeMethod hands its functor over
+// unmarked).
+void CallOnWindowThread(std::function<void()> call);
 
 } // namespace velmar::platform
