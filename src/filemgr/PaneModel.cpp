@@ -80,12 +80,6 @@ std::vector<PaneRow> CPaneModel::TakeAll() {
     return all;
 }
 
-void CPaneModel::SetRuns(std::vector<std::vector<PaneRow>> runs) {
-    runs_ = std::move(runs);
-    std::erase_if(runs_, [](const std::vector<PaneRow>& run) { return run.empty(); });
-    CountRuns();
-}
-
 int CPaneModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : 2;
 }
@@ -291,9 +285,8 @@ void CPaneModel::SortRows(Compare compare, int sortMode) {
     std::vector<int> newPosition(order.size());
     for (size_t to = 0; to < order.size(); ++to)
         newPosition[size_t(order[to])] = int(to);
-    std::vector<std::vector<PaneRow>> sorted;
-    sorted.push_back(Permuted(all, order));
-    SetRuns(std::move(sorted));
+    if (!all.empty()) runs_.push_back(Permuted(all, order));
+    CountRuns();
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());

@@ -66,7 +66,6 @@ private:
     PaneRow& At(int i);
     // Every row in one run, in order (a sort's start).
     std::vector<PaneRow> TakeAll();
-    void SetRuns(std::vector<std::vector<PaneRow>> runs);
     // The run row `at` starts (a new empty one at the end for the row count), splitting the
     // run that holds it.
     size_t RunAt(int at);

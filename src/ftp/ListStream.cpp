@@ -85,11 +85,10 @@ bool ListStream::MakeBeside(const char* data, size_t size, Block& out) const {
 
 void ListStream::Feed(const char* data, size_t size) {
     if (size == 0) return;
-    const auto line = [this](std::string_view l) { Line(l); };
     if (!thread_.joinable()) {
         if (size <= inlineLeft_) {
             inlineLeft_ -= size;
-            splitter_.Feed(data, size, line);
+            splitter_.Feed(data, size, Lines());
             Follow(data, size);
             return;
         }
@@ -99,7 +98,7 @@ void ListStream::Feed(const char* data, size_t size) {
         } catch (const std::system_error&) {
             // No thread to be had: the lines are cut here, as for a small answer.
             inlineLeft_ = SIZE_MAX;
-            splitter_.Feed(data, size, line);
+            splitter_.Feed(data, size, Lines());
             Follow(data, size);
             return;
         }
@@ -138,12 +137,11 @@ void ListStream::Feed(const char* data, size_t size) {
 }
 
 void ListStream::Consume(Block& block) {
-    const auto line = [this](std::string_view l) { Line(l); };
-    splitter_.Feed(block.bytes.data(), block.bytes.size(), line);
+    splitter_.Feed(block.bytes.data(), block.bytes.size(), Lines());
     if (!block.made) return;
     for (FindRecord& record : block.records)
         take_(record);
-    splitter_.Feed(block.tail.data(), block.tail.size(), line);
+    splitter_.Feed(block.tail.data(), block.tail.size(), Lines());
 }
 
 void ListStream::Run() {
@@ -168,12 +166,12 @@ void ListStream::Run() {
         // Once stopped, the blocks still coming are only drained.
         if (!Stopped()) Consume(block);
     }
-    if (whole_ && !Stopped()) splitter_.Finish([this](std::string_view l) { Line(l); });
+    if (whole_ && !Stopped()) splitter_.Finish(Lines());
 }
 
 void ListStream::End(bool whole) {
     if (!thread_.joinable()) {
-        if (whole && !Stopped()) splitter_.Finish([this](std::string_view l) { Line(l); });
+        if (whole && !Stopped()) splitter_.Finish(Lines());
         abandoned_.store(!whole, std::memory_order_release);
         return;
     }

@@ -78,6 +78,10 @@ private:
     void Run();
     void End(bool whole);
     void Line(std::string_view line);
+    // Line, as the splitter takes it.
+    auto Lines() {
+        return [this](std::string_view line) { Line(line); };
+    }
     void Consume(Block& block);
     // The receiving thread's part: what it knows of the answer so far, and the records of
     // the whole lines of `data`, when it holds some besides its first and last line ends.
