@@ -172,10 +172,12 @@ struct XtermEmulation::Callbacks {
     }
     // Drawn single, a line made double-width keeps only the half it could show, as in xterm
     // (the cursor keeps to that half from then on).
-    static int SetLineInfo(int row, const VTermLineInfo* now, const VTermLineInfo* before,
-                           void* user) {
+    // libvterm 0.1 may name a row past its own line table here, and hands `before` from that
+    // table: only `now`, its own copy, is read.
+    static int SetLineInfo(int row, const VTermLineInfo* now, const VTermLineInfo*, void* user) {
         auto* self = Self(user);
-        if (now->doublewidth && !before->doublewidth)
+        // Already double-width, the half is blank: erasing it again changes nothing.
+        if (now->doublewidth)
             self->EraseCells(row, row + 1, self->columns_ / 2, self->columns_, false);
         return 1;
     }
