@@ -110,8 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     e.SetSize(2 + data[2] % 100, e.rows(), e.columns());
     // libvterm itself overruns its arguments past 16 (the emulation guards against that), so
     // the comparison runs on streams that cannot hold such a sequence.
+    // It also repeats "the last character" for ever when there is none yet, which the
+    // emulation guards against too: streams that could ask for that (a "b") are not compared.
     const bool compare =
-        std::count_if(data, data + size, [](uint8_t b) { return b == ';' || b == ':'; }) <= 15;
+        std::count_if(data, data + size, [](uint8_t b) { return b == ';' || b == ':'; }) <= 15 &&
+        std::find(data, data + size, uint8_t('b')) == data + size;
     std::unique_ptr<Reference> reference;
     if (compare) reference = std::make_unique<Reference>(e.rows(), e.columns());
     std::vector<Cell> cells;

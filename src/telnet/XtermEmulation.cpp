@@ -245,6 +245,7 @@ void XtermEmulation::Reset() {
     alt_.assign(size_t(rows_) * size_t(columns_), blank_);
     altActive_ = altScreen_ = false;
     vterm_state_reset(state_, 1);
+    glyphPut_ = false;
     cursorVisible_ = true;
     utf8_.Clear();
     csi_ = Csi::None;
@@ -264,6 +265,7 @@ void XtermEmulation::UpdatePen() {
 
 void XtermEmulation::PutGlyph(const uint32_t* chars, int width, bool protectedCell, int row,
                               int column) {
+    glyphPut_ = true;
     if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return;
     if (penDirty_) UpdatePen();
     Cell* line = Row(row);
@@ -472,6 +474,17 @@ void XtermEmulation::Process(const uint8_t* raw, size_t length) {
                 const uint8_t b = data[i];
                 if (b >= 0x40 && b <= 0x7E) {
                     csi_ = Csi::None;
+                    if (b == 'b' && !glyphPut_) {
+                        // libvterm 0.1 repeats "the last character" for ever when there is
+                        // none yet: a repeat with nothing to repeat is dropped here (what came
+                        // before goes first, as it may hold that character).
+                        Write(data + start, i - start);
+                        start = i;
+                        if (!glyphPut_) {
+                            Write(&kCancel, 1);
+                            start = i + 1;
+                        }
+                    }
                     ++i;
                     break;
                 }

@@ -105,6 +105,7 @@ private:
     Utf8Joiner utf8_;
     Csi csi_ = Csi::None;
     int csiSeparators_ = 0;
+    bool glyphPut_ = false; // libvterm has a last character to repeat
     VTerm* vt_ = nullptr;
     VTermState* state_ = nullptr;
     int lines_ = 1000;

@@ -260,6 +260,8 @@ const std::vector<XtermCase> kXtermCases = {
     {"DeviceAttributesAnswered", {"\033[c"}, {""}, 0, 0, "\033[?1;2c"},
     {"CursorPositionAnswered", {"\033[5;7H\033[6n"}, {""}, 6, 4, "\033[5;7R"},
     {"BracketedPasteModeShowsNothing", {"\033[?2004hok"}, {"ok"}},
+    // libvterm 0.1 loops for ever on a repeat with no character before it.
+    {"RepeatRepeatsTheLastCharacterAndNothingBeforeOne", {"\033[3bx\033[2b"}, {"xxx"}, 3, 0},
     // Drawn single, a double-width line keeps only the half a double-width line shows.
     {"DoubleWidthLineKeepsItsLeftHalf", {"\033[1;41Hright\033[1;1Hleft\033#6"}, {"left"}, 4, 0},
     // libvterm 0.1 overruns its argument array past 16: such a sequence is dropped whole.
