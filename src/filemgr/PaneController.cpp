@@ -91,7 +91,7 @@ void PaneController::RefillPane() {
         select = false;
     }
 
-    std::vector<PaneRow> rows;
+    PaneRows rows;
     // An FTP pane always has its way up; a local one everywhere but at the root.
     if (sourceKind_ == kSourceFtp || currentPath_ != PathSeparator())
         rows.push_back(PaneRow::Parent());
@@ -115,7 +115,7 @@ void PaneController::RefillPane() {
     if (sortColumn_ != kSortByName && sortColumn_ != kSortBySize && sourceKind_ == kSourceLocal) {
         // Unsorted, a local folder still comes in name order, folders first: the file
         // system's own order is a hash order no one can read.
-        listingJob_.arrange = [](std::vector<PaneRow>& all) {
+        listingJob_.arrange = [](PaneRows& all) {
             std::stable_sort(all.begin(), all.end(), [](const PaneRow& a, const PaneRow& b) {
                 if (a.kind != b.kind) return a.kind == RowKind::Folder;
                 return a.find.name < b.find.name;
@@ -125,7 +125,7 @@ void PaneController::RefillPane() {
         const CPaneModel::Compare compare =
             sortColumn_ == kSortByName ? CompareByName : CompareBySize;
         const int mode = SortMode;
-        listingJob_.arrange = [compare, mode](std::vector<PaneRow>& all) {
+        listingJob_.arrange = [compare, mode](PaneRows& all) {
             std::stable_sort(all.begin(), all.end(), [&](const PaneRow& a, const PaneRow& b) {
                 return compare(&a.find, &b.find, mode) < 0;
             });
@@ -409,7 +409,7 @@ bool PaneController::ShowFastFolders() {
     DropListing();
     listMode_ = ListMode::FastFolders;
     currentPath_ = PathSeparator();
-    std::vector<PaneRow> rows;
+    PaneRows rows;
     rows.push_back(PaneRow::Parent());
     for (const QString& e : entries)
         rows.push_back(PaneRow::FolderLabel(FastFolderRowText(e)));

@@ -52,8 +52,8 @@ size_t CPaneModel::RunAt(int at) {
     const int start = k == 0 ? 0 : ends_[k - 1];
     if (at != start) {
         // Inside run k: its rows from `at` on become a run of their own.
-        std::vector<PaneRow>& run = runs_[k];
-        std::vector<PaneRow> rest(std::make_move_iterator(run.begin() + (at - start)),
+        PaneRows& run = runs_[k];
+        PaneRows rest(std::make_move_iterator(run.begin() + (at - start)),
                                   std::make_move_iterator(run.end()));
         run.erase(run.begin() + (at - start), run.end());
         runs_.insert(runs_.begin() + qsizetype(k + 1), std::move(rest));
@@ -63,16 +63,16 @@ size_t CPaneModel::RunAt(int at) {
     return k;
 }
 
-std::vector<PaneRow> CPaneModel::TakeAll() {
+PaneRows CPaneModel::TakeAll() {
     if (runs_.size() == 1) {
-        std::vector<PaneRow> all = std::move(runs_.front());
+        PaneRows all = std::move(runs_.front());
         runs_.clear();
         ends_.clear();
         return all;
     }
-    std::vector<PaneRow> all;
+    PaneRows all;
     all.reserve(size_t(size()));
-    for (std::vector<PaneRow>& run : runs_)
+    for (PaneRows& run : runs_)
         all.insert(all.end(), std::make_move_iterator(run.begin()),
                    std::make_move_iterator(run.end()));
     runs_.clear();
@@ -141,7 +141,7 @@ CPaneModel::~CPaneModel() {
             std::thread([old = std::move(runs_)]() mutable {
                 sched_param idle{};
                 pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-                std::vector<std::vector<PaneRow>>().swap(old);
+                std::vector<PaneRows>().swap(old);
             }).detach();
         } catch (const std::system_error&) {
             // No thread: they are freed here.
@@ -149,8 +149,8 @@ CPaneModel::~CPaneModel() {
     }
 }
 
-void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
-    std::vector<std::vector<PaneRow>> fresh;
+void CPaneModel::ResetRows(PaneRows rows) {
+    std::vector<PaneRows> fresh;
     const size_t old = size_t(size());
     if (!rows.empty()) fresh.push_back(std::move(rows));
     beginResetModel();
@@ -162,12 +162,12 @@ void CPaneModel::ResetRows(std::vector<PaneRow> rows) {
     if (old < kFreeBesideMinRows) return;
     if (disposal_.valid()) disposal_.wait();
     disposal_ = std::async(std::launch::async, [old = std::move(fresh)]() mutable {
-        std::vector<std::vector<PaneRow>>().swap(old);
+        std::vector<PaneRows>().swap(old);
     });
 }
 
 void CPaneModel::ResetToParent() {
-    std::vector<PaneRow> rows;
+    PaneRows rows;
     rows.push_back(PaneRow::Parent());
     ResetRows(std::move(rows));
 }
@@ -209,12 +209,12 @@ const FindRecord* CPaneModel::Record(int i, const QString& folder) {
 }
 
 void CPaneModel::CompleteRecords(const QString& folder) {
-    for (std::vector<PaneRow>& run : runs_)
+    for (PaneRows& run : runs_)
         for (PaneRow& row : run)
             CompleteRow(row, folder);
 }
 
-int CPaneModel::InsertEntries(std::vector<PaneRow>& rows, int first) {
+int CPaneModel::InsertEntries(PaneRows& rows, int first) {
     if (rows.empty()) return size();
     // The ordinals of a batch run on from its first; the parent row stands before ordinal 1.
     const int index = std::clamp(first, 0, size());
@@ -224,7 +224,7 @@ int CPaneModel::InsertEntries(std::vector<PaneRow>& rows, int first) {
     // last of a listing) joins the run before, so that runs stay few.
     const size_t k = RunAt(index);
     if (k > 0 && rows.size() < kSmallBatch) {
-        std::vector<PaneRow>& before = runs_[k - 1];
+        PaneRows& before = runs_[k - 1];
         before.insert(before.end(), std::make_move_iterator(rows.begin()),
                       std::make_move_iterator(rows.end()));
     } else {
@@ -273,14 +273,14 @@ bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom) 
     return true;
 }
 
-void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int sortMode) {
+void SortPaneRows(PaneRows& rows, CPaneModel::Compare compare, int sortMode) {
     const std::vector<int> order = SortedOrder(rows, compare, sortMode);
     rows = Permuted(rows, order);
 }
 
 void CPaneModel::SortRows(Compare compare, int sortMode) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<PaneRow> all = TakeAll();
+    PaneRows all = TakeAll();
     const std::vector<int> order = SortedOrder(all, compare, sortMode);
     std::vector<int> newPosition(order.size());
     for (size_t to = 0; to < order.size(); ++to)

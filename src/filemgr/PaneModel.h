@@ -33,7 +33,7 @@ public:
     const PaneRow& row(int i) const { return const_cast<CPaneModel*>(this)->At(i); }
 
     // Replaces every row (a refill).
-    void ResetRows(std::vector<PaneRow> rows);
+    void ResetRows(PaneRows rows);
     void Clear() { ResetRows({}); }
     // Only the parent row.
     void ResetToParent();
@@ -41,7 +41,7 @@ public:
     void InsertRow(int index, PaneRow row);
     // A listing thread's batch (its rows taken over as they are), at `first`, the ordinal of
     // its first row. Returns the row it went to.
-    int InsertEntries(std::vector<PaneRow>& rows, int first);
+    int InsertEntries(PaneRows& rows, int first);
     // A renamed row keeps its place and shows the new name.
     void RenameRow(int i, const QString& name);
     // Column 1 of row `i` shows `text` until the next refill.
@@ -65,7 +65,7 @@ private:
     bool IsRowIndex(const QModelIndex& index) const;
     PaneRow& At(int i);
     // Every row in one run, in order (a sort's start).
-    std::vector<PaneRow> TakeAll();
+    PaneRows TakeAll();
     // The run row `at` starts (a new empty one at the end for the row count), splitting the
     // run that holds it.
     size_t RunAt(int at);
@@ -74,7 +74,7 @@ private:
     // The rows, in runs: a listing's batches are kept as the listing thread made them, so a
     // large folder's rows are never copied, moved or faulted in on the window's thread.
     // ends_[k] is one past run k's last row.
-    std::vector<std::vector<PaneRow>> runs_;
+    std::vector<PaneRows> runs_;
     std::vector<int> ends_;
     std::future<void> disposal_; // old rows being freed beside the window
     QString nameHeader_ = QStringLiteral("Name/Ext");
@@ -85,6 +85,6 @@ private:
 bool PassesPaneFilters(const FindRecord& record, int showHidden, int showInRom);
 
 // Sorts rows outside any model (a refill sorts before it shows).
-void SortPaneRows(std::vector<PaneRow>& rows, CPaneModel::Compare compare, int sortMode);
+void SortPaneRows(PaneRows& rows, CPaneModel::Compare compare, int sortMode);
 
 } // namespace velmar

@@ -192,9 +192,10 @@ bool TakeName(std::string_view rest, FindRecord& out) {
         if (kNotInName[u]) return false;
         seen |= u;
     }
-    // Plain ASCII, as most names are, widens as it is (what decoding would make of it).
-    out.name = seen < 0x80 ? QString::fromLatin1(rest.data(), qsizetype(rest.size()))
-                           : platform::DecodeName(rest);
+    // Plain ASCII, as most names are, widens as it is (what decoding would make of it), into
+    // blocks shared by the names this thread makes.
+    thread_local platform::NameBlock names;
+    out.name = seen < 0x80 ? names.Ascii(rest) : platform::DecodeName(rest);
     return true;
 }
 

@@ -110,4 +110,44 @@ QByteArray EncodeName(QStringView text) {
     return out;
 }
 
+namespace {
+// 16 KB a block (what one name kept for long keeps from being freed); a name longer than a
+// sixteenth of that is made on its own.
+constexpr qsizetype kBlockUnits = 8 * 1024;
+constexpr qsizetype kLongestShared = kBlockUnits / 16;
+} // namespace
+
+NameBlock::~NameBlock() {
+    Release();
+}
+
+void NameBlock::Release() {
+    if (block_ && !block_->deref()) QTypedArrayData<char16_t>::deallocate(block_);
+    block_ = nullptr;
+    next_ = nullptr;
+    left_ = 0;
+}
+
+QString NameBlock::Ascii(std::string_view ascii) {
+    const auto n = qsizetype(ascii.size());
+    if (n == 0 || n >= kLongestShared) return QString::fromLatin1(ascii.data(), n);
+    // Each name ends with a zero, as every string's storage does.
+    if (left_ < n + 1) {
+        Release();
+        const auto [header, data] = QTypedArrayData<char16_t>::allocate(kBlockUnits);
+        if (!header) return QString::fromLatin1(ascii.data(), n);
+        block_ = header; // this holds one reference until the block is full
+        next_ = data;
+        left_ = kBlockUnits;
+    }
+    char16_t* const out = next_;
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = char16_t(static_cast<unsigned char>(ascii[size_t(i)]));
+    out[n] = u'\0';
+    next_ += n + 1;
+    left_ -= n + 1;
+    block_->ref();
+    return QString(QString::DataPointer(block_, out, n));
+}
+
 } // namespace velmar::platform

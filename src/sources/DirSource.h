@@ -74,7 +74,9 @@ void RegisterDirSourceFactory(int kind, DirSourceFactory factory);
 // Removes one trailing blank from a listed name: the rule of FTP listings, whose servers
 // pad names. Local names are exact ("x " and "x" are two files).
 inline void TrimOneTrailingBlank(QString& name) {
-    if (!name.isEmpty() && name.back() == QLatin1Char(' ')) name.chop(1);
+    // Read through a const reference: a shared name is not copied only to be looked at.
+    const QString& look = name;
+    if (!look.isEmpty() && look.back() == QLatin1Char(' ')) name.chop(1);
 }
 
 // The one listing loop of panes and listing threads: opens `source` on `path` (a folder

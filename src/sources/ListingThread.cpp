@@ -68,7 +68,7 @@ public:
         runs_[1].rows.clear();
     }
 
-    void SendArranged(std::vector<PaneRow>& all) {
+    void SendArranged(PaneRows& all) {
         size_t next = 0;
         Run& run = runs_[1];
         while (next < all.size() && !stopped()) {
@@ -83,7 +83,7 @@ public:
 
 private:
     struct Run {
-        std::vector<PaneRow> rows;
+        PaneRows rows;
         int64_t startedMs = 0;
         int first = -1; // the ordinal of the first row held, for a source that steps
         int sent = 0;   // entries of this run's kind posted so far
@@ -121,7 +121,7 @@ private:
         auto* event = new EntryPostedEvent(job_.path, std::move(run.rows), first);
         job_.inFlight.fetch_add(1, std::memory_order_acq_rel);
         PostToWindow(job_.pane, event);
-        run.rows = std::vector<PaneRow>();
+        run.rows = PaneRows();
         limit_ = std::min(limit_ * 2, kEntryBatchMaxSize);
     }
 
@@ -149,7 +149,7 @@ int RunListing(ListingJob& job) {
         source->owner = job.pane;
         if (job.attach) job.attach(*source);
         BatchPoster poster(job);
-        std::vector<PaneRow> all;
+        PaneRows all;
         bool mixed = false;
         const auto take = [&](FindRecord& record, EntryKind kind) {
             if (job.stop.load()) return false;

@@ -29,11 +29,11 @@ QEvent::Type ListingDoneEventType();
 // folder.
 class EntryPostedEvent : public QEvent {
 public:
-    EntryPostedEvent(QString path, std::vector<PaneRow> r, int firstOrdinal)
+    EntryPostedEvent(QString path, PaneRows r, int firstOrdinal)
         : QEvent(EntryEventType()), folder(std::move(path)), rows(std::move(r)),
           first(firstOrdinal) {}
     QString folder;            // the path with mask of the listing
-    std::vector<PaneRow> rows; // the pane takes them over
+    PaneRows rows; // the pane takes them over
     int first;                 // 1-based position of the first in the listing's order
 };
 
@@ -42,8 +42,9 @@ public:
 // thread to take between two paints. A batch also goes out when an entry comes after its
 // first has waited kEntryBatchDelayMs (a slow source still shows its entries as they come),
 // and at the end of the listing.
+// The largest fills one 2 MB page (see PaneRows).
 constexpr int kEntryBatchSize = 512;
-constexpr int kEntryBatchMaxSize = 16384;
+constexpr int kEntryBatchMaxSize = int((size_t(2) << 20) / sizeof(PaneRow));
 constexpr int kEntryBatchDelayMs = 30;
 // Batches posted and not yet taken: the thread waits while this many are on their way, so
 // the window's queue never piles up more work than one turn of its loop should do.
@@ -92,7 +93,7 @@ struct ListingJob {
     std::function<void(DirSource&)> attach;        // FTP: hand the pane's connection to the source
     std::function<bool(const FindRecord&)> filter; // false drops an entry (the pane's filters)
     // Puts the whole listing in the pane's order before anything is posted.
-    std::function<void(std::vector<PaneRow>&)> arrange;
+    std::function<void(PaneRows&)> arrange;
 
     // The pane took a batch: the thread may post the next.
     void TookBatch() { inFlight.fetch_sub(1, std::memory_order_acq_rel); }

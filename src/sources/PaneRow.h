@@ -7,9 +7,11 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace velmar {
 
@@ -42,6 +44,31 @@ struct PaneRow {
     // A row with a text and no record ("<DIR>" in the size column).
     static PaneRow FolderLabel(QString text);
 };
+
+// Storage for the runs of rows a listing hands its pane. A large folder's runs are a
+// megabyte or more each, written once from end to end as the rows come: from kLargeRunBytes
+// up, a run takes whole 2 MB pages where the system lends them (one page fault for 2 MB
+// instead of 512, the largest part of the cost of keeping a hundred thousand rows).
+// Smaller runs come from the heap as usual.
+namespace run_storage {
+constexpr size_t kLargeRunBytes = size_t(1) << 20;
+void* Allocate(size_t bytes);
+void Free(void* p, size_t bytes) noexcept;
+} // namespace run_storage
+
+template <class T>
+struct RunAllocator {
+    using value_type = T;
+    RunAllocator() noexcept = default;
+    template <class U>
+    RunAllocator(const RunAllocator<U>&) noexcept {}
+    T* allocate(size_t n) { return static_cast<T*>(run_storage::Allocate(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { run_storage::Free(p, n * sizeof(T)); }
+    friend bool operator==(RunAllocator, RunAllocator) noexcept { return true; }
+};
+
+// A run of rows, as listings hand them over and the pane's model keeps them.
+using PaneRows = std::vector<PaneRow, RunAllocator<PaneRow>>;
 
 } // namespace velmar
 

@@ -15,8 +15,8 @@ using namespace velmar;
 
 namespace {
 
-std::vector<PaneRow> Batch(int from, int count) {
-    std::vector<PaneRow> rows;
+PaneRows Batch(int from, int count) {
+    PaneRows rows;
     for (int i = 0; i < count; ++i) {
         FindRecord r;
         r.name = QString("n%1").arg(from + i, 6, 10, QChar('0'));
@@ -51,7 +51,7 @@ TEST(PaneModel, BatchesAnywhereReadAsOneListAndChangesReachTheRowMeant) {
     for (int step = 0; step < 40; ++step) {
         const int count = std::vector<int>{1, 40, 300, 600, 1500}[random() % 5];
         const int at = step % 3 == 0 ? model.size() : int(random() % (model.size() + 1));
-        std::vector<PaneRow> batch = Batch(next, count);
+        PaneRows batch = Batch(next, count);
         for (int i = 0; i < count; ++i)
             expected.insert(expected.begin() + at + i, batch[size_t(i)].name());
         next += count;
@@ -66,7 +66,7 @@ TEST(PaneModel, BatchesAnywhereReadAsOneListAndChangesReachTheRowMeant) {
     expected[size_t(target - 1000)] = "renamed";
     model.SetSizeText(target - 2000, "7 KB");
     EXPECT_EQ(CPaneModel::SizeText(model.row(target - 2000)), "7 KB");
-    std::vector<PaneRow> more = Batch(next, 700);
+    PaneRows more = Batch(next, 700);
     model.InsertEntries(more, 1);
     EXPECT_EQ(followed.row(), target + 700);
     EXPECT_EQ(model.row(target + 700 - 1000).name(), "renamed");

@@ -40,3 +40,32 @@ TEST(NameCodec, RandomBytesRoundTripExactly) {
         ASSERT_EQ(EncodeName(DecodeName(raw)), QByteArray::fromStdString(raw)) << i;
     }
 }
+
+// Names that share a block behave as names of their own: a change to one, even to the last
+// one left in its block, never shows in another, and a block outlives its maker while any
+// of its names lives (the sanitizer builds catch a block freed early or twice).
+TEST(NameCodec, NamesSharingABlockStayApart) {
+    std::vector<QString> names;
+    {
+        velmar::platform::NameBlock block;
+        for (int i = 0; i < 20000; ++i) // many blocks' worth
+            names.push_back(block.Ascii(QByteArray::number(i).toStdString()));
+        names.push_back(block.Ascii(std::string(3000, 'x'))); // too long to share
+        names.push_back(block.Ascii(""));
+    }
+    EXPECT_EQ(names[20000], QString(3000, QLatin1Char('x')));
+    EXPECT_TRUE(names[20001].isEmpty());
+    names[5].append(QStringLiteral("-changed"));
+    names[6][0] = QLatin1Char('#');
+    EXPECT_EQ(names[4], QStringLiteral("4"));
+    EXPECT_EQ(names[5], QStringLiteral("5-changed"));
+    EXPECT_EQ(names[6], QStringLiteral("#"));
+    EXPECT_EQ(names[7], QStringLiteral("7"));
+    // The last name of a block grows in place over the names freed before it.
+    QString last = names[10];
+    names.clear();
+    last.append(QString(100, QLatin1Char('y')));
+    last.prepend(QStringLiteral("<"));
+    EXPECT_EQ(last, QStringLiteral("<10") + QString(100, QLatin1Char('y')));
+    EXPECT_EQ(last.utf16()[last.size()], u'\0');
+}
