@@ -115,6 +115,7 @@ namespace {
 // sixteenth of that is made on its own.
 constexpr qsizetype kBlockUnits = 8 * 1024;
 constexpr qsizetype kLongestShared = kBlockUnits / 16;
+constexpr qsizetype kMostNames = kBlockUnits / 2;
 } // namespace
 
 NameBlock::~NameBlock() {
@@ -122,10 +123,14 @@ NameBlock::~NameBlock() {
 }
 
 void NameBlock::Release() {
-    if (block_ && !block_->deref()) QTypedArrayData<char16_t>::deallocate(block_);
+    // The references of the names the block did not come to hold go back with this one's.
+    const int unused = int(kMostNames - made_) + 1;
+    if (block_ && block_->ref_.fetchAndSubOrdered(unused) == unused)
+        QTypedArrayData<char16_t>::deallocate(block_);
     block_ = nullptr;
     next_ = nullptr;
     left_ = 0;
+    made_ = 0;
 }
 
 QString NameBlock::Ascii(std::string_view ascii) {
@@ -136,7 +141,11 @@ QString NameBlock::Ascii(std::string_view ascii) {
         Release();
         const auto [header, data] = QTypedArrayData<char16_t>::allocate(kBlockUnits);
         if (!header) return QString::fromLatin1(ascii.data(), n);
-        block_ = header; // this holds one reference until the block is full
+        // This holds one reference until the block is full, and one for every name the block
+        // may come to hold (a name takes two units at least): the names then cost no atomic
+        // operation each. No other thread sees the block yet.
+        header->ref_.storeRelaxed(int(1 + kMostNames));
+        block_ = header;
         next_ = data;
         left_ = kBlockUnits;
     }
@@ -146,7 +155,7 @@ QString NameBlock::Ascii(std::string_view ascii) {
     out[n] = u'\0';
     next_ += n + 1;
     left_ -= n + 1;
-    block_->ref();
+    ++made_;
     return QString(QString::DataPointer(block_, out, n));
 }
 

@@ -41,6 +41,7 @@ private:
     QTypedArrayData<char16_t>* block_ = nullptr;
     char16_t* next_ = nullptr;
     qsizetype left_ = 0;
+    qsizetype made_ = 0; // names made in the block
 };
 
 } // namespace velmar::platform
