@@ -107,3 +107,33 @@ ftp_get_compare() {
   fresh_anchor() { rm -f "$work/curl.bin"; sync; }
   alternate 7 ours anchor fresh_ours fresh_anchor
 }
+
+# ftp_list_compare FOLDER RUNS LABEL: the listing comparison of ftp-list and ftp-list-100k.
+# FOLDER (under the served root) is listed into a pane's model through libcurl and through our
+# own client, each RUNS times against `curl` LIST of the same folder, alternating, and each
+# back end against the anchor runs that alternated with its own (as many runs on both sides,
+# in the same minutes). Prints both and ends with the slower back end's ratio.
+ftp_list_compare() {
+  local folder=$1 runs=$2 label=$3
+  vsftpd_start "$data/server"
+  url="ftp://127.0.0.1:$VSFTPD_PORT/$(basename "$folder")/"
+  curl_list() { "$build/bench/ftp_pane_driver" list curl 127.0.0.1 "$VSFTPD_PORT" "$folder"; }
+  own_list() { "$build/bench/ftp_pane_driver" list own 127.0.0.1 "$VSFTPD_PORT" "$folder"; }
+  anchor() { curl -s "$url" -o /dev/null; }
+  curl_list && own_list && anchor || { echo "a listing failed" >&2; exit 1; }
+  alternate "$runs" curl_list anchor
+  local curl_best=$BEST_OURS curl_anchor=$BEST_ANCHOR
+  alternate "$runs" own_list anchor
+  local own_best=$BEST_OURS own_anchor=$BEST_ANCHOR
+  local curl_ratio own_ratio
+  curl_ratio=$(echo "$curl_best / $curl_anchor" | bc -l)
+  own_ratio=$(echo "$own_best / $own_anchor" | bc -l)
+  printf 'libcurl pane: %.4f s against curl LIST %.4f s   own client pane: %.4f s against %.4f s   (%s)\n' \
+    "$curl_best" "$curl_anchor" "$own_best" "$own_anchor" "$label"
+  printf 'libcurl ratio: %.3f   own client ratio: %.3f\n' "$curl_ratio" "$own_ratio"
+  if [ "$(echo "$curl_ratio > $own_ratio" | bc -l)" = 1 ]; then
+    ratio "$curl_best" "$curl_anchor"
+  else
+    ratio "$own_best" "$own_anchor"
+  fi
+}
