@@ -54,7 +54,7 @@ size_t CPaneModel::RunAt(int at) {
         // Inside run k: its rows from `at` on become a run of their own.
         PaneRows& run = runs_[k];
         PaneRows rest(std::make_move_iterator(run.begin() + (at - start)),
-                                  std::make_move_iterator(run.end()));
+                      std::make_move_iterator(run.end()));
         run.erase(run.begin() + (at - start), run.end());
         runs_.insert(runs_.begin() + qsizetype(k + 1), std::move(rest));
         ++k;

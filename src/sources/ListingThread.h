@@ -32,9 +32,9 @@ public:
     EntryPostedEvent(QString path, PaneRows r, int firstOrdinal)
         : QEvent(EntryEventType()), folder(std::move(path)), rows(std::move(r)),
           first(firstOrdinal) {}
-    QString folder;            // the path with mask of the listing
-    PaneRows rows; // the pane takes them over
-    int first;                 // 1-based position of the first in the listing's order
+    QString folder; // the path with mask of the listing
+    PaneRows rows;  // the pane takes them over
+    int first;      // 1-based position of the first in the listing's order
 };
 
 // The first batch is small so that the first rows show at once; later ones grow up to the
