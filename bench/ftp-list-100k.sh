@@ -17,3 +17,4 @@ if [ ! -f "$folder/.complete" ]; then
   (cd "$folder" && seq -f 'f%06g.txt' 0 99999 | xargs touch) && touch "$folder/.complete"
 fi
 ftp_list_compare "$folder" 9 "100,000 files"
+ratio "$SLOWER_OURS" "$SLOWER_ANCHOR"

@@ -16,3 +16,4 @@ if [ ! -f "$folder/f09999.txt" ]; then
   (cd "$folder" && for i in $(seq -f '%05g' 0 9999); do : >"f$i.txt"; done)
 fi
 ftp_list_compare "$folder" 11 "10,000 files"
+ratio "$SLOWER_OURS" "$SLOWER_ANCHOR"

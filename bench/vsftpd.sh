@@ -112,7 +112,8 @@ ftp_get_compare() {
 # FOLDER (under the served root) is listed into a pane's model through libcurl and through our
 # own client, each RUNS times against `curl` LIST of the same folder, alternating, and each
 # back end against the anchor runs that alternated with its own (as many runs on both sides,
-# in the same minutes). Prints both and ends with the slower back end's ratio.
+# in the same minutes). Prints both, and sets SLOWER_OURS and SLOWER_ANCHOR to the slower back
+# end's pair, whose ratio the caller gives.
 ftp_list_compare() {
   local folder=$1 runs=$2 label=$3
   vsftpd_start "$data/server"
@@ -132,8 +133,8 @@ ftp_list_compare() {
     "$curl_best" "$curl_anchor" "$own_best" "$own_anchor" "$label"
   printf 'libcurl ratio: %.3f   own client ratio: %.3f\n' "$curl_ratio" "$own_ratio"
   if [ "$(echo "$curl_ratio > $own_ratio" | bc -l)" = 1 ]; then
-    ratio "$curl_best" "$curl_anchor"
+    SLOWER_OURS=$curl_best; SLOWER_ANCHOR=$curl_anchor
   else
-    ratio "$own_best" "$own_anchor"
+    SLOWER_OURS=$own_best; SLOWER_ANCHOR=$own_anchor
   fi
 }
