@@ -129,6 +129,8 @@ namespace {
 constexpr size_t kFreeBesideMinRows = 20000;
 // A batch of fewer rows is moved into the run before its place rather than kept whole.
 constexpr size_t kSmallBatch = 256;
+// A run of fewer rows may be moved to larger memory to take such a batch.
+constexpr size_t kMovedRunMostRows = 4096;
 } // namespace
 
 CPaneModel::~CPaneModel() {
@@ -221,9 +223,13 @@ int CPaneModel::InsertEntries(PaneRows& rows, int first) {
     beginInsertRows({}, index, index + int(rows.size()) - 1);
     // A batch goes in whole, as a run of its own, ahead of the run that starts at its place
     // (folders that come after files go in ahead of them); a small one (a slow server's, the
-    // last of a listing) joins the run before, so that runs stay few.
+    // last of a listing) joins the run before, so that runs stay few, when that run has room
+    // for it or is small itself: a full run of a large listing is not moved to new memory
+    // on the window's thread for the sake of a few rows.
     const size_t k = RunAt(index);
-    if (k > 0 && rows.size() < kSmallBatch) {
+    if (k > 0 && rows.size() < kSmallBatch &&
+        (runs_[k - 1].capacity() - runs_[k - 1].size() >= rows.size() ||
+         runs_[k - 1].size() < kMovedRunMostRows)) {
         PaneRows& before = runs_[k - 1];
         before.insert(before.end(), std::make_move_iterator(rows.begin()),
                       std::make_move_iterator(rows.end()));

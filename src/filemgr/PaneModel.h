@@ -1,7 +1,7 @@
 #pragma once
-// The rows of one pane, shown by the pane's list. Column 0 is
-// the name, column 1 the size text ("<DIR>" for folders and the parent row, "FTP" for FTP
-// entries). A row without a record is the parent row (or a fast-folder entry).
+// The rows of one pane, shown by the pane's list. Column 0 is the name, column 1 the size
+// text ("<DIR>" for folders and the parent row, "FTP" for FTP entries). A row without a
+// record is the parent row (or a fast-folder entry).
 
 #include "platform/FindRecord.h"
 #include "sources/PaneRow.h"
