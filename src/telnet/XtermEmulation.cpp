@@ -173,9 +173,11 @@ struct XtermEmulation::Callbacks {
     // Drawn single, a line made double-width keeps only the half it could show, as in xterm
     // (the cursor keeps to that half from then on).
     // libvterm 0.1 may name a row past its own line table here, and hands `before` from that
-    // table: only `now`, its own copy, is read.
+    // table: only `now`, its own copy, is read. It stores `now` in its table when this
+    // answers 1, so a row outside the screen is refused: the store would land past the table.
     static int SetLineInfo(int row, const VTermLineInfo* now, const VTermLineInfo*, void* user) {
         auto* self = Self(user);
+        if (row < 0 || row >= self->rows_) return 0;
         // Already double-width, the half is blank: erasing it again changes nothing.
         if (now->doublewidth)
             self->EraseCells(row, row + 1, self->columns_ / 2, self->columns_, false);
@@ -184,10 +186,16 @@ struct XtermEmulation::Callbacks {
     static int Resize(int rows, int columns, VTermPos* delta, void* user) {
         auto* self = Self(user);
         // Only SetSize resizes, with the layout prepared; anything else keeps ours.
-        if (self->nextRing_.size() != size_t(self->lines_) * size_t(columns) ||
-            self->nextAlt_.size() != size_t(rows) * size_t(columns))
-            return 1;
-        delta->row += self->Relayout(self->lines_, rows, columns);
+        if (self->nextRing_.size() == size_t(self->lines_) * size_t(columns) &&
+            self->nextAlt_.size() == size_t(rows) * size_t(columns))
+            delta->row += self->Relayout(self->lines_, rows, columns);
+        // libvterm 0.1 moves the cursor by `delta` only and keeps it even past the new size
+        // (on the alternate screen, say), where its next erase would write past its own line
+        // table: it is kept inside here, as later libvterm does itself.
+        VTermPos cursor;
+        vterm_state_get_cursorpos(self->state_, &cursor);
+        delta->row = std::clamp(cursor.row + delta->row, 0, rows - 1) - cursor.row;
+        delta->col = std::clamp(cursor.col + delta->col, 0, columns - 1) - cursor.col;
         return 1;
     }
 };
@@ -392,7 +400,9 @@ int XtermEmulation::Relayout(int lines, int rows, int columns) {
         int last = oldRows - 1;
         while (last >= rows && last != cursor.row && Blank(Row(last), columns_))
             --last;
-        shift = -std::max(0, last + 1 - rows);
+        // Lines go up into the scrollback so that the last one written stays in sight, but
+        // never the cursor's own: what does not fit below it is cut, as xterm does.
+        shift = -std::clamp(last + 1 - rows, 0, cursor.row);
     } else if (!altActive_ && rows > oldRows) {
         shift = std::min(rows - oldRows, historyCount_);
     }
@@ -559,10 +569,22 @@ SizeChange XtermEmulation::SetSize(int lines, int rows, int columns) {
     result.changed = true;
     result.screenChanged = newRows != rows_ || newColumns != columns_;
     lines_ = newLines;
-    if (result.screenChanged)
+    if (result.screenChanged) {
+        const int oldRows = rows_;
         vterm_set_size(vt_, newRows, newColumns); // the state calls Resize, which lays out
-    else
+        // libvterm 0.1 keeps a scrolling region's top past a screen made shorter, and its next
+        // scroll then moves a negative length. The region goes back to the whole screen, as
+        // xterm's does on a resize, and the cursor back where it was.
+        if (newRows < oldRows) {
+            VTermPos at;
+            vterm_state_get_cursorpos(state_, &at);
+            const QByteArray reset = "\x1b[r\x1b[" + QByteArray::number(at.row + 1) + ';' +
+                                     QByteArray::number(at.col + 1) + 'H';
+            Write(reinterpret_cast<const uint8_t*>(reset.constData()), size_t(reset.size()));
+        }
+    } else {
         Relayout(newLines, rows_, columns_);
+    }
     damage_.top = 0;
     damage_.bottom = rows_ - 1;
     damage_.scrolled = std::max(damage_.scrolled, 1);

@@ -342,6 +342,25 @@ TEST(Xterm, ResizeMovesRowsThroughTheScrollback) {
     EXPECT_EQ(e.historyLines(), before);
     EXPECT_EQ(e.RowText(e.cursorY() - 1), "29");
     EXPECT_EQ(e.LineText(0), "0");
+
+    // Text below the cursor that no longer fits never pushes the cursor's own line off the
+    // screen: the cursor stays on it, and what is written next shows there (it went above
+    // the screen, where libvterm 0.1's next erase wrote before its own line table).
+    XtermEmulation cut(24, 80);
+    cut.Process(QByteArray("\x1b[20;1Hbottom\x1b[2;1Htop"));
+    cut.SetSize(cut.lines(), 10, 80);
+    cut.Process(QByteArray("\x1b[Kx"));
+    EXPECT_EQ(cut.RowText(cut.cursorY()), "topx");
+
+    // A scrolling region below the new bottom is the whole screen again, as in xterm (libvterm
+    // 0.1 kept its top there and its next scroll moved a negative length).
+    XtermEmulation region(24, 80);
+    region.Process(QByteArray("\x1b[20;24r\x1b[3;5Hat"));
+    region.SetSize(region.lines(), 10, 80);
+    region.Process(QByteArray("\x1b[Sx"));
+    EXPECT_EQ(region.cursorY(), 2);
+    EXPECT_EQ(region.RowText(1), "    at");
+    EXPECT_EQ(region.RowText(2), "      x");
 }
 
 // ---- the telnet framing: transcripts of what the host sends, what it gets, what is shown
